@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The few things that differ between Windows and Linux. One implementation per platform is
+// compiled (platform_windows.cpp / platform_linux.cpp); everything else in the program is portable.
+namespace Platform {
+
+// Shows a folder in the desktop's file manager (explorer on Windows, the desktop's default
+// handler through xdg-open on Linux). Does not wait for the file manager; false when it could not
+// be started.
+bool showFolder(const QString &folderPath);
+
+// File names of the self-update: the program's own executable as published, the downloaded
+// build, the moved-aside old executable and the clean-up script left for the next start.
+QString publishedExecutableName(); // "Quillon.exe" / "Quillon"
+QString downloadedExecutableName(); // "Quillon_new.exe" / "Quillon_new"
+QString oldExecutableName();        // "Old" on both
+QString cleanupScriptName();        // "delete.bat" / "delete.sh"
+
+// Whether the bytes look like an executable this platform can start ("MZ" on Windows, an ELF
+// header on Linux), so an HTML error page is never taken for a new build.
+bool isNativeExecutable(const QByteArray &data);
+
+// The clean-up script text for the given moved-aside executable path (written beside it).
+QByteArray cleanupScriptText(const QString &oldExecutablePath);
+
+// Runs the clean-up script as a child process and waits up to timeoutMs for it.
+void runCleanupScript(const QString &scriptPath, int timeoutMs);
+
+// Where the STM32 programmer is installed by default, and its executable's file name.
+QString defaultProgrammerPath();
+QString programmerExecutableName();
+
+} // namespace Platform
+
+// Both script texts are built on every platform so that each can be checked by the tests here.
+namespace CleanupScript {
+// The Windows batch file: deletes the old executable until it is gone, then itself.
+QByteArray windowsText(QString oldExecutablePath);
+// The POSIX shell equivalent.
+QByteArray posixText(const QString &oldExecutablePath);
+} // namespace CleanupScript

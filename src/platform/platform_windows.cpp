@@ -1,0 +1,42 @@
+#include "platform/platform.h"
+
+#include <QDir>
+#include <QProcess>
+
+namespace Platform {
+
+bool showFolder(const QString &folderPath)
+{
+    // explorer takes the path as one argument with backslashes; QProcess quotes it when it holds
+    // blanks, so a folder with blanks opens as itself.
+    return QProcess::startDetached(QStringLiteral("explorer"), {QDir::toNativeSeparators(folderPath)});
+}
+
+QString publishedExecutableName() { return QStringLiteral("Quillon.exe"); }
+QString downloadedExecutableName() { return QStringLiteral("Quillon_new.exe"); }
+QString oldExecutableName() { return QStringLiteral("Old"); }
+QString cleanupScriptName() { return QStringLiteral("delete.bat"); }
+
+bool isNativeExecutable(const QByteArray &data) { return data.startsWith("MZ"); }
+
+QByteArray cleanupScriptText(const QString &oldExecutablePath)
+{
+    return CleanupScript::windowsText(oldExecutablePath);
+}
+
+void runCleanupScript(const QString &scriptPath, int timeoutMs)
+{
+    QProcess script;
+    script.start(QDir::toNativeSeparators(scriptPath), {});
+    script.waitForFinished(timeoutMs);
+}
+
+QString defaultProgrammerPath()
+{
+    return QStringLiteral("C:/Program Files/STMicroelectronics/STM32Cube/STM32CubeProgrammer/bin/"
+                          "STM32_Programmer_CLI.exe");
+}
+
+QString programmerExecutableName() { return QStringLiteral("STM32_Programmer_CLI.exe"); }
+
+} // namespace Platform
