@@ -1,6 +1,37 @@
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
+
+#include "cli/clireporter.h"
+#include "cli/commands.h"
+
+namespace {
+
+struct Command {
+    const char *name;
+    int (*run)(const QStringList &);
+    const char *summary;
+};
+
+const Command commands[] = {
+    {"lora", runLoRaCommand, "assemble LoRa images (bootloader, LoRaMAC, application)"},
+    {"binary", runBinaryCommand, "assemble up to six pieces into one image"},
+    {"intelhex", runIntelHexCommand, "join up to six Intel HEX files"},
+    {"convert", runConvertCommand, "convert Intel HEX to binary or binary to Intel HEX"},
+    {"flash", runFlashCommand, "flash an image through STM32_Programmer_CLI"},
+    {"info", runInfoCommand, "show the size, ranges and checksums of a .bin or .hex file"},
+};
+
+void printUsage(QTextStream &stream)
+{
+    stream << "Usage: quillon-cli <command> [options]\n"
+              "       quillon-cli <command> --help\n"
+              "       quillon-cli --version\n\nCommands:\n";
+    for (const Command &command : commands)
+        stream << "  " << QString::fromLatin1(command.name).leftJustified(10) << command.summary << '\n';
+    stream.flush();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -8,11 +39,29 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("quillon-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Quillon firmware image tool, headless."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The job to run."));
-    parser.process(app);
-    return 0;
+    const QStringList arguments = app.arguments();
+    if (arguments.size() < 2) {
+        printUsage(cliErr());
+        return CliExit::Usage;
+    }
+    const QString first = arguments.at(1);
+    if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
+        printUsage(cliOut());
+        return CliExit::Success;
+    }
+    if (first == QLatin1String("--version") || first == QLatin1String("-v")) {
+        cliOut() << "quillon-cli " << QUILLON_VERSION << Qt::endl;
+        return CliExit::Success;
+    }
+    for (const Command &command : commands) {
+        if (first == QLatin1String(command.name)) {
+            // Each command parses its own options; the program name is kept first for QCommandLineParser.
+            QStringList rest = arguments.mid(2);
+            rest.prepend(arguments.at(0) + QLatin1Char(' ') + first);
+            return command.run(rest);
+        }
+    }
+    cliErr() << "quillon-cli: unknown command \"" << first << "\"" << Qt::endl;
+    printUsage(cliErr());
+    return CliExit::Usage;
 }

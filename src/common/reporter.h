@@ -18,7 +18,16 @@ public:
 
 // Titles shared by most boxes of the program.
 namespace ReportTitle {
-inline QString error() { return QStringLiteral("Error!"); }
-inline QString warning() { return QStringLiteral("Предупреждение!"); }
-inline QString complete() { return QStringLiteral("Complete!"); }
+inline QString error()
+{
+    return QStringLiteral("Error!");
+}
+inline QString warning()
+{
+    return QStringLiteral("Предупреждение!");
+}
+inline QString complete()
+{
+    return QStringLiteral("Complete!");
+}
 } // namespace ReportTitle

@@ -9,7 +9,8 @@
 #include "platform/platform.h"
 #include "ui_mainwindow.h"
 
-MainWindow::MainWindow(UserDialogs &dialogs) : QMainWindow(nullptr), ui(new Ui::MainWindow), m_dialogs(dialogs)
+MainWindow::MainWindow(UserDialogs &dialogs)
+    : QMainWindow(nullptr), ui(new Ui::MainWindow), m_dialogs(dialogs)
 {
     for (int slot = 0; slot < 6; ++slot) {
         binaryFilters << QStringLiteral("*.bin");
@@ -45,8 +46,9 @@ MainWindow::~MainWindow()
 
 void MainWindow::prepareLoRaTab()
 {
-    const QString shortcutHint = QStringLiteral("CTRL + G - Сборка, \n"
-                                                "ALT + G - Сборка и прошивка(только с одним выходным файлом)");
+    const QString shortcutHint =
+        QStringLiteral("CTRL + G - Сборка, \n"
+                       "ALT + G - Сборка и прошивка(только с одним выходным файлом)");
     ui->LoRaAssembling->setToolTip(shortcutHint);
     ui->LoRaRunFirmware->setToolTip(shortcutHint);
     ui->LoRaLoRaMACInName->setText(QString());
@@ -77,25 +79,27 @@ void MainWindow::prepareBinaryTab()
 {
     binaryChecks = {ui->BinaryCheckFile1, ui->BinaryCheckFile2, ui->BinaryCheckFile3,
                     ui->BinaryCheckFile4, ui->BinaryCheckFile5, ui->BinaryCheckFile6};
-    binaryRows = {ui->File1Group, ui->File2Group, ui->File3Group, ui->File4Group, ui->File5Group, ui->File6Group};
+    binaryRows = {ui->File1Group, ui->File2Group, ui->File3Group,
+                  ui->File4Group, ui->File5Group, ui->File6Group};
 }
 
 void MainWindow::connectBinaryTab()
 {
-    for (auto *button : {ui->BinarySearchButtonFile1, ui->BinarySearchButtonFile2, ui->BinarySearchButtonFile3,
-                         ui->BinarySearchButtonFile4, ui->BinarySearchButtonFile5, ui->BinarySearchButtonFile6,
-                         ui->BinarySearchRelesae})
+    for (auto *button : {ui->BinarySearchButtonFile1, ui->BinarySearchButtonFile2,
+                         ui->BinarySearchButtonFile3, ui->BinarySearchButtonFile4,
+                         ui->BinarySearchButtonFile5, ui->BinarySearchButtonFile6, ui->BinarySearchRelesae})
         connect(button, &QAbstractButton::pressed, this, &MainWindow::Binary_Search_Open);
-    for (auto *radio : {ui->BinaryBINFile1, ui->BinaryHEXFile1, ui->BinaryBINFile2, ui->BinaryHEXFile2,
-                        ui->BinaryBINFile3, ui->BinaryHEXFile3, ui->BinaryBINFile4, ui->BinaryHEXFile4,
-                        ui->BinaryBINFile5, ui->BinaryHEXFile5, ui->BinaryBINFile6, ui->BinaryHEXFile6,
-                        ui->BinaryBINRelease, ui->BinaryHEXRelease})
+    for (auto *radio :
+         {ui->BinaryBINFile1, ui->BinaryHEXFile1, ui->BinaryBINFile2, ui->BinaryHEXFile2, ui->BinaryBINFile3,
+          ui->BinaryHEXFile3, ui->BinaryBINFile4, ui->BinaryHEXFile4, ui->BinaryBINFile5, ui->BinaryHEXFile5,
+          ui->BinaryBINFile6, ui->BinaryHEXFile6, ui->BinaryBINRelease, ui->BinaryHEXRelease})
         connect(radio, &QAbstractButton::clicked, this, &MainWindow::Binary_Enter_BIN_HEX_File);
     connect(ui->BinaryAssembling, &QAbstractButton::clicked, this, &MainWindow::Binary_Start_Assembling);
     connect(ui->BinarySaveSettings, &QAbstractButton::clicked, this, &MainWindow::Binary_Button_Save_Setting);
     connect(ui->BinaryListFileSettings, &QListWidget::itemDoubleClicked, this,
             &MainWindow::Binary_Load_Template_Config);
-    connect(ui->BinaryListFileSettings, &QListWidget::itemClicked, this, &MainWindow::Binary_Enter_Settings_File);
+    connect(ui->BinaryListFileSettings, &QListWidget::itemClicked, this,
+            &MainWindow::Binary_Enter_Settings_File);
     // A file row is usable exactly when it takes part in the assembly.
     for (int slot = 0; slot < binaryChecks.size(); ++slot)
         connect(binaryChecks[slot], &QAbstractButton::toggled, binaryRows[slot], &QWidget::setEnabled);
@@ -105,8 +109,12 @@ void MainWindow::prepareIntelHexTab()
 {
     intelHexChecks = {ui->IntelHEXCheckBOOT,  ui->IntelHEXCheckBOOT2, ui->IntelHEXCheckApp,
                       ui->IntelHEXCheckFile1, ui->IntelHEXCheckFile2, ui->IntelHEXCheckFile3};
-    intelHexRows = {ui->IntelHEXBOOT,            ui->IntelHEXAppBOOT,         ui->IntelHEXMainGroup,
-                    ui->IntelHEXAdditionalFile1, ui->IntelHEXAdditionalFile2, ui->IntelHEXAdditionalFile3};
+    intelHexRows = {ui->IntelHEXBOOT,
+                    ui->IntelHEXAppBOOT,
+                    ui->IntelHEXMainGroup,
+                    ui->IntelHEXAdditionalFile1,
+                    ui->IntelHEXAdditionalFile2,
+                    ui->IntelHEXAdditionalFile3};
 }
 
 void MainWindow::connectIntelHexTab()
@@ -115,7 +123,8 @@ void MainWindow::connectIntelHexTab()
                          ui->IntelHEXSearchAddictFile1, ui->IntelHEXSearchAddictFile2,
                          ui->IntelHEXSearchAddictFile3, ui->IntelHEXSearchReleaseButton})
         connect(button, &QAbstractButton::pressed, this, &MainWindow::IntelHEX_Search_Open);
-    connect(ui->IntelHEXSaveSettings, &QAbstractButton::clicked, this, &MainWindow::IntelHEX_Button_Save_Setting);
+    connect(ui->IntelHEXSaveSettings, &QAbstractButton::clicked, this,
+            &MainWindow::IntelHEX_Button_Save_Setting);
     connect(ui->IntelHEXAssebling, &QAbstractButton::clicked, this, &MainWindow::IntelHEX_Start_Assembling);
     connect(ui->IntelHEXListFileSettings, &QListWidget::itemDoubleClicked, this,
             &MainWindow::IntelHEX_Load_Template_Config);
@@ -141,10 +150,10 @@ void MainWindow::connectShell()
 
 void MainWindow::Reset_All()
 {
-    const bool confirmed =
-        m_dialogs.ask(ReportTitle::warning(), QStringLiteral("Вы уверенны, что хотите сбросить все настройки? Для "
-                                                             "всех вариантов сбрасываются все текущие настроки "
-                                                             "для записи"));
+    const bool confirmed = m_dialogs.ask(ReportTitle::warning(),
+                                         QStringLiteral("Вы уверенны, что хотите сбросить все настройки? Для "
+                                                        "всех вариантов сбрасываются все текущие настроки "
+                                                        "для записи"));
     if (!confirmed)
         return;
     QFile::remove(QStringLiteral("./config.conf"));
@@ -172,9 +181,15 @@ void MainWindow::toggleWidth()
     ui->OpenAdvancedSettings->setText(offsetsCaption);
 }
 
-void MainWindow::Open_advanced_setting() { toggleWidth(); }
+void MainWindow::Open_advanced_setting()
+{
+    toggleWidth();
+}
 
-void MainWindow::Extended_Assembly() { toggleWidth(); }
+void MainWindow::Extended_Assembly()
+{
+    toggleWidth();
+}
 
 void MainWindow::TabBar_Click_Page(int Page)
 {

@@ -14,7 +14,7 @@ bool showFolder(const QString &folderPath);
 
 // File names of the self-update: the program's own executable as published, the downloaded
 // build, the moved-aside old executable and the clean-up script left for the next start.
-QString publishedExecutableName(); // "Quillon.exe" / "Quillon"
+QString publishedExecutableName();  // "Quillon.exe" / "Quillon"
 QString downloadedExecutableName(); // "Quillon_new.exe" / "Quillon_new"
 QString oldExecutableName();        // "Old" on both
 QString cleanupScriptName();        // "delete.bat" / "delete.sh"

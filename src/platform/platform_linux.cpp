@@ -10,12 +10,28 @@ bool showFolder(const QString &folderPath)
     return QProcess::startDetached(QStringLiteral("xdg-open"), {QDir(folderPath).absolutePath()});
 }
 
-QString publishedExecutableName() { return QStringLiteral("Quillon"); }
-QString downloadedExecutableName() { return QStringLiteral("Quillon_new"); }
-QString oldExecutableName() { return QStringLiteral("Old"); }
-QString cleanupScriptName() { return QStringLiteral("delete.sh"); }
+QString publishedExecutableName()
+{
+    return QStringLiteral("Quillon");
+}
+QString downloadedExecutableName()
+{
+    return QStringLiteral("Quillon_new");
+}
+QString oldExecutableName()
+{
+    return QStringLiteral("Old");
+}
+QString cleanupScriptName()
+{
+    return QStringLiteral("delete.sh");
+}
 
-bool isNativeExecutable(const QByteArray &data) { return data.startsWith("\x7f" "ELF"); }
+bool isNativeExecutable(const QByteArray &data)
+{
+    return data.startsWith("\x7f"
+                           "ELF");
+}
 
 QByteArray cleanupScriptText(const QString &oldExecutablePath)
 {
@@ -35,6 +51,9 @@ QString defaultProgrammerPath()
            QStringLiteral("/STMicroelectronics/STM32Cube/STM32CubeProgrammer/bin/STM32_Programmer_CLI");
 }
 
-QString programmerExecutableName() { return QStringLiteral("STM32_Programmer_CLI"); }
+QString programmerExecutableName()
+{
+    return QStringLiteral("STM32_Programmer_CLI");
+}
 
 } // namespace Platform

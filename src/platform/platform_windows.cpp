@@ -12,12 +12,27 @@ bool showFolder(const QString &folderPath)
     return QProcess::startDetached(QStringLiteral("explorer"), {QDir::toNativeSeparators(folderPath)});
 }
 
-QString publishedExecutableName() { return QStringLiteral("Quillon.exe"); }
-QString downloadedExecutableName() { return QStringLiteral("Quillon_new.exe"); }
-QString oldExecutableName() { return QStringLiteral("Old"); }
-QString cleanupScriptName() { return QStringLiteral("delete.bat"); }
+QString publishedExecutableName()
+{
+    return QStringLiteral("Quillon.exe");
+}
+QString downloadedExecutableName()
+{
+    return QStringLiteral("Quillon_new.exe");
+}
+QString oldExecutableName()
+{
+    return QStringLiteral("Old");
+}
+QString cleanupScriptName()
+{
+    return QStringLiteral("delete.bat");
+}
 
-bool isNativeExecutable(const QByteArray &data) { return data.startsWith("MZ"); }
+bool isNativeExecutable(const QByteArray &data)
+{
+    return data.startsWith("MZ");
+}
 
 QByteArray cleanupScriptText(const QString &oldExecutablePath)
 {
@@ -37,6 +52,9 @@ QString defaultProgrammerPath()
                           "STM32_Programmer_CLI.exe");
 }
 
-QString programmerExecutableName() { return QStringLiteral("STM32_Programmer_CLI.exe"); }
+QString programmerExecutableName()
+{
+    return QStringLiteral("STM32_Programmer_CLI.exe");
+}
 
 } // namespace Platform

@@ -41,13 +41,15 @@ public:
     }
     QString chooseDirectory(QWidget *parent, const QString &caption, const QString &startDir) override
     {
-        records.append({Call::ChooseDirectory, MessageKind::Information, caption, {}, startDir, {}, parent != nullptr});
+        records.append(
+            {Call::ChooseDirectory, MessageKind::Information, caption, {}, startDir, {}, parent != nullptr});
         return directoryAnswers.isEmpty() ? QString() : directoryAnswers.dequeue();
     }
     QString chooseFile(QWidget *parent, const QString &caption, const QString &startDir,
                        const QString &filter) override
     {
-        records.append({Call::ChooseFile, MessageKind::Information, caption, {}, startDir, filter, parent != nullptr});
+        records.append(
+            {Call::ChooseFile, MessageKind::Information, caption, {}, startDir, filter, parent != nullptr});
         return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
     }
     std::optional<int> askInteger(QWidget *parent, const QString &title, const QString &label, int value,
