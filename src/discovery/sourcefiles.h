@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Whether a file is Intel HEX judged by its first 20 lines: every line read must begin with ':'.
+// An empty file counts as Intel HEX; a blank line among the first 20 does not.
+bool isIntelHexFile(const QString &path);
+
+// Every file under the directory (recursively, symbolic links not followed) whose name matches the
+// one wildcard pattern, as full paths in the directory iterator's order.
+QStringList listSourceFiles(const QString &directory, const QString &nameFilter);
