@@ -1,5 +1,7 @@
 #include "assembly/binaryassembler.h"
 
+#include <QFileInfo>
+
 #include "assembly/assemblymessages.h"
 #include "assembly/imagebuilder.h"
 #include "assembly/pieceoverlap.h"
@@ -35,6 +37,13 @@ BinaryResult assembleBinaryImage(const BinaryJob &job, Reporter &reporter, const
     }
     if (job.outputDir.isEmpty()) {
         reporter.message(MessageKind::Warning, ReportTitle::warning(), AssemblyText::noOutputDirectory());
+        return result;
+    }
+
+    // An empty name template would leave only the extension, a hidden file nobody asked for.
+    if (QFileInfo(job.fileName).completeBaseName().isEmpty()) {
+        reporter.message(MessageKind::Warning, ReportTitle::warning(),
+                         QStringLiteral("Нечего собирать: не задано имя выходного файла."));
         return result;
     }
 

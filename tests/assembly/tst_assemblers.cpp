@@ -89,7 +89,8 @@ private slots:
     void binaryChecksEveryPlacedPiece();
     void binaryWritesBinaryHoldingTheRecordWhole();
     void binaryReplacesAnOlderLongerImage();
-    void binaryWarnsWithoutCheckedSlots();
+    void binaryWarnsWhenThereIsNothingToAssemble_data();
+    void binaryWarnsWhenThereIsNothingToAssemble();
     void binaryEndsAHexImageWithOneRecord();
     void binaryKeepsThePreviousImageWhenAPieceIsMissing();
 };
@@ -442,19 +443,35 @@ void AssemblersTest::binaryReplacesAnOlderLongerImage()
     QCOMPARE(read(dir.filePath(QStringLiteral("release.bin"))), layout({{0x10, one}}));
 }
 
-void AssemblersTest::binaryWarnsWithoutCheckedSlots()
+void AssemblersTest::binaryWarnsWhenThereIsNothingToAssemble_data()
 {
+    QTest::addColumn<bool>("checked");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<bool>("withOutput");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("no slot checked") << false << "release.bin" << true
+                                     << "Нечего собирать: не отмечен ни один файл.";
+    QTest::newRow("no name") << true << ".bin" << true << "Нечего собирать: не задано имя выходного файла.";
+    QTest::newRow("no output directory")
+        << true << "release.bin" << false << "Нечего собирать: не выбран путь записи out-file.";
+}
+
+void AssemblersTest::binaryWarnsWhenThereIsNothingToAssemble()
+{
+    QFETCH(bool, checked);
+    QFETCH(QString, fileName);
+    QFETCH(bool, withOutput);
+    QFETCH(QString, warning);
     QTemporaryDir dir;
     BinaryJob job;
-    job.outputDir = dir.path();
-    job.fileName = QStringLiteral("release.bin");
-    job.files = {{false, write(dir.path(), "1.bin", pattern(4, 1)), 0}, {false, QString(), 0}};
+    job.outputDir = withOutput ? dir.path() : QString();
+    job.fileName = fileName;
+    job.files = {{checked, write(dir.path(), "1.bin", pattern(4, 1)), 0}, {false, QString(), 0}};
     ScriptedDialogs reporter;
     QVERIFY(!assembleBinaryImage(job, reporter).succeeded);
-    QCOMPARE(reporter.messageTexts(),
-             QStringList{QStringLiteral("Нечего собирать: не отмечен ни один файл.")});
+    QCOMPARE(reporter.messageTexts(), QStringList{warning});
     QCOMPARE(reporter.messages().first().title, QStringLiteral("Предупреждение!"));
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("release.bin"))));
+    QCOMPARE(dirEntries(dir.path()), QStringList{QStringLiteral("1.bin")});
 }
 
 void AssemblersTest::binaryEndsAHexImageWithOneRecord()
