@@ -97,6 +97,7 @@ private slots:
     void cliExitCodes_data();
     void cliExitCodes();
     void cliStreamsOutputAndPassesOddPaths();
+    void cliTakesARelativeImageStartingWithADash();
 
 private:
     std::optional<QTemporaryDir> m_dir;
@@ -470,6 +471,20 @@ void ProgrammerTest::cliStreamsOutputAndPassesOddPaths()
     QVERIFY(output.contains(QLatin1String("fake programmer error stream: erase and write")));
     const QString errors = QString::fromUtf8(cli.readAllStandardError());
     QCOMPARE(errors.count(QLatin1String("> ")), 2);
+    QCOMPARE(fake.runs().size(), 2);
+    QCOMPARE(fake.runs()[1].arguments, eraseAndWrite(image));
+}
+
+void ProgrammerTest::cliTakesARelativeImageStartingWithADash()
+{
+    FakeProgrammer fake;
+    const QString image = writeFile(m_dir->filePath(QStringLiteral("-w evil.bin")));
+    QProcess cli;
+    cli.setWorkingDirectory(m_dir->path());
+    cli.start(qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli"),
+              {QStringLiteral("flash"), QStringLiteral("--"), QStringLiteral("-w evil.bin")});
+    QVERIFY(cli.waitForFinished(30000));
+    QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
     QCOMPARE(fake.runs().size(), 2);
     QCOMPARE(fake.runs()[1].arguments, eraseAndWrite(image));
 }
