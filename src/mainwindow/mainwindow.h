@@ -5,6 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+// --- flashing (programmer/mainwindow_programmer.cpp) ---
+#include "programmer/programmercommands.h"
+// --- end flashing ---
+
 class QCheckBox;
 class QGroupBox;
 class QListWidgetItem;
@@ -123,6 +127,11 @@ private:
     // The output name of the LoRa pair being assembled, and the image the flash button programs.
     QString releaseBaseName;
     QString lastImagePath;
+
+    // --- flashing (programmer/mainwindow_programmer.cpp) ---
+    // How long each programmer run may take; shortened by the tests.
+    ProgrammerTimeouts programmerTimeouts;
+    // --- end flashing ---
 
     friend class MainWindowTestAccess;
 };
