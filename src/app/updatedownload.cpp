@@ -64,7 +64,7 @@ UpdateDownload UpdateDownload::fetch(const QUrl &url, const UpdateTimeouts &time
     if (!reply->isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
 
-    const QByteArray body = reply->readAll();
+    const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
     if (timedOut)

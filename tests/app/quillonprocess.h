@@ -40,6 +40,14 @@ public:
         return qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/app/quillon");
     }
 
+    // Points the program at an update server (before start()).
+    void setUpdateServer(const QString &address)
+    {
+        QProcessEnvironment environment = m_process.processEnvironment();
+        environment.insert(QStringLiteral("QUILLON_UPDATE_URL"), address);
+        m_process.setProcessEnvironment(environment);
+    }
+
     QProcess &process() { return m_process; }
     bool start() { return m_process.start(), m_process.waitForStarted(10000); }
     QStringList events() const

@@ -4,6 +4,7 @@
 #include <QUuid>
 
 #include "app/singleinstance.h"
+#include "httpfixture.h"
 #include "platform/platform.h"
 #include "quillonprocess.h"
 
@@ -21,11 +22,14 @@ private slots:
     void malformedActivationIsIgnored();
     void killedFirstInstanceDoesNotBlockLaterStarts();
     void leftoverUpdateIsCleanedUpBesideTheExecutable();
+    void publishedBuildThatOffersNothingStartsNormally_data();
+    void publishedBuildThatOffersNothingStartsNormally();
 
 private:
     QString logPath(const QString &name) const { return m_workDir->filePath(name + QStringLiteral(".log")); }
     std::unique_ptr<QuillonProcess> launch(const QString &name,
-                                           const QString &program = QuillonProcess::builtProgram());
+                                           const QString &program = QuillonProcess::builtProgram(),
+                                           const QString &updateServer = QString());
 
     std::unique_ptr<QTemporaryDir> m_workDir;
     QString m_key;
@@ -51,9 +55,12 @@ void StartupTest::cleanup()
     QLocalServer::removeServer(SingleInstance::serverNameFor(m_key));
 }
 
-std::unique_ptr<QuillonProcess> StartupTest::launch(const QString &name, const QString &program)
+std::unique_ptr<QuillonProcess> StartupTest::launch(const QString &name, const QString &program,
+                                                    const QString &updateServer)
 {
     auto instance = std::make_unique<QuillonProcess>(program, m_workDir->path(), m_key, logPath(name));
+    if (!updateServer.isEmpty())
+        instance->setUpdateServer(updateServer);
     if (!instance->start())
         return nullptr;
     return instance;
@@ -153,6 +160,47 @@ void StartupTest::leftoverUpdateIsCleanedUpBesideTheExecutable()
     QVERIFY(!QFile::exists(old));
     QVERIFY(!QFile::exists(script));
     QVERIFY(QFile::exists(program));
+}
+
+void StartupTest::publishedBuildThatOffersNothingStartsNormally_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("sameBuild");
+    QTest::addColumn<QByteArray>("otherBody");
+    QTest::newRow("same build") << 200 << true << QByteArray();
+    QTest::newRow("HTML page") << 200 << false << QByteArray("<html><body>Maintenance</body></html>");
+    QTest::newRow("404") << 404 << false
+                         << QByteArray("\x7f"
+                                       "ELF not found");
+}
+
+void StartupTest::publishedBuildThatOffersNothingStartsNormally()
+{
+    QFETCH(int, status);
+    QFETCH(bool, sameBuild);
+    QFETCH(QByteArray, otherBody);
+    QTemporaryDir installDir;
+    QVERIFY(installDir.isValid());
+    const QString program = installDir.filePath(Platform::publishedExecutableName());
+    QVERIFY(QFile::copy(QuillonProcess::builtProgram(), program));
+
+    HttpFixture http;
+    QVERIFY(http.start());
+    http.status = status;
+    if (sameBuild) {
+        QFile build(program);
+        QVERIFY(build.open(QIODevice::ReadOnly));
+        http.body = build.readAll();
+    } else {
+        http.body = otherBody;
+    }
+
+    auto instance = launch(QStringLiteral("checked"), program, http.address());
+    QVERIFY(instance);
+    QTRY_VERIFY_WITH_TIMEOUT(instance->events().contains(QStringLiteral("listening")), StartTimeoutMs);
+    QCOMPARE(http.requestLines, QList<QByteArray>{"GET /QUILL/Quillon.exe HTTP/1.1"});
+    QCOMPARE(QDir(installDir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{Platform::publishedExecutableName()});
 }
 
 QTEST_GUILESS_MAIN(StartupTest)
