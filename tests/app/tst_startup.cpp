@@ -3,10 +3,14 @@
 #include <QLocalSocket>
 #include <QUuid>
 
+#include "app/selfupdate.h"
 #include "app/singleinstance.h"
 #include "httpfixture.h"
 #include "platform/platform.h"
 #include "quillonprocess.h"
+#include "scripteddialogs.h"
+
+#include <signal.h>
 
 // Start-up of the real program: two processes meeting through the single-instance guard, a crashed
 // first instance, and the clean-up left by an update.
@@ -24,6 +28,7 @@ private slots:
     void leftoverUpdateIsCleanedUpBesideTheExecutable();
     void publishedBuildThatOffersNothingStartsNormally_data();
     void publishedBuildThatOffersNothingStartsNormally();
+    void acceptedUpdateRestartsIntoTheNewBuild();
 
 private:
     QString logPath(const QString &name) const { return m_workDir->filePath(name + QStringLiteral(".log")); }
@@ -201,6 +206,86 @@ void StartupTest::publishedBuildThatOffersNothingStartsNormally()
     QCOMPARE(http.requestLines, QList<QByteArray>{"GET /QUILL/Quillon.exe HTTP/1.1"});
     QCOMPARE(QDir(installDir.path()).entryList(QDir::Files | QDir::Hidden),
              QStringList{Platform::publishedExecutableName()});
+}
+
+static QStringList readEvents(const QString &logPath)
+{
+    QFile log(logPath);
+    if (!log.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// This test plays the first instance that accepts the update; the build it restarts into is the
+// real program (with one byte more, so that it differs), which then finishes the update itself.
+void StartupTest::acceptedUpdateRestartsIntoTheNewBuild()
+{
+    QTemporaryDir installDir;
+    QVERIFY(installDir.isValid());
+    const QString program = installDir.filePath(Platform::publishedExecutableName());
+    QVERIFY(QFile::copy(QuillonProcess::builtProgram(), program));
+    QByteArray published;
+    {
+        QFile build(program);
+        QVERIFY(build.open(QIODevice::ReadOnly));
+        published = build.readAll() + QByteArray(1, '\0');
+    }
+    HttpFixture http;
+    QVERIFY(http.start());
+    http.body = published;
+
+    // The restarted build inherits the environment and the working directory.
+    const QString log = logPath(QStringLiteral("restarted"));
+    const QHash<QByteArray, QByteArray> environment{
+        {"QT_QPA_PLATFORM", "offscreen"},
+        {"QUILLON_INSTANCE_KEY", m_key.toUtf8()},
+        {"QUILLON_STARTUP_LOG", log.toUtf8()},
+        {"QUILLON_UPDATE_URL", http.address().toUtf8()},
+    };
+    QHash<QByteArray, std::optional<QByteArray>> saved;
+    for (auto it = environment.cbegin(); it != environment.cend(); ++it) {
+        saved[it.key()] =
+            qEnvironmentVariableIsSet(it.key()) ? std::optional(qgetenv(it.key())) : std::nullopt;
+        qputenv(it.key(), it.value());
+    }
+    const QString savedDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_workDir->path()));
+
+    SingleInstance instance(m_key);
+    QCOMPARE(instance.claim(100, 1000), SingleInstance::Claim::First);
+    ScriptedDialogs dialogs;
+    dialogs.askAnswers.enqueue(true);
+    const bool restarted = updateAtStartup(program, http.address(), dialogs, instance);
+
+    QDir::setCurrent(savedDir);
+    for (auto it = saved.cbegin(); it != saved.cend(); ++it) {
+        if (it.value())
+            qputenv(it.key(), *it.value());
+        else
+            qunsetenv(it.key());
+    }
+    QVERIFY(restarted);
+    QCOMPARE(dialogs.records.size(), 1);
+
+    // The new build removed the old one, found itself current on the server and came up as the
+    // first instance.
+    QTRY_VERIFY_WITH_TIMEOUT(readEvents(log).contains(QStringLiteral("listening")), StartTimeoutMs);
+    QCOMPARE(readEvents(log), (QStringList{"shown", "listening"}));
+    QCOMPARE(http.requestLines.size(), 2);
+    QCOMPARE(QDir(installDir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{Platform::publishedExecutableName()});
+    QFile installed(program);
+    QVERIFY(installed.open(QIODevice::ReadOnly));
+    QCOMPARE(installed.readAll(), published);
+
+    // It is not a child of ours: end it through the process id its lock names.
+    QLockFile lock(SingleInstance::lockFilePathFor(m_key));
+    qint64 pid = 0;
+    QString host, application;
+    QVERIFY(lock.getLockInfo(&pid, &host, &application));
+    QVERIFY(pid > 0);
+    QCOMPARE(::kill(pid_t(pid), SIGTERM), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(::kill(pid_t(pid), 0) != 0, StartTimeoutMs);
 }
 
 QTEST_GUILESS_MAIN(StartupTest)
