@@ -96,6 +96,12 @@ private:
     void scanSourceDirectory(const QString &directory, const QString &nameFilter, QTreeWidget *tree,
                              QStringList &paths);
 
+    // --- Assembly (assembly/mainwindow_assembly.cpp) ---
+    // The LoRa run behind LoRa_Start_Assembler; true when every image was written (assemble-and-flash
+    // flashes only then).
+    bool assembleLoRa();
+    // --- end of assembly ---
+
     // Settings and templates (settings/mainwindow_settings.cpp).
     void ensureConfigurationFile();
     void loadAllSettings();
