@@ -1,12 +1,16 @@
 #include <optional>
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include "assembly/binaryassembler.h"
 #include "assembly/offsetparser.h"
 #include "cli/clireporter.h"
 #include "cli/commands.h"
+#include "settings/settingsfile.h"
+#include "settings/settingskeys.h"
+#include "settings/tabsettings.h"
 
 namespace {
 
@@ -52,6 +56,33 @@ std::optional<BinarySlot> parseFileArgument(const QString &argument, QString &er
     return slot;
 }
 
+// The file slots of a saved Binary template or config.conf, checked or not, in slot order. An offset is
+// read only where it is used: for a checked slot when the pieces go to their own offsets.
+std::optional<QList<BinarySlot>> slotsFromSettings(const BinarySettings &settings,
+                                                   const QString &settingsPath, bool sequential,
+                                                   QString &error)
+{
+    QList<BinarySlot> savedFiles;
+    for (int index = 0; index < int(settings.pathFile.size()); ++index) {
+        BinarySlot slot;
+        slot.enabled = settings.enabled[index];
+        slot.path = settings.pathFile[index];
+        if (slot.enabled && !sequential) {
+            const std::optional<qint64> offset = parseOffset(settings.offsetFile[index]);
+            if (!offset) {
+                error = invalidOffsetMessage(SettingsKeys::offsetsGroup() + QLatin1Char('/') +
+                                                 SettingsKeys::binaryOffsetFile(index) +
+                                                 QStringLiteral(" (") + settingsPath + QLatin1Char(')'),
+                                             settings.offsetFile[index]);
+                return std::nullopt;
+            }
+            slot.offset = *offset;
+        }
+        savedFiles.append(slot);
+    }
+    return savedFiles;
+}
+
 } // namespace
 
 int runBinaryCommand(const QStringList &arguments)
@@ -74,7 +105,12 @@ int runBinaryCommand(const QStringList &arguments)
     const QCommandLineOption file(QStringLiteral("file"),
                                   QStringLiteral("A piece and its offset; repeat up to six times."),
                                   QStringLiteral("PATH[@HEXOFFSET]"));
-    for (const QCommandLineOption &option : {help, out, name, hex, sequential, file})
+    const QCommandLineOption settingsFile(
+        QStringLiteral("settings"),
+        QStringLiteral("A saved Binary template or config.conf: its files (those checked, at their offsets), "
+                       "output directory and name are used where no option gives them."),
+        QStringLiteral("FILE"));
+    for (const QCommandLineOption &option : {help, out, name, hex, sequential, file, settingsFile})
         parser.addOption(option);
 
     if (!parser.parse(arguments))
@@ -90,8 +126,6 @@ int runBinaryCommand(const QStringList &arguments)
     BinaryJob job;
     job.sequential = parser.isSet(sequential);
     job.hexOutput = parser.isSet(hex);
-    job.outputDir = parser.value(out);
-    const QString baseName = parser.value(name);
     const QStringList files = parser.values(file);
     if (files.size() > MaximumFiles)
         return usageError(QStringLiteral("at most %1 --file options").arg(MaximumFiles));
@@ -103,12 +137,39 @@ int runBinaryCommand(const QStringList &arguments)
         job.files.append(*slot);
     }
 
-    if (job.outputDir.isEmpty())
-        return usageError(QStringLiteral("--out is required"));
-    if (baseName.isEmpty())
-        return usageError(QStringLiteral("--name is required"));
-    if (job.files.isEmpty())
-        return usageError(QStringLiteral("--file is required"));
+    QString baseName;
+    if (parser.isSet(settingsFile)) {
+        const QString settingsPath = parser.value(settingsFile);
+        if (!QFileInfo(settingsPath).isFile())
+            return usageError(QStringLiteral("cannot read the settings file \"%1\"").arg(settingsPath));
+        SettingsFile::Reader reader(settingsPath);
+        const BinarySettings settings = BinarySettings::load(reader.store());
+        job.outputDir = settings.pathRelease;
+        baseName = settings.templateName;
+        if (job.files.isEmpty()) {
+            QString error;
+            const std::optional<QList<BinarySlot>> savedFiles =
+                slotsFromSettings(settings, settingsPath, job.sequential, error);
+            if (!savedFiles)
+                return usageError(error);
+            job.files = *savedFiles;
+        }
+    }
+    if (parser.isSet(out))
+        job.outputDir = parser.value(out);
+    if (parser.isSet(name))
+        baseName = parser.value(name);
+
+    // Without a settings file these have no other source; from one, what is missing is the job's
+    // to report ("nothing to assemble"), as the window does.
+    if (!parser.isSet(settingsFile)) {
+        if (job.outputDir.isEmpty())
+            return usageError(QStringLiteral("--out is required"));
+        if (baseName.isEmpty())
+            return usageError(QStringLiteral("--name is required"));
+        if (job.files.isEmpty())
+            return usageError(QStringLiteral("--file is required"));
+    }
     job.fileName = baseName + (job.hexOutput ? QStringLiteral(".hex") : QStringLiteral(".bin"));
 
     CliReporter reporter;

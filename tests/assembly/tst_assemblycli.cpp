@@ -53,6 +53,9 @@ private slots:
     void binaryFailsOnCollidingPieces();
     void binaryUsageErrors_data();
     void binaryUsageErrors();
+    void binaryTakesASavedTemplate();
+    void binaryOptionsOverrideTheSavedTemplate();
+    void binaryRejectsABadSavedOffset();
 
 private:
     QTemporaryDir *m_dir = nullptr;
@@ -223,6 +226,72 @@ void AssemblyCliTest::binaryUsageErrors()
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
     QVERIFY(QDir(m_dir->filePath(QStringLiteral("out"))).isEmpty());
+}
+
+// A saved Binary template: slot 1 (boot.bin at 0x100) and slot 3 (app1.bin at 0x8000) checked, slot 2
+// unchecked with an offset that is no number.
+static QString writeBinaryTemplate(const QString &dir, const QString &slot3Offset = QStringLiteral("0x8000"))
+{
+    const QByteArray text = QStringLiteral("[PathTo]\n"
+                                           "BinaryPathFile_1=%1/boot.bin\n"
+                                           "BinaryPathFile_2=%1/app0.bin\n"
+                                           "BinaryPathFile_3=%1/app1.bin\n"
+                                           "BinaryPathRelease=%1/out\n"
+                                           "[Offsets]\n"
+                                           "BinaryOffsetFile_1=100\n"
+                                           "BinaryOffsetFile_2=not a number\n"
+                                           "BinaryOffsetFile_3=%2\n"
+                                           "[Templates_Name]\n"
+                                           "BinaryTmpltNameOutFile=saved\n"
+                                           "[StateWindow]\n"
+                                           "Bin1=true\n"
+                                           "Bin2=false\n"
+                                           "Bin3=true\n")
+                                .arg(dir, slot3Offset)
+                                .toUtf8();
+    return write(dir, QStringLiteral("Templates Setting/release.binary"), text);
+}
+
+void AssemblyCliTest::binaryTakesASavedTemplate()
+{
+    const QString settings = writeBinaryTemplate(m_dir->path());
+    const CliRun run = runCli({"binary", "--settings", settings}, m_dir->path());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(lines(run.out), QStringList{m_dir->filePath(QStringLiteral("out/saved.bin"))});
+    QCOMPARE(read(m_dir->filePath(QStringLiteral("out/saved.bin"))),
+             layout({{0x100, m_boot}, {0x8000, m_apps[1]}}));
+}
+
+void AssemblyCliTest::binaryOptionsOverrideTheSavedTemplate()
+{
+    const QString settings = writeBinaryTemplate(m_dir->path());
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("other")));
+    const CliRun run = runCli({"binary", "--settings", settings, "--out", "other", "--name", "mine", "--hex",
+                               "--sequential", "--file", "lora0.bin"},
+                              m_dir->path());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(lines(run.out), QStringList{"other/mine.hex"});
+    QCOMPARE(read(m_dir->filePath(QStringLiteral("other/mine.hex"))), m_loraMacs[0]);
+    QVERIFY(QDir(m_dir->filePath(QStringLiteral("out"))).isEmpty());
+}
+
+void AssemblyCliTest::binaryRejectsABadSavedOffset()
+{
+    const QString settings = writeBinaryTemplate(m_dir->path(), QStringLiteral("0x80z0"));
+    const CliRun run = runCli({"binary", "--settings", settings}, m_dir->path());
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(QStringLiteral("Offsets/BinaryOffsetFile_3")), qPrintable(run.err));
+    QVERIFY(run.err.contains(QStringLiteral("\"0x80z0\"")));
+    QVERIFY(QDir(m_dir->filePath(QStringLiteral("out"))).isEmpty());
+
+    // Laid one after another, the offsets are not read at all.
+    const CliRun sequential = runCli({"binary", "--settings", settings, "--sequential"}, m_dir->path());
+    QCOMPARE(sequential.exitCode, 0);
+    QCOMPARE(read(m_dir->filePath(QStringLiteral("out/saved.bin"))), m_boot + m_apps[1]);
+
+    const CliRun missing = runCli({"binary", "--settings", "nothing.binary"}, m_dir->path());
+    QCOMPARE(missing.exitCode, 2);
+    QVERIFY(missing.err.contains(QStringLiteral("nothing.binary")));
 }
 
 QTEST_GUILESS_MAIN(AssemblyCliTest)
