@@ -79,7 +79,7 @@ void MainWindow::LoRa_Search_Open()
         {ui->LoRaSearchApp, ui->LoRaComboApp, ui->LoRaFoundFilesApp, &appFilter, &appFiles,
          QStringLiteral("App Directory")},
     };
-    const QObject *button = sender();
+    QObject *button = sender();
     for (const Source &source : sources) {
         if (button != source.button)
             continue;
@@ -143,8 +143,8 @@ void MainWindow::Binary_Search_Open()
                                               ui->BinarySearchButtonFile5, ui->BinarySearchButtonFile6};
     const QList<QComboBox *> combos = {ui->BinaryComboFile1, ui->BinaryComboFile2, ui->BinaryComboFile3,
                                        ui->BinaryComboFile4, ui->BinaryComboFile5, ui->BinaryComboFile6};
-    const QObject *button = sender();
-    const int slot = buttons.indexOf(qobject_cast<QAbstractButton *>(const_cast<QObject *>(button)));
+    QObject *button = sender();
+    const int slot = buttons.indexOf(qobject_cast<QAbstractButton *>(button));
     if (slot >= 0) {
         const QString path = dialogs().chooseFile(nullptr, QStringLiteral("File%1 Directory").arg(slot + 1),
                                                   combos[slot]->currentText(), binaryFilters[slot]);
@@ -188,8 +188,8 @@ void MainWindow::IntelHEX_Search_Open()
                                        ui->IntelHEXAdditionalFile1Combo,
                                        ui->IntelHEXAdditionalFile2Combo,
                                        ui->IntelHEXAdditionalFile3Combo};
-    const QObject *button = sender();
-    const int slot = buttons.indexOf(qobject_cast<QAbstractButton *>(const_cast<QObject *>(button)));
+    QObject *button = sender();
+    const int slot = buttons.indexOf(qobject_cast<QAbstractButton *>(button));
     if (slot >= 0) {
         const QString path = dialogs().chooseFile(nullptr, QStringLiteral("File%1 Directory").arg(slot + 1),
                                                   combos[slot]->currentText(), QStringLiteral("*.hex"));
