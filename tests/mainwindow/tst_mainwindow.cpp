@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <functional>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -117,6 +119,96 @@ void startNarrow(MainWindow &window)
     showAndWait(&window);
 }
 
+// One row of the window's wiring: disconnecting it succeeds exactly when the constructor made it.
+struct Wire {
+    QString sender;
+    std::function<bool(QObject *sender, MainWindow *window)> disconnect;
+};
+
+template <typename Signal, typename Slot> Wire wire(const QString &sender, Signal signal, Slot slot)
+{
+    return {sender, [signal, slot](QObject *object, MainWindow *window) {
+                using Sender = typename QtPrivate::FunctionPointer<Signal>::Object;
+                auto *typed = qobject_cast<Sender *>(object);
+                return typed && QObject::disconnect(typed, signal, window, slot);
+            }};
+}
+
+QList<Wire> windowWiring()
+{
+    using W = MainWindow;
+    const auto clicked = &QAbstractButton::clicked;
+    const auto pressed = &QAbstractButton::pressed;
+    const auto doubleClicked = &QListWidget::itemDoubleClicked;
+    const auto itemClicked = &QListWidget::itemClicked;
+    QList<Wire> wires = {
+        wire("LoRaBINBOOT", clicked, &W::LoRa_Enter_BOOT_BIN_HEX),
+        wire("LoRaHEXBOOT", clicked, &W::LoRa_Enter_BOOT_BIN_HEX),
+        wire("LoRaBINLoraMAC", clicked, &W::LoRa_Enter_LoRaMAC_BIN_HEX),
+        wire("LoRaHEXLoraMAC", clicked, &W::LoRa_Enter_LoRaMAC_BIN_HEX),
+        wire("LoRaBINApp", clicked, &W::LoRa_Enter_App_BIN_HEX),
+        wire("LoRaHEXApp", clicked, &W::LoRa_Enter_App_BIN_HEX),
+        wire("LoRaSearchBOOT", pressed, &W::LoRa_Search_Open),
+        wire("LoRaSearchLoraMAC", pressed, &W::LoRa_Search_Open),
+        wire("LoRaSearchApp", pressed, &W::LoRa_Search_Open),
+        wire("LoRaSearchRelease", pressed, &W::LoRa_Search_Open),
+        wire("LoRaLoRaMACInName", &QCheckBox::stateChanged, &W::LoRaMAC_Name_Check),
+        wire("LoRaAssembling", clicked, &W::LoRa_Start_Assembler),
+        wire("Reset", clicked, &W::Reset_All),
+        wire("LoRaListFileSettings", doubleClicked, &W::LoRa_Load_Template_Config),
+        wire("LoRaSaveSettings", clicked, &W::LoRa_Button_Save_Setting),
+        wire("LoRaRunFirmware", clicked, &W::LoRa_Start_Firmware),
+        wire("LoRaListFileSettings", itemClicked, &W::LoRa_Enter_Settings_File),
+        wire("BinarySearchRelesae", pressed, &W::Binary_Search_Open),
+        wire("BinaryBINRelease", clicked, &W::Binary_Enter_BIN_HEX_File),
+        wire("BinaryHEXRelease", clicked, &W::Binary_Enter_BIN_HEX_File),
+        wire("BinaryAssembling", clicked, &W::Binary_Start_Assembling),
+        wire("BinarySaveSettings", clicked, &W::Binary_Button_Save_Setting),
+        wire("BinaryListFileSettings", doubleClicked, &W::Binary_Load_Template_Config),
+        wire("BinaryListFileSettings", itemClicked, &W::Binary_Enter_Settings_File),
+        wire("IntelHEXSearchBOOT", pressed, &W::IntelHEX_Search_Open),
+        wire("IntelHEXSearchBOOTApp", pressed, &W::IntelHEX_Search_Open),
+        wire("IntelHEXSearchApp", pressed, &W::IntelHEX_Search_Open),
+        wire("IntelHEXSearchAddictFile1", pressed, &W::IntelHEX_Search_Open),
+        wire("IntelHEXSearchAddictFile2", pressed, &W::IntelHEX_Search_Open),
+        wire("IntelHEXSearchAddictFile3", pressed, &W::IntelHEX_Search_Open),
+        wire("IntelHEXSearchReleaseButton", pressed, &W::IntelHEX_Search_Open),
+        wire("IntelHEXSaveSettings", clicked, &W::IntelHEX_Button_Save_Setting),
+        wire("IntelHEXAssebling", clicked, &W::IntelHEX_Start_Assembling),
+        wire("IntelHEXListFileSettings", doubleClicked, &W::IntelHEX_Load_Template_Config),
+        wire("IntelHEXListFileSettings", itemClicked, &W::IntelHEX_Enter_Settings_File),
+        wire("OpenAdvancedSettings", pressed, &W::Open_advanced_setting),
+        wire("BinaryExtendedAssembly", pressed, &W::Extended_Assembly),
+        wire("IntelHEXExtendedAssembly", pressed, &W::Extended_Assembly),
+        wire("tabWidget", &QTabWidget::tabBarClicked, &W::TabBar_Click_Page),
+        wire("Converter2BIN", pressed, &W::Start_convert),
+        wire("Converter2IntelHEX", pressed, &W::Start_convert),
+        wire("LoRaComboRelease", doubleClicked, &W::Open_Folder),
+        wire("BinaryReleaseCombo", doubleClicked, &W::Open_Folder),
+        wire("IntelHEXReleaseDirrect", doubleClicked, &W::Open_Folder),
+        wire("Ctrl+G", &QShortcut::activated, &W::Key_Assembling),
+        wire("Alt+G", &QShortcut::activated, &W::Key_Assembling_Firmware),
+    };
+    for (int file = 1; file <= 6; ++file) {
+        const QString n = QString::number(file);
+        wires += {wire("BinarySearchButtonFile" + n, pressed, &W::Binary_Search_Open),
+                  wire("BinaryBINFile" + n, clicked, &W::Binary_Enter_BIN_HEX_File),
+                  wire("BinaryHEXFile" + n, clicked, &W::Binary_Enter_BIN_HEX_File)};
+    }
+    return wires;
+}
+
+// The sender of a wire: a widget by object name, or the shortcut with that key sequence.
+QObject *senderOf(MainWindow &window, const QString &name)
+{
+    if (QWidget *widget = window.findChild<QWidget *>(name))
+        return widget;
+    for (QShortcut *shortcut : window.findChildren<QShortcut *>())
+        if (shortcut->key() == QKeySequence(name, QKeySequence::PortableText))
+            return shortcut;
+    return nullptr;
+}
+
 } // namespace
 
 class MainWindowTest : public QObject {
@@ -138,6 +230,8 @@ private slots:
 
     // Shell of the real window.
     void constructionPreparesTheLoRaTab();
+    void everyWidgetSignalReachesItsSlot_data();
+    void everyWidgetSignalReachesItsSlot();
     void widthButtonsToggleBetweenNarrowAndWide_data();
     void widthButtonsToggleBetweenNarrowAndWide();
     void widthButtonsIgnoreAnyOtherWidth();
@@ -365,7 +459,33 @@ void MainWindowTest::constructionPreparesTheLoRaTab()
     QCOMPARE(child<QPushButton>(&window, "LoRaAssembling")->toolTip(), shortcutHint);
     QCOMPARE(child<QPushButton>(&window, "LoRaRunFirmware")->toolTip(), shortcutHint);
     QCOMPARE(child<QCheckBox>(&window, "LoRaLoRaMACInName")->text(), QString());
-    QVERIFY(dialogs.records.isEmpty());
+}
+
+void MainWindowTest::everyWidgetSignalReachesItsSlot_data()
+{
+    QTest::addColumn<int>("row");
+    const QList<Wire> wires = windowWiring();
+    QMap<QString, int> perSender;
+    for (int row = 0; row < wires.size(); ++row) {
+        const QString tag = wires[row].sender + " #" + QString::number(++perSender[wires[row].sender]);
+        QTest::newRow(qPrintable(tag)) << row;
+    }
+}
+
+void MainWindowTest::everyWidgetSignalReachesItsSlot()
+{
+    QFETCH(int, row);
+    const Wire wire = windowWiring().at(row);
+    WorkingDirectory workDir;
+    QVERIFY(workDir.isValid());
+    ScriptedDialogs dialogs;
+    MainWindow window(dialogs);
+
+    QObject *sender = senderOf(window, wire.sender);
+    QVERIFY(sender);
+    QVERIFY(wire.disconnect(sender, &window));
+    // Exactly one such connection: a second one would run the slot twice per click.
+    QVERIFY(!wire.disconnect(sender, &window));
 }
 
 void MainWindowTest::widthButtonsToggleBetweenNarrowAndWide_data()
@@ -572,6 +692,7 @@ void MainWindowTest::doubleClickedOutputFolderOpensInTheFileManager()
     list->clear();
     list->addItem(relative ? folder : absoluteFolder);
     QListWidgetItem *item = list->item(0);
+    dialogs.records.clear();
 
     const QPoint itemCentre = list->visualItemRect(item).center();
     QSignalSpy doubleClicks(list, &QListWidget::itemDoubleClicked);
@@ -633,8 +754,10 @@ void MainWindowTest::encryptButtonStaysDisabled()
     QTest::mouseClick(child<QPushButton>(&window, "OpenAdvancedSettings"), Qt::LeftButton);
     QVERIFY(!encrypt->isEnabled());
 
+    dialogs.records.clear();
     dialogs.askAnswers.enqueue(true);
     QTest::mouseClick(child<QPushButton>(&window, "Reset"), Qt::LeftButton);
+    QVERIFY(!dialogs.records.isEmpty());
     QCOMPARE(dialogs.records.first().call, ScriptedDialogs::Call::Ask);
     QVERIFY(!encrypt->isEnabled());
 }
