@@ -38,7 +38,6 @@ public:
     {
         return m_dir.isValid() && QDir::currentPath() == QDir(m_dir.path()).canonicalPath();
     }
-    QString path() const { return QDir::currentPath(); }
 
 private:
     QTemporaryDir m_dir;
@@ -125,10 +124,10 @@ struct Wire {
     std::function<bool(QObject *sender, MainWindow *window)> disconnect;
 };
 
-template <typename Signal, typename Slot> Wire wire(const QString &sender, Signal signal, Slot slot)
+template <typename Sender, typename... Arguments, typename Slot>
+Wire wire(const QString &sender, void (Sender::*signal)(Arguments...), Slot slot)
 {
     return {sender, [signal, slot](QObject *object, MainWindow *window) {
-                using Sender = typename QtPrivate::FunctionPointer<Signal>::Object;
                 auto *typed = qobject_cast<Sender *>(object);
                 return typed && QObject::disconnect(typed, signal, window, slot);
             }};
