@@ -3,6 +3,8 @@
 
 #include <memory>
 
+#include <unistd.h>
+
 #include "mainwindow/mainwindow.h"
 #include "scripteddialogs.h"
 #include "settings/configfile.h"
@@ -105,6 +107,7 @@ private slots:
     void binaryTemplateRestoresSwitchesAndRows();
     void intelHexTemplateRoundTrip();
     void templateWriteFailureWarnsAndKeepsTheName();
+    void fullDiskKeepsTheOldFilesWhole();
 
 private:
     std::unique_ptr<MainWindow> openWindow();
@@ -560,6 +563,51 @@ void SettingsWindowTest::templateWriteFailureWarnsAndKeepsTheName()
                                    QStringLiteral(": не удалось сохранить шаблон."));
     QCOMPARE(nameEdit->text(), QStringLiteral("t"));
     QCOMPARE(readFile(QStringLiteral("Templates Setting")), QByteArray("not a folder"));
+}
+
+void SettingsWindowTest::fullDiskKeepsTheOldFilesWhole()
+{
+    if (::geteuid() != 0)
+        QSKIP("mounting a small file system needs root");
+    const QString mountPoint = m_dir->filePath(QStringLiteral("small"));
+    QVERIFY(QDir().mkpath(mountPoint));
+    if (QProcess::execute(QStringLiteral("mount"),
+                          {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                           QStringLiteral("size=12k"), QStringLiteral("tmpfs"), mountPoint}) != 0)
+        QSKIP("cannot mount a tmpfs here");
+    const auto unmount = qScopeGuard([&] {
+        QDir::setCurrent(m_dir->path());
+        QProcess::execute(QStringLiteral("umount"), {mountPoint});
+    });
+    QVERIFY(QDir::setCurrent(mountPoint));
+    QVERIFY(QDir().mkpath(QStringLiteral("Templates Setting")));
+    QVERIFY(writeFile(QStringLiteral("Templates Setting/kept.LoRa"), "[PathTo]\nLoRaPathToBoot=/kept\n"));
+
+    m_window = openWindow();
+    QCOMPARE(readFile(QStringLiteral("config.conf")), ConfigFile::defaultContent());
+    QFile filler(QStringLiteral("filler"));
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    const QByteArray block(512, 'x');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+    filler.close();
+
+    fillEveryWidget();
+    widget<QLineEdit>("LoRaNameWrtSettings")->setText(QStringLiteral("kept"));
+    widget<QPushButton>("LoRaSaveSettings")->click();
+    const QList<ScriptedDialogs::Record> messages = m_dialogs.messages();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages[0].title, QStringLiteral("Предупреждение!"));
+    QCOMPARE(messages[0].text,
+             mountPoint + QStringLiteral("/Templates Setting/kept.LoRa: не удалось сохранить шаблон."));
+    QCOMPARE(readFile(QStringLiteral("Templates Setting/kept.LoRa")),
+             QByteArray("[PathTo]\nLoRaPathToBoot=/kept\n"));
+    QCOMPARE(listRows(widget<QListWidget>("LoRaListFileSettings")), QStringList{"kept.LoRa"});
+
+    m_window.reset();
+    QCOMPARE(m_dialogs.messages().size(), 1);
+    QCOMPARE(readFile(QStringLiteral("config.conf")), ConfigFile::defaultContent());
+    QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), (QStringList{"config.conf", "filler"}));
 }
 
 QTEST_MAIN(SettingsWindowTest)
