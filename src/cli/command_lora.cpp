@@ -1,20 +1,28 @@
 #include <optional>
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include "assembly/loraassembler.h"
 #include "assembly/offsetparser.h"
 #include "cli/clireporter.h"
 #include "cli/commands.h"
+#include "discovery/sourcefiles.h"
+#include "settings/settingsfile.h"
+#include "settings/settingskeys.h"
+#include "settings/tabsettings.h"
 
 namespace {
 
 const QString CommandName = QStringLiteral("quillon-cli lora");
 
+// An offset option, and where a saved template keeps the same offset.
 struct OffsetOption {
     QCommandLineOption option;
     qint64 LoRaJob::*offset;
+    QString LoRaSettings::*savedText;
+    QString savedKey;
 };
 
 int usageError(const QString &text)
@@ -30,6 +38,25 @@ QString helpText(const QCommandLineParser &parser)
     QString text = parser.helpText();
     const qsizetype firstLineEnd = text.indexOf(QLatin1Char('\n'));
     return QStringLiteral("Usage: ") + CommandName + QStringLiteral(" [options]") + text.mid(firstLineEnd);
+}
+
+// The files of one source directory as the window lists them: under a ".hex" filter, files that are
+// Intel HEX by content are announced and left out.
+QStringList scanSourceDirectory(const QString &directory, const QString &filter, Reporter &reporter)
+{
+    QStringList accepted;
+    if (directory.isEmpty())
+        return accepted;
+    for (const QString &path : listSourceFiles(directory, filter)) {
+        if (filter.contains(QLatin1String(".hex")) && isIntelHexFile(path)) {
+            reporter.message(MessageKind::Warning, ReportTitle::warning(),
+                             QStringLiteral("Файл ") + path +
+                                 QStringLiteral(", является IntelHEX фалом и не будет добавлен в очередь."));
+            continue;
+        }
+        accepted << path;
+    }
+    return accepted;
 }
 
 } // namespace
@@ -55,29 +82,58 @@ int runLoRaCommand(const QStringList &arguments)
     const QCommandLineOption name(QStringLiteral("name"),
                                   QStringLiteral("Output name template (default region_lora_fw)."),
                                   QStringLiteral("TEMPLATE"));
+    const QCommandLineOption settingsFile(
+        QStringLiteral("settings"),
+        QStringLiteral("A saved LoRa template or config.conf: its directories are searched for the files not "
+                       "given by an option, and its offsets, output directory and name template are used "
+                       "where no option gives them."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption bootFilter(QStringLiteral("boot-filter"),
+                                        QStringLiteral("Files searched for in the saved bootloader directory "
+                                                       "(default *.bin)."),
+                                        QStringLiteral("PATTERN"), QStringLiteral("*.bin"));
+    const QCommandLineOption loraMacFilter(QStringLiteral("loramac-filter"),
+                                           QStringLiteral("Files searched for in the saved LoRaMAC directory "
+                                                          "(default *.hex)."),
+                                           QStringLiteral("PATTERN"), QStringLiteral("*.hex"));
+    const QCommandLineOption appFilter(QStringLiteral("app-filter"),
+                                       QStringLiteral("Files searched for in the saved application directory "
+                                                      "(default *.bin)."),
+                                       QStringLiteral("PATTERN"), QStringLiteral("*.bin"));
     const OffsetOption offsets[] = {
         {{QStringLiteral("boot-offset"), QStringLiteral("Where the bootloader goes (default 0)."),
           QStringLiteral("HEX")},
-         &LoRaJob::bootOffset},
+         &LoRaJob::bootOffset,
+         &LoRaSettings::offsetWrtBoot,
+         SettingsKeys::loraOffsetWrtBoot()},
         {{QStringLiteral("loramac-offset"), QStringLiteral("Where the LoRaMAC image goes (default 0)."),
           QStringLiteral("HEX")},
-         &LoRaJob::loraMacOffset},
+         &LoRaJob::loraMacOffset,
+         &LoRaSettings::offsetWrtFmwLora,
+         SettingsKeys::loraOffsetWrtFmwLora()},
         {{QStringLiteral("app-offset"), QStringLiteral("Where the application goes (default 0)."),
           QStringLiteral("HEX")},
-         &LoRaJob::appOffset},
+         &LoRaJob::appOffset,
+         &LoRaSettings::offsetWrtFmw,
+         SettingsKeys::loraOffsetWrtFmw()},
         {{QStringLiteral("region-offset"),
           QStringLiteral(
               "Offset of the 32-byte version and region field inside the LoRaMAC file (default 0)."),
           QStringLiteral("HEX")},
-         &LoRaJob::regionFieldOffset},
+         &LoRaJob::regionFieldOffset,
+         &LoRaSettings::offsetSrchNameLora,
+         SettingsKeys::loraOffsetSrchNameLora()},
         {{QStringLiteral("fw-offset"),
           QStringLiteral(
               "Offset of the 16-byte firmware name field inside the application file (default 0)."),
           QStringLiteral("HEX")},
-         &LoRaJob::fwFieldOffset},
+         &LoRaJob::fwFieldOffset,
+         &LoRaSettings::offsetSrchNameFmw,
+         SettingsKeys::loraOffsetSrchNameFmw()},
     };
     parser.addOption(help);
-    for (const QCommandLineOption &option : {out, boot, loraMac, app, name})
+    for (const QCommandLineOption &option :
+         {out, boot, loraMac, app, name, settingsFile, bootFilter, loraMacFilter, appFilter})
         parser.addOption(option);
     for (const OffsetOption &offset : offsets)
         parser.addOption(offset.option);
@@ -92,41 +148,70 @@ int runLoRaCommand(const QStringList &arguments)
         return usageError(
             QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
 
+    CliReporter reporter;
     LoRaJob job;
     job.nameTemplate = QStringLiteral("region_lora_fw");
+    std::optional<LoRaSettings> saved;
+    const QString settingsPath = parser.value(settingsFile);
+    if (parser.isSet(settingsFile)) {
+        if (!QFileInfo(settingsPath).isFile())
+            return usageError(QStringLiteral("cannot read the settings file \"%1\"").arg(settingsPath));
+        SettingsFile::Reader reader(settingsPath);
+        saved = LoRaSettings::load(reader.store());
+        job.outputDir = saved->pathToRelease;
+        job.nameTemplate = saved->templateName;
+    }
+
     for (const OffsetOption &offset : offsets) {
-        if (!parser.isSet(offset.option))
-            continue;
-        const QString field = QStringLiteral("--") + offset.option.names().first();
-        const std::optional<qint64> value = parseOffset(parser.value(offset.option));
+        QString field;
+        QString text;
+        if (parser.isSet(offset.option)) {
+            field = QStringLiteral("--") + offset.option.names().first();
+            text = parser.value(offset.option);
+        } else if (saved) {
+            field = SettingsKeys::offsetsGroup() + QLatin1Char('/') + offset.savedKey + QStringLiteral(" (") +
+                    settingsPath + QLatin1Char(')');
+            text = (*saved).*offset.savedText;
+        }
+        const std::optional<qint64> value = parseOffset(text);
         if (!value)
-            return usageError(invalidOffsetMessage(field, parser.value(offset.option)));
+            return usageError(invalidOffsetMessage(field, text));
         job.*offset.offset = *value;
     }
     if (parser.isSet(out))
         job.outputDir = parser.value(out);
-    if (parser.isSet(boot))
-        job.bootPath = parser.value(boot);
-    if (parser.isSet(loraMac))
-        job.loraMacPaths = parser.values(loraMac);
-    if (parser.isSet(app))
-        job.appPaths = parser.values(app);
     if (parser.isSet(name))
         job.nameTemplate = parser.value(name);
 
-    const struct {
-        bool missing;
-        const char *option;
-    } required[] = {{job.outputDir.isEmpty(), "--out"},
-                    {job.bootPath.isEmpty(), "--boot"},
-                    {job.loraMacPaths.isEmpty(), "--loramac"},
-                    {job.appPaths.isEmpty(), "--app"}};
-    for (const auto &check : required) {
-        if (check.missing)
-            return usageError(QStringLiteral("%1 is required").arg(QLatin1String(check.option)));
+    if (parser.isSet(boot))
+        job.bootPath = parser.value(boot);
+    else if (saved)
+        job.bootPath = scanSourceDirectory(saved->pathToBoot, parser.value(bootFilter), reporter).value(0);
+    if (parser.isSet(loraMac))
+        job.loraMacPaths = parser.values(loraMac);
+    else if (saved)
+        job.loraMacPaths = scanSourceDirectory(saved->pathToLoRa, parser.value(loraMacFilter), reporter);
+    if (parser.isSet(app))
+        job.appPaths = parser.values(app);
+    else if (saved)
+        job.appPaths = scanSourceDirectory(saved->pathToApp, parser.value(appFilter), reporter);
+
+    // From a settings file, what is missing is the job's to report ("nothing to assemble"), as the
+    // window does; without one, only an option can give it.
+    if (!saved) {
+        const struct {
+            bool missing;
+            const char *option;
+        } required[] = {{job.outputDir.isEmpty(), "--out"},
+                        {job.bootPath.isEmpty(), "--boot"},
+                        {job.loraMacPaths.isEmpty(), "--loramac"},
+                        {job.appPaths.isEmpty(), "--app"}};
+        for (const auto &check : required) {
+            if (check.missing)
+                return usageError(QStringLiteral("%1 is required").arg(QLatin1String(check.option)));
+        }
     }
 
-    CliReporter reporter;
     const LoRaResult result = assembleLoRaImages(job, reporter);
     for (const LoRaImage &image : result.images)
         cliOut() << image.path << '\n';

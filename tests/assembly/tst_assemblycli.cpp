@@ -47,6 +47,10 @@ private slots:
     void loraUsageErrors_data();
     void loraUsageErrors();
     void loraFailsOnAMissingFile();
+    void loraSearchesTheSavedDirectories();
+    void loraOptionsOverrideTheSavedTemplate();
+    void loraRejectsABadSavedOffset();
+    void loraWarnsWhenTheSavedDirectoriesHoldNothing();
 
     void binaryPlacesPiecesAtTheirOffsets();
     void binaryFollowsPiecesWithSequential();
@@ -226,6 +230,86 @@ void AssemblyCliTest::binaryUsageErrors()
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
     QVERIFY(QDir(m_dir->filePath(QStringLiteral("out"))).isEmpty());
+}
+
+// A saved LoRa template over sources/boot, sources/lora (LoRaMAC images named *.hex, and one real
+// Intel HEX file that the search leaves out) and sources/app.
+static QString writeLoRaTemplate(const QString &dir, const QString &appOffset = QStringLiteral("0x8000"))
+{
+    const QByteArray text = QStringLiteral("[PathTo]\n"
+                                           "LoRaPathToBoot=%1/sources/boot\n"
+                                           "LoRaPathToLoRa=%1/sources/lora\n"
+                                           "LoRaPathToApp=%1/sources/app\n"
+                                           "LoRaPathToRelease=%1/out\n"
+                                           "[Offsets]\n"
+                                           "LoRaOffsetWrtBoot=0\n"
+                                           "LoRaOffsetWrtFmwLora=4000\n"
+                                           "LoRaOffsetWrtFmw=%2\n"
+                                           "LoRaOffsetSrchNameLora=0x10\n"
+                                           "LoRaOffsetSrchNameFmw=200\n"
+                                           "[Templates_Name]\n"
+                                           "LoRaTmpltNameOutFile=kimo lora region fw\n")
+                                .arg(dir, appOffset)
+                                .toUtf8();
+    return write(dir, QStringLiteral("Templates Setting/release.LoRa"), text);
+}
+
+void AssemblyCliTest::loraSearchesTheSavedDirectories()
+{
+    const QString dir = m_dir->path();
+    write(dir, QStringLiteral("sources/boot/boot.bin"), m_boot);
+    write(dir, QStringLiteral("sources/lora/a/LoraMAC_RU.hex"), m_loraMacs[0]);
+    write(dir, QStringLiteral("sources/lora/LoraMAC_EU.hex"), m_loraMacs[1]);
+    const QString intelHex =
+        write(dir, QStringLiteral("sources/lora/text.hex"), ":0400000001020304F2\n:00000001FF\n");
+    write(dir, QStringLiteral("sources/app/app.bin"), m_apps[0]);
+    write(dir, QStringLiteral("sources/app/notes.txt"), "not a piece");
+    const CliRun run = runCli({"lora", "--settings", writeLoRaTemplate(dir)}, dir);
+    QCOMPARE(run.exitCode, 0);
+    QStringList written = lines(run.out);
+    written.sort();
+    QCOMPARE(written, (QStringList{dir + "/out/1.0.4_RU864_App1.bin", dir + "/out/V2.3_EU868_App1.bin"}));
+    QCOMPARE(read(dir + "/out/V2.3_EU868_App1.bin"),
+             layout({{0, m_boot}, {0x4000, m_loraMacs[1]}, {0x8000, m_apps[0]}}));
+    QCOMPARE(run.err, QStringLiteral(
+                          "Предупреждение! Файл %1, является IntelHEX фалом и не будет добавлен в очередь.\n"
+                          "Complete! Сборка завершена\n")
+                          .arg(intelHex));
+}
+
+void AssemblyCliTest::loraOptionsOverrideTheSavedTemplate()
+{
+    const QString dir = m_dir->path();
+    write(dir, QStringLiteral("sources/boot/boot.bin"), m_boot);
+    write(dir, QStringLiteral("sources/app/app.bin"), m_apps[0]);
+    QVERIFY(QDir(dir).mkdir(QStringLiteral("other")));
+    const CliRun run =
+        runCli({"lora", "--settings", writeLoRaTemplate(dir), "--loramac", "lora1.bin", "--app-offset",
+                "0x10000", "--out", "other", "--name", "fw", "--app-filter", "*.none", "--app", "app1.bin"},
+               dir);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(lines(run.out), QStringList{"other/App2.bin"});
+    QCOMPARE(read(dir + "/other/App2.bin"),
+             layout({{0, m_boot}, {0x4000, m_loraMacs[1]}, {0x10000, m_apps[1]}}));
+}
+
+void AssemblyCliTest::loraRejectsABadSavedOffset()
+{
+    const CliRun run = runCli(
+        {"lora", "--settings", writeLoRaTemplate(m_dir->path(), QStringLiteral("8000h"))}, m_dir->path());
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(QStringLiteral("Offsets/LoRaOffsetWrtFmw")), qPrintable(run.err));
+    QVERIFY(run.err.contains(QStringLiteral("\"8000h\"")));
+    QVERIFY(QDir(m_dir->filePath(QStringLiteral("out"))).isEmpty());
+}
+
+void AssemblyCliTest::loraWarnsWhenTheSavedDirectoriesHoldNothing()
+{
+    const CliRun run = runCli({"lora", "--settings", writeLoRaTemplate(m_dir->path())}, m_dir->path());
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(run.err.startsWith(QStringLiteral("Предупреждение! Нечего собирать")), qPrintable(run.err));
+    QVERIFY(!run.err.contains(QStringLiteral("Сборка завершена")));
 }
 
 // A saved Binary template: slot 1 (boot.bin at 0x100) and slot 3 (app1.bin at 0x8000) checked, slot 2
