@@ -3,15 +3,15 @@
 # 200 KiB LoRaMAC at 0x8000, 1 MiB application at 0x40000), as whole processes, and checks that both
 # produce the same bytes. Prints the ratio of the medians (quillon / srec_cat; at most 1 is the goal).
 #
-# Usage: bench/assembly.sh [build-dir]   (default: build-release, configured and built if missing)
+# Usage: bench/assembly.sh [build-dir]   (default: build-release, configured if missing; quillon-cli is brought up to date)
 set -eu
 
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${1:-$source_dir/build-release}
-if [ ! -x "$build_dir/src/cli/quillon-cli" ]; then
+if [ ! -f "$build_dir/CMakeCache.txt" ]; then
     cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DQUILLON_BUILD_TESTS=OFF >/dev/null
-    cmake --build "$build_dir" --target quillon-cli -j2 >/dev/null
 fi
+cmake --build "$build_dir" --target quillon-cli -j2 >/dev/null
 cli=$build_dir/src/cli/quillon-cli
 for tool in srec_cat hyperfine cmp; do
     command -v "$tool" >/dev/null || { echo "$tool is not installed" >&2; exit 1; }

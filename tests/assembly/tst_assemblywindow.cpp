@@ -212,7 +212,9 @@ void AssemblyWindowTest::loraShortcutAssembles()
     MainWindow window(dialogs);
     prepareLoRa(window, 1, 1);
     widget<QTabWidget>(window, QStringLiteral("tabWidget"))->setCurrentIndex(0);
-    window.Key_Assembling();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_G, Qt::ControlModifier);
     QCOMPARE(dialogs.messageTexts(), QStringList{QStringLiteral("Сборка завершена")});
     QCOMPARE(dirEntries(m_workDir->path() + QStringLiteral("/out")), QStringList{"1.0.4_RU864_Alpha.bin"});
 }
