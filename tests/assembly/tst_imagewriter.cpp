@@ -5,6 +5,7 @@
 #include "assembly/offsetparser.h"
 #include "assembly/pieceoverlap.h"
 #include "scripteddialogs.h"
+#include "smallfilesystem.h"
 #include "testfiles.h"
 
 using namespace TestFiles;
@@ -31,6 +32,8 @@ private slots:
     void reportsAMissingSource();
     void reportsAMissingDirectoryAndKeepsTheOldImage();
     void failedCommitLeavesNoTemporaryFile();
+    void fullDiskKeepsTheOldImage_data();
+    void fullDiskKeepsTheOldImage();
 };
 
 void ImageWriterTest::parsesOffsets_data()
@@ -277,6 +280,38 @@ void ImageWriterTest::failedCommitLeavesNoTemporaryFile()
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList{QStringLiteral("out.bin")});
     QVERIFY(QFileInfo(dir.filePath(QStringLiteral("out.bin"))).isDir());
+}
+
+void ImageWriterTest::fullDiskKeepsTheOldImage_data()
+{
+    // A small image stays in the file's buffer until the commit, a large one is written at once:
+    // both must fail without touching the old image.
+    QTest::addColumn<int>("imageSize");
+    QTest::newRow("buffered") << 6 * 1024;
+    QTest::newRow("written through") << 64 * 1024;
+}
+
+void ImageWriterTest::fullDiskKeepsTheOldImage()
+{
+    QFETCH(int, imageSize);
+    QTemporaryDir dir;
+    const QString mountPoint = dir.filePath(QStringLiteral("small"));
+    SmallFileSystem disk(mountPoint, 16);
+    if (!disk.isMounted())
+        QSKIP("mounting a small file system needs root");
+    const QByteArray oldImage = pattern(2048, 9);
+    write(mountPoint, QStringLiteral("out.bin"), oldImage);
+    disk.fill();
+
+    ScriptedDialogs reporter;
+    ImageBuilder image(reporter);
+    image.placePiece(makeImagePiece(QStringLiteral("a"), pattern(imageSize, 1)), 0);
+    QVERIFY(!image.commit(mountPoint, QStringLiteral("out.bin")));
+    QCOMPARE(reporter.messages().size(), 1);
+    QCOMPARE(reporter.messages().first().kind, MessageKind::Critical);
+    QCOMPARE(read(mountPoint + QStringLiteral("/out.bin")), oldImage);
+    QCOMPARE(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{QStringLiteral("filler"), QStringLiteral("out.bin")}));
 }
 
 QTEST_GUILESS_MAIN(ImageWriterTest)
