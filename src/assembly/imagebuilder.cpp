@@ -12,21 +12,27 @@
 namespace {
 constexpr qint64 ZeroChunkSize = 64 * 1024;
 
-bool writeZeros(QIODevice &device, qint64 count)
+bool writeAll(QIODevice &device, const char *data, qint64 length, ImageDigestBuilder &digest)
+{
+    digest.addData(data, length);
+    return device.write(data, length) == length;
+}
+
+bool writeAll(QIODevice &device, const QByteArray &bytes, ImageDigestBuilder &digest)
+{
+    return writeAll(device, bytes.constData(), bytes.size(), digest);
+}
+
+bool writeZeros(QIODevice &device, qint64 count, ImageDigestBuilder &digest)
 {
     static const QByteArray zeros(ZeroChunkSize, '\0');
     while (count > 0) {
         const qint64 chunk = qMin(count, ZeroChunkSize);
-        if (device.write(zeros.constData(), chunk) != chunk)
+        if (!writeAll(device, zeros.constData(), chunk, digest))
             return false;
         count -= chunk;
     }
     return true;
-}
-
-bool writeAll(QIODevice &device, const QByteArray &bytes)
-{
-    return device.write(bytes) == bytes.size();
 }
 } // namespace
 
@@ -105,12 +111,12 @@ bool ImageBuilder::piecesOverlap() const
     return false;
 }
 
-bool ImageBuilder::writeTo(QIODevice &device) const
+bool ImageBuilder::writeTo(QIODevice &device, ImageDigestBuilder &digest) const
 {
     // Overlapping pieces are layered in memory; the usual case, pieces apart, streams them in
     // address order with the gaps written as zeros, however far apart the offsets are.
     if (piecesOverlap())
-        return writeAll(device, contents());
+        return writeAll(device, contents(), digest);
 
     QList<const PlacedPiece *> sorted;
     for (const PlacedPiece &placed : m_pieces) {
@@ -121,12 +127,13 @@ bool ImageBuilder::writeTo(QIODevice &device) const
                      [](const PlacedPiece *a, const PlacedPiece *b) { return a->offset < b->offset; });
     qint64 position = 0;
     for (const PlacedPiece *placed : sorted) {
-        if (!writeZeros(device, placed->offset - position) || !writeAll(device, placed->piece.data))
+        if (!writeZeros(device, placed->offset - position, digest) ||
+            !writeAll(device, placed->piece.data, digest))
             return false;
         position = placed->end();
     }
     const PlacedPiece *last = lastPiece();
-    if (m_endWithHexEndOfFile && last && !writeAll(device, last->piece.endOfFile))
+    if (m_endWithHexEndOfFile && last && !writeAll(device, last->piece.endOfFile, digest))
         return false;
     return true;
 }
@@ -145,11 +152,17 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName)
                            QStringLiteral("Не удалось открыть файл для записи по пути: ") + outputDir);
         return false;
     }
-    if (!writeTo(file) || !commitSaveFile(file)) {
+    ImageDigestBuilder digest;
+    if (!writeTo(file, digest) || !commitSaveFile(file)) {
         file.cancelWriting();
         m_reporter.message(MessageKind::Critical, ReportTitle::error(),
                            QStringLiteral("Не удалось записать файл по пути: ") + path);
         return false;
     }
-    return true;
+    ReleaseManifest manifest;
+    manifest.image = digest.result();
+    manifest.names = m_releaseNames;
+    for (const PlacedPiece &placed : m_pieces)
+        manifest.pieces.append(manifestPiece(placed.piece, placed.offset));
+    return writeReleaseManifest(path, manifest, m_reporter);
 }

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "assembly/imagepiece.h"
+#include "assembly/releasemanifest.h"
 
 class QIODevice;
 class Reporter;
@@ -26,12 +27,16 @@ public:
     // image gets back the record that was cut from it.
     void setEndWithHexEndOfFile(bool endWithRecord) { m_endWithHexEndOfFile = endWithRecord; }
 
+    // The version, region and firmware names the image was named from, for its manifest.
+    void setReleaseNames(const ReleaseNameFields &names) { m_releaseNames = names; }
+
     // The length of the image: the end of its last non-empty piece (plus a restored record).
     qint64 size() const;
     // The whole image in memory.
     QByteArray contents() const;
     // Writes the image to outputDir + "/" + fileName through a temporary file that replaces the
-    // target only when everything was written. Reports its own errors.
+    // target only when everything was written, and its release manifest beside it. Reports its own
+    // errors.
     bool commit(const QString &outputDir, const QString &fileName);
 
     struct PlacedPiece {
@@ -42,13 +47,14 @@ public:
     const QList<PlacedPiece> &pieces() const { return m_pieces; }
 
 private:
-    bool writeTo(QIODevice &device) const;
+    bool writeTo(QIODevice &device, ImageDigestBuilder &digest) const;
     bool piecesOverlap() const;
     const PlacedPiece *lastPiece() const;
 
     Reporter &m_reporter;
     QList<PlacedPiece> m_pieces;
     bool m_endWithHexEndOfFile = false;
+    std::optional<ReleaseNameFields> m_releaseNames;
 };
 
 // outputDir + "/" + fileName, without doubling a separator the directory already ends with.

@@ -17,6 +17,7 @@ struct PlannedImage {
     int loraMacIndex;
     int appIndex;
     QString releaseBaseName;
+    ReleaseNameFields names;
 };
 
 void warn(Reporter &reporter, const QString &text)
@@ -120,7 +121,7 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
             const ReleaseNameFields fields =
                 parseReleaseNameFields(loraMac.fileBytes(job.regionFieldOffset, LoRaMacNameFieldSize),
                                        app.fileBytes(job.fwFieldOffset, FirmwareNameFieldSize));
-            plan.append({l, a, fillReleaseTemplate(job.nameTemplate, fields)});
+            plan.append({l, a, fillReleaseTemplate(job.nameTemplate, fields), fields});
         }
     }
     if (!checkNamesDiffer(plan, job, reporter))
@@ -128,6 +129,7 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
 
     for (const PlannedImage &planned : plan) {
         ImageBuilder image(reporter);
+        image.setReleaseNames(planned.names);
         image.placePiece(*boot, job.bootOffset);
         image.placePiece(loraMacs->at(planned.loraMacIndex), job.loraMacOffset);
         image.placePiece(apps->at(planned.appIndex), job.appOffset);

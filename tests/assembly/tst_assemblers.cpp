@@ -1,5 +1,9 @@
 #include <QtTest>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include "assembly/binaryassembler.h"
 #include "assembly/loraassembler.h"
 #include "assembly/pieceoverlap.h"
@@ -13,9 +17,13 @@ namespace {
 constexpr qint64 RegionFieldOffset = 0x100;
 constexpr qint64 FwFieldOffset = 0x40;
 
+// What a run left in a directory, but for the release manifests beside the images (tested apart).
 QStringList dirEntries(const QString &path)
 {
-    return QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    QStringList entries =
+        QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    entries.removeIf([](const QString &name) { return name.endsWith(QLatin1String(".manifest.json")); });
+    return entries;
 }
 
 // A LoRa workspace: one bootloader, LoRaMAC files and applications with name fields, an output dir.
@@ -83,6 +91,7 @@ private slots:
     void warnsWhenThereIsNothingToAssemble_data();
     void warnsWhenThereIsNothingToAssemble();
     void matchesSrecCat();
+    void writesAManifestBesideEachImage();
 
     void binaryFollowsCheckedSlotsSequentially();
     void binaryPlacesPiecesAtTheirOffsets();
@@ -95,6 +104,73 @@ private slots:
     void binaryEndsAHexImageWithOneRecord();
     void binaryKeepsThePreviousImageWhenAPieceIsMissing();
 };
+
+void AssemblersTest::writesAManifestBesideEachImage()
+{
+    LoRaWorkspace ws;
+    ws.addLoRaMac("1.0.4RU864");
+    ws.addApp("App1");
+    ws.addApp("App2");
+    ScriptedDialogs reporter;
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+    const LoRaResult result = assembleLoRaImages(ws.job, reporter);
+    QVERIFY(result.succeeded);
+    QCOMPARE(result.images.size(), 2);
+
+    for (int app = 0; app < 2; ++app) {
+        const QString imagePath = result.images[app].path;
+        const QByteArray image = read(imagePath);
+        QFile file(imagePath + QStringLiteral(".manifest.json"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QJsonParseError error;
+        const QJsonObject manifest = QJsonDocument::fromJson(file.readAll(), &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+
+        const QJsonObject imageEntry = manifest[QStringLiteral("image")].toObject();
+        QCOMPARE(imageEntry[QStringLiteral("file")].toString(), QFileInfo(imagePath).fileName());
+        QCOMPARE(imageEntry[QStringLiteral("size")].toInteger(), image.size());
+        QCOMPARE(imageEntry[QStringLiteral("sha256")].toString().toLatin1(),
+                 QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex());
+        // An independent CRC-32: Python's zlib.
+        QProcess python;
+        python.start(
+            QStringLiteral("python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import sys, zlib; print('0x%08X' % zlib.crc32(open(sys.argv[1], 'rb').read()))"),
+             imagePath});
+        QVERIFY(python.waitForFinished(30000));
+        QCOMPARE(imageEntry[QStringLiteral("crc32")].toString(),
+                 QString::fromLatin1(python.readAll().trimmed()));
+
+        const QJsonArray pieces = manifest[QStringLiteral("pieces")].toArray();
+        const QList<QPair<QString, qint64>> expected = {
+            {ws.job.bootPath, 0}, {ws.job.loraMacPaths[0], 0x8000}, {ws.job.appPaths[app], 0x20000}};
+        QCOMPARE(pieces.size(), expected.size());
+        for (int i = 0; i < pieces.size(); ++i) {
+            const QJsonObject piece = pieces[i].toObject();
+            const QByteArray source = read(expected[i].first);
+            QCOMPARE(piece[QStringLiteral("source")].toString(),
+                     QFileInfo(expected[i].first).absoluteFilePath());
+            QCOMPARE(
+                piece[QStringLiteral("offset")].toString(),
+                QStringLiteral("0x") +
+                    QString::number(expected[i].second, 16).toUpper().rightJustified(8, QLatin1Char('0')));
+            QCOMPARE(piece[QStringLiteral("size")].toInteger(), source.size());
+            QCOMPARE(piece[QStringLiteral("sha256")].toString().toLatin1(),
+                     QCryptographicHash::hash(source, QCryptographicHash::Sha256).toHex());
+        }
+
+        const QJsonObject names = manifest[QStringLiteral("names")].toObject();
+        QCOMPARE(names[QStringLiteral("version")].toString(), QStringLiteral("1.0.4"));
+        QCOMPARE(names[QStringLiteral("region")].toString(), QStringLiteral("RU864"));
+        QCOMPARE(names[QStringLiteral("firmware")].toString(), QStringLiteral("App%1").arg(app + 1));
+        QCOMPARE(manifest[QStringLiteral("tool")].toString(), QStringLiteral("Quillon " QUILLON_VERSION));
+        const QDateTime created =
+            QDateTime::fromString(manifest[QStringLiteral("created")].toString(), Qt::ISODate);
+        QVERIFY(created.isValid());
+        QVERIFY(created >= before && created <= QDateTime::currentDateTimeUtc().addSecs(1));
+    }
+}
 
 void AssemblersTest::buildsOneLoRaImageByteForByte()
 {

@@ -1,0 +1,88 @@
+#include "assembly/releasemanifest.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include "assembly/imagepiece.h"
+#include "common/reporter.h"
+#include "common/savefile.h"
+
+void ImageDigestBuilder::addData(const char *data, qint64 length)
+{
+    m_sha256.addData(QByteArrayView(data, length));
+    m_crc32.addData(data, length);
+    m_size += length;
+}
+
+ImageDigest ImageDigestBuilder::result() const
+{
+    return {m_size, m_sha256.result(), m_crc32.result()};
+}
+
+ManifestPiece manifestPiece(const ImagePiece &piece, qint64 offset)
+{
+    // The piece's bytes followed by what was cut from its end are the file as it is on disk.
+    QCryptographicHash sha256(QCryptographicHash::Sha256);
+    sha256.addData(piece.data);
+    sha256.addData(piece.endOfFile);
+    return {QFileInfo(piece.sourcePath).absoluteFilePath(), offset,
+            piece.data.size() + piece.endOfFile.size(), sha256.result()};
+}
+
+static QString hexNumber(qint64 value, int digits)
+{
+    return QStringLiteral("0x") +
+           QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
+}
+
+QByteArray ReleaseManifest::toJson() const
+{
+    QJsonArray pieceList;
+    for (const ManifestPiece &piece : pieces) {
+        QJsonObject entry{{QStringLiteral("source"), piece.sourcePath},
+                          {QStringLiteral("size"), piece.size},
+                          {QStringLiteral("sha256"), QString::fromLatin1(piece.sha256.toHex())}};
+        if (piece.offset >= 0)
+            entry.insert(QStringLiteral("offset"), hexNumber(piece.offset, 8));
+        pieceList.append(entry);
+    }
+    QJsonObject root{
+        {QStringLiteral("image"),
+         QJsonObject{{QStringLiteral("file"), imageFileName},
+                     {QStringLiteral("size"), image.size},
+                     {QStringLiteral("sha256"), QString::fromLatin1(image.sha256.toHex())},
+                     {QStringLiteral("crc32"), hexNumber(image.crc32, 8)}}},
+        {QStringLiteral("pieces"), pieceList},
+        {QStringLiteral("created"), created.toUTC().toString(Qt::ISODate)},
+        {QStringLiteral("tool"), QStringLiteral("Quillon %1").arg(QStringLiteral(QUILLON_VERSION))},
+    };
+    if (names) {
+        root.insert(QStringLiteral("names"), QJsonObject{{QStringLiteral("version"), names->version},
+                                                         {QStringLiteral("region"), names->region},
+                                                         {QStringLiteral("firmware"), names->firmware}});
+    }
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+QString releaseManifestPath(const QString &imagePath)
+{
+    return imagePath + QStringLiteral(".manifest.json");
+}
+
+bool writeReleaseManifest(const QString &imagePath, ReleaseManifest manifest, Reporter &reporter)
+{
+    manifest.imageFileName = QFileInfo(imagePath).fileName();
+    manifest.created = QDateTime::currentDateTimeUtc();
+    const QByteArray json = manifest.toJson();
+    const QString path = releaseManifestPath(imagePath);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size() || !commitSaveFile(file)) {
+        reporter.message(MessageKind::Critical, ReportTitle::error(),
+                         QStringLiteral("Не удалось записать файл по пути: ") + path);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <optional>
+
+#include <QByteArray>
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include "assembly/releasename.h"
+#include "common/crc32.h"
+
+class Reporter;
+struct ImagePiece;
+
+// Size and checksums of an image as it was written.
+struct ImageDigest {
+    qint64 size = 0;
+    QByteArray sha256; // raw 32 bytes
+    quint32 crc32 = 0;
+};
+
+// Collects the digest while the image is written, so the image is not read back for it.
+class ImageDigestBuilder {
+public:
+    void addData(const char *data, qint64 length);
+    ImageDigest result() const;
+
+private:
+    QCryptographicHash m_sha256{QCryptographicHash::Sha256};
+    Crc32 m_crc32;
+    qint64 m_size = 0;
+};
+
+// One source file of an image: where it came from and where it went.
+struct ManifestPiece {
+    QString sourcePath; // absolute
+    qint64 offset = 0;  // in the image; -1 where pieces are joined as text rather than placed
+    qint64 size = 0;    // of the source file
+    QByteArray sha256;  // of the source file, raw 32 bytes
+};
+
+ManifestPiece manifestPiece(const ImagePiece &piece, qint64 offset);
+
+// What a release engineer needs to tell later which pieces went into an image and to compare it:
+// written beside every assembled image as "<image file name>.manifest.json".
+struct ReleaseManifest {
+    QString imageFileName;
+    ImageDigest image;
+    QList<ManifestPiece> pieces;
+    std::optional<ReleaseNameFields> names; // read out of the pieces (LoRa images)
+    QDateTime created;
+
+    QByteArray toJson() const;
+};
+
+QString releaseManifestPath(const QString &imagePath);
+
+// Writes the manifest beside the image (stamped with the current time); reports a failure.
+bool writeReleaseManifest(const QString &imagePath, ReleaseManifest manifest, Reporter &reporter);
