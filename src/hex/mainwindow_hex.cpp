@@ -1,5 +1,59 @@
 #include "mainwindow/mainwindow.h"
 
+#include <QProgressDialog>
+
+#include "hex/converter.h"
+#include "mainwindow/userdialogs.h"
 #include "ui_mainwindow.h"
 
-void MainWindow::Start_convert() {}
+void MainWindow::Start_convert()
+{
+    const bool binaryWanted = sender() == ui->Converter2IntelHEX || ui->Converter2IntelHEX->isDown();
+    const QString filter = binaryWanted ? QStringLiteral("*.bin") : QStringLiteral("*.hex");
+    const QString path =
+        dialogs().chooseFile(nullptr, tr("Выберите файл для конвертации"), QStringLiteral("."), filter);
+    if (path.isEmpty()) {
+        dialogs().message(MessageKind::Warning, tr("Файл не выбран!"), tr("Выберите файл для конвертации."));
+        return;
+    }
+
+    // The content decides the direction, whichever button was pressed.
+    const bool hexInput = looksLikeIntelHex(path);
+    quint64 offset = 0;
+    if (!hexInput) {
+        const std::optional<int> typed =
+            dialogs().askInteger(this, tr("Смещение"), tr("Задайте смещение"), 0, 0, 2000000000, 1);
+        if (!typed)
+            return; // a cancelled offset is a cancelled conversion, not a silent offset 0
+        offset = offsetFromTypedDigits(*typed);
+    }
+
+    QProgressDialog progress(tr("Конвертация..."), tr("Отмена"), 0, 100, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setValue(0);
+
+    ConversionOptions options;
+    options.progress = [&progress](qint64 done, qint64 total) {
+        progress.setValue(total > 0 ? static_cast<int>(done * 100 / total) : 0);
+    };
+    options.cancelRequested = [&progress]() {
+        return progress.wasCanceled();
+    };
+    const ConversionResult result =
+        hexInput ? convertHexToBin(path, options) : convertBinToHex(path, offset, options);
+    progress.setValue(100);
+    progress.close();
+
+    if (result.cancelled)
+        return;
+    if (!result.ok) {
+        dialogs().message(MessageKind::Critical, ReportTitle::error(), result.errorText);
+        return;
+    }
+    for (const QString &warning : result.warnings)
+        dialogs().message(MessageKind::Warning, ReportTitle::warning(), warning);
+    dialogs().message(MessageKind::Information, tr("Конвертация"), tr("Процесс завершен."));
+}

@@ -1,0 +1,247 @@
+#include "hex/converter.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "hex/intelhexreader.h"
+#include "hex/intelhexwriter.h"
+#include "hex/memoryimage.h"
+#include "hex/progressthrottle.h"
+
+namespace {
+
+constexpr quint64 AddressSpaceEnd = Q_UINT64_C(0x100000000);
+// Bytes handed to the writer between two looks at the clock; a multiple of 16 keeps the record grid.
+constexpr qsizetype SliceSize = 256 * 1024;
+constexpr qsizetype FillBlockSize = 1 << 20;
+constexpr int SniffedLines = 20;
+
+QString displayName(const QString &path)
+{
+    return QFileInfo(path).fileName();
+}
+
+QString hexNumber(quint64 value, int digits)
+{
+    return QStringLiteral("0x") +
+           QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
+}
+
+QString hexAddress(quint64 address)
+{
+    return hexNumber(address, 8);
+}
+
+ConversionResult failure(ConversionResult result, const QString &text)
+{
+    result.ok = false;
+    result.errorText = text;
+    return result;
+}
+
+QString replaceExtensionInName(const QString &path, QLatin1String from, QLatin1String to)
+{
+    const qsizetype slash = qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+    const QString directory = path.left(slash + 1);
+    QString name = path.mid(slash + 1);
+    const QString original = name;
+    name.replace(from, to, Qt::CaseSensitive);
+    if (name == original)
+        name += to;
+    return directory + name;
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    const QFileInfo first(a);
+    const QFileInfo second(b);
+    return first.absoluteFilePath() == second.absoluteFilePath() ||
+           (first.exists() && second.exists() && first.canonicalFilePath() == second.canonicalFilePath());
+}
+
+// Maps the progress of one phase onto a share of the whole job, in thousandths.
+ProgressCallback phaseProgress(const ProgressCallback &overall, int fromPerMille, int toPerMille)
+{
+    if (!overall)
+        return {};
+    return [overall, fromPerMille, toPerMille](qint64 done, qint64 total) {
+        const qint64 span = toPerMille - fromPerMille;
+        overall(fromPerMille + (total > 0 ? done * span / total : span), 1000);
+    };
+}
+
+} // namespace
+
+QString hexOutputPathFor(const QString &binaryPath)
+{
+    return replaceExtensionInName(binaryPath, QLatin1String(".bin"), QLatin1String(".hex"));
+}
+
+QString binaryOutputPathFor(const QString &hexPath)
+{
+    return replaceExtensionInName(hexPath, QLatin1String(".hex"), QLatin1String(".bin"));
+}
+
+bool looksLikeIntelHex(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return true; // nothing can be read, so no line breaks the rule
+    for (int i = 0; i < SniffedLines; ++i) {
+        const QByteArray line = file.readLine();
+        if (!line.isEmpty() && line.at(0) != ':')
+            return false;
+    }
+    return true;
+}
+
+quint64 offsetFromTypedDigits(int typed)
+{
+    if (typed < 0)
+        return 0;
+    bool ok = false;
+    const quint64 offset = QString::number(typed).toULongLong(&ok, 16);
+    return ok ? offset : 0;
+}
+
+ConversionResult convertBinToHex(const QString &inputPath, quint64 offset, const ConversionOptions &options)
+{
+    ConversionResult result;
+    result.outputPath = options.outputPath.isEmpty() ? hexOutputPathFor(inputPath) : options.outputPath;
+    if (sameFile(inputPath, result.outputPath))
+        return failure(result,
+                       QStringLiteral("%1: the output would replace the input").arg(displayName(inputPath)));
+
+    QFile input(inputPath);
+    if (!input.open(QIODevice::ReadOnly))
+        return failure(
+            result,
+            QStringLiteral("%1: cannot open the file: %2").arg(displayName(inputPath), input.errorString()));
+    const QByteArray data = input.readAll();
+    if (input.error() != QFileDevice::NoError)
+        return failure(
+            result,
+            QStringLiteral("%1: cannot read the file: %2").arg(displayName(inputPath), input.errorString()));
+    input.close();
+
+    if (offset + static_cast<quint64>(data.size()) > AddressSpaceEnd)
+        return failure(
+            result,
+            QStringLiteral("%1: %2 bytes at offset %3 reach past the 4 GiB that Intel HEX can address")
+                .arg(displayName(inputPath))
+                .arg(data.size())
+                .arg(hexAddress(offset)));
+
+    QSaveFile output(result.outputPath);
+    if (!output.open(QIODevice::WriteOnly))
+        return failure(result, QStringLiteral("%1: cannot write the file: %2")
+                                   .arg(displayName(result.outputPath), output.errorString()));
+
+    ProgressThrottle throttle(options.progress, data.size());
+    IntelHexWriter writer(output);
+    writer.begin(static_cast<quint32>(offset));
+    for (qsizetype position = 0; position < data.size(); position += SliceSize) {
+        const qsizetype length = qMin(SliceSize, data.size() - position);
+        if (!writer.writeData(offset + static_cast<quint64>(position),
+                              QByteArrayView(data).sliced(position, length)))
+            break;
+        if (throttle.update(position + length) && options.cancelRequested && options.cancelRequested()) {
+            output.cancelWriting();
+            result.cancelled = true;
+            return result;
+        }
+    }
+    if (!writer.finish() || !output.commit())
+        return failure(result, QStringLiteral("%1: cannot write the file: %2")
+                                   .arg(displayName(result.outputPath), writer.errorString().isEmpty()
+                                                                            ? output.errorString()
+                                                                            : writer.errorString()));
+    throttle.finish();
+    result.ok = true;
+    return result;
+}
+
+ConversionResult convertHexToBin(const QString &inputPath, const ConversionOptions &options)
+{
+    ConversionResult result;
+    result.outputPath = options.outputPath.isEmpty() ? binaryOutputPathFor(inputPath) : options.outputPath;
+    if (sameFile(inputPath, result.outputPath))
+        return failure(result,
+                       QStringLiteral("%1: the output would replace the input").arg(displayName(inputPath)));
+
+    IntelHexReader reader;
+    if (!reader.readFile(inputPath, phaseProgress(options.progress, 0, 400)))
+        return failure(result, reader.error()->text());
+    for (const HexDiagnostic &diagnostic : reader.diagnostics())
+        result.warnings << diagnostic.text();
+    if (options.cancelRequested && options.cancelRequested()) {
+        result.cancelled = true;
+        return result;
+    }
+
+    std::optional<MemoryImage::Conflict> conflict;
+    const MemoryImage image = MemoryImage::fromChunks(reader.takeContent().chunks, &conflict);
+    if (conflict)
+        return failure(result,
+                       QStringLiteral("%1, lines %2 and %3: different bytes for address %4 (%5 and %6)")
+                           .arg(displayName(inputPath))
+                           .arg(conflict->firstLine)
+                           .arg(conflict->secondLine)
+                           .arg(hexAddress(conflict->address))
+                           .arg(hexNumber(conflict->firstValue, 2), hexNumber(conflict->secondValue, 2)));
+    if (image.endAddress() > LargestFlatImage)
+        return failure(
+            result, QStringLiteral("%1: the data reaches up to address %2, so a binary image from address 0 "
+                                   "would take %3 MiB; images over %4 MiB are refused")
+                        .arg(displayName(inputPath), hexAddress(image.endAddress() - 1))
+                        .arg((image.endAddress() + (1 << 20) - 1) >> 20)
+                        .arg(LargestFlatImage >> 20));
+    if (image.isEmpty())
+        result.warnings << QStringLiteral("%1: the file holds no data; the binary file is empty")
+                               .arg(displayName(inputPath));
+
+    QSaveFile output(result.outputPath);
+    if (!output.open(QIODevice::WriteOnly))
+        return failure(result, QStringLiteral("%1: cannot write the file: %2")
+                                   .arg(displayName(result.outputPath), output.errorString()));
+
+    // Addresses without data stand for erased flash, written in large blocks rather than built in memory.
+    const QByteArray erased(FillBlockSize, '\xFF');
+    const ProgressCallback writeProgress = phaseProgress(options.progress, 400, 1000);
+    ProgressThrottle throttle(writeProgress, static_cast<qint64>(image.endAddress()));
+    quint64 position = 0;
+    bool written = true;
+    auto checkpoint = [&]() {
+        return !(throttle.update(static_cast<qint64>(position)) && options.cancelRequested &&
+                 options.cancelRequested());
+    };
+    for (const MemoryImage::Range &range : image.ranges()) {
+        while (written && position < range.start) {
+            const auto length = static_cast<qsizetype>(qMin<quint64>(FillBlockSize, range.start - position));
+            written = output.write(erased.constData(), length) == length;
+            position += static_cast<quint64>(length);
+            if (!checkpoint()) {
+                output.cancelWriting();
+                result.cancelled = true;
+                return result;
+            }
+        }
+        for (qsizetype done = 0; written && done < range.bytes.size(); done += FillBlockSize) {
+            const qsizetype length = qMin(FillBlockSize, range.bytes.size() - done);
+            written = output.write(range.bytes.constData() + done, length) == length;
+            position += static_cast<quint64>(length);
+            if (!checkpoint()) {
+                output.cancelWriting();
+                result.cancelled = true;
+                return result;
+            }
+        }
+    }
+    if (!written || !output.commit())
+        return failure(result, QStringLiteral("%1: cannot write the file: %2")
+                                   .arg(displayName(result.outputPath), output.errorString()));
+    throttle.finish();
+    result.ok = true;
+    return result;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QtGlobal>
+
+class QIODevice;
+
+// Writes data as Intel HEX records to a device. Data records carry up to 16 bytes counted from
+// the start of each block handed over, are split where a 64 KiB address window ends (a record
+// address never goes past FFFF) and are skipped when every byte is 0xFF. An extended address
+// record is written whenever a record lies outside the current window. Output is buffered and
+// handed to the device in large writes.
+class IntelHexWriter {
+public:
+    explicit IntelHexWriter(QIODevice &out);
+
+    // Opens the first window for data starting at `firstAddress`: a segment record up to 0xFFFF0,
+    // a linear record above, nothing for 0. Call once before the first writeData(), or not at all.
+    bool begin(quint32 firstAddress);
+    // `address + bytes.size()` must not pass 4 GiB. Blocks handed over in turn continue the
+    // 16-byte grid only when their sizes are multiples of 16.
+    bool writeData(quint64 address, QByteArrayView bytes);
+    // Writes the end-of-file record and flushes.
+    bool finish();
+
+    QString errorString() const { return m_error; }
+
+private:
+    void appendPiece(quint64 address, QByteArrayView piece);
+    void openLinearWindow(quint64 address);
+    bool flush();
+
+    QIODevice &m_out;
+    QByteArray m_buffer;
+    quint64 m_base = 0;
+    quint64 m_windowEnd = 0x10000;
+    QString m_error;
+};
