@@ -4,4 +4,3 @@
 
 void MainWindow::LoRa_Start_Assembler() {}
 void MainWindow::Binary_Start_Assembling() {}
-void MainWindow::IntelHEX_Start_Assembling() {}
