@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "assembly/assemblymessages.h"
 #include "common/reporter.h"
 #include "hex/intelhexreader.h"
 #include "hex/intelhexrecord.h"
@@ -149,11 +150,6 @@ void reportError(Reporter &reporter, const QString &text)
 
 } // namespace
 
-QString intelHexJoinFinishedText()
-{
-    return QStringLiteral("Сборка завершена");
-}
-
 IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &reporter,
                                      const ProgressCallback &progress)
 {
@@ -176,8 +172,11 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
     }
     if (job.sources.size() > MaximumPieces)
         return failed(QStringLiteral("Слишком много файлов для сборки: %1.").arg(job.sources.size()));
-    if (job.outputDir.isEmpty())
-        return failed(QStringLiteral("Не выбран путь записи out-file."));
+    if (job.outputDir.isEmpty()) {
+        reporter.message(MessageKind::Warning, ReportTitle::warning(), AssemblyText::noOutputDirectory());
+        result.outcome = Outcome::NothingToJoin;
+        return result;
+    }
     if (!QFileInfo(job.outputDir).isDir())
         return failed(QStringLiteral("Не найдена директория по пути: ") + job.outputDir);
     if (QFileInfo(job.fileName).completeBaseName().isEmpty())

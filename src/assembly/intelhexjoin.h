@@ -36,11 +36,8 @@ struct IntelHexJoinResult {
 // address behind is followed by a record setting it back to 0, so that the next piece's records
 // keep the addresses they had in their own file.
 //
-// Errors go to `reporter` as "Error!" boxes, an empty selection as a warning. Success is left to
-// the caller (with intelHexJoinFinishedText()), so that a window can close its progress dialog
-// first. `progress` gets (pieces checked, pieces).
+// Errors go to `reporter` as "Error!" boxes, an empty selection or no output directory as a
+// warning. Success is left to the caller (AssemblyText::finished()), so that a window can close its progress
+// dialog first. `progress` gets (pieces checked, pieces).
 IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &reporter,
                                      const ProgressCallback &progress = {});
-
-// "Сборка завершена".
-QString intelHexJoinFinishedText();

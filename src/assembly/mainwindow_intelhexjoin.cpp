@@ -2,6 +2,7 @@
 
 #include <QProgressDialog>
 
+#include "assembly/assemblymessages.h"
 #include "assembly/intelhexjoin.h"
 #include "mainwindow/userdialogs.h"
 #include "ui_mainwindow.h"
@@ -41,5 +42,5 @@ void MainWindow::IntelHEX_Start_Assembling()
         joinIntelHexFiles(job, m_dialogs, [&progress](qint64 done, qint64) { progress.setValue(int(done)); });
     progress.close();
     if (result.succeeded())
-        m_dialogs.message(MessageKind::Information, ReportTitle::complete(), intelHexJoinFinishedText());
+        m_dialogs.message(MessageKind::Information, ReportTitle::complete(), AssemblyText::finished());
 }

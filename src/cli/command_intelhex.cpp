@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QTextStream>
 
+#include "assembly/assemblymessages.h"
 #include "assembly/intelhexjoin.h"
 
 namespace {
@@ -69,7 +70,7 @@ int runIntelHexCommand(const QStringList &arguments)
     const IntelHexJoinResult result = joinIntelHexFiles(job, reporter);
     if (!result.succeeded())
         return CliExit::Failed;
-    reporter.message(MessageKind::Information, ReportTitle::complete(), intelHexJoinFinishedText());
+    reporter.message(MessageKind::Information, ReportTitle::complete(), AssemblyText::finished());
     cliOut() << result.imagePath << Qt::endl;
     return CliExit::Success;
 }

@@ -125,7 +125,7 @@ private slots:
     void malformedPieceWritesNothing_data();
     void malformedPieceWritesNothing();
     void longerOldImageLeavesNoTail();
-    void nothingCheckedIsAWarning();
+    void nothingCheckedOrNoOutputDirIsAWarning();
     void badSourcesAndOutputsAreErrors_data();
     void badSourcesAndOutputsAreErrors();
     void progressCountsPiecesAndCancelWritesNothing();
@@ -411,7 +411,7 @@ void IntelHexJoinTest::longerOldImageLeavesNoTail()
     QCOMPARE(readFile(path(QStringLiteral("out.hex"))), records + endOfFile);
 }
 
-void IntelHexJoinTest::nothingCheckedIsAWarning()
+void IntelHexJoinTest::nothingCheckedOrNoOutputDirIsAWarning()
 {
     const IntelHexJoinResult result = join({});
 
@@ -421,6 +421,17 @@ void IntelHexJoinTest::nothingCheckedIsAWarning()
     QCOMPARE(m_reporter.messages().first().title, QStringLiteral("Предупреждение!"));
     QCOMPARE(m_reporter.messages().first().text, QStringLiteral("Нечего собирать: не отмечен ни один файл."));
     QVERIFY(entries().isEmpty());
+
+    const QString a = put(QStringLiteral("a.hex"), dataRecord(0, pattern(16, 31)) + endOfFile);
+    IntelHexJoinJob job;
+    job.sources = {a};
+    job.fileName = QStringLiteral("out.hex");
+    QCOMPARE(joinIntelHexFiles(job, m_reporter).outcome, IntelHexJoinResult::Outcome::NothingToJoin);
+    QCOMPARE(m_reporter.messages().size(), 2);
+    QCOMPARE(m_reporter.messages().last().kind, MessageKind::Warning);
+    QCOMPARE(m_reporter.messages().last().text,
+             QStringLiteral("Нечего собирать: не выбран путь записи out-file."));
+    QCOMPARE(entries(), QStringList(QStringLiteral("a.hex")));
 }
 
 void IntelHexJoinTest::badSourcesAndOutputsAreErrors_data()
@@ -441,10 +452,6 @@ void IntelHexJoinTest::badSourcesAndOutputsAreErrors_data()
                                   << "."
                                   << "out.hex"
                                   << "Один из отмеченных файлов не выбран.";
-    QTest::newRow("no output dir") << "a.hex"
-                                   << ""
-                                   << "out.hex"
-                                   << "Не выбран путь записи out-file.";
     QTest::newRow("missing output dir") << "a.hex"
                                         << "nowhere"
                                         << "out.hex"

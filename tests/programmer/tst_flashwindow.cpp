@@ -10,10 +10,6 @@
 #include "programmer/flashdialog.h"
 #include "scripteddialogs.h"
 
-// Set to true once "Сборка" really builds LoRa images: the Alt+G tests that need real images then
-// run, and the one that relies on the assembler doing nothing is skipped.
-constexpr bool loraAssemblyBuildsImages = false;
-
 class MainWindowTestAccess {
 public:
     static QString &lastImagePath(MainWindow &window) { return window.lastImagePath; }
@@ -60,7 +56,6 @@ private slots:
     void destroyingTheWindowLeavesNoProgrammerBehind();
     void missingProgrammerIsReportedAndNothingRuns();
     void assembleAndFlashWithManyPairsWarnsAndFlashesNothing();
-    void assembleAndFlashWithOnePairFlashesAfterAssembling();
     void assembleAndFlashOneLoRaMacThreeAppsFlashesTheLastImage();
     void assembleAndFlashTwoByTwoBuildsFourAndFlashesNothing();
 
@@ -314,27 +309,8 @@ void FlashWindowTest::assembleAndFlashWithManyPairsWarnsAndFlashesNothing()
     QVERIFY(m_fake->runs().isEmpty());
 }
 
-void FlashWindowTest::assembleAndFlashWithOnePairFlashesAfterAssembling()
-{
-    if (loraAssemblyBuildsImages)
-        QSKIP("covered by the tests with real LoRa images");
-    // The assembler builds nothing yet, so the image left from before is flashed.
-    fillLoRaSources(1, 3);
-    const QString image = writeFile(m_dir->filePath(QStringLiteral("release/pending.bin")));
-    Access::lastImagePath(*m_window) = image;
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-    QTest::keyClick(m_window.get(), Qt::Key_G, Qt::AltModifier);
-    QVERIFY(runningDialog());
-    QTRY_COMPARE(m_dialogs->messages().size(), 1);
-    QCOMPARE(m_dialogs->messages()[0].title, QStringLiteral("Complete!"));
-    QCOMPARE(m_fake->runs().size(), 2);
-    QCOMPARE(m_fake->runs()[1].arguments.value(5), image);
-}
-
 void FlashWindowTest::assembleAndFlashOneLoRaMacThreeAppsFlashesTheLastImage()
 {
-    if (!loraAssemblyBuildsImages)
-        QSKIP("needs the LoRa assembly");
     fillLoRaSources(1, 3);
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     QTest::keyClick(m_window.get(), Qt::Key_G, Qt::AltModifier);
@@ -353,8 +329,6 @@ void FlashWindowTest::assembleAndFlashOneLoRaMacThreeAppsFlashesTheLastImage()
 
 void FlashWindowTest::assembleAndFlashTwoByTwoBuildsFourAndFlashesNothing()
 {
-    if (!loraAssemblyBuildsImages)
-        QSKIP("needs the LoRa assembly");
     fillLoRaSources(2, 2);
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     QTest::keyClick(m_window.get(), Qt::Key_G, Qt::AltModifier);
