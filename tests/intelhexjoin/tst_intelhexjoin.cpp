@@ -5,6 +5,7 @@
 #include "hex/intelhexrecord.h"
 #include "hex/memoryimage.h"
 #include "scripteddialogs.h"
+#include "settings/tabsettings.h"
 
 namespace {
 
@@ -133,6 +134,8 @@ private slots:
     void cliJoinsAndPrintsThePath();
     void cliUsageAndFailureExitCodes_data();
     void cliUsageAndFailureExitCodes();
+    void cliTakesTheJobFromSavedSettings_data();
+    void cliTakesTheJobFromSavedSettings();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -142,6 +145,9 @@ private:
     {
         return QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
+
+    // Runs quillon-cli intelhex in the temporary directory; returns the exit code.
+    int runCli(const QStringList &arguments, QString *out = nullptr, QString *err = nullptr);
 
     std::optional<QTemporaryDir> m_dir;
     ScriptedDialogs m_reporter;
@@ -577,6 +583,92 @@ void IntelHexJoinTest::cliUsageAndFailureExitCodes()
     QVERIFY2(errors.contains(message), qPrintable(errors));
     QVERIFY(cli.readAllStandardOutput().isEmpty());
     QVERIFY(!QFile::exists(path(QStringLiteral("out.hex"))));
+}
+
+int IntelHexJoinTest::runCli(const QStringList &arguments, QString *out, QString *err)
+{
+    QProcess cli;
+    cli.setWorkingDirectory(m_dir->path());
+    cli.start(qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli"),
+              QStringList(QStringLiteral("intelhex")) + arguments);
+    if (!cli.waitForFinished(30000) || cli.exitStatus() != QProcess::NormalExit)
+        return -1;
+    if (out)
+        *out = QString::fromUtf8(cli.readAllStandardOutput());
+    if (err)
+        *err = QString::fromUtf8(cli.readAllStandardError());
+    return cli.exitCode();
+}
+
+void IntelHexJoinTest::cliTakesTheJobFromSavedSettings_data()
+{
+    QTest::addColumn<QString>("settingsFile");
+    QTest::addColumn<QStringList>("extraArguments");
+    QTest::addColumn<QList<int>>("expectedPieces");
+    QTest::addColumn<QString>("expectedImage");
+    QTest::newRow("template") << "Templates Setting/release.IntelHEX" << QStringList() << QList<int>{0, 2, 5}
+                              << "release/stored.hex";
+    QTest::newRow("config.conf") << "config.conf" << QStringList() << QList<int>{0, 2, 5}
+                                 << "release/stored.hex";
+    QTest::newRow("name and out given") << "config.conf" << QStringList{"--name", "given", "--out", "."}
+                                        << QList<int>{0, 2, 5} << "./given.hex";
+    QTest::newRow("files given") << "config.conf" << QStringList{"piece2.hex", "piece1.hex"}
+                                 << QList<int>{1, 0} << "release/stored.hex";
+}
+
+void IntelHexJoinTest::cliTakesTheJobFromSavedSettings()
+{
+    QFETCH(QString, settingsFile);
+    QFETCH(QStringList, extraArguments);
+    QFETCH(QList<int>, expectedPieces);
+    QFETCH(QString, expectedImage);
+    QList<QByteArray> records;
+    IntelHexSettings stored = IntelHexSettings::defaults();
+    for (int slot = 0; slot < 6; ++slot) {
+        records << dataRecord(static_cast<quint16>(0x100 * slot), pattern(16, 40 + slot));
+        put(QStringLiteral("piece%1.hex").arg(slot + 1), records.last() + endOfFile);
+    }
+    stored.pathBoot = QStringLiteral("piece1.hex");
+    stored.pathApp = QStringLiteral("piece2.hex");
+    stored.pathMain = QStringLiteral("piece3.hex");
+    stored.pathAddictFile = {QStringLiteral("piece4.hex"), QStringLiteral("piece5.hex"),
+                             QStringLiteral("piece6.hex")};
+    stored.pathRelease = QStringLiteral("release");
+    stored.templateName = QStringLiteral("stored");
+    stored.enabled = {true, false, true, false, false, true};
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("release")));
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Templates Setting")));
+    {
+        QSettings store(path(settingsFile), QSettings::IniFormat);
+        store.setValue(QStringLiteral("StateWindow/Tab"), 2);
+        stored.save(store);
+    }
+
+    QString out;
+    QString err;
+    const int exitCode =
+        runCli(QStringList{QStringLiteral("--settings"), settingsFile} + extraArguments, &out, &err);
+
+    QVERIFY2(exitCode == 0, qPrintable(err));
+    QCOMPARE(out, expectedImage + QLatin1Char('\n'));
+    QByteArray expected;
+    for (int piece : expectedPieces)
+        expected += records.at(piece);
+    QCOMPARE(readFile(path(expectedImage)), expected + endOfFile);
+
+    stored.enabled.fill(false);
+    {
+        QSettings store(path(settingsFile), QSettings::IniFormat);
+        stored.save(store);
+    }
+    QCOMPARE(
+        runCli({QStringLiteral("--settings"), settingsFile, QStringLiteral("--name"), QStringLiteral("none")},
+               &out, &err),
+        1);
+    QCOMPARE(err, QStringLiteral("Предупреждение! Нечего собирать: не отмечен ни один файл.\n"));
+    QCOMPARE(runCli({QStringLiteral("--settings"), QStringLiteral("missing.IntelHEX")}, &out, &err), 1);
+    QVERIFY2(err.contains(QLatin1String("cannot read the settings file missing.IntelHEX")), qPrintable(err));
+    QVERIFY(!QFile::exists(path(QStringLiteral("release/none.hex"))));
 }
 
 QTEST_GUILESS_MAIN(IntelHexJoinTest)
