@@ -9,6 +9,7 @@
 
 #include "app/singleinstance.h"
 #include "common/reporter.h"
+#include "common/savefile.h"
 #include "platform/platform.h"
 
 QString SelfUpdate::fileDigest(const QByteArray &data)
@@ -72,7 +73,7 @@ bool SelfUpdate::offer(Reporter &reporter) const
 static bool storeExecutable(const QString &path, const QByteArray &data, QFileDevice::Permissions permissions)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !commitSaveFile(file))
         return false;
     return QFile::setPermissions(path, permissions);
 }
@@ -80,7 +81,7 @@ static bool storeExecutable(const QString &path, const QByteArray &data, QFileDe
 static bool writeText(const QString &path, const QByteArray &text)
 {
     QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && commitSaveFile(file);
 }
 
 bool SelfUpdate::install()

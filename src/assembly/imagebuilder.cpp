@@ -7,6 +7,7 @@
 #include <QSaveFile>
 
 #include "common/reporter.h"
+#include "common/savefile.h"
 
 namespace {
 constexpr qint64 ZeroChunkSize = 64 * 1024;
@@ -144,7 +145,7 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName)
                            QStringLiteral("Не удалось открыть файл для записи по пути: ") + outputDir);
         return false;
     }
-    if (!writeTo(file) || !file.commit()) {
+    if (!writeTo(file) || !commitSaveFile(file)) {
         file.cancelWriting();
         m_reporter.message(MessageKind::Critical, ReportTitle::error(),
                            QStringLiteral("Не удалось записать файл по пути: ") + path);

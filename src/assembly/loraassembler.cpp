@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include <QHash>
+
 #include "assembly/assemblymessages.h"
 #include "assembly/imagebuilder.h"
 #include "assembly/imagepiece.h"
@@ -46,6 +48,31 @@ bool checkPair(const ImagePiece &first, qint64 firstOffset, const ImagePiece &se
                          QStringLiteral(". Файл ") + second.sourcePath + QStringLiteral(": ") +
                          formatPieceRange(secondOffset, second.size()));
     return false;
+}
+
+// Two pairs given one name would leave one image where two were asked for; file names compare
+// without letter case, as on the target platform.
+bool checkNamesDiffer(const QList<PlannedImage> &plan, const LoRaJob &job, Reporter &reporter)
+{
+    QHash<QString, int> firstWithName;
+    for (int index = 0; index < plan.size(); ++index) {
+        const PlannedImage &planned = plan.at(index);
+        const QString key = planned.releaseBaseName.toCaseFolded();
+        const auto earlier = firstWithName.constFind(key);
+        if (earlier == firstWithName.cend()) {
+            firstWithName.insert(key, index);
+            continue;
+        }
+        const PlannedImage &other = plan.at(*earlier);
+        reporter.message(MessageKind::Critical, ReportTitle::error(),
+                         QStringLiteral("Одно имя %1.bin получают образы двух пар: %2 с %3 и %4 с %5. "
+                                        "Измените шаблон имени.")
+                             .arg(planned.releaseBaseName, job.loraMacPaths.at(other.loraMacIndex),
+                                  job.appPaths.at(other.appIndex), job.loraMacPaths.at(planned.loraMacIndex),
+                                  job.appPaths.at(planned.appIndex)));
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -96,6 +123,8 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
             plan.append({l, a, fillReleaseTemplate(job.nameTemplate, fields)});
         }
     }
+    if (!checkNamesDiffer(plan, job, reporter))
+        return result;
 
     for (const PlannedImage &planned : plan) {
         ImageBuilder image(reporter);

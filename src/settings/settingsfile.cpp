@@ -9,6 +9,8 @@
 
 #include <optional>
 
+#include "common/savefile.h"
+
 namespace {
 
 QByteArray readWholeFile(const QString &path)
@@ -114,13 +116,11 @@ bool SettingsFile::replace(const QString &path, const QByteArray &content)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    // QSaveFile::commit() (Qt 6.4) renames even when the buffered data could not be flushed, as on
-    // a full disk, so the flush is checked here while the old file still stands.
-    if (file.write(content) != content.size() || !file.flush()) {
+    if (file.write(content) != content.size()) {
         file.cancelWriting();
         return false;
     }
-    if (!file.commit())
+    if (!commitSaveFile(file))
         return false;
     return readWholeFile(path) == content;
 }

@@ -79,6 +79,7 @@ private slots:
     void rejectsCollidingLoRaPieces_data();
     void rejectsCollidingLoRaPieces();
     void failedRunLeavesThePreviousImage();
+    void rejectsPairsThatWouldShareAName();
     void warnsWhenThereIsNothingToAssemble_data();
     void warnsWhenThereIsNothingToAssemble();
     void matchesSrecCat();
@@ -260,6 +261,24 @@ void AssemblersTest::failedRunLeavesThePreviousImage()
     QVERIFY(third.messageTexts().first().startsWith(QStringLiteral("Некорректное смещение. Файл ")));
     QCOMPARE(read(first.images.first().path), before);
     QCOMPARE(dirEntries(ws.job.outputDir), QStringList{QStringLiteral("1.0.4_RU864_App1.bin")});
+}
+
+void AssemblersTest::rejectsPairsThatWouldShareAName()
+{
+    LoRaWorkspace ws;
+    ws.addLoRaMac("1.0.4RU864");
+    ws.addLoRaMac("V2.3EU868", 0x2000);
+    ws.addApp("App1");
+    ws.addApp("APP1", 0x100);
+    ws.job.nameTemplate = QStringLiteral("fw");
+    ScriptedDialogs reporter;
+    QVERIFY(!assembleLoRaImages(ws.job, reporter).succeeded);
+    QCOMPARE(
+        reporter.messageTexts(),
+        QStringList{QStringLiteral("Одно имя APP1.bin получают образы двух пар: %1 с %2 и %1 с %3. Измените "
+                                   "шаблон имени.")
+                        .arg(ws.job.loraMacPaths[0], ws.job.appPaths[0], ws.job.appPaths[1])});
+    QVERIFY(dirEntries(ws.job.outputDir).isEmpty());
 }
 
 void AssemblersTest::warnsWhenThereIsNothingToAssemble_data()

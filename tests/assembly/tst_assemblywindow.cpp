@@ -40,6 +40,14 @@ void setOutputDirectory(MainWindow &window, const QString &listName, const QStri
     list->addItem(directory);
 }
 
+// The combo's only item becomes the chosen file, as the file choice leaves it.
+void setComboPath(MainWindow &window, const QString &name, const QString &path)
+{
+    auto *combo = widget<QComboBox>(window, name);
+    combo->clear();
+    combo->addItem(path);
+}
+
 void click(MainWindow &window, const QString &buttonName)
 {
     QTest::mouseClick(widget<QPushButton>(window, buttonName), Qt::LeftButton);
@@ -204,7 +212,9 @@ void AssemblyWindowTest::loraShortcutAssembles()
     MainWindow window(dialogs);
     prepareLoRa(window, 1, 1);
     widget<QTabWidget>(window, QStringLiteral("tabWidget"))->setCurrentIndex(0);
-    window.Key_Assembling();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_G, Qt::ControlModifier);
     QCOMPARE(dialogs.messageTexts(), QStringList{QStringLiteral("Сборка завершена")});
     QCOMPARE(dirEntries(m_workDir->path() + QStringLiteral("/out")), QStringList{"1.0.4_RU864_Alpha.bin"});
 }
@@ -218,9 +228,8 @@ void AssemblyWindowTest::binaryButtonPlacesCheckedPiecesAtTheirOffsets()
     const QByteArray three = pattern(0x80, 3);
     const QList<QByteArray> contents = {one, pattern(0x40, 2), three};
     for (int slot = 0; slot < 3; ++slot) {
-        auto *combo = widget<QComboBox>(window, QStringLiteral("BinaryComboFile%1").arg(slot + 1));
-        combo->clear();
-        combo->addItem(write(dir, QStringLiteral("f%1.bin").arg(slot + 1), contents[slot]));
+        setComboPath(window, QStringLiteral("BinaryComboFile%1").arg(slot + 1),
+                     write(dir, QStringLiteral("f%1.bin").arg(slot + 1), contents[slot]));
     }
     setText(window, QStringLiteral("BinaryOffsetFile1"), QStringLiteral("0x1000"));
     setText(window, QStringLiteral("BinaryOffsetFile2"), QStringLiteral("not an offset"));
@@ -245,8 +254,8 @@ void AssemblyWindowTest::binaryButtonFollowsPiecesInOrder()
     const QString dir = m_workDir->path();
     const QByteArray two = pattern(0x33, 2);
     const QByteArray five = pattern(0x77, 5);
-    widget<QComboBox>(window, QStringLiteral("BinaryComboFile2"))->addItem(write(dir, "two.bin", two));
-    widget<QComboBox>(window, QStringLiteral("BinaryComboFile5"))->addItem(write(dir, "five.bin", five));
+    setComboPath(window, QStringLiteral("BinaryComboFile2"), write(dir, "two.bin", two));
+    setComboPath(window, QStringLiteral("BinaryComboFile5"), write(dir, "five.bin", five));
     for (int slot = 1; slot <= 6; ++slot)
         widget<QCheckBox>(window, QStringLiteral("BinaryCheckFile%1").arg(slot))
             ->setChecked(slot == 2 || slot == 5);

@@ -42,6 +42,9 @@ int main(int argc, char *argv[])
     const char *behaviourText = std::getenv(optionBytes ? "FAKE_PROGRAMMER_OB" : "FAKE_PROGRAMMER_WRITE");
     const std::string behaviour = behaviourText ? behaviourText : "ok";
     if (behaviour == "crash") {
+        // A sanitizer build installs its own SIGSEGV handler, which would turn the crash into an
+        // ordinary exit; the default action makes it a real crash in every build.
+        std::signal(SIGSEGV, SIG_DFL);
         std::raise(SIGSEGV);
         return 99; // not reached
     }
