@@ -98,5 +98,3 @@ void MainWindow::Binary_Start_Assembling()
         progress.setValue(total > 0 ? int(done * 100 / total) : 100);
     });
 }
-
-void MainWindow::IntelHEX_Start_Assembling() {}
