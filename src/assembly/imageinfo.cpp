@@ -1,11 +1,10 @@
 #include "assembly/imageinfo.h"
 
-#include <array>
-
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 
+#include "common/crc32.h"
 #include "hex/intelhexreader.h"
 #include "hex/memoryimage.h"
 
@@ -15,19 +14,6 @@ constexpr int SniffedLines = 20;
 // Twenty records of the longest kind fit in this many bytes.
 constexpr qint64 SniffedBytes = 16 * 1024;
 constexpr qint64 ReadBlockSize = 1 << 20;
-
-constexpr std::array<quint32, 256> makeCrcTable()
-{
-    std::array<quint32, 256> table{};
-    for (quint32 i = 0; i < 256; ++i) {
-        quint32 value = i;
-        for (int bit = 0; bit < 8; ++bit)
-            value = (value & 1) ? (value >> 1) ^ 0xEDB88320u : value >> 1;
-        table[i] = value;
-    }
-    return table;
-}
-constexpr std::array<quint32, 256> CrcTable = makeCrcTable();
 
 QString hex32(quint64 value)
 {
@@ -45,7 +31,7 @@ bool measureBinary(QFile &file, ImageInfo &info, QString *error)
 {
     QCryptographicHash sha(QCryptographicHash::Sha256);
     QByteArray block(ReadBlockSize, Qt::Uninitialized);
-    quint32 crc = 0;
+    Crc32 crc;
     qint64 total = 0;
     for (;;) {
         const qint64 got = file.read(block.data(), block.size());
@@ -56,12 +42,12 @@ bool measureBinary(QFile &file, ImageInfo &info, QString *error)
         if (got == 0)
             break;
         sha.addData(QByteArrayView(block.constData(), got));
-        crc = crc32Update(crc, block.constData(), got);
+        crc.addData(block.constData(), got);
         total += got;
     }
     info.dataSize = total;
     info.sha256 = sha.result();
-    info.crc32 = crc;
+    info.crc32 = crc.result();
     return true;
 }
 
@@ -93,27 +79,19 @@ bool measureIntelHex(ImageInfo &info, QString *error)
         return false;
     }
     QCryptographicHash sha(QCryptographicHash::Sha256);
-    quint32 crc = 0;
+    Crc32 crc;
     for (const MemoryImage::Range &range : image.ranges()) {
         sha.addData(range.bytes);
-        crc = crc32Update(crc, range.bytes.constData(), range.bytes.size());
+        crc.addData(range.bytes);
     }
     info.dataSize = image.dataSize();
     info.ranges = image.spans();
     info.sha256 = sha.result();
-    info.crc32 = crc;
+    info.crc32 = crc.result();
     return true;
 }
 
 } // namespace
-
-quint32 crc32Update(quint32 crc, const char *data, qsizetype size)
-{
-    crc = ~crc;
-    for (qsizetype i = 0; i < size; ++i)
-        crc = CrcTable[(crc ^ static_cast<quint8>(data[i])) & 0xFF] ^ (crc >> 8);
-    return ~crc;
-}
 
 bool looksLikeIntelHex(const QByteArray &head)
 {

@@ -37,7 +37,3 @@ bool looksLikeIntelHex(const QByteArray &head);
 // Reads and measures a file. On failure returns nothing and sets `error` (naming the file and,
 // for a malformed HEX record or two records that disagree, the line).
 std::optional<ImageInfo> inspectImage(const QString &path, QString *error);
-
-// The CRC-32 used by zlib, PNG and Ethernet (reflected polynomial 0xEDB88320), continued from
-// `crc` (0 to start).
-quint32 crc32Update(quint32 crc, const char *data, qsizetype size);

@@ -3,12 +3,14 @@
 #include <limits>
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
 #include "assembly/assemblymessages.h"
+#include "assembly/releasemanifest.h"
 #include "common/reporter.h"
 #include "common/savefile.h"
 #include "hex/intelhexreader.h"
@@ -32,6 +34,7 @@ struct Piece {
     quint32 baseLeft = 0;        // extended address in effect after its last record
     QByteArray lineEnd;          // the line end its first line uses; empty if it has none
     QList<IntelHexChunk> chunks; // its data, for the overlap check
+    ManifestPiece manifest;      // the file as it was read, with its lowest data address
 };
 
 QString hexAddress(quint64 address)
@@ -210,6 +213,11 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
         if (lines >= LineBand)
             return failed(QStringLiteral("Файл %1 слишком велик для сборки.").arg(path));
         piece.chunks = reader.takeContent().chunks;
+        quint64 lowestAddress = piece.chunks.isEmpty() ? 0 : std::numeric_limits<quint64>::max();
+        for (const IntelHexChunk &chunk : piece.chunks)
+            lowestAddress = qMin<quint64>(lowestAddress, chunk.address);
+        piece.manifest = {QFileInfo(path).absoluteFilePath(), qint64(lowestAddress), text.size(),
+                          QCryptographicHash::hash(text, QCryptographicHash::Sha256)};
         const int band = static_cast<int>(pieces.size()) * LineBand;
         for (IntelHexChunk &chunk : piece.chunks)
             chunk.line += band;
@@ -264,6 +272,17 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
     if (output.write(image) != image.size() || !commitSaveFile(output))
         return failed(
             QStringLiteral("Не удалось записать файл по пути: %1 (%2)").arg(imagePath, output.errorString()));
+
+    ReleaseManifest manifest;
+    ImageDigestBuilder digest;
+    digest.addData(image.constData(), image.size());
+    manifest.image = digest.result();
+    for (const Piece &piece : pieces)
+        manifest.pieces.append(piece.manifest);
+    if (!writeReleaseManifest(imagePath, manifest, reporter)) {
+        result.outcome = Outcome::Failed;
+        return result;
+    }
 
     result.outcome = Outcome::Joined;
     result.imagePath = imagePath;

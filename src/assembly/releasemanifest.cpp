@@ -42,12 +42,10 @@ QByteArray ReleaseManifest::toJson() const
 {
     QJsonArray pieceList;
     for (const ManifestPiece &piece : pieces) {
-        QJsonObject entry{{QStringLiteral("source"), piece.sourcePath},
-                          {QStringLiteral("size"), piece.size},
-                          {QStringLiteral("sha256"), QString::fromLatin1(piece.sha256.toHex())}};
-        if (piece.offset >= 0)
-            entry.insert(QStringLiteral("offset"), hexNumber(piece.offset, 8));
-        pieceList.append(entry);
+        pieceList.append(QJsonObject{{QStringLiteral("source"), piece.sourcePath},
+                                     {QStringLiteral("offset"), hexNumber(piece.offset, 8)},
+                                     {QStringLiteral("size"), piece.size},
+                                     {QStringLiteral("sha256"), QString::fromLatin1(piece.sha256.toHex())}});
     }
     QJsonObject root{
         {QStringLiteral("image"),

@@ -36,7 +36,7 @@ private:
 // One source file of an image: where it came from and where it went.
 struct ManifestPiece {
     QString sourcePath; // absolute
-    qint64 offset = 0;  // in the image; -1 where pieces are joined as text rather than placed
+    qint64 offset = 0;  // in the image; for a joined Intel HEX piece its lowest data address
     qint64 size = 0;    // of the source file
     QByteArray sha256;  // of the source file, raw 32 bytes
 };

@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "assembly/imageinfo.h"
+#include "common/crc32.h"
 #include "hex/intelhexrecord.h"
 
 namespace {
@@ -102,10 +103,24 @@ QString InfoTest::put(const QString &name, const QByteArray &bytes)
 void InfoTest::crc32MatchesTheKnownCheckValue()
 {
     const QByteArray check("123456789");
-    QCOMPARE(crc32Update(0, check.constData(), check.size()), 0xCBF43926u);
-    // Continued in two steps gives the same.
-    QCOMPARE(crc32Update(crc32Update(0, check.constData(), 4), check.constData() + 4, 5), 0xCBF43926u);
-    QCOMPARE(crc32Update(0, nullptr, 0), 0u);
+    QCOMPARE(Crc32::of(check), 0xCBF43926u);
+    // Fed in pieces, across the eight-byte steps, it gives the same.
+    Crc32 pieces;
+    pieces.addData(check.constData(), 3);
+    pieces.addData(check.constData() + 3, 6);
+    QCOMPARE(pieces.result(), 0xCBF43926u);
+    QCOMPARE(Crc32::of(QByteArray()), 0u);
+    // A long input through the eight-byte loop against the bit-by-bit definition.
+    QByteArray data(1000, Qt::Uninitialized);
+    for (int i = 0; i < data.size(); ++i)
+        data[i] = char(i * 37 + 11);
+    quint32 bitwise = 0xFFFFFFFFu;
+    for (const char byte : data) {
+        bitwise ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            bitwise = (bitwise & 1u) ? (bitwise >> 1) ^ 0xEDB88320u : bitwise >> 1;
+    }
+    QCOMPARE(Crc32::of(data), ~bitwise);
 }
 
 void InfoTest::sniffingLooksAtTheFirstTwentyLines_data()
@@ -180,25 +195,24 @@ void InfoTest::hexListsRangesGapsAndStart()
 
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.err, QString());
-    QCOMPARE(result.out, QStringLiteral("file: fw.hex\n"
-                                        "format: intel-hex\n"
-                                        "size: %1\n"
-                                        "data: 36\n"
-                                        "ranges: 3 (inclusive, hex)\n"
-                                        "range: 0x08000000-0x0800001F (32 bytes)\n"
-                                        "gap: 0x08000020-0x08000FFF (4064 bytes)\n"
-                                        "range: 0x08001000-0x08001002 (3 bytes)\n"
-                                        "gap: 0x08001003-0x0801FFFE (126972 bytes)\n"
-                                        "range: 0x0801FFFF-0x0801FFFF (1 bytes)\n"
-                                        "start: 0x08000101\n"
-                                        "sha256: %2\n"
-                                        "crc32: 0x%3\n"
-                                        "checksums-of: the data bytes in address order, gaps not included\n")
-                             .arg(text.size())
-                             .arg(QString::fromLatin1(sha.result().toHex()),
-                                  QString::number(crc32Update(0, data.constData(), data.size()), 16)
-                                      .toUpper()
-                                      .rightJustified(8, QLatin1Char('0'))));
+    QCOMPARE(result.out,
+             QStringLiteral("file: fw.hex\n"
+                            "format: intel-hex\n"
+                            "size: %1\n"
+                            "data: 36\n"
+                            "ranges: 3 (inclusive, hex)\n"
+                            "range: 0x08000000-0x0800001F (32 bytes)\n"
+                            "gap: 0x08000020-0x08000FFF (4064 bytes)\n"
+                            "range: 0x08001000-0x08001002 (3 bytes)\n"
+                            "gap: 0x08001003-0x0801FFFE (126972 bytes)\n"
+                            "range: 0x0801FFFF-0x0801FFFF (1 bytes)\n"
+                            "start: 0x08000101\n"
+                            "sha256: %2\n"
+                            "crc32: 0x%3\n"
+                            "checksums-of: the data bytes in address order, gaps not included\n")
+                 .arg(text.size())
+                 .arg(QString::fromLatin1(sha.result().toHex()),
+                      QString::number(Crc32::of(data), 16).toUpper().rightJustified(8, QLatin1Char('0'))));
 }
 
 void InfoTest::hexSumsMatchPythonOverTheDataInAddressOrder()

@@ -1,5 +1,9 @@
 #include <QtTest>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include "assembly/intelhexjoin.h"
 #include "hex/intelhexreader.h"
 #include "hex/intelhexrecord.h"
@@ -115,6 +119,7 @@ private slots:
     void twoFilesGiveTheirRecordsThenOneEndOfFile_data();
     void twoFilesGiveTheirRecordsThenOneEndOfFile();
     void otherToolsReadTheSameData();
+    void writesAManifestListingEachFile();
     void leftExtendedAddressIsResetForTheNextPiece_data();
     void leftExtendedAddressIsResetForTheNextPiece();
     void zeroBaseLeftNeedsNoReset();
@@ -201,6 +206,39 @@ void IntelHexJoinTest::twoFilesGiveTheirRecordsThenOneEndOfFile()
     QCOMPARE(result.imagePath, path(QStringLiteral("out.hex")));
     QCOMPARE(readFile(result.imagePath), withLineEnd(aRecords + bRecords + endOfFile));
     QVERIFY(m_reporter.records.isEmpty());
+}
+
+void IntelHexJoinTest::writesAManifestListingEachFile()
+{
+    const QByteArray aText = hexFor(0x08000000, pattern(0x40, 6));
+    const QByteArray bText = hexFor(0x08004000, pattern(0x20, 7));
+    const QString a = put(QStringLiteral("a.hex"), aText);
+    const QString b = put(QStringLiteral("b.hex"), bText);
+    const IntelHexJoinResult result = join({a, b});
+    QVERIFY(result.succeeded());
+    QCOMPARE(entries(), (QStringList{"a.hex", "b.hex", "out.hex", "out.hex.manifest.json"}));
+
+    const QByteArray image = readFile(result.imagePath);
+    const QJsonObject manifest =
+        QJsonDocument::fromJson(readFile(result.imagePath + ".manifest.json")).object();
+    const QJsonObject imageEntry = manifest[QStringLiteral("image")].toObject();
+    QCOMPARE(imageEntry[QStringLiteral("file")].toString(), QStringLiteral("out.hex"));
+    QCOMPARE(imageEntry[QStringLiteral("size")].toInteger(), image.size());
+    QCOMPARE(imageEntry[QStringLiteral("sha256")].toString().toLatin1(),
+             QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex());
+    const QJsonArray pieces = manifest[QStringLiteral("pieces")].toArray();
+    QCOMPARE(pieces.size(), 2);
+    const QList<std::tuple<QString, QString, QByteArray>> expected = {
+        {a, QStringLiteral("0x08000000"), aText}, {b, QStringLiteral("0x08004000"), bText}};
+    for (int i = 0; i < pieces.size(); ++i) {
+        const QJsonObject piece = pieces[i].toObject();
+        QCOMPARE(piece[QStringLiteral("source")].toString(), std::get<0>(expected[i]));
+        QCOMPARE(piece[QStringLiteral("offset")].toString(), std::get<1>(expected[i]));
+        QCOMPARE(piece[QStringLiteral("size")].toInteger(), std::get<2>(expected[i]).size());
+        QCOMPARE(piece[QStringLiteral("sha256")].toString().toLatin1(),
+                 QCryptographicHash::hash(std::get<2>(expected[i]), QCryptographicHash::Sha256).toHex());
+    }
+    QVERIFY(!manifest.contains(QStringLiteral("names")));
 }
 
 void IntelHexJoinTest::otherToolsReadTheSameData()
