@@ -108,8 +108,7 @@ def main():
     write(loramac_hex, intel_hex(loramac, FLASH_BASE + LORAMAC_OFFSET))
     write(app_hex, intel_hex(app, FLASH_BASE + APP_OFFSET))
 
-    templates = os.path.join(workspace, "Templates Setting")
-    write(os.path.join(templates, "demo.LoRa"), ini([
+    lora = [
         ("PathTo", [("LoRaPathToBoot", os.path.dirname(boot_bin)),
                     ("LoRaPathToLoRa", os.path.dirname(loramac_bin)),
                     ("LoRaPathToApp", os.path.dirname(app_bin)),
@@ -120,17 +119,17 @@ def main():
                      ("LoRaOffsetSrchNameLora", "%X" % REGION_FIELD_OFFSET),
                      ("LoRaOffsetSrchNameFmw", "%X" % FW_FIELD_OFFSET)]),
         ("Templates_Name", [("LoRaTmpltNameOutFile", "region_lora_fw")]),
-    ]))
+    ]
     binary_paths = [boot_bin, loramac_raw, app_bin, "", "", ""]
     binary_offsets = ["0", "%X" % LORAMAC_OFFSET, "%X" % APP_OFFSET, "0", "0", "0"]
-    write(os.path.join(templates, "demo.binary"), ini([
+    binary = [
         ("PathTo", [("BinaryPathFile_%d" % (i + 1), p) for i, p in enumerate(binary_paths)]
          + [("BinaryPathRelease", release)]),
         ("Offsets", [("BinaryOffsetFile_%d" % (i + 1), o) for i, o in enumerate(binary_offsets)]),
         ("Templates_Name", [("BinaryTmpltNameOutFile", "demo_binary")]),
         ("StateWindow", [("Bin%d" % (i + 1), "true" if i < 3 else "false") for i in range(6)]),
-    ]))
-    write(os.path.join(templates, "demo.IntelHEX"), ini([
+    ]
+    intelhex = [
         ("PathTo", [("IntelHEXPathBoot", boot_hex),
                     ("IntelHEXPathApp", loramac_hex),
                     ("IntelHEXPathMain", app_hex),
@@ -140,7 +139,27 @@ def main():
                     ("IntelHEXPathRelease", release)]),
         ("Templates_Name", [("IntelHEXTmpltNameOutFile", "demo_intelhex")]),
         ("StateWindow", [("HEX%d" % (i + 1), "true" if i < 3 else "false") for i in range(6)]),
-    ]))
+    ]
+
+    templates = os.path.join(workspace, "Templates Setting")
+    write(os.path.join(templates, "demo.LoRa"), ini(lora))
+    write(os.path.join(templates, "demo.binary"), ini(binary))
+    write(os.path.join(templates, "demo.IntelHEX"), ini(intelhex))
+
+    # The working state starts as the three templates, so the file fields of the Binary and
+    # IntelHEX tabs (which offer a loaded template's paths in their drop-downs without switching
+    # to them) already hold the demo pieces. A config.conf the user has since changed is kept.
+    config = os.path.join(workspace, "config.conf")
+    if not os.path.exists(config):
+        def group(name):
+            return [key for tab in (lora, binary, intelhex) for g, keys in tab if g == name for key in keys]
+        write(config, ini([
+            ("PathTo", group("PathTo")),
+            ("Offsets", group("Offsets")),
+            ("STMSetting", [("FlashAdress", "0"), ("LoRaHW_ID", "0")]),
+            ("Templates_Name", group("Templates_Name")),
+            ("StateWindow", [("Tab", "0")] + group("StateWindow")),
+        ]))
 
 
 if __name__ == "__main__":
