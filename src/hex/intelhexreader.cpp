@@ -96,7 +96,9 @@ bool IntelHexReader::read(QIODevice &device, const QString &fileName, const Prog
 
     const qint64 total = device.isSequential() ? 0 : device.size();
     ProgressThrottle throttle(progress, total);
-    QByteArray block(ReadBlockSize, Qt::Uninitialized);
+    // Small inputs get a small buffer; large ones are read a megabyte at a time.
+    const qint64 blockSize = total > 0 ? qBound<qint64>(4096, total + 1, ReadBlockSize) : ReadBlockSize;
+    QByteArray block(blockSize, Qt::Uninitialized);
     QByteArray partialLine; // a line split between two reads
     int lineNumber = 0;
     qint64 consumed = 0;
