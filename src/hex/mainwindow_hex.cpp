@@ -30,7 +30,9 @@ void MainWindow::Start_convert()
 
     QProgressDialog progress(tr("Конвертация..."), tr("Отмена"), 0, 100, this);
     progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
+    // Quick conversions finish before the dialog would show; it appears only when there is something to
+    // watch.
+    progress.setMinimumDuration(400);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
     progress.setValue(0);
