@@ -1,11 +1,80 @@
 #include "cli/clireporter.h"
 #include "cli/commands.h"
 
+#include <QCommandLineParser>
+#include <QEventLoop>
 #include <QTextStream>
 
+#include "programmer/programmercommands.h"
+#include "programmer/programmerrunner.h"
+
+// quillon-cli flash IMAGE: sets the read-out protection to level 0, then erases the board and
+// writes the image, streaming the programmer's output as it comes.
 int runFlashCommand(const QStringList &arguments)
 {
-    Q_UNUSED(arguments);
-    cliErr() << "quillon-cli flash: not available yet" << Qt::endl;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Flash IMAGE into the board attached over SWD with STM32_Programmer_CLI: first set "
+                       "the read-out protection to level 0, then erase the whole flash and write IMAGE at "
+                       "0x08000000. The programmer is QUILLON_PROGRAMMER when set, else "
+                       "STM32_Programmer_CLI on PATH, else its default installation path."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("IMAGE"), QStringLiteral("the .bin or .hex image to flash"));
+    const QCommandLineOption timeoutOption(
+        QStringLiteral("timeout"),
+        QStringLiteral("end a programmer run that takes longer than <seconds> (default: 60 for the option "
+                       "bytes, 300 for erase and write)"),
+        QStringLiteral("seconds"));
+    parser.addOption(timeoutOption);
+
+    if (!parser.parse(arguments)) {
+        cliErr() << parser.errorText() << '\n' << parser.helpText() << Qt::flush;
+        return CliExit::Usage;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        cliOut() << parser.helpText() << Qt::flush;
+        return CliExit::Success;
+    }
+    const QStringList images = parser.positionalArguments();
+    if (images.size() != 1) {
+        cliErr() << (images.isEmpty() ? "quillon-cli flash: IMAGE is missing\n"
+                                      : "quillon-cli flash: exactly one IMAGE is flashed at a time\n")
+                 << parser.helpText() << Qt::flush;
+        return CliExit::Usage;
+    }
+    ProgrammerTimeouts timeouts;
+    if (parser.isSet(timeoutOption)) {
+        bool ok = false;
+        const int seconds = parser.value(timeoutOption).toInt(&ok);
+        if (!ok || seconds <= 0 || seconds > 24 * 3600) {
+            cliErr() << "quillon-cli flash: --timeout takes a number of seconds from 1 to 86400" << Qt::endl;
+            return CliExit::Usage;
+        }
+        timeouts.optionBytesMs = timeouts.eraseAndWriteMs = seconds * 1000;
+    }
+
+    CliReporter reporter;
+    const FlashPlan plan = ProgrammerCommands::planFlashing(images.first(), timeouts);
+    if (!plan.ok()) {
+        reporter.message(MessageKind::Critical, ReportTitle::error(), plan.error);
+        return CliExit::Failed;
+    }
+
+    ProgrammerRunner runner;
+    QEventLoop loop;
+    QObject::connect(&runner, &ProgrammerRunner::stepStarted,
+                     [](int, const QString &commandLine) { cliErr() << "> " << commandLine << Qt::endl; });
+    QObject::connect(&runner, &ProgrammerRunner::outputReceived,
+                     [](const QString &text) { cliOut() << text << Qt::flush; });
+    QObject::connect(&runner, &ProgrammerRunner::finished, &loop, &QEventLoop::quit);
+    runner.start(plan.program, plan.steps);
+    if (runner.isRunning())
+        loop.exec();
+
+    if (runner.outcome() == ProgrammerRunner::Outcome::Succeeded) {
+        reporter.message(MessageKind::Information, ReportTitle::complete(), runner.message());
+        return CliExit::Success;
+    }
+    reporter.message(MessageKind::Critical, ReportTitle::error(), runner.message());
     return CliExit::Failed;
 }

@@ -1,11 +1,220 @@
+#include <optional>
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include "assembly/loraassembler.h"
+#include "assembly/offsetparser.h"
 #include "cli/clireporter.h"
 #include "cli/commands.h"
+#include "discovery/sourcefiles.h"
+#include "settings/settingsfile.h"
+#include "settings/settingskeys.h"
+#include "settings/tabsettings.h"
 
-#include <QTextStream>
+namespace {
+
+const QString CommandName = QStringLiteral("quillon-cli lora");
+
+// An offset option, and where a saved template keeps the same offset.
+struct OffsetOption {
+    QCommandLineOption option;
+    qint64 LoRaJob::*offset;
+    QString LoRaSettings::*savedText;
+    QString savedKey;
+};
+
+int usageError(const QString &text)
+{
+    cliErr() << CommandName << ": " << text << "\nRun \"" << CommandName << " --help\" for its options."
+             << Qt::endl;
+    return CliExit::Usage;
+}
+
+// The parser names the executable only; the help names the command too.
+QString helpText(const QCommandLineParser &parser)
+{
+    QString text = parser.helpText();
+    const qsizetype firstLineEnd = text.indexOf(QLatin1Char('\n'));
+    return QStringLiteral("Usage: ") + CommandName + QStringLiteral(" [options]") + text.mid(firstLineEnd);
+}
+
+// The files of one source directory as the window lists them: under a ".hex" filter, files that are
+// Intel HEX by content are announced and left out.
+QStringList scanSourceDirectory(const QString &directory, const QString &filter, Reporter &reporter)
+{
+    QStringList accepted;
+    if (directory.isEmpty())
+        return accepted;
+    for (const QString &path : listSourceFiles(directory, filter)) {
+        if (filter.contains(QLatin1String(".hex")) && isIntelHexFile(path)) {
+            reporter.message(MessageKind::Warning, ReportTitle::warning(),
+                             QStringLiteral("Файл ") + path +
+                                 QStringLiteral(", является IntelHEX фалом и не будет добавлен в очередь."));
+            continue;
+        }
+        accepted << path;
+    }
+    return accepted;
+}
+
+} // namespace
 
 int runLoRaCommand(const QStringList &arguments)
 {
-    Q_UNUSED(arguments);
-    cliErr() << "quillon-cli lora: not available yet" << Qt::endl;
-    return CliExit::Failed;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Builds one image per LoRaMAC and application file: the bootloader, the LoRaMAC image and "
+        "the application, each at its offset (hexadecimal), named from the template whose "
+        "words lora, region and fw are filled from the name fields inside the images."));
+    const QCommandLineOption help(QStringList{"h", "help"}, QStringLiteral("Show this help."));
+    const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("Output directory."),
+                                 QStringLiteral("DIR"));
+    const QCommandLineOption boot(QStringLiteral("boot"), QStringLiteral("Bootloader file."),
+                                  QStringLiteral("FILE"));
+    const QCommandLineOption loraMac(QStringLiteral("loramac"),
+                                     QStringLiteral("LoRaMAC file; repeat for several."),
+                                     QStringLiteral("FILE"));
+    const QCommandLineOption app(QStringLiteral("app"),
+                                 QStringLiteral("Application file; repeat for several."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption name(QStringLiteral("name"),
+                                  QStringLiteral("Output name template (default region_lora_fw)."),
+                                  QStringLiteral("TEMPLATE"));
+    const QCommandLineOption settingsFile(
+        QStringLiteral("settings"),
+        QStringLiteral("A saved LoRa template or config.conf: its directories are searched for the files not "
+                       "given by an option, and its offsets, output directory and name template are used "
+                       "where no option gives them."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption bootFilter(QStringLiteral("boot-filter"),
+                                        QStringLiteral("Files searched for in the saved bootloader directory "
+                                                       "(default *.bin)."),
+                                        QStringLiteral("PATTERN"), QStringLiteral("*.bin"));
+    const QCommandLineOption loraMacFilter(QStringLiteral("loramac-filter"),
+                                           QStringLiteral("Files searched for in the saved LoRaMAC directory "
+                                                          "(default *.hex)."),
+                                           QStringLiteral("PATTERN"), QStringLiteral("*.hex"));
+    const QCommandLineOption appFilter(QStringLiteral("app-filter"),
+                                       QStringLiteral("Files searched for in the saved application directory "
+                                                      "(default *.bin)."),
+                                       QStringLiteral("PATTERN"), QStringLiteral("*.bin"));
+    const OffsetOption offsets[] = {
+        {{QStringLiteral("boot-offset"), QStringLiteral("Where the bootloader goes (default 0)."),
+          QStringLiteral("HEX")},
+         &LoRaJob::bootOffset,
+         &LoRaSettings::offsetWrtBoot,
+         SettingsKeys::loraOffsetWrtBoot()},
+        {{QStringLiteral("loramac-offset"), QStringLiteral("Where the LoRaMAC image goes (default 0)."),
+          QStringLiteral("HEX")},
+         &LoRaJob::loraMacOffset,
+         &LoRaSettings::offsetWrtFmwLora,
+         SettingsKeys::loraOffsetWrtFmwLora()},
+        {{QStringLiteral("app-offset"), QStringLiteral("Where the application goes (default 0)."),
+          QStringLiteral("HEX")},
+         &LoRaJob::appOffset,
+         &LoRaSettings::offsetWrtFmw,
+         SettingsKeys::loraOffsetWrtFmw()},
+        {{QStringLiteral("region-offset"),
+          QStringLiteral(
+              "Offset of the 32-byte version and region field inside the LoRaMAC file (default 0)."),
+          QStringLiteral("HEX")},
+         &LoRaJob::regionFieldOffset,
+         &LoRaSettings::offsetSrchNameLora,
+         SettingsKeys::loraOffsetSrchNameLora()},
+        {{QStringLiteral("fw-offset"),
+          QStringLiteral(
+              "Offset of the 16-byte firmware name field inside the application file (default 0)."),
+          QStringLiteral("HEX")},
+         &LoRaJob::fwFieldOffset,
+         &LoRaSettings::offsetSrchNameFmw,
+         SettingsKeys::loraOffsetSrchNameFmw()},
+    };
+    parser.addOption(help);
+    for (const QCommandLineOption &option :
+         {out, boot, loraMac, app, name, settingsFile, bootFilter, loraMacFilter, appFilter})
+        parser.addOption(option);
+    for (const OffsetOption &offset : offsets)
+        parser.addOption(offset.option);
+
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        cliOut() << helpText(parser) << Qt::flush;
+        return CliExit::Success;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(
+            QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
+
+    CliReporter reporter;
+    LoRaJob job;
+    job.nameTemplate = QStringLiteral("region_lora_fw");
+    std::optional<LoRaSettings> saved;
+    const QString settingsPath = parser.value(settingsFile);
+    if (parser.isSet(settingsFile)) {
+        if (!QFileInfo(settingsPath).isFile())
+            return usageError(QStringLiteral("cannot read the settings file \"%1\"").arg(settingsPath));
+        SettingsFile::Reader reader(settingsPath);
+        saved = LoRaSettings::load(reader.store());
+        job.outputDir = saved->pathToRelease;
+        job.nameTemplate = saved->templateName;
+    }
+
+    for (const OffsetOption &offset : offsets) {
+        QString field;
+        QString text;
+        if (parser.isSet(offset.option)) {
+            field = QStringLiteral("--") + offset.option.names().first();
+            text = parser.value(offset.option);
+        } else if (saved) {
+            field = SettingsKeys::offsetsGroup() + QLatin1Char('/') + offset.savedKey + QStringLiteral(" (") +
+                    settingsPath + QLatin1Char(')');
+            text = (*saved).*offset.savedText;
+        }
+        const std::optional<qint64> value = parseOffset(text);
+        if (!value)
+            return usageError(invalidOffsetMessage(field, text));
+        job.*offset.offset = *value;
+    }
+    if (parser.isSet(out))
+        job.outputDir = parser.value(out);
+    if (parser.isSet(name))
+        job.nameTemplate = parser.value(name);
+
+    if (parser.isSet(boot))
+        job.bootPath = parser.value(boot);
+    else if (saved)
+        job.bootPath = scanSourceDirectory(saved->pathToBoot, parser.value(bootFilter), reporter).value(0);
+    if (parser.isSet(loraMac))
+        job.loraMacPaths = parser.values(loraMac);
+    else if (saved)
+        job.loraMacPaths = scanSourceDirectory(saved->pathToLoRa, parser.value(loraMacFilter), reporter);
+    if (parser.isSet(app))
+        job.appPaths = parser.values(app);
+    else if (saved)
+        job.appPaths = scanSourceDirectory(saved->pathToApp, parser.value(appFilter), reporter);
+
+    // From a settings file, what is missing is the job's to report ("nothing to assemble"), as the
+    // window does; without one, only an option can give it.
+    if (!saved) {
+        const struct {
+            bool missing;
+            const char *option;
+        } required[] = {{job.outputDir.isEmpty(), "--out"},
+                        {job.bootPath.isEmpty(), "--boot"},
+                        {job.loraMacPaths.isEmpty(), "--loramac"},
+                        {job.appPaths.isEmpty(), "--app"}};
+        for (const auto &check : required) {
+            if (check.missing)
+                return usageError(QStringLiteral("%1 is required").arg(QLatin1String(check.option)));
+        }
+    }
+
+    const LoRaResult result = assembleLoRaImages(job, reporter);
+    for (const LoRaImage &image : result.images)
+        cliOut() << image.path << '\n';
+    cliOut().flush();
+    return result.succeeded ? CliExit::Success : CliExit::Failed;
 }

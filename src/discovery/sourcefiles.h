@@ -4,9 +4,11 @@
 #include <QStringList>
 
 // Whether a file is Intel HEX judged by its first 20 lines: every line read must begin with ':'.
-// An empty file counts as Intel HEX; a blank line among the first 20 does not.
+// An empty file counts as Intel HEX; a blank line among the first 20 does not; a file that cannot be
+// opened is not judged to be one.
 bool isIntelHexFile(const QString &path);
 
 // Every file under the directory (recursively, symbolic links not followed) whose name matches the
-// one wildcard pattern, as full paths in the directory iterator's order.
+// one wildcard pattern, as full paths in the directory iterator's order. An empty directory path
+// lists nothing.
 QStringList listSourceFiles(const QString &directory, const QString &nameFilter);

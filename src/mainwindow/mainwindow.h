@@ -5,14 +5,24 @@
 #include <QString>
 #include <QStringList>
 
+// --- flashing (programmer/mainwindow_programmer.cpp) ---
+#include "programmer/programmercommands.h"
+// --- end flashing ---
+
 class QCheckBox;
 class QGroupBox;
+class QLineEdit;
+class QListWidget;
 class QListWidgetItem;
 class QSettings;
 class QShortcut;
 class QTreeWidget;
 class QTreeWidgetItem;
 class UserDialogs;
+struct LoRaSettings;
+struct BinarySettings;
+struct IntelHexSettings;
+enum class TemplateKind;
 
 namespace Ui {
 class MainWindow;
@@ -86,11 +96,36 @@ private:
     void scanSourceDirectory(const QString &directory, const QString &nameFilter, QTreeWidget *tree,
                              QStringList &paths);
 
+    // --- Assembly (assembly/mainwindow_assembly.cpp) ---
+    // The LoRa run behind LoRa_Start_Assembler; true when every image was written (assemble-and-flash
+    // flashes only then).
+    bool assembleLoRa();
+    // --- end of assembly ---
+
     // Settings and templates (settings/mainwindow_settings.cpp).
     void ensureConfigurationFile();
     void loadAllSettings();
     void saveAllSettings();
     void refreshTemplateLists();
+    // The per-tab transfer between the widgets and an open store (config.conf or a template).
+    LoRaSettings currentLoRaSettings() const;
+    void showLoRaSettings(const LoRaSettings &settings);
+    BinarySettings currentBinarySettings() const;
+    void showBinarySettings(const BinarySettings &settings);
+    IntelHexSettings currentIntelHexSettings() const;
+    void showIntelHexSettings(const IntelHexSettings &settings);
+    void loadLoRaSettings(QSettings &store);
+    void saveLoRaSettings(QSettings &store) const;
+    void loadBinarySettings(QSettings &store);
+    void saveBinarySettings(QSettings &store) const;
+    void loadIntelHexSettings(QSettings &store);
+    void saveIntelHexSettings(QSettings &store) const;
+    void saveTemplate(TemplateKind kind);
+    void selectTemplate(TemplateKind kind, QListWidgetItem *item);
+    void loadTemplate(TemplateKind kind, QListWidgetItem *item);
+    void refreshTemplateList(TemplateKind kind);
+    QListWidget *templateList(TemplateKind kind) const;
+    QLineEdit *templateNameEdit(TemplateKind kind) const;
 
     Ui::MainWindow *ui;
     UserDialogs &m_dialogs;
@@ -123,6 +158,11 @@ private:
     // The output name of the LoRa pair being assembled, and the image the flash button programs.
     QString releaseBaseName;
     QString lastImagePath;
+
+    // --- flashing (programmer/mainwindow_programmer.cpp) ---
+    // How long each programmer run may take; shortened by the tests.
+    ProgrammerTimeouts programmerTimeouts;
+    // --- end flashing ---
 
     friend class MainWindowTestAccess;
 };

@@ -20,6 +20,13 @@ QByteArray windowsText(QString oldExecutablePath)
     return lines.join(QLatin1Char('\n')).toUtf8();
 }
 
+QString windowsScriptPath(QString oldExecutablePath)
+{
+    oldExecutablePath.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    const int lastSeparator = oldExecutablePath.lastIndexOf(QLatin1Char('\\'));
+    return oldExecutablePath.left(lastSeparator + 1) + QStringLiteral("delete.bat");
+}
+
 static QString shellQuoted(QString text)
 {
     text.replace(QLatin1Char('\''), QStringLiteral("'\\''"));

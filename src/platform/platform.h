@@ -29,6 +29,10 @@ QByteArray cleanupScriptText(const QString &oldExecutablePath);
 // Runs the clean-up script as a child process and waits up to timeoutMs for it.
 void runCleanupScript(const QString &scriptPath, int timeoutMs);
 
+// A short text naming the logged-in user, safe inside a file or pipe name, so that names of
+// per-user resources (the single-instance lock and channel) of two users never meet.
+QString currentUserId();
+
 // Where the STM32 programmer is installed by default, and its executable's file name.
 QString defaultProgrammerPath();
 QString programmerExecutableName();
@@ -39,6 +43,9 @@ QString programmerExecutableName();
 namespace CleanupScript {
 // The Windows batch file: deletes the old executable until it is gone, then itself.
 QByteArray windowsText(QString oldExecutablePath);
+// Where the Windows batch file is written for that path: its file name replaced by "delete.bat",
+// with "\\" separators.
+QString windowsScriptPath(QString oldExecutablePath);
 // The POSIX shell equivalent.
 QByteArray posixText(const QString &oldExecutablePath);
 } // namespace CleanupScript

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QProcess>
 
+#include <unistd.h>
+
 namespace Platform {
 
 bool showFolder(const QString &folderPath)
@@ -43,6 +45,11 @@ void runCleanupScript(const QString &scriptPath, int timeoutMs)
     QProcess script;
     script.start(QStringLiteral("/bin/sh"), {scriptPath});
     script.waitForFinished(timeoutMs);
+}
+
+QString currentUserId()
+{
+    return QString::number(getuid());
 }
 
 QString defaultProgrammerPath()

@@ -46,6 +46,16 @@ void runCleanupScript(const QString &scriptPath, int timeoutMs)
     script.waitForFinished(timeoutMs);
 }
 
+QString currentUserId()
+{
+    // Pipe and file names must not carry separators or blanks; a user name may hold blanks.
+    QString user = qEnvironmentVariable("USERNAME");
+    for (QChar &character : user)
+        if (!character.isLetterOrNumber())
+            character = QLatin1Char('_');
+    return user;
+}
+
 QString defaultProgrammerPath()
 {
     return QStringLiteral("C:/Program Files/STMicroelectronics/STM32Cube/STM32CubeProgrammer/bin/"

@@ -1,0 +1,47 @@
+#!/bin/sh
+# Joins two Intel HEX files of 1 MiB data each with quillon-cli and with srec_cat, checks that both
+# images carry the same data, and prints the median times and their ratio (hyperfine).
+#
+#   bench/join.sh [path/to/quillon-cli]     (default: build-release/src/cli/quillon-cli)
+#
+# Build a release binary first for numbers worth quoting:
+#   cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release && cmake --build build-release --target quillon-cli
+set -eu
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+cli=${1:-$here/build-release/src/cli/quillon-cli}
+runs=${RUNS:-20}
+[ -x "$cli" ] || { echo "no quillon-cli at $cli" >&2; exit 2; }
+for tool in srec_cat srec_cmp hyperfine; do
+    command -v "$tool" >/dev/null || { echo "$tool is missing" >&2; exit 2; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+head -c 1048576 /dev/urandom > a.bin
+head -c 1048576 /dev/urandom > b.bin
+srec_cat a.bin -Binary -offset 0x08000000 -o a.hex -Intel -Output_Block_Size 16
+srec_cat b.bin -Binary -offset 0x08200000 -o b.hex -Intel -Output_Block_Size 16
+mkdir out
+
+"$cli" intelhex --out out --name quillon a.hex b.hex >/dev/null 2>&1
+srec_cat a.hex -Intel b.hex -Intel -o out/srec.hex -Intel
+srec_cmp out/quillon.hex -Intel out/srec.hex -Intel
+srec_cmp out/quillon.hex -Intel -crop 0x08000000 0x08100000 -offset -0x08000000 a.bin -Binary
+srec_cmp out/quillon.hex -Intel -crop 0x08200000 0x08300000 -offset -0x08200000 b.bin -Binary
+echo "both images carry the same data"
+
+hyperfine --warmup 3 --runs "$runs" --export-json times.json \
+    -n quillon-cli "$cli intelhex --out out --name quillon a.hex b.hex" \
+    -n srec_cat "srec_cat a.hex -Intel b.hex -Intel -o out/srec.hex -Intel"
+
+# The medians, and quillon-cli's time as a share of srec_cat's (below 1: faster).
+sed -n 's/.*"median": *\([0-9.e-]*\).*/\1/p' times.json | {
+    read -r quillon
+    read -r srec
+    awk -v q="$quillon" -v s="$srec" 'BEGIN {
+        printf "median quillon-cli %.4f s, srec_cat %.4f s, ratio quillon/srec_cat %.3f\n", q, s, q / s
+    }'
+}

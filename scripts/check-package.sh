@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds the .deb from a build directory, unpacks it into a temporary directory and runs what it
+# installed: the file list must hold both programs, the icon, the desktop entry and the translation,
+# and the unpacked quillon-cli must answer --version and convert a file.
+set -euo pipefail
+build_dir="${1:?usage: check-package.sh BUILD_DIR}"
+(cd "$build_dir" && cpack -G DEB >/dev/null)
+package=$(ls "$build_dir"/quillon_*.deb | head -n 1)
+echo "package: $package"
+dpkg-deb -I "$package" | grep -E '^ (Package|Version|Depends):'
+
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+dpkg-deb -x "$package" "$unpacked"
+for expected in usr/bin/quillon usr/bin/quillon-cli usr/share/applications/quillon.desktop \
+    usr/share/icons/hicolor/64x64/apps/quillon.png usr/share/quillon/translations/Quillon_pro_ru_RU.qm; do
+    [ -e "$unpacked/$expected" ] || { echo "missing from the package: $expected"; exit 1; }
+done
+
+cli="$unpacked/usr/bin/quillon-cli"
+"$cli" --version
+printf '\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10\x11' > "$unpacked/sample.bin"
+"$cli" convert "$unpacked/sample.bin" --offset 8000000 >/dev/null
+grep -q '^:020000040800F2' "$unpacked/sample.hex" || { echo "the packaged converter wrote no type 04 record"; exit 1; }
+echo "package check passed"

@@ -1,0 +1,82 @@
+#include "assembly/binaryassembler.h"
+
+#include <QFileInfo>
+
+#include "assembly/assemblymessages.h"
+#include "assembly/imagebuilder.h"
+#include "assembly/pieceoverlap.h"
+#include "common/reporter.h"
+
+namespace {
+
+QString overlapMessage(const ImageBuilder::PlacedPiece &placed, const ImagePiece &piece, qint64 offset)
+{
+    return QStringLiteral("Некорректное смещение. Файл: ") + placed.piece.sourcePath + QStringLiteral(" (") +
+           formatPieceRange(placed.offset, placed.piece.size()) + QStringLiteral("). Файл: ") +
+           piece.sourcePath + QStringLiteral(" (") + formatPieceRange(offset, piece.size()) +
+           QStringLiteral(")");
+}
+
+} // namespace
+
+BinaryResult assembleBinaryImage(const BinaryJob &job, Reporter &reporter, const ProgressCallback &progress)
+{
+    BinaryResult result;
+    const auto report = [&](qint64 done) {
+        if (progress)
+            progress(done, job.files.size());
+    };
+
+    bool anyEnabled = false;
+    for (const BinarySlot &slot : job.files)
+        anyEnabled = anyEnabled || slot.enabled;
+    if (!anyEnabled) {
+        reporter.message(MessageKind::Warning, ReportTitle::warning(),
+                         QStringLiteral("Нечего собирать: не отмечен ни один файл."));
+        return result;
+    }
+    if (job.outputDir.isEmpty()) {
+        reporter.message(MessageKind::Warning, ReportTitle::warning(), AssemblyText::noOutputDirectory());
+        return result;
+    }
+
+    // An empty name template would leave only the extension, a hidden file nobody asked for.
+    if (QFileInfo(job.fileName).completeBaseName().isEmpty()) {
+        reporter.message(MessageKind::Warning, ReportTitle::warning(),
+                         QStringLiteral("Нечего собирать: не задано имя выходного файла."));
+        return result;
+    }
+
+    ImageBuilder image(reporter);
+    image.setEndWithHexEndOfFile(job.hexOutput);
+    qint64 runningOffset = 0;
+    report(0);
+    for (int index = 0; index < job.files.size(); ++index) {
+        const BinarySlot &slot = job.files.at(index);
+        if (slot.enabled) {
+            const std::optional<ImagePiece> piece = readImagePiece(slot.path, reporter);
+            if (!piece)
+                return result;
+            const qint64 offset = job.sequential ? runningOffset : slot.offset;
+            if (!job.sequential) {
+                for (const ImageBuilder::PlacedPiece &placed : image.pieces()) {
+                    if (!checkPieceOverlap(placed.offset, placed.piece.size(), offset, piece->size())) {
+                        reporter.message(MessageKind::Critical, ReportTitle::error(),
+                                         overlapMessage(placed, *piece, offset));
+                        return result;
+                    }
+                }
+            }
+            image.placePiece(*piece, offset);
+            runningOffset = offset + piece->size();
+        }
+        report(index + 1);
+    }
+
+    if (!image.commit(job.outputDir, job.fileName))
+        return result;
+    result.succeeded = true;
+    result.imagePath = imageFilePath(job.outputDir, job.fileName);
+    reporter.message(MessageKind::Information, ReportTitle::complete(), AssemblyText::finished());
+    return result;
+}

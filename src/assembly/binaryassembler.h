@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include "common/progress.h"
+
+class Reporter;
+
+// One "Файл N" row of the Binary tab.
+struct BinarySlot {
+    bool enabled = false; // unchecked slots are never opened
+    QString path;
+    qint64 offset = 0; // used only when each piece goes to its own offset
+};
+
+struct BinaryJob {
+    QList<BinarySlot> files; // in slot order
+    // true: the pieces follow one another from offset 0; false: each piece at its own offset.
+    bool sequential = false;
+    QString outputDir;
+    QString fileName; // with its extension
+    // An Intel HEX image ends with one end-of-file record, that of the piece it ends with.
+    bool hexOutput = false;
+};
+
+struct BinaryResult {
+    bool succeeded = false;
+    QString imagePath; // set when the image was written
+};
+
+// Builds the one image of the Binary tab. At its own offsets, each piece is checked against every
+// piece placed before it. Nothing is written unless every piece was read and placed. Progress counts
+// slots (done out of the number of slots).
+BinaryResult assembleBinaryImage(const BinaryJob &job, Reporter &reporter,
+                                 const ProgressCallback &progress = {});

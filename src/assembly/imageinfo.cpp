@@ -1,0 +1,178 @@
+#include "assembly/imageinfo.h"
+
+#include <array>
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+
+#include "hex/intelhexreader.h"
+#include "hex/memoryimage.h"
+
+namespace {
+
+constexpr int SniffedLines = 20;
+// Twenty records of the longest kind fit in this many bytes.
+constexpr qint64 SniffedBytes = 16 * 1024;
+constexpr qint64 ReadBlockSize = 1 << 20;
+
+constexpr std::array<quint32, 256> makeCrcTable()
+{
+    std::array<quint32, 256> table{};
+    for (quint32 i = 0; i < 256; ++i) {
+        quint32 value = i;
+        for (int bit = 0; bit < 8; ++bit)
+            value = (value & 1) ? (value >> 1) ^ 0xEDB88320u : value >> 1;
+        table[i] = value;
+    }
+    return table;
+}
+constexpr std::array<quint32, 256> CrcTable = makeCrcTable();
+
+QString hex32(quint64 value)
+{
+    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(8, QLatin1Char('0'));
+}
+
+QString rangeLine(const char *key, quint64 start, quint64 end)
+{
+    return QStringLiteral("%1: %2-%3 (%4 bytes)")
+        .arg(QLatin1String(key), hex32(start), hex32(end - 1))
+        .arg(end - start);
+}
+
+bool measureBinary(QFile &file, ImageInfo &info, QString *error)
+{
+    QCryptographicHash sha(QCryptographicHash::Sha256);
+    QByteArray block(ReadBlockSize, Qt::Uninitialized);
+    quint32 crc = 0;
+    qint64 total = 0;
+    for (;;) {
+        const qint64 got = file.read(block.data(), block.size());
+        if (got < 0) {
+            *error = QStringLiteral("%1: cannot read the file: %2").arg(info.path, file.errorString());
+            return false;
+        }
+        if (got == 0)
+            break;
+        sha.addData(QByteArrayView(block.constData(), got));
+        crc = crc32Update(crc, block.constData(), got);
+        total += got;
+    }
+    info.dataSize = total;
+    info.sha256 = sha.result();
+    info.crc32 = crc;
+    return true;
+}
+
+bool measureIntelHex(ImageInfo &info, QString *error)
+{
+    IntelHexReader reader;
+    if (!reader.readFile(info.path)) {
+        const HexDiagnostic diagnostic = reader.error().value_or(HexDiagnostic{});
+        *error = diagnostic.line > 0 ? QStringLiteral("%1, line %2: %3")
+                                           .arg(info.path)
+                                           .arg(diagnostic.line)
+                                           .arg(diagnostic.message)
+                                     : QStringLiteral("%1: %2").arg(info.path, diagnostic.message);
+        return false;
+    }
+    info.warnings = reader.diagnostics();
+    IntelHexContent content = reader.takeContent();
+    info.startAddress = content.startAddress;
+    std::optional<MemoryImage::Conflict> conflict;
+    const MemoryImage image = MemoryImage::fromChunks(std::move(content.chunks), &conflict);
+    if (conflict) {
+        *error = QStringLiteral("%1: lines %2 and %3 put different bytes at %4 (0x%5 and 0x%6)")
+                     .arg(info.path)
+                     .arg(conflict->firstLine)
+                     .arg(conflict->secondLine)
+                     .arg(hex32(conflict->address))
+                     .arg(conflict->firstValue, 2, 16, QLatin1Char('0'))
+                     .arg(conflict->secondValue, 2, 16, QLatin1Char('0'));
+        return false;
+    }
+    QCryptographicHash sha(QCryptographicHash::Sha256);
+    quint32 crc = 0;
+    for (const MemoryImage::Range &range : image.ranges()) {
+        sha.addData(range.bytes);
+        crc = crc32Update(crc, range.bytes.constData(), range.bytes.size());
+    }
+    info.dataSize = image.dataSize();
+    info.ranges = image.spans();
+    info.sha256 = sha.result();
+    info.crc32 = crc;
+    return true;
+}
+
+} // namespace
+
+quint32 crc32Update(quint32 crc, const char *data, qsizetype size)
+{
+    crc = ~crc;
+    for (qsizetype i = 0; i < size; ++i)
+        crc = CrcTable[(crc ^ static_cast<quint8>(data[i])) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+}
+
+bool looksLikeIntelHex(const QByteArray &head)
+{
+    int lines = 0;
+    qsizetype start = 0;
+    while (start < head.size() && lines < SniffedLines) {
+        if (head.at(start) != ':')
+            return false;
+        ++lines;
+        const qsizetype newline = head.indexOf('\n', start);
+        if (newline < 0)
+            break;
+        start = newline + 1;
+    }
+    return lines > 0;
+}
+
+std::optional<ImageInfo> inspectImage(const QString &path, QString *error)
+{
+    ImageInfo info;
+    info.path = path;
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1: cannot open the file%2")
+                     .arg(path, file.errorString().isEmpty() ? QString()
+                                                             : QStringLiteral(": ") + file.errorString());
+        return std::nullopt;
+    }
+    info.fileSize = file.size();
+    info.format =
+        looksLikeIntelHex(file.peek(SniffedBytes)) ? ImageInfo::Format::IntelHex : ImageInfo::Format::Binary;
+    const bool measured = info.format == ImageInfo::Format::IntelHex ? measureIntelHex(info, error)
+                                                                     : measureBinary(file, info, error);
+    if (!measured)
+        return std::nullopt;
+    return info;
+}
+
+QStringList ImageInfo::lines() const
+{
+    QStringList out;
+    const bool hex = format == Format::IntelHex;
+    out << QStringLiteral("file: %1").arg(path);
+    out << QStringLiteral("format: %1").arg(hex ? QStringLiteral("intel-hex") : QStringLiteral("binary"));
+    out << QStringLiteral("size: %1").arg(fileSize);
+    if (hex) {
+        out << QStringLiteral("data: %1").arg(dataSize);
+        out << QStringLiteral("ranges: %1 (inclusive, hex)").arg(ranges.size());
+        for (qsizetype i = 0; i < ranges.size(); ++i) {
+            if (i > 0)
+                out << rangeLine("gap", ranges.at(i - 1).second, ranges.at(i).first);
+            out << rangeLine("range", ranges.at(i).first, ranges.at(i).second);
+        }
+        out << QStringLiteral("start: %1").arg(startAddress ? hex32(*startAddress) : QStringLiteral("none"));
+    }
+    out << QStringLiteral("sha256: %1").arg(QString::fromLatin1(sha256.toHex()));
+    out << QStringLiteral("crc32: %1").arg(hex32(crc32));
+    out << QStringLiteral("checksums-of: %1")
+               .arg(hex ? QStringLiteral("the data bytes in address order, gaps not included")
+                        : QStringLiteral("the whole file"));
+    return out;
+}

@@ -1,0 +1,76 @@
+#include "assembly/imagepiece.h"
+
+#include <QFile>
+
+#include "common/reporter.h"
+
+namespace {
+// The sniffer looks at no more than this many lines, as the source file lists do.
+constexpr int HexSniffLines = 20;
+const QByteArray HexEndOfFileRecord = QByteArrayLiteral(":00000001FF");
+} // namespace
+
+QByteArray ImagePiece::fileBytes(qint64 offset, qint64 length) const
+{
+    if (offset < 0 || length <= 0)
+        return {};
+    QByteArray bytes = data.mid(offset, length);
+    if (bytes.size() < length && !endOfFile.isEmpty()) {
+        const qint64 tailStart = qMax<qint64>(0, offset - data.size());
+        bytes += endOfFile.mid(tailStart, length - bytes.size());
+    }
+    return bytes;
+}
+
+bool isIntelHexText(const QByteArray &data)
+{
+    qsizetype lineStart = 0;
+    for (int line = 0; line < HexSniffLines && lineStart < data.size(); ++line) {
+        if (data.at(lineStart) != ':')
+            return false;
+        const qsizetype lineEnd = data.indexOf('\n', lineStart);
+        if (lineEnd < 0)
+            break;
+        lineStart = lineEnd + 1;
+    }
+    return true;
+}
+
+qsizetype findHexEndOfFile(const QByteArray &data)
+{
+    const qsizetype upper = data.lastIndexOf(HexEndOfFileRecord);
+    const qsizetype lower = data.lastIndexOf(HexEndOfFileRecord.toLower());
+    return qMax(upper, lower);
+}
+
+ImagePiece makeImagePiece(const QString &sourcePath, const QByteArray &fileData)
+{
+    ImagePiece piece;
+    piece.sourcePath = sourcePath;
+    piece.intelHex = isIntelHexText(fileData);
+    const qsizetype endOfFile = piece.intelHex ? findHexEndOfFile(fileData) : -1;
+    if (endOfFile >= 0) {
+        piece.data = fileData.left(endOfFile);
+        piece.endOfFile = fileData.mid(endOfFile);
+    } else {
+        piece.data = fileData;
+    }
+    return piece;
+}
+
+std::optional<ImagePiece> readImagePiece(const QString &sourcePath, Reporter &reporter)
+{
+    QFile file(sourcePath);
+    if (sourcePath.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        reporter.message(MessageKind::Critical, ReportTitle::error(),
+                         QStringLiteral("Не удалось открыть файл по пути: ") + sourcePath);
+        return std::nullopt;
+    }
+    const QByteArray fileData = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        reporter.message(MessageKind::Critical, ReportTitle::error(),
+                         QStringLiteral("Не удалось открыть файл по пути: ") + sourcePath);
+        return std::nullopt;
+    }
+    return makeImagePiece(sourcePath, fileData);
+}

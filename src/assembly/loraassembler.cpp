@@ -1,0 +1,143 @@
+#include "assembly/loraassembler.h"
+
+#include <optional>
+
+#include <QHash>
+
+#include "assembly/assemblymessages.h"
+#include "assembly/imagebuilder.h"
+#include "assembly/imagepiece.h"
+#include "assembly/pieceoverlap.h"
+#include "assembly/releasename.h"
+#include "common/reporter.h"
+
+namespace {
+
+struct PlannedImage {
+    int loraMacIndex;
+    int appIndex;
+    QString releaseBaseName;
+};
+
+void warn(Reporter &reporter, const QString &text)
+{
+    reporter.message(MessageKind::Warning, ReportTitle::warning(), text);
+}
+
+std::optional<QList<ImagePiece>> readAll(const QStringList &paths, Reporter &reporter)
+{
+    QList<ImagePiece> pieces;
+    for (const QString &path : paths) {
+        std::optional<ImagePiece> piece = readImagePiece(path, reporter);
+        if (!piece)
+            return std::nullopt;
+        pieces.append(*piece);
+    }
+    return pieces;
+}
+
+// Both pieces with the bytes they would take, so the user sees which two collide and where.
+bool checkPair(const ImagePiece &first, qint64 firstOffset, const ImagePiece &second, qint64 secondOffset,
+               Reporter &reporter)
+{
+    if (checkPieceOverlap(firstOffset, first.size(), secondOffset, second.size()))
+        return true;
+    reporter.message(MessageKind::Critical, ReportTitle::error(),
+                     QStringLiteral("Некорректное смещение. Файл ") + first.sourcePath +
+                         QStringLiteral(": ") + formatPieceRange(firstOffset, first.size()) +
+                         QStringLiteral(". Файл ") + second.sourcePath + QStringLiteral(": ") +
+                         formatPieceRange(secondOffset, second.size()));
+    return false;
+}
+
+// Two pairs given one name would leave one image where two were asked for; file names compare
+// without letter case, as on the target platform.
+bool checkNamesDiffer(const QList<PlannedImage> &plan, const LoRaJob &job, Reporter &reporter)
+{
+    QHash<QString, int> firstWithName;
+    for (int index = 0; index < plan.size(); ++index) {
+        const PlannedImage &planned = plan.at(index);
+        const QString key = planned.releaseBaseName.toCaseFolded();
+        const auto earlier = firstWithName.constFind(key);
+        if (earlier == firstWithName.cend()) {
+            firstWithName.insert(key, index);
+            continue;
+        }
+        const PlannedImage &other = plan.at(*earlier);
+        reporter.message(MessageKind::Critical, ReportTitle::error(),
+                         QStringLiteral("Одно имя %1.bin получают образы двух пар: %2 с %3 и %4 с %5. "
+                                        "Измените шаблон имени.")
+                             .arg(planned.releaseBaseName, job.loraMacPaths.at(other.loraMacIndex),
+                                  job.appPaths.at(other.appIndex), job.loraMacPaths.at(planned.loraMacIndex),
+                                  job.appPaths.at(planned.appIndex)));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
+{
+    LoRaResult result;
+    if (job.bootPath.isEmpty()) {
+        warn(reporter, QStringLiteral("Нечего собирать: не найден файл бутлоадера."));
+        return result;
+    }
+    if (job.loraMacPaths.isEmpty()) {
+        warn(reporter, QStringLiteral("Нечего собирать: не выбран ни один файл LoRaMAC."));
+        return result;
+    }
+    if (job.appPaths.isEmpty()) {
+        warn(reporter, QStringLiteral("Нечего собирать: не выбран ни один файл основного приложения."));
+        return result;
+    }
+    if (job.outputDir.isEmpty()) {
+        warn(reporter, AssemblyText::noOutputDirectory());
+        return result;
+    }
+
+    const std::optional<ImagePiece> boot = readImagePiece(job.bootPath, reporter);
+    if (!boot)
+        return result;
+    const std::optional<QList<ImagePiece>> loraMacs = readAll(job.loraMacPaths, reporter);
+    if (!loraMacs)
+        return result;
+    const std::optional<QList<ImagePiece>> apps = readAll(job.appPaths, reporter);
+    if (!apps)
+        return result;
+
+    QList<PlannedImage> plan;
+    for (int l = 0; l < loraMacs->size(); ++l) {
+        const ImagePiece &loraMac = loraMacs->at(l);
+        if (!checkPair(*boot, job.bootOffset, loraMac, job.loraMacOffset, reporter))
+            return result;
+        for (int a = 0; a < apps->size(); ++a) {
+            const ImagePiece &app = apps->at(a);
+            if (!checkPair(loraMac, job.loraMacOffset, app, job.appOffset, reporter) ||
+                !checkPair(*boot, job.bootOffset, app, job.appOffset, reporter))
+                return result;
+            const ReleaseNameFields fields =
+                parseReleaseNameFields(loraMac.fileBytes(job.regionFieldOffset, LoRaMacNameFieldSize),
+                                       app.fileBytes(job.fwFieldOffset, FirmwareNameFieldSize));
+            plan.append({l, a, fillReleaseTemplate(job.nameTemplate, fields)});
+        }
+    }
+    if (!checkNamesDiffer(plan, job, reporter))
+        return result;
+
+    for (const PlannedImage &planned : plan) {
+        ImageBuilder image(reporter);
+        image.placePiece(*boot, job.bootOffset);
+        image.placePiece(loraMacs->at(planned.loraMacIndex), job.loraMacOffset);
+        image.placePiece(apps->at(planned.appIndex), job.appOffset);
+        const QString fileName = planned.releaseBaseName + QStringLiteral(".bin");
+        if (!image.commit(job.outputDir, fileName))
+            return result;
+        result.images.append({planned.releaseBaseName, imageFilePath(job.outputDir, fileName)});
+    }
+
+    result.succeeded = true;
+    reporter.message(MessageKind::Information, ReportTitle::complete(), AssemblyText::finished());
+    return result;
+}

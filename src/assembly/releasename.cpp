@@ -1,0 +1,98 @@
+#include "assembly/releasename.h"
+
+#include <QFile>
+
+namespace {
+
+bool isDigit(char byte)
+{
+    return byte >= '0' && byte <= '9';
+}
+
+// Bytes are compared as signed, as the name fields are C strings: a byte with its high bit set does
+// not count as text before a NUL.
+bool isTextByte(char byte)
+{
+    return static_cast<signed char>(byte) > 0;
+}
+
+QString textOf(QByteArray bytes)
+{
+    while (bytes.endsWith('\0'))
+        bytes.chop(1);
+    return QString::fromUtf8(bytes);
+}
+
+QByteArray readField(const QString &path, qint64 offset, qint64 length)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
+        return {};
+    return file.read(length);
+}
+
+} // namespace
+
+ReleaseNameFields parseReleaseNameFields(const QByteArray &loraMacField, const QByteArray &firmwareField)
+{
+    ReleaseNameFields fields;
+
+    // Walking back from the end: cut at each NUL that follows text, and split at the last place
+    // where a digit or '.' is followed by a non-digit: the version before it, the region behind.
+    QByteArray name = loraMacField;
+    for (qsizetype i = name.size() - 1; i >= 1; --i) {
+        const char before = name.at(i - 1);
+        const char at = name.at(i);
+        if (isTextByte(before) && at == '\0') {
+            name.truncate(i);
+        } else if ((before == '.' || isDigit(before)) && !isDigit(at)) {
+            fields.version = textOf(name.left(i));
+            fields.hasVersion = true;
+            name = name.mid(i);
+            break;
+        }
+    }
+    fields.region = textOf(name);
+
+    QByteArray firmware = firmwareField;
+    for (qsizetype i = firmware.size() - 1; i >= 1; --i) {
+        if (isTextByte(firmware.at(i - 1)) && firmware.at(i) == '\0') {
+            firmware.truncate(i);
+            break;
+        }
+    }
+    fields.firmware = textOf(firmware);
+    return fields;
+}
+
+QString fillReleaseTemplate(const QString &nameTemplate, const ReleaseNameFields &fields)
+{
+    QString name = nameTemplate;
+    if (fields.hasVersion)
+        name.replace(QLatin1String("lora"), fields.version, Qt::CaseInsensitive);
+    name.replace(QLatin1String("region"), fields.region, Qt::CaseInsensitive);
+    name.replace(QLatin1String("fw"), fields.firmware, Qt::CaseInsensitive);
+    name.remove(QLatin1String("kimo "), Qt::CaseInsensitive);
+    name.replace(QLatin1Char(' '), QLatin1Char('_'));
+    return sanitizeFileName(name);
+}
+
+QString buildReleaseName(const QString &nameTemplate, const QString &loraMacPath, const QString &appPath,
+                         qint64 regionOffset, qint64 fwOffset)
+{
+    const ReleaseNameFields fields =
+        parseReleaseNameFields(readField(loraMacPath, regionOffset, LoRaMacNameFieldSize),
+                               readField(appPath, fwOffset, FirmwareNameFieldSize));
+    return fillReleaseTemplate(nameTemplate, fields);
+}
+
+QString sanitizeFileName(const QString &name)
+{
+    static const QString forbidden = QStringLiteral("<>:\"/\\|?*");
+    QString safe = name;
+    for (QChar &c : safe) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || forbidden.contains(c))
+            c = QLatin1Char('_');
+    }
+    return safe;
+}

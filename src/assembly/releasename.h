@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The LoRaMAC image carries a 32-byte name field (version directly followed by region, e.g.
+// "1.0.4RU864", NUL-padded); the application a 16-byte one (its firmware name, NUL-padded).
+constexpr qint64 LoRaMacNameFieldSize = 32;
+constexpr qint64 FirmwareNameFieldSize = 16;
+
+struct ReleaseNameFields {
+    QString version; // empty when the field holds no version
+    QString region;
+    QString firmware;
+    bool hasVersion = false;
+};
+
+// Splits the raw name fields as they are read out of the images.
+ReleaseNameFields parseReleaseNameFields(const QByteArray &loraMacField, const QByteArray &firmwareField);
+
+// Fills the template: "lora" becomes the version (when there is one), "region" the region, "fw" the
+// firmware name (all three case-insensitive); "kimo " is dropped, blanks become "_", and whatever
+// cannot stand in a file name on any system becomes "_" too.
+QString fillReleaseTemplate(const QString &nameTemplate, const ReleaseNameFields &fields);
+
+// The output name (without extension) of the image of one LoRaMAC and one application file, from
+// the name fields at regionOffset in the LoRaMAC file and at fwOffset in the application file.
+// A file that cannot be read gives empty fields.
+QString buildReleaseName(const QString &nameTemplate, const QString &loraMacPath, const QString &appPath,
+                         qint64 regionOffset, qint64 fwOffset);
+
+// Path separators, the characters Windows forbids in a file name (<>:"/\|?*) and control
+// characters become "_", so that a name read out of an image always stays in its directory.
+QString sanitizeFileName(const QString &name);

@@ -1,0 +1,12 @@
+#include "common/savefile.h"
+
+#include <QSaveFile>
+
+bool commitSaveFile(QSaveFile &file)
+{
+    if (!file.flush()) {
+        file.cancelWriting(); // the temporary file goes with the QSaveFile
+        return false;
+    }
+    return file.commit();
+}

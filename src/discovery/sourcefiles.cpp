@@ -1,0 +1,42 @@
+#include "discovery/sourcefiles.h"
+
+#include <QDirIterator>
+#include <QFile>
+
+namespace {
+constexpr int SniffedLines = 20;
+}
+
+bool isIntelHexFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    for (int line = 0; line < SniffedLines; ++line) {
+        char first = 0;
+        if (!file.getChar(&first))
+            break; // end of file: the remaining reads would return nothing
+        if (first != ':')
+            return false;
+        // Skip the rest of the line in pieces, so that a huge file without line breaks is not
+        // read into memory as one line.
+        char rest[4096];
+        qint64 got = 0;
+        do {
+            got = file.readLine(rest, sizeof rest);
+        } while (got > 0 && rest[got - 1] != '\n');
+    }
+    return true;
+}
+
+QStringList listSourceFiles(const QString &directory, const QString &nameFilter)
+{
+    // An empty path would mean the working directory to QDir; it means "nothing chosen" here.
+    if (directory.isEmpty())
+        return {};
+    QStringList found;
+    QDirIterator it(directory, {nameFilter}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << it.next();
+    return found;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QByteArray>
+#include <QString>
+
+class QSettings;
+class QTemporaryFile;
+
+// Reads and rewrites INI files through QSettings without trusting QSettings with the file itself:
+// a crash, a full disk or a read-only file must never leave a truncated file where a good one
+// stood, and a file changed behind our back must be read as it is now.
+class SettingsFile {
+public:
+    // A read-only view of the file as it is on disk at construction. QSettings caches every file it
+    // has seen per process and trusts that cache while size and modification time (in milliseconds)
+    // are unchanged, so a file rewritten within the same millisecond could be read stale; reading a
+    // private copy sidesteps that. A missing or unreadable file reads as empty.
+    class Reader {
+    public:
+        explicit Reader(const QString &path);
+        ~Reader();
+        QSettings &store() { return *m_store; }
+        // False when the file exists but is not valid INI; whatever could be read is still offered.
+        bool wellFormed() const { return m_wellFormed; }
+
+    private:
+        std::unique_ptr<QTemporaryFile> m_copy;
+        std::unique_ptr<QSettings> m_store;
+        bool m_wellFormed = true;
+    };
+
+    // Applies `write` to the keys of the file and replaces the file atomically. Keys that `write`
+    // does not touch are kept as QSettings reads them, unless the old file was not valid INI, in
+    // which case they are dropped. Returns false, with the old file left exactly as it was, when the new
+    // content could not be produced, verified or committed, or when the file exists but is not writable.
+    static bool update(const QString &path, const std::function<void(QSettings &)> &write);
+
+    // Replaces the file by `content` atomically and checks it by reading it back.
+    static bool replace(const QString &path, const QByteArray &content);
+};

@@ -1,0 +1,64 @@
+#include "settings/templatestore.h"
+
+#include <QDir>
+
+#include "settings/settingsfile.h"
+
+TemplateStore::TemplateStore(const QString &baseDirectory) : m_base(baseDirectory) {}
+
+QString TemplateStore::extension(TemplateKind kind)
+{
+    switch (kind) {
+    case TemplateKind::LoRa:
+        return QStringLiteral(".LoRa");
+    case TemplateKind::Binary:
+        return QStringLiteral(".binary");
+    case TemplateKind::IntelHex:
+        return QStringLiteral(".IntelHEX");
+    }
+    return {};
+}
+
+QString TemplateStore::nameProblem(const QString &name)
+{
+    if (name.isEmpty())
+        return QStringLiteral("Поле не может быть пустым");
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
+        return QStringLiteral("Имя шаблона не может содержать символы \"/\" и \"\\\"");
+    return {};
+}
+
+QString TemplateStore::nameOf(const QString &fileName, TemplateKind kind)
+{
+    QString name = fileName;
+    return name.remove(extension(kind), Qt::CaseSensitive);
+}
+
+QString TemplateStore::folder() const
+{
+    return m_base + QStringLiteral("/Templates Setting/");
+}
+
+QStringList TemplateStore::list(TemplateKind kind) const
+{
+    QDir dir(folder());
+    dir.setNameFilters({QLatin1Char('*') + extension(kind)});
+    dir.setFilter(QDir::Files | QDir::Hidden | QDir::CaseSensitive);
+    dir.setSorting(QDir::Name);
+    return dir.entryList();
+}
+
+QString TemplateStore::pathOf(const QString &fileName) const
+{
+    return folder() + fileName;
+}
+
+bool TemplateStore::save(const QString &name, TemplateKind kind,
+                         const std::function<void(QSettings &)> &write) const
+{
+    if (!nameProblem(name).isEmpty())
+        return false;
+    if (!QDir().mkpath(folder()))
+        return false;
+    return SettingsFile::update(pathOf(name + extension(kind)), write);
+}

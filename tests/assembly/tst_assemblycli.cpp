@@ -1,0 +1,382 @@
+#include <QtTest>
+
+#include "testfiles.h"
+
+using namespace TestFiles;
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+CliRun runCli(const QStringList &arguments, const QString &workingDir)
+{
+    QProcess process;
+    process.setWorkingDirectory(workingDir);
+    process.start(qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli"),
+                  arguments);
+    CliRun run;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QStringList lines(const QString &text)
+{
+    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class AssemblyCliTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void loraWritesEveryPairAndPrintsThePaths();
+    void loraFailsOnCollidingPieces();
+    void loraUsageErrors_data();
+    void loraUsageErrors();
+    void loraFailsOnAMissingFile();
+    void loraSearchesTheSavedDirectories();
+    void loraOptionsOverrideTheSavedTemplate();
+    void loraRejectsABadSavedOffset();
+    void loraWarnsWhenTheSavedDirectoriesHoldNothing();
+
+    void binaryPlacesPiecesAtTheirOffsets();
+    void binaryFollowsPiecesWithSequential();
+    void binaryFailsOnCollidingPieces();
+    void binaryUsageErrors_data();
+    void binaryUsageErrors();
+    void binaryTakesASavedTemplate();
+    void binaryOptionsOverrideTheSavedTemplate();
+    void binaryRejectsABadSavedOffset();
+
+private:
+    QTemporaryDir *m_dir = nullptr;
+    QByteArray m_boot;
+    QList<QByteArray> m_loraMacs;
+    QList<QByteArray> m_apps;
+};
+
+void AssemblyCliTest::initTestCase()
+{
+    QVERIFY2(
+        QFile::exists(qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli")),
+        "quillon-cli is not built");
+}
+
+void AssemblyCliTest::init()
+{
+    m_dir = new QTemporaryDir;
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("out")));
+    m_boot = pattern(0x2000, 1);
+    m_loraMacs = {withField(pattern(0x3000, 2), 0x10, nameField("1.0.4RU864", 32)),
+                  withField(pattern(0x2800, 3), 0x10, nameField("V2.3EU868", 32))};
+    m_apps = {withField(pattern(0x5000, 4), 0x200, nameField("App1", 16)),
+              withField(pattern(0x1000, 5), 0x200, nameField("App2", 16))};
+    write(m_dir->path(), QStringLiteral("boot.bin"), m_boot);
+    for (int i = 0; i < 2; ++i) {
+        write(m_dir->path(), QStringLiteral("lora%1.bin").arg(i), m_loraMacs[i]);
+        write(m_dir->path(), QStringLiteral("app%1.bin").arg(i), m_apps[i]);
+    }
+}
+
+void AssemblyCliTest::cleanup()
+{
+    delete m_dir;
+    m_dir = nullptr;
+}
+
+void AssemblyCliTest::loraWritesEveryPairAndPrintsThePaths()
+{
+    // An older, longer image of one of the names must not leave its tail behind.
+    write(m_dir->path(), QStringLiteral("out/RU864_1.0.4_App2.bin"), QByteArray(0x80000, '\xAB'));
+    const CliRun run = runCli({"lora",      "--out",
+                               "out",       "--boot",
+                               "boot.bin",  "--loramac",
+                               "lora0.bin", "--loramac",
+                               "lora1.bin", "--app",
+                               "app0.bin",  "--app",
+                               "app1.bin",  "--loramac-offset",
+                               "0x4000",    "--app-offset",
+                               "8000",      "--region-offset",
+                               "10",        "--fw-offset",
+                               "0x200"},
+                              m_dir->path());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(lines(run.out), (QStringList{"out/RU864_1.0.4_App1.bin", "out/RU864_1.0.4_App2.bin",
+                                          "out/EU868_V2.3_App1.bin", "out/EU868_V2.3_App2.bin"}));
+    QCOMPARE(run.err, QStringLiteral("Complete! Сборка завершена\n"));
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(read(m_dir->filePath(lines(run.out)[i])),
+                 layout({{0, m_boot}, {0x4000, m_loraMacs[i / 2]}, {0x8000, m_apps[i % 2]}}));
+    }
+}
+
+void AssemblyCliTest::loraFailsOnCollidingPieces()
+{
+    const CliRun run = runCli({"lora", "--out", "out", "--boot", "boot.bin", "--loramac", "lora0.bin",
+                               "--app", "app0.bin", "--loramac-offset", "0x1000", "--app-offset", "0x10000"},
+                              m_dir->path());
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(run.err,
+             QStringLiteral("Error! Некорректное смещение. Файл boot.bin: 0x0-0x1FFF. Файл lora0.bin: "
+                            "0x1000-0x3FFF\n"));
+    QVERIFY(QDir(m_dir->filePath(QStringLiteral("out"))).isEmpty());
+}
+
+void AssemblyCliTest::loraUsageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("complaint");
+    const QStringList complete = {"--out",     "out",       "--boot", "boot.bin",
+                                  "--loramac", "lora0.bin", "--app",  "app0.bin"};
+    QTest::newRow("bad offset") << (complete + QStringList{"--app-offset", "0x8O00"}) << "\"--app-offset\"";
+    QTest::newRow("no output") << complete.mid(2) << "--out is required";
+    QTest::newRow("no bootloader") << (complete.mid(0, 2) + complete.mid(4)) << "--boot is required";
+    QTest::newRow("no application") << complete.mid(0, 6) << "--app is required";
+    QTest::newRow("unknown option") << (complete + QStringList{"--bogus"}) << "bogus";
+    QTest::newRow("stray argument") << (complete + QStringList{"extra"}) << "\"extra\"";
+}
+
+void AssemblyCliTest::loraUsageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, complaint);
+    const CliRun run = runCli(QStringList{"lora"} + arguments, m_dir->path());
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
+    QVERIFY(run.out.isEmpty());
+    QVERIFY(QDir(m_dir->filePath(QStringLiteral("out"))).isEmpty());
+}
+
+void AssemblyCliTest::loraFailsOnAMissingFile()
+{
+    const CliRun run =
+        runCli({"lora", "--out", "out", "--boot", "boot.bin", "--loramac", "lora0.bin", "--app", "app0.bin",
+                "--app", "gone.bin", "--loramac-offset", "4000", "--app-offset", "8000"},
+               m_dir->path());
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err, QStringLiteral("Error! Не удалось открыть файл по пути: gone.bin\n"));
+    QVERIFY(QDir(m_dir->filePath(QStringLiteral("out"))).isEmpty());
+}
+
+void AssemblyCliTest::binaryPlacesPiecesAtTheirOffsets()
+{
+    const CliRun run = runCli({"binary", "--out", "out", "--name", "release", "--file", "app0.bin@0x10000",
+                               "--file", "boot.bin", "--file", "lora1.bin@2000"},
+                              m_dir->path());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(lines(run.out), QStringList{"out/release.bin"});
+    QCOMPARE(run.err, QStringLiteral("Complete! Сборка завершена\n"));
+    QCOMPARE(read(m_dir->filePath(QStringLiteral("out/release.bin"))),
+             layout({{0x10000, m_apps[0]}, {0, m_boot}, {0x2000, m_loraMacs[1]}}));
+}
+
+void AssemblyCliTest::binaryFollowsPiecesWithSequential()
+{
+    const CliRun run = runCli({"binary", "--out", "out", "--name", "joined", "--hex", "--sequential",
+                               "--file", "boot.bin@0x9999", "--file", "app1.bin"},
+                              m_dir->path());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(lines(run.out), QStringList{"out/joined.hex"});
+    QCOMPARE(read(m_dir->filePath(QStringLiteral("out/joined.hex"))), m_boot + m_apps[1]);
+}
+
+void AssemblyCliTest::binaryFailsOnCollidingPieces()
+{
+    const CliRun run = runCli({"binary", "--out", "out", "--name", "release", "--file", "boot.bin", "--file",
+                               "app0.bin@0x8000", "--file", "app1.bin@0x1FFF"},
+                              m_dir->path());
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(run.err,
+             QStringLiteral("Error! Некорректное смещение. Файл: boot.bin (0x0-0x1FFF). Файл: app1.bin "
+                            "(0x1FFF-0x2FFE)\n"));
+    QVERIFY(QDir(m_dir->filePath(QStringLiteral("out"))).isEmpty());
+}
+
+void AssemblyCliTest::binaryUsageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("complaint");
+    const QStringList base = {"--out", "out", "--name", "release"};
+    QStringList seven = base;
+    for (int i = 0; i < 7; ++i)
+        seven << "--file" << QStringLiteral("boot.bin@%1").arg(i * 0x10000, 0, 16);
+    QTest::newRow("seven files") << seven << "at most 6";
+    QTest::newRow("bad offset") << (base + QStringList{"--file", "boot.bin@12x"}) << "\"12x\"";
+    QTest::newRow("no files") << base << "--file is required";
+    QTest::newRow("no name") << QStringList{"--out", "out", "--file", "boot.bin"} << "--name is required";
+    QTest::newRow("offset only") << (base + QStringList{"--file", "@100"}) << "names no file";
+}
+
+void AssemblyCliTest::binaryUsageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, complaint);
+    const CliRun run = runCli(QStringList{"binary"} + arguments, m_dir->path());
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
+    QVERIFY(QDir(m_dir->filePath(QStringLiteral("out"))).isEmpty());
+}
+
+// A saved LoRa template over sources/boot, sources/lora (LoRaMAC images named *.hex, and one real
+// Intel HEX file that the search leaves out) and sources/app.
+static QString writeLoRaTemplate(const QString &dir, const QString &appOffset = QStringLiteral("0x8000"))
+{
+    const QByteArray text = QStringLiteral("[PathTo]\n"
+                                           "LoRaPathToBoot=%1/sources/boot\n"
+                                           "LoRaPathToLoRa=%1/sources/lora\n"
+                                           "LoRaPathToApp=%1/sources/app\n"
+                                           "LoRaPathToRelease=%1/out\n"
+                                           "[Offsets]\n"
+                                           "LoRaOffsetWrtBoot=0\n"
+                                           "LoRaOffsetWrtFmwLora=4000\n"
+                                           "LoRaOffsetWrtFmw=%2\n"
+                                           "LoRaOffsetSrchNameLora=0x10\n"
+                                           "LoRaOffsetSrchNameFmw=200\n"
+                                           "[Templates_Name]\n"
+                                           "LoRaTmpltNameOutFile=kimo lora region fw\n")
+                                .arg(dir, appOffset)
+                                .toUtf8();
+    return write(dir, QStringLiteral("Templates Setting/release.LoRa"), text);
+}
+
+void AssemblyCliTest::loraSearchesTheSavedDirectories()
+{
+    const QString dir = m_dir->path();
+    write(dir, QStringLiteral("sources/boot/boot.bin"), m_boot);
+    write(dir, QStringLiteral("sources/lora/a/LoraMAC_RU.hex"), m_loraMacs[0]);
+    write(dir, QStringLiteral("sources/lora/LoraMAC_EU.hex"), m_loraMacs[1]);
+    const QString intelHex =
+        write(dir, QStringLiteral("sources/lora/text.hex"), ":0400000001020304F2\n:00000001FF\n");
+    write(dir, QStringLiteral("sources/app/app.bin"), m_apps[0]);
+    write(dir, QStringLiteral("sources/app/notes.txt"), "not a piece");
+    const CliRun run = runCli({"lora", "--settings", writeLoRaTemplate(dir)}, dir);
+    QCOMPARE(run.exitCode, 0);
+    QStringList written = lines(run.out);
+    written.sort();
+    QCOMPARE(written, (QStringList{dir + "/out/1.0.4_RU864_App1.bin", dir + "/out/V2.3_EU868_App1.bin"}));
+    QCOMPARE(read(dir + "/out/V2.3_EU868_App1.bin"),
+             layout({{0, m_boot}, {0x4000, m_loraMacs[1]}, {0x8000, m_apps[0]}}));
+    QCOMPARE(run.err, QStringLiteral(
+                          "Предупреждение! Файл %1, является IntelHEX фалом и не будет добавлен в очередь.\n"
+                          "Complete! Сборка завершена\n")
+                          .arg(intelHex));
+}
+
+void AssemblyCliTest::loraOptionsOverrideTheSavedTemplate()
+{
+    const QString dir = m_dir->path();
+    write(dir, QStringLiteral("sources/boot/boot.bin"), m_boot);
+    write(dir, QStringLiteral("sources/app/app.bin"), m_apps[0]);
+    QVERIFY(QDir(dir).mkdir(QStringLiteral("other")));
+    const CliRun run =
+        runCli({"lora", "--settings", writeLoRaTemplate(dir), "--loramac", "lora1.bin", "--app-offset",
+                "0x10000", "--out", "other", "--name", "fw", "--app-filter", "*.none", "--app", "app1.bin"},
+               dir);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(lines(run.out), QStringList{"other/App2.bin"});
+    QCOMPARE(read(dir + "/other/App2.bin"),
+             layout({{0, m_boot}, {0x4000, m_loraMacs[1]}, {0x10000, m_apps[1]}}));
+}
+
+void AssemblyCliTest::loraRejectsABadSavedOffset()
+{
+    const CliRun run = runCli(
+        {"lora", "--settings", writeLoRaTemplate(m_dir->path(), QStringLiteral("8000h"))}, m_dir->path());
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(QStringLiteral("Offsets/LoRaOffsetWrtFmw")), qPrintable(run.err));
+    QVERIFY(run.err.contains(QStringLiteral("\"8000h\"")));
+    QVERIFY(QDir(m_dir->filePath(QStringLiteral("out"))).isEmpty());
+}
+
+void AssemblyCliTest::loraWarnsWhenTheSavedDirectoriesHoldNothing()
+{
+    const CliRun run = runCli({"lora", "--settings", writeLoRaTemplate(m_dir->path())}, m_dir->path());
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(run.err.startsWith(QStringLiteral("Предупреждение! Нечего собирать")), qPrintable(run.err));
+    QVERIFY(!run.err.contains(QStringLiteral("Сборка завершена")));
+}
+
+// A saved Binary template: slot 1 (boot.bin at 0x100) and slot 3 (app1.bin at 0x8000) checked, slot 2
+// unchecked with an offset that is no number.
+static QString writeBinaryTemplate(const QString &dir, const QString &slot3Offset = QStringLiteral("0x8000"))
+{
+    const QByteArray text = QStringLiteral("[PathTo]\n"
+                                           "BinaryPathFile_1=%1/boot.bin\n"
+                                           "BinaryPathFile_2=%1/app0.bin\n"
+                                           "BinaryPathFile_3=%1/app1.bin\n"
+                                           "BinaryPathRelease=%1/out\n"
+                                           "[Offsets]\n"
+                                           "BinaryOffsetFile_1=100\n"
+                                           "BinaryOffsetFile_2=not a number\n"
+                                           "BinaryOffsetFile_3=%2\n"
+                                           "[Templates_Name]\n"
+                                           "BinaryTmpltNameOutFile=saved\n"
+                                           "[StateWindow]\n"
+                                           "Bin1=true\n"
+                                           "Bin2=false\n"
+                                           "Bin3=true\n")
+                                .arg(dir, slot3Offset)
+                                .toUtf8();
+    return write(dir, QStringLiteral("Templates Setting/release.binary"), text);
+}
+
+void AssemblyCliTest::binaryTakesASavedTemplate()
+{
+    const QString settings = writeBinaryTemplate(m_dir->path());
+    const CliRun run = runCli({"binary", "--settings", settings}, m_dir->path());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(lines(run.out), QStringList{m_dir->filePath(QStringLiteral("out/saved.bin"))});
+    QCOMPARE(read(m_dir->filePath(QStringLiteral("out/saved.bin"))),
+             layout({{0x100, m_boot}, {0x8000, m_apps[1]}}));
+}
+
+void AssemblyCliTest::binaryOptionsOverrideTheSavedTemplate()
+{
+    const QString settings = writeBinaryTemplate(m_dir->path());
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("other")));
+    const CliRun run = runCli({"binary", "--settings", settings, "--out", "other", "--name", "mine", "--hex",
+                               "--sequential", "--file", "lora0.bin"},
+                              m_dir->path());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(lines(run.out), QStringList{"other/mine.hex"});
+    QCOMPARE(read(m_dir->filePath(QStringLiteral("other/mine.hex"))), m_loraMacs[0]);
+    QVERIFY(QDir(m_dir->filePath(QStringLiteral("out"))).isEmpty());
+}
+
+void AssemblyCliTest::binaryRejectsABadSavedOffset()
+{
+    const QString settings = writeBinaryTemplate(m_dir->path(), QStringLiteral("0x80z0"));
+    const CliRun run = runCli({"binary", "--settings", settings}, m_dir->path());
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(QStringLiteral("Offsets/BinaryOffsetFile_3")), qPrintable(run.err));
+    QVERIFY(run.err.contains(QStringLiteral("\"0x80z0\"")));
+    QVERIFY(QDir(m_dir->filePath(QStringLiteral("out"))).isEmpty());
+
+    // Laid one after another, the offsets are not read at all.
+    const CliRun sequential = runCli({"binary", "--settings", settings, "--sequential"}, m_dir->path());
+    QCOMPARE(sequential.exitCode, 0);
+    QCOMPARE(read(m_dir->filePath(QStringLiteral("out/saved.bin"))), m_boot + m_apps[1]);
+
+    const CliRun missing = runCli({"binary", "--settings", "nothing.binary"}, m_dir->path());
+    QCOMPARE(missing.exitCode, 2);
+    QVERIFY(missing.err.contains(QStringLiteral("nothing.binary")));
+}
+
+QTEST_GUILESS_MAIN(AssemblyCliTest)
+#include "tst_assemblycli.moc"

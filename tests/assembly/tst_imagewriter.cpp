@@ -1,0 +1,283 @@
+#include <QtTest>
+
+#include "assembly/imagebuilder.h"
+#include "assembly/imagepiece.h"
+#include "assembly/offsetparser.h"
+#include "assembly/pieceoverlap.h"
+#include "scripteddialogs.h"
+#include "testfiles.h"
+
+using namespace TestFiles;
+
+class ImageWriterTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void parsesOffsets_data();
+    void parsesOffsets();
+    void reportsTheFieldOfABadOffset();
+
+    void checksOverlap_data();
+    void checksOverlap();
+    void formatsRanges();
+
+    void placesPiecesWithZeroGaps();
+    void replacesALongerExistingImage();
+    void laysOverlappingPiecesInOrder();
+    void cutsTheEndOfFileRecordOfIntelHexOnly_data();
+    void cutsTheEndOfFileRecordOfIntelHexOnly();
+    void hexPiecesFollowOnNewLines();
+    void endsAHexImageWithOneRecord();
+    void reportsAMissingSource();
+    void reportsAMissingDirectoryAndKeepsTheOldImage();
+    void failedCommitLeavesNoTemporaryFile();
+};
+
+void ImageWriterTest::parsesOffsets_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<qint64>("value");
+    QTest::newRow("empty") << "" << true << qint64(0);
+    QTest::newRow("blanks") << "  " << true << qint64(0);
+    QTest::newRow("plain") << "8000" << true << qint64(0x8000);
+    QTest::newRow("prefixed") << "0x20000" << true << qint64(0x20000);
+    QTest::newRow("upper prefix") << "0X1f" << true << qint64(0x1F);
+    QTest::newRow("mixed case") << "aBcD" << true << qint64(0xABCD);
+    QTest::newRow("surrounding blanks") << " 0x40 " << true << qint64(0x40);
+    QTest::newRow("largest") << "7FFFFFFF" << true << qint64(0x7FFFFFFF);
+    QTest::newRow("too large") << "80000000" << false << qint64(0);
+    QTest::newRow("prefix only") << "0x" << false << qint64(0);
+    QTest::newRow("not hex") << "80g0" << false << qint64(0);
+    QTest::newRow("decimal suffix") << "100h" << false << qint64(0);
+    QTest::newRow("negative") << "-10" << false << qint64(0);
+    QTest::newRow("plus") << "+10" << false << qint64(0);
+    QTest::newRow("inner blank") << "80 00" << false << qint64(0);
+}
+
+void ImageWriterTest::parsesOffsets()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(qint64, value);
+    const std::optional<qint64> offset = parseOffset(text);
+    QCOMPARE(offset.has_value(), valid);
+    if (valid)
+        QCOMPARE(*offset, value);
+}
+
+void ImageWriterTest::reportsTheFieldOfABadOffset()
+{
+    ScriptedDialogs reporter;
+    QVERIFY(!parseOffsetField(QStringLiteral("--app-offset"), QStringLiteral("zz"), reporter));
+    QCOMPARE(reporter.messages().size(), 1);
+    QCOMPARE(reporter.messages().first().title, QStringLiteral("Error!"));
+    QCOMPARE(reporter.messages().first().kind, MessageKind::Critical);
+    QVERIFY(reporter.messages().first().text.contains(QStringLiteral("\"--app-offset\"")));
+    QVERIFY(reporter.messages().first().text.contains(QStringLiteral("\"zz\"")));
+    QCOMPARE(parseOffsetField(QStringLiteral("x"), QStringLiteral("10"), reporter),
+             std::optional<qint64>(16));
+    QCOMPARE(reporter.messages().size(), 1);
+}
+
+void ImageWriterTest::checksOverlap_data()
+{
+    QTest::addColumn<qint64>("firstOffset");
+    QTest::addColumn<qint64>("firstSize");
+    QTest::addColumn<qint64>("secondOffset");
+    QTest::addColumn<qint64>("secondSize");
+    QTest::addColumn<bool>("apart");
+    QTest::newRow("touching after") << qint64(0) << qint64(0x100) << qint64(0x100) << qint64(0x10) << true;
+    QTest::newRow("touching before") << qint64(0x100) << qint64(0x10) << qint64(0) << qint64(0x100) << true;
+    QTest::newRow("gap after") << qint64(0) << qint64(0x100) << qint64(0x8000) << qint64(0x10) << true;
+    QTest::newRow("gap before") << qint64(0x8000) << qint64(0x10) << qint64(0) << qint64(0x100) << true;
+    QTest::newRow("second starts inside")
+        << qint64(0) << qint64(0x100) << qint64(0x80) << qint64(0x100) << false;
+    QTest::newRow("second ends inside")
+        << qint64(0x80) << qint64(0x100) << qint64(0) << qint64(0x81) << false;
+    QTest::newRow("one byte over after") << qint64(0) << qint64(0x100) << qint64(0xFF) << qint64(1) << false;
+    QTest::newRow("second covers first")
+        << qint64(0x10) << qint64(0x10) << qint64(0) << qint64(0x100) << false;
+    QTest::newRow("same place") << qint64(0x10) << qint64(0x10) << qint64(0x10) << qint64(0x10) << false;
+    QTest::newRow("empty first inside") << qint64(0x10) << qint64(0) << qint64(0) << qint64(0x100) << true;
+    QTest::newRow("empty second inside") << qint64(0) << qint64(0x100) << qint64(0x10) << qint64(0) << true;
+}
+
+void ImageWriterTest::checksOverlap()
+{
+    QFETCH(qint64, firstOffset);
+    QFETCH(qint64, firstSize);
+    QFETCH(qint64, secondOffset);
+    QFETCH(qint64, secondSize);
+    QFETCH(bool, apart);
+    QCOMPARE(checkPieceOverlap(firstOffset, firstSize, secondOffset, secondSize), apart);
+    // The order of the two pieces does not matter.
+    QCOMPARE(checkPieceOverlap(secondOffset, secondSize, firstOffset, firstSize), apart);
+}
+
+void ImageWriterTest::formatsRanges()
+{
+    QCOMPARE(formatPieceRange(0, 0x8000), QStringLiteral("0x0-0x7FFF"));
+    QCOMPARE(formatPieceRange(0x8000, 1), QStringLiteral("0x8000-0x8000"));
+    QCOMPARE(formatPieceRange(0x8000, 0), QStringLiteral("0x8000"));
+}
+
+void ImageWriterTest::placesPiecesWithZeroGaps()
+{
+    QTemporaryDir dir;
+    const QByteArray a = pattern(300, 1);
+    const QByteArray b = pattern(77, 2);
+    ScriptedDialogs reporter;
+    ImageBuilder image(reporter);
+    qint64 written = -1;
+    QVERIFY(image.writeImagePiece(write(dir.path(), QStringLiteral("a.bin"), a), 0, &written));
+    QCOMPARE(written, qint64(300));
+    QVERIFY(image.writeImagePiece(write(dir.path(), QStringLiteral("b.bin"), b), 0x1000, &written));
+    QCOMPARE(written, qint64(77));
+    QVERIFY(image.commit(dir.path(), QStringLiteral("out.bin")));
+    const QByteArray out = read(dir.filePath(QStringLiteral("out.bin")));
+    QCOMPARE(out.size(), 0x1000 + 77);
+    QCOMPARE(out, layout({{0, a}, {0x1000, b}}));
+    QCOMPARE(out, image.contents());
+    QVERIFY(reporter.records.isEmpty());
+}
+
+void ImageWriterTest::replacesALongerExistingImage()
+{
+    QTemporaryDir dir;
+    const QString target = write(dir.path(), QStringLiteral("out.bin"), QByteArray(5000, '\x77'));
+    const QByteArray a = pattern(100, 3);
+    ScriptedDialogs reporter;
+    ImageBuilder image(reporter);
+    QVERIFY(image.writeImagePiece(write(dir.path(), QStringLiteral("a.bin"), a), 0x10));
+    QVERIFY(image.commit(dir.path(), QStringLiteral("out.bin")));
+    QCOMPARE(read(target), layout({{0x10, a}}));
+}
+
+void ImageWriterTest::laysOverlappingPiecesInOrder()
+{
+    QTemporaryDir dir;
+    ScriptedDialogs reporter;
+    ImageBuilder image(reporter);
+    const QByteArray a = pattern(0x100, 4);
+    const QByteArray b = pattern(0x100, 5);
+    image.placePiece(makeImagePiece(QStringLiteral("a"), a), 0x40);
+    image.placePiece(makeImagePiece(QStringLiteral("b"), b), 0);
+    QVERIFY(image.commit(dir.path(), QStringLiteral("out.bin")));
+    QCOMPARE(read(dir.filePath(QStringLiteral("out.bin"))), layout({{0x40, a}, {0, b}}));
+}
+
+void ImageWriterTest::cutsTheEndOfFileRecordOfIntelHexOnly_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("placed");
+    QTest::addColumn<bool>("intelHex");
+    const QByteArray records = ":0400000001020304F2\r\n:02000400080\r\n";
+    QTest::newRow("hex crlf") << records + ":00000001FF\r\n" << records << true;
+    QTest::newRow("hex lf") << QByteArray(":0100000000FF\n:00000001FF\n") << QByteArray(":0100000000FF\n")
+                            << true;
+    QTest::newRow("hex lower case") << QByteArray(":0100000000ff\n:00000001ff\n")
+                                    << QByteArray(":0100000000ff\n") << true;
+    QTest::newRow("hex without line end") << records + ":00000001FF" << records << true;
+    QTest::newRow("hex without record") << records << records << true;
+    const QByteArray binary = QByteArray("\x01\x02\x03:00000001FF\x04\x05", 16) + pattern(40, 6);
+    QTest::newRow("binary holding the record") << binary << binary << false;
+    const QByteArray textWithBlankLine = ":0100000000FF\n\n:00000001FF\n";
+    QTest::newRow("blank line is not hex") << textWithBlankLine << textWithBlankLine << false;
+}
+
+void ImageWriterTest::cutsTheEndOfFileRecordOfIntelHexOnly()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, placed);
+    QFETCH(bool, intelHex);
+    QTemporaryDir dir;
+    ScriptedDialogs reporter;
+    ImageBuilder image(reporter);
+    qint64 written = 0;
+    QVERIFY(image.writeImagePiece(write(dir.path(), QStringLiteral("piece"), file), 0, &written));
+    QCOMPARE(written, qint64(placed.size()));
+    QCOMPARE(image.pieces().first().piece.intelHex, intelHex);
+    QVERIFY(image.commit(dir.path(), QStringLiteral("out")));
+    QCOMPARE(read(dir.filePath(QStringLiteral("out"))), placed);
+    QCOMPARE(image.pieces().first().piece.fileBytes(0, file.size()), file);
+}
+
+void ImageWriterTest::hexPiecesFollowOnNewLines()
+{
+    QTemporaryDir dir;
+    const QByteArray first = ":020000040800F2\r\n:0400000001020304F2\r\n:00000001FF\r\n";
+    const QByteArray second = ":0400100005060708CE\r\n:00000001FF\r\n";
+    ScriptedDialogs reporter;
+    ImageBuilder image(reporter);
+    qint64 firstSize = 0;
+    QVERIFY(image.writeImagePiece(write(dir.path(), QStringLiteral("1.hex"), first), 0, &firstSize));
+    QVERIFY(image.writeImagePiece(write(dir.path(), QStringLiteral("2.hex"), second), firstSize));
+    QVERIFY(image.commit(dir.path(), QStringLiteral("out.hex")));
+    QCOMPARE(read(dir.filePath(QStringLiteral("out.hex"))),
+             QByteArray(":020000040800F2\r\n:0400000001020304F2\r\n:0400100005060708CE\r\n"));
+}
+
+void ImageWriterTest::endsAHexImageWithOneRecord()
+{
+    QTemporaryDir dir;
+    ScriptedDialogs reporter;
+    ImageBuilder image(reporter);
+    image.setEndWithHexEndOfFile(true);
+    const ImagePiece first = makeImagePiece(QStringLiteral("1"), ":0400000001020304F2\n:00000001FF\n");
+    const ImagePiece second = makeImagePiece(QStringLiteral("2"), ":0400100005060708CE\n:00000001FF\n");
+    image.placePiece(first, 0);
+    image.placePiece(second, first.size());
+    QVERIFY(image.commit(dir.path(), QStringLiteral("out.hex")));
+    const QByteArray expected = ":0400000001020304F2\n:0400100005060708CE\n:00000001FF\n";
+    QCOMPARE(read(dir.filePath(QStringLiteral("out.hex"))), expected);
+    QCOMPARE(image.contents(), expected);
+    QCOMPARE(image.size(), qint64(expected.size()));
+}
+
+void ImageWriterTest::reportsAMissingSource()
+{
+    QTemporaryDir dir;
+    ScriptedDialogs reporter;
+    ImageBuilder image(reporter);
+    qint64 written = -1;
+    const QString missing = dir.filePath(QStringLiteral("missing.bin"));
+    QVERIFY(!image.writeImagePiece(missing, 0, &written));
+    QCOMPARE(written, qint64(0));
+    QCOMPARE(reporter.messageTexts(),
+             QStringList{QStringLiteral("Не удалось открыть файл по пути: ") + missing});
+    QCOMPARE(reporter.messages().first().title, QStringLiteral("Error!"));
+    QVERIFY(image.pieces().isEmpty());
+}
+
+void ImageWriterTest::reportsAMissingDirectoryAndKeepsTheOldImage()
+{
+    QTemporaryDir dir;
+    ScriptedDialogs reporter;
+    ImageBuilder image(reporter);
+    image.placePiece(makeImagePiece(QStringLiteral("a"), pattern(10, 1)), 0);
+    const QString missingDir = dir.filePath(QStringLiteral("nowhere"));
+    QVERIFY(!image.commit(missingDir, QStringLiteral("out.bin")));
+    QCOMPARE(reporter.messageTexts(),
+             QStringList{QStringLiteral("Не найдена директория по пути: ") + missingDir});
+    QVERIFY(!QFile::exists(missingDir));
+}
+
+void ImageWriterTest::failedCommitLeavesNoTemporaryFile()
+{
+    QTemporaryDir dir;
+    // The target name is taken by a directory: the image cannot be renamed into place.
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out.bin")));
+    ScriptedDialogs reporter;
+    ImageBuilder image(reporter);
+    image.placePiece(makeImagePiece(QStringLiteral("a"), pattern(10, 1)), 0);
+    QVERIFY(!image.commit(dir.path(), QStringLiteral("out.bin")));
+    QCOMPARE(reporter.messages().size(), 1);
+    QCOMPARE(reporter.messages().first().kind, MessageKind::Critical);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{QStringLiteral("out.bin")});
+    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("out.bin"))).isDir());
+}
+
+QTEST_GUILESS_MAIN(ImageWriterTest)
+#include "tst_imagewriter.moc"

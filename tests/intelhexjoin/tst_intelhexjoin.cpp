@@ -1,0 +1,675 @@
+#include <QtTest>
+
+#include "assembly/intelhexjoin.h"
+#include "hex/intelhexreader.h"
+#include "hex/intelhexrecord.h"
+#include "hex/memoryimage.h"
+#include "scripteddialogs.h"
+#include "settings/tabsettings.h"
+
+namespace {
+
+const QByteArray endOfFile = ":00000001FF\r\n";
+
+QByteArray record(IntelHexRecordType type, quint16 address, const QByteArray &data)
+{
+    QByteArray line;
+    appendRecordLine(line, type, address, data);
+    return line;
+}
+
+QByteArray dataRecord(quint16 address, const QByteArray &data)
+{
+    return record(IntelHexRecordType::Data, address, data);
+}
+
+QByteArray linearBase(quint16 upper)
+{
+    return record(IntelHexRecordType::ExtendedLinearAddress, 0,
+                  QByteArray::fromHex(QByteArray::number(upper, 16).rightJustified(4, '0')));
+}
+
+QByteArray startLinear(quint32 address)
+{
+    return record(IntelHexRecordType::StartLinearAddress, 0,
+                  QByteArray::fromHex(QByteArray::number(address, 16).rightJustified(8, '0')));
+}
+
+// Deterministic bytes that differ from file to file.
+QByteArray pattern(int size, int seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    quint32 state = 0x9E3779B9u * static_cast<quint32>(seed + 1);
+    for (int i = 0; i < size; ++i) {
+        state = state * 1664525u + 1013904223u;
+        bytes[i] = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
+// Intel HEX text for `bytes` at `address`, 16 bytes a record, with the records a 04 window needs.
+QByteArray hexFor(quint32 address, const QByteArray &bytes, bool withEndOfFile = true)
+{
+    QByteArray text;
+    quint32 window = 0;
+    for (int at = 0; at < bytes.size(); at += 16) {
+        const quint32 absolute = address + static_cast<quint32>(at);
+        if ((absolute >> 16) != window) {
+            window = absolute >> 16;
+            text += linearBase(static_cast<quint16>(window));
+        }
+        text += dataRecord(static_cast<quint16>(absolute), bytes.mid(at, 16));
+    }
+    if (withEndOfFile)
+        text += endOfFile;
+    return text;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The data of a HEX file as our own reader sees it: address -> byte.
+QMap<quint64, quint8> dataOf(const QByteArray &text)
+{
+    QBuffer buffer;
+    buffer.setData(text);
+    buffer.open(QIODevice::ReadOnly);
+    IntelHexReader reader;
+    QMap<quint64, quint8> result;
+    if (!reader.read(buffer, QStringLiteral("x.hex")))
+        return result;
+    for (const IntelHexChunk &chunk : reader.content().chunks)
+        for (int i = 0; i < chunk.bytes.size(); ++i)
+            result.insert(chunk.address + static_cast<quint64>(i), static_cast<quint8>(chunk.bytes.at(i)));
+    return result;
+}
+
+QString runTool(const QString &program, const QStringList &arguments, int *exitCode = nullptr)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000))
+        return QStringLiteral("<did not finish>");
+    if (exitCode)
+        *exitCode = process.exitCode();
+    return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+}
+
+} // namespace
+
+class IntelHexJoinTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void twoFilesGiveTheirRecordsThenOneEndOfFile_data();
+    void twoFilesGiveTheirRecordsThenOneEndOfFile();
+    void otherToolsReadTheSameData();
+    void leftExtendedAddressIsResetForTheNextPiece_data();
+    void leftExtendedAddressIsResetForTheNextPiece();
+    void zeroBaseLeftNeedsNoReset();
+    void onlyTheFirstStartAddressIsKept();
+    void pieceWithoutEndOfFileIsCopiedWhole();
+    void differentBytesAtOneAddressAreRefused();
+    void sameBytesAtOneAddressAreAccepted();
+    void clashInsideOneFileNamesBothLines();
+    void malformedPieceWritesNothing_data();
+    void malformedPieceWritesNothing();
+    void longerOldImageLeavesNoTail();
+    void nothingCheckedOrNoOutputDirIsAWarning();
+    void badSourcesAndOutputsAreErrors_data();
+    void badSourcesAndOutputsAreErrors();
+    void progressCountsPiecesAndCancelWritesNothing();
+
+    void cliJoinsAndPrintsThePath();
+    void cliUsageAndFailureExitCodes_data();
+    void cliUsageAndFailureExitCodes();
+    void cliTakesTheJobFromSavedSettings_data();
+    void cliTakesTheJobFromSavedSettings();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    QString put(const QString &name, const QByteArray &text);
+    IntelHexJoinResult join(const QStringList &sources, const QString &name = QStringLiteral("out.hex"));
+    QStringList entries() const
+    {
+        return QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+    // Runs quillon-cli intelhex in the temporary directory; returns the exit code.
+    int runCli(const QStringList &arguments, QString *out = nullptr, QString *err = nullptr);
+
+    std::optional<QTemporaryDir> m_dir;
+    ScriptedDialogs m_reporter;
+};
+
+void IntelHexJoinTest::init()
+{
+    m_dir.emplace();
+    QVERIFY(m_dir->isValid());
+    m_reporter.records.clear();
+}
+
+QString IntelHexJoinTest::put(const QString &name, const QByteArray &text)
+{
+    const QString target = path(name);
+    if (!writeFile(target, text))
+        return QString();
+    return target;
+}
+
+IntelHexJoinResult IntelHexJoinTest::join(const QStringList &sources, const QString &name)
+{
+    IntelHexJoinJob job;
+    job.sources = sources;
+    job.outputDir = m_dir->path();
+    job.fileName = name;
+    return joinIntelHexFiles(job, m_reporter);
+}
+
+void IntelHexJoinTest::twoFilesGiveTheirRecordsThenOneEndOfFile_data()
+{
+    QTest::addColumn<QByteArray>("lineEnd");
+    QTest::newRow("CR LF") << QByteArray("\r\n");
+    QTest::newRow("LF") << QByteArray("\n");
+}
+
+void IntelHexJoinTest::twoFilesGiveTheirRecordsThenOneEndOfFile()
+{
+    QFETCH(QByteArray, lineEnd);
+    const QByteArray aRecords = dataRecord(0x0000, pattern(16, 1)) + dataRecord(0x0010, pattern(5, 2));
+    const QByteArray bRecords = dataRecord(0x1000, pattern(16, 3));
+    auto withLineEnd = [&](QByteArray text) {
+        return text.replace("\r\n", lineEnd);
+    };
+    const QString a = put(QStringLiteral("a.hex"), withLineEnd(aRecords + endOfFile));
+    const QString b = put(QStringLiteral("b.hex"), withLineEnd(bRecords + endOfFile));
+
+    const IntelHexJoinResult result = join({a, b});
+
+    QVERIFY(result.succeeded());
+    QCOMPARE(result.imagePath, path(QStringLiteral("out.hex")));
+    QCOMPARE(readFile(result.imagePath), withLineEnd(aRecords + bRecords + endOfFile));
+    QVERIFY(m_reporter.records.isEmpty());
+}
+
+void IntelHexJoinTest::otherToolsReadTheSameData()
+{
+    // Two pieces in different 64 KiB windows, the first one reaching across a window boundary.
+    const QString a = put(QStringLiteral("a.hex"), hexFor(0x0800FF00, pattern(0x300, 4)));
+    const QString b = put(QStringLiteral("b.hex"), hexFor(0x08020000, pattern(0x123, 5)));
+    QVERIFY(join({a, b}).succeeded());
+    const QString out = path(QStringLiteral("out.hex"));
+
+    const QString reference = path(QStringLiteral("reference.hex"));
+    int exitCode = -1;
+    QString output = runTool(QStringLiteral("srec_cat"),
+                             {a, QStringLiteral("-Intel"), b, QStringLiteral("-Intel"), QStringLiteral("-o"),
+                              reference, QStringLiteral("-Intel")},
+                             &exitCode);
+    QVERIFY2(exitCode == 0, qPrintable(output));
+    output = runTool(QStringLiteral("srec_cmp"),
+                     {out, QStringLiteral("-Intel"), reference, QStringLiteral("-Intel")}, &exitCode);
+    QVERIFY2(exitCode == 0, qPrintable(output));
+
+    const QString script = QStringLiteral("import sys\n"
+                                          "from intelhex import IntelHex\n"
+                                          "joined = IntelHex(sys.argv[1])\n"
+                                          "merged = IntelHex(sys.argv[2])\n"
+                                          "merged.merge(IntelHex(sys.argv[3]), overlap='error')\n"
+                                          "assert joined.todict() == merged.todict(), 'different data'\n"
+                                          "print(joined.segments())\n");
+    output =
+        runTool(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, out, a, b}, &exitCode);
+    QVERIFY2(exitCode == 0, qPrintable(output));
+    QCOMPARE(output.trimmed(), QStringLiteral("[(134283008, 134283776), (134348800, 134349091)]"));
+}
+
+void IntelHexJoinTest::leftExtendedAddressIsResetForTheNextPiece_data()
+{
+    QTest::addColumn<QByteArray>("addressRecord");
+    QTest::addColumn<quint32>("firstBase");
+    QTest::newRow("linear") << QByteArray(":020000040800F2\r\n") << 0x08000000u;
+    QTest::newRow("segment") << QByteArray(":020000021000EC\r\n") << 0x10000u;
+    QTest::newRow("linear, lower case") << QByteArray(":02000004abcd82\r\n") << 0xABCD0000u;
+}
+
+void IntelHexJoinTest::leftExtendedAddressIsResetForTheNextPiece()
+{
+    QFETCH(QByteArray, addressRecord);
+    QFETCH(quint32, firstBase);
+    const QByteArray aData = pattern(16, 6);
+    const QByteArray bData = pattern(16, 7);
+    const QByteArray aRecords = addressRecord + dataRecord(0x0100, aData);
+    // B relies on the upper address being 0: it has no address record at all.
+    const QByteArray bRecords = dataRecord(0x0200, bData);
+    const QString a = put(QStringLiteral("a.hex"), aRecords + endOfFile);
+    const QString b = put(QStringLiteral("b.hex"), bRecords + endOfFile);
+
+    QVERIFY(join({a, b}).succeeded());
+
+    const QByteArray out = readFile(path(QStringLiteral("out.hex")));
+    QCOMPARE(out, aRecords + ":020000040000FA\r\n" + bRecords + endOfFile);
+    const QMap<quint64, quint8> data = dataOf(out);
+    QCOMPARE(data.size(), 32);
+    QCOMPARE(data.value(firstBase + 0x0100), static_cast<quint8>(aData.at(0)));
+    QCOMPARE(data.value(0x0200), static_cast<quint8>(bData.at(0)));
+    QCOMPARE(data.value(0x020F), static_cast<quint8>(bData.at(15)));
+}
+
+void IntelHexJoinTest::zeroBaseLeftNeedsNoReset()
+{
+    const QByteArray aRecords = linearBase(0x0800) + dataRecord(0, pattern(16, 8)) + linearBase(0);
+    const QByteArray bRecords = dataRecord(0x0040, pattern(16, 9));
+    const QString a = put(QStringLiteral("a.hex"), aRecords + endOfFile);
+    const QString b = put(QStringLiteral("b.hex"), bRecords + endOfFile);
+    // The last piece's window needs no reset either: the end-of-file record follows.
+    const QString c = put(QStringLiteral("c.hex"), linearBase(0x0801) + endOfFile);
+
+    QVERIFY(join({a, b, c}).succeeded());
+
+    QCOMPARE(readFile(path(QStringLiteral("out.hex"))), aRecords + bRecords + linearBase(0x0801) + endOfFile);
+}
+
+void IntelHexJoinTest::onlyTheFirstStartAddressIsKept()
+{
+    const QByteArray aRecords = dataRecord(0, pattern(16, 10));
+    const QByteArray bRecords = startLinear(0x08000101) + dataRecord(0x0100, pattern(16, 11));
+    const QByteArray cRecords = dataRecord(0x0200, pattern(16, 12));
+    const QString a = put(QStringLiteral("a.hex"), aRecords + endOfFile);
+    const QString b = put(QStringLiteral("b.hex"), bRecords + endOfFile);
+    const QString c =
+        put(QStringLiteral("c.hex"), startLinear(0x08000201) + cRecords + startLinear(0x1) + endOfFile);
+
+    QVERIFY(join({a, b, c}).succeeded());
+
+    const QString out = path(QStringLiteral("out.hex"));
+    QCOMPARE(readFile(out), aRecords + bRecords + cRecords + endOfFile);
+    int exitCode = -1;
+    const QString output = runTool(
+        QStringLiteral("/usr/bin/python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import sys\nfrom intelhex import IntelHex\nprint(IntelHex(sys.argv[1]).start_addr)"),
+         out},
+        &exitCode);
+    QVERIFY2(exitCode == 0, qPrintable(output));
+    QCOMPARE(output.trimmed(), QStringLiteral("{'EIP': 134217985}"));
+}
+
+void IntelHexJoinTest::pieceWithoutEndOfFileIsCopiedWhole()
+{
+    // No end-of-file record and no line end after the last record.
+    QByteArray aRecords = dataRecord(0, pattern(16, 13));
+    aRecords.chop(2);
+    const QByteArray bRecords = dataRecord(0x0100, pattern(16, 14));
+    const QString a = put(QStringLiteral("a.hex"), aRecords);
+    const QString b = put(QStringLiteral("b.hex"), bRecords + endOfFile + "trailing text after the end\r\n");
+
+    QVERIFY(join({a, b}).succeeded());
+
+    QCOMPARE(readFile(path(QStringLiteral("out.hex"))), aRecords + "\r\n" + bRecords + endOfFile);
+}
+
+void IntelHexJoinTest::differentBytesAtOneAddressAreRefused()
+{
+    const QString boot = put(QStringLiteral("boot.hex"),
+                             linearBase(0x0800) + dataRecord(0x0000, pattern(32, 15).left(16)) + endOfFile);
+    QByteArray clashing = pattern(16, 15);
+    clashing[9] = static_cast<char>(clashing.at(9) ^ 0x5A);
+    const QString app =
+        put(QStringLiteral("app.hex"), linearBase(0x0800) + dataRecord(0x0000, clashing) + endOfFile);
+    const QString old = put(QStringLiteral("out.hex"), "old image\n");
+
+    const IntelHexJoinResult result = join({boot, app});
+
+    QVERIFY(!result.succeeded());
+    QCOMPARE(m_reporter.messages().size(), 1);
+    const ScriptedDialogs::Record message = m_reporter.messages().first();
+    QCOMPARE(message.kind, MessageKind::Critical);
+    QCOMPARE(message.title, QStringLiteral("Error!"));
+    QVERIFY2(message.text.contains(boot) && message.text.contains(app) && message.text.contains("0x08000009"),
+             qPrintable(message.text));
+    QCOMPARE(readFile(old), QByteArray("old image\n"));
+    QCOMPARE(entries(), QStringList({"app.hex", "boot.hex", "out.hex"}));
+}
+
+void IntelHexJoinTest::sameBytesAtOneAddressAreAccepted()
+{
+    const QByteArray shared = pattern(16, 16);
+    const QString a = put(QStringLiteral("a.hex"),
+                          dataRecord(0x0000, pattern(16, 17)) + dataRecord(0x0010, shared) + endOfFile);
+    const QString b = put(QStringLiteral("b.hex"),
+                          dataRecord(0x0010, shared) + dataRecord(0x0020, pattern(16, 18)) + endOfFile);
+
+    QVERIFY(join({a, b}).succeeded());
+
+    QCOMPARE(dataOf(readFile(path(QStringLiteral("out.hex")))).size(), 48);
+    QVERIFY(m_reporter.records.isEmpty());
+}
+
+void IntelHexJoinTest::clashInsideOneFileNamesBothLines()
+{
+    const QString a = put(QStringLiteral("a.hex"), dataRecord(0x0010, QByteArray(16, '\x01')) +
+                                                       dataRecord(0x0000, QByteArray(16, '\x02')) +
+                                                       dataRecord(0x0014, QByteArray(4, '\x03')) + endOfFile);
+    const QString b = put(QStringLiteral("b.hex"), dataRecord(0x0100, QByteArray(16, '\x04')) + endOfFile);
+
+    QVERIFY(!join({b, a}).succeeded());
+
+    QCOMPARE(m_reporter.messageTexts(),
+             QStringList(
+                 QStringLiteral("Файл %1 дважды задает адрес 0x00000014 разными данными: 0x01 в строке 1 и "
+                                "0x03 в строке 3.")
+                     .arg(a)));
+    QVERIFY(!QFile::exists(path(QStringLiteral("out.hex"))));
+}
+
+void IntelHexJoinTest::malformedPieceWritesNothing_data()
+{
+    QTest::addColumn<QByteArray>("badLine");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("checksum") << QByteArray(":10001000000102030405060708090A0B0C0D0E0F69\r\n")
+                              << QStringLiteral("строка 2: checksum mismatch");
+    QTest::newRow("digit") << QByteArray(":1000100000010203040506070809XA0B0C0D0E0F68\r\n")
+                           << QStringLiteral("строка 2: 'X' in column 30 is not a hex digit");
+    QTest::newRow("count") << QByteArray(":11001000000102030405060708090A0B0C0D0E0F68\r\n")
+                           << QStringLiteral("строка 2: the byte count 11");
+}
+
+void IntelHexJoinTest::malformedPieceWritesNothing()
+{
+    QFETCH(QByteArray, badLine);
+    QFETCH(QString, problem);
+    const QString good = put(QStringLiteral("good.hex"), dataRecord(0x0100, pattern(16, 19)) + endOfFile);
+    const QString bad =
+        put(QStringLiteral("bad.hex"), dataRecord(0x0000, pattern(16, 20)) + badLine + endOfFile);
+    const QByteArray previous = hexFor(0, pattern(64, 21));
+    put(QStringLiteral("out.hex"), previous);
+
+    QVERIFY(!join({good, bad}).succeeded());
+
+    QCOMPARE(m_reporter.messages().size(), 1);
+    const QString text = m_reporter.messages().first().text;
+    QVERIFY2(text.startsWith(QStringLiteral("Ошибка в файле %1, ").arg(bad)) && text.contains(problem),
+             qPrintable(text));
+    QCOMPARE(readFile(path(QStringLiteral("out.hex"))), previous);
+    QCOMPARE(entries(), QStringList({"bad.hex", "good.hex", "out.hex"}));
+}
+
+void IntelHexJoinTest::longerOldImageLeavesNoTail()
+{
+    const QByteArray records = dataRecord(0, pattern(16, 22));
+    const QString a = put(QStringLiteral("a.hex"), records + endOfFile);
+    put(QStringLiteral("out.hex"), hexFor(0, pattern(4096, 23)));
+
+    QVERIFY(join({a}).succeeded());
+
+    QCOMPARE(readFile(path(QStringLiteral("out.hex"))), records + endOfFile);
+}
+
+void IntelHexJoinTest::nothingCheckedOrNoOutputDirIsAWarning()
+{
+    const IntelHexJoinResult result = join({});
+
+    QCOMPARE(result.outcome, IntelHexJoinResult::Outcome::NothingToJoin);
+    QCOMPARE(m_reporter.messages().size(), 1);
+    QCOMPARE(m_reporter.messages().first().kind, MessageKind::Warning);
+    QCOMPARE(m_reporter.messages().first().title, QStringLiteral("Предупреждение!"));
+    QCOMPARE(m_reporter.messages().first().text, QStringLiteral("Нечего собирать: не отмечен ни один файл."));
+    QVERIFY(entries().isEmpty());
+
+    const QString a = put(QStringLiteral("a.hex"), dataRecord(0, pattern(16, 31)) + endOfFile);
+    IntelHexJoinJob job;
+    job.sources = {a};
+    job.fileName = QStringLiteral("out.hex");
+    QCOMPARE(joinIntelHexFiles(job, m_reporter).outcome, IntelHexJoinResult::Outcome::NothingToJoin);
+    QCOMPARE(m_reporter.messages().size(), 2);
+    QCOMPARE(m_reporter.messages().last().kind, MessageKind::Warning);
+    QCOMPARE(m_reporter.messages().last().text,
+             QStringLiteral("Нечего собирать: не выбран путь записи out-file."));
+    QCOMPARE(entries(), QStringList(QStringLiteral("a.hex")));
+}
+
+void IntelHexJoinTest::badSourcesAndOutputsAreErrors_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("outputDir");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("missing source") << "missing.hex"
+                                    << "."
+                                    << "out.hex"
+                                    << "Не удалось открыть файл по пути: %1/missing.hex";
+    QTest::newRow("source is a directory") << "sub"
+                                           << "."
+                                           << "out.hex"
+                                           << "Не удалось открыть файл по пути: %1/sub";
+    QTest::newRow("empty source") << ""
+                                  << "."
+                                  << "out.hex"
+                                  << "Один из отмеченных файлов не выбран.";
+    QTest::newRow("missing output dir") << "a.hex"
+                                        << "nowhere"
+                                        << "out.hex"
+                                        << "Не найдена директория по пути: %1/nowhere";
+    QTest::newRow("no name") << "a.hex"
+                             << "."
+                             << ".hex"
+                             << "Не задано имя out-file.";
+}
+
+void IntelHexJoinTest::badSourcesAndOutputsAreErrors()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, outputDir);
+    QFETCH(QString, fileName);
+    QFETCH(QString, error);
+    put(QStringLiteral("a.hex"), dataRecord(0, pattern(16, 24)) + endOfFile);
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("sub")));
+    const QString base = m_dir->path();
+    IntelHexJoinJob job;
+    job.sources = {source.isEmpty() ? source : base + QLatin1Char('/') + source};
+    job.outputDir = outputDir.isEmpty()               ? outputDir
+                    : outputDir == QLatin1String(".") ? base
+                                                      : base + QLatin1Char('/') + outputDir;
+    job.fileName = fileName;
+
+    const IntelHexJoinResult result = joinIntelHexFiles(job, m_reporter);
+
+    QCOMPARE(result.outcome, IntelHexJoinResult::Outcome::Failed);
+    QCOMPARE(m_reporter.messageTexts(),
+             QStringList(error.contains(QLatin1String("%1")) ? error.arg(base) : error));
+    QCOMPARE(m_reporter.messages().first().title, QStringLiteral("Error!"));
+    QCOMPARE(entries(), QStringList(QStringLiteral("a.hex")));
+}
+
+void IntelHexJoinTest::progressCountsPiecesAndCancelWritesNothing()
+{
+    const QString a = put(QStringLiteral("a.hex"), dataRecord(0, pattern(16, 25)) + endOfFile);
+    const QString b = put(QStringLiteral("b.hex"), dataRecord(0x10, pattern(16, 26)) + endOfFile);
+    const QString c = put(QStringLiteral("c.hex"), dataRecord(0x20, pattern(16, 27)) + endOfFile);
+    IntelHexJoinJob job;
+    job.sources = {a, b, c};
+    job.outputDir = m_dir->path();
+    job.fileName = QStringLiteral("out.hex");
+    QList<QPair<qint64, qint64>> steps;
+    const auto record = [&steps](qint64 done, qint64 total) {
+        steps.append({done, total});
+    };
+
+    QVERIFY(joinIntelHexFiles(job, m_reporter, record).succeeded());
+    QCOMPARE(steps, (QList<QPair<qint64, qint64>>{{1, 3}, {2, 3}, {3, 3}}));
+
+    QVERIFY(QFile::remove(path(QStringLiteral("out.hex"))));
+    steps.clear();
+    job.cancelled = [&steps] {
+        return steps.size() == 2;
+    };
+    QCOMPARE(joinIntelHexFiles(job, m_reporter, record).outcome, IntelHexJoinResult::Outcome::Cancelled);
+    QCOMPARE(steps.size(), 2);
+    QVERIFY(!QFile::exists(path(QStringLiteral("out.hex"))));
+    QVERIFY(m_reporter.records.isEmpty());
+}
+
+void IntelHexJoinTest::cliJoinsAndPrintsThePath()
+{
+    const QByteArray aRecords = hexFor(0x08000000, pattern(100, 28), false);
+    const QByteArray bRecords = hexFor(0x08010000, pattern(60, 29), false);
+    const QString a = put(QStringLiteral("a.hex"), aRecords + endOfFile);
+    const QString b = put(QStringLiteral("b.hex"), bRecords + endOfFile);
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("release")));
+
+    QProcess cli;
+    cli.setWorkingDirectory(m_dir->path());
+    cli.start(qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli"),
+              {QStringLiteral("intelhex"), QStringLiteral("--out"), QStringLiteral("release"),
+               QStringLiteral("--name"), QStringLiteral("fw 1.0"), QStringLiteral("a.hex"),
+               QStringLiteral("b.hex")});
+    QVERIFY(cli.waitForFinished(30000));
+    const QString errors = QString::fromUtf8(cli.readAllStandardError());
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(cli.exitCode() == 0, qPrintable(errors));
+    QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()), QStringLiteral("release/fw 1.0.hex\n"));
+    QCOMPARE(errors, QStringLiteral("Complete! Сборка завершена\n"));
+    QCOMPARE(readFile(path(QStringLiteral("release/fw 1.0.hex"))),
+             aRecords + ":020000040000FA\r\n" + bRecords + endOfFile);
+}
+
+void IntelHexJoinTest::cliUsageAndFailureExitCodes_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    const QStringList outAndName = {"--out", ".", "--name", "out"};
+    QTest::newRow("no file") << outAndName << 2 << "no FILE given";
+    QTest::newRow("seven files") << (outAndName + QStringList(7, "a.hex")) << 2
+                                 << "at most 6 files are joined, 7 given";
+    QTest::newRow("no --out") << QStringList{"--name", "out", "a.hex"} << 2 << "--out DIR is missing";
+    QTest::newRow("no --name") << QStringList{"--out", ".", "a.hex"} << 2 << "--name NAME is missing";
+    QTest::newRow("unknown option") << (outAndName + QStringList{"--bogus", "a.hex"}) << 2
+                                    << "Unknown option 'bogus'";
+    QTest::newRow("bad checksum") << (outAndName + QStringList{"a.hex", "bad.hex"}) << 1
+                                  << "Error! Ошибка в файле bad.hex, строка 1: checksum mismatch";
+    QTest::newRow("missing file") << (outAndName + QStringList{"a.hex", "none.hex"}) << 1
+                                  << "Error! Не удалось открыть файл по пути: none.hex";
+}
+
+void IntelHexJoinTest::cliUsageAndFailureExitCodes()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    put(QStringLiteral("a.hex"), dataRecord(0, pattern(16, 30)) + endOfFile);
+    put(QStringLiteral("bad.hex"), ":10001000000102030405060708090A0B0C0D0E0F69\r\n" + endOfFile);
+
+    QProcess cli;
+    cli.setWorkingDirectory(m_dir->path());
+    cli.start(qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli"),
+              QStringList(QStringLiteral("intelhex")) + arguments);
+    QVERIFY(cli.waitForFinished(30000));
+    const QString errors = QString::fromUtf8(cli.readAllStandardError());
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), exitCode);
+    QVERIFY2(errors.contains(message), qPrintable(errors));
+    QVERIFY(cli.readAllStandardOutput().isEmpty());
+    QVERIFY(!QFile::exists(path(QStringLiteral("out.hex"))));
+}
+
+int IntelHexJoinTest::runCli(const QStringList &arguments, QString *out, QString *err)
+{
+    QProcess cli;
+    cli.setWorkingDirectory(m_dir->path());
+    cli.start(qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli"),
+              QStringList(QStringLiteral("intelhex")) + arguments);
+    if (!cli.waitForFinished(30000) || cli.exitStatus() != QProcess::NormalExit)
+        return -1;
+    if (out)
+        *out = QString::fromUtf8(cli.readAllStandardOutput());
+    if (err)
+        *err = QString::fromUtf8(cli.readAllStandardError());
+    return cli.exitCode();
+}
+
+void IntelHexJoinTest::cliTakesTheJobFromSavedSettings_data()
+{
+    QTest::addColumn<QString>("settingsFile");
+    QTest::addColumn<QStringList>("extraArguments");
+    QTest::addColumn<QList<int>>("expectedPieces");
+    QTest::addColumn<QString>("expectedImage");
+    QTest::newRow("template") << "Templates Setting/release.IntelHEX" << QStringList() << QList<int>{0, 2, 5}
+                              << "release/stored.hex";
+    QTest::newRow("config.conf") << "config.conf" << QStringList() << QList<int>{0, 2, 5}
+                                 << "release/stored.hex";
+    QTest::newRow("name and out given") << "config.conf" << QStringList{"--name", "given", "--out", "."}
+                                        << QList<int>{0, 2, 5} << "./given.hex";
+    QTest::newRow("files given") << "config.conf" << QStringList{"piece2.hex", "piece1.hex"}
+                                 << QList<int>{1, 0} << "release/stored.hex";
+}
+
+void IntelHexJoinTest::cliTakesTheJobFromSavedSettings()
+{
+    QFETCH(QString, settingsFile);
+    QFETCH(QStringList, extraArguments);
+    QFETCH(QList<int>, expectedPieces);
+    QFETCH(QString, expectedImage);
+    QList<QByteArray> records;
+    IntelHexSettings stored = IntelHexSettings::defaults();
+    for (int slot = 0; slot < 6; ++slot) {
+        records << dataRecord(static_cast<quint16>(0x100 * slot), pattern(16, 40 + slot));
+        put(QStringLiteral("piece%1.hex").arg(slot + 1), records.last() + endOfFile);
+    }
+    stored.pathBoot = QStringLiteral("piece1.hex");
+    stored.pathApp = QStringLiteral("piece2.hex");
+    stored.pathMain = QStringLiteral("piece3.hex");
+    stored.pathAddictFile = {QStringLiteral("piece4.hex"), QStringLiteral("piece5.hex"),
+                             QStringLiteral("piece6.hex")};
+    stored.pathRelease = QStringLiteral("release");
+    stored.templateName = QStringLiteral("stored");
+    stored.enabled = {true, false, true, false, false, true};
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("release")));
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Templates Setting")));
+    {
+        QSettings store(path(settingsFile), QSettings::IniFormat);
+        store.setValue(QStringLiteral("StateWindow/Tab"), 2);
+        stored.save(store);
+    }
+
+    QString out;
+    QString err;
+    const int exitCode =
+        runCli(QStringList{QStringLiteral("--settings"), settingsFile} + extraArguments, &out, &err);
+
+    QVERIFY2(exitCode == 0, qPrintable(err));
+    QCOMPARE(out, expectedImage + QLatin1Char('\n'));
+    QByteArray expected;
+    for (int piece : expectedPieces)
+        expected += records.at(piece);
+    QCOMPARE(readFile(path(expectedImage)), expected + endOfFile);
+
+    stored.enabled.fill(false);
+    {
+        QSettings store(path(settingsFile), QSettings::IniFormat);
+        stored.save(store);
+    }
+    QCOMPARE(
+        runCli({QStringLiteral("--settings"), settingsFile, QStringLiteral("--name"), QStringLiteral("none")},
+               &out, &err),
+        1);
+    QCOMPARE(err, QStringLiteral("Предупреждение! Нечего собирать: не отмечен ни один файл.\n"));
+    QCOMPARE(runCli({QStringLiteral("--settings"), QStringLiteral("missing.IntelHEX")}, &out, &err), 1);
+    QVERIFY2(err.contains(QLatin1String("cannot read the settings file missing.IntelHEX")), qPrintable(err));
+    QVERIFY(!QFile::exists(path(QStringLiteral("release/none.hex"))));
+}
+
+QTEST_GUILESS_MAIN(IntelHexJoinTest)
+#include "tst_intelhexjoin.moc"

@@ -1,0 +1,58 @@
+// Stands in for STM32_Programmer_CLI in the tests. It appends its arguments, one per line, after
+// a "#run <process id>" line to the file named by FAKE_PROGRAMMER_LOG, writes a few lines to standard output
+// and standard error, and then behaves as FAKE_PROGRAMMER_OB (for the option-byte run, the one
+// with "-ob") or FAKE_PROGRAMMER_WRITE (any other run) says:
+//   unset or "ok"  exit 0        "exit:N"  exit with code N
+//   "crash"        die of SIGSEGV "hang"    sleep far longer than any test's time-out
+// FAKE_PROGRAMMER_LINES=N adds N numbered lines of output first.
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include <unistd.h>
+
+int main(int argc, char *argv[])
+{
+    bool optionBytes = false;
+    for (int i = 1; i < argc; ++i)
+        optionBytes = optionBytes || std::strcmp(argv[i], "-ob") == 0;
+    const char *stepName = optionBytes ? "option bytes" : "erase and write";
+
+    if (const char *logPath = std::getenv("FAKE_PROGRAMMER_LOG")) {
+        std::ofstream log(logPath, std::ios::app | std::ios::binary);
+        log << "#run " << getpid() << '\n';
+        for (int i = 1; i < argc; ++i)
+            log << argv[i] << '\n';
+    }
+
+    const char *linesText = std::getenv("FAKE_PROGRAMMER_LINES");
+    const int lines = linesText ? std::atoi(linesText) : 0;
+    for (int i = 1; i <= lines; ++i)
+        std::printf("output line %d\n", i);
+    std::printf("fake programmer: %s\n", stepName);
+    std::fflush(stdout);
+    std::fprintf(stderr, "fake programmer error stream: %s\n", stepName);
+    std::fflush(stderr);
+
+    const char *behaviourText = std::getenv(optionBytes ? "FAKE_PROGRAMMER_OB" : "FAKE_PROGRAMMER_WRITE");
+    const std::string behaviour = behaviourText ? behaviourText : "ok";
+    if (behaviour == "crash") {
+        // A sanitizer build installs its own SIGSEGV handler, which would turn the crash into an
+        // ordinary exit; the default action makes it a real crash in every build.
+        std::signal(SIGSEGV, SIG_DFL);
+        std::raise(SIGSEGV);
+        return 99; // not reached
+    }
+    if (behaviour == "hang") {
+        std::this_thread::sleep_for(std::chrono::minutes(10));
+        return 98;
+    }
+    if (behaviour.rfind("exit:", 0) == 0)
+        return std::atoi(behaviour.c_str() + 5);
+    return 0;
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <csignal>
+#include <optional>
+
+#include <QByteArray>
+#include <QFile>
+#include <QHash>
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// Points QUILLON_PROGRAMMER at the fake programmer built with the tests for as long as it lives,
+// chooses how the fake behaves, and reads back what each run received. Restores the environment
+// it changed when it goes.
+class FakeProgrammer {
+public:
+    struct Run {
+        qint64 processId = 0;
+        QStringList arguments;
+    };
+
+    FakeProgrammer()
+    {
+        for (const char *name : {"QUILLON_PROGRAMMER", "FAKE_PROGRAMMER_LOG", "FAKE_PROGRAMMER_OB",
+                                 "FAKE_PROGRAMMER_WRITE", "FAKE_PROGRAMMER_LINES"})
+            m_saved.insert(name, qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name))
+                                                                 : std::nullopt);
+        setProgram(QStringLiteral(FAKE_PROGRAMMER_PATH));
+        qputenv("FAKE_PROGRAMMER_LOG", QFile::encodeName(logPath()));
+        qunsetenv("FAKE_PROGRAMMER_OB");
+        qunsetenv("FAKE_PROGRAMMER_WRITE");
+        qunsetenv("FAKE_PROGRAMMER_LINES");
+    }
+    ~FakeProgrammer()
+    {
+        for (auto saved = m_saved.cbegin(); saved != m_saved.cend(); ++saved) {
+            if (saved.value())
+                qputenv(saved.key(), *saved.value());
+            else
+                qunsetenv(saved.key());
+        }
+    }
+    FakeProgrammer(const FakeProgrammer &) = delete;
+    FakeProgrammer &operator=(const FakeProgrammer &) = delete;
+
+    void setProgram(const QString &path) { qputenv("QUILLON_PROGRAMMER", QFile::encodeName(path)); }
+    // "ok", "exit:N", "crash" or "hang".
+    void setOptionBytesBehaviour(const QByteArray &behaviour) { qputenv("FAKE_PROGRAMMER_OB", behaviour); }
+    void setWriteBehaviour(const QByteArray &behaviour) { qputenv("FAKE_PROGRAMMER_WRITE", behaviour); }
+    void setExtraOutputLines(int count) { qputenv("FAKE_PROGRAMMER_LINES", QByteArray::number(count)); }
+
+    QString logPath() const { return m_dir.filePath(QStringLiteral("arguments.log")); }
+
+    QList<Run> runs() const
+    {
+        QList<Run> result;
+        QFile log(logPath());
+        if (!log.open(QIODevice::ReadOnly))
+            return result;
+        const QStringList lines = QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'));
+        for (const QString &line : lines) {
+            if (line.startsWith(QLatin1String("#run ")))
+                result.append(Run{line.mid(5).toLongLong(), {}});
+            else if (!result.isEmpty() && !line.isEmpty())
+                result.last().arguments << line;
+        }
+        return result;
+    }
+
+    // Whether a process of that id still exists (a reaped child no longer does).
+    static bool processExists(qint64 processId) { return ::kill(pid_t(processId), 0) == 0; }
+
+private:
+    QTemporaryDir m_dir;
+    QHash<const char *, std::optional<QByteArray>> m_saved;
+};

@@ -1,0 +1,518 @@
+#include <QtTest>
+
+#include <unistd.h>
+
+#include "settings/configfile.h"
+#include "settings/settingsfile.h"
+#include "settings/tabsettings.h"
+#include "settings/templatestore.h"
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+LoRaSettings sampleLoRa()
+{
+    LoRaSettings settings;
+    settings.pathToBoot = QStringLiteral("C:/fw/boot dir");
+    settings.pathToLoRa = QStringLiteral("/home/user/Ло Ра");
+    settings.pathToApp = QStringLiteral("a,b;c=d\"e\\f");
+    settings.pathToRelease = QStringLiteral(" leading and trailing ");
+    settings.offsetWrtBoot = QStringLiteral("0x08000000");
+    settings.offsetWrtFmwLora = QStringLiteral("8000");
+    settings.offsetWrtFmw = QStringLiteral("0X1F000");
+    settings.offsetSrchNameLora = QStringLiteral("zz");
+    settings.offsetSrchNameFmw = QString();
+    settings.templateName = QStringLiteral("region_%1_fw");
+    return settings;
+}
+
+BinarySettings sampleBinary()
+{
+    BinarySettings settings;
+    for (int slot = 0; slot < 6; ++slot) {
+        settings.pathFile[slot] = QStringLiteral("/src/file%1.bin").arg(slot + 1);
+        settings.offsetFile[slot] = QStringLiteral("0x%1000").arg(slot);
+        settings.enabled[slot] = slot % 2 == 0;
+    }
+    settings.pathRelease = QStringLiteral("/out");
+    settings.templateName = QStringLiteral("image");
+    return settings;
+}
+
+IntelHexSettings sampleIntelHex()
+{
+    IntelHexSettings settings;
+    settings.pathBoot = QStringLiteral("/h/boot.hex");
+    settings.pathApp = QStringLiteral("/h/app.hex");
+    settings.pathMain = QStringLiteral("/h/main.hex");
+    settings.pathAddictFile = {QStringLiteral("/h/a1.hex"), QStringLiteral("/h/a2.hex"),
+                               QStringLiteral("/h/a3.hex")};
+    settings.pathRelease = QStringLiteral("/h/out");
+    settings.templateName = QStringLiteral("merged");
+    settings.enabled = {true, false, true, false, false, true};
+    return settings;
+}
+
+QStringList sectionNames(const QByteArray &content)
+{
+    QStringList names;
+    for (const QByteArray &line : content.split('\n'))
+        if (line.startsWith('['))
+            names << QString::fromUtf8(line.mid(1, line.indexOf(']') - 1));
+    return names;
+}
+
+} // namespace
+
+class SettingsFilesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void defaultFileHasTheDocumentedBytes();
+    void defaultFileReadsBackAsTheDefaults();
+    void defaultLinesMatchWhatQSettingsWrites();
+    void existingFileIsNeverTouched();
+    void everyKeyRoundTrips();
+    void eachTabWritesOnlyItsOwnKeys_data();
+    void eachTabWritesOnlyItsOwnKeys();
+    void missingKeysReadEmpty();
+    void updateKeepsForeignKeys();
+    void updateOfGarbageWritesAFreshFile_data();
+    void updateOfGarbageWritesAFreshFile();
+    void readerSeesRewritesWithinTheSameMillisecond();
+    void readOnlyFileIsLeftIntact();
+    void readOnlyDirectoryIsLeftIntact();
+    void fullDiskLeavesTheOldFileIntact();
+
+    void templateNames_data();
+    void templateNames();
+    void templateNameLosesEveryExtension();
+    void templatesListOnlyTheirKind();
+    void templateSaveCreatesTheFolder();
+
+private:
+    QTemporaryDir *m_dir = nullptr;
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    QString m_mountPoint;
+};
+
+void SettingsFilesTest::init()
+{
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+}
+
+void SettingsFilesTest::cleanup()
+{
+    if (!m_mountPoint.isEmpty()) {
+        QProcess::execute(QStringLiteral("umount"), {m_mountPoint});
+        m_mountPoint.clear();
+    }
+    delete m_dir;
+    m_dir = nullptr;
+}
+
+void SettingsFilesTest::defaultFileHasTheDocumentedBytes()
+{
+    const QString config = path(QStringLiteral("config.conf"));
+    QVERIFY(ConfigFile::ensureExists(config));
+    const QByteArray expected = "[PathTo]\n"
+                                "LoRaPathToBoot=Enter Path..->\n"
+                                "LoRaPathToLoRa=Enter Path..->\n"
+                                "LoRaPathToApp=Enter Path..->\n"
+                                "LoRaPathToRelease=Enter Path..\n"
+                                "BinaryPathFile_1=Enter Path..->\n"
+                                "BinaryPathFile_2=Enter Path..->\n"
+                                "BinaryPathFile_3=Enter Path..->\n"
+                                "BinaryPathFile_4=Enter Path..->\n"
+                                "BinaryPathFile_5=Enter Path..->\n"
+                                "BinaryPathFile_6=Enter Path..->\n"
+                                "BinaryPathRelease=Enter Path..->\n"
+                                "IntelHEXPathBoot=Enter Path..->\n"
+                                "IntelHEXPathApp=Enter Path..->\n"
+                                "IntelHEXPathMain=Enter Path..->\n"
+                                "IntelHEXPathAddictFile_1=Enter Path..->\n"
+                                "IntelHEXPathAddictFile_2=Enter Path..->\n"
+                                "IntelHEXPathAddictFile_3=Enter Path..->\n"
+                                "IntelHEXPathRelease=Enter Path..->\n"
+                                "\n"
+                                "[Offsets]\n"
+                                "LoRaOffsetWrtBoot=0\n"
+                                "LoRaOffsetWrtFmwLora=0\n"
+                                "LoRaOffsetWrtFmw=0\n"
+                                "LoRaOffsetSrchNameLora=0\n"
+                                "LoRaOffsetSrchNameFmw=0\n"
+                                "BinaryOffsetFile_1=0\n"
+                                "BinaryOffsetFile_2=0\n"
+                                "BinaryOffsetFile_3=0\n"
+                                "BinaryOffsetFile_4=0\n"
+                                "BinaryOffsetFile_5=0\n"
+                                "BinaryOffsetFile_6=0\n"
+                                "\n"
+                                "[STMSetting]\n"
+                                "FlashAdress=0\n"
+                                "LoRaHW_ID=0\n"
+                                "\n"
+                                "[Templates_Name]\n"
+                                "LoRaTmpltNameOutFile=region_lora_fw\n"
+                                "BinaryTmpltNameOutFile=Enter Template Name\n"
+                                "IntelHEXTmpltNameOutFile=Enter Template Name\n"
+                                "\n"
+                                "[StateWindow]\n"
+                                "Tab=1\n";
+    QCOMPARE(readFile(config), expected);
+    QCOMPARE(expected.count('='), 35);
+}
+
+void SettingsFilesTest::defaultFileReadsBackAsTheDefaults()
+{
+    const QString config = path(QStringLiteral("config.conf"));
+    QVERIFY(ConfigFile::ensureExists(config));
+    QSettings store(config, QSettings::IniFormat);
+    QCOMPARE(store.status(), QSettings::NoError);
+    QCOMPARE(store.allKeys().size(), 35);
+    QCOMPARE(LoRaSettings::load(store), LoRaSettings::defaults());
+    QCOMPARE(BinarySettings::load(store), BinarySettings::defaults());
+    QCOMPARE(IntelHexSettings::load(store), IntelHexSettings::defaults());
+    QCOMPARE(ConfigFile::loadTab(store), 1);
+    QCOMPARE(store.value(QStringLiteral("STMSetting/FlashAdress")).toString(), QStringLiteral("0"));
+    QCOMPARE(store.value(QStringLiteral("STMSetting/LoRaHW_ID")).toString(), QStringLiteral("0"));
+    QCOMPARE(store.value(QStringLiteral("PathTo/LoRaPathToRelease")).toString(),
+             QStringLiteral("Enter Path.."));
+}
+
+void SettingsFilesTest::defaultLinesMatchWhatQSettingsWrites()
+{
+    // The hand-ordered file must say, line for line, what QSettings itself would write for the same
+    // values, only in another order.
+    const QString byQt = path(QStringLiteral("byqt.conf"));
+    {
+        QSettings store(byQt, QSettings::IniFormat);
+        LoRaSettings::defaults().save(store);
+        BinarySettings::defaults().save(store);
+        IntelHexSettings::defaults().save(store);
+        store.remove(QStringLiteral("StateWindow"));
+        store.setValue(QStringLiteral("STMSetting/FlashAdress"), QStringLiteral("0"));
+        store.setValue(QStringLiteral("STMSetting/LoRaHW_ID"), QStringLiteral("0"));
+        store.setValue(QStringLiteral("StateWindow/Tab"), QStringLiteral("1"));
+    }
+    QStringList qtLines = QString::fromUtf8(readFile(byQt)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList ourLines =
+        QString::fromUtf8(ConfigFile::defaultContent()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(sectionNames(ConfigFile::defaultContent()),
+             (QStringList{"PathTo", "Offsets", "STMSetting", "Templates_Name", "StateWindow"}));
+    qtLines.sort();
+    ourLines.sort();
+    QCOMPARE(ourLines, qtLines);
+}
+
+void SettingsFilesTest::existingFileIsNeverTouched()
+{
+    const QString config = path(QStringLiteral("config.conf"));
+    for (const QByteArray &content : {QByteArray(), QByteArray("[PathTo]\nLoRaPathToBoot=x\n")}) {
+        QVERIFY(writeFile(config, content));
+        QVERIFY(ConfigFile::ensureExists(config));
+        QCOMPARE(readFile(config), content);
+    }
+}
+
+void SettingsFilesTest::everyKeyRoundTrips()
+{
+    const QString config = path(QStringLiteral("config.conf"));
+    QVERIFY(ConfigFile::ensureExists(config));
+    QVERIFY(SettingsFile::update(config, [](QSettings &store) {
+        sampleLoRa().save(store);
+        sampleBinary().save(store);
+        sampleIntelHex().save(store);
+        ConfigFile::saveTab(store, 2);
+    }));
+    SettingsFile::Reader reader(config);
+    QVERIFY(reader.wellFormed());
+    QCOMPARE(LoRaSettings::load(reader.store()), sampleLoRa());
+    QCOMPARE(BinarySettings::load(reader.store()), sampleBinary());
+    QCOMPARE(IntelHexSettings::load(reader.store()), sampleIntelHex());
+    QCOMPARE(ConfigFile::loadTab(reader.store()), 2);
+    // 35 defaults plus Bin1..6 and HEX1..6.
+    QCOMPARE(reader.store().allKeys().size(), 47);
+    QVERIFY(readFile(config).contains("Bin1=true\n"));
+    QVERIFY(readFile(config).contains("Bin2=false\n"));
+    QVERIFY(readFile(config).contains("Tab=2\n"));
+}
+
+void SettingsFilesTest::eachTabWritesOnlyItsOwnKeys_data()
+{
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QStringList>("keys");
+    QStringList lora{"PathTo/LoRaPathToBoot",         "PathTo/LoRaPathToLoRa",
+                     "PathTo/LoRaPathToApp",          "PathTo/LoRaPathToRelease",
+                     "Offsets/LoRaOffsetWrtBoot",     "Offsets/LoRaOffsetWrtFmwLora",
+                     "Offsets/LoRaOffsetWrtFmw",      "Offsets/LoRaOffsetSrchNameLora",
+                     "Offsets/LoRaOffsetSrchNameFmw", "Templates_Name/LoRaTmpltNameOutFile"};
+    QStringList binary;
+    QStringList intelHex{"PathTo/IntelHEXPathBoot", "PathTo/IntelHEXPathApp", "PathTo/IntelHEXPathMain"};
+    for (int n = 1; n <= 6; ++n)
+        binary << QStringLiteral("PathTo/BinaryPathFile_%1").arg(n);
+    binary << "PathTo/BinaryPathRelease";
+    for (int n = 1; n <= 6; ++n)
+        binary << QStringLiteral("Offsets/BinaryOffsetFile_%1").arg(n);
+    binary << "Templates_Name/BinaryTmpltNameOutFile";
+    for (int n = 1; n <= 6; ++n)
+        binary << QStringLiteral("StateWindow/Bin%1").arg(n);
+    for (int n = 1; n <= 3; ++n)
+        intelHex << QStringLiteral("PathTo/IntelHEXPathAddictFile_%1").arg(n);
+    intelHex << "PathTo/IntelHEXPathRelease"
+             << "Templates_Name/IntelHEXTmpltNameOutFile";
+    for (int n = 1; n <= 6; ++n)
+        intelHex << QStringLiteral("StateWindow/HEX%1").arg(n);
+    QTest::newRow("LoRa") << 0 << lora;
+    QTest::newRow("Binary") << 1 << binary;
+    QTest::newRow("IntelHEX") << 2 << intelHex;
+}
+
+void SettingsFilesTest::eachTabWritesOnlyItsOwnKeys()
+{
+    QFETCH(int, tab);
+    QFETCH(QStringList, keys);
+    const QString file = path(QStringLiteral("one.tab"));
+    QVERIFY(SettingsFile::update(file, [tab](QSettings &store) {
+        if (tab == 0)
+            sampleLoRa().save(store);
+        else if (tab == 1)
+            sampleBinary().save(store);
+        else
+            sampleIntelHex().save(store);
+    }));
+    QSettings store(file, QSettings::IniFormat);
+    QStringList written = store.allKeys();
+    written.sort();
+    keys.sort();
+    QCOMPARE(written, keys);
+}
+
+void SettingsFilesTest::missingKeysReadEmpty()
+{
+    const QString file = path(QStringLiteral("partial.conf"));
+    QVERIFY(writeFile(file, "[PathTo]\nLoRaPathToBoot=/only\n[StateWindow]\nBin3=true\n"));
+    SettingsFile::Reader reader(file);
+    LoRaSettings lora = LoRaSettings::load(reader.store());
+    QCOMPARE(lora.pathToBoot, QStringLiteral("/only"));
+    QVERIFY(lora.pathToApp.isEmpty());
+    QVERIFY(lora.templateName.isEmpty());
+    const BinarySettings binary = BinarySettings::load(reader.store());
+    QCOMPARE(binary.enabled, (std::array<bool, 6>{false, false, true, false, false, false}));
+    QVERIFY(binary.offsetFile[0].isEmpty());
+    QCOMPARE(ConfigFile::loadTab(reader.store()), 0);
+}
+
+void SettingsFilesTest::updateKeepsForeignKeys()
+{
+    const QString config = path(QStringLiteral("config.conf"));
+    QVERIFY(ConfigFile::ensureExists(config));
+    QVERIFY(SettingsFile::update(config, [](QSettings &store) { sampleLoRa().save(store); }));
+    QSettings store(config, QSettings::IniFormat);
+    QCOMPARE(store.value(QStringLiteral("STMSetting/FlashAdress")).toString(), QStringLiteral("0"));
+    QCOMPARE(store.value(QStringLiteral("Templates_Name/BinaryTmpltNameOutFile")).toString(),
+             QStringLiteral("Enter Template Name"));
+    QCOMPARE(store.allKeys().size(), 35);
+}
+
+void SettingsFilesTest::updateOfGarbageWritesAFreshFile_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QByteArray binary;
+    for (int i = 0; i < 4096; ++i)
+        binary += char((i * 7919 + 13) & 0xFF);
+    QTest::newRow("binary") << binary;
+    QTest::newRow("half-written") << QByteArray("[PathTo]\nLoRaPathToBoot=/a\nLoRaPathTo");
+    QTest::newRow("broken variant") << QByteArray(
+        "[PathTo]\nLoRaPathToBoot=@Variant(\\0\\0\\0\\x7f\\xff\\xff\n");
+    QTest::newRow("unterminated group") << QByteArray("[PathTo\nLoRaPathToBoot=/a\n[");
+}
+
+void SettingsFilesTest::updateOfGarbageWritesAFreshFile()
+{
+    QFETCH(QByteArray, content);
+    const QString config = path(QStringLiteral("config.conf"));
+    QVERIFY(writeFile(config, content));
+    {
+        // Whatever it holds, reading must not fail hard.
+        SettingsFile::Reader reader(config);
+        LoRaSettings::load(reader.store());
+        BinarySettings::load(reader.store());
+        IntelHexSettings::load(reader.store());
+        ConfigFile::loadTab(reader.store());
+    }
+    QVERIFY(SettingsFile::update(config, [](QSettings &store) { sampleLoRa().save(store); }));
+    SettingsFile::Reader reader(config);
+    QVERIFY(reader.wellFormed());
+    QCOMPARE(LoRaSettings::load(reader.store()), sampleLoRa());
+}
+
+void SettingsFilesTest::readerSeesRewritesWithinTheSameMillisecond()
+{
+    const QString file = path(QStringLiteral("same.conf"));
+    QVERIFY(SettingsFile::update(file, [](QSettings &store) {
+        store.setValue(QStringLiteral("Offsets/LoRaOffsetWrtBoot"), QStringLiteral("0"));
+    }));
+    const QDateTime stamp = QFileInfo(file).lastModified();
+    for (int round = 1; round <= 3; ++round) {
+        {
+            SettingsFile::Reader reader(file);
+            QCOMPARE(LoRaSettings::load(reader.store()).offsetWrtBoot, QString::number(round - 1));
+        }
+        const QString value = QString::number(round);
+        QVERIFY(SettingsFile::update(file, [&value](QSettings &store) {
+            store.setValue(QStringLiteral("Offsets/LoRaOffsetWrtBoot"), value);
+        }));
+        // Same size and, as far as QSettings can tell, the same modification time.
+        QFile touched(file);
+        QVERIFY(touched.open(QIODevice::ReadWrite));
+        QVERIFY(touched.setFileTime(stamp, QFileDevice::FileModificationTime));
+        touched.close();
+        SettingsFile::Reader reader(file);
+        QCOMPARE(LoRaSettings::load(reader.store()).offsetWrtBoot, value);
+    }
+}
+
+void SettingsFilesTest::readOnlyFileIsLeftIntact()
+{
+    if (::geteuid() == 0)
+        QSKIP("permission bits do not bind root; the full file system case covers root");
+    const QString config = path(QStringLiteral("config.conf"));
+    QVERIFY(ConfigFile::ensureExists(config));
+    const QByteArray before = readFile(config);
+    QVERIFY(QFile::setPermissions(config, QFile::ReadOwner));
+    QVERIFY(!SettingsFile::update(config, [](QSettings &store) { sampleLoRa().save(store); }));
+    QCOMPARE(readFile(config), before);
+}
+
+void SettingsFilesTest::readOnlyDirectoryIsLeftIntact()
+{
+    if (::geteuid() == 0)
+        QSKIP("permission bits do not bind root; the full file system case covers root");
+    const QString config = path(QStringLiteral("config.conf"));
+    QVERIFY(ConfigFile::ensureExists(config));
+    const QByteArray before = readFile(config);
+    QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::ExeOwner));
+    const bool updated = SettingsFile::update(config, [](QSettings &store) { sampleLoRa().save(store); });
+    QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(!updated);
+    QCOMPARE(readFile(config), before);
+}
+
+void SettingsFilesTest::fullDiskLeavesTheOldFileIntact()
+{
+    if (::geteuid() != 0)
+        QSKIP("mounting a small file system needs root");
+    const QString mountPoint = path(QStringLiteral("small"));
+    QVERIFY(QDir().mkpath(mountPoint));
+    if (QProcess::execute(QStringLiteral("mount"),
+                          {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                           QStringLiteral("size=8k"), QStringLiteral("tmpfs"), mountPoint}) != 0)
+        QSKIP("cannot mount a tmpfs here");
+    m_mountPoint = mountPoint;
+
+    const QString config = mountPoint + QStringLiteral("/config.conf");
+    QVERIFY(ConfigFile::ensureExists(config));
+    const QByteArray before = readFile(config);
+    QCOMPARE(before, ConfigFile::defaultContent());
+    // Fill the rest of the file system.
+    QFile filler(mountPoint + QStringLiteral("/filler"));
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    const QByteArray block(512, 'x');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+    filler.close();
+
+    QVERIFY(!SettingsFile::update(config, [](QSettings &store) { sampleBinary().save(store); }));
+    QCOMPARE(readFile(config), before);
+    QVERIFY(!ConfigFile::ensureExists(mountPoint + QStringLiteral("/other.conf")));
+    // No temporary or half-written file is left behind.
+    QCOMPARE(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden), (QStringList{"config.conf", "filler"}));
+}
+
+void SettingsFilesTest::templateNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("empty") << QString() << QStringLiteral("Поле не может быть пустым");
+    const QString separators = QStringLiteral("Имя шаблона не может содержать символы \"/\" и \"\\\"");
+    QTest::newRow("slash") << QStringLiteral("../escape") << separators;
+    QTest::newRow("backslash") << QStringLiteral("a\\b") << separators;
+    QTest::newRow("plain") << QStringLiteral("release 1") << QString();
+    QTest::newRow("dots and symbols") << QStringLiteral("..;,=#") << QString();
+    QTest::newRow("blank") << QStringLiteral(" ") << QString();
+}
+
+void SettingsFilesTest::templateNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, problem);
+    QCOMPARE(TemplateStore::nameProblem(name), problem);
+    const TemplateStore templates(m_dir->path());
+    const bool saved =
+        templates.save(name, TemplateKind::LoRa, [](QSettings &store) { sampleLoRa().save(store); });
+    QCOMPARE(saved, problem.isEmpty());
+    QCOMPARE(templates.list(TemplateKind::LoRa),
+             problem.isEmpty() ? QStringList{name + QStringLiteral(".LoRa")} : QStringList{});
+    // Nothing lands beside the folder.
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             problem.isEmpty() ? QStringList{QStringLiteral("Templates Setting")} : QStringList{});
+}
+
+void SettingsFilesTest::templateNameLosesEveryExtension()
+{
+    QCOMPARE(TemplateStore::nameOf(QStringLiteral("a.LoRab.LoRa"), TemplateKind::LoRa), QStringLiteral("ab"));
+    QCOMPARE(TemplateStore::nameOf(QStringLiteral("x.lora.LoRa"), TemplateKind::LoRa),
+             QStringLiteral("x.lora"));
+    QCOMPARE(TemplateStore::nameOf(QStringLiteral("x.binary"), TemplateKind::Binary), QStringLiteral("x"));
+    QCOMPARE(TemplateStore::nameOf(QStringLiteral("x.IntelHEX"), TemplateKind::IntelHex),
+             QStringLiteral("x"));
+}
+
+void SettingsFilesTest::templatesListOnlyTheirKind()
+{
+    const TemplateStore templates(m_dir->path());
+    QVERIFY(templates.save(QStringLiteral("b"), TemplateKind::LoRa,
+                           [](QSettings &store) { sampleLoRa().save(store); }));
+    QVERIFY(templates.save(QStringLiteral("a"), TemplateKind::LoRa,
+                           [](QSettings &store) { sampleLoRa().save(store); }));
+    QVERIFY(templates.save(QStringLiteral("a"), TemplateKind::Binary,
+                           [](QSettings &store) { sampleBinary().save(store); }));
+    QVERIFY(templates.save(QStringLiteral("c"), TemplateKind::IntelHex,
+                           [](QSettings &store) { sampleIntelHex().save(store); }));
+    QVERIFY(QDir().mkpath(templates.folder() + QStringLiteral("folder.LoRa")));
+    QVERIFY(writeFile(templates.folder() + QStringLiteral("lower.lora"), "[PathTo]\n"));
+    QCOMPARE(templates.list(TemplateKind::LoRa), (QStringList{"a.LoRa", "b.LoRa"}));
+    QCOMPARE(templates.list(TemplateKind::Binary), (QStringList{"a.binary"}));
+    QCOMPARE(templates.list(TemplateKind::IntelHex), (QStringList{"c.IntelHEX"}));
+    QSettings store(templates.pathOf(QStringLiteral("c.IntelHEX")), QSettings::IniFormat);
+    QCOMPARE(IntelHexSettings::load(store), sampleIntelHex());
+}
+
+void SettingsFilesTest::templateSaveCreatesTheFolder()
+{
+    const TemplateStore templates(m_dir->path() + QStringLiteral("/nested/base"));
+    QVERIFY(templates.save(QStringLiteral("t"), TemplateKind::Binary,
+                           [](QSettings &store) { sampleBinary().save(store); }));
+    QVERIFY(QFileInfo(m_dir->path() + QStringLiteral("/nested/base/Templates Setting/t.binary")).isFile());
+}
+
+QTEST_GUILESS_MAIN(SettingsFilesTest)
+#include "tst_settingsfiles.moc"
