@@ -63,22 +63,31 @@ int main(int argc, char *argv[])
 
     QList<double> bare;
     QList<double> windowed;
-    for (int run = 0; run < runs; ++run) {
+    // Alternating the order cancels what one run leaves behind for the next (page cache, writeback).
+    auto timeBare = [&]() {
         QElapsedTimer timer;
         timer.start();
         const ConversionResult result =
             hexInput ? convertHexToBin(input) : convertBinToHex(input, offsetFromTypedDigits(digits));
         bare << timer.nsecsElapsed() / 1e6;
-        if (!result.ok) {
-            std::fprintf(stderr, "%s\n", qPrintable(result.errorText));
-            return 1;
-        }
-        timer.restart();
+        if (!result.ok)
+            qFatal("%s", qPrintable(result.errorText));
+    };
+    auto timeWindow = [&]() {
+        QElapsedTimer timer;
+        timer.start();
         window.Start_convert();
         windowed << timer.nsecsElapsed() / 1e6;
-        if (dialogs.last != QStringLiteral("Процесс завершен.")) {
-            std::fprintf(stderr, "%s\n", qPrintable(dialogs.last));
-            return 1;
+        if (dialogs.last != QStringLiteral("Процесс завершен."))
+            qFatal("%s", qPrintable(dialogs.last));
+    };
+    for (int run = 0; run < runs; ++run) {
+        if (run % 2 == 0) {
+            timeBare();
+            timeWindow();
+        } else {
+            timeWindow();
+            timeBare();
         }
     }
     const double b = median(bare);

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Intel HEX reader fuzzer with clang++ (libFuzzer, AddressSanitizer, UBSan) against Qt Core.
+# Builds the Intel HEX reader fuzzer with clang++ (libFuzzer, AddressSanitizer, UBSan) against Qt Core
+# (found through pkg-config).
 #   fuzz/build.sh                 build only
 #   fuzz/build.sh --run SECONDS   build, then fuzz for that long starting from the seed corpus
 set -euo pipefail

@@ -10,6 +10,7 @@
 
 #include "assembly/assemblymessages.h"
 #include "common/reporter.h"
+#include "common/savefile.h"
 #include "hex/intelhexreader.h"
 #include "hex/intelhexrecord.h"
 #include "hex/memoryimage.h"
@@ -260,7 +261,7 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
     QSaveFile output(imagePath);
     if (!output.open(QIODevice::WriteOnly))
         return failed(QStringLiteral("Не удалось открыть файл для записи по пути: ") + job.outputDir);
-    if (output.write(image) != image.size() || !output.commit())
+    if (output.write(image) != image.size() || !commitSaveFile(output))
         return failed(
             QStringLiteral("Не удалось записать файл по пути: %1 (%2)").arg(imagePath, output.errorString()));
 

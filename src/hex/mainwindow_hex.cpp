@@ -1,5 +1,6 @@
 #include "mainwindow/mainwindow.h"
 
+#include <QCoreApplication>
 #include <QProgressDialog>
 
 #include "hex/converter.h"
@@ -40,6 +41,10 @@ void MainWindow::Start_convert()
     ConversionOptions options;
     options.progress = [&progress](qint64 done, qint64 total) {
         progress.setValue(total > 0 ? static_cast<int>(done * 100 / total) : 0);
+        // Until the dialog shows itself it processes no events: keep the window painted meanwhile,
+        // without taking clicks that could start another conversion.
+        if (!progress.isVisible())
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
     options.cancelRequested = [&progress]() {
         return progress.wasCanceled();

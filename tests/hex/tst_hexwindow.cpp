@@ -34,6 +34,7 @@ private slots:
     void cancelledOffsetCancelsTheConversion();
     void badRecordIsReportedWithItsLine();
     void missingEndOfFileIsToldBeforeCompletion();
+    void progressDialogFollowsTheWork();
 
 private:
     void click(const char *buttonName);
@@ -186,6 +187,49 @@ void HexWindowTest::missingEndOfFileIsToldBeforeCompletion()
         QStringLiteral("cut.hex: the end-of-file record (:00000001FF) is missing")));
     QCOMPARE(messages.at(1).text, QStringLiteral("Процесс завершен."));
     QCOMPARE(readFile(m_workDir->filePath(QStringLiteral("cut.bin"))), QByteArray("\x11"));
+}
+
+void HexWindowTest::progressDialogFollowsTheWork()
+{
+    // Large enough that the conversion outlasts the dialog's delay and reports progress many times.
+    QByteArray data(48 << 20, Qt::Uninitialized);
+    for (qsizetype i = 0; i < data.size(); ++i)
+        data[i] = char(i * 7 % 251);
+    const QString binPath = m_workDir->filePath(QStringLiteral("big.bin"));
+    QVERIFY(writeFile(binPath, data));
+    m_dialogs->fileAnswers.enqueue(binPath);
+    m_dialogs->integerAnswers.enqueue(0);
+
+    struct Sample {
+        int value;
+        Qt::WindowModality modality;
+        QString label;
+        QWidget *parent;
+    };
+    QList<Sample> samples;
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, this, [&]() {
+        if (auto *dialog = m_window->findChild<QProgressDialog *>())
+            samples.append(
+                {dialog->value(), dialog->windowModality(), dialog->labelText(), dialog->parentWidget()});
+    });
+    sampler.start(1);
+
+    click("Converter2IntelHEX");
+    sampler.stop();
+
+    QCOMPARE(m_dialogs->messageTexts(), QStringList{QStringLiteral("Процесс завершен.")});
+    QVERIFY(!samples.isEmpty());
+    for (const Sample &sample : samples) {
+        QCOMPARE(sample.modality, Qt::WindowModal);
+        QCOMPARE(sample.label, QStringLiteral("Конвертация..."));
+        QCOMPARE(sample.parent, static_cast<QWidget *>(m_window.get()));
+        QVERIFY(sample.value >= 0 && sample.value <= 100);
+    }
+    QVERIFY(std::is_sorted(samples.begin(), samples.end(),
+                           [](const Sample &a, const Sample &b) { return a.value < b.value; }));
+    QVERIFY(samples.last().value > samples.first().value);
+    QVERIFY(!m_window->findChild<QProgressDialog *>());
 }
 
 QTEST_MAIN(HexWindowTest)
