@@ -88,10 +88,17 @@ bool looksLikeIntelHex(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return true; // nothing can be read, so no line breaks the rule
+    // Only the first character of a line matters; the rest is skipped rather than read into memory,
+    // so a binary without line feeds costs no more than its first byte.
     for (int i = 0; i < SniffedLines; ++i) {
-        const QByteArray line = file.readLine();
-        if (!line.isEmpty() && line.at(0) != ':')
+        char first = 0;
+        if (!file.getChar(&first))
+            break; // the remaining reads would all return nothing
+        if (first != ':')
             return false;
+        char c = 0;
+        while (c != '\n' && file.getChar(&c)) {
+        }
     }
     return true;
 }

@@ -35,6 +35,7 @@ private slots:
     void badRecordIsReportedWithItsLine();
     void missingEndOfFileIsToldBeforeCompletion();
     void progressDialogFollowsTheWork();
+    void cancelInProgressDialogWritesNothing();
 
 private:
     void click(const char *buttonName);
@@ -230,6 +231,35 @@ void HexWindowTest::progressDialogFollowsTheWork()
                            [](const Sample &a, const Sample &b) { return a.value < b.value; }));
     QVERIFY(samples.last().value > samples.first().value);
     QVERIFY(!m_window->findChild<QProgressDialog *>());
+}
+
+void HexWindowTest::cancelInProgressDialogWritesNothing()
+{
+    const QString binPath = m_workDir->filePath(QStringLiteral("big.bin"));
+    const QString hexPath = m_workDir->filePath(QStringLiteral("big.hex"));
+    QVERIFY(writeFile(binPath, QByteArray(48 << 20, '\x5A')));
+    QVERIFY(writeFile(hexPath, "previous"));
+    m_dialogs->fileAnswers.enqueue(binPath);
+    m_dialogs->integerAnswers.enqueue(8000000);
+
+    bool cancelled = false;
+    QTimer canceller;
+    connect(&canceller, &QTimer::timeout, this, [&]() {
+        if (auto *dialog = m_window->findChild<QProgressDialog *>(); dialog && !cancelled) {
+            dialog->cancel();
+            cancelled = true;
+        }
+    });
+    canceller.start(1);
+
+    click("Converter2IntelHEX");
+    canceller.stop();
+
+    QVERIFY(cancelled);
+    QVERIFY(m_dialogs->messages().isEmpty());
+    QCOMPARE(readFile(hexPath), QByteArray("previous"));
+    QCOMPARE(QDir(m_workDir->path()).entryList({QStringLiteral("big*")}, QDir::Files | QDir::Hidden),
+             (QStringList{QStringLiteral("big.bin"), QStringLiteral("big.hex")}));
 }
 
 QTEST_MAIN(HexWindowTest)
