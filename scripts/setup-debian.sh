@@ -3,10 +3,11 @@
 set -euo pipefail
 
 packages=(
-    cmake g++ make clang
+    cmake g++ make clang pkgconf
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n libgl-dev
     srecord binutils python3 python3-intelhex
     xvfb xauth
+    xdotool imagemagick
 )
 
 missing=()

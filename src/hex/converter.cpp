@@ -88,10 +88,17 @@ bool looksLikeIntelHex(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return true; // nothing can be read, so no line breaks the rule
+    // Only the first character of a line matters; the rest is skipped rather than read into memory,
+    // so a binary without line feeds costs no more than its first byte.
     for (int i = 0; i < SniffedLines; ++i) {
-        const QByteArray line = file.readLine();
-        if (!line.isEmpty() && line.at(0) != ':')
+        char first = 0;
+        if (!file.getChar(&first))
+            break; // the remaining reads would all return nothing
+        if (first != ':')
             return false;
+        char c = 0;
+        while (c != '\n' && file.getChar(&c)) {
+        }
     }
     return true;
 }
@@ -118,12 +125,20 @@ ConversionResult convertBinToHex(const QString &inputPath, quint64 offset, const
         return failure(
             result,
             QStringLiteral("%1: cannot open the file: %2").arg(displayName(inputPath), input.errorString()));
-    const QByteArray data = input.readAll();
-    if (input.error() != QFileDevice::NoError)
-        return failure(
-            result,
-            QStringLiteral("%1: cannot read the file: %2").arg(displayName(inputPath), input.errorString()));
-    input.close();
+    // Mapped rather than copied: the input is only read once, front to back.
+    QByteArray copied;
+    QByteArrayView data;
+    if (input.size() > 0) {
+        if (const uchar *mapped = input.map(0, input.size()))
+            data = QByteArrayView(reinterpret_cast<const char *>(mapped), input.size());
+    }
+    if (data.isNull() && input.size() > 0) {
+        copied = input.readAll();
+        if (input.error() != QFileDevice::NoError)
+            return failure(result, QStringLiteral("%1: cannot read the file: %2")
+                                       .arg(displayName(inputPath), input.errorString()));
+        data = copied;
+    }
 
     if (offset + static_cast<quint64>(data.size()) > AddressSpaceEnd)
         return failure(

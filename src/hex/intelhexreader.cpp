@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr qint64 ReadBlockSize = 1 << 20;
+constexpr qint64 ReadBlockSize = 256 * 1024;
 constexpr quint64 AddressSpaceEnd = Q_UINT64_C(0x100000000);
 
 constexpr std::array<qint8, 256> makeHexTable()
@@ -96,7 +96,9 @@ bool IntelHexReader::read(QIODevice &device, const QString &fileName, const Prog
 
     const qint64 total = device.isSequential() ? 0 : device.size();
     ProgressThrottle throttle(progress, total);
-    QByteArray block(ReadBlockSize, Qt::Uninitialized);
+    // Small inputs get a small buffer; large ones are read in blocks that stay warm in the cache.
+    const qint64 blockSize = total > 0 ? qBound<qint64>(4096, total + 1, ReadBlockSize) : ReadBlockSize;
+    QByteArray block(blockSize, Qt::Uninitialized);
     QByteArray partialLine; // a line split between two reads
     int lineNumber = 0;
     qint64 consumed = 0;

@@ -23,6 +23,8 @@ struct IntelHexChunk {
     quint64 end() const { return address + static_cast<quint64>(bytes.size()); }
     int lineOf(quint64 byteAddress) const
     {
+        if (recordLength <= 0)
+            return line;
         return line + static_cast<int>((byteAddress - address) / static_cast<quint64>(recordLength));
     }
 };

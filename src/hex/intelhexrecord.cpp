@@ -1,5 +1,7 @@
 #include "hex/intelhexrecord.h"
 
+#include <cstring>
+
 #include <QIODevice>
 
 namespace {
@@ -17,10 +19,22 @@ int hexDigitValue(char c)
     return -1;
 }
 
-char *putHexByte(char *out, quint8 value)
+// Both digits of every byte value, so that one byte becomes one two-character copy.
+struct HexPairs {
+    char pairs[256][2];
+    constexpr HexPairs() : pairs()
+    {
+        for (int i = 0; i < 256; ++i) {
+            pairs[i][0] = UpperHexDigits[i >> 4];
+            pairs[i][1] = UpperHexDigits[i & 0x0F];
+        }
+    }
+};
+constexpr HexPairs HexPairTable;
+
+inline char *putHexByte(char *out, quint8 value)
 {
-    out[0] = UpperHexDigits[value >> 4];
-    out[1] = UpperHexDigits[value & 0x0F];
+    std::memcpy(out, HexPairTable.pairs[value], 2);
     return out + 2;
 }
 
@@ -54,30 +68,37 @@ quint8 recordChecksumOfBytes(QByteArrayView bytes)
     return static_cast<quint8>(0x100 - sum);
 }
 
-void appendRecordLine(QByteArray &out, IntelHexRecordType type, quint16 address, QByteArrayView data)
+char *formatRecordLine(char *out, IntelHexRecordType type, quint16 address, const char *data, qsizetype size)
 {
-    Q_ASSERT(data.size() <= IntelHexLayout::MaximumDataLength);
-    const auto count = static_cast<quint8>(data.size());
+    Q_ASSERT(size <= IntelHexLayout::MaximumDataLength);
+    const auto count = static_cast<quint8>(size);
     const auto addressHigh = static_cast<quint8>(address >> 8);
     const auto addressLow = static_cast<quint8>(address & 0xFF);
     const auto typeByte = static_cast<quint8>(type);
     quint8 sum = count + addressHigh + addressLow + typeByte;
 
-    const qsizetype start = out.size();
-    out.resize(start + IntelHexLayout::MinimumLineLength + 2 * count + 2);
-    char *p = out.data() + start;
+    char *p = out;
     *p++ = IntelHexLayout::StartCode;
     p = putHexByte(p, count);
     p = putHexByte(p, addressHigh);
     p = putHexByte(p, addressLow);
     p = putHexByte(p, typeByte);
-    for (char byte : data) {
-        sum += static_cast<quint8>(byte);
-        p = putHexByte(p, static_cast<quint8>(byte));
+    for (qsizetype i = 0; i < size; ++i) {
+        const auto byte = static_cast<quint8>(data[i]);
+        sum += byte;
+        p = putHexByte(p, byte);
     }
     p = putHexByte(p, static_cast<quint8>(0x100 - sum));
     *p++ = '\r';
-    *p = '\n';
+    *p++ = '\n';
+    return p;
+}
+
+void appendRecordLine(QByteArray &out, IntelHexRecordType type, quint16 address, QByteArrayView data)
+{
+    const qsizetype start = out.size();
+    out.resize(start + recordLineLength(data.size()));
+    formatRecordLine(out.data() + start, type, address, data.data(), data.size());
 }
 
 ExtendedAddress extendedAddressFor(quint32 offset)

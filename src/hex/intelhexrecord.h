@@ -56,6 +56,14 @@ quint8 recordChecksum(QByteArrayView hexBody);
 // The same checksum over raw record bytes.
 quint8 recordChecksumOfBytes(QByteArrayView bytes);
 
+// Writes one record as an upper-case line ended by CR LF at `out`, which must have room for
+// RecordLineLength(data size) characters; returns the position after it.
+constexpr qsizetype recordLineLength(qsizetype dataSize)
+{
+    return IntelHexLayout::MinimumLineLength + 2 * dataSize + 2;
+}
+char *formatRecordLine(char *out, IntelHexRecordType type, quint16 address, const char *data, qsizetype size);
+
 // Appends one record as an upper-case line ended by CR LF.
 void appendRecordLine(QByteArray &out, IntelHexRecordType type, quint16 address, QByteArrayView data);
 

@@ -6,7 +6,8 @@
 
 namespace {
 
-constexpr qsizetype FlushThreshold = 1 << 20;
+// Small enough to stay in the cache, large enough to keep write calls few.
+constexpr qsizetype FlushThreshold = 64 * 1024;
 
 bool allErased(const char *data, qsizetype size)
 {
@@ -26,9 +27,15 @@ QByteArray bigEndian16(quint16 value)
 
 } // namespace
 
-IntelHexWriter::IntelHexWriter(QIODevice &out) : m_out(out)
+IntelHexWriter::IntelHexWriter(QIODevice &out)
+    : m_out(out), m_buffer(FlushThreshold + 4096, Qt::Uninitialized)
+{}
+
+void IntelHexWriter::appendLine(IntelHexRecordType type, quint16 address, const char *data, qsizetype size)
 {
-    m_buffer.reserve(FlushThreshold + 4096);
+    // Room for a few lines is kept past the threshold; callers flush once it is crossed.
+    Q_ASSERT(m_used + recordLineLength(size) <= m_buffer.size());
+    m_used = formatRecordLine(m_buffer.data() + m_used, type, address, data, size) - m_buffer.constData();
 }
 
 bool IntelHexWriter::begin(quint32 firstAddress)
@@ -36,7 +43,8 @@ bool IntelHexWriter::begin(quint32 firstAddress)
     if (firstAddress == 0)
         return true;
     const ExtendedAddress extended = extendedAddressFor(firstAddress);
-    appendRecordLine(m_buffer, extended.type, 0, bigEndian16(extended.value));
+    const QByteArray value = bigEndian16(extended.value);
+    appendLine(extended.type, 0, value.constData(), value.size());
     m_base = extended.base;
     // Windows end on 64 KiB boundaries, so a segment base that is not aligned gets a short first window.
     m_windowEnd = (m_base & ~(IntelHexLayout::WindowSize - 1)) + IntelHexLayout::WindowSize;
@@ -46,18 +54,19 @@ bool IntelHexWriter::begin(quint32 firstAddress)
 void IntelHexWriter::openLinearWindow(quint64 address)
 {
     const auto upper = static_cast<quint16>(address >> 16);
-    appendRecordLine(m_buffer, IntelHexRecordType::ExtendedLinearAddress, 0, bigEndian16(upper));
+    const QByteArray value = bigEndian16(upper);
+    appendLine(IntelHexRecordType::ExtendedLinearAddress, 0, value.constData(), value.size());
     m_base = static_cast<quint64>(upper) << 16;
     m_windowEnd = m_base + IntelHexLayout::WindowSize;
 }
 
-void IntelHexWriter::appendPiece(quint64 address, QByteArrayView piece)
+void IntelHexWriter::appendPiece(quint64 address, const char *data, qsizetype size)
 {
-    if (allErased(piece.data(), piece.size()))
+    if (allErased(data, size))
         return;
     if (address < m_base || address >= m_windowEnd)
         openLinearWindow(address);
-    appendRecordLine(m_buffer, IntelHexRecordType::Data, static_cast<quint16>(address - m_base), piece);
+    appendLine(IntelHexRecordType::Data, static_cast<quint16>(address - m_base), data, size);
 }
 
 bool IntelHexWriter::writeData(quint64 address, QByteArrayView bytes)
@@ -68,15 +77,15 @@ bool IntelHexWriter::writeData(quint64 address, QByteArrayView bytes)
         const qsizetype length = qMin<qsizetype>(IntelHexLayout::DataBytesPerRecord, size - position);
         const quint64 start = address + static_cast<quint64>(position);
         const quint64 nextBoundary = (start | (IntelHexLayout::WindowSize - 1)) + 1;
-        const QByteArrayView block = bytes.sliced(position, length);
+        const char *block = bytes.data() + position;
         if (start + static_cast<quint64>(length) <= nextBoundary) {
-            appendPiece(start, block);
+            appendPiece(start, block, length);
         } else {
             const auto below = static_cast<qsizetype>(nextBoundary - start);
-            appendPiece(start, block.first(below));
-            appendPiece(nextBoundary, block.sliced(below));
+            appendPiece(start, block, below);
+            appendPiece(nextBoundary, block + below, length - below);
         }
-        if (m_buffer.size() >= FlushThreshold && !flush())
+        if (m_used >= FlushThreshold && !flush())
             return false;
     }
     return true;
@@ -84,18 +93,18 @@ bool IntelHexWriter::writeData(quint64 address, QByteArrayView bytes)
 
 bool IntelHexWriter::finish()
 {
-    m_buffer.append(IntelHexLayout::EndOfFileLine);
+    appendLine(IntelHexRecordType::EndOfFile, 0, nullptr, 0);
     return flush();
 }
 
 bool IntelHexWriter::flush()
 {
-    if (m_buffer.isEmpty())
+    if (m_used == 0)
         return true;
-    if (m_out.write(m_buffer) != m_buffer.size()) {
+    if (m_out.write(m_buffer.constData(), m_used) != m_used) {
         m_error = m_out.errorString();
         return false;
     }
-    m_buffer.resize(0); // keeps the capacity for the next round
+    m_used = 0;
     return true;
 }

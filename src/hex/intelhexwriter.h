@@ -5,6 +5,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include "hex/intelhexrecord.h"
+
 class QIODevice;
 
 // Writes data as Intel HEX records to a device. Data records carry up to 16 bytes counted from
@@ -28,12 +30,14 @@ public:
     QString errorString() const { return m_error; }
 
 private:
-    void appendPiece(quint64 address, QByteArrayView piece);
+    void appendPiece(quint64 address, const char *data, qsizetype size);
+    void appendLine(IntelHexRecordType type, quint16 address, const char *data, qsizetype size);
     void openLinearWindow(quint64 address);
     bool flush();
 
     QIODevice &m_out;
-    QByteArray m_buffer;
+    QByteArray m_buffer; // fixed size; m_used characters are waiting to be written
+    qsizetype m_used = 0;
     quint64 m_base = 0;
     quint64 m_windowEnd = 0x10000;
     QString m_error;

@@ -1,5 +1,6 @@
 #include "mainwindow/mainwindow.h"
 
+#include <QCoreApplication>
 #include <QProgressDialog>
 
 #include "hex/converter.h"
@@ -30,7 +31,9 @@ void MainWindow::Start_convert()
 
     QProgressDialog progress(tr("Конвертация..."), tr("Отмена"), 0, 100, this);
     progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
+    // Quick conversions finish before the dialog would show; it appears only when there is something to
+    // watch.
+    progress.setMinimumDuration(400);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
     progress.setValue(0);
@@ -38,6 +41,10 @@ void MainWindow::Start_convert()
     ConversionOptions options;
     options.progress = [&progress](qint64 done, qint64 total) {
         progress.setValue(total > 0 ? static_cast<int>(done * 100 / total) : 0);
+        // Until the dialog shows itself it processes no events: keep the window painted meanwhile,
+        // without taking clicks that could start another conversion.
+        if (!progress.isVisible())
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
     options.cancelRequested = [&progress]() {
         return progress.wasCanceled();

@@ -1,0 +1,525 @@
+#include <QtTest>
+
+#include "hex/converter.h"
+#include "hex/intelhexreader.h"
+#include "hex/memoryimage.h"
+#include "hextesttools.h"
+
+using namespace HexTestTools;
+
+namespace {
+
+const QString pythonIntelHex = QStringLiteral("/usr/bin/python3");
+
+// Writes the bytes Python's intelhex reads from a HEX file between two addresses (0xFF where none).
+const char pythonExtract[] =
+    "import sys, intelhex\n"
+    "ih = intelhex.IntelHex(sys.argv[1])\n"
+    "start, size = int(sys.argv[2], 0), int(sys.argv[3], 0)\n"
+    "ih.padding = 0xFF\n"
+    "assert ih.minaddr() >= start and ih.maxaddr() < start + size, (ih.minaddr(), ih.maxaddr())\n"
+    "ih.tobinfile(sys.argv[4], start=start, size=size)\n";
+
+// Whether a flat file is 0xFF up to `offset` and then exactly `data`, read block by block.
+bool flatImageHolds(const QString &path, quint64 offset, const QByteArray &data)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || quint64(file.size()) != offset + quint64(data.size()))
+        return false;
+    const QByteArray erased(1 << 20, '\xFF');
+    for (quint64 done = 0; done < offset;) {
+        const qint64 length = qint64(qMin<quint64>(erased.size(), offset - done));
+        if (file.read(length) != QByteArrayView(erased).first(length))
+            return false;
+        done += quint64(length);
+    }
+    return file.readAll() == data;
+}
+
+QStringList filesIn(const QString &directory)
+{
+    return QDir(directory).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+} // namespace
+
+class HexConvertTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void outputNames_data();
+    void outputNames();
+    void typedOffsetDigitsAreHex_data();
+    void typedOffsetDigitsAreHex();
+    void sniffing_data();
+    void sniffing();
+    void roundTrip_data();
+    void roundTrip();
+    void flatImageMatchesObjcopyAndSrecCat();
+    void readsHexWrittenByOtherTools_data();
+    void readsHexWrittenByOtherTools();
+    void gapsAndLeadInAreErased();
+    void erasedBlocksAreSkippedButReadBackAsErased();
+    void badRecordWritesNothing_data();
+    void badRecordWritesNothing();
+    void missingEndOfFileConvertsWithWarning();
+    void clashingRecordsNameBothLines();
+    void hugeImageIsRefused();
+    void offsetPastAddressSpaceIsRefused();
+    void existingOutputIsReplacedWhole();
+    void progressAndCancel();
+    void commandLine();
+};
+
+void HexConvertTest::outputNames_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("hex");
+    QTest::addColumn<QString>("bin");
+    QTest::newRow("plain") << "/w/fw.bin"
+                           << "/w/fw.hex"
+                           << "/w/fw.bin.bin";
+    QTest::newRow("hex input") << "/w/fw.hex"
+                               << "/w/fw.hex.hex"
+                               << "/w/fw.bin";
+    QTest::newRow("every occurrence") << "/w/a.bin.bin"
+                                      << "/w/a.hex.hex"
+                                      << "/w/a.bin.bin.bin";
+    QTest::newRow("case-sensitive") << "/w/FW.BIN"
+                                    << "/w/FW.BIN.hex"
+                                    << "/w/FW.BIN.bin";
+    QTest::newRow("no extension") << "/w/fw"
+                                  << "/w/fw.hex"
+                                  << "/w/fw.bin";
+    QTest::newRow("directory untouched") << "/w.bin/x.hex/fw.bin"
+                                         << "/w.bin/x.hex/fw.hex"
+                                         << "/w.bin/x.hex/fw.bin.bin";
+    QTest::newRow("middle of name") << "fw.binary.bin"
+                                    << "fw.hexary.hex"
+                                    << "fw.binary.bin.bin";
+}
+
+void HexConvertTest::outputNames()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, hex);
+    QFETCH(QString, bin);
+    QCOMPARE(hexOutputPathFor(input), hex);
+    QCOMPARE(binaryOutputPathFor(input), bin);
+}
+
+void HexConvertTest::typedOffsetDigitsAreHex_data()
+{
+    QTest::addColumn<int>("typed");
+    QTest::addColumn<quint64>("offset");
+    QTest::newRow("0") << 0 << quint64(0);
+    QTest::newRow("1000") << 1000 << quint64(0x1000);
+    QTest::newRow("8000000") << 8000000 << quint64(0x8000000);
+    QTest::newRow("largest") << 2000000000 << Q_UINT64_C(0x2000000000);
+}
+
+void HexConvertTest::typedOffsetDigitsAreHex()
+{
+    QFETCH(int, typed);
+    QFETCH(quint64, offset);
+    QCOMPARE(offsetFromTypedDigits(typed), offset);
+}
+
+void HexConvertTest::sniffing_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("isHex");
+    QTest::newRow("empty") << QByteArray() << true;
+    QTest::newRow("records") << QByteArray(":00000001FF\r\n") << true;
+    QTest::newRow("binary") << QByteArray("\x7f"
+                                          "ELF\x01:")
+                            << false;
+    QTest::newRow("blank second line") << QByteArray(":00000001FF\n\n:00000001FF\n") << false;
+    QByteArray late = QByteArray(":00000001FF\n").repeated(20) + "junk\n";
+    QTest::newRow("junk after 20 lines") << late << true;
+}
+
+void HexConvertTest::sniffing()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, isHex);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("f"));
+    QVERIFY(writeFile(path, content));
+    QCOMPARE(looksLikeIntelHex(path), isHex);
+}
+
+void HexConvertTest::roundTrip_data()
+{
+    QTest::addColumn<qsizetype>("size");
+    QTest::addColumn<quint64>("offset");
+    const qsizetype sizes[] = {1, 15, 16, 17, 0x10000 + 5, (1 << 20) + 3, 16 << 20};
+    const quint64 offsets[] = {0, 0x1000, 0xFFF8, 0x8000000, 0x0FFFFFF0};
+    for (qsizetype size : sizes)
+        for (quint64 offset : offsets)
+            QTest::addRow("%lld bytes at 0x%llx", qint64(size), offset) << size << offset;
+}
+
+// BIN -> HEX judged by srec_cat, Python's intelhex and our reader; HEX -> BIN back to the input.
+void HexConvertTest::roundTrip()
+{
+    QFETCH(qsizetype, size);
+    QFETCH(quint64, offset);
+    QTemporaryDir dir;
+    const QByteArray input = firmwareBytes(size);
+    const QString binPath = dir.filePath(QStringLiteral("fw.bin"));
+    QVERIFY(writeFile(binPath, input));
+
+    const ConversionResult toHex = convertBinToHex(binPath, offset);
+    QVERIFY2(toHex.ok, qPrintable(toHex.errorText));
+    QCOMPARE(toHex.outputPath, dir.filePath(QStringLiteral("fw.hex")));
+
+    const QString srecPath = dir.filePath(QStringLiteral("srec.bin"));
+    QStringList srecArguments{toHex.outputPath, QStringLiteral("-Intel")};
+    if (offset != 0)
+        srecArguments << QStringLiteral("-offset") << QStringLiteral("-") + hexArgument(offset);
+    srecArguments << QStringLiteral("-o") << srecPath << QStringLiteral("-Binary");
+    const ToolRun srec = runTool(QStringLiteral("srec_cat"), srecArguments);
+    QVERIFY2(srec.exitCode == 0, srec.err.constData());
+    QVERIFY(readFile(srecPath) == input);
+
+    if (size <= 0x10000 + 5) {
+        const QString pythonPath = dir.filePath(QStringLiteral("python.bin"));
+        const ToolRun python = runTool(
+            pythonIntelHex, {QStringLiteral("-c"), QString::fromLatin1(pythonExtract), toHex.outputPath,
+                             hexArgument(offset), QString::number(size), pythonPath});
+        QVERIFY2(python.exitCode == 0, python.err.constData());
+        QVERIFY(readFile(pythonPath) == input);
+    }
+
+    IntelHexReader reader;
+    QVERIFY(reader.readFile(toHex.outputPath));
+    QVERIFY(reader.diagnostics().isEmpty());
+    std::optional<MemoryImage::Conflict> conflict;
+    const MemoryImage image = MemoryImage::fromChunks(reader.content().chunks, &conflict);
+    QVERIFY(!conflict);
+    QCOMPARE(image.spans(), (QList<QPair<quint64, quint64>>{{offset, offset + quint64(size)}}));
+
+    // The flat image from address 0 is written in full only where it stays small.
+    if (offset <= 0x1000 || size == 1) {
+        const ConversionResult toBin = convertHexToBin(toHex.outputPath);
+        QVERIFY2(toBin.ok, qPrintable(toBin.errorText));
+        QCOMPARE(toBin.outputPath, binPath);
+        QVERIFY(flatImageHolds(binPath, offset, input));
+    }
+}
+
+void HexConvertTest::flatImageMatchesObjcopyAndSrecCat()
+{
+    QTemporaryDir dir;
+    const QByteArray input = firmwareBytes(70000);
+    const QString binPath = dir.filePath(QStringLiteral("app.bin"));
+    QVERIFY(writeFile(binPath, input));
+    const ConversionResult toHex = convertBinToHex(binPath, 0x8000000);
+    QVERIFY(toHex.ok);
+    QVERIFY(QFile::remove(binPath));
+
+    const ConversionResult toBin = convertHexToBin(toHex.outputPath);
+    QVERIFY2(toBin.ok, qPrintable(toBin.errorText));
+    QCOMPARE(toBin.outputPath, binPath);
+    const QByteArray flat = readFile(binPath);
+    QCOMPARE(flat.size(), 0x8000000 + input.size());
+    QVERIFY(flat.first(0x8000000) == QByteArray(0x8000000, '\xFF'));
+    QVERIFY(flat.sliced(0x8000000) == input);
+
+    const QString objcopyPath = dir.filePath(QStringLiteral("objcopy.bin"));
+    const ToolRun objcopy =
+        runTool(QStringLiteral("objcopy"),
+                {QStringLiteral("-I"), QStringLiteral("ihex"), QStringLiteral("-O"), QStringLiteral("binary"),
+                 QStringLiteral("--gap-fill"), QStringLiteral("0xFF"), QStringLiteral("--add-section"),
+                 QStringLiteral(".lead=/dev/null"), QStringLiteral("--set-section-flags"),
+                 QStringLiteral(".lead=alloc,load,contents"), QStringLiteral("--change-section-address"),
+                 QStringLiteral(".lead=0"), toHex.outputPath, objcopyPath});
+    QVERIFY2(objcopy.exitCode == 0, objcopy.err.constData());
+    QVERIFY(readFile(objcopyPath) == flat);
+
+    const QString srecPath = dir.filePath(QStringLiteral("srec.bin"));
+    const ToolRun srec =
+        runTool(QStringLiteral("srec_cat"),
+                {toHex.outputPath, QStringLiteral("-Intel"), QStringLiteral("-fill"), QStringLiteral("0xFF"),
+                 QStringLiteral("0"), hexArgument(0x8000000 + input.size()), QStringLiteral("-o"), srecPath,
+                 QStringLiteral("-Binary")});
+    QVERIFY2(srec.exitCode == 0, srec.err.constData());
+    QVERIFY(readFile(srecPath) == flat);
+}
+
+void HexConvertTest::readsHexWrittenByOtherTools_data()
+{
+    QTest::addColumn<QString>("tool");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<quint64>("offset");
+    QTest::newRow("srec_cat, 32-byte records, linear")
+        << "srec_cat"
+        << QStringList{"IN", "-Binary", "-offset", "0x3FF0", "-o", "OUT", "-Intel", "-Output_Block_Size",
+                       "32"}
+        << quint64(0x3FF0);
+    QTest::newRow("srec_cat, segment addresses")
+        << "srec_cat"
+        << QStringList{"IN", "-Binary", "-offset", "0x1FFF8", "-o", "OUT", "-Intel", "-address-length=3"}
+        << quint64(0x1FFF8);
+    QTest::newRow("objcopy at 0x8000000")
+        << "objcopy"
+        << QStringList{"-I", "binary", "-O", "ihex", "--change-addresses", "0x08000000", "IN", "OUT"}
+        << quint64(0x8000000);
+}
+
+void HexConvertTest::readsHexWrittenByOtherTools()
+{
+    QFETCH(QString, tool);
+    QFETCH(QStringList, arguments);
+    QFETCH(quint64, offset);
+    QTemporaryDir dir;
+    const QByteArray input = firmwareBytes(200003, 7);
+    const QString binPath = dir.filePath(QStringLiteral("in.bin"));
+    const QString hexPath = dir.filePath(QStringLiteral("peer.hex"));
+    QVERIFY(writeFile(binPath, input));
+    arguments.replaceInStrings(QRegularExpression(QStringLiteral("^IN$")), binPath);
+    arguments.replaceInStrings(QRegularExpression(QStringLiteral("^OUT$")), hexPath);
+    const ToolRun run = runTool(tool, arguments);
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+
+    IntelHexReader reader;
+    QVERIFY2(reader.readFile(hexPath), reader.error() ? qPrintable(reader.error()->text()) : "");
+    std::optional<MemoryImage::Conflict> conflict;
+    const MemoryImage image = MemoryImage::fromChunks(reader.content().chunks, &conflict);
+    QVERIFY(!conflict);
+    QCOMPARE(image.spans(), (QList<QPair<quint64, quint64>>{{offset, offset + quint64(input.size())}}));
+    QByteArray joined;
+    for (const MemoryImage::Range &range : image.ranges())
+        joined += range.bytes;
+    QVERIFY(joined == input);
+
+    if (offset < 0x100000) {
+        const ConversionResult toBin = convertHexToBin(hexPath);
+        QVERIFY2(toBin.ok, qPrintable(toBin.errorText));
+        QCOMPARE(toBin.outputPath, dir.filePath(QStringLiteral("peer.bin")));
+        QVERIFY(readFile(toBin.outputPath) == QByteArray(qsizetype(offset), '\xFF') + input);
+    }
+}
+
+void HexConvertTest::gapsAndLeadInAreErased()
+{
+    QTemporaryDir dir;
+    const QString hexPath = dir.filePath(QStringLiteral("gaps.hex"));
+    QVERIFY(writeFile(hexPath, ":020004001122C7\n"     // 0x0004
+                               ":01000A0033C2\n"       // 0x000A
+                               ":0400000312345678E5\n" // start address, no data
+                               ":00000001FF\n"));
+    const ConversionResult result = convertHexToBin(hexPath);
+    QVERIFY2(result.ok, qPrintable(result.errorText));
+    QVERIFY(result.warnings.isEmpty());
+    QCOMPARE(readFile(result.outputPath), QByteArray::fromHex("FFFFFFFF1122FFFFFFFF33"));
+}
+
+void HexConvertTest::erasedBlocksAreSkippedButReadBackAsErased()
+{
+    QTemporaryDir dir;
+    QByteArray input = firmwareBytes(3 * 4096 + 10);
+    input.replace(4096, 4096, QByteArray(4096, '\xFF'));
+    input += QByteArray(32, '\xFF'); // erased tail: nothing is written for it
+    const QString binPath = dir.filePath(QStringLiteral("runs.bin"));
+    QVERIFY(writeFile(binPath, input));
+    const ConversionResult toHex = convertBinToHex(binPath, 0x1000);
+    QVERIFY(toHex.ok);
+    QVERIFY(!readFile(toHex.outputPath).contains("FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"));
+
+    QVERIFY(QFile::remove(binPath));
+    const ConversionResult toBin = convertHexToBin(toHex.outputPath);
+    QVERIFY(toBin.ok);
+    const QByteArray flat = readFile(toBin.outputPath);
+    // The block holding the last data bytes is written whole; the erased blocks after it are not.
+    QCOMPARE(flat, QByteArray(0x1000, '\xFF') + input.first(3 * 4096 + 16));
+
+    const QString srecPath = dir.filePath(QStringLiteral("srec.bin"));
+    const ToolRun srec = runTool(QStringLiteral("srec_cat"),
+                                 {toHex.outputPath, QStringLiteral("-Intel"), QStringLiteral("-offset"),
+                                  QStringLiteral("-0x1000"), QStringLiteral("-fill"), QStringLiteral("0xFF"),
+                                  QStringLiteral("0"), QString::number(input.size()), QStringLiteral("-o"),
+                                  srecPath, QStringLiteral("-Binary")});
+    QVERIFY2(srec.exitCode == 0, srec.err.constData());
+    QVERIFY(readFile(srecPath) == input);
+}
+
+void HexConvertTest::badRecordWritesNothing_data()
+{
+    QTest::addColumn<QByteArray>("badLine");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no colon") << QByteArray("0100000011EE") << "line 3: the record does not start with ':'";
+    QTest::newRow("not hex") << QByteArray(":01000000G1EE") << "line 3: 'G' in column 10 is not a hex digit";
+    QTest::newRow("byte count") << QByteArray(":02000000110E") << "line 3: the byte count 02";
+    QTest::newRow("checksum") << QByteArray(":0100000011EF") << "line 3: checksum mismatch";
+    QTest::newRow("type") << QByteArray(":00000007F9") << "line 3: unknown record type 07";
+}
+
+void HexConvertTest::badRecordWritesNothing()
+{
+    QFETCH(QByteArray, badLine);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString hexPath = dir.filePath(QStringLiteral("bad.hex"));
+    const QString binPath = dir.filePath(QStringLiteral("bad.bin"));
+    QVERIFY(writeFile(hexPath, ":0100000011EE\r\n:0100010022DC\r\n" + badLine + "\r\n:00000001FF\r\n"));
+
+    ConversionResult result = convertHexToBin(hexPath);
+    QVERIFY(!result.ok);
+    QVERIFY2(result.errorText.startsWith(QStringLiteral("bad.hex, ") + message),
+             qPrintable(result.errorText));
+    QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("bad.hex")});
+
+    // An earlier good output stays exactly as it was.
+    QVERIFY(writeFile(binPath, "previous"));
+    result = convertHexToBin(hexPath);
+    QVERIFY(!result.ok);
+    QCOMPARE(readFile(binPath), QByteArray("previous"));
+    QCOMPARE(filesIn(dir.path()), (QStringList{QStringLiteral("bad.bin"), QStringLiteral("bad.hex")}));
+}
+
+void HexConvertTest::missingEndOfFileConvertsWithWarning()
+{
+    QTemporaryDir dir;
+    const QString hexPath = dir.filePath(QStringLiteral("cut.hex"));
+    QVERIFY(writeFile(hexPath, ":0100000011EE\n:0100010022DC\n"));
+    const ConversionResult result = convertHexToBin(hexPath);
+    QVERIFY(result.ok);
+    QCOMPARE(readFile(result.outputPath), QByteArray("\x11\x22"));
+    QCOMPARE(result.warnings,
+             QStringList{
+                 QStringLiteral("cut.hex: the end-of-file record (:00000001FF) is missing; the data was read "
+                                "up to the end of the file")});
+}
+
+void HexConvertTest::clashingRecordsNameBothLines()
+{
+    QTemporaryDir dir;
+    const QString hexPath = dir.filePath(QStringLiteral("clash.hex"));
+    QVERIFY(writeFile(hexPath, ":0100000011EE\n:0100000011EE\n:0100010022DC\n:0100000012ED\n:00000001FF\n"));
+    const ConversionResult result = convertHexToBin(hexPath);
+    QVERIFY(!result.ok);
+    QCOMPARE(
+        result.errorText,
+        QStringLiteral("clash.hex, lines 1 and 4: different bytes for address 0x00000000 (0x11 and 0x12)"));
+    QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("clash.hex")});
+}
+
+void HexConvertTest::hugeImageIsRefused()
+{
+    QTemporaryDir dir;
+    const QString hexPath = dir.filePath(QStringLiteral("far.hex"));
+    QVERIFY(writeFile(hexPath, ":020000042000DA\n:0100000011EE\n:00000001FF\n"));
+    const ConversionResult result = convertHexToBin(hexPath);
+    QVERIFY(!result.ok);
+    QCOMPARE(result.errorText,
+             QStringLiteral("far.hex: the data reaches up to address 0x20000000, so a binary image "
+                            "from address 0 would take 513 MiB; images over 512 MiB are refused"));
+    QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("far.hex")});
+}
+
+void HexConvertTest::offsetPastAddressSpaceIsRefused()
+{
+    QTemporaryDir dir;
+    const QString binPath = dir.filePath(QStringLiteral("fw.bin"));
+    QVERIFY(writeFile(binPath, firmwareBytes(32)));
+    const ConversionResult result = convertBinToHex(binPath, 0xFFFFFFF0);
+    QVERIFY(!result.ok);
+    QCOMPARE(result.errorText,
+             QStringLiteral(
+                 "fw.bin: 32 bytes at offset 0xFFFFFFF0 reach past the 4 GiB that Intel HEX can address"));
+    QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("fw.bin")});
+}
+
+void HexConvertTest::existingOutputIsReplacedWhole()
+{
+    QTemporaryDir dir;
+    const QString binPath = dir.filePath(QStringLiteral("fw.bin"));
+    const QString hexPath = dir.filePath(QStringLiteral("fw.hex"));
+    QVERIFY(writeFile(binPath, QByteArray::fromHex("0102")));
+    QVERIFY(writeFile(hexPath, QByteArray(10000, 'x')));
+    QVERIFY(convertBinToHex(binPath, 0).ok);
+    QVERIFY(convertBinToHex(binPath, 0).ok);
+    QCOMPARE(readFile(hexPath), QByteArray(":020000000102FB\r\n:00000001FF\r\n"));
+}
+
+void HexConvertTest::progressAndCancel()
+{
+    QTemporaryDir dir;
+    const QString binPath = dir.filePath(QStringLiteral("fw.bin"));
+    QVERIFY(writeFile(binPath, firmwareBytes(4 << 20)));
+    QList<qint64> seen;
+    ConversionOptions options;
+    options.progress = [&seen](qint64 done, qint64 total) {
+        QVERIFY(done <= total);
+        seen << done * 1000 / total;
+    };
+    QVERIFY(convertBinToHex(binPath, 0, options).ok);
+    QVERIFY(!seen.isEmpty());
+    QCOMPARE(seen.last(), 1000);
+    QVERIFY(std::is_sorted(seen.begin(), seen.end()));
+
+    seen.clear();
+    QVERIFY(convertHexToBin(dir.filePath(QStringLiteral("fw.hex")), options).ok);
+    QCOMPARE(seen.last(), 1000);
+    QVERIFY(std::is_sorted(seen.begin(), seen.end()));
+
+    // A cancel asked for during the work leaves neither the output nor a temporary file.
+    QVERIFY(QFile::remove(dir.filePath(QStringLiteral("fw.hex"))));
+    options.progress = {};
+    options.cancelRequested = [] {
+        return true;
+    };
+    const QByteArray big = firmwareBytes(64 << 20);
+    QVERIFY(writeFile(binPath, big));
+    const ConversionResult cancelled = convertBinToHex(binPath, 0, options);
+    QVERIFY(!cancelled.ok);
+    QVERIFY(cancelled.cancelled);
+    QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("fw.bin")});
+}
+
+void HexConvertTest::commandLine()
+{
+    QTemporaryDir dir;
+    const QByteArray input = firmwareBytes(1000);
+    const QString binPath = dir.filePath(QStringLiteral("app.bin"));
+    QVERIFY(writeFile(binPath, input));
+
+    ToolRun run = runTool(cliPath(), {QStringLiteral("convert"), binPath, QStringLiteral("--offset"),
+                                      QStringLiteral("8000000")});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(run.out, dir.filePath(QStringLiteral("app.hex")).toUtf8() + '\n');
+    QVERIFY(readFile(dir.filePath(QStringLiteral("app.hex"))).startsWith(":020000040800F2\r\n"));
+
+    // Direction by content: a HEX file named .bin still becomes a binary.
+    const QString disguised = dir.filePath(QStringLiteral("records.bin"));
+    QVERIFY(QFile::copy(dir.filePath(QStringLiteral("app.hex")), disguised));
+    const QString flat = dir.filePath(QStringLiteral("out/flat.img"));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out")));
+    run = runTool(cliPath(), {QStringLiteral("convert"), disguised, QStringLiteral("-o"), flat});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(run.out, flat.toUtf8() + '\n');
+    QCOMPARE(QFileInfo(flat).size(), 0x8000000 + 1000);
+
+    const QString badPath = dir.filePath(QStringLiteral("bad.hex"));
+    QVERIFY(writeFile(badPath, ":0100000011EE\n:0100000011EF\n:00000001FF\n"));
+    run = runTool(cliPath(), {QStringLiteral("convert"), badPath});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(run.err.contains("bad.hex, line 2: checksum mismatch"), run.err.constData());
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("bad.bin"))));
+
+    QCOMPARE(runTool(cliPath(), {QStringLiteral("convert")}).exitCode, 2);
+    QCOMPARE(runTool(cliPath(),
+                     {QStringLiteral("convert"), binPath, QStringLiteral("--offset"), QStringLiteral("zz")})
+                 .exitCode,
+             2);
+    QCOMPARE(runTool(cliPath(), {QStringLiteral("convert"), binPath, binPath}).exitCode, 2);
+    QCOMPARE(
+        runTool(cliPath(), {QStringLiteral("convert"), dir.filePath(QStringLiteral("missing.bin"))}).exitCode,
+        1);
+}
+
+QTEST_GUILESS_MAIN(HexConvertTest)
+#include "tst_hexconvert.moc"
