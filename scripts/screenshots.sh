@@ -31,27 +31,6 @@ trap cleanup EXIT
 cp -r "$build_dir/workspace" "$work/workspace"
 mkdir "$work/tmp"
 
-# The window opens with config.conf's paths; the combos of the Binary and IntelHEX tabs then keep
-# them first even after a template is loaded. A config.conf holding the three demo templates'
-# settings, opening on the LoRa tab, makes every tab show the demo pieces.
-python3 - "$work/workspace" <<'EOF'
-import os, sys
-workspace = sys.argv[1]
-groups = {}
-for name in ("demo.LoRa", "demo.binary", "demo.IntelHEX"):
-    group = None
-    with open(os.path.join(workspace, "Templates Setting", name)) as template:
-        for line in template:
-            line = line.strip()
-            if line.startswith("["):
-                group = groups.setdefault(line[1:-1], [])
-            elif "=" in line:
-                group.append(line)
-groups.setdefault("StateWindow", []).append("Tab=0")
-with open(os.path.join(workspace, "config.conf"), "w") as config:
-    config.write("\n".join("[%s]\n%s\n" % (g, "\n".join(keys)) for g, keys in groups.items()))
-EOF
-
 # Xvfb picks a free display number and writes it to descriptor 3.
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb_pid=$!
