@@ -5,14 +5,12 @@
 #include <QFileInfo>
 
 #include "common/crc32.h"
+#include "discovery/sourcefiles.h"
 #include "hex/intelhexreader.h"
 #include "hex/memoryimage.h"
 
 namespace {
 
-constexpr int SniffedLines = 20;
-// Twenty records of the longest kind fit in this many bytes.
-constexpr qint64 SniffedBytes = 16 * 1024;
 constexpr qint64 ReadBlockSize = 1 << 20;
 
 QString hex32(quint64 value)
@@ -93,22 +91,6 @@ bool measureIntelHex(ImageInfo &info, QString *error)
 
 } // namespace
 
-bool looksLikeIntelHex(const QByteArray &head)
-{
-    int lines = 0;
-    qsizetype start = 0;
-    while (start < head.size() && lines < SniffedLines) {
-        if (head.at(start) != ':')
-            return false;
-        ++lines;
-        const qsizetype newline = head.indexOf('\n', start);
-        if (newline < 0)
-            break;
-        start = newline + 1;
-    }
-    return lines > 0;
-}
-
 std::optional<ImageInfo> inspectImage(const QString &path, QString *error)
 {
     ImageInfo info;
@@ -121,8 +103,10 @@ std::optional<ImageInfo> inspectImage(const QString &path, QString *error)
         return std::nullopt;
     }
     info.fileSize = file.size();
+    // An empty file has nothing to show as Intel HEX.
     info.format =
-        looksLikeIntelHex(file.peek(SniffedBytes)) ? ImageInfo::Format::IntelHex : ImageInfo::Format::Binary;
+        info.fileSize > 0 && isIntelHexDevice(file) ? ImageInfo::Format::IntelHex : ImageInfo::Format::Binary;
+    file.seek(0);
     const bool measured = info.format == ImageInfo::Format::IntelHex ? measureIntelHex(info, error)
                                                                      : measureBinary(file, info, error);
     if (!measured)

@@ -30,10 +30,6 @@ struct ImageInfo {
     QStringList lines() const;
 };
 
-// Whether the text looks like Intel HEX: it has at least one line and each of its first 20 lines
-// starts with ':'.
-bool looksLikeIntelHex(const QByteArray &head);
-
 // Reads and measures a file. On failure returns nothing and sets `error` (naming the file and,
 // for a malformed HEX record or two records that disagree, the line).
 std::optional<ImageInfo> inspectImage(const QString &path, QString *error);

@@ -3,10 +3,9 @@
 #include <QFile>
 
 #include "common/reporter.h"
+#include "discovery/sourcefiles.h"
 
 namespace {
-// The sniffer looks at no more than this many lines, as the source file lists do.
-constexpr int HexSniffLines = 20;
 const QByteArray HexEndOfFileRecord = QByteArrayLiteral(":00000001FF");
 } // namespace
 
@@ -20,20 +19,6 @@ QByteArray ImagePiece::fileBytes(qint64 offset, qint64 length) const
         bytes += endOfFile.mid(tailStart, length - bytes.size());
     }
     return bytes;
-}
-
-bool isIntelHexText(const QByteArray &data)
-{
-    qsizetype lineStart = 0;
-    for (int line = 0; line < HexSniffLines && lineStart < data.size(); ++line) {
-        if (data.at(lineStart) != ':')
-            return false;
-        const qsizetype lineEnd = data.indexOf('\n', lineStart);
-        if (lineEnd < 0)
-            break;
-        lineStart = lineEnd + 1;
-    }
-    return true;
 }
 
 qsizetype findHexEndOfFile(const QByteArray &data)

@@ -21,9 +21,6 @@ struct ImagePiece {
     QByteArray fileBytes(qint64 offset, qint64 length) const;
 };
 
-// Intel HEX text: every one of the first 20 lines starts with ':' (an empty text counts too).
-bool isIntelHexText(const QByteArray &data);
-
 // Where the end-of-file record ":00000001FF" (hex digits of either case) starts in an Intel HEX
 // text, -1 when there is none.
 qsizetype findHexEndOfFile(const QByteArray &data);

@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QTextStream>
 
+#include "discovery/sourcefiles.h"
 #include "hex/converter.h"
 
 namespace {
@@ -62,7 +63,7 @@ int runConvertCommand(const QStringList &arguments)
     ConversionOptions options;
     options.outputPath = parser.value(outputOption);
     ConversionResult result;
-    if (looksLikeIntelHex(input)) {
+    if (isIntelHexFile(input)) {
         if (parser.isSet(offsetOption))
             cliErr() << "quillon-cli convert: " << input << " is Intel HEX; --offset is ignored" << Qt::endl;
         result = convertHexToBin(input, options);

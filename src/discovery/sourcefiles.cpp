@@ -1,5 +1,6 @@
 #include "discovery/sourcefiles.h"
 
+#include <QBuffer>
 #include <QDirIterator>
 #include <QFile>
 
@@ -7,15 +8,12 @@ namespace {
 constexpr int SniffedLines = 20;
 }
 
-bool isIntelHexFile(const QString &path)
+bool isIntelHexDevice(QIODevice &device)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
     for (int line = 0; line < SniffedLines; ++line) {
         char first = 0;
-        if (!file.getChar(&first))
-            break; // end of file: the remaining reads would return nothing
+        if (!device.getChar(&first))
+            break; // end of input: the remaining reads would return nothing
         if (first != ':')
             return false;
         // Skip the rest of the line in pieces, so that a huge file without line breaks is not
@@ -23,10 +21,24 @@ bool isIntelHexFile(const QString &path)
         char rest[4096];
         qint64 got = 0;
         do {
-            got = file.readLine(rest, sizeof rest);
+            got = device.readLine(rest, sizeof rest);
         } while (got > 0 && rest[got - 1] != '\n');
     }
     return true;
+}
+
+bool isIntelHexFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && isIntelHexDevice(file);
+}
+
+bool isIntelHexText(const QByteArray &text)
+{
+    QBuffer buffer;
+    buffer.setData(text);
+    buffer.open(QIODevice::ReadOnly);
+    return isIntelHexDevice(buffer);
 }
 
 QStringList listSourceFiles(const QString &directory, const QString &nameFilter)

@@ -15,7 +15,6 @@ constexpr quint64 AddressSpaceEnd = Q_UINT64_C(0x100000000);
 // Bytes handed to the writer between two looks at the clock; a multiple of 16 keeps the record grid.
 constexpr qsizetype SliceSize = 256 * 1024;
 constexpr qsizetype FillBlockSize = 1 << 20;
-constexpr int SniffedLines = 20;
 
 QString displayName(const QString &path)
 {
@@ -81,26 +80,6 @@ QString hexOutputPathFor(const QString &binaryPath)
 QString binaryOutputPathFor(const QString &hexPath)
 {
     return replaceExtensionInName(hexPath, QLatin1String(".hex"), QLatin1String(".bin"));
-}
-
-bool looksLikeIntelHex(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return true; // nothing can be read, so no line breaks the rule
-    // Only the first character of a line matters; the rest is skipped rather than read into memory,
-    // so a binary without line feeds costs no more than its first byte.
-    for (int i = 0; i < SniffedLines; ++i) {
-        char first = 0;
-        if (!file.getChar(&first))
-            break; // the remaining reads would all return nothing
-        if (first != ':')
-            return false;
-        char c = 0;
-        while (c != '\n' && file.getChar(&c)) {
-        }
-    }
-    return true;
 }
 
 quint64 offsetFromTypedDigits(int typed)

@@ -38,8 +38,5 @@ ConversionResult convertHexToBin(const QString &inputPath, const ConversionOptio
 QString hexOutputPathFor(const QString &binaryPath);
 QString binaryOutputPathFor(const QString &hexPath);
 
-// Whether a file reads as Intel HEX: of its first 20 lines every non-empty one starts with ':'.
-bool looksLikeIntelHex(const QString &path);
-
 // The window's offset dialog takes digits as typed: 1000 means 0x1000.
 quint64 offsetFromTypedDigits(int typed);

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QProgressDialog>
 
+#include "discovery/sourcefiles.h"
 #include "hex/converter.h"
 #include "mainwindow/userdialogs.h"
 #include "ui_mainwindow.h"
@@ -19,7 +20,7 @@ void MainWindow::Start_convert()
     }
 
     // The content decides the direction, whichever button was pressed.
-    const bool hexInput = looksLikeIntelHex(path);
+    const bool hexInput = isIntelHexFile(path);
     quint64 offset = 0;
     if (!hexInput) {
         const std::optional<int> typed =

@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include "discovery/sourcefiles.h"
 #include "hex/converter.h"
 #include "hex/intelhexreader.h"
 #include "hex/memoryimage.h"
@@ -146,7 +147,9 @@ void HexConvertTest::sniffing()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("f"));
     QVERIFY(writeFile(path, content));
-    QCOMPARE(looksLikeIntelHex(path), isHex);
+    // The converter decides by the file; the assemblers by the text they read already.
+    QCOMPARE(isIntelHexFile(path), isHex);
+    QCOMPARE(isIntelHexText(content), isHex);
 }
 
 void HexConvertTest::roundTrip_data()

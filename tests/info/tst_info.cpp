@@ -144,7 +144,15 @@ void InfoTest::sniffingLooksAtTheFirstTwentyLines()
 {
     QFETCH(QByteArray, head);
     QFETCH(bool, hex);
-    QCOMPARE(looksLikeIntelHex(head), hex);
+    QString error;
+    const std::optional<ImageInfo> info = inspectImage(put(QStringLiteral("sniffed"), head), &error);
+    // A file taken for Intel HEX that holds no valid records is refused as such.
+    if (!info) {
+        QVERIFY(hex);
+        QVERIFY2(error.contains(QLatin1String("line")), qPrintable(error));
+        return;
+    }
+    QCOMPARE(info->format == ImageInfo::Format::IntelHex, hex);
 }
 
 void InfoTest::binaryIsSummedWhole()
