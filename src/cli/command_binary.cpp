@@ -7,6 +7,7 @@
 #include "assembly/binaryassembler.h"
 #include "assembly/offsetparser.h"
 #include "cli/clireporter.h"
+#include "cli/commandline.h"
 #include "cli/commands.h"
 #include "settings/settingsfile.h"
 #include "settings/settingskeys.h"
@@ -14,23 +15,7 @@
 
 namespace {
 
-const QString CommandName = QStringLiteral("quillon-cli binary");
 constexpr int MaximumFiles = 6;
-
-int usageError(const QString &text)
-{
-    cliErr() << CommandName << ": " << text << "\nRun \"" << CommandName << " --help\" for its options."
-             << Qt::endl;
-    return CliExit::Usage;
-}
-
-// The parser names the executable only; the help names the command too.
-QString helpText(const QCommandLineParser &parser)
-{
-    QString text = parser.helpText();
-    const qsizetype firstLineEnd = text.indexOf(QLatin1Char('\n'));
-    return QStringLiteral("Usage: ") + CommandName + QStringLiteral(" [options]") + text.mid(firstLineEnd);
-}
 
 // "PATH@HEXOFFSET": the offset follows the last '@'; a path that holds '@' itself ends with "@" or
 // "@0". Without '@' the piece goes to offset 0.
@@ -87,11 +72,10 @@ std::optional<QList<BinarySlot>> slotsFromSettings(const BinarySettings &setting
 
 int runBinaryCommand(const QStringList &arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
+    CommandLine commandLine(
+        QStringLiteral("binary"),
         QStringLiteral("Builds one image out of up to six files, each at its own offset (hexadecimal, after "
                        "'@'), or with --sequential one directly after another in the order given."));
-    const QCommandLineOption help(QStringList{"h", "help"}, QStringLiteral("Show this help."));
     const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("Output directory."),
                                  QStringLiteral("DIR"));
     const QCommandLineOption name(QStringLiteral("name"),
@@ -110,17 +94,14 @@ int runBinaryCommand(const QStringList &arguments)
         QStringLiteral("A saved Binary template or config.conf: its files (those checked, at their offsets), "
                        "output directory and name are used where no option gives them."),
         QStringLiteral("FILE"));
-    for (const QCommandLineOption &option : {help, out, name, hex, sequential, file, settingsFile})
+    QCommandLineParser &parser = commandLine.parser();
+    for (const QCommandLineOption &option : {out, name, hex, sequential, file, settingsFile})
         parser.addOption(option);
 
-    if (!parser.parse(arguments))
-        return usageError(parser.errorText());
-    if (parser.isSet(help)) {
-        cliOut() << helpText(parser) << Qt::flush;
-        return CliExit::Success;
-    }
+    if (const std::optional<int> exitCode = commandLine.parse(arguments))
+        return *exitCode;
     if (!parser.positionalArguments().isEmpty())
-        return usageError(
+        return commandLine.usageError(
             QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
 
     BinaryJob job;
@@ -128,22 +109,22 @@ int runBinaryCommand(const QStringList &arguments)
     job.hexOutput = parser.isSet(hex);
     const QStringList files = parser.values(file);
     if (files.size() > MaximumFiles)
-        return usageError(QStringLiteral("at most %1 --file options").arg(MaximumFiles));
+        return commandLine.usageError(QStringLiteral("at most %1 --file options").arg(MaximumFiles));
     for (const QString &argument : files) {
         QString error;
         const std::optional<BinarySlot> slot = parseFileArgument(argument, error);
         if (!slot)
-            return usageError(error);
+            return commandLine.usageError(error);
         job.files.append(*slot);
     }
 
     QString baseName;
     if (parser.isSet(settingsFile)) {
         const QString settingsPath = parser.value(settingsFile);
-        if (!QFileInfo(settingsPath).isFile())
-            return usageError(QStringLiteral("cannot read the settings file \"%1\"").arg(settingsPath));
-        SettingsFile::Reader reader(settingsPath);
-        const BinarySettings settings = BinarySettings::load(reader.store());
+        const std::optional<BinarySettings> saved = commandLine.loadSettings<BinarySettings>(settingsPath);
+        if (!saved)
+            return CliExit::Usage;
+        const BinarySettings &settings = *saved;
         job.outputDir = settings.pathRelease;
         baseName = settings.templateName;
         if (job.files.isEmpty()) {
@@ -151,7 +132,7 @@ int runBinaryCommand(const QStringList &arguments)
             const std::optional<QList<BinarySlot>> savedFiles =
                 slotsFromSettings(settings, settingsPath, job.sequential, error);
             if (!savedFiles)
-                return usageError(error);
+                return commandLine.usageError(error);
             job.files = *savedFiles;
         }
     }
@@ -164,11 +145,11 @@ int runBinaryCommand(const QStringList &arguments)
     // to report ("nothing to assemble"), as the window does.
     if (!parser.isSet(settingsFile)) {
         if (job.outputDir.isEmpty())
-            return usageError(QStringLiteral("--out is required"));
+            return commandLine.usageError(QStringLiteral("--out is required"));
         if (baseName.isEmpty())
-            return usageError(QStringLiteral("--name is required"));
+            return commandLine.usageError(QStringLiteral("--name is required"));
         if (job.files.isEmpty())
-            return usageError(QStringLiteral("--file is required"));
+            return commandLine.usageError(QStringLiteral("--file is required"));
     }
     job.fileName = baseName + (job.hexOutput ? QStringLiteral(".hex") : QStringLiteral(".bin"));
 

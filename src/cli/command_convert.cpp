@@ -1,7 +1,7 @@
 #include "cli/clireporter.h"
+#include "cli/commandline.h"
 #include "cli/commands.h"
 
-#include <QCommandLineParser>
 #include <QTextStream>
 
 #include "discovery/sourcefiles.h"
@@ -22,11 +22,12 @@ bool parseHexOffset(QString text, quint64 *offset)
 
 int runConvertCommand(const QStringList &arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Converts an Intel HEX file to a flat binary (from address 0, gaps 0xFF) or a binary file "
-        "to Intel HEX. The direction follows the file's content."));
-    parser.addHelpOption();
+    CommandLine commandLine(
+        QStringLiteral("convert"),
+        QStringLiteral(
+            "Converts an Intel HEX file to a flat binary (from address 0, gaps 0xFF) or a binary file "
+            "to Intel HEX. The direction follows the file's content."));
+    QCommandLineParser &parser = commandLine.parser();
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("the file to convert"));
     const QCommandLineOption offsetOption(
         QStringLiteral("offset"), QStringLiteral("load address of a binary input, hexadecimal (default 0)"),
@@ -37,27 +38,15 @@ int runConvertCommand(const QStringList &arguments)
     parser.addOption(offsetOption);
     parser.addOption(outputOption);
 
-    if (!parser.parse(arguments)) {
-        cliErr() << "quillon-cli convert: " << parser.errorText() << Qt::endl;
-        return CliExit::Usage;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        cliOut() << parser.helpText();
-        cliOut().flush();
-        return CliExit::Success;
-    }
+    if (const std::optional<int> exitCode = commandLine.parse(arguments))
+        return *exitCode;
     const QStringList files = parser.positionalArguments();
-    if (files.size() != 1) {
-        cliErr() << "quillon-cli convert: expected exactly one FILE\n" << parser.helpText();
-        cliErr().flush();
-        return CliExit::Usage;
-    }
+    if (files.size() != 1)
+        return commandLine.usageError(QStringLiteral("expected exactly one FILE"));
     quint64 offset = 0;
-    if (parser.isSet(offsetOption) && !parseHexOffset(parser.value(offsetOption), &offset)) {
-        cliErr() << "quillon-cli convert: --offset takes a hexadecimal number, not \""
-                 << parser.value(offsetOption) << "\"" << Qt::endl;
-        return CliExit::Usage;
-    }
+    if (parser.isSet(offsetOption) && !parseHexOffset(parser.value(offsetOption), &offset))
+        return commandLine.usageError(QStringLiteral("--offset takes a hexadecimal number, not \"%1\"")
+                                          .arg(parser.value(offsetOption)));
 
     const QString input = files.first();
     ConversionOptions options;

@@ -1,7 +1,7 @@
 #include "cli/clireporter.h"
+#include "cli/commandline.h"
 #include "cli/commands.h"
 
-#include <QCommandLineParser>
 #include <QEventLoop>
 #include <QTextStream>
 
@@ -12,13 +12,13 @@
 // writes the image, streaming the programmer's output as it comes.
 int runFlashCommand(const QStringList &arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
+    CommandLine commandLine(
+        QStringLiteral("flash"),
         QStringLiteral("Flash IMAGE into the board attached over SWD with STM32_Programmer_CLI: first set "
                        "the read-out protection to level 0, then erase the whole flash and write IMAGE at "
                        "0x08000000. The programmer is QUILLON_PROGRAMMER when set, else "
                        "STM32_Programmer_CLI on PATH, else its default installation path."));
-    parser.addHelpOption();
+    QCommandLineParser &parser = commandLine.parser();
     parser.addPositionalArgument(QStringLiteral("IMAGE"), QStringLiteral("the .bin or .hex image to flash"));
     const QCommandLineOption timeoutOption(
         QStringLiteral("timeout"),
@@ -27,29 +27,20 @@ int runFlashCommand(const QStringList &arguments)
         QStringLiteral("seconds"));
     parser.addOption(timeoutOption);
 
-    if (!parser.parse(arguments)) {
-        cliErr() << parser.errorText() << '\n' << parser.helpText() << Qt::flush;
-        return CliExit::Usage;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        cliOut() << parser.helpText() << Qt::flush;
-        return CliExit::Success;
-    }
+    if (const std::optional<int> exitCode = commandLine.parse(arguments))
+        return *exitCode;
     const QStringList images = parser.positionalArguments();
-    if (images.size() != 1) {
-        cliErr() << (images.isEmpty() ? "quillon-cli flash: IMAGE is missing\n"
-                                      : "quillon-cli flash: exactly one IMAGE is flashed at a time\n")
-                 << parser.helpText() << Qt::flush;
-        return CliExit::Usage;
-    }
+    if (images.size() != 1)
+        return commandLine.usageError(images.isEmpty()
+                                          ? QStringLiteral("IMAGE is missing")
+                                          : QStringLiteral("exactly one IMAGE is flashed at a time"));
     ProgrammerTimeouts timeouts;
     if (parser.isSet(timeoutOption)) {
         bool ok = false;
         const int seconds = parser.value(timeoutOption).toInt(&ok);
-        if (!ok || seconds <= 0 || seconds > 24 * 3600) {
-            cliErr() << "quillon-cli flash: --timeout takes a number of seconds from 1 to 86400" << Qt::endl;
-            return CliExit::Usage;
-        }
+        if (!ok || seconds <= 0 || seconds > 24 * 3600)
+            return commandLine.usageError(
+                QStringLiteral("--timeout takes a number of seconds from 1 to 86400"));
         timeouts.optionBytesMs = timeouts.eraseAndWriteMs = seconds * 1000;
     }
 

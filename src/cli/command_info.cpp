@@ -1,7 +1,7 @@
 #include "cli/clireporter.h"
+#include "cli/commandline.h"
 #include "cli/commands.h"
 
-#include <QCommandLineParser>
 #include <QTextStream>
 
 #include "assembly/imageinfo.h"
@@ -9,30 +9,22 @@
 // quillon-cli info FILE: prints what a .bin or .hex file holds, one "key: value" line per fact.
 int runInfoCommand(const QStringList &arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Show the size of FILE and the SHA-256 and CRC-32 (zlib's) of its data. A file whose "
-        "first 20 lines all start with ':' is read as Intel HEX: then the address ranges it "
-        "covers and the gaps between them are listed (inclusive, hex), with its start address, "
-        "and the sums are taken over the data bytes in address order, gaps not included. Any "
-        "other file is raw binary and summed whole."));
-    parser.addHelpOption();
+    CommandLine commandLine(
+        QStringLiteral("info"),
+        QStringLiteral(
+            "Show the size of FILE and the SHA-256 and CRC-32 (zlib's) of its data. A file whose "
+            "first 20 lines all start with ':' is read as Intel HEX: then the address ranges it "
+            "covers and the gaps between them are listed (inclusive, hex), with its start address, "
+            "and the sums are taken over the data bytes in address order, gaps not included. Any "
+            "other file is raw binary and summed whole."));
+    QCommandLineParser &parser = commandLine.parser();
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("the .bin or .hex file"));
-    if (!parser.parse(arguments)) {
-        cliErr() << parser.errorText() << '\n' << parser.helpText() << Qt::flush;
-        return CliExit::Usage;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        cliOut() << parser.helpText() << Qt::flush;
-        return CliExit::Success;
-    }
+    if (const std::optional<int> exitCode = commandLine.parse(arguments))
+        return *exitCode;
     const QStringList files = parser.positionalArguments();
-    if (files.size() != 1) {
-        cliErr() << (files.isEmpty() ? "quillon-cli info: FILE is missing\n"
-                                     : "quillon-cli info: one FILE at a time\n")
-                 << parser.helpText() << Qt::flush;
-        return CliExit::Usage;
-    }
+    if (files.size() != 1)
+        return commandLine.usageError(files.isEmpty() ? QStringLiteral("FILE is missing")
+                                                      : QStringLiteral("one FILE at a time"));
 
     QString error;
     const std::optional<ImageInfo> info = inspectImage(files.first(), &error);

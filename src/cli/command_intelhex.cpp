@@ -1,7 +1,7 @@
 #include "cli/clireporter.h"
+#include "cli/commandline.h"
 #include "cli/commands.h"
 
-#include <QCommandLineParser>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -20,13 +20,13 @@ constexpr int MaximumSources = 6;
 // the order given into DIR/NAME.hex, as the IntelHEX tab's "Сборка" does.
 int runIntelHexCommand(const QStringList &arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
+    CommandLine commandLine(
+        QStringLiteral("intelhex"),
         QStringLiteral("Join up to six Intel HEX files, in the order given, into DIR/NAME.hex: each file's "
                        "records without its end-of-file record, then one end-of-file record. Every file is "
                        "checked first; files that put different bytes at the same address are refused. "
                        "Prints the image's path."));
-    parser.addHelpOption();
+    QCommandLineParser &parser = commandLine.parser();
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("an Intel HEX file (up to six)"),
                                  QStringLiteral("FILE..."));
     const QCommandLineOption outOption(QStringLiteral("out"), QStringLiteral("the output directory"),
@@ -44,31 +44,19 @@ int runIntelHexCommand(const QStringList &arguments)
     parser.addOption(nameOption);
     parser.addOption(settingsOption);
 
-    if (!parser.parse(arguments)) {
-        cliErr() << parser.errorText() << '\n' << parser.helpText() << Qt::flush;
-        return CliExit::Usage;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        cliOut() << parser.helpText() << Qt::flush;
-        return CliExit::Success;
-    }
+    if (const std::optional<int> exitCode = commandLine.parse(arguments))
+        return *exitCode;
 
     IntelHexJoinJob job;
     QString name;
     const bool fromSettings = parser.isSet(settingsOption);
     if (fromSettings) {
         const QString settingsPath = parser.value(settingsOption);
-        if (!QFileInfo(settingsPath).isFile()) {
-            cliErr() << "quillon-cli intelhex: cannot read the settings file " << settingsPath << Qt::endl;
-            return CliExit::Failed;
-        }
-        SettingsFile::Reader reader(settingsPath);
-        if (!reader.wellFormed()) {
-            cliErr() << "quillon-cli intelhex: " << settingsPath << " is not a valid settings file"
-                     << Qt::endl;
-            return CliExit::Failed;
-        }
-        const IntelHexSettings stored = IntelHexSettings::load(reader.store());
+        const std::optional<IntelHexSettings> saved =
+            commandLine.loadSettings<IntelHexSettings>(settingsPath);
+        if (!saved)
+            return CliExit::Usage;
+        const IntelHexSettings &stored = *saved;
         const std::array<QString, 6> sources = stored.sourcesInOrder();
         for (size_t slot = 0; slot < sources.size(); ++slot) {
             if (stored.enabled[slot])
@@ -88,20 +76,15 @@ int runIntelHexCommand(const QStringList &arguments)
 
     // Without stored settings every part of the job comes from the command line; with them an empty
     // selection is the template's own state and is reported as the window reports it.
-    QString usageError;
     if (files.size() > MaximumSources)
-        usageError =
-            QStringLiteral("at most %1 files are joined, %2 given").arg(MaximumSources).arg(files.size());
-    else if (!fromSettings && files.isEmpty())
-        usageError = QStringLiteral("no FILE given");
-    else if (!fromSettings && !parser.isSet(outOption))
-        usageError = QStringLiteral("--out DIR is missing");
-    else if (!fromSettings && !parser.isSet(nameOption))
-        usageError = QStringLiteral("--name NAME is missing");
-    if (!usageError.isEmpty()) {
-        cliErr() << "quillon-cli intelhex: " << usageError << '\n' << parser.helpText() << Qt::flush;
-        return CliExit::Usage;
-    }
+        return commandLine.usageError(
+            QStringLiteral("at most %1 files are joined, %2 given").arg(MaximumSources).arg(files.size()));
+    if (!fromSettings && files.isEmpty())
+        return commandLine.usageError(QStringLiteral("no FILE given"));
+    if (!fromSettings && !parser.isSet(outOption))
+        return commandLine.usageError(QStringLiteral("--out DIR is missing"));
+    if (!fromSettings && !parser.isSet(nameOption))
+        return commandLine.usageError(QStringLiteral("--name NAME is missing"));
 
     CliReporter reporter;
     const IntelHexJoinResult result = joinIntelHexFiles(job, reporter);

@@ -7,6 +7,7 @@
 #include "assembly/loraassembler.h"
 #include "assembly/offsetparser.h"
 #include "cli/clireporter.h"
+#include "cli/commandline.h"
 #include "cli/commands.h"
 #include "discovery/sourcefiles.h"
 #include "settings/settingsfile.h"
@@ -15,8 +16,6 @@
 
 namespace {
 
-const QString CommandName = QStringLiteral("quillon-cli lora");
-
 // An offset option, and where a saved template keeps the same offset.
 struct OffsetOption {
     QCommandLineOption option;
@@ -24,21 +23,6 @@ struct OffsetOption {
     QString LoRaSettings::*savedText;
     QString savedKey;
 };
-
-int usageError(const QString &text)
-{
-    cliErr() << CommandName << ": " << text << "\nRun \"" << CommandName << " --help\" for its options."
-             << Qt::endl;
-    return CliExit::Usage;
-}
-
-// The parser names the executable only; the help names the command too.
-QString helpText(const QCommandLineParser &parser)
-{
-    QString text = parser.helpText();
-    const qsizetype firstLineEnd = text.indexOf(QLatin1Char('\n'));
-    return QStringLiteral("Usage: ") + CommandName + QStringLiteral(" [options]") + text.mid(firstLineEnd);
-}
 
 // The files of one source directory as the window lists them: under a ".hex" filter, files that are
 // Intel HEX by content are announced and left out.
@@ -63,12 +47,12 @@ QStringList scanSourceDirectory(const QString &directory, const QString &filter,
 
 int runLoRaCommand(const QStringList &arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Builds one image per LoRaMAC and application file: the bootloader, the LoRaMAC image and "
-        "the application, each at its offset (hexadecimal), named from the template whose "
-        "words lora, region and fw are filled from the name fields inside the images."));
-    const QCommandLineOption help(QStringList{"h", "help"}, QStringLiteral("Show this help."));
+    CommandLine commandLine(
+        QStringLiteral("lora"),
+        QStringLiteral(
+            "Builds one image per LoRaMAC and application file: the bootloader, the LoRaMAC image and "
+            "the application, each at its offset (hexadecimal), named from the template whose "
+            "words lora, region and fw are filled from the name fields inside the images."));
     const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("Output directory."),
                                  QStringLiteral("DIR"));
     const QCommandLineOption boot(QStringLiteral("boot"), QStringLiteral("Bootloader file."),
@@ -131,21 +115,17 @@ int runLoRaCommand(const QStringList &arguments)
          &LoRaSettings::offsetSrchNameFmw,
          SettingsKeys::loraOffsetSrchNameFmw()},
     };
-    parser.addOption(help);
+    QCommandLineParser &parser = commandLine.parser();
     for (const QCommandLineOption &option :
          {out, boot, loraMac, app, name, settingsFile, bootFilter, loraMacFilter, appFilter})
         parser.addOption(option);
     for (const OffsetOption &offset : offsets)
         parser.addOption(offset.option);
 
-    if (!parser.parse(arguments))
-        return usageError(parser.errorText());
-    if (parser.isSet(help)) {
-        cliOut() << helpText(parser) << Qt::flush;
-        return CliExit::Success;
-    }
+    if (const std::optional<int> exitCode = commandLine.parse(arguments))
+        return *exitCode;
     if (!parser.positionalArguments().isEmpty())
-        return usageError(
+        return commandLine.usageError(
             QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
 
     CliReporter reporter;
@@ -154,10 +134,9 @@ int runLoRaCommand(const QStringList &arguments)
     std::optional<LoRaSettings> saved;
     const QString settingsPath = parser.value(settingsFile);
     if (parser.isSet(settingsFile)) {
-        if (!QFileInfo(settingsPath).isFile())
-            return usageError(QStringLiteral("cannot read the settings file \"%1\"").arg(settingsPath));
-        SettingsFile::Reader reader(settingsPath);
-        saved = LoRaSettings::load(reader.store());
+        saved = commandLine.loadSettings<LoRaSettings>(settingsPath);
+        if (!saved)
+            return CliExit::Usage;
         job.outputDir = saved->pathToRelease;
         job.nameTemplate = saved->templateName;
     }
@@ -175,7 +154,7 @@ int runLoRaCommand(const QStringList &arguments)
         }
         const std::optional<qint64> value = parseOffset(text);
         if (!value)
-            return usageError(invalidOffsetMessage(field, text));
+            return commandLine.usageError(invalidOffsetMessage(field, text));
         job.*offset.offset = *value;
     }
     if (parser.isSet(out))
@@ -208,7 +187,8 @@ int runLoRaCommand(const QStringList &arguments)
                         {job.appPaths.isEmpty(), "--app"}};
         for (const auto &check : required) {
             if (check.missing)
-                return usageError(QStringLiteral("%1 is required").arg(QLatin1String(check.option)));
+                return commandLine.usageError(
+                    QStringLiteral("%1 is required").arg(QLatin1String(check.option)));
         }
     }
 

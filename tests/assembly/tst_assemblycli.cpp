@@ -79,6 +79,7 @@ void AssemblyCliTest::init()
 {
     m_dir = new QTemporaryDir;
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("out")));
+    write(m_dir->path(), QStringLiteral("garbage.LoRa"), QByteArray("[PathTo\nLoRaPathToBoot=/a\n["));
     m_boot = pattern(0x2000, 1);
     m_loraMacs = {withField(pattern(0x3000, 2), 0x10, nameField("1.0.4RU864", 32)),
                   withField(pattern(0x2800, 3), 0x10, nameField("V2.3EU868", 32))};
@@ -148,6 +149,10 @@ void AssemblyCliTest::loraUsageErrors_data()
     QTest::newRow("no application") << complete.mid(0, 6) << "--app is required";
     QTest::newRow("unknown option") << (complete + QStringList{"--bogus"}) << "bogus";
     QTest::newRow("stray argument") << (complete + QStringList{"extra"}) << "\"extra\"";
+    QTest::newRow("missing settings file") << (complete + QStringList{"--settings", "none.LoRa"})
+                                           << "cannot read the settings file \"none.LoRa\"";
+    QTest::newRow("settings file that is not INI") << (complete + QStringList{"--settings", "garbage.LoRa"})
+                                                   << "\"garbage.LoRa\" is not a valid settings file";
 }
 
 void AssemblyCliTest::loraUsageErrors()

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <optional>
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QString>
+
+#include "settings/settingsfile.h"
+
+// The option handling every quillon-cli job shares: "--help" prints the job's help on standard
+// output; a parse error or a usage problem is said on standard error with the way to the help,
+// and gives the usage exit code.
+class CommandLine {
+public:
+    // job: the command's word, e.g. "lora"; description: the help's first paragraph.
+    CommandLine(const QString &job, const QString &description);
+
+    QCommandLineParser &parser() { return m_parser; }
+
+    // No value: go on with the job. A value: the exit code to return at once (the help was shown,
+    // or the arguments were wrong and that was said).
+    std::optional<int> parse(const QStringList &arguments);
+    // Says what is wrong with the arguments; returns the usage exit code.
+    int usageError(const QString &text) const;
+    QString helpText() const;
+
+    // One tab's settings from a saved template or a config.conf named on the command line. A file
+    // that is missing or not valid INI is said as a usage error and gives no value: a pipeline
+    // must not go on with half a template.
+    template <typename TabSettings> std::optional<TabSettings> loadSettings(const QString &path) const
+    {
+        if (!QFileInfo(path).isFile()) {
+            usageError(QStringLiteral("cannot read the settings file \"%1\"").arg(path));
+            return std::nullopt;
+        }
+        SettingsFile::Reader reader(path);
+        if (!reader.wellFormed()) {
+            usageError(QStringLiteral("\"%1\" is not a valid settings file").arg(path));
+            return std::nullopt;
+        }
+        return TabSettings::load(reader.store());
+    }
+
+private:
+    QString m_command; // "quillon-cli <job>"
+    QCommandLineParser m_parser;
+};
