@@ -9,8 +9,10 @@
 void MainWindow::Key_Assembling_Firmware()
 {
     if (loraMacFiles.size() <= 1 || appFiles.size() <= 1) {
-        LoRa_Start_Assembler();
-        LoRa_Start_Firmware();
+        // Only the image just built goes to the board: after a failed assembly an older image, or
+        // one the user would be asked for, is not what was meant.
+        if (assembleLoRa())
+            LoRa_Start_Firmware();
         return;
     }
     dialogs().message(MessageKind::Warning, ReportTitle::warning(),

@@ -58,6 +58,7 @@ private slots:
     void assembleAndFlashWithManyPairsWarnsAndFlashesNothing();
     void assembleAndFlashOneLoRaMacThreeAppsFlashesTheLastImage();
     void assembleAndFlashTwoByTwoBuildsFourAndFlashesNothing();
+    void assembleAndFlashAfterAFailedAssemblyFlashesNothing();
 
 private:
     FlashDialog *runningDialog();
@@ -341,6 +342,27 @@ void FlashWindowTest::assembleAndFlashTwoByTwoBuildsFourAndFlashesNothing()
     QVERIFY(!runningDialog());
     QTest::qWait(20);
     QVERIFY(m_fake->runs().isEmpty());
+}
+
+void FlashWindowTest::assembleAndFlashAfterAFailedAssemblyFlashesNothing()
+{
+    fillLoRaSources(1, 1);
+    // The LoRaMAC image would start inside the bootloader.
+    m_window->findChild<QLineEdit *>(QStringLiteral("LoRaComboOffsetLoRa"))->setText(QStringLiteral("80"));
+    const QString older = writeFile(m_dir->filePath(QStringLiteral("release/older.bin")));
+    Access::lastImagePath(*m_window) = older;
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTest::keyClick(m_window.get(), Qt::Key_G, Qt::AltModifier);
+
+    QCOMPARE(m_dialogs->messages().size(), 1);
+    QCOMPARE(m_dialogs->messages()[0].title, QStringLiteral("Error!"));
+    QVERIFY(m_dialogs->messages()[0].text.startsWith(QStringLiteral("Некорректное смещение.")));
+    for (const ScriptedDialogs::Record &record : m_dialogs->records)
+        QVERIFY(record.call != ScriptedDialogs::Call::ChooseFile);
+    QVERIFY(!runningDialog());
+    QTest::qWait(20);
+    QVERIFY(m_fake->runs().isEmpty());
+    QCOMPARE(Access::lastImagePath(*m_window), older);
 }
 
 QTEST_MAIN(FlashWindowTest)
