@@ -67,6 +67,7 @@ private slots:
     void leavesTheOldFileWhenNotCommitted();
     void failsInAMissingDirectory();
     void failsWhenTheTargetIsADirectory();
+    void failsWhenADirectoryTakesTheTargetsName();
     void commitNeedsAnOpenFile();
     void fullDiskKeepsTheOldFile_data();
     void fullDiskKeepsTheOldFile();
@@ -164,6 +165,23 @@ void AtomicOutputFileTest::failsWhenTheTargetIsADirectory()
     QVERIFY(!file.errorString().isEmpty());
     QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("out.bin")});
     QVERIFY(QFileInfo(dir.filePath(QStringLiteral("out.bin"))).isDir());
+}
+
+void AtomicOutputFileTest::failsWhenADirectoryTakesTheTargetsName()
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("out.bin"));
+    writeFile(target, bytes(10, 11));
+    AtomicOutputFile file(target);
+    QVERIFY(file.open());
+    QVERIFY(file.write(bytes(20, 12)));
+    QVERIFY(QFile::remove(target));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out.bin")));
+    writeFile(dir.filePath(QStringLiteral("out.bin/inside")), bytes(5, 13));
+    QVERIFY(!file.commit());
+    QVERIFY(!file.errorString().isEmpty());
+    QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("out.bin")});
+    QCOMPARE(readFile(dir.filePath(QStringLiteral("out.bin/inside"))), bytes(5, 13));
 }
 
 void AtomicOutputFileTest::commitNeedsAnOpenFile()
