@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <sys/types.h>
 
 #include <QtTest>
 
@@ -68,6 +69,7 @@ private slots:
     void failsInAMissingDirectory();
     void failsWhenTheTargetIsADirectory();
     void failsWhenADirectoryTakesTheTargetsName();
+    void leavesAPipeInPlace();
     void commitNeedsAnOpenFile();
     void fullDiskKeepsTheOldFile_data();
     void fullDiskKeepsTheOldFile();
@@ -182,6 +184,18 @@ void AtomicOutputFileTest::failsWhenADirectoryTakesTheTargetsName()
     QVERIFY(!file.errorString().isEmpty());
     QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("out.bin")});
     QCOMPARE(readFile(dir.filePath(QStringLiteral("out.bin/inside"))), bytes(5, 13));
+}
+
+void AtomicOutputFileTest::leavesAPipeInPlace()
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("out.bin"));
+    QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0644), 0);
+    AtomicOutputFile file(target);
+    QVERIFY(!file.open());
+    QVERIFY(file.errorString().contains(QStringLiteral("not a regular file")));
+    QVERIFY(QFileInfo(target).exists() && !QFileInfo(target).isFile());
+    QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("out.bin")});
 }
 
 void AtomicOutputFileTest::commitNeedsAnOpenFile()
