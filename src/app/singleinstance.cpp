@@ -114,3 +114,7 @@ void SingleInstance::readMessage(QLocalSocket *socket)
     else
         emit messageIgnored(bytes);
 }
+
+// Compiled here rather than with the library's other meta-objects, so that programs which never
+// use a single-instance guard (quillon-cli) need not load Qt Network at start-up.
+#include "moc_singleinstance.cpp"

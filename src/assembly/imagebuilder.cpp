@@ -2,12 +2,10 @@
 
 #include <algorithm>
 
+#include "common/atomicoutputfile.h"
+#include "common/reporter.h"
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
-
-#include "common/reporter.h"
-#include "common/savefile.h"
 
 namespace {
 constexpr qint64 ZeroChunkSize = 64 * 1024;
@@ -146,15 +144,15 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName)
         return false;
     }
     const QString path = imageFilePath(outputDir, fileName);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    AtomicOutputFile file(path);
+    if (!file.open()) {
         m_reporter.message(MessageKind::Critical, ReportTitle::error(),
                            QStringLiteral("Не удалось открыть файл для записи по пути: ") + outputDir);
         return false;
     }
     ImageDigestBuilder digest;
-    if (!writeTo(file, digest) || !commitSaveFile(file)) {
-        file.cancelWriting();
+    if (!writeTo(file.device(), digest) || !file.commit()) {
+        file.cancel();
         m_reporter.message(MessageKind::Critical, ReportTitle::error(),
                            QStringLiteral("Не удалось записать файл по пути: ") + path);
         return false;

@@ -7,12 +7,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "assembly/assemblymessages.h"
 #include "assembly/releasemanifest.h"
+#include "common/atomicoutputfile.h"
 #include "common/reporter.h"
-#include "common/savefile.h"
 #include "hex/intelhexreader.h"
 #include "hex/intelhexrecord.h"
 #include "hex/memoryimage.h"
@@ -266,10 +265,10 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
         return result;
     }
     const QString imagePath = QDir(job.outputDir).filePath(job.fileName);
-    QSaveFile output(imagePath);
-    if (!output.open(QIODevice::WriteOnly))
+    AtomicOutputFile output(imagePath);
+    if (!output.open())
         return failed(QStringLiteral("Не удалось открыть файл для записи по пути: ") + job.outputDir);
-    if (output.write(image) != image.size() || !commitSaveFile(output))
+    if (!output.write(image) || !output.commit())
         return failed(
             QStringLiteral("Не удалось записать файл по пути: %1 (%2)").arg(imagePath, output.errorString()));
 

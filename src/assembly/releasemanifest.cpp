@@ -4,11 +4,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include "assembly/imagepiece.h"
+#include "common/atomicoutputfile.h"
 #include "common/reporter.h"
-#include "common/savefile.h"
 
 void ImageDigestBuilder::addData(const char *data, qint64 length)
 {
@@ -76,8 +75,8 @@ bool writeReleaseManifest(const QString &imagePath, ReleaseManifest manifest, Re
     manifest.created = QDateTime::currentDateTimeUtc();
     const QByteArray json = manifest.toJson();
     const QString path = releaseManifestPath(imagePath);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size() || !commitSaveFile(file)) {
+    AtomicOutputFile file(path);
+    if (!file.open() || !file.write(json) || !file.commit()) {
         reporter.message(MessageKind::Critical, ReportTitle::error(),
                          QStringLiteral("Не удалось записать файл по пути: ") + path);
         return false;

@@ -2,8 +2,8 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include "common/atomicoutputfile.h"
 #include "hex/intelhexreader.h"
 #include "hex/intelhexwriter.h"
 #include "hex/memoryimage.h"
@@ -127,26 +127,28 @@ ConversionResult convertBinToHex(const QString &inputPath, quint64 offset, const
                 .arg(data.size())
                 .arg(hexAddress(offset)));
 
-    QSaveFile output(result.outputPath);
-    if (!output.open(QIODevice::WriteOnly))
+    AtomicOutputFile output(result.outputPath);
+    if (!output.open())
         return failure(result, QStringLiteral("%1: cannot write the file: %2")
                                    .arg(displayName(result.outputPath), output.errorString()));
 
     ProgressThrottle throttle(options.progress, data.size());
-    IntelHexWriter writer(output);
-    writer.begin(static_cast<quint32>(offset));
+    IntelHexWriter writer(output.device());
+    bool written = writer.begin(static_cast<quint32>(offset));
     for (qsizetype position = 0; position < data.size(); position += SliceSize) {
         const qsizetype length = qMin(SliceSize, data.size() - position);
-        if (!writer.writeData(offset + static_cast<quint64>(position),
-                              QByteArrayView(data).sliced(position, length)))
+        // After a failed write the writer's buffer is in doubt: nothing more may follow it.
+        written = writer.writeData(offset + static_cast<quint64>(position),
+                                   QByteArrayView(data).sliced(position, length));
+        if (!written)
             break;
         if (throttle.update(position + length) && options.cancelRequested && options.cancelRequested()) {
-            output.cancelWriting();
+            output.cancel();
             result.cancelled = true;
             return result;
         }
     }
-    if (!writer.finish() || !output.commit())
+    if (!written || !writer.finish() || !output.commit())
         return failure(result, QStringLiteral("%1: cannot write the file: %2")
                                    .arg(displayName(result.outputPath), writer.errorString().isEmpty()
                                                                             ? output.errorString()
@@ -195,8 +197,8 @@ ConversionResult convertHexToBin(const QString &inputPath, const ConversionOptio
         result.warnings << QStringLiteral("%1: the file holds no data; the binary file is empty")
                                .arg(displayName(inputPath));
 
-    QSaveFile output(result.outputPath);
-    if (!output.open(QIODevice::WriteOnly))
+    AtomicOutputFile output(result.outputPath);
+    if (!output.open())
         return failure(result, QStringLiteral("%1: cannot write the file: %2")
                                    .arg(displayName(result.outputPath), output.errorString()));
 
@@ -213,20 +215,20 @@ ConversionResult convertHexToBin(const QString &inputPath, const ConversionOptio
     for (const MemoryImage::Range &range : image.ranges()) {
         while (written && position < range.start) {
             const auto length = static_cast<qsizetype>(qMin<quint64>(FillBlockSize, range.start - position));
-            written = output.write(erased.constData(), length) == length;
+            written = output.write(erased.constData(), length);
             position += static_cast<quint64>(length);
             if (!checkpoint()) {
-                output.cancelWriting();
+                output.cancel();
                 result.cancelled = true;
                 return result;
             }
         }
         for (qsizetype done = 0; written && done < range.bytes.size(); done += FillBlockSize) {
             const qsizetype length = qMin(FillBlockSize, range.bytes.size() - done);
-            written = output.write(range.bytes.constData() + done, length) == length;
+            written = output.write(range.bytes.constData() + done, length);
             position += static_cast<quint64>(length);
             if (!checkpoint()) {
-                output.cancelWriting();
+                output.cancel();
                 result.cancelled = true;
                 return result;
             }

@@ -38,6 +38,8 @@ private slots:
     void extendedAddressRecord();
     void dataRecordLines_data();
     void dataRecordLines();
+    void recordsOfAnyLengthMatchTheirDigits_data();
+    void recordsOfAnyLengthMatchTheirDigits();
     void writerGoldenOutput_data();
     void writerGoldenOutput();
     void writerKeepsEveryRecordInsideItsWindow_data();
@@ -123,6 +125,40 @@ void HexCodecTest::dataRecordLines()
     QFETCH(quint32, base);
     QFETCH(QByteArray, line);
     QCOMPARE(buildDataRecord(block, address, base), line);
+}
+
+void HexCodecTest::recordsOfAnyLengthMatchTheirDigits_data()
+{
+    // Lengths around the 16-byte blocks the formatter handles at once, with every digit and
+    // checksums that wrap.
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("seed");
+    for (int length : {0, 1, 15, 16, 17, 31, 32, 35, 48, 255})
+        for (int seed : {0, 0x9D})
+            QTest::addRow("%d bytes, seed %d", length, seed) << length << seed;
+}
+
+void HexCodecTest::recordsOfAnyLengthMatchTheirDigits()
+{
+    QFETCH(int, length);
+    QFETCH(int, seed);
+    QByteArray data(length, Qt::Uninitialized);
+    for (int i = 0; i < length; ++i)
+        data[i] = static_cast<char>((i * 37 + seed) & 0xFF);
+    const quint16 address = 0xBEEF;
+    QByteArray fields;
+    fields.append(static_cast<char>(length));
+    fields.append(static_cast<char>(address >> 8));
+    fields.append(static_cast<char>(address & 0xFF));
+    fields.append(static_cast<char>(IntelHexRecordType::Data));
+    fields.append(data);
+    quint8 sum = 0;
+    for (char byte : fields)
+        sum += static_cast<quint8>(byte);
+    fields.append(static_cast<char>(0x100 - sum));
+    QByteArray line("previous");
+    appendRecordLine(line, IntelHexRecordType::Data, address, data);
+    QCOMPARE(line, QByteArray("previous:") + fields.toHex().toUpper() + "\r\n");
 }
 
 void HexCodecTest::writerGoldenOutput_data()

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+// A file that replaces its target whole or not at all. The data goes to a hidden file in the
+// target's directory, renamed over the target by commit() once every byte was written, flushed and
+// closed without error. Unlike QSaveFile it does not wait for the data to reach the disk: outputs
+// that can be made again from their inputs need not pay for a sync, only never be seen half-written.
+// The hidden file is removed on any failure, on cancel() and when the object goes without commit().
+class AtomicOutputFile {
+public:
+    explicit AtomicOutputFile(const QString &targetPath);
+    ~AtomicOutputFile();
+    AtomicOutputFile(const AtomicOutputFile &) = delete;
+    AtomicOutputFile &operator=(const AtomicOutputFile &) = delete;
+
+    // Creates the hidden file next to the target. A new file gets the permissions the user's umask
+    // gives; a file replacing another keeps the old one's permissions.
+    bool open();
+    // False when not every byte was taken; the failure sticks until cancel().
+    bool write(const char *data, qint64 size);
+    bool write(const QByteArray &data) { return write(data.constData(), data.size()); }
+    // For writers that take a device; their writes must be checked too.
+    QIODevice &device() { return m_file; }
+
+    bool commit();
+    void cancel();
+
+    QString targetPath() const { return m_targetPath; }
+    QString errorString() const { return m_error; }
+
+private:
+    bool fail(const QString &error);
+
+    QString m_targetPath;
+    QFile m_file;
+    QString m_error;
+    bool m_failed = false;
+};

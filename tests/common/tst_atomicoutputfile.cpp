@@ -1,0 +1,334 @@
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <QtTest>
+
+#include "common/atomicoutputfile.h"
+#include "smallfilesystem.h"
+
+namespace {
+
+QByteArray bytes(int size, int seed)
+{
+    QByteArray data(size, '\0');
+    for (int i = 0; i < size; ++i)
+        data[i] = char((i * 13 + seed * 7) % 251 + 1);
+    return data;
+}
+
+void writeFile(const QString &path, const QByteArray &contents)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
+        qFatal("cannot write test file %s", qPrintable(path));
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList entries(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                               QDir::Name);
+}
+
+// Sets the process's umask for one test and puts the old one back.
+class Umask {
+public:
+    explicit Umask(mode_t mask) : m_old(::umask(mask)) {}
+    ~Umask() { ::umask(m_old); }
+
+private:
+    mode_t m_old;
+};
+
+constexpr QFileDevice::Permissions OwnerBits =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+constexpr QFileDevice::Permissions GroupAndOtherBits = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                                       QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                                       QFileDevice::WriteOther | QFileDevice::ExeOther;
+
+QFileDevice::Permissions modeBits(const QString &path)
+{
+    return QFileInfo(path).permissions() & (OwnerBits | GroupAndOtherBits);
+}
+
+} // namespace
+
+class AtomicOutputFileTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void writesANewFile();
+    void replacesALongerFileWholeOnlyAtCommit();
+    void leavesTheOldFileWhenNotCommitted_data();
+    void leavesTheOldFileWhenNotCommitted();
+    void failsInAMissingDirectory();
+    void failsWhenTheTargetIsADirectory();
+    void failsWhenADirectoryTakesTheTargetsName();
+    void leavesAPipeInPlace();
+    void commitNeedsAnOpenFile();
+    void fullDiskKeepsTheOldFile_data();
+    void fullDiskKeepsTheOldFile();
+    void newFileFollowsTheUmask_data();
+    void newFileFollowsTheUmask();
+    void replacementKeepsThePermissions();
+    void replacesTheFileALinkPointsTo();
+    void canBeUsedAgainAfterAFailure();
+};
+
+void AtomicOutputFileTest::writesANewFile()
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("out.hex"));
+    AtomicOutputFile file(target);
+    QVERIFY(file.open());
+    QVERIFY(file.write(QByteArray("first ")));
+    QCOMPARE(file.device().write("second"), qint64(6));
+    QVERIFY(file.commit());
+    QCOMPARE(readFile(target), QByteArray("first second"));
+    QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("out.hex")});
+    QVERIFY(file.errorString().isEmpty());
+}
+
+void AtomicOutputFileTest::replacesALongerFileWholeOnlyAtCommit()
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("image.bin"));
+    const QByteArray old = bytes(100000, 1);
+    writeFile(target, old);
+    const QByteArray fresh = bytes(40000, 2); // past the file's buffer: on disk before the commit
+    {
+        AtomicOutputFile file(target);
+        QVERIFY(file.open());
+        QVERIFY(file.write(fresh));
+        // Whoever reads the target meanwhile sees the old file whole.
+        QCOMPARE(readFile(target), old);
+        QVERIFY(file.commit());
+    }
+    QCOMPARE(readFile(target), fresh);
+    QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("image.bin")});
+}
+
+void AtomicOutputFileTest::leavesTheOldFileWhenNotCommitted_data()
+{
+    QTest::addColumn<bool>("cancelled");
+    QTest::addColumn<int>("size");
+    QTest::newRow("cancelled, buffered") << true << 100;
+    QTest::newRow("cancelled, written through") << true << (1 << 20);
+    QTest::newRow("destroyed, buffered") << false << 100;
+    QTest::newRow("destroyed, written through") << false << (1 << 20);
+}
+
+void AtomicOutputFileTest::leavesTheOldFileWhenNotCommitted()
+{
+    QFETCH(bool, cancelled);
+    QFETCH(int, size);
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("out.bin"));
+    const QByteArray old = bytes(5000, 3);
+    writeFile(target, old);
+    {
+        AtomicOutputFile file(target);
+        QVERIFY(file.open());
+        QVERIFY(file.write(bytes(size, 4)));
+        QCOMPARE(entries(dir.path()).size(), 2); // the target and the hidden file being written
+        if (cancelled) {
+            file.cancel();
+            QVERIFY(!file.commit());
+        }
+    }
+    QCOMPARE(readFile(target), old);
+    QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("out.bin")});
+}
+
+void AtomicOutputFileTest::failsInAMissingDirectory()
+{
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("nowhere"));
+    AtomicOutputFile file(missing + QStringLiteral("/out.bin"));
+    QVERIFY(!file.open());
+    QVERIFY(!file.errorString().isEmpty());
+    QVERIFY(!file.write(QByteArray("x")));
+    QVERIFY(!file.commit());
+    QVERIFY(!QFileInfo::exists(missing));
+    QVERIFY(entries(dir.path()).isEmpty());
+}
+
+void AtomicOutputFileTest::failsWhenTheTargetIsADirectory()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out.bin")));
+    AtomicOutputFile file(dir.filePath(QStringLiteral("out.bin")));
+    QVERIFY(!file.open());
+    QVERIFY(!file.errorString().isEmpty());
+    QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("out.bin")});
+    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("out.bin"))).isDir());
+}
+
+void AtomicOutputFileTest::failsWhenADirectoryTakesTheTargetsName()
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("out.bin"));
+    writeFile(target, bytes(10, 11));
+    AtomicOutputFile file(target);
+    QVERIFY(file.open());
+    QVERIFY(file.write(bytes(20, 12)));
+    QVERIFY(QFile::remove(target));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out.bin")));
+    writeFile(dir.filePath(QStringLiteral("out.bin/inside")), bytes(5, 13));
+    QVERIFY(!file.commit());
+    QVERIFY(!file.errorString().isEmpty());
+    QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("out.bin")});
+    QCOMPARE(readFile(dir.filePath(QStringLiteral("out.bin/inside"))), bytes(5, 13));
+}
+
+void AtomicOutputFileTest::leavesAPipeInPlace()
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("out.bin"));
+    QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0644), 0);
+    AtomicOutputFile file(target);
+    QVERIFY(!file.open());
+    QVERIFY(file.errorString().contains(QStringLiteral("not a regular file")));
+    QVERIFY(QFileInfo(target).exists() && !QFileInfo(target).isFile());
+    QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("out.bin")});
+}
+
+void AtomicOutputFileTest::commitNeedsAnOpenFile()
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("out.bin"));
+    AtomicOutputFile file(target);
+    QVERIFY(!file.write(QByteArray("x")));
+    QVERIFY(!file.commit());
+    QVERIFY(!QFileInfo::exists(target));
+    QVERIFY(entries(dir.path()).isEmpty());
+}
+
+void AtomicOutputFileTest::fullDiskKeepsTheOldFile_data()
+{
+    // Small outputs stay in the file's buffer until the commit; large ones are written at once.
+    // Writers handed the device may not check each write: the commit must catch it all the same.
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("throughDevice");
+    QTest::newRow("buffered") << 6 * 1024 << false;
+    QTest::newRow("written through") << 64 * 1024 << false;
+    QTest::newRow("buffered, device") << 6 * 1024 << true;
+    QTest::newRow("written through, device") << 64 * 1024 << true;
+    QTest::newRow("many small writes, device") << -48 * 1024 << true;
+}
+
+void AtomicOutputFileTest::fullDiskKeepsTheOldFile()
+{
+    QFETCH(int, size);
+    QFETCH(bool, throughDevice);
+    QTemporaryDir dir;
+    const QString mountPoint = dir.filePath(QStringLiteral("small"));
+    SmallFileSystem disk(mountPoint, 16);
+    if (!disk.isMounted())
+        QSKIP("mounting a small file system needs root");
+    const QString target = mountPoint + QStringLiteral("/out.bin");
+    const QByteArray old = bytes(2048, 5);
+    writeFile(target, old);
+    disk.fill();
+
+    AtomicOutputFile file(target);
+    QVERIFY(file.open());
+    if (size < 0) {
+        const QByteArray line = bytes(45, 6);
+        for (int written = 0; written < -size; written += line.size())
+            file.device().write(line);
+    } else if (throughDevice) {
+        file.device().write(bytes(size, 6));
+    } else {
+        file.write(bytes(size, 6));
+    }
+    QVERIFY(!file.commit());
+    QVERIFY(!file.errorString().isEmpty());
+    QCOMPARE(readFile(target), old);
+    QCOMPARE(entries(mountPoint), (QStringList{QStringLiteral("filler"), QStringLiteral("out.bin")}));
+}
+
+void AtomicOutputFileTest::newFileFollowsTheUmask_data()
+{
+    QTest::addColumn<int>("mask");
+    QTest::addColumn<QFileDevice::Permissions>("expected");
+    QTest::newRow("022") << 022
+                         << (QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                             QFileDevice::ReadOther);
+    QTest::newRow("002") << 002
+                         << (QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                             QFileDevice::WriteGroup | QFileDevice::ReadOther);
+    QTest::newRow("077") << 077 << (QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+void AtomicOutputFileTest::newFileFollowsTheUmask()
+{
+    QFETCH(int, mask);
+    QFETCH(QFileDevice::Permissions, expected);
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("out.bin"));
+    {
+        const Umask umask(static_cast<mode_t>(mask));
+        AtomicOutputFile file(target);
+        QVERIFY(file.open());
+        QVERIFY(file.write(QByteArray("data")));
+        QVERIFY(file.commit());
+    }
+    QCOMPARE(modeBits(target), expected);
+}
+
+void AtomicOutputFileTest::replacementKeepsThePermissions()
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("out.bin"));
+    writeFile(target, bytes(10, 7));
+    const QFileDevice::Permissions chosen =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup;
+    QVERIFY(QFile::setPermissions(target, chosen));
+    AtomicOutputFile file(target);
+    QVERIFY(file.open());
+    QVERIFY(file.write(bytes(20, 8)));
+    QVERIFY(file.commit());
+    QCOMPARE(readFile(target), bytes(20, 8));
+    QCOMPARE(modeBits(target), chosen);
+}
+
+void AtomicOutputFileTest::replacesTheFileALinkPointsTo()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("real")));
+    const QString real = dir.filePath(QStringLiteral("real/out.bin"));
+    const QString link = dir.filePath(QStringLiteral("out.bin"));
+    writeFile(real, bytes(500, 9));
+    QVERIFY(QFile::link(real, link));
+    AtomicOutputFile file(link);
+    QVERIFY(file.open());
+    QVERIFY(file.write(bytes(50, 10)));
+    QVERIFY(file.commit());
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(readFile(real), bytes(50, 10));
+    QCOMPARE(entries(dir.filePath(QStringLiteral("real"))), QStringList{QStringLiteral("out.bin")});
+}
+
+void AtomicOutputFileTest::canBeUsedAgainAfterAFailure()
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("out.bin"));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out.bin")));
+    AtomicOutputFile file(target);
+    QVERIFY(!file.open());
+    QVERIFY(QDir(dir.path()).rmdir(QStringLiteral("out.bin")));
+    QVERIFY(file.open());
+    QVERIFY(file.errorString().isEmpty());
+    QVERIFY(file.write(QByteArray("again")));
+    QVERIFY(file.commit());
+    QCOMPARE(readFile(target), QByteArray("again"));
+}
+
+QTEST_GUILESS_MAIN(AtomicOutputFileTest)
+#include "tst_atomicoutputfile.moc"
