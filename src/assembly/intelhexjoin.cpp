@@ -46,21 +46,11 @@ QString hexByte(quint8 value)
     return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(2, QLatin1Char('0'));
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return 0;
-}
-
 quint16 hexWord(const char *digits)
 {
-    return static_cast<quint16>(hexDigit(digits[0]) << 12 | hexDigit(digits[1]) << 8 |
-                                hexDigit(digits[2]) << 4 | hexDigit(digits[3]));
+    // The text was checked by the reader already: every digit is valid.
+    return static_cast<quint16>(hexDigitValue(digits[0]) << 12 | hexDigitValue(digits[1]) << 8 |
+                                hexDigitValue(digits[2]) << 4 | hexDigitValue(digits[3]));
 }
 
 // Takes the records of an already checked HEX text up to its end-of-file record, drops its start

@@ -13,21 +13,6 @@ namespace {
 constexpr qint64 ReadBlockSize = 256 * 1024;
 constexpr quint64 AddressSpaceEnd = Q_UINT64_C(0x100000000);
 
-constexpr std::array<qint8, 256> makeHexTable()
-{
-    std::array<qint8, 256> table{};
-    for (int i = 0; i < 256; ++i)
-        table[i] = -1;
-    for (int i = 0; i < 10; ++i)
-        table['0' + i] = static_cast<qint8>(i);
-    for (int i = 0; i < 6; ++i) {
-        table['A' + i] = static_cast<qint8>(10 + i);
-        table['a' + i] = static_cast<qint8>(10 + i);
-    }
-    return table;
-}
-constexpr std::array<qint8, 256> HexValue = makeHexTable();
-
 QString hexByte(quint8 value)
 {
     return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
@@ -164,7 +149,7 @@ bool IntelHexReader::parseLine(const char *text, qsizetype length, int lineNumbe
     quint8 bytes[MaximumDataLength + 5];
     const qsizetype digits = length - 1;
     for (qsizetype i = 1; i < length; ++i) {
-        if (HexValue[static_cast<quint8>(text[i])] < 0)
+        if (hexDigitValue(text[i]) < 0)
             return fail(lineNumber, QStringLiteral("%1 in column %2 is not a hex digit")
                                         .arg(describeCharacter(text[i]))
                                         .arg(i + 1));
@@ -174,8 +159,7 @@ bool IntelHexReader::parseLine(const char *text, qsizetype length, int lineNumbe
     const qsizetype byteCount = digits / 2;
     quint8 sum = 0;
     for (qsizetype i = 0; i < byteCount; ++i) {
-        bytes[i] = static_cast<quint8>(HexValue[static_cast<quint8>(text[1 + 2 * i])] * 16 +
-                                       HexValue[static_cast<quint8>(text[2 + 2 * i])]);
+        bytes[i] = static_cast<quint8>(hexDigitValue(text[1 + 2 * i]) * 16 + hexDigitValue(text[2 + 2 * i]));
         sum += bytes[i];
     }
     const int count = bytes[0];

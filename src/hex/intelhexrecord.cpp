@@ -13,17 +13,6 @@ namespace {
 
 constexpr char UpperHexDigits[] = "0123456789ABCDEF";
 
-int hexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // Both digits of every byte value, so that one byte becomes one two-character copy.
 struct HexPairs {
     char pairs[256][2];
