@@ -12,6 +12,8 @@ if [ ! -f "$build_dir/CMakeCache.txt" ]; then
     cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DQUILLON_BUILD_TESTS=OFF >/dev/null
 fi
 cmake --build "$build_dir" --target quillon-cli -j2 >/dev/null
+# The timing runs in a temporary directory: a relative build directory must not get lost there.
+build_dir=$(cd "$build_dir" && pwd)
 cli=$build_dir/src/cli/quillon-cli
 for tool in srec_cat hyperfine cmp; do
     command -v "$tool" >/dev/null || { echo "$tool is not installed" >&2; exit 1; }

@@ -6,9 +6,8 @@
 #   bench/convert.sh [SIZE_MIB...]        default: 1 16
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${QUILLON_BENCH_BUILD:-$root/build-bench}"
-# QUILLON_BENCH_DIR picks the file system (e.g. /dev/shm): the durable save (fsync, rename) costs
-# more on a real disk, and only quillon-cli pays it.
+build="${QUILLON_BENCH_BUILD:-$root/build-release}"
+# QUILLON_BENCH_DIR picks the file system (e.g. /dev/shm for tmpfs); the default /tmp is a real disk here.
 work="$(mktemp -d "${QUILLON_BENCH_DIR:-/tmp}/quillon-bench.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 sizes=("$@")

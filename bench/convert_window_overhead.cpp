@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "discovery/sourcefiles.h"
 #include "hex/converter.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/userdialogs.h"
@@ -51,7 +52,6 @@ int main(int argc, char *argv[])
     const QString input = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     const int digits = QString::fromLatin1(argv[2]).toInt();
     const int runs = QString::fromLatin1(argv[3]).toInt();
-    const bool hexInput = looksLikeIntelHex(input);
 
     QTemporaryDir work;
     QDir::setCurrent(work.path());
@@ -67,8 +67,10 @@ int main(int argc, char *argv[])
     auto timeBare = [&]() {
         QElapsedTimer timer;
         timer.start();
-        const ConversionResult result =
-            hexInput ? convertHexToBin(input) : convertBinToHex(input, offsetFromTypedDigits(digits));
+        // What quillon-cli convert does: tell the direction by the content, then convert.
+        const ConversionResult result = isIntelHexFile(input)
+                                            ? convertHexToBin(input)
+                                            : convertBinToHex(input, offsetFromTypedDigits(digits));
         bare << timer.nsecsElapsed() / 1e6;
         if (!result.ok)
             qFatal("%s", qPrintable(result.errorText));

@@ -2,14 +2,20 @@
 # Joins two Intel HEX files of 1 MiB data each with quillon-cli and with srec_cat, checks that both
 # images carry the same data, and prints the median times and their ratio (hyperfine).
 #
-#   bench/join.sh [path/to/quillon-cli]     (default: build-release/src/cli/quillon-cli)
-#
-# Build a release binary first for numbers worth quoting:
-#   cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release && cmake --build build-release --target quillon-cli
+#   bench/join.sh [path/to/quillon-cli]     (default: build-release/src/cli/quillon-cli, a Release
+#                                            build configured and brought up to date here)
 set -eu
 
 here=$(cd "$(dirname "$0")/.." && pwd)
-cli=${1:-$here/build-release/src/cli/quillon-cli}
+if [ $# -ge 1 ]; then
+    cli=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+else
+    if [ ! -f "$here/build-release/CMakeCache.txt" ]; then
+        cmake -S "$here" -B "$here/build-release" -DCMAKE_BUILD_TYPE=Release -DQUILLON_BUILD_TESTS=OFF >/dev/null
+    fi
+    cmake --build "$here/build-release" --target quillon-cli -j2 >/dev/null
+    cli=$here/build-release/src/cli/quillon-cli
+fi
 runs=${RUNS:-20}
 [ -x "$cli" ] || { echo "no quillon-cli at $cli" >&2; exit 2; }
 for tool in srec_cat srec_cmp hyperfine; do

@@ -1,6 +1,9 @@
 #include "mainwindow/mainwindow.h"
 
+#include <memory>
+
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProgressDialog>
 
 #include "discovery/sourcefiles.h"
@@ -30,30 +33,39 @@ void MainWindow::Start_convert()
         offset = offsetFromTypedDigits(*typed);
     }
 
-    QProgressDialog progress(tr("Конвертация..."), tr("Отмена"), 0, 100, this);
-    progress.setWindowModality(Qt::WindowModal);
-    // Quick conversions finish before the dialog would show; it appears only when there is something to
-    // watch.
-    progress.setMinimumDuration(400);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
-    progress.setValue(0);
-
+    // Quick conversions finish before a progress dialog would be worth showing: it is made only when
+    // the work has lasted a moment, so that a small file costs no more than on the command line.
+    constexpr qint64 ProgressDialogDelayMs = 400;
+    std::unique_ptr<QProgressDialog> progress;
+    QElapsedTimer elapsed;
+    elapsed.start();
     ConversionOptions options;
-    options.progress = [&progress](qint64 done, qint64 total) {
-        progress.setValue(total > 0 ? static_cast<int>(done * 100 / total) : 0);
-        // Until the dialog shows itself it processes no events: keep the window painted meanwhile,
-        // without taking clicks that could start another conversion.
-        if (!progress.isVisible())
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    options.progress = [&](qint64 done, qint64 total) {
+        if (!progress) {
+            if (elapsed.elapsed() < ProgressDialogDelayMs) {
+                // Keep the window painted meanwhile, without taking clicks that could start another
+                // conversion.
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                return;
+            }
+            progress = std::make_unique<QProgressDialog>(tr("Конвертация..."), tr("Отмена"), 0, 100, this);
+            progress->setWindowModality(Qt::WindowModal);
+            progress->setMinimumDuration(0);
+            progress->setAutoClose(false);
+            progress->setAutoReset(false);
+        }
+        progress->setValue(total > 0 ? static_cast<int>(done * 100 / total) : 0);
     };
     options.cancelRequested = [&progress]() {
-        return progress.wasCanceled();
+        return progress && progress->wasCanceled();
     };
     const ConversionResult result =
         hexInput ? convertHexToBin(path, options) : convertBinToHex(path, offset, options);
-    progress.setValue(100);
-    progress.close();
+    if (progress) {
+        progress->setValue(100);
+        progress->close();
+        progress.reset();
+    }
 
     if (result.cancelled)
         return;
