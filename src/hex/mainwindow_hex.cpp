@@ -35,14 +35,13 @@ void MainWindow::Start_convert()
 
     // Quick conversions finish before a progress dialog would be worth showing: it is made only when
     // the work has lasted a moment, so that a small file costs no more than on the command line.
-    constexpr qint64 ProgressDialogDelayMs = 400;
     std::unique_ptr<QProgressDialog> progress;
     QElapsedTimer elapsed;
     elapsed.start();
     ConversionOptions options;
     options.progress = [&](qint64 done, qint64 total) {
         if (!progress) {
-            if (elapsed.elapsed() < ProgressDialogDelayMs) {
+            if (elapsed.elapsed() < conversionProgressDelayMs) {
                 // Keep the window painted meanwhile, without taking clicks that could start another
                 // conversion.
                 QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

@@ -159,6 +159,9 @@ private:
     QString releaseBaseName;
     QString lastImagePath;
 
+    // How long a conversion runs before its progress dialog is made; a quick one shows none.
+    int conversionProgressDelayMs = 400;
+
     // --- flashing (programmer/mainwindow_programmer.cpp) ---
     // How long each programmer run may take; shortened by the tests.
     ProgrammerTimeouts programmerTimeouts;

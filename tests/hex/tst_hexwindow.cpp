@@ -21,6 +21,12 @@ QByteArray readFile(const QString &path)
 } // namespace
 
 // Drives the two converter buttons of the real window with scripted dialogs.
+class MainWindowTestAccess {
+public:
+    // The dialog is made at the first report of progress, however fast the build converts.
+    static void showProgressAtOnce(MainWindow &window) { window.conversionProgressDelayMs = 0; }
+};
+
 class HexWindowTest : public QObject {
     Q_OBJECT
 
@@ -216,6 +222,7 @@ void HexWindowTest::progressDialogFollowsTheWork()
     });
     sampler.start(1);
 
+    MainWindowTestAccess::showProgressAtOnce(*m_window);
     click("Converter2IntelHEX");
     sampler.stop();
 
@@ -252,6 +259,7 @@ void HexWindowTest::cancelInProgressDialogWritesNothing()
     });
     canceller.start(1);
 
+    MainWindowTestAccess::showProgressAtOnce(*m_window);
     click("Converter2IntelHEX");
     canceller.stop();
 
