@@ -150,17 +150,26 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName)
                            QStringLiteral("Не удалось открыть файл для записи по пути: ") + outputDir);
         return false;
     }
-    ImageDigestBuilder digest;
-    if (!writeTo(file.device(), digest) || !file.commit()) {
+    const auto writeFailed = [&] {
         file.cancel();
         m_reporter.message(MessageKind::Critical, ReportTitle::error(),
                            QStringLiteral("Не удалось записать файл по пути: ") + path);
         return false;
-    }
+    };
+    ImageDigestBuilder digest;
+    if (!writeTo(file.device(), digest))
+        return writeFailed();
     ReleaseManifest manifest;
     manifest.image = digest.result();
     manifest.names = m_releaseNames;
     for (const PlacedPiece &placed : m_pieces)
         manifest.pieces.append(manifestPiece(placed.piece, placed.offset));
-    return writeReleaseManifest(path, manifest, m_reporter);
+    StagedManifest staged(path);
+    if (!staged.stage(manifest, m_reporter)) {
+        file.cancel();
+        return false;
+    }
+    if (!file.commit())
+        return writeFailed();
+    return staged.commit(m_reporter);
 }

@@ -258,9 +258,12 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
     AtomicOutputFile output(imagePath);
     if (!output.open())
         return failed(QStringLiteral("Не удалось открыть файл для записи по пути: ") + job.outputDir);
-    if (!output.write(image) || !output.commit())
+    const auto writeFailed = [&] {
         return failed(
             QStringLiteral("Не удалось записать файл по пути: %1 (%2)").arg(imagePath, output.errorString()));
+    };
+    if (!output.write(image))
+        return writeFailed();
 
     ReleaseManifest manifest;
     ImageDigestBuilder digest;
@@ -268,7 +271,15 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
     manifest.image = digest.result();
     for (const Piece &piece : pieces)
         manifest.pieces.append(piece.manifest);
-    if (!writeReleaseManifest(imagePath, manifest, reporter)) {
+    StagedManifest staged(imagePath);
+    if (!staged.stage(manifest, reporter)) {
+        output.cancel();
+        result.outcome = Outcome::Failed;
+        return result;
+    }
+    if (!output.commit())
+        return writeFailed();
+    if (!staged.commit(reporter)) {
         result.outcome = Outcome::Failed;
         return result;
     }

@@ -69,17 +69,33 @@ QString releaseManifestPath(const QString &imagePath)
     return imagePath + QStringLiteral(".manifest.json");
 }
 
-bool writeReleaseManifest(const QString &imagePath, ReleaseManifest manifest, Reporter &reporter)
+StagedManifest::StagedManifest(const QString &imagePath)
+    : m_imagePath(imagePath), m_file(releaseManifestPath(imagePath))
+{}
+
+bool StagedManifest::stage(ReleaseManifest manifest, Reporter &reporter)
 {
-    manifest.imageFileName = QFileInfo(imagePath).fileName();
+    manifest.imageFileName = QFileInfo(m_imagePath).fileName();
     manifest.created = QDateTime::currentDateTimeUtc();
-    const QByteArray json = manifest.toJson();
-    const QString path = releaseManifestPath(imagePath);
-    AtomicOutputFile file(path);
-    if (!file.open() || !file.write(json) || !file.commit()) {
-        reporter.message(MessageKind::Critical, ReportTitle::error(),
-                         QStringLiteral("Не удалось записать файл по пути: ") + path);
-        return false;
-    }
+    // A manifest name past what file systems take (255 bytes) could only fail once the image is in
+    // place: refuse it now, while the old image still stands.
+    constexpr qsizetype LongestFileName = 255;
+    if (QFileInfo(m_file.targetPath()).fileName().toUtf8().size() > LongestFileName)
+        return failed(reporter);
+    if (!m_file.open() || !m_file.write(manifest.toJson()))
+        return failed(reporter);
     return true;
+}
+
+bool StagedManifest::commit(Reporter &reporter)
+{
+    return m_file.commit() || failed(reporter);
+}
+
+bool StagedManifest::failed(Reporter &reporter)
+{
+    m_file.cancel();
+    reporter.message(MessageKind::Critical, ReportTitle::error(),
+                     QStringLiteral("Не удалось записать файл по пути: ") + m_file.targetPath());
+    return false;
 }

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include "assembly/releasename.h"
+#include "common/atomicoutputfile.h"
 #include "common/crc32.h"
 
 class Reporter;
@@ -57,5 +58,21 @@ struct ReleaseManifest {
 
 QString releaseManifestPath(const QString &imagePath);
 
-// Writes the manifest beside the image (stamped with the current time); reports a failure.
-bool writeReleaseManifest(const QString &imagePath, ReleaseManifest manifest, Reporter &reporter);
+// The manifest of an image about to be put in place. It is written to a hidden file first, so that
+// a manifest that cannot be written stops the run before an older image of that name is replaced,
+// and is put in place right after the image.
+class StagedManifest {
+public:
+    explicit StagedManifest(const QString &imagePath);
+
+    // Stamps the manifest with the current time and writes it aside; reports a failure.
+    bool stage(ReleaseManifest manifest, Reporter &reporter);
+    // Puts the staged manifest beside the image; reports a failure.
+    bool commit(Reporter &reporter);
+
+private:
+    bool failed(Reporter &reporter);
+
+    QString m_imagePath;
+    AtomicOutputFile m_file;
+};

@@ -91,7 +91,8 @@ QString sanitizeFileName(const QString &name)
     static const QString forbidden = QStringLiteral("<>:\"/\\|?*");
     QString safe = name;
     for (QChar &c : safe) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F || forbidden.contains(c))
+        // Other_Control covers both the C0 and the C1 control characters and DEL.
+        if (c.category() == QChar::Other_Control || forbidden.contains(c))
             c = QLatin1Char('_');
     }
     return safe;

@@ -42,7 +42,11 @@ QString hiddenNameFor(const QString &targetPath)
 {
     const QFileInfo target(targetPath);
     const QString unique = QString::number(QRandomGenerator::global()->generate64(), 36);
-    return target.dir().filePath(QStringLiteral(".%1.%2.part").arg(target.fileName(), unique));
+    // A target name may use the file system's whole length; the hidden name keeps only its start, so
+    // that the dot, the random part and ".part" still fit.
+    constexpr int KeptNameLength = 64;
+    return target.dir().filePath(
+        QStringLiteral(".%1.%2.part").arg(target.fileName().left(KeptNameLength), unique));
 }
 
 // Puts the hidden file in the target's place. On Linux an existing target is swapped with it and

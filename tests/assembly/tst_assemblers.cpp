@@ -99,6 +99,7 @@ private slots:
     void binaryChecksEveryPlacedPiece();
     void binaryWritesBinaryHoldingTheRecordWhole();
     void binaryReplacesAnOlderLongerImage();
+    void binaryKeepsTheOldImageWhenItsManifestCannotBeWritten();
     void binaryWarnsWhenThereIsNothingToAssemble_data();
     void binaryWarnsWhenThereIsNothingToAssemble();
     void binaryEndsAHexImageWithOneRecord();
@@ -536,6 +537,27 @@ void AssemblersTest::binaryReplacesAnOlderLongerImage()
     ScriptedDialogs reporter;
     QVERIFY(assembleBinaryImage(job, reporter).succeeded);
     QCOMPARE(read(dir.filePath(QStringLiteral("release.bin"))), layout({{0x10, one}}));
+}
+
+void AssemblersTest::binaryKeepsTheOldImageWhenItsManifestCannotBeWritten()
+{
+    QTemporaryDir dir;
+    // The image's name fits a file system, the manifest's (14 more bytes) does not.
+    const QString fileName = QString(240, QLatin1Char('r')) + QStringLiteral(".bin");
+    const QByteArray old = QByteArray(0x100, '\x5A');
+    write(dir.path(), fileName, old);
+    BinaryJob job;
+    job.outputDir = dir.path();
+    job.fileName = fileName;
+    job.files = {{true, write(dir.path(), "1.bin", pattern(0x40, 1)), 0}};
+    ScriptedDialogs reporter;
+    QVERIFY(!assembleBinaryImage(job, reporter).succeeded);
+    QCOMPARE(reporter.messages().size(), 1);
+    QCOMPARE(reporter.messages().first().kind, MessageKind::Critical);
+    QVERIFY(reporter.messages().first().text.endsWith(QStringLiteral(".manifest.json")));
+    QCOMPARE(read(dir.filePath(fileName)), old);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             (QStringList{QStringLiteral("1.bin"), fileName}));
 }
 
 void AssemblersTest::binaryWarnsWhenThereIsNothingToAssemble_data()

@@ -136,6 +136,8 @@ void ReleaseNameTest::keepsNamesInsideTheDirectory_data()
     QTest::newRow("backslash") << field("1.0..\\..\\win", 32) << field("x", 16) << "1.0.._..__win_x";
     QTest::newRow("windows forbidden") << field("1.0<>:\"|?*", 32) << field("a/b", 16) << "1.0_________a_b";
     QTest::newRow("control bytes") << field("1.0\x01\x1f\x7f", 32) << field("\tx", 16) << "1.0______x";
+    // U+0085 (NEL), a C1 control, as UTF-8.
+    QTest::newRow("C1 control") << field("1.0EU\xc2\x85X", 32) << field("x", 16) << "1.0_EU_X_x";
 }
 
 void ReleaseNameTest::keepsNamesInsideTheDirectory()

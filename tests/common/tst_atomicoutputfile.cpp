@@ -63,6 +63,7 @@ class AtomicOutputFileTest : public QObject {
 
 private slots:
     void writesANewFile();
+    void writesANameOfTheLongestLength();
     void replacesALongerFileWholeOnlyAtCommit();
     void leavesTheOldFileWhenNotCommitted_data();
     void leavesTheOldFileWhenNotCommitted();
@@ -92,6 +93,19 @@ void AtomicOutputFileTest::writesANewFile()
     QCOMPARE(readFile(target), QByteArray("first second"));
     QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("out.hex")});
     QVERIFY(file.errorString().isEmpty());
+}
+
+void AtomicOutputFileTest::writesANameOfTheLongestLength()
+{
+    QTemporaryDir dir;
+    // 255 bytes is the longest name ext4, tmpfs and most other file systems take.
+    const QString target = dir.filePath(QString(251, QLatin1Char('a')) + QStringLiteral(".bin"));
+    AtomicOutputFile file(target);
+    QVERIFY2(file.open(), qPrintable(file.errorString()));
+    QVERIFY(file.write(QByteArray("image")));
+    QVERIFY(file.commit());
+    QCOMPARE(readFile(target), QByteArray("image"));
+    QCOMPARE(entries(dir.path()), QStringList{QFileInfo(target).fileName()});
 }
 
 void AtomicOutputFileTest::replacesALongerFileWholeOnlyAtCommit()
