@@ -2,10 +2,13 @@
 #include "cli/commandline.h"
 #include "cli/commands.h"
 
+#include <algorithm>
+
 #include <QTextStream>
 
 #include "discovery/sourcefiles.h"
 #include "hex/converter.h"
+#include "hex/intelhexrecord.h"
 
 namespace {
 
@@ -13,9 +16,14 @@ bool parseHexOffset(QString text, quint64 *offset)
 {
     if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
         text = text.mid(2);
+    // Digits only: toULongLong() would also take a sign and surrounding blanks.
+    if (text.isEmpty() || !std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+            return c.unicode() < 0x80 && hexDigitValue(char(c.unicode())) >= 0;
+        }))
+        return false;
     bool ok = false;
     *offset = text.toULongLong(&ok, 16);
-    return ok && !text.isEmpty();
+    return ok;
 }
 
 } // namespace

@@ -514,10 +514,13 @@ void HexConvertTest::commandLine()
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("bad.bin"))));
 
     QCOMPARE(runTool(cliPath(), {QStringLiteral("convert")}).exitCode, 2);
-    QCOMPARE(runTool(cliPath(),
-                     {QStringLiteral("convert"), binPath, QStringLiteral("--offset"), QStringLiteral("zz")})
-                 .exitCode,
-             2);
+    // Only hex digits after an optional 0x: no sign, no blanks, no other characters.
+    for (const char *offset : {"zz", "+10", " 10", "10 ", "0x", "1_0", "-1"}) {
+        QCOMPARE(runTool(cliPath(), {QStringLiteral("convert"), binPath, QStringLiteral("--offset"),
+                                     QString::fromLatin1(offset)})
+                     .exitCode,
+                 2);
+    }
     QCOMPARE(runTool(cliPath(), {QStringLiteral("convert"), binPath, binPath}).exitCode, 2);
     QCOMPARE(
         runTool(cliPath(), {QStringLiteral("convert"), dir.filePath(QStringLiteral("missing.bin"))}).exitCode,
