@@ -23,9 +23,15 @@ QByteArray ImagePiece::fileBytes(qint64 offset, qint64 length) const
 
 qsizetype findHexEndOfFile(const QByteArray &data)
 {
-    const qsizetype upper = data.lastIndexOf(HexEndOfFileRecord);
-    const qsizetype lower = data.lastIndexOf(HexEndOfFileRecord.toLower());
-    return qMax(upper, lower);
+    // Only a record that starts a line is one: the same bytes inside a line are data.
+    const auto lastAtLineStart = [&data](const QByteArray &record) {
+        for (qsizetype at = data.lastIndexOf(record); at >= 0; at = data.lastIndexOf(record, at - 1)) {
+            if (at == 0 || data.at(at - 1) == '\n')
+                return at;
+        }
+        return qsizetype(-1);
+    };
+    return qMax(lastAtLineStart(HexEndOfFileRecord), lastAtLineStart(HexEndOfFileRecord.toLower()));
 }
 
 ImagePiece makeImagePiece(const QString &sourcePath, const QByteArray &fileData)

@@ -21,8 +21,8 @@ struct ImagePiece {
     QByteArray fileBytes(qint64 offset, qint64 length) const;
 };
 
-// Where the end-of-file record ":00000001FF" (hex digits of either case) starts in an Intel HEX
-// text, -1 when there is none.
+// Where the last end-of-file record ":00000001FF" (hex digits of either case) that starts a line
+// begins in an Intel HEX text, -1 when there is none.
 qsizetype findHexEndOfFile(const QByteArray &data);
 
 // Builds the piece from raw file bytes: the end-of-file record is cut only from Intel HEX text,

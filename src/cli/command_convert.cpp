@@ -6,7 +6,6 @@
 
 #include <QTextStream>
 
-#include "discovery/sourcefiles.h"
 #include "hex/converter.h"
 #include "hex/intelhexrecord.h"
 
@@ -60,7 +59,7 @@ int runConvertCommand(const QStringList &arguments)
     ConversionOptions options;
     options.outputPath = parser.value(outputOption);
     ConversionResult result;
-    if (isIntelHexFile(input)) {
+    if (isIntelHexInput(input)) {
         if (parser.isSet(offsetOption))
             cliErr() << "quillon-cli convert: " << input << " is Intel HEX; --offset is ignored" << Qt::endl;
         result = convertHexToBin(input, options);

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "common/atomicoutputfile.h"
+#include "discovery/sourcefiles.h"
 #include "hex/intelhexreader.h"
 #include "hex/intelhexwriter.h"
 #include "hex/memoryimage.h"
@@ -80,6 +81,15 @@ QString hexOutputPathFor(const QString &binaryPath)
 QString binaryOutputPathFor(const QString &hexPath)
 {
     return replaceExtensionInName(hexPath, QLatin1String(".hex"), QLatin1String(".bin"));
+}
+
+bool isIntelHexInput(const QString &path)
+{
+    if (isIntelHexFile(path))
+        return true;
+    // A binary fails at its first line, so this costs little unless the file is Intel HEX indeed.
+    IntelHexReader reader;
+    return reader.readFile(path);
 }
 
 quint64 offsetFromTypedDigits(int typed)

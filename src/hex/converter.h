@@ -38,5 +38,9 @@ ConversionResult convertHexToBin(const QString &inputPath, const ConversionOptio
 QString hexOutputPathFor(const QString &binaryPath);
 QString binaryOutputPathFor(const QString &hexPath);
 
+// Whether a conversion reads the file as Intel HEX: when its first lines say so, or when the whole
+// file reads as Intel HEX records (blank lines, a trailing one say, fail the first-lines test only).
+bool isIntelHexInput(const QString &path);
+
 // The window's offset dialog takes digits as typed: 1000 means 0x1000.
 quint64 offsetFromTypedDigits(int typed);

@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QProgressDialog>
 
-#include "discovery/sourcefiles.h"
 #include "hex/converter.h"
 #include "mainwindow/userdialogs.h"
 #include "ui_mainwindow.h"
@@ -23,7 +22,7 @@ void MainWindow::Start_convert()
     }
 
     // The content decides the direction, whichever button was pressed.
-    const bool hexInput = isIntelHexFile(path);
+    const bool hexInput = isIntelHexInput(path);
     quint64 offset = 0;
     if (!hexInput) {
         const std::optional<int> typed =

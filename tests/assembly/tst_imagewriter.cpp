@@ -187,6 +187,10 @@ void ImageWriterTest::cutsTheEndOfFileRecordOfIntelHexOnly_data()
     QTest::newRow("binary holding the record") << binary << binary << false;
     const QByteArray textWithBlankLine = ":0100000000FF\n\n:00000001FF\n";
     QTest::newRow("blank line is not hex") << textWithBlankLine << textWithBlankLine << false;
+    // A binary whose only "line" starts with ':' passes the first-lines test, but the record inside
+    // it does not start a line: nothing of it may be cut.
+    const QByteArray colonBinary = QByteArray(":\x01\x02:00000001FF\x03\x04\x05", 17);
+    QTest::newRow("binary starting with a colon") << colonBinary << colonBinary << true;
 }
 
 void ImageWriterTest::cutsTheEndOfFileRecordOfIntelHexOnly()

@@ -52,6 +52,8 @@ private slots:
     void outputNames();
     void typedOffsetDigitsAreHex_data();
     void typedOffsetDigitsAreHex();
+    void directionOfInput_data();
+    void directionOfInput();
     void sniffing_data();
     void sniffing();
     void roundTrip_data();
@@ -124,6 +126,31 @@ void HexConvertTest::typedOffsetDigitsAreHex()
     QFETCH(int, typed);
     QFETCH(quint64, offset);
     QCOMPARE(offsetFromTypedDigits(typed), offset);
+}
+
+void HexConvertTest::directionOfInput_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("readAsHex");
+    QTest::newRow("records") << QByteArray(":0100000011EE\r\n:00000001FF\r\n") << true;
+    // The first-lines test refuses these; the records themselves are sound.
+    QTest::newRow("trailing blank line") << QByteArray(":0100000011EE\n:00000001FF\n\n") << true;
+    QTest::newRow("blank line between records") << QByteArray(":0100000011EE\n\n:00000001FF\n") << true;
+    QTest::newRow("binary") << QByteArray("\x7f"
+                                          "ELF\x01\x02\n\n:",
+                                          9)
+                            << false;
+    QTest::newRow("text with a blank line") << QByteArray(":not a record\n\nmore\n") << false;
+}
+
+void HexConvertTest::directionOfInput()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, readAsHex);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("input"));
+    QVERIFY(writeFile(path, content));
+    QCOMPARE(isIntelHexInput(path), readAsHex);
 }
 
 void HexConvertTest::sniffing_data()
