@@ -24,21 +24,13 @@ struct OffsetOption {
     QString savedKey;
 };
 
-// The files of one source directory as the window lists them: under a ".hex" filter, files that are
-// Intel HEX by content are announced and left out.
-QStringList scanSourceDirectory(const QString &directory, const QString &filter, Reporter &reporter)
+// The files of one saved source directory that the window would take.
+QStringList acceptedSourceFiles(const QString &directory, const QString &filter, Reporter &reporter)
 {
     QStringList accepted;
-    if (directory.isEmpty())
-        return accepted;
-    for (const QString &path : listSourceFiles(directory, filter)) {
-        if (filter.contains(QLatin1String(".hex")) && isIntelHexFile(path)) {
-            reporter.message(MessageKind::Warning, ReportTitle::warning(),
-                             QStringLiteral("Файл ") + path +
-                                 QStringLiteral(", является IntelHEX фалом и не будет добавлен в очередь."));
-            continue;
-        }
-        accepted << path;
+    for (const ScannedSourceFile &file : scanLoRaSource(directory, filter, reporter)) {
+        if (file.accepted)
+            accepted << file.path;
     }
     return accepted;
 }
@@ -165,15 +157,15 @@ int runLoRaCommand(const QStringList &arguments)
     if (parser.isSet(boot))
         job.bootPath = parser.value(boot);
     else if (saved)
-        job.bootPath = scanSourceDirectory(saved->pathToBoot, parser.value(bootFilter), reporter).value(0);
+        job.bootPath = acceptedSourceFiles(saved->pathToBoot, parser.value(bootFilter), reporter).value(0);
     if (parser.isSet(loraMac))
         job.loraMacPaths = parser.values(loraMac);
     else if (saved)
-        job.loraMacPaths = scanSourceDirectory(saved->pathToLoRa, parser.value(loraMacFilter), reporter);
+        job.loraMacPaths = acceptedSourceFiles(saved->pathToLoRa, parser.value(loraMacFilter), reporter);
     if (parser.isSet(app))
         job.appPaths = parser.values(app);
     else if (saved)
-        job.appPaths = scanSourceDirectory(saved->pathToApp, parser.value(appFilter), reporter);
+        job.appPaths = acceptedSourceFiles(saved->pathToApp, parser.value(appFilter), reporter);
 
     // From a settings file, what is missing is the job's to report ("nothing to assemble"), as the
     // window does; without one, only an option can give it.

@@ -46,18 +46,13 @@ void MainWindow::scanSourceDirectory(const QString &directory, const QString &na
     tree->clear();
     currentTreeItem = nullptr;
     paths.clear();
-    const bool hexWanted = nameFilter.contains(QStringLiteral(".hex"));
-    const QStringList found = listSourceFiles(directory, nameFilter);
-    for (const QString &path : found) {
+    for (const ScannedSourceFile &file : scanLoRaSource(directory, nameFilter, dialogs())) {
+        // A file left out keeps its row, without a name.
         currentTreeItem = new QTreeWidgetItem(tree);
-        if (!path.isEmpty() && hexWanted && isIntelHexFile(path)) {
-            dialogs().message(MessageKind::Warning, ReportTitle::warning(),
-                              QStringLiteral("Файл ") + path +
-                                  QStringLiteral(", является IntelHEX фалом и не будет добавлен в очередь."));
+        if (!file.accepted)
             continue;
-        }
-        paths.append(path);
-        currentTreeItem->setText(0, path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+        paths.append(file.path);
+        currentTreeItem->setText(0, file.path.mid(file.path.lastIndexOf(QLatin1Char('/')) + 1));
     }
 }
 

@@ -4,6 +4,8 @@
 #include <QDirIterator>
 #include <QFile>
 
+#include "common/reporter.h"
+
 namespace {
 constexpr int SniffedLines = 20;
 }
@@ -51,4 +53,21 @@ QStringList listSourceFiles(const QString &directory, const QString &nameFilter)
     while (it.hasNext())
         found << it.next();
     return found;
+}
+
+QList<ScannedSourceFile> scanLoRaSource(const QString &directory, const QString &nameFilter,
+                                        Reporter &reporter)
+{
+    const bool hexWanted = nameFilter.contains(QStringLiteral(".hex"));
+    QList<ScannedSourceFile> files;
+    for (const QString &path : listSourceFiles(directory, nameFilter)) {
+        const bool rejected = !path.isEmpty() && hexWanted && isIntelHexFile(path);
+        if (rejected) {
+            reporter.message(MessageKind::Warning, ReportTitle::warning(),
+                             QStringLiteral("Файл ") + path +
+                                 QStringLiteral(", является IntelHEX фалом и не будет добавлен в очередь."));
+        }
+        files.append({path, !rejected});
+    }
+    return files;
 }

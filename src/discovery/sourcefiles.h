@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 class QIODevice;
+class Reporter;
 
 // Whether a file is Intel HEX judged by its first 20 lines: every line read must begin with ':'.
 // An empty file counts as Intel HEX; a blank line among the first 20 does not; a file that cannot be
@@ -18,3 +20,15 @@ bool isIntelHexDevice(QIODevice &device);
 // one wildcard pattern, as full paths in the directory iterator's order. An empty directory path
 // lists nothing.
 QStringList listSourceFiles(const QString &directory, const QString &nameFilter);
+
+// One file found for a LoRa source, and whether the LoRa tab takes it.
+struct ScannedSourceFile {
+    QString path;
+    bool accepted = true;
+};
+
+// The files of one LoRa source directory as the LoRa tab takes them, in listing order: under a
+// ".hex" filter, files that are Intel HEX by content are announced to the reporter and left out
+// (the tab takes raw images only).
+QList<ScannedSourceFile> scanLoRaSource(const QString &directory, const QString &nameFilter,
+                                        Reporter &reporter);
