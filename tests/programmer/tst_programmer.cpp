@@ -93,6 +93,7 @@ private slots:
     void failureMessageCarriesTheLastLines();
     void cancelKillsAndReapsTheProgrammer();
     void destroyingTheRunnerLeavesNoProgrammerBehind();
+    void timeOutEndsTheProgrammersHelpers();
 
     void cliExitCodes_data();
     void cliExitCodes();
@@ -402,6 +403,34 @@ void ProgrammerTest::destroyingTheRunnerLeavesNoProgrammerBehind()
     const qint64 processId = fake.runs()[0].processId;
     runner.reset();
     QVERIFY(!FakeProgrammer::processExists(processId));
+}
+
+// A programmer that hangs is ended with whatever it started, by the time-out and by an interrupt of
+// quillon-cli itself (Ctrl+C), which no longer reaches a programmer in a process group of its own.
+void ProgrammerTest::timeOutEndsTheProgrammersHelpers()
+{
+    FakeProgrammer fake;
+    fake.setOptionBytesBehaviour("hang-with-helper");
+    writeFile(m_dir->filePath(QStringLiteral("image.bin")));
+    const QString cliPath =
+        qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli");
+
+    QProcess timedOut;
+    timedOut.start(cliPath, {QStringLiteral("flash"), QStringLiteral("--timeout"), QStringLiteral("1"),
+                             QStringLiteral("image.bin")});
+    QVERIFY(timedOut.waitForFinished(30000));
+    QCOMPARE(timedOut.exitCode(), 1);
+    QCOMPARE(fake.helperIds().size(), 1);
+    QTRY_VERIFY(!FakeProgrammer::processRuns(fake.helperIds().first()));
+
+    QProcess interrupted;
+    interrupted.start(cliPath, {QStringLiteral("flash"), QStringLiteral("image.bin")});
+    QTRY_COMPARE(fake.helperIds().size(), 2);
+    const qint64 programmer = fake.runs().last().processId;
+    ::kill(pid_t(interrupted.processId()), SIGINT);
+    QVERIFY(interrupted.waitForFinished(30000));
+    QTRY_VERIFY(!FakeProgrammer::processRuns(programmer));
+    QTRY_VERIFY(!FakeProgrammer::processRuns(fake.helperIds().last()));
 }
 
 void ProgrammerTest::cliExitCodes_data()
