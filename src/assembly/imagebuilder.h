@@ -5,6 +5,7 @@
 
 #include "assembly/imagepiece.h"
 #include "assembly/releasemanifest.h"
+#include "common/imagelimits.h"
 
 class QIODevice;
 class Reporter;
@@ -12,13 +13,15 @@ class Reporter;
 // Collects the pieces of one output image and writes the image once, from scratch, when all of them
 // are in: a file of the same name is replaced whole (no tail of an older, longer image survives),
 // and a failure leaves it untouched with nothing half-written beside it. Gaps between pieces are
-// zero bytes; where pieces overlap, the one placed later wins.
+// zero bytes; where pieces overlap, the one placed later wins. The pieces are streamed from their
+// files into the image, so memory stays small however large the image; a file that changed since
+// it was opened stops the image.
 class ImageBuilder {
 public:
     explicit ImageBuilder(Reporter &reporter) : m_reporter(reporter) {}
 
-    // Reads the source file whole and places it at the offset. On failure the error has been
-    // reported and writtenSize (when given) is 0; otherwise it is the number of bytes placed.
+    // Opens the source file and places it at the offset. On failure the error has been reported
+    // and writtenSize (when given) is 0; otherwise it is the number of bytes placed.
     bool writeImagePiece(const QString &sourcePath, qint64 offset, qint64 *writtenSize = nullptr);
     // Places a piece that was read already.
     void placePiece(const ImagePiece &piece, qint64 offset);
@@ -32,7 +35,7 @@ public:
 
     // The length of the image: the end of its last non-empty piece (plus a restored record).
     qint64 size() const;
-    // The whole image in memory.
+    // The whole image in memory (for images known to be small).
     QByteArray contents() const;
     // Writes the image to outputDir + "/" + fileName through a temporary file that replaces the
     // target only when everything was written, and its release manifest beside it. Reports its own
@@ -47,12 +50,17 @@ public:
     const QList<PlacedPiece> &pieces() const { return m_pieces; }
 
 private:
-    bool writeTo(QIODevice &device, ImageDigestBuilder &digest) const;
-    bool piecesOverlap() const;
+    struct Segment; // a part of a piece that shows in the image
+    QList<Segment> visibleSegments() const;
+    // Writes the image; `pieceHashes`, when given, gets the SHA-256 of each piece's whole file.
+    // False on failure, with the reason for a piece that could not be read in `readError`.
+    bool writeTo(QIODevice &device, ImageDigestBuilder &digest, QList<QByteArray> *pieceHashes,
+                 QString *readError) const;
     const PlacedPiece *lastPiece() const;
 
     Reporter &m_reporter;
     QList<PlacedPiece> m_pieces;
+    qint64 m_heldBudget = LargestImageSize;
     bool m_endWithHexEndOfFile = false;
     std::optional<ReleaseNameFields> m_releaseNames;
 };

@@ -7,28 +7,35 @@
 
 class Reporter;
 
-// One source file as it goes into an image: read once, whole. An Intel HEX file (judged by its
-// content) loses its end-of-file record, so that HEX pieces can follow one another in one HEX
-// image; the record is kept aside for an image that has to end with it.
+// One source file as it goes into an image. Its size is known before its bytes are read: a
+// regular file's from the file system; a pipe's, a FIFO's or a /proc file's once it was read to
+// its end, and then its bytes are held (the only inputs held in memory, bounded by the image
+// limit). Everything else is streamed from the file into each image it goes into.
+//
+// An Intel HEX file (judged by its content, as the converter judges it) is checked whole when it
+// is opened, and a bad record is an error; it is placed as text from its first line (a byte order
+// mark left out) up to its end-of-file record, which is kept aside for an image that has to end
+// with it.
 struct ImagePiece {
     QString sourcePath;
-    QByteArray data;      // the bytes placed into the image
-    QByteArray endOfFile; // the cut end-of-file record with what followed it; empty when none was cut
     bool intelHex = false;
+    qint64 fileSize = 0;  // of the whole file
+    qint64 dataStart = 0; // where the placed bytes start in the file
+    qint64 dataSize = 0;  // the bytes placed
+    QByteArray endOfFile; // the cut end-of-file record with its line end; empty when none was cut
+    QByteArray held;      // the whole file, when it cannot be read twice; empty otherwise
 
-    qint64 size() const { return data.size(); }
-    // Up to length bytes of the file as it is on disk, from offset (fewer at its end).
+    qint64 size() const { return dataSize; }
+    bool isHeld() const { return !held.isEmpty() || fileSize == 0; }
+    // Up to `length` bytes of the file as it is on disk, from `offset` (fewer at its end).
     QByteArray fileBytes(qint64 offset, qint64 length) const;
 };
 
-// Where the last end-of-file record ":00000001FF" (hex digits of either case) that starts a line
-// begins in an Intel HEX text, -1 when there is none.
-qsizetype findHexEndOfFile(const QByteArray &data);
+// Opens a source file and takes its measure without holding it, except for inputs that cannot be
+// read twice; devices and directories are refused. Errors are reported (naming the file, and the
+// line of a bad Intel HEX record) and give nothing. `heldBudget` is what inputs held in memory may
+// still take; what this one holds is taken off it.
+std::optional<ImagePiece> openImagePiece(const QString &sourcePath, Reporter &reporter, qint64 &heldBudget);
 
-// Builds the piece from raw file bytes: the end-of-file record is cut only from Intel HEX text,
-// so a binary that happens to hold those bytes stays whole.
+// A piece held in memory, for pieces made on the spot.
 ImagePiece makeImagePiece(const QString &sourcePath, const QByteArray &fileData);
-
-// Reads a source file whole; reports "Не удалось открыть файл по пути: <path>" and gives nothing
-// when it cannot be read.
-std::optional<ImagePiece> readImagePiece(const QString &sourcePath, Reporter &reporter);

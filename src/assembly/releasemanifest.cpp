@@ -5,7 +5,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "assembly/imagepiece.h"
 #include "common/atomicoutputfile.h"
 #include "common/reporter.h"
 
@@ -19,16 +18,6 @@ void ImageDigestBuilder::addData(const char *data, qint64 length)
 ImageDigest ImageDigestBuilder::result() const
 {
     return {m_size, m_sha256.result(), m_crc32.result()};
-}
-
-ManifestPiece manifestPiece(const ImagePiece &piece, qint64 offset)
-{
-    // The piece's bytes followed by what was cut from its end are the file as it is on disk.
-    QCryptographicHash sha256(QCryptographicHash::Sha256);
-    sha256.addData(piece.data);
-    sha256.addData(piece.endOfFile);
-    return {QFileInfo(piece.sourcePath).absoluteFilePath(), offset,
-            piece.data.size() + piece.endOfFile.size(), sha256.result()};
 }
 
 static QString hexNumber(qint64 value, int digits)

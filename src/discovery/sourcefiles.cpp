@@ -1,6 +1,5 @@
 #include "discovery/sourcefiles.h"
 
-#include <QBuffer>
 #include <QDirIterator>
 #include <QFile>
 
@@ -33,14 +32,6 @@ bool isIntelHexFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) && isIntelHexDevice(file);
-}
-
-bool isIntelHexText(const QByteArray &text)
-{
-    QBuffer buffer;
-    buffer.setData(text);
-    buffer.open(QIODevice::ReadOnly);
-    return isIntelHexDevice(buffer);
 }
 
 QStringList listSourceFiles(const QString &directory, const QString &nameFilter)

@@ -7,13 +7,12 @@
 class QIODevice;
 class Reporter;
 
-// Whether a file is Intel HEX judged by its first 20 lines: every line read must begin with ':'.
-// An empty file counts as Intel HEX; a blank line among the first 20 does not; a file that cannot be
-// opened is not judged to be one.
-// A file that cannot be opened is not Intel HEX.
+// Whether a file is listed as Intel HEX, judged by its first 20 lines: every line read must begin
+// with ':'. An empty file counts as Intel HEX; a blank line among the first 20 does not; a file that
+// cannot be opened is not one. Only the lists of the window's tabs judge this way; reading a file
+// is decided by detectInputFormat (hex/inputformat.h).
 bool isIntelHexFile(const QString &path);
-// The same rule on text already read, or on a device from its current position (which moves).
-bool isIntelHexText(const QByteArray &text);
+// The same rule on a device from its current position (which moves).
 bool isIntelHexDevice(QIODevice &device);
 
 // Every file under the directory (recursively, symbolic links not followed) whose name matches the

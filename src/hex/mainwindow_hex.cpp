@@ -21,22 +21,22 @@ void MainWindow::Start_convert()
         return;
     }
 
-    // The content decides the direction, whichever button was pressed.
-    const bool hexInput = isIntelHexInput(path);
-    quint64 offset = 0;
-    if (!hexInput) {
-        const std::optional<int> typed =
-            dialogs().askInteger(this, tr("Смещение"), tr("Задайте смещение"), 0, 0, 2000000000, 1);
-        if (!typed)
-            return; // a cancelled offset is a cancelled conversion, not a silent offset 0
-        offset = offsetFromTypedDigits(*typed);
-    }
-
+    // The content decides the direction, whichever button was pressed; the offset is asked for only
+    // when the file turns out to be binary. A cancelled offset is a cancelled conversion, not a
+    // silent offset 0.
     // Quick conversions finish before a progress dialog would be worth showing: it is made only when
     // the work has lasted a moment, so that a small file costs no more than on the command line.
-    std::unique_ptr<QProgressDialog> progress;
     QElapsedTimer elapsed;
     elapsed.start();
+    const BinaryOffsetQuestion askOffset = [this, &elapsed]() -> std::optional<quint64> {
+        const std::optional<int> typed =
+            dialogs().askInteger(this, tr("Смещение"), tr("Задайте смещение"), 0, 0, 2000000000, 1);
+        elapsed.restart(); // the time spent typing is not work
+        if (!typed)
+            return std::nullopt;
+        return offsetFromTypedDigits(*typed);
+    };
+    std::unique_ptr<QProgressDialog> progress;
     ConversionOptions options;
     options.progress = [&](qint64 done, qint64 total) {
         if (!progress) {
@@ -57,8 +57,7 @@ void MainWindow::Start_convert()
     options.cancelRequested = [&progress]() {
         return progress && progress->wasCanceled();
     };
-    const ConversionResult result =
-        hexInput ? convertHexToBin(path, options) : convertBinToHex(path, offset, options);
+    const ConversionResult result = convertFile(path, askOffset, options);
     if (progress) {
         progress->setValue(100);
         progress->close();

@@ -600,12 +600,12 @@ void AssemblersTest::binaryEndsAHexImageWithOneRecord()
     job.outputDir = dir.path();
     job.fileName = QStringLiteral("release.hex");
     job.files = {{true, write(dir.path(), "1.hex", ":0400000001020304F2\r\n:00000001FF\r\n"), 0},
-                 {true, write(dir.path(), "2.hex", ":0400100005060708CE\r\n:00000001FF\r\n"), 0}};
+                 {true, write(dir.path(), "2.hex", ":0400100005060708D2\r\n:00000001FF\r\n"), 0}};
     ScriptedDialogs reporter;
     const BinaryResult result = assembleBinaryImage(job, reporter);
     QVERIFY(result.succeeded);
     QCOMPARE(read(result.imagePath),
-             QByteArray(":0400000001020304F2\r\n:0400100005060708CE\r\n:00000001FF\r\n"));
+             QByteArray(":0400000001020304F2\r\n:0400100005060708D2\r\n:00000001FF\r\n"));
 }
 
 void AssemblersTest::binaryKeepsThePreviousImageWhenAPieceIsMissing()

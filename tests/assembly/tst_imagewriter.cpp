@@ -175,7 +175,7 @@ void ImageWriterTest::cutsTheEndOfFileRecordOfIntelHexOnly_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QByteArray>("placed");
     QTest::addColumn<bool>("intelHex");
-    const QByteArray records = ":0400000001020304F2\r\n:02000400080\r\n";
+    const QByteArray records = ":0400000001020304F2\r\n:020000040800F2\r\n";
     QTest::newRow("hex crlf") << records + ":00000001FF\r\n" << records << true;
     QTest::newRow("hex lf") << QByteArray(":0100000000FF\n:00000001FF\n") << QByteArray(":0100000000FF\n")
                             << true;
@@ -185,12 +185,14 @@ void ImageWriterTest::cutsTheEndOfFileRecordOfIntelHexOnly_data()
     QTest::newRow("hex without record") << records << records << true;
     const QByteArray binary = QByteArray("\x01\x02\x03:00000001FF\x04\x05", 16) + pattern(40, 6);
     QTest::newRow("binary holding the record") << binary << binary << false;
-    const QByteArray textWithBlankLine = ":0100000000FF\n\n:00000001FF\n";
-    QTest::newRow("blank line is not hex") << textWithBlankLine << textWithBlankLine << false;
-    // A binary whose only "line" starts with ':' passes the first-lines test, but the record inside
-    // it does not start a line: nothing of it may be cut.
+    QTest::newRow("blank line between records")
+        << QByteArray(":0100000000FF\n\n:00000001FF\n") << QByteArray(":0100000000FF\n\n") << true;
+    // The byte order mark of a text editor would break the image's text.
+    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF:0100000000FF\n:00000001FF\n")
+                                     << QByteArray(":0100000000FF\n") << true;
+    // A binary that starts with ':' but whose first line is no record: nothing of it may be cut.
     const QByteArray colonBinary = QByteArray(":\x01\x02:00000001FF\x03\x04\x05", 17);
-    QTest::newRow("binary starting with a colon") << colonBinary << colonBinary << true;
+    QTest::newRow("binary starting with a colon") << colonBinary << colonBinary << false;
 }
 
 void ImageWriterTest::cutsTheEndOfFileRecordOfIntelHexOnly()
@@ -214,7 +216,7 @@ void ImageWriterTest::hexPiecesFollowOnNewLines()
 {
     QTemporaryDir dir;
     const QByteArray first = ":020000040800F2\r\n:0400000001020304F2\r\n:00000001FF\r\n";
-    const QByteArray second = ":0400100005060708CE\r\n:00000001FF\r\n";
+    const QByteArray second = ":0400100005060708D2\r\n:00000001FF\r\n";
     ScriptedDialogs reporter;
     ImageBuilder image(reporter);
     qint64 firstSize = 0;
@@ -222,7 +224,7 @@ void ImageWriterTest::hexPiecesFollowOnNewLines()
     QVERIFY(image.writeImagePiece(write(dir.path(), QStringLiteral("2.hex"), second), firstSize));
     QVERIFY(image.commit(dir.path(), QStringLiteral("out.hex")));
     QCOMPARE(read(dir.filePath(QStringLiteral("out.hex"))),
-             QByteArray(":020000040800F2\r\n:0400000001020304F2\r\n:0400100005060708CE\r\n"));
+             QByteArray(":020000040800F2\r\n:0400000001020304F2\r\n:0400100005060708D2\r\n"));
 }
 
 void ImageWriterTest::endsAHexImageWithOneRecord()
@@ -232,11 +234,11 @@ void ImageWriterTest::endsAHexImageWithOneRecord()
     ImageBuilder image(reporter);
     image.setEndWithHexEndOfFile(true);
     const ImagePiece first = makeImagePiece(QStringLiteral("1"), ":0400000001020304F2\n:00000001FF\n");
-    const ImagePiece second = makeImagePiece(QStringLiteral("2"), ":0400100005060708CE\n:00000001FF\n");
+    const ImagePiece second = makeImagePiece(QStringLiteral("2"), ":0400100005060708D2\n:00000001FF\n");
     image.placePiece(first, 0);
     image.placePiece(second, first.size());
     QVERIFY(image.commit(dir.path(), QStringLiteral("out.hex")));
-    const QByteArray expected = ":0400000001020304F2\n:0400100005060708CE\n:00000001FF\n";
+    const QByteArray expected = ":0400000001020304F2\n:0400100005060708D2\n:00000001FF\n";
     QCOMPARE(read(dir.filePath(QStringLiteral("out.hex"))), expected);
     QCOMPARE(image.contents(), expected);
     QCOMPARE(image.size(), qint64(expected.size()));

@@ -459,6 +459,14 @@ void ProgrammerTest::cliExitCodes_data()
                                  << "Error! Программатор аварийно завершился";
     QTest::newRow("write hang") << QStringList{"--timeout", "1", image} << QByteArray("ok")
                                 << QByteArray("hang") << 1 << 2 << "не завершился за 1 с";
+    // The programmer erases the board before it writes: with nothing to write it must not run.
+    QTest::newRow("empty image") << QStringList{QStringLiteral("empty.bin")} << QByteArray("ok")
+                                 << QByteArray("ok") << 1 << 0 << "пуст: прошивать нечего";
+    QTest::newRow("Intel HEX without data") << QStringList{QStringLiteral("nodata.hex")} << QByteArray("ok")
+                                            << QByteArray("ok") << 1 << 0 << "пуст: прошивать нечего";
+    QTest::newRow("malformed Intel HEX")
+        << QStringList{QStringLiteral("bad.hex")} << QByteArray("ok") << QByteArray("ok") << 1 << 0
+        << "bad.hex, line 2: checksum mismatch";
 }
 
 void ProgrammerTest::cliExitCodes()
@@ -474,6 +482,10 @@ void ProgrammerTest::cliExitCodes()
     fake.setOptionBytesBehaviour(optionBytes);
     fake.setWriteBehaviour(write);
     writeFile(m_dir->filePath(QStringLiteral("image.bin")));
+    writeFile(m_dir->filePath(QStringLiteral("empty.bin")), QByteArray());
+    writeFile(m_dir->filePath(QStringLiteral("nodata.hex")), ":020000040800F2\r\n:00000001FF\r\n");
+    writeFile(m_dir->filePath(QStringLiteral("bad.hex")),
+              ":0100000011EE\r\n:0100010022DD\r\n:00000001FF\r\n");
 
     QProcess cli;
     cli.start(qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli"),
