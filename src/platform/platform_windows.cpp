@@ -1,6 +1,7 @@
 #include "platform/platform.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 
 namespace Platform {
@@ -54,6 +55,28 @@ QString currentUserId()
         if (!character.isLetterOrNumber())
             character = QLatin1Char('_');
     return user;
+}
+
+bool isPrivateDirectory(const QString &path, QString *problem)
+{
+    // A user's profile folders are protected by their access lists; there is no world-writable
+    // runtime folder to fall into as there is /tmp.
+    if (QFileInfo(path).isDir())
+        return true;
+    *problem = QStringLiteral("«%1» не каталог").arg(path);
+    return false;
+}
+
+bool isOwnedByCurrentUser(const QString &path)
+{
+    // Only the user (and administrators) can create entries in the user's profile folders.
+    return QFileInfo::exists(path);
+}
+
+QString instanceServerName(const QString &runtimeDirectory, const QString &key)
+{
+    Q_UNUSED(runtimeDirectory);
+    return key + QLatin1Char('-') + currentUserId();
 }
 
 QString defaultProgrammerPath()
