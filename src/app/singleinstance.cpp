@@ -119,6 +119,7 @@ bool SingleInstance::handOver(int timeoutMs)
     // connection keeps a slow holder from being raised again and again.
     const QDeadlineTimer deadline(timeoutMs);
     socket.write(activationMessage());
+    socket.flush();
     QByteArray answer;
     while (answer.size() < confirmationMessage().size()) {
         if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(int(deadline.remainingTime())))

@@ -61,7 +61,7 @@ int run(UserDialogs &dialogs)
         return 0;
     case SingleInstance::Claim::NotAnswering:
         StartupLog::note(QStringLiteral("not-answering"));
-        dialogs.message(MessageKind::Warning, ReportTitle::warning(), QString::fromUtf8(notAnsweringText()));
+        dialogs.message(MessageKind::Warning, ReportTitle::warning(), notAnsweringText());
         return 1;
     case SingleInstance::Claim::First:
         break;

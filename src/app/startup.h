@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class QWidget;
 class UserDialogs;
 
@@ -10,9 +12,9 @@ class UserDialogs;
 namespace Startup {
 
 // The text of the box a second start shows when the running instance does not answer.
-inline const char *notAnsweringText()
+inline QString notAnsweringText()
 {
-    return "Quillon уже запущен, но не отвечает.";
+    return QStringLiteral("Quillon уже запущен, но не отвечает.");
 }
 
 // Runs the program on the application object the caller made; returns the exit code.

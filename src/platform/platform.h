@@ -29,10 +29,6 @@ QByteArray cleanupScriptText(const QString &oldExecutablePath);
 // Runs the clean-up script as a child process and waits up to timeoutMs for it.
 void runCleanupScript(const QString &scriptPath, int timeoutMs);
 
-// A short text naming the logged-in user, safe inside a file or pipe name, so that names of
-// per-user resources (the single-instance lock and channel) of two users never meet.
-QString currentUserId();
-
 // Whether only the logged-in user can create, replace or remove entries in the directory (on
 // Linux: a directory, not a symbolic link, owned by the user, that no group or other account may
 // write), so that names put there cannot be taken first by another account. When not, problem

@@ -49,11 +49,6 @@ void runCleanupScript(const QString &scriptPath, int timeoutMs)
     script.waitForFinished(timeoutMs);
 }
 
-QString currentUserId()
-{
-    return QString::number(getuid());
-}
-
 bool isPrivateDirectory(const QString &path, QString *problem)
 {
     struct stat status {};

@@ -4,6 +4,17 @@
 #include <QFileInfo>
 #include <QProcess>
 
+// The logged-in user's name, safe inside a pipe name, so that the channels of two users never meet.
+static QString currentUserId()
+{
+    // Pipe names must not carry separators or blanks; a user name may hold blanks.
+    QString user = qEnvironmentVariable("USERNAME");
+    for (QChar &character : user)
+        if (!character.isLetterOrNumber())
+            character = QLatin1Char('_');
+    return user;
+}
+
 namespace Platform {
 
 bool showFolder(const QString &folderPath)
@@ -45,16 +56,6 @@ void runCleanupScript(const QString &scriptPath, int timeoutMs)
     QProcess script;
     script.start(QDir::toNativeSeparators(scriptPath), {});
     script.waitForFinished(timeoutMs);
-}
-
-QString currentUserId()
-{
-    // Pipe and file names must not carry separators or blanks; a user name may hold blanks.
-    QString user = qEnvironmentVariable("USERNAME");
-    for (QChar &character : user)
-        if (!character.isLetterOrNumber())
-            character = QLatin1Char('_');
-    return user;
 }
 
 bool isPrivateDirectory(const QString &path, QString *problem)

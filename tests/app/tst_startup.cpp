@@ -52,6 +52,15 @@ private:
 
 static constexpr int StartTimeoutMs = 30000;
 
+// Copies a program to where a test installs it; its bytes, or nothing when the copy failed.
+static QByteArray installCopy(const QString &source, const QString &target)
+{
+    QFile installed(target);
+    if (!QFile::copy(source, target) || !installed.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return installed.readAll();
+}
+
 void StartupTest::initTestCase()
 {
     QVERIFY2(QFile::exists(QuillonProcess::builtProgram()), qPrintable(QuillonProcess::builtProgram()));
@@ -202,11 +211,10 @@ void StartupTest::startsDuringTheUpdateQuestionAreHandedOver()
     QTemporaryDir installDir;
     QVERIFY(installDir.isValid());
     const QString program = installDir.filePath(Platform::publishedExecutableName());
-    QVERIFY(QFile::copy(QuillonProcess::scriptedProgram(), program));
-    QFile build(program);
-    QVERIFY(build.open(QIODevice::ReadOnly));
+    const QByteArray running = installCopy(QuillonProcess::scriptedProgram(), program);
+    QVERIFY(!running.isEmpty());
     const QString version = UpdatePublisher::versionAfterRunning();
-    publisher.publish(http, version, build.readAll() + QByteArray(1, '\0'));
+    publisher.publish(http, version, running + QByteArray(1, '\0'));
 
     // The first instance asks the update question in Russian and leaves it open.
     auto first = prepare(QStringLiteral("first"), program);
@@ -304,10 +312,8 @@ void StartupTest::releaseThatOffersNothingStartsNormally()
     QTemporaryDir installDir;
     QVERIFY(installDir.isValid());
     const QString program = installDir.filePath(Platform::publishedExecutableName());
-    QVERIFY(QFile::copy(QuillonProcess::builtProgram(), program));
-    QFile build(program);
-    QVERIFY(build.open(QIODevice::ReadOnly));
-    const QByteArray running = build.readAll();
+    const QByteArray running = installCopy(QuillonProcess::builtProgram(), program);
+    QVERIFY(!running.isEmpty());
 
     HttpFixture http;
     QVERIFY(http.start());
@@ -342,13 +348,9 @@ void StartupTest::acceptedUpdateRestartsIntoTheNewBuild()
     QTemporaryDir installDir;
     QVERIFY(installDir.isValid());
     const QString program = installDir.filePath(Platform::publishedExecutableName());
-    QVERIFY(QFile::copy(QuillonProcess::builtProgram(), program));
-    QByteArray published;
-    {
-        QFile build(program);
-        QVERIFY(build.open(QIODevice::ReadOnly));
-        published = build.readAll() + QByteArray(1, '\0');
-    }
+    const QByteArray running = installCopy(QuillonProcess::builtProgram(), program);
+    QVERIFY(!running.isEmpty());
+    const QByteArray published = running + QByteArray(1, '\0');
     HttpFixture http;
     QVERIFY(http.start());
     UpdatePublisher publisher;
