@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # How long quillon takes, with no update address, from being started to showing its window
 # (offscreen, in a working directory with the default config.conf), and how long a second start
-# takes to hand over to the running one and end. Prints hyperfine's figures for both.
+# takes to hand over to the running one and end. Prints hyperfine's figures and the medians.
 #
 #   bench/startup.sh [path/to/quillon]     (default: build/src/app/quillon; RUNS sets the runs)
 set -euo pipefail
@@ -42,7 +42,7 @@ wait "$pid" 2>/dev/null || true
 EOF
 
 echo "== first start until the window is shown: $quillon"
-hyperfine --warmup 3 --runs "$runs" --shell=none \
+hyperfine --warmup 3 --runs "$runs" --shell=none --export-json "$work/first.json" \
     "bash $work/until-shown.sh $work/first.log $quillon"
 
 echo "== second start while one runs, until it has handed over and ended"
@@ -50,4 +50,12 @@ QUILLON_STARTUP_LOG="$work/running.log" "$quillon" 2>/dev/null &
 first=$!
 until grep -qs '^shown$' "$work/running.log"; do sleep 0.05; done
 sleep 1
-hyperfine --warmup 3 --runs "$runs" --shell=none "$quillon"
+hyperfine --warmup 3 --runs "$runs" --shell=none --export-json "$work/second.json" "$quillon"
+
+python3 - "$work/first.json" "$work/second.json" <<'PY'
+import json, sys
+for label, path in zip(("first start, median", "second start, median"), sys.argv[1:]):
+    result = json.load(open(path))["results"][0]
+    print(f"{label}: {result['median'] * 1000:.1f} ms (user {result['user'] * 1000:.1f} ms, "
+          f"system {result['system'] * 1000:.1f} ms on average)")
+PY
