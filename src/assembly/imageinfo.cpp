@@ -1,17 +1,11 @@
 #include "assembly/imageinfo.h"
 
 #include <QCryptographicHash>
-#include <QIODevice>
 
 #include "common/crc32.h"
-#include "common/inputfile.h"
-#include "hex/inputformat.h"
-#include "hex/intelhexreader.h"
-#include "hex/memoryimage.h"
+#include "hex/imageloader.h"
 
 namespace {
-
-constexpr qint64 ReadBlockSize = 1 << 20;
 
 QString hex32(quint64 value)
 {
@@ -25,108 +19,59 @@ QString rangeLine(const char *key, quint64 start, quint64 end)
         .arg(end - start);
 }
 
-bool measureBinary(QIODevice &file, ImageInfo &info, QString *error)
+// The header's text as it can be shown on one line: printable ASCII as it is, anything else as \xNN.
+QString printableText(const QByteArray &bytes)
 {
-    QCryptographicHash sha(QCryptographicHash::Sha256);
-    QByteArray block(ReadBlockSize, Qt::Uninitialized);
-    Crc32 crc;
-    qint64 total = 0;
-    for (;;) {
-        const qint64 got = file.read(block.data(), block.size());
-        if (got < 0) {
-            *error = QStringLiteral("%1: cannot read the file: %2").arg(info.path, file.errorString());
-            return false;
-        }
-        if (got == 0)
-            break;
-        sha.addData(QByteArrayView(block.constData(), got));
-        crc.addData(block.constData(), got);
-        total += got;
+    QString text;
+    for (const char c : bytes) {
+        const auto byte = static_cast<quint8>(c);
+        if (byte >= 0x20 && byte < 0x7F && c != '\\')
+            text += QLatin1Char(c);
+        else
+            text += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
     }
-    info.dataSize = total;
-    info.fileSize = total;
-    info.sha256 = sha.result();
-    info.crc32 = crc.result();
-    return true;
-}
-
-bool measureIntelHex(QIODevice &file, ImageInfo &info, QString *error)
-{
-    IntelHexReader reader;
-    qint64 fileSize = 0;
-    reader.setBlockObserver([&fileSize](QByteArrayView block) { fileSize += block.size(); });
-    if (!reader.read(file, info.path)) {
-        const HexDiagnostic diagnostic = reader.error().value_or(HexDiagnostic{});
-        *error = diagnostic.line > 0 ? QStringLiteral("%1, line %2: %3")
-                                           .arg(info.path)
-                                           .arg(diagnostic.line)
-                                           .arg(diagnostic.message)
-                                     : QStringLiteral("%1: %2").arg(info.path, diagnostic.message);
-        return false;
-    }
-    // What follows the end-of-file record still counts to the file's size.
-    QByteArray rest(ReadBlockSize, Qt::Uninitialized);
-    for (qint64 got; (got = file.read(rest.data(), rest.size())) > 0;)
-        fileSize += got;
-    info.fileSize = fileSize;
-    info.warnings = reader.diagnostics();
-    IntelHexContent content = reader.takeContent();
-    info.startAddress = content.startAddress;
-    std::optional<MemoryImage::Conflict> conflict;
-    const MemoryImage image = MemoryImage::fromChunks(std::move(content.chunks), &conflict);
-    if (conflict) {
-        *error = QStringLiteral("%1: lines %2 and %3 put different bytes at %4 (0x%5 and 0x%6)")
-                     .arg(info.path)
-                     .arg(conflict->firstLine)
-                     .arg(conflict->secondLine)
-                     .arg(hex32(conflict->address))
-                     .arg(conflict->firstValue, 2, 16, QLatin1Char('0'))
-                     .arg(conflict->secondValue, 2, 16, QLatin1Char('0'));
-        return false;
-    }
-    QCryptographicHash sha(QCryptographicHash::Sha256);
-    Crc32 crc;
-    for (const MemoryImage::Range &range : image.ranges()) {
-        sha.addData(range.bytes);
-        crc.addData(range.bytes);
-    }
-    info.dataSize = image.dataSize();
-    info.ranges = image.spans();
-    info.sha256 = sha.result();
-    info.crc32 = crc.result();
-    return true;
+    return text;
 }
 
 } // namespace
 
 std::optional<ImageInfo> inspectImage(const QString &path, QString *error)
 {
-    ImageInfo info;
-    info.path = path;
-    InputFile input(path);
-    if (!input.open()) {
-        *error = QStringLiteral("%1: %2").arg(path, input.problemText());
+    const LoadedImage loaded = loadImageFile(path);
+    if (!loaded.ok()) {
+        *error = loaded.errorText;
         return std::nullopt;
     }
-    // The converter's decision: an empty file, like any that does not start with a record, is binary.
-    info.format = detectInputFormat(input.device()) == InputFormat::IntelHex ? ImageInfo::Format::IntelHex
-                                                                             : ImageInfo::Format::Binary;
-    const bool measured = info.format == ImageInfo::Format::IntelHex
-                              ? measureIntelHex(input.device(), info, error)
-                              : measureBinary(input.device(), info, error);
-    if (!measured)
-        return std::nullopt;
+    ImageInfo info;
+    info.path = path;
+    // An empty file, like any that does not start with a record, is binary.
+    info.format = loaded.format == InputFormat::Empty ? InputFormat::Binary : loaded.format;
+    info.fileSize = loaded.fileSize;
+    info.warnings = loaded.warnings;
+    info.startAddress = loaded.startAddress;
+    info.header = loaded.header;
+    QCryptographicHash sha(QCryptographicHash::Sha256);
+    Crc32 crc;
+    for (const MemoryImage::Range &range : loaded.image.ranges()) {
+        sha.addData(range.bytes);
+        crc.addData(range.bytes);
+    }
+    info.dataSize = loaded.image.dataSize();
+    info.ranges = loaded.image.spans();
+    info.sha256 = sha.result();
+    info.crc32 = crc.result();
     return info;
 }
 
 QStringList ImageInfo::lines() const
 {
     QStringList out;
-    const bool hex = format == Format::IntelHex;
     out << QStringLiteral("file: %1").arg(path);
-    out << QStringLiteral("format: %1").arg(hex ? QStringLiteral("intel-hex") : QStringLiteral("binary"));
+    out << QStringLiteral("format: %1").arg(inputFormatName(format));
     out << QStringLiteral("size: %1").arg(fileSize);
-    if (hex) {
+    if (hasAddresses()) {
+        if (format == InputFormat::SRecord)
+            out << QStringLiteral("header: %1").arg(printableText(header));
         out << QStringLiteral("data: %1").arg(dataSize);
         out << QStringLiteral("ranges: %1 (inclusive, hex)").arg(ranges.size());
         for (qsizetype i = 0; i < ranges.size(); ++i) {
@@ -139,7 +84,7 @@ QStringList ImageInfo::lines() const
     out << QStringLiteral("sha256: %1").arg(QString::fromLatin1(sha256.toHex()));
     out << QStringLiteral("crc32: %1").arg(hex32(crc32));
     out << QStringLiteral("checksums-of: %1")
-               .arg(hex ? QStringLiteral("the data bytes in address order, gaps not included")
-                        : QStringLiteral("the whole file"));
+               .arg(hasAddresses() ? QStringLiteral("the data bytes in address order, gaps not included")
+                                   : QStringLiteral("the whole file"));
     return out;
 }

@@ -58,6 +58,42 @@ QString releaseManifestPath(const QString &imagePath)
     return imagePath + QStringLiteral(".manifest.json");
 }
 
+std::optional<QByteArray> manifestWithStamp(const QByteArray &json, const QString &imageFileName,
+                                            const ImageDigest &digest, const ManifestStamp &stamp,
+                                            QString *error)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (document.isNull()) {
+        *error = QStringLiteral("it is not JSON (%1 at byte %2)")
+                     .arg(parseError.errorString())
+                     .arg(parseError.offset);
+        return std::nullopt;
+    }
+    QJsonObject root = document.object();
+    if (!document.isObject() || !root.value(QStringLiteral("image")).isObject()) {
+        *error = QStringLiteral("it names no image");
+        return std::nullopt;
+    }
+    QJsonObject image = root.value(QStringLiteral("image")).toObject();
+    image.insert(QStringLiteral("file"), imageFileName);
+    image.insert(QStringLiteral("size"), digest.size);
+    image.insert(QStringLiteral("sha256"), QString::fromLatin1(digest.sha256.toHex()));
+    image.insert(QStringLiteral("crc32"), hexNumber(digest.crc32, 8));
+    root.insert(QStringLiteral("image"), image);
+    QJsonArray stamps = root.value(QStringLiteral("stamps")).toArray();
+    stamps.append(QJsonObject{
+        {QStringLiteral("algorithm"), stamp.algorithm},
+        {QStringLiteral("range"),
+         QJsonObject{{QStringLiteral("start"), hexNumber(qint64(stamp.rangeStart), 8)},
+                     {QStringLiteral("end"), hexNumber(qint64(stamp.rangeEnd), 8)}}},
+        {QStringLiteral("address"), hexNumber(qint64(stamp.address), 8)},
+        {QStringLiteral("value"), hexNumber(stamp.value, 8)},
+    });
+    root.insert(QStringLiteral("stamps"), stamps);
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
 StagedManifest::StagedManifest(const QString &imagePath)
     : m_imagePath(imagePath), m_file(releaseManifestPath(imagePath))
 {}

@@ -55,6 +55,22 @@ struct ReleaseManifest {
 
 QString releaseManifestPath(const QString &imagePath);
 
+// A CRC written into an image after it was built.
+struct ManifestStamp {
+    QString algorithm;      // "crc32" or "stm32"
+    quint64 rangeStart = 0; // the bytes the CRC covers: [rangeStart, rangeEnd)
+    quint64 rangeEnd = 0;
+    quint64 address = 0; // where its four bytes went, little-endian
+    quint32 value = 0;
+};
+
+// The manifest text `json` for the image once stamped: the image's name and digest brought up to
+// date and the stamp added to its "stamps" (a later stamp after an earlier one). Nothing, with the
+// reason in `error`, when `json` is not a manifest.
+std::optional<QByteArray> manifestWithStamp(const QByteArray &json, const QString &imageFileName,
+                                            const ImageDigest &digest, const ManifestStamp &stamp,
+                                            QString *error);
+
 // The manifest of an image about to be put in place. It is written to a hidden file first, so that
 // a manifest that cannot be written stops the run before an older image of that name is replaced,
 // and is put in place right after the image.

@@ -6,25 +6,66 @@
 
 #include "hex/converter.h"
 
+namespace {
+
+QString readableFormatName(InputFormat format)
+{
+    switch (format) {
+    case InputFormat::IntelHex:
+        return QStringLiteral("Intel HEX");
+    case InputFormat::SRecord:
+        return QStringLiteral("Motorola S-records");
+    case InputFormat::Elf:
+        return QStringLiteral("ELF");
+    case InputFormat::Empty:
+    case InputFormat::Binary:
+        break;
+    }
+    return QStringLiteral("binary");
+}
+
+} // namespace
+
 int runConvertCommand(const QStringList &arguments)
 {
     CommandLine commandLine(
         QStringLiteral("convert"),
         QStringLiteral(
-            "Converts an Intel HEX file to a flat binary (from address 0, gaps 0xFF) or a binary file "
-            "to Intel HEX. The direction follows the file's content: a file whose first non-empty line "
-            "is an Intel HEX record is Intel HEX (and a bad record further on is an error), anything "
-            "else is binary. FILE may be a pipe; an empty FILE is an error."));
+            "Converts an image file between formats. The input's format follows its content, never its "
+            "name: ELF (an executable: its loadable segments at their load addresses), Intel HEX or "
+            "Motorola S-records (a file whose first non-empty line is such a record; a bad record further "
+            "on is an error naming its line), anything else is binary. FILE may be a pipe; an empty FILE "
+            "is an error.\n"
+            "Without --to: Intel HEX, S-records and ELF become a flat binary, a binary becomes Intel HEX.\n"
+            "Binary output starts at address 0 (or --base): every address up to the last byte of data "
+            "that holds no data is 0xFF (erased flash).\n"
+            "Intel HEX and S-record output hold every byte the input names; from a binary input, blocks of "
+            "sixteen 0xFF bytes are left out (they read back as erased flash). S-records are written as S3 "
+            "records of 16 bytes with an S0 header, an S5 count and, when the input gives one, an S7 start "
+            "address."));
     QCommandLineParser &parser = commandLine.parser();
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("the file to convert"));
+    const QCommandLineOption toOption(QStringLiteral("to"),
+                                      QStringLiteral("output format: bin, hex or srec (default: a binary for "
+                                                     "Intel HEX, S-record and ELF input, hex for a binary)"),
+                                      QStringLiteral("FORMAT"));
     const QCommandLineOption offsetOption(
-        QStringLiteral("offset"), QStringLiteral("load address of a binary input, hexadecimal (default 0)"),
+        QStringLiteral("offset"),
+        QStringLiteral("address of a binary input's first byte, hexadecimal (default 0)"),
+        QStringLiteral("HEX"));
+    const QCommandLineOption baseOption(
+        QStringLiteral("base"),
+        QStringLiteral(
+            "address of a binary output's first byte, hexadecimal (default 0); data below it is an "
+            "error"),
         QStringLiteral("HEX"));
     const QCommandLineOption outputOption(
         QStringList{QStringLiteral("o"), QStringLiteral("output")},
-        QStringLiteral("output file (default: beside the input, .bin <-> .hex)"), QStringLiteral("OUTPUT"));
-    parser.addOption(offsetOption);
-    parser.addOption(outputOption);
+        QStringLiteral("output file (default: beside the input; without --to .bin <-> .hex, with --to the "
+                       "input's extension replaced by .bin, .hex or .srec)"),
+        QStringLiteral("OUTPUT"));
+    for (const QCommandLineOption &option : {toOption, offsetOption, baseOption, outputOption})
+        parser.addOption(option);
 
     if (const std::optional<int> exitCode = commandLine.parse(arguments))
         return *exitCode;
@@ -35,14 +76,27 @@ int runConvertCommand(const QStringList &arguments)
     if (parser.isSet(offsetOption) && !parseHexArgument(parser.value(offsetOption), &offset))
         return commandLine.usageError(QStringLiteral("--offset takes a hexadecimal number, not \"%1\"")
                                           .arg(parser.value(offsetOption)));
+    ConversionOptions options;
+    if (parser.isSet(baseOption) && !parseHexArgument(parser.value(baseOption), &options.binaryBase))
+        return commandLine.usageError(
+            QStringLiteral("--base takes a hexadecimal number, not \"%1\"").arg(parser.value(baseOption)));
+    if (parser.isSet(toOption)) {
+        options.to = outputFormatFromName(parser.value(toOption));
+        if (!options.to)
+            return commandLine.usageError(
+                QStringLiteral("--to takes bin, hex or srec, not \"%1\"").arg(parser.value(toOption)));
+    }
 
     const QString input = files.first();
-    ConversionOptions options;
     options.outputPath = parser.value(outputOption);
     const ConversionResult result = convertFile(
         input, [offset]() -> std::optional<quint64> { return offset; }, options);
-    if (result.inputFormat == InputFormat::IntelHex && parser.isSet(offsetOption))
-        cliErr() << "quillon-cli convert: " << input << " is Intel HEX; --offset is ignored" << Qt::endl;
+    if (result.inputFormat != InputFormat::Binary && result.inputFormat != InputFormat::Empty &&
+        parser.isSet(offsetOption))
+        cliErr() << "quillon-cli convert: " << input << " is " << readableFormatName(result.inputFormat)
+                 << "; --offset is ignored" << Qt::endl;
+    if (result.ok && result.outputFormat != OutputFormat::Binary && parser.isSet(baseOption))
+        cliErr() << "quillon-cli convert: the output is not binary; --base is ignored" << Qt::endl;
     for (const QString &warning : result.warnings)
         cliErr() << "warning: " << warning << Qt::endl;
     if (!result.ok) {

@@ -6,20 +6,21 @@
 
 #include "assembly/imageinfo.h"
 
-// quillon-cli info FILE: prints what a .bin or .hex file holds, one "key: value" line per fact.
+// quillon-cli info FILE: prints what an image file holds, one "key: value" line per fact.
 int runInfoCommand(const QStringList &arguments)
 {
     CommandLine commandLine(
         QStringLiteral("info"),
         QStringLiteral(
-            "Show the size of FILE and the SHA-256 and CRC-32 (zlib's) of its data. A file whose "
-            "first non-empty line is an Intel HEX record is read as Intel HEX (as convert reads it): "
-            "then the address ranges it "
-            "covers and the gaps between them are listed (inclusive, hex), with its start address, "
-            "and the sums are taken over the data bytes in address order, gaps not included. Any "
-            "other file is raw binary and summed whole."));
+            "Show the size of FILE and the SHA-256 and CRC-32 (zlib's) of its data. The format follows "
+            "the content, as convert reads it: ELF, Intel HEX, Motorola S-records or binary. For the first "
+            "three the address ranges the file covers and the gaps between them are listed (inclusive, "
+            "hex), with its start address (and an S-record file's header), and the sums are taken over "
+            "the data bytes in address order, gaps not included. A binary file is summed whole. Images "
+            "over 512 MiB are refused."));
     QCommandLineParser &parser = commandLine.parser();
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("the .bin or .hex file"));
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("the image file (binary, Intel HEX, S-records, ELF)"));
     if (const std::optional<int> exitCode = commandLine.parse(arguments))
         return *exitCode;
     const QStringList files = parser.positionalArguments();

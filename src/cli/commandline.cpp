@@ -23,6 +23,39 @@ bool parseHexArgument(QString text, quint64 *value)
     return ok;
 }
 
+std::optional<QPair<quint64, quint64>> takeRangeOption(QStringList &arguments, QString *error)
+{
+    std::optional<QPair<quint64, quint64>> range;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (arguments.at(i) == QLatin1String("--"))
+            break;
+        if (arguments.at(i) != QLatin1String("--range"))
+            continue;
+        quint64 start = 0;
+        quint64 end = 0;
+        if (i + 2 >= arguments.size() || !parseHexArgument(arguments.at(i + 1), &start) ||
+            !parseHexArgument(arguments.at(i + 2), &end)) {
+            *error =
+                QStringLiteral("--range takes two hexadecimal addresses, START and END (the first address "
+                               "past the range)");
+            return std::nullopt;
+        }
+        if (range) {
+            *error = QStringLiteral("--range is given twice");
+            return std::nullopt;
+        }
+        if (end <= start) {
+            *error = QStringLiteral("--range %1 %2 is empty: END is the first address past the range")
+                         .arg(arguments.at(i + 1), arguments.at(i + 2));
+            return std::nullopt;
+        }
+        range = qMakePair(start, end);
+        arguments.remove(i, 3);
+        --i;
+    }
+    return range;
+}
+
 CommandLine::CommandLine(const QString &job, const QString &description)
     : m_command(QStringLiteral("quillon-cli ") + job)
 {

@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QPair>
 #include <QString>
 
 #include "settings/settingsfile.h"
@@ -11,6 +12,11 @@
 // A hexadecimal number as an option's value: hex digits only, after an optional "0x" (no sign, no
 // blanks, not empty).
 bool parseHexArgument(QString text, quint64 *value);
+
+// An address range given as "--range START END" (hexadecimal; END is the first address past the
+// range), taken out of `arguments` before the parser sees them, as the parser takes one value per
+// option. Nothing when the option is not given; `error` is set when it is given badly.
+std::optional<QPair<quint64, quint64>> takeRangeOption(QStringList &arguments, QString *error);
 
 // The option handling every quillon-cli job shares: "--help" prints the job's help on standard
 // output; a parse error or a usage problem is said on standard error with the way to the help,

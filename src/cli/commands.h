@@ -16,3 +16,5 @@ int runBinaryCommand(const QStringList &arguments);
 int runIntelHexCommand(const QStringList &arguments);
 int runFlashCommand(const QStringList &arguments);
 int runInfoCommand(const QStringList &arguments);
+int runCompareCommand(const QStringList &arguments);
+int runStampCommand(const QStringList &arguments);

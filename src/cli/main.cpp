@@ -16,9 +16,11 @@ const Command commands[] = {
     {"lora", runLoRaCommand, "assemble LoRa images (bootloader, LoRaMAC, application)"},
     {"binary", runBinaryCommand, "assemble up to six pieces into one image"},
     {"intelhex", runIntelHexCommand, "join up to six Intel HEX files"},
-    {"convert", runConvertCommand, "convert Intel HEX to binary or binary to Intel HEX"},
+    {"convert", runConvertCommand, "convert between binary, Intel HEX, S-records (and from ELF)"},
     {"flash", runFlashCommand, "flash an image through STM32_Programmer_CLI"},
-    {"info", runInfoCommand, "show the size, ranges and checksums of a .bin or .hex file"},
+    {"info", runInfoCommand, "show the size, ranges and checksums of an image file"},
+    {"compare", runCompareCommand, "tell whether two image files hold the same bytes at the same addresses"},
+    {"stamp", runStampCommand, "write a CRC of the image into it at a fixed address"},
 };
 
 void printUsage(QTextStream &stream)

@@ -27,6 +27,8 @@ public:
 
     QString path() const { return m_file.fileName(); }
     QIODevice &device() { return m_file; }
+    // The open file's descriptor, for libraries that read by themselves (libelf maps the file).
+    int handle() const { return m_file.handle(); }
     // The size the file system gives beforehand; -1 for an input known only once it has been read.
     qint64 knownSize() const { return m_knownSize; }
     // Whether any part can be read again later (a regular file with a size).

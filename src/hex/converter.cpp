@@ -5,17 +5,17 @@
 
 #include "common/atomicoutputfile.h"
 #include "common/inputfile.h"
-#include "hex/intelhexreader.h"
+#include "hex/imageloader.h"
 #include "hex/intelhexwriter.h"
 #include "hex/memoryimage.h"
 #include "hex/progressthrottle.h"
+#include "hex/srecordwriter.h"
 
 namespace {
 
 constexpr quint64 AddressSpaceEnd = Q_UINT64_C(0x100000000);
 // Bytes handed to the writer between two looks at the clock; a multiple of 16 keeps the record grid.
 constexpr qsizetype SliceSize = 256 * 1024;
-constexpr qsizetype FillBlockSize = 1 << 20;
 
 QString displayName(const QString &path)
 {
@@ -97,18 +97,25 @@ qint64 readFull(QIODevice &device, char *block, qint64 size)
     return filled;
 }
 
-ConversionResult binToHex(InputFile &input, quint64 offset, const ConversionOptions &options,
-                          ConversionResult result)
+QString recordFormatName(OutputFormat format)
+{
+    return format == OutputFormat::SRecord ? QStringLiteral("S-records") : QStringLiteral("Intel HEX");
+}
+
+// A binary input streamed into records: a pipe has no size to map, and a large file needs no copy
+// in memory. `begin(writer)` writes what comes before the data.
+template <typename Writer, typename Begin>
+ConversionResult streamBinary(InputFile &input, quint64 offset, const ConversionOptions &options,
+                              ConversionResult result, Begin &&begin)
 {
     result.inputFormat = InputFormat::Binary;
     const QString inputName = displayName(input.path());
     const auto tooLarge = [&](quint64 size) {
         return failure(result,
-                       QStringLiteral("%1: %2 bytes at offset %3 reach past the 4 GiB that Intel HEX can "
-                                      "address")
+                       QStringLiteral("%1: %2 bytes at offset %3 reach past the 4 GiB that %4 can address")
                            .arg(inputName)
                            .arg(size)
-                           .arg(hexAddress(offset)));
+                           .arg(hexAddress(offset), recordFormatName(result.outputFormat)));
     };
     const qint64 knownSize = input.knownSize();
     if (offset >= AddressSpaceEnd ||
@@ -120,10 +127,9 @@ ConversionResult binToHex(InputFile &input, quint64 offset, const ConversionOpti
         return failure(result, QStringLiteral("%1: cannot write the file: %2")
                                    .arg(displayName(result.outputPath), output.errorString()));
 
-    // The input is streamed: a pipe has no size to map, and a large file needs no copy in memory.
     ProgressThrottle throttle(options.progress, qMax<qint64>(0, knownSize));
-    IntelHexWriter writer(output.device());
-    bool written = writer.begin(static_cast<quint32>(offset));
+    Writer writer(output.device());
+    bool written = begin(writer);
     QByteArray block(SliceSize, Qt::Uninitialized);
     quint64 position = 0;
     while (written) {
@@ -158,92 +164,99 @@ ConversionResult binToHex(InputFile &input, quint64 offset, const ConversionOpti
     return result;
 }
 
-ConversionResult hexToBin(InputFile &input, const ConversionOptions &options, ConversionResult result)
+ConversionResult binToHex(InputFile &input, quint64 offset, const ConversionOptions &options,
+                          ConversionResult result)
 {
-    result.inputFormat = InputFormat::IntelHex;
+    result.outputFormat = OutputFormat::IntelHex;
+    return streamBinary<IntelHexWriter>(input, offset, options, result, [offset](IntelHexWriter &writer) {
+        return writer.begin(static_cast<quint32>(offset));
+    });
+}
+
+ConversionResult binToSRecord(InputFile &input, quint64 offset, const ConversionOptions &options,
+                              ConversionResult result)
+{
+    result.outputFormat = OutputFormat::SRecord;
+    return streamBinary<SRecordWriter>(input, offset, options, result, [](SRecordWriter &writer) {
+        writer.setSkipErased(true);
+        return writer.begin(ImageWriteOptions().header);
+    });
+}
+
+// Any input read whole into memory (as `format`, or as its content says), then written in the
+// output format.
+ConversionResult convertLoaded(InputFile &input, quint64 binaryOffset, const ConversionOptions &options,
+                               ConversionResult result, std::optional<InputFormat> format = std::nullopt)
+{
     const QString inputName = displayName(input.path());
-    IntelHexReader reader;
-    reader.setMemoryLimit(LargestImageSize);
-    if (!reader.read(input.device(), input.path(), phaseProgress(options.progress, 0, 400)))
-        return failure(result, reader.error()->text());
-    for (const HexDiagnostic &diagnostic : reader.diagnostics())
+    ImageLoadOptions loadOptions;
+    loadOptions.format = format;
+    loadOptions.binaryOffset = binaryOffset;
+    loadOptions.displayName = inputName;
+    loadOptions.progress = phaseProgress(options.progress, 0, 400);
+    const LoadedImage loaded = loadImage(input, loadOptions);
+    result.inputFormat = loaded.format;
+    if (!loaded.ok())
+        return failure(result, loaded.errorText);
+    for (const HexDiagnostic &diagnostic : loaded.warnings)
         result.warnings << diagnostic.text();
     if (options.cancelRequested && options.cancelRequested()) {
         result.cancelled = true;
         return result;
     }
 
-    std::optional<MemoryImage::Conflict> conflict;
-    const MemoryImage image = MemoryImage::fromChunks(reader.takeContent().chunks, &conflict);
-    if (conflict)
-        return failure(result,
-                       QStringLiteral("%1, lines %2 and %3: different bytes for address %4 (%5 and %6)")
-                           .arg(inputName)
-                           .arg(conflict->firstLine)
-                           .arg(conflict->secondLine)
-                           .arg(hexAddress(conflict->address))
-                           .arg(hexNumber(conflict->firstValue, 2), hexNumber(conflict->secondValue, 2)));
-    if (image.endAddress() > LargestFlatImage)
-        return failure(
-            result, QStringLiteral("%1: the data reaches up to address %2, so a binary image from address 0 "
-                                   "would take %3 MiB; images over %4 MiB are refused")
-                        .arg(inputName, hexAddress(image.endAddress() - 1))
-                        .arg((image.endAddress() + (1 << 20) - 1) >> 20)
-                        .arg(LargestFlatImage >> 20));
-    if (image.isEmpty())
-        result.warnings
-            << QStringLiteral("%1: the file holds no data; the binary file is empty").arg(inputName);
+    ImageWriteOptions writeOptions;
+    writeOptions.binaryBase = options.binaryBase;
+    writeOptions.startAddress = loaded.startAddress;
+    // A flat binary's 0xFF bytes are erased flash, as they are when it is streamed into records.
+    writeOptions.skipErased = loaded.format == InputFormat::Binary;
+    writeOptions.progress = phaseProgress(options.progress, 400, 1000);
+    writeOptions.cancelRequested = options.cancelRequested;
+    const QString problem = imageWriteProblem(loaded.image, result.outputFormat, writeOptions, inputName);
+    if (!problem.isEmpty())
+        return failure(result, problem);
+    if (loaded.image.isEmpty())
+        result.warnings << QStringLiteral("%1: the file holds no data; the %2 file is empty")
+                               .arg(inputName, result.outputFormat == OutputFormat::Binary
+                                                   ? QStringLiteral("binary")
+                                                   : recordFormatName(result.outputFormat));
 
     AtomicOutputFile output(result.outputPath);
     if (!output.open())
         return failure(result, QStringLiteral("%1: cannot write the file: %2")
                                    .arg(displayName(result.outputPath), output.errorString()));
-
-    // Addresses without data stand for erased flash, written in large blocks rather than built in memory.
-    const QByteArray erased(FillBlockSize, '\xFF');
-    const ProgressCallback writeProgress = phaseProgress(options.progress, 400, 1000);
-    ProgressThrottle throttle(writeProgress, static_cast<qint64>(image.endAddress()));
-    quint64 position = 0;
-    bool written = true;
-    auto checkpoint = [&]() {
-        return !(throttle.update(static_cast<qint64>(position)) && options.cancelRequested &&
-                 options.cancelRequested());
-    };
-    for (const MemoryImage::Range &range : image.ranges()) {
-        while (written && position < range.start) {
-            const auto length = static_cast<qsizetype>(qMin<quint64>(FillBlockSize, range.start - position));
-            written = output.write(erased.constData(), length);
-            position += static_cast<quint64>(length);
-            if (!checkpoint()) {
-                output.cancel();
-                result.cancelled = true;
-                return result;
-            }
-        }
-        for (qsizetype done = 0; written && done < range.bytes.size(); done += FillBlockSize) {
-            const qsizetype length = qMin(FillBlockSize, range.bytes.size() - done);
-            written = output.write(range.bytes.constData() + done, length);
-            position += static_cast<quint64>(length);
-            if (!checkpoint()) {
-                output.cancel();
-                result.cancelled = true;
-                return result;
-            }
-        }
+    QString writeError;
+    switch (writeImage(output.device(), loaded.image, result.outputFormat, writeOptions, &writeError)) {
+    case WriteOutcome::Cancelled:
+        output.cancel();
+        result.cancelled = true;
+        return result;
+    case WriteOutcome::Failed:
+        output.cancel();
+        return failure(
+            result,
+            QStringLiteral("%1: cannot write the file: %2").arg(displayName(result.outputPath), writeError));
+    case WriteOutcome::Written:
+        break;
     }
-    if (!written || !output.commit())
+    if (!output.commit())
         return failure(result, QStringLiteral("%1: cannot write the file: %2")
                                    .arg(displayName(result.outputPath), output.errorString()));
-    throttle.finish();
     result.ok = true;
     return result;
 }
 
+ConversionResult hexToBin(InputFile &input, const ConversionOptions &options, ConversionResult result)
+{
+    result.outputFormat = OutputFormat::Binary;
+    return convertLoaded(input, 0, options, result, InputFormat::IntelHex);
+}
+
 // The output path of a conversion, refused when it would be the input itself.
 bool chooseOutput(ConversionResult &result, const QString &inputPath, const ConversionOptions &options,
-                  QString (*besideInput)(const QString &))
+                  const QString &besideInput)
 {
-    result.outputPath = options.outputPath.isEmpty() ? besideInput(inputPath) : options.outputPath;
+    result.outputPath = options.outputPath.isEmpty() ? besideInput : options.outputPath;
     if (!sameFile(inputPath, result.outputPath))
         return true;
     result.ok = false;
@@ -263,6 +276,16 @@ QString binaryOutputPathFor(const QString &hexPath)
     return replaceExtensionInName(hexPath, QLatin1String(".hex"), QLatin1String(".bin"));
 }
 
+QString outputPathFor(const QString &inputPath, OutputFormat format)
+{
+    const qsizetype slash =
+        qMax(inputPath.lastIndexOf(QLatin1Char('/')), inputPath.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype dot = inputPath.lastIndexOf(QLatin1Char('.'));
+    // A dot that starts the name (".hidden") is no extension.
+    const bool hasExtension = dot > slash + 1;
+    return (hasExtension ? inputPath.left(dot) : inputPath) + outputFormatExtension(format);
+}
+
 quint64 offsetFromTypedDigits(int typed)
 {
     if (typed < 0)
@@ -280,20 +303,25 @@ ConversionResult convertFile(const QString &inputPath, const BinaryOffsetQuestio
     if (!openInput(input, result))
         return result;
     result.inputFormat = detectInputFormat(input.device());
-    switch (result.inputFormat) {
-    case InputFormat::Empty:
+    if (result.inputFormat == InputFormat::Empty)
         return failure(
             result,
             QStringLiteral("%1: the file is empty; there is nothing to convert").arg(displayName(inputPath)));
-    case InputFormat::IntelHex:
-        if (!chooseOutput(result, inputPath, options, binaryOutputPathFor))
-            return result;
-        return hexToBin(input, options, result);
-    case InputFormat::Binary:
-        break;
-    }
-    if (!chooseOutput(result, inputPath, options, hexOutputPathFor))
+    const bool binaryInput = result.inputFormat == InputFormat::Binary;
+    result.outputFormat = options.to.value_or(binaryInput ? OutputFormat::IntelHex : OutputFormat::Binary);
+    // Intel HEX and binary keep the names they have always had when no format is asked for.
+    QString besideInput;
+    if (!options.to && result.inputFormat == InputFormat::IntelHex)
+        besideInput = binaryOutputPathFor(inputPath);
+    else if (!options.to && binaryInput)
+        besideInput = hexOutputPathFor(inputPath);
+    else
+        besideInput = outputPathFor(inputPath, result.outputFormat);
+    if (!chooseOutput(result, inputPath, options, besideInput))
         return result;
+    if (!binaryInput)
+        return convertLoaded(input, 0, options, result);
+
     quint64 offset = 0;
     if (askOffset) {
         const std::optional<quint64> answer = askOffset();
@@ -303,13 +331,21 @@ ConversionResult convertFile(const QString &inputPath, const BinaryOffsetQuestio
         }
         offset = *answer;
     }
-    return binToHex(input, offset, options, result);
+    switch (result.outputFormat) {
+    case OutputFormat::IntelHex:
+        return binToHex(input, offset, options, result);
+    case OutputFormat::SRecord:
+        return binToSRecord(input, offset, options, result);
+    case OutputFormat::Binary:
+        break;
+    }
+    return convertLoaded(input, offset, options, result);
 }
 
 ConversionResult convertBinToHex(const QString &inputPath, quint64 offset, const ConversionOptions &options)
 {
     ConversionResult result;
-    if (!chooseOutput(result, inputPath, options, hexOutputPathFor))
+    if (!chooseOutput(result, inputPath, options, hexOutputPathFor(inputPath)))
         return result;
     InputFile input(inputPath);
     if (!openInput(input, result))
@@ -320,7 +356,7 @@ ConversionResult convertBinToHex(const QString &inputPath, quint64 offset, const
 ConversionResult convertHexToBin(const QString &inputPath, const ConversionOptions &options)
 {
     ConversionResult result;
-    if (!chooseOutput(result, inputPath, options, binaryOutputPathFor))
+    if (!chooseOutput(result, inputPath, options, binaryOutputPathFor(inputPath)))
         return result;
     InputFile input(inputPath);
     if (!openInput(input, result))

@@ -8,6 +8,7 @@
 
 #include "common/imagelimits.h"
 #include "common/progress.h"
+#include "hex/imagewriter.h"
 #include "hex/inputformat.h"
 
 // How one conversion is watched and where it writes.
@@ -15,6 +16,10 @@ struct ConversionOptions {
     ProgressCallback progress;             // (done, total), at most every few milliseconds
     std::function<bool()> cancelRequested; // polled as often as progress; true stops without writing
     QString outputPath;                    // empty: beside the input, named by the direction
+    // The format to write; none: the direction follows the input (an image with addresses becomes a
+    // flat binary from address 0, a binary becomes Intel HEX).
+    std::optional<OutputFormat> to;
+    quint64 binaryBase = 0; // the address of a binary output's first byte
 };
 
 struct ConversionResult {
@@ -24,6 +29,7 @@ struct ConversionResult {
     QString errorText;    // why it failed, naming the file (and line) where there is one
     QStringList warnings; // things the user should know about a conversion that succeeded
     InputFormat inputFormat = InputFormat::Empty; // how the input was read, once it was opened
+    OutputFormat outputFormat = OutputFormat::Binary;
 };
 
 // The largest flat binary image a HEX file may describe; anything larger is refused.
@@ -34,9 +40,12 @@ constexpr quint64 LargestFlatImage = LargestImageSize;
 using BinaryOffsetQuestion = std::function<std::optional<quint64>()>;
 
 // The converter as the user meets it: opens the input once (a pipe or FIFO too; devices and
-// directories are refused), tells Intel HEX from binary by its content (detectInputFormat),
-// and converts it in that direction. An empty input is an error. `askOffset` is only asked for a
-// binary input; without it the offset is 0.
+// directories are refused), tells its format by its content (detectInputFormat) and writes it in
+// `options.to`, or without one in the direction of old: Intel HEX (and S-records, ELF) to a flat
+// binary from address 0, binary to Intel HEX. An empty input is an error. `askOffset` is only
+// asked for a binary input (the address of its first byte); without it the offset is 0.
+// A binary written as Intel HEX or S-records leaves out blocks of sixteen 0xFF bytes (erased
+// flash); an image read from a format with addresses keeps every byte it names.
 ConversionResult convertFile(const QString &inputPath, const BinaryOffsetQuestion &askOffset,
                              const ConversionOptions &options = {});
 
@@ -52,6 +61,9 @@ ConversionResult convertHexToBin(const QString &inputPath, const ConversionOptio
 // a name without one gets the new extension appended.
 QString hexOutputPathFor(const QString &binaryPath);
 QString binaryOutputPathFor(const QString &hexPath);
+// The output name beside the input for a chosen format: the input's last extension replaced by
+// the format's (".bin", ".hex", ".srec"), or the format's appended to a name without one.
+QString outputPathFor(const QString &inputPath, OutputFormat format);
 
 // The window's offset dialog takes digits as typed: 1000 means 0x1000.
 quint64 offsetFromTypedDigits(int typed);

@@ -1,22 +1,14 @@
 #include "hex/intelhexreader.h"
 
-#include <cstring>
-#include <limits>
-
 #include <QFile>
 
-#include "hex/progressthrottle.h"
+#include "hex/recordlines.h"
 
 namespace {
 
-constexpr qint64 ReadBlockSize = 256 * 1024;
 constexpr quint64 AddressSpaceEnd = Q_UINT64_C(0x100000000);
-// What holding one more run of data or one more address record costs besides its bytes (the list
-// entry and the allocation), so that a file of scattered one-byte records is bounded too.
-constexpr qint64 ChunkCost = 64;
+// What holding one more address record costs besides its value (the list entry).
 constexpr qint64 ControlRecordCost = 16;
-constexpr char ByteOrderMark[] = "\xEF\xBB\xBF";
-constexpr qsizetype ByteOrderMarkLength = 3;
 
 } // namespace
 
@@ -52,107 +44,52 @@ bool IntelHexReader::read(QIODevice &device, const QString &fileName, const Prog
     m_diagnostics.clear();
     m_fileName = fileName;
     m_base = 0;
-    m_lastDataLine = 0;
-    m_memoryUsed = m_memoryUsedBefore;
+    m_collector.reset();
 
-    // Pipes and files that report no size are read to their end all the same.
-    const qint64 total = device.isSequential() ? 0 : qMax<qint64>(0, device.size() - device.pos());
-    ProgressThrottle throttle(progress, total);
-    // Small inputs get a small buffer; large ones are read in blocks that stay warm in the cache.
-    const qint64 blockSize = total > 0 ? qBound<qint64>(4096, total + 1, ReadBlockSize) : ReadBlockSize;
-    QByteArray block(blockSize, Qt::Uninitialized);
-    QByteArray partialLine; // a line split between two reads
-    qint64 partialLineOffset = 0;
-    int lineNumber = 0;
-    qint64 consumed = 0;
-
-    while (!m_content.hasEndOfFile) {
-        const qint64 got = device.read(block.data(), block.size());
-        if (got < 0)
-            return fail(0, QStringLiteral("cannot read the file: %1").arg(device.errorString()));
-        if (got == 0)
-            break;
-        if (m_observer)
-            m_observer(QByteArrayView(block.constData(), got));
-        const qint64 blockOffset = consumed;
-        consumed += got;
-        const char *data = block.constData();
-        qsizetype start = 0;
-        while (start < got && !m_content.hasEndOfFile) {
-            const void *found = std::memchr(data + start, '\n', static_cast<size_t>(got - start));
-            if (!found) {
-                if (partialLine.isEmpty())
-                    partialLineOffset = blockOffset + start;
-                partialLine.append(data + start, got - start);
-                if (partialLine.size() > IntelHexLayout::MaximumLineLength + ByteOrderMarkLength + 1)
-                    return fail(lineNumber + 1, QStringLiteral("the line is longer than any record can be"));
-                break;
-            }
-            const qsizetype end = static_cast<const char *>(found) - data;
-            if (lineNumber == std::numeric_limits<int>::max() - 1)
-                return fail(0, QStringLiteral("the file has more lines than can be counted"));
-            if (m_content.lineEnd.isEmpty())
-                m_content.lineEnd =
-                    (end > start && data[end - 1] == '\r') || (end == start && partialLine.endsWith('\r'))
-                        ? QByteArray("\r\n")
-                        : QByteArray("\n");
-            ++lineNumber;
-            bool ok;
-            if (partialLine.isEmpty()) {
-                ok = parseLine(data + start, end - start, lineNumber, blockOffset + start);
-            } else {
-                partialLine.append(data + start, end - start);
-                ok = parseLine(partialLine.constData(), partialLine.size(), lineNumber, partialLineOffset);
-                partialLine.clear();
-            }
-            if (!ok)
-                return false;
-            start = end + 1;
-        }
-        throttle.update(consumed);
-    }
-    if (!m_content.hasEndOfFile && !partialLine.isEmpty() &&
-        !parseLine(partialLine.constData(), partialLine.size(), ++lineNumber, partialLineOffset))
+    RecordLineReader lines(device, IntelHexLayout::MaximumLineLength);
+    lines.setBlockObserver(m_observer);
+    const RecordLineReader::Outcome outcome = lines.read(
+        [this](const RecordLine &line) {
+            if (!parseLine(line))
+                return RecordLineReader::Step::Fail;
+            return m_content.hasEndOfFile ? RecordLineReader::Step::Stop : RecordLineReader::Step::Continue;
+        },
+        progress);
+    m_content.chunks = std::move(m_collector.chunks());
+    m_content.dataBytes = m_collector.dataBytes();
+    m_content.lowestAddress = m_collector.lowestAddress();
+    m_content.textStart = lines.textStart();
+    m_content.lineEnd = lines.lineEnd();
+    m_content.lineCount = lines.lineCount();
+    switch (outcome) {
+    case RecordLineReader::Outcome::Failed:
         return false;
-    m_content.lineCount = lineNumber;
-    if (!m_content.hasEndOfFile)
+    case RecordLineReader::Outcome::ReadError:
+        return fail(0, QStringLiteral("cannot read the file: %1").arg(device.errorString()));
+    case RecordLineReader::Outcome::LineTooLong:
+        return fail(lines.lineCount() + 1, QStringLiteral("the line is longer than any record can be"));
+    case RecordLineReader::Outcome::TooManyLines:
+        return fail(0, QStringLiteral("the file has more lines than can be counted"));
+    case RecordLineReader::Outcome::Ended:
         m_diagnostics.append({HexDiagnostic::Severity::Warning, m_fileName, 0,
                               QStringLiteral("the end-of-file record (:00000001FF) is missing; "
                                              "the data was read up to the end of the file")});
-    throttle.finish();
+        break;
+    case RecordLineReader::Outcome::Stopped:
+        break;
+    }
     return true;
 }
 
-bool IntelHexReader::account(qint64 bytes, int lineNumber)
+bool IntelHexReader::parseLine(const RecordLine &line)
 {
-    m_memoryUsed += bytes;
-    if (m_memoryUsed <= m_memoryLimit)
-        return true;
-    return fail(lineNumber, QStringLiteral("the data takes more than %1 MiB to hold (%2 bytes in %3 separate "
-                                           "runs so far); larger inputs are refused")
-                                .arg(m_memoryLimit >> 20)
-                                .arg(m_content.dataBytes)
-                                .arg(m_content.chunks.size()));
-}
-
-bool IntelHexReader::parseLine(const char *text, qsizetype length, int lineNumber, qint64 lineOffset)
-{
-    if (lineNumber == 1 && length >= ByteOrderMarkLength &&
-        std::memcmp(text, ByteOrderMark, ByteOrderMarkLength) == 0) {
-        text += ByteOrderMarkLength;
-        length -= ByteOrderMarkLength;
-        lineOffset += ByteOrderMarkLength;
-        m_content.textStart = ByteOrderMarkLength;
-    }
-    if (length > 0 && text[length - 1] == '\r')
-        --length;
-    if (length == 0)
+    if (line.length == 0)
         return true;
 
     DecodedRecordLine record;
-    const QString problem = checkRecordLine(text, length, record);
+    const QString problem = checkRecordLine(line.text, line.length, record);
     if (!problem.isEmpty())
-        return fail(lineNumber, problem);
+        return fail(line.number, problem);
 
     const int count = record.count();
     const quint8 *data = record.data();
@@ -160,12 +97,13 @@ bool IntelHexReader::parseLine(const char *text, qsizetype length, int lineNumbe
     case IntelHexRecordType::Data: {
         const quint64 absolute = m_base + record.address();
         if (absolute + static_cast<quint64>(count) > AddressSpaceEnd)
-            return fail(lineNumber, QStringLiteral("the data reaches past the 32-bit address space"));
-        return addData(absolute, data, count, lineNumber);
+            return fail(line.number, QStringLiteral("the data reaches past the 32-bit address space"));
+        return m_collector.add(absolute, data, count, line.number) ||
+               fail(line.number, m_collector.limitText());
     }
     case IntelHexRecordType::EndOfFile:
         m_content.hasEndOfFile = true;
-        m_content.endOfFileStart = lineOffset;
+        m_content.endOfFileStart = line.offset;
         return true;
     case IntelHexRecordType::ExtendedSegmentAddress:
         m_base = static_cast<quint64>(record.value()) << 4;
@@ -183,32 +121,8 @@ bool IntelHexReader::parseLine(const char *text, qsizetype length, int lineNumbe
             m_content.startAddress = record.value();
         break;
     }
-    if (!m_keepData)
+    if (!m_collector.keepsData())
         return true;
-    m_content.controlRecords.append({record.type(), record.value(), m_content.chunks.size()});
-    return account(ControlRecordCost, lineNumber);
-}
-
-bool IntelHexReader::addData(quint64 address, const quint8 *data, int count, int lineNumber)
-{
-    if (count == 0)
-        return true;
-    if (m_content.dataBytes == 0 || address < m_content.lowestAddress)
-        m_content.lowestAddress = address;
-    m_content.dataBytes += count;
-    if (!m_keepData)
-        return true;
-    const char *bytes = reinterpret_cast<const char *>(data);
-    if (!m_content.chunks.isEmpty() && m_lastDataLine == lineNumber - 1) {
-        IntelHexChunk &last = m_content.chunks.last();
-        if (last.end() == address && last.bytes.size() % last.recordLength == 0 &&
-            count <= last.recordLength) {
-            last.bytes.append(bytes, count);
-            m_lastDataLine = lineNumber;
-            return account(count, lineNumber);
-        }
-    }
-    m_content.chunks.append({static_cast<quint32>(address), QByteArray(bytes, count), lineNumber, count});
-    m_lastDataLine = lineNumber;
-    return account(ChunkCost + count, lineNumber);
+    m_content.controlRecords.append({record.type(), record.value(), m_collector.chunks().size()});
+    return m_collector.account(ControlRecordCost) || fail(line.number, m_collector.limitText());
 }

@@ -10,29 +10,14 @@
 
 #include "common/imagelimits.h"
 #include "common/progress.h"
+#include "hex/datachunk.h"
 #include "hex/hexdiagnostic.h"
 #include "hex/intelhexrecord.h"
 
 class QIODevice;
+struct RecordLine;
 
-// Data read from consecutive records that follow each other in memory. Records of one chunk come
-// from consecutive lines, all `recordLength` bytes long except possibly the last, so the line of
-// any byte can be told without keeping every record, and the records can be written again as they
-// were.
-struct IntelHexChunk {
-    quint32 address = 0;
-    QByteArray bytes;
-    int line = 0; // line of the first record
-    int recordLength = 0;
-
-    quint64 end() const { return address + static_cast<quint64>(bytes.size()); }
-    int lineOf(quint64 byteAddress) const
-    {
-        if (recordLength <= 0)
-            return line;
-        return line + static_cast<int>((byteAddress - address) / static_cast<quint64>(recordLength));
-    }
-};
+using IntelHexChunk = DataChunk;
 
 // A record without data (an extended address or a start address) in file order: it came after
 // `beforeChunk` data chunks. `value` is its data as one big-endian number.
@@ -79,15 +64,14 @@ public:
 
     // Without data kept, reading checks the text and counts the data bytes only: memory stays
     // constant however large the input.
-    void setKeepData(bool keep) { m_keepData = keep; }
+    void setKeepData(bool keep) { m_collector.setKeepData(keep); }
     // `usedBefore` is what earlier inputs of the same job hold already, counted against the limit.
     void setMemoryLimit(qint64 limit, qint64 usedBefore = 0)
     {
-        m_memoryLimit = limit;
-        m_memoryUsedBefore = usedBefore;
+        m_collector.setMemoryLimit(limit, usedBefore);
     }
     // What the data read takes to hold, with `usedBefore`.
-    qint64 memoryUsed() const { return m_memoryUsed; }
+    qint64 memoryUsed() const { return m_collector.memoryUsed(); }
     // Sees every block read from the device, e.g. to hash the input while it is read.
     void setBlockObserver(std::function<void(QByteArrayView)> observer) { m_observer = std::move(observer); }
 
@@ -99,19 +83,13 @@ public:
     std::optional<HexDiagnostic> error() const;
 
 private:
-    bool parseLine(const char *text, qsizetype length, int lineNumber, qint64 lineOffset);
+    bool parseLine(const RecordLine &line);
     bool fail(int line, const QString &message);
-    bool addData(quint64 address, const quint8 *data, int count, int lineNumber);
-    bool account(qint64 bytes, int lineNumber);
 
     IntelHexContent m_content;
     QList<HexDiagnostic> m_diagnostics;
     QString m_fileName;
     std::function<void(QByteArrayView)> m_observer;
+    DataChunkCollector m_collector;
     quint64 m_base = 0;
-    int m_lastDataLine = 0;
-    bool m_keepData = true;
-    qint64 m_memoryLimit = LargestImageSize;
-    qint64 m_memoryUsedBefore = 0;
-    qint64 m_memoryUsed = 0;
 };

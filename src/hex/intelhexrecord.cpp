@@ -4,54 +4,7 @@
 
 #include <QIODevice>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define QUILLON_HEX_SSE2 1
-#endif
-
 namespace {
-
-constexpr char UpperHexDigits[] = "0123456789ABCDEF";
-
-// Both digits of every byte value, so that one byte becomes one two-character copy.
-struct HexPairs {
-    char pairs[256][2];
-    constexpr HexPairs() : pairs()
-    {
-        for (int i = 0; i < 256; ++i) {
-            pairs[i][0] = UpperHexDigits[i >> 4];
-            pairs[i][1] = UpperHexDigits[i & 0x0F];
-        }
-    }
-};
-constexpr HexPairs HexPairTable;
-
-inline char *putHexByte(char *out, quint8 value)
-{
-    std::memcpy(out, HexPairTable.pairs[value], 2);
-    return out + 2;
-}
-
-#ifdef QUILLON_HEX_SSE2
-// A full record's 16 data bytes become 32 digits in a few vector steps instead of 16 table copies;
-// the record count is dominated by this when a binary file is converted. Returns the bytes' sum.
-inline quint8 putHexBlock16(char *out, const char *data)
-{
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data));
-    const __m128i lowNibbleMask = _mm_set1_epi8(0x0F);
-    const __m128i low = _mm_and_si128(bytes, lowNibbleMask);
-    const __m128i high = _mm_and_si128(_mm_srli_epi16(bytes, 4), lowNibbleMask);
-    const auto digits = [](__m128i nibbles) {
-        const __m128i letters =
-            _mm_and_si128(_mm_cmpgt_epi8(nibbles, _mm_set1_epi8(9)), _mm_set1_epi8('A' - '9' - 1));
-        return _mm_add_epi8(_mm_add_epi8(nibbles, _mm_set1_epi8('0')), letters);
-    };
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(out), digits(_mm_unpacklo_epi8(high, low)));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 16), digits(_mm_unpackhi_epi8(high, low)));
-    const __m128i sums = _mm_sad_epu8(bytes, _mm_setzero_si128());
-    return static_cast<quint8>(_mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4));
-}
-#endif
 
 bool allErased(QByteArrayView block)
 {
@@ -64,14 +17,6 @@ bool allErased(QByteArrayView block)
 QString hexByteText(quint8 value)
 {
     return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
-}
-
-QString describeCharacter(char c)
-{
-    const auto byte = static_cast<quint8>(c);
-    if (byte >= 0x20 && byte < 0x7F)
-        return QStringLiteral("'%1'").arg(QLatin1Char(c));
-    return QStringLiteral("byte 0x%1").arg(hexByteText(byte));
 }
 
 // -1: any number of data bytes.
@@ -175,23 +120,13 @@ char *formatRecordLine(char *out, IntelHexRecordType type, quint16 address, cons
 
     char *p = out;
     *p++ = IntelHexLayout::StartCode;
-    p = putHexByte(p, count);
-    p = putHexByte(p, addressHigh);
-    p = putHexByte(p, addressLow);
-    p = putHexByte(p, typeByte);
-    qsizetype i = 0;
-#ifdef QUILLON_HEX_SSE2
-    for (; i + 16 <= size; i += 16) {
-        sum += putHexBlock16(p, data + i);
-        p += 32;
-    }
-#endif
-    for (; i < size; ++i) {
-        const auto byte = static_cast<quint8>(data[i]);
-        sum += byte;
-        p = putHexByte(p, byte);
-    }
-    p = putHexByte(p, static_cast<quint8>(0x100 - sum));
+    p = HexDigits::putByte(p, count);
+    p = HexDigits::putByte(p, addressHigh);
+    p = HexDigits::putByte(p, addressLow);
+    p = HexDigits::putByte(p, typeByte);
+    sum += HexDigits::putBytes(p, data, size);
+    p += 2 * size;
+    p = HexDigits::putByte(p, static_cast<quint8>(0x100 - sum));
     *p++ = '\r';
     *p++ = '\n';
     return p;

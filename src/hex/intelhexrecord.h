@@ -1,10 +1,10 @@
 #pragma once
 
-#include <array>
-
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
+
+#include "hex/hexdigits.h"
 
 class QIODevice;
 
@@ -34,29 +34,6 @@ constexpr quint32 LargestSegmentOffset = 0xFFFF0;
 constexpr char LineEnd[] = "\r\n";
 constexpr char EndOfFileLine[] = ":00000001FF\r\n";
 } // namespace IntelHexLayout
-
-namespace IntelHexDigits {
-constexpr std::array<qint8, 256> makeValueTable()
-{
-    std::array<qint8, 256> table{};
-    for (int i = 0; i < 256; ++i)
-        table[i] = -1;
-    for (int i = 0; i < 10; ++i)
-        table['0' + i] = static_cast<qint8>(i);
-    for (int i = 0; i < 6; ++i) {
-        table['A' + i] = static_cast<qint8>(10 + i);
-        table['a' + i] = static_cast<qint8>(10 + i);
-    }
-    return table;
-}
-inline constexpr std::array<qint8, 256> Values = makeValueTable();
-} // namespace IntelHexDigits
-
-// The value of a hex digit of either case; -1 for any other character.
-inline int hexDigitValue(char c)
-{
-    return IntelHexDigits::Values[static_cast<quint8>(c)];
-}
 
 enum class IntelHexRecordType : quint8 {
     Data = 0x00,

@@ -70,7 +70,7 @@ void IntelHexWriter::openLinearWindow(quint64 address)
 
 void IntelHexWriter::appendPiece(quint64 address, const char *data, qsizetype size)
 {
-    if (allErased(data, size))
+    if (m_skipErased && allErased(data, size))
         return;
     if (address < m_base || address >= m_windowEnd)
         openLinearWindow(address);
@@ -99,8 +99,13 @@ bool IntelHexWriter::writeData(quint64 address, QByteArrayView bytes)
     return true;
 }
 
-bool IntelHexWriter::finish()
+bool IntelHexWriter::finish(std::optional<quint32> startAddress)
 {
+    if (startAddress) {
+        const char value[4] = {static_cast<char>(*startAddress >> 24), static_cast<char>(*startAddress >> 16),
+                               static_cast<char>(*startAddress >> 8), static_cast<char>(*startAddress)};
+        appendLine(IntelHexRecordType::StartLinearAddress, 0, value, 4);
+    }
     appendLine(IntelHexRecordType::EndOfFile, 0, nullptr, 0);
     return flush();
 }

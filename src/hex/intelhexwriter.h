@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -11,13 +13,17 @@ class QIODevice;
 
 // Writes data as Intel HEX records to a device. Data records carry up to 16 bytes counted from
 // the start of each block handed over, are split where a 64 KiB address window ends (a record
-// address never goes past FFFF) and are skipped when every byte is 0xFF. An extended address
-// record is written whenever a record lies outside the current window; a file that starts with a
+// address never goes past FFFF) and are skipped when every byte is 0xFF, unless told otherwise. An extended
+// address record is written whenever a record lies outside the current window; a file that starts with a
 // segment record sets the segment base back to 0 before its first linear record. Output is
 // buffered and handed to the device in large writes.
 class IntelHexWriter {
 public:
     explicit IntelHexWriter(QIODevice &out);
+
+    // Erased flash (0xFF) need not be written from a flat binary; an image that names its every
+    // byte (Intel HEX, S-records, ELF) keeps them all.
+    void setSkipErased(bool skip) { m_skipErased = skip; }
 
     // Opens the first window for data starting at `firstAddress`: a segment record up to 0xFFFF0,
     // a linear record above, nothing for 0. Call once before the first writeData(), or not at all.
@@ -25,8 +31,8 @@ public:
     // `address + bytes.size()` must not pass 4 GiB. Blocks handed over in turn continue the
     // 16-byte grid only when their sizes are multiples of 16.
     bool writeData(quint64 address, QByteArrayView bytes);
-    // Writes the end-of-file record and flushes.
-    bool finish();
+    // Writes the start address (a type 05 record) when there is one, the end-of-file record, and flushes.
+    bool finish(std::optional<quint32> startAddress = std::nullopt);
 
     QString errorString() const { return m_error; }
 
@@ -42,5 +48,6 @@ private:
     quint64 m_base = 0;
     quint64 m_windowEnd = 0x10000;
     bool m_segmentBaseSet = false; // a non-zero segment base is in effect for the readers
+    bool m_skipErased = true;
     QString m_error;
 };

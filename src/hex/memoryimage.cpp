@@ -2,17 +2,17 @@
 
 #include <algorithm>
 
-MemoryImage MemoryImage::fromChunks(QList<IntelHexChunk> chunks, std::optional<Conflict> *conflict)
+MemoryImage MemoryImage::fromChunks(QList<DataChunk> chunks, std::optional<Conflict> *conflict)
 {
     if (conflict)
         conflict->reset();
     // Stable, so that of two chunks at the same address the earlier line counts as the first.
     std::stable_sort(chunks.begin(), chunks.end(),
-                     [](const IntelHexChunk &a, const IntelHexChunk &b) { return a.address < b.address; });
+                     [](const DataChunk &a, const DataChunk &b) { return a.address < b.address; });
 
     MemoryImage image;
     image.m_ranges.reserve(chunks.size());
-    for (IntelHexChunk &chunk : chunks) {
+    for (DataChunk &chunk : chunks) {
         const quint64 coveredEnd = image.endAddress();
         if (image.m_ranges.isEmpty() || chunk.address >= coveredEnd) {
             image.m_ranges.append({chunk.address, std::move(chunk.bytes), chunk.line, chunk.recordLength, 0});
@@ -75,4 +75,38 @@ QList<QPair<quint64, quint64>> MemoryImage::spans() const
             result.append({range.start, range.end()});
     }
     return result;
+}
+
+MemoryImage MemoryImage::fromBytes(quint64 start, QByteArray bytes)
+{
+    MemoryImage image;
+    if (!bytes.isEmpty())
+        image.m_ranges.append({start, std::move(bytes), 0, 0, 0});
+    return image;
+}
+
+void MemoryImage::write(quint64 address, QByteArrayView bytes)
+{
+    const quint64 end = address + static_cast<quint64>(bytes.size());
+    // Runs that hold nothing yet become ranges of their own; the ranges keep their order.
+    QList<Range> added;
+    quint64 covered = address;
+    for (Range &range : m_ranges) {
+        if (range.end() <= address || range.start >= end)
+            continue;
+        if (range.start > covered)
+            added.append(
+                {covered, bytes.sliced(covered - address, range.start - covered).toByteArray(), 0, 0, 0});
+        const quint64 from = qMax(range.start, address);
+        const quint64 to = qMin(range.end(), end);
+        std::copy_n(bytes.data() + (from - address), to - from, range.bytes.data() + (from - range.start));
+        covered = to;
+    }
+    if (covered < end)
+        added.append({covered, bytes.sliced(covered - address).toByteArray(), 0, 0, 0});
+    for (Range &range : added) {
+        const auto position = std::lower_bound(m_ranges.begin(), m_ranges.end(), range.start,
+                                               [](const Range &r, quint64 start) { return r.start < start; });
+        m_ranges.insert(position, std::move(range));
+    }
 }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <algorithm>
 #include <optional>
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 
-#include "hex/intelhexreader.h"
+#include "hex/datachunk.h"
 
 // A sparse memory image: sorted, non-overlapping half-open address ranges with their bytes.
 // Each range remembers where its bytes came from, so that a clash can name the source lines.
@@ -38,7 +40,9 @@ public:
 
     // Builds the image from chunks in file order. The same byte given twice is accepted; a different
     // one is a conflict (the first found by address is reported).
-    static MemoryImage fromChunks(QList<IntelHexChunk> chunks, std::optional<Conflict> *conflict);
+    static MemoryImage fromChunks(QList<DataChunk> chunks, std::optional<Conflict> *conflict);
+    // One run of bytes from `start`: a flat binary placed at an address.
+    static MemoryImage fromBytes(quint64 start, QByteArray bytes);
 
     const QList<Range> &ranges() const { return m_ranges; }
     bool isEmpty() const { return m_ranges.isEmpty(); }
@@ -49,6 +53,33 @@ public:
     // Neighbouring ranges joined: the covered spans as [start, end) pairs.
     QList<QPair<quint64, quint64>> spans() const;
 
+    // Calls `visit(address, data, length)` for each run of bytes held in [from, to), in address order,
+    // and `visit(address, nullptr, length)` for each run in between that holds nothing.
+    template <typename Visitor> void visit(quint64 from, quint64 to, Visitor &&visitor) const;
+    // Puts `bytes` at `address`, over what was there and into what was not.
+    void write(quint64 address, QByteArrayView bytes);
+
 private:
     QList<Range> m_ranges;
 };
+
+template <typename Visitor> void MemoryImage::visit(quint64 from, quint64 to, Visitor &&visitor) const
+{
+    // The first range that ends after `from`.
+    auto range = std::upper_bound(m_ranges.cbegin(), m_ranges.cend(), from,
+                                  [](quint64 address, const Range &r) { return address < r.end(); });
+    quint64 address = from;
+    for (; address < to && range != m_ranges.cend(); ++range) {
+        if (range->start >= to)
+            break;
+        if (range->start > address) {
+            visitor(address, static_cast<const char *>(nullptr), range->start - address);
+            address = range->start;
+        }
+        const quint64 end = qMin(range->end(), to);
+        visitor(address, range->bytes.constData() + (address - range->start), end - address);
+        address = end;
+    }
+    if (address < to)
+        visitor(address, static_cast<const char *>(nullptr), to - address);
+}

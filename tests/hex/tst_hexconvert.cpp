@@ -170,7 +170,7 @@ void HexConvertTest::directionOfInput_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("format");       // as "info" says it; empty: the file is refused
-    QTest::addColumn<QByteArray>("converted"); // the flat binary of a HEX input; empty otherwise
+    QTest::addColumn<QByteArray>("converted"); // the flat binary of an input with addresses; empty otherwise
     QTest::addColumn<QString>("error");        // what convert and info say of a refused file
     const QByteArray end = ":00000001FF\r\n";
     QTest::newRow("records") << ":0100000011EE\r\n" + end << "intel-hex" << QByteArray("\x11") << "";
@@ -185,16 +185,25 @@ void HexConvertTest::directionOfInput_data()
     QTest::newRow("garbage among the first lines")
         << ":0100000011EE\n:0100010022DC\ngarbage\n" + end << "" << QByteArray()
         << "in.hex, line 3: the record does not start with ':'";
+    QTest::newRow("S-records") << QByteArray("\r\nS10500001122C7\r\nS9030000FC\r\n") << "s-record"
+                               << QByteArray("\x11\x22") << "";
+    QTest::newRow("bad S-record further on") << QByteArray("S10500001122C7\nS10500021122C6\n") << ""
+                                             << QByteArray() << "in.hex, line 2: checksum mismatch";
+    QTest::newRow("ELF cut short") << QByteArray("\x7f"
+                                                 "ELF\x01\x02\n\n:",
+                                                 9)
+                                   << "" << QByteArray() << "in.hex: not a valid ELF file";
     QTest::newRow("binary") << QByteArray("\x7f"
-                                          "ELF\x01\x02\n\n:",
+                                          "ELV\x01\x02\n\n:",
                                           9)
                             << "binary" << QByteArray() << "";
     QTest::newRow("text that is no record")
         << QByteArray(":not a record\n:00000001FF\n") << "binary" << QByteArray() << "";
 }
 
-// quillon-cli convert and info read a file alike: Intel HEX when its first non-empty line is a
-// record, and then a bad line is an error naming it, whatever output name was asked for.
+// quillon-cli convert and info read a file alike: Intel HEX or S-records when its first non-empty
+// line is such a record, and then a bad line is an error naming it, whatever output name was asked
+// for; ELF by its magic bytes.
 void HexConvertTest::directionOfInput()
 {
     QFETCH(QByteArray, content);
@@ -220,7 +229,7 @@ void HexConvertTest::directionOfInput()
     QVERIFY2(convert.exitCode == 0, convert.err.constData());
     QVERIFY2(info.exitCode == 0, info.err.constData());
     QVERIFY2(info.out.contains("format: " + format.toUtf8() + '\n'), info.out.constData());
-    if (format == QLatin1String("intel-hex"))
+    if (format != QLatin1String("binary"))
         QCOMPARE(readFile(output), converted);
     else
         QVERIFY(readFile(output).startsWith(":"));

@@ -1,0 +1,136 @@
+#include "cli/clireporter.h"
+#include "cli/commandline.h"
+#include "cli/commands.h"
+
+#include <QTextStream>
+
+#include "hex/imagecompare.h"
+#include "hex/imageloader.h"
+
+namespace {
+
+constexpr int ListedDifferences = 20;
+
+QString hexAddress(quint64 value)
+{
+    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(8, QLatin1Char('0'));
+}
+
+QString byteText(std::optional<quint8> byte, const QString &file)
+{
+    if (!byte)
+        return QStringLiteral("nothing in %1").arg(file);
+    return QStringLiteral("0x%1 in %2")
+        .arg(QString::number(*byte, 16).toUpper().rightJustified(2, QLatin1Char('0')), file);
+}
+
+QString differenceLine(const ImageDifference &difference, const QString &first, const QString &second)
+{
+    QString kind;
+    switch (difference.kind) {
+    case ImageDifference::Kind::Different:
+        kind = QStringLiteral("differ");
+        break;
+    case ImageDifference::Kind::OnlyInFirst:
+        kind = QStringLiteral("only in %1").arg(first);
+        break;
+    case ImageDifference::Kind::OnlyInSecond:
+        kind = QStringLiteral("only in %1").arg(second);
+        break;
+    }
+    return QStringLiteral("%1: %2-%3 (%4 bytes), first: %5, %6")
+        .arg(kind, hexAddress(difference.start), hexAddress(difference.end - 1))
+        .arg(difference.end - difference.start)
+        .arg(byteText(difference.first, first), byteText(difference.second, second));
+}
+
+} // namespace
+
+// quillon-cli compare A B: whether two images hold the same bytes at the same addresses.
+int runCompareCommand(const QStringList &givenArguments)
+{
+    CommandLine commandLine(
+        QStringLiteral("compare"),
+        QStringLiteral(
+            "Compares two image files, each in any format (ELF, Intel HEX, Motorola S-records, binary; "
+            "told by content). They are the same when they hold the same bytes at the same addresses; a "
+            "byte that one holds and the other does not is a difference. The runs of addresses that differ "
+            "are listed (at most 20, then a count), each with both files' bytes at its first address.\n"
+            "Exit code: 0 the same, 1 different, 2 bad usage or a file that cannot be read."));
+    QCommandLineParser &parser = commandLine.parser();
+    parser.addPositionalArgument(QStringLiteral("A"), QStringLiteral("the first image file"));
+    parser.addPositionalArgument(QStringLiteral("B"), QStringLiteral("the second image file"));
+    const QCommandLineOption offsetOption(
+        QStringLiteral("offset"),
+        QStringLiteral("address of a binary input's first byte, hexadecimal (default 0); applies to each "
+                       "binary input"),
+        QStringLiteral("HEX"));
+    parser.addOption(offsetOption);
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("range"),
+        QStringLiteral(
+            "compare only from START up to END (both hexadecimal; END is the first address past the "
+            "range): --range START END"),
+        QStringLiteral("START END")));
+
+    QStringList arguments = givenArguments;
+    QString rangeError;
+    const std::optional<QPair<quint64, quint64>> range = takeRangeOption(arguments, &rangeError);
+    if (!rangeError.isEmpty())
+        return commandLine.usageError(rangeError);
+    if (const std::optional<int> exitCode = commandLine.parse(arguments))
+        return *exitCode;
+    if (parser.isSet(QStringLiteral("range")))
+        return commandLine.usageError(QStringLiteral("--range takes two addresses: --range START END"));
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 2)
+        return commandLine.usageError(QStringLiteral("expected two files, A and B"));
+    ImageLoadOptions options;
+    if (parser.isSet(offsetOption) && !parseHexArgument(parser.value(offsetOption), &options.binaryOffset))
+        return commandLine.usageError(QStringLiteral("--offset takes a hexadecimal number, not \"%1\"")
+                                          .arg(parser.value(offsetOption)));
+
+    LoadedImage images[2];
+    for (int i = 0; i < 2; ++i) {
+        images[i] = loadImageFile(files.at(i), options);
+        for (const HexDiagnostic &warning : images[i].warnings)
+            cliErr() << "warning: " << warning.text() << Qt::endl;
+        if (!images[i].ok()) {
+            cliErr() << "quillon-cli compare: " << images[i].errorText << Qt::endl;
+            return CliExit::Usage;
+        }
+        cliOut() << files.at(i) << ": " << inputFormatName(images[i].format) << ", "
+                 << images[i].image.dataSize() << " bytes of data\n";
+    }
+    const MemoryImage &first = images[0].image;
+    const MemoryImage &second = images[1].image;
+    quint64 from = 0;
+    quint64 to = 0;
+    if (range) {
+        from = range->first;
+        to = range->second;
+    } else if (!first.isEmpty() || !second.isEmpty()) {
+        from = first.isEmpty()    ? second.lowestAddress()
+               : second.isEmpty() ? first.lowestAddress()
+                                  : qMin(first.lowestAddress(), second.lowestAddress());
+        to = qMax(first.endAddress(), second.endAddress());
+    }
+
+    const ImageComparison comparison = compareImages(first, second, from, to, ListedDifferences);
+    if (comparison.same()) {
+        cliOut() << "same: " << comparison.sameBytes << " bytes at the same addresses";
+        if (range)
+            cliOut() << " in " << hexAddress(from) << '-' << hexAddress(to - 1);
+        cliOut() << Qt::endl;
+        return CliExit::Success;
+    }
+    for (const ImageDifference &difference : comparison.differences)
+        cliOut() << differenceLine(difference, files.at(0), files.at(1)) << '\n';
+    if (comparison.differenceCount > comparison.differences.size())
+        cliOut() << "... and " << comparison.differenceCount - comparison.differences.size()
+                 << " more ranges\n";
+    cliOut() << "different: " << comparison.differenceCount
+             << (comparison.differenceCount == 1 ? " range, " : " ranges, ") << comparison.differingBytes
+             << " bytes" << Qt::endl;
+    return CliExit::Failed;
+}

@@ -1,0 +1,109 @@
+#include "cli/clireporter.h"
+#include "cli/commandline.h"
+#include "cli/commands.h"
+
+#include <QTextStream>
+
+#include "assembly/imagestamp.h"
+
+namespace {
+
+QString hexAddress(quint64 value)
+{
+    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(8, QLatin1Char('0'));
+}
+
+} // namespace
+
+// quillon-cli stamp IMAGE --at ADDR: a CRC of the image written into it, for a bootloader to check.
+int runStampCommand(const QStringList &givenArguments)
+{
+    CommandLine commandLine(
+        QStringLiteral("stamp"),
+        QStringLiteral(
+            "Computes a CRC over a range of IMAGE and writes it, little-endian, into the four bytes at ADDR, "
+            "in the image's own format (binary, Intel HEX, S-records, or ELF, where a loadable segment must "
+            "hold those bytes). The range is by default from the image's lowest address up to ADDR. "
+            "Addresses in the range that hold no data count as 0xFF, as erased flash reads.\n"
+            "crc32 is the common CRC-32 (zlib's, the one \"info\" prints); stm32 is the STM32 CRC unit's: "
+            "polynomial 0x04C11DB7, initial value 0xFFFFFFFF, fed 32-bit little-endian words, no final "
+            "inversion (the range's length must be a multiple of 4).\n"
+            "Refused: ADDR inside the range, and four bytes at ADDR that hold data other than 0xFF (unless "
+            "--force). The output replaces its file whole or not at all; a release manifest beside IMAGE "
+            "(IMAGE.manifest.json) is written beside the output with the stamp recorded."));
+    QCommandLineParser &parser = commandLine.parser();
+    parser.addPositionalArgument(QStringLiteral("IMAGE"), QStringLiteral("the image file"));
+    const QCommandLineOption atOption(
+        QStringLiteral("at"), QStringLiteral("address of the CRC's four bytes, hexadecimal (required)"),
+        QStringLiteral("ADDR"));
+    const QCommandLineOption algorithmOption(
+        QStringLiteral("algorithm"), QStringLiteral("crc32 (default) or stm32"), QStringLiteral("NAME"));
+    const QCommandLineOption outputOption(QStringList{QStringLiteral("o"), QStringLiteral("output")},
+                                          QStringLiteral("output file (default: IMAGE itself)"),
+                                          QStringLiteral("OUT"));
+    const QCommandLineOption forceOption(QStringLiteral("force"),
+                                         QStringLiteral("write the CRC over bytes that hold data"));
+    const QCommandLineOption offsetOption(
+        QStringLiteral("offset"),
+        QStringLiteral("address of a binary image's first byte, hexadecimal (default 0)"),
+        QStringLiteral("HEX"));
+    for (const QCommandLineOption &option :
+         {atOption, algorithmOption, outputOption, forceOption, offsetOption})
+        parser.addOption(option);
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("range"),
+        QStringLiteral("the bytes the CRC covers, from START up to END (both hexadecimal; END is the first "
+                       "address past the range): --range START END"),
+        QStringLiteral("START END")));
+
+    QStringList arguments = givenArguments;
+    QString rangeError;
+    StampJob job;
+    job.range = takeRangeOption(arguments, &rangeError);
+    if (!rangeError.isEmpty())
+        return commandLine.usageError(rangeError);
+    if (const std::optional<int> exitCode = commandLine.parse(arguments))
+        return *exitCode;
+    if (parser.isSet(QStringLiteral("range")))
+        return commandLine.usageError(QStringLiteral("--range takes two addresses: --range START END"));
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1)
+        return commandLine.usageError(files.isEmpty() ? QStringLiteral("IMAGE is missing")
+                                                      : QStringLiteral("one IMAGE at a time"));
+    if (!parser.isSet(atOption))
+        return commandLine.usageError(QStringLiteral("--at ADDR is required"));
+    if (!parseHexArgument(parser.value(atOption), &job.address) || job.address > 0xFFFFFFFFFFFFFFFBull)
+        return commandLine.usageError(
+            QStringLiteral("--at takes a hexadecimal address, not \"%1\"").arg(parser.value(atOption)));
+    if (parser.isSet(algorithmOption)) {
+        const std::optional<StampAlgorithm> algorithm = stampAlgorithmFromName(parser.value(algorithmOption));
+        if (!algorithm)
+            return commandLine.usageError(QStringLiteral("--algorithm takes crc32 or stm32, not \"%1\"")
+                                              .arg(parser.value(algorithmOption)));
+        job.algorithm = *algorithm;
+    }
+    if (parser.isSet(offsetOption) && !parseHexArgument(parser.value(offsetOption), &job.binaryOffset))
+        return commandLine.usageError(QStringLiteral("--offset takes a hexadecimal number, not \"%1\"")
+                                          .arg(parser.value(offsetOption)));
+    job.imagePath = files.first();
+    job.outputPath = parser.value(outputOption);
+    job.force = parser.isSet(forceOption);
+
+    const StampResult result = stampImage(job);
+    for (const QString &warning : result.warnings)
+        cliErr() << "warning: " << warning << Qt::endl;
+    if (!result.ok) {
+        cliErr() << "error: " << result.errorText << Qt::endl;
+        return CliExit::Failed;
+    }
+    cliOut() << "algorithm: " << stampAlgorithmName(job.algorithm) << '\n'
+             << "range: " << hexAddress(result.rangeStart) << '-' << hexAddress(result.rangeEnd - 1) << " ("
+             << result.rangeEnd - result.rangeStart << " bytes)\n"
+             << "address: " << hexAddress(job.address) << '\n'
+             << "value: " << hexAddress(result.value) << '\n'
+             << "output: " << result.outputPath << '\n';
+    if (!result.manifestPath.isEmpty())
+        cliOut() << "manifest: " << result.manifestPath << '\n';
+    cliOut() << Qt::flush;
+    return CliExit::Success;
+}

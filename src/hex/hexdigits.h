@@ -1,0 +1,101 @@
+#pragma once
+
+#include <array>
+#include <cstring>
+
+#include <QString>
+#include <QtGlobal>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define QUILLON_HEX_SSE2 1
+#endif
+
+// Hex digits as the record formats (Intel HEX, Motorola S-records) read and write them: either case
+// when read, upper case when written.
+namespace HexDigits {
+
+constexpr std::array<qint8, 256> makeValueTable()
+{
+    std::array<qint8, 256> table{};
+    for (int i = 0; i < 256; ++i)
+        table[i] = -1;
+    for (int i = 0; i < 10; ++i)
+        table['0' + i] = static_cast<qint8>(i);
+    for (int i = 0; i < 6; ++i) {
+        table['A' + i] = static_cast<qint8>(10 + i);
+        table['a' + i] = static_cast<qint8>(10 + i);
+    }
+    return table;
+}
+inline constexpr std::array<qint8, 256> Values = makeValueTable();
+
+// Both digits of every byte value, so that one byte becomes one two-character copy.
+struct Pairs {
+    char pairs[256][2];
+    constexpr Pairs() : pairs()
+    {
+        constexpr char upper[] = "0123456789ABCDEF";
+        for (int i = 0; i < 256; ++i) {
+            pairs[i][0] = upper[i >> 4];
+            pairs[i][1] = upper[i & 0x0F];
+        }
+    }
+};
+inline constexpr Pairs PairTable;
+
+inline char *putByte(char *out, quint8 value)
+{
+    std::memcpy(out, PairTable.pairs[value], 2);
+    return out + 2;
+}
+
+// Writes `size` bytes as upper-case digits at `out`; returns the sum of the bytes (mod 256), which
+// both formats' checksums are made of. Full 16-byte blocks, what most records carry, take a few
+// vector steps instead of 16 table copies.
+inline quint8 putBytes(char *out, const char *data, qsizetype size)
+{
+    quint8 sum = 0;
+    qsizetype i = 0;
+#ifdef QUILLON_HEX_SSE2
+    for (; i + 16 <= size; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+        const __m128i lowNibbleMask = _mm_set1_epi8(0x0F);
+        const __m128i low = _mm_and_si128(bytes, lowNibbleMask);
+        const __m128i high = _mm_and_si128(_mm_srli_epi16(bytes, 4), lowNibbleMask);
+        const auto digits = [](__m128i nibbles) {
+            const __m128i letters =
+                _mm_and_si128(_mm_cmpgt_epi8(nibbles, _mm_set1_epi8(9)), _mm_set1_epi8('A' - '9' - 1));
+            return _mm_add_epi8(_mm_add_epi8(nibbles, _mm_set1_epi8('0')), letters);
+        };
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 2 * i), digits(_mm_unpacklo_epi8(high, low)));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 2 * i + 16), digits(_mm_unpackhi_epi8(high, low)));
+        const __m128i sums = _mm_sad_epu8(bytes, _mm_setzero_si128());
+        sum += static_cast<quint8>(_mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4));
+    }
+#endif
+    for (; i < size; ++i) {
+        const auto byte = static_cast<quint8>(data[i]);
+        sum += byte;
+        putByte(out + 2 * i, byte);
+    }
+    return sum;
+}
+
+} // namespace HexDigits
+
+// The value of a hex digit of either case; -1 for any other character.
+inline int hexDigitValue(char c)
+{
+    return HexDigits::Values[static_cast<quint8>(c)];
+}
+
+// A character that should have been a hex digit, as a message names it: 'G', or byte 0x07 when it
+// cannot be shown.
+inline QString describeCharacter(char c)
+{
+    const auto byte = static_cast<quint8>(c);
+    if (byte >= 0x20 && byte < 0x7F)
+        return QStringLiteral("'%1'").arg(QLatin1Char(c));
+    return QStringLiteral("byte 0x%1").arg(QLatin1String(HexDigits::PairTable.pairs[byte], 2));
+}

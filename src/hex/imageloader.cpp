@@ -1,0 +1,161 @@
+#include "hex/imageloader.h"
+
+#include "common/inputfile.h"
+#include "hex/elfreader.h"
+#include "hex/intelhexreader.h"
+#include "hex/srecordreader.h"
+
+namespace {
+
+QString hexNumber(quint64 value, int digits)
+{
+    return QStringLiteral("0x") +
+           QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
+}
+
+LoadedImage failed(LoadedImage loaded, const QString &text)
+{
+    loaded.errorText = text;
+    loaded.image = {};
+    return loaded;
+}
+
+// Counts the input's bytes as a reader takes them, so that the size of a pipe is known too.
+auto countInto(qint64 &size)
+{
+    return [&size](QByteArrayView block) {
+        size += block.size();
+    };
+}
+
+void countRest(QIODevice &device, qint64 &size)
+{
+    QByteArray rest(1 << 20, Qt::Uninitialized);
+    for (qint64 got; (got = device.read(rest.data(), rest.size())) > 0;)
+        size += got;
+}
+
+// Builds the image from chunks read in file order; clashing bytes name both of their places.
+LoadedImage placeChunks(LoadedImage loaded, QList<DataChunk> chunks, const QString &name,
+                        const QString &places)
+{
+    std::optional<MemoryImage::Conflict> conflict;
+    loaded.image = MemoryImage::fromChunks(std::move(chunks), &conflict);
+    if (!conflict)
+        return loaded;
+    return failed(std::move(loaded),
+                  QStringLiteral("%1, %2 %3 and %4: different bytes for address %5 (%6 and %7)")
+                      .arg(name, places)
+                      .arg(conflict->firstLine)
+                      .arg(conflict->secondLine)
+                      .arg(hexNumber(conflict->address, 8))
+                      .arg(hexNumber(conflict->firstValue, 2), hexNumber(conflict->secondValue, 2)));
+}
+
+// "name, line 12: what is wrong", with the file named as the caller names it.
+template <typename Reader> QString readerError(const Reader &reader, const QString &name)
+{
+    const HexDiagnostic diagnostic = reader.error().value_or(HexDiagnostic{});
+    if (diagnostic.line > 0)
+        return QStringLiteral("%1, line %2: %3").arg(name).arg(diagnostic.line).arg(diagnostic.message);
+    return QStringLiteral("%1: %2").arg(name, diagnostic.message);
+}
+
+LoadedImage loadIntelHex(InputFile &input, const ImageLoadOptions &options, const QString &name,
+                         LoadedImage loaded)
+{
+    IntelHexReader reader;
+    reader.setMemoryLimit(options.memoryLimit);
+    reader.setBlockObserver(countInto(loaded.fileSize));
+    if (!reader.read(input.device(), name, options.progress))
+        return failed(std::move(loaded), readerError(reader, name));
+    countRest(input.device(), loaded.fileSize);
+    loaded.warnings = reader.diagnostics();
+    IntelHexContent content = reader.takeContent();
+    loaded.startAddress = content.startAddress;
+    return placeChunks(std::move(loaded), std::move(content.chunks), name, QStringLiteral("lines"));
+}
+
+LoadedImage loadSRecord(InputFile &input, const ImageLoadOptions &options, const QString &name,
+                        LoadedImage loaded)
+{
+    SRecordReader reader;
+    reader.setMemoryLimit(options.memoryLimit);
+    reader.setBlockObserver(countInto(loaded.fileSize));
+    if (!reader.read(input.device(), name, options.progress))
+        return failed(std::move(loaded), readerError(reader, name));
+    countRest(input.device(), loaded.fileSize);
+    loaded.warnings = reader.diagnostics();
+    SRecordContent content = reader.takeContent();
+    loaded.startAddress = content.startAddress;
+    loaded.header = content.header;
+    return placeChunks(std::move(loaded), std::move(content.chunks), name, QStringLiteral("lines"));
+}
+
+LoadedImage loadElf(InputFile &input, const ImageLoadOptions &options, const QString &name,
+                    LoadedImage loaded)
+{
+    ElfReader reader;
+    reader.setMemoryLimit(options.memoryLimit);
+    if (!reader.read(input))
+        return failed(std::move(loaded), QStringLiteral("%1: %2").arg(name, reader.errorText()));
+    ElfContent content = reader.takeContent();
+    loaded.fileSize = content.fileSize;
+    loaded.startAddress = content.entryPoint;
+    loaded.fileSpans = content.segments;
+    if (options.progress)
+        options.progress(loaded.fileSize, loaded.fileSize);
+    return placeChunks(std::move(loaded), std::move(content.chunks), name, QStringLiteral("program headers"));
+}
+
+LoadedImage loadBinary(InputFile &input, const ImageLoadOptions &options, const QString &name,
+                       LoadedImage loaded)
+{
+    std::optional<QByteArray> bytes = input.readToEnd(options.memoryLimit);
+    if (!bytes)
+        return failed(std::move(loaded),
+                      QStringLiteral("%1: %2").arg(name, input.problemText(options.memoryLimit)));
+    loaded.fileSize = bytes->size();
+    if (options.binaryOffset + static_cast<quint64>(bytes->size()) < options.binaryOffset)
+        return failed(std::move(loaded),
+                      QStringLiteral("%1: placed at %2, the data reaches past the end of the address "
+                                     "space")
+                          .arg(name, hexNumber(options.binaryOffset, 8)));
+    if (options.progress)
+        options.progress(loaded.fileSize, loaded.fileSize);
+    loaded.image = MemoryImage::fromBytes(options.binaryOffset, std::move(*bytes));
+    return loaded;
+}
+
+} // namespace
+
+LoadedImage loadImage(InputFile &input, const ImageLoadOptions &options)
+{
+    const QString name = options.displayName.isEmpty() ? input.path() : options.displayName;
+    LoadedImage loaded;
+    loaded.format = options.format.value_or(detectInputFormat(input.device()));
+    switch (loaded.format) {
+    case InputFormat::Empty:
+        return loaded;
+    case InputFormat::IntelHex:
+        return loadIntelHex(input, options, name, std::move(loaded));
+    case InputFormat::SRecord:
+        return loadSRecord(input, options, name, std::move(loaded));
+    case InputFormat::Elf:
+        return loadElf(input, options, name, std::move(loaded));
+    case InputFormat::Binary:
+        break;
+    }
+    return loadBinary(input, options, name, std::move(loaded));
+}
+
+LoadedImage loadImageFile(const QString &path, const ImageLoadOptions &options)
+{
+    InputFile input(path);
+    if (!input.open()) {
+        LoadedImage loaded;
+        const QString name = options.displayName.isEmpty() ? path : options.displayName;
+        return failed(std::move(loaded), QStringLiteral("%1: %2").arg(name, input.problemText()));
+    }
+    return loadImage(input, options);
+}
