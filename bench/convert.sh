@@ -28,6 +28,7 @@ median() { # hyperfine JSON -> median seconds of command N
 }
 ratio() { /usr/bin/python3 -c 'import sys; a,b=float(sys.argv[1]),float(sys.argv[2]); print(f"{a/b:.2f}")' "$1" "$2"; }
 . "$root/bench/peakmemory.sh"
+. "$root/bench/firmware.sh"
 
 offset=0x08000000
 echo "work directory: $work ($(df --output=fstype "$work" | tail -1))"
@@ -36,16 +37,7 @@ for mib in "${sizes[@]}"; do
     size=$((mib * 1024 * 1024))
     end=$(printf '0x%X' $((offset + size)))
     bin="$work/fw$mib.bin"
-    /usr/bin/python3 - "$bin" "$size" <<'PY'
-import random, sys
-path, size = sys.argv[1], int(sys.argv[2])
-rng = random.Random(size)
-data = bytearray(rng.randbytes(size))
-for _ in range(max(1, size // (256 * 1024))):  # erased 4 KiB pages here and there
-    page = rng.randrange(0, size // 4096) * 4096
-    data[page:page + 4096] = b"\xff" * 4096
-open(path, "wb").write(data)
-PY
+    make_firmware "$bin" "$size"
     echo "== $mib MiB: binary -> Intel HEX at $offset"
     hyperfine -N --warmup 3 --runs 30 --export-json "$work/tohex.json" \
         "$cli convert $bin --offset 8000000 -o $work/q.hex" \

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the .deb from a build directory, unpacks it into a temporary directory and runs what it
 # installed: the file list must hold both programs, the icon, the desktop entry and the translation,
-# the dependencies must name libsodium, and the unpacked quillon-cli must answer --version and
-# convert a file.
+# the dependencies must name libsodium and libelf, and the unpacked quillon-cli must answer --version,
+# convert a file and read an ELF executable.
 set -euo pipefail
 build_dir="${1:?usage: check-package.sh BUILD_DIR}"
 (cd "$build_dir" && cpack -G DEB >/dev/null)
@@ -11,6 +11,8 @@ echo "package: $package"
 dpkg-deb -I "$package" | grep -E '^ (Package|Version|Depends):'
 # The window checks update signatures with libsodium: the package must pull it in.
 dpkg-deb -f "$package" Depends | grep -q 'libsodium23' || { echo "the package does not depend on libsodium23"; exit 1; }
+# quillon-cli reads ELF executables with libelf.
+dpkg-deb -f "$package" Depends | grep -q 'libelf1' || { echo "the package does not depend on libelf1"; exit 1; }
 
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
@@ -25,4 +27,6 @@ cli="$unpacked/usr/bin/quillon-cli"
 printf '\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10\x11' > "$unpacked/sample.bin"
 "$cli" convert "$unpacked/sample.bin" --offset 8000000 >/dev/null
 grep -q '^:020000040800F2' "$unpacked/sample.hex" || { echo "the packaged converter wrote no type 04 record"; exit 1; }
+# An ELF executable at hand on every Debian machine: the packaged quillon-cli itself.
+"$cli" info "$cli" | grep -q '^format: elf$' || { echo "the packaged quillon-cli does not read ELF"; exit 1; }
 echo "package check passed"

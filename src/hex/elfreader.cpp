@@ -31,9 +31,6 @@ QString describeType(GElf_Half type)
     switch (type) {
     case ET_REL:
         return QStringLiteral("a relocatable object (.o); link it into an executable first");
-    case ET_DYN:
-        return QStringLiteral("a shared object or position-independent executable, which has no fixed load "
-                              "addresses");
     case ET_CORE:
         return QStringLiteral("a core dump");
     default:
@@ -74,7 +71,8 @@ bool ElfReader::read(InputFile &input)
     GElf_Ehdr header;
     if (!gelf_getehdr(handle.elf, &header))
         return fail(QStringLiteral("the ELF header cannot be read: %1").arg(libelfError()));
-    if (header.e_type != ET_EXEC)
+    // A position-independent executable (ET_DYN) is placed at the addresses it gives, as from 0.
+    if (header.e_type != ET_EXEC && header.e_type != ET_DYN)
         return fail(QStringLiteral("the ELF file is %1").arg(describeType(header.e_type)));
     m_content.is64Bit = gelf_getclass(handle.elf) == ELFCLASS64;
     if (header.e_entry != 0)

@@ -22,9 +22,9 @@ struct ElfContent {
     qint64 fileSize = 0;
 };
 
-// Reads ELF32 and ELF64 executables of either byte order through libelf. A file that is not an
-// ELF executable (a relocatable object, a shared object, a core dump, a damaged or cut file), or
-// whose segments point past its end, is an error.
+// Reads ELF32 and ELF64 executables of either byte order through libelf, position-independent ones
+// (ET_DYN) at the addresses they give. A file that is not an ELF executable (a relocatable object,
+// a core dump, a damaged or cut file), or whose segments point past its end, is an error.
 class ElfReader {
 public:
     void setMemoryLimit(qint64 limit) { m_memoryLimit = limit; }

@@ -1,10 +1,13 @@
-// libFuzzer target: any bytes through the reading path of every job: the Intel HEX or binary
-// decision, the Intel HEX reader, the memory image, the writer and the join.
-// - An input decided to be Intel HEX has a sound first record: if reading fails, it fails later.
+// libFuzzer target: any bytes through the reading path of every job: the format decision, the
+// Intel HEX and S-record readers, the memory image, the writers and the join.
+// - An input decided to be Intel HEX or S-records has a sound first record: if reading fails, it
+//   fails later.
 // - Whatever reads cleanly is written back as Intel HEX and read again; the second reading must hold
 //   the same bytes (erased 0xFF blocks may be left out, as the writer skips them).
 // - Joined with itself, it gives a text that holds the same bytes, each address once, and never
 //   leaves a segment and a linear base in force together (GNU objcopy would add them).
+// - Whatever reads cleanly as S-records is written back as S-records and read again without a
+//   warning: the same bytes at the same addresses, the same start address.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -17,6 +20,8 @@
 #include "hex/intelhexreader.h"
 #include "hex/intelhexwriter.h"
 #include "hex/memoryimage.h"
+#include "hex/srecordreader.h"
+#include "hex/srecordwriter.h"
 
 namespace {
 
@@ -74,6 +79,22 @@ int firstRecordLine(const QByteArray &text)
         position = end + 1;
     }
     return 0;
+}
+
+// The first non-empty line after a byte order mark.
+QByteArray firstRecord(const QByteArray &text)
+{
+    qsizetype position = text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (position < text.size()) {
+        qsizetype end = text.indexOf('\n', position);
+        if (end < 0)
+            end = text.size();
+        const QByteArray line = text.mid(position, end - position).trimmed();
+        if (!line.isEmpty())
+            return line;
+        position = end + 1;
+    }
+    return {};
 }
 
 // Every data record of the joined text is read alike by readers that replace one base by the other
@@ -143,6 +164,60 @@ void checkJoinWithItself(const IntelHexContent &content, const MemoryImage &imag
                 std::abort();
 }
 
+std::optional<SRecordContent> readSRecords(const QByteArray &text, int *errorLine = nullptr,
+                                           bool *warned = nullptr)
+{
+    QByteArray copy = text;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    SRecordReader reader;
+    if (!reader.read(buffer, QStringLiteral("fuzz.srec"))) {
+        if (errorLine)
+            *errorLine = reader.error()->line;
+        return std::nullopt;
+    }
+    if (warned)
+        *warned = !reader.diagnostics().isEmpty();
+    return reader.takeContent();
+}
+
+void checkSRecords(const QByteArray &text, InputFormat format)
+{
+    int errorLine = 0;
+    std::optional<SRecordContent> content = readSRecords(text, &errorLine);
+    // A count record is sound on its own and still wrong for the file: the only way to fail on the
+    // line that decided the format.
+    if (format == InputFormat::SRecord && !content && errorLine == firstRecordLine(text) &&
+        !firstRecord(text).startsWith("S5") && !firstRecord(text).startsWith("S6"))
+        std::abort();
+    if (!content)
+        return;
+    std::optional<MemoryImage::Conflict> conflict;
+    const MemoryImage image = MemoryImage::fromChunks(content->chunks, &conflict);
+    if (conflict)
+        return;
+
+    QBuffer written;
+    written.open(QIODevice::WriteOnly);
+    SRecordWriter writer(written);
+    writer.begin(content->header);
+    for (const MemoryImage::Range &range : image.ranges())
+        writer.writeData(range.start, range.bytes);
+    writer.finish(content->startAddress);
+
+    bool warned = false;
+    const std::optional<SRecordContent> again = readSRecords(written.data(), nullptr, &warned);
+    if (!again || warned || again->startAddress != content->startAddress)
+        std::abort();
+    const MemoryImage image2 = MemoryImage::fromChunks(again->chunks, &conflict);
+    if (conflict || image2.dataSize() != image.dataSize() || image2.spans() != image.spans())
+        std::abort();
+    for (const MemoryImage::Range &range : image2.ranges())
+        for (qsizetype i = 0; i < range.bytes.size(); ++i)
+            if (!holds(image, range.start + static_cast<quint64>(i), range.bytes.at(i)))
+                std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -154,6 +229,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const InputFormat format = detectInputFormat(device);
     if (format != detectInputFormat(text, true) || device.pos() != 0)
         std::abort();
+
+    checkSRecords(text, format);
 
     int errorLine = 0;
     const std::optional<IntelHexContent> content = readContent(text, &errorLine);
