@@ -11,9 +11,9 @@
 #include <QTemporaryDir>
 
 #include "discovery/sourcefiles.h"
+#include "gui/mainwindow.h"
+#include "gui/userdialogs.h"
 #include "hex/converter.h"
-#include "mainwindow/mainwindow.h"
-#include "mainwindow/userdialogs.h"
 
 namespace {
 

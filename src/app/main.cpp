@@ -8,8 +8,8 @@
 #include "app/startup.h"
 #include "app/startuplog.h"
 #include "app/translations.h"
-#include "mainwindow/mainwindow.h"
-#include "mainwindow/messageboxdialogs.h"
+#include "gui/mainwindow.h"
+#include "gui/messageboxdialogs.h"
 
 int main(int argc, char *argv[])
 {

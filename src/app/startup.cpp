@@ -4,7 +4,7 @@
 #include <QWidget>
 
 #include "app/startuplog.h"
-#include "mainwindow/mainwindow.h"
+#include "gui/mainwindow.h"
 
 namespace Startup {
 

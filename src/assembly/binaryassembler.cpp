@@ -6,6 +6,7 @@
 #include "assembly/imagebuilder.h"
 #include "assembly/pieceoverlap.h"
 #include "common/reporter.h"
+#include "discovery/sourcefiles.h"
 
 namespace {
 
@@ -45,6 +46,15 @@ BinaryResult assembleBinaryImage(const BinaryJob &job, Reporter &reporter, const
         reporter.message(MessageKind::Warning, ReportTitle::warning(),
                          QStringLiteral("Нечего собирать: не задано имя выходного файла."));
         return result;
+    }
+
+    // The pieces are raw images: Intel HEX text placed as bytes would be a wrong image.
+    for (const BinarySlot &slot : job.files) {
+        if (slot.enabled && holdsIntelHexText(slot.path)) {
+            reporter.message(MessageKind::Warning, SourceText::wrongFormatTitle(),
+                             SourceText::isIntelHex(slot.path));
+            return result;
+        }
     }
 
     ImageBuilder image(reporter);

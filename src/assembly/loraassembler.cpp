@@ -10,6 +10,7 @@
 #include "assembly/pieceoverlap.h"
 #include "assembly/releasename.h"
 #include "common/reporter.h"
+#include "discovery/sourcefiles.h"
 
 namespace {
 
@@ -96,6 +97,14 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
     if (job.outputDir.isEmpty()) {
         warn(reporter, AssemblyText::noOutputDirectory());
         return result;
+    }
+
+    // The pieces are raw images: Intel HEX text placed as bytes would be a wrong image.
+    for (const QString &path : QStringList{job.bootPath} + job.loraMacPaths + job.appPaths) {
+        if (holdsIntelHexText(path)) {
+            warn(reporter, SourceText::intelHexLeftOut(path));
+            return result;
+        }
     }
 
     const std::optional<ImagePiece> boot = readImagePiece(job.bootPath, reporter);

@@ -5,6 +5,7 @@
 
 #include "cli/clireporter.h"
 #include "cli/commands.h"
+#include "settings/settingskeys.h"
 
 CommandLine::CommandLine(const QString &job, const QString &description)
     : m_command(QStringLiteral("quillon-cli ") + job)
@@ -29,6 +30,12 @@ int CommandLine::usageError(const QString &text) const
     cliErr() << m_command << ": " << text << "\nRun \"" << m_command << " --help\" for its options."
              << Qt::endl;
     return CliExit::Usage;
+}
+
+QString CommandLine::savedOffsetField(const QString &key, const QString &settingsPath)
+{
+    return SettingsKeys::offsetsGroup() + QLatin1Char('/') + key + QStringLiteral(" (") + settingsPath +
+           QLatin1Char(')');
 }
 
 QString CommandLine::helpText() const

@@ -42,6 +42,9 @@ public:
         return TabSettings::load(reader.store());
     }
 
+    // How an offset read from a settings file is named in a message: "Offsets/<key> (<file>)".
+    static QString savedOffsetField(const QString &key, const QString &settingsPath);
+
 private:
     QString m_command; // "quillon-cli <job>"
     QCommandLineParser m_parser;

@@ -35,6 +35,37 @@ bool isIntelHexFile(const QString &path)
     return file.open(QIODevice::ReadOnly) && isIntelHexDevice(file);
 }
 
+bool holdsIntelHexText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.size() > 0 && isIntelHexDevice(file);
+}
+
+namespace SourceText {
+
+QString intelHexLeftOut(const QString &path)
+{
+    return QStringLiteral("Файл ") + path +
+           QStringLiteral(", является IntelHEX фалом и не будет добавлен в очередь.");
+}
+
+QString wrongFormatTitle()
+{
+    return QStringLiteral("Не верный формат!");
+}
+
+QString isIntelHex(const QString &path)
+{
+    return path + QStringLiteral(" явлеяется IntelHEX файлом.");
+}
+
+QString isNotIntelHex(const QString &path)
+{
+    return path + QStringLiteral(" не явлеяется IntelHEX файлом");
+}
+
+} // namespace SourceText
+
 bool isIntelHexText(const QByteArray &text)
 {
     QBuffer buffer;
@@ -63,9 +94,7 @@ QList<ScannedSourceFile> scanLoRaSource(const QString &directory, const QString 
     for (const QString &path : listSourceFiles(directory, nameFilter)) {
         const bool rejected = !path.isEmpty() && hexWanted && isIntelHexFile(path);
         if (rejected) {
-            reporter.message(MessageKind::Warning, ReportTitle::warning(),
-                             QStringLiteral("Файл ") + path +
-                                 QStringLiteral(", является IntelHEX фалом и не будет добавлен в очередь."));
+            reporter.message(MessageKind::Warning, ReportTitle::warning(), SourceText::intelHexLeftOut(path));
         }
         files.append({path, !rejected});
     }

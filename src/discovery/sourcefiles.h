@@ -9,12 +9,26 @@ class Reporter;
 
 // Whether a file is Intel HEX judged by its first 20 lines: every line read must begin with ':'.
 // An empty file counts as Intel HEX; a blank line among the first 20 does not; a file that cannot be
-// opened is not judged to be one.
-// A file that cannot be opened is not Intel HEX.
+// opened is not Intel HEX.
 bool isIntelHexFile(const QString &path);
 // The same rule on text already read, or on a device from its current position (which moves).
 bool isIntelHexText(const QByteArray &text);
 bool isIntelHexDevice(QIODevice &device);
+
+// Whether a file that is to be placed as a raw image holds Intel HEX records instead: it has
+// content, and isIntelHexFile() says so. An empty file is an empty image.
+bool holdsIntelHexText(const QString &path);
+
+// What the program says of an Intel HEX file offered where a raw image belongs.
+namespace SourceText {
+// The LoRa tab leaves such a file out of its sources.
+QString intelHexLeftOut(const QString &path);
+// The Binary tab refuses it as a piece.
+QString wrongFormatTitle();
+QString isIntelHex(const QString &path);
+// The IntelHEX tab refuses a file that is not Intel HEX.
+QString isNotIntelHex(const QString &path);
+} // namespace SourceText
 
 // Every file under the directory (recursively, symbolic links not followed) whose name matches the
 // one wildcard pattern, as full paths in the directory iterator's order. An empty directory path

@@ -1,0 +1,55 @@
+#include "gui/converterpanel.h"
+
+#include "gui/conversionprogress.h"
+#include "gui/userdialogs.h"
+#include "hex/converter.h"
+#include "ui_mainwindow.h"
+
+ConverterPanel::ConverterPanel(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
+    : ui(ui), m_window(window), m_dialogs(dialogs)
+{}
+
+void ConverterPanel::convert(QObject *button)
+{
+    const bool binaryWanted = button == ui.Converter2IntelHEX || ui.Converter2IntelHEX->isDown();
+    const QString filter = binaryWanted ? QStringLiteral("*.bin") : QStringLiteral("*.hex");
+    const QString path =
+        m_dialogs.chooseFile(nullptr, tr("Выберите файл для конвертации"), QStringLiteral("."), filter);
+    if (path.isEmpty()) {
+        m_dialogs.message(MessageKind::Warning, tr("Файл не выбран!"), tr("Выберите файл для конвертации."));
+        return;
+    }
+
+    // The content decides the direction, whichever button was pressed.
+    const bool hexInput = isIntelHexInput(path);
+    quint64 offset = 0;
+    if (!hexInput) {
+        const std::optional<int> typed =
+            m_dialogs.askInteger(m_window, tr("Смещение"), tr("Задайте смещение"), 0, 0, 2000000000, 1);
+        if (!typed)
+            return; // a cancelled offset is a cancelled conversion, not a silent offset 0
+        offset = offsetFromTypedDigits(*typed);
+    }
+
+    ConversionProgress progress(m_window);
+    ConversionOptions options;
+    options.progress = [&progress](qint64 done, qint64 total) {
+        progress.report(done, total);
+    };
+    options.cancelRequested = [&progress] {
+        return progress.cancelRequested();
+    };
+    const ConversionResult result =
+        hexInput ? convertHexToBin(path, options) : convertBinToHex(path, offset, options);
+    progress.finish();
+
+    if (result.cancelled)
+        return;
+    if (!result.ok) {
+        m_dialogs.message(MessageKind::Critical, ReportTitle::error(), result.errorText);
+        return;
+    }
+    for (const QString &warning : result.warnings)
+        m_dialogs.message(MessageKind::Warning, ReportTitle::warning(), warning);
+    m_dialogs.message(MessageKind::Information, tr("Конвертация"), tr("Процесс завершен."));
+}

@@ -1,0 +1,124 @@
+#include "gui/intelhextab.h"
+
+#include <QProgressDialog>
+#include <QSettings>
+
+#include "assembly/assemblymessages.h"
+#include "assembly/tabjobs.h"
+#include "discovery/sourcefiles.h"
+#include "gui/userdialogs.h"
+#include "gui/widgettext.h"
+#include "ui_mainwindow.h"
+
+IntelHexTab::IntelHexTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
+    : ui(ui), m_window(window), m_dialogs(dialogs),
+      m_rows{
+          {ui.IntelHEXCheckBOOT, ui.IntelHEXBOOT, ui.IntelHEXComboBOOT, ui.IntelHEXSearchBOOT},
+          {ui.IntelHEXCheckBOOT2, ui.IntelHEXAppBOOT, ui.IntelHEXComboApp, ui.IntelHEXSearchBOOTApp},
+          {ui.IntelHEXCheckApp, ui.IntelHEXMainGroup, ui.IntelHEXComboMain, ui.IntelHEXSearchApp},
+          {ui.IntelHEXCheckFile1, ui.IntelHEXAdditionalFile1, ui.IntelHEXAdditionalFile1Combo,
+           ui.IntelHEXSearchAddictFile1},
+          {ui.IntelHEXCheckFile2, ui.IntelHEXAdditionalFile2, ui.IntelHEXAdditionalFile2Combo,
+           ui.IntelHEXSearchAddictFile2},
+          {ui.IntelHEXCheckFile3, ui.IntelHEXAdditionalFile3, ui.IntelHEXAdditionalFile3Combo,
+           ui.IntelHEXSearchAddictFile3},
+      },
+      m_templates(
+          TemplateKind::IntelHex, ui.IntelHEXNameWrtSettings, ui.IntelHEXListFileSettings, dialogs,
+          [this](QSettings &store) { saveSettings(store); },
+          [this](QSettings &store) { loadSettings(store); })
+{
+    for (const SourceRow &row : m_rows)
+        connect(row.check, &QAbstractButton::toggled, row.group, &QWidget::setEnabled);
+}
+
+IntelHexTab::~IntelHexTab() = default;
+
+IntelHexSettings IntelHexTab::settings() const
+{
+    IntelHexSettings settings;
+    settings.pathBoot = m_rows[0].path->currentText();
+    settings.pathApp = m_rows[1].path->currentText();
+    settings.pathMain = m_rows[2].path->currentText();
+    for (int file = 0; file < 3; ++file)
+        settings.pathAddictFile[file] = m_rows[3 + file].path->currentText();
+    settings.pathRelease = WidgetText::firstRow(ui.IntelHEXReleaseDirrect);
+    settings.templateName = ui.IntelHEXTemplFileName->text();
+    for (int slot = 0; slot < 6; ++slot)
+        settings.enabled[slot] = m_rows[slot].check->isChecked();
+    return settings;
+}
+
+void IntelHexTab::showSettings(const IntelHexSettings &settings)
+{
+    const std::array<QString, 6> paths = settings.sourcesInOrder();
+    for (int slot = 0; slot < 6; ++slot)
+        m_rows[slot].path->addItem(paths[slot]);
+    WidgetText::replaceRows(ui.IntelHEXReleaseDirrect, settings.pathRelease);
+    ui.IntelHEXTemplFileName->setText(settings.templateName);
+    for (int slot = 0; slot < 6; ++slot) {
+        m_rows[slot].check->setChecked(settings.enabled[slot]);
+        m_rows[slot].group->setEnabled(settings.enabled[slot]);
+    }
+}
+
+void IntelHexTab::loadSettings(QSettings &store)
+{
+    IntelHexSettings loaded = settings();
+    loaded.readStored(store);
+    showSettings(loaded);
+}
+
+void IntelHexTab::saveSettings(QSettings &store) const
+{
+    settings().save(store);
+}
+
+void IntelHexTab::chooseFile(QObject *button)
+{
+    for (int slot = 0; slot < 6; ++slot) {
+        const SourceRow &row = m_rows[slot];
+        if (button != row.search)
+            continue;
+        const QString path = m_dialogs.chooseFile(nullptr, QStringLiteral("File%1 Directory").arg(slot + 1),
+                                                  row.path->currentText(), QStringLiteral("*.hex"));
+        if (path.isEmpty())
+            return;
+        if (!isIntelHexFile(path)) {
+            m_dialogs.message(MessageKind::Warning, SourceText::wrongFormatTitle(),
+                              SourceText::isNotIntelHex(path));
+            return;
+        }
+        WidgetText::replaceItems(row.path, path);
+        return;
+    }
+    if (button == ui.IntelHEXSearchReleaseButton) {
+        const QString directory = m_dialogs.chooseDirectory(nullptr, QStringLiteral("Release Directory"),
+                                                            WidgetText::firstRow(ui.IntelHEXReleaseDirrect));
+        if (!directory.isEmpty())
+            WidgetText::replaceRows(ui.IntelHEXReleaseDirrect, directory);
+    }
+}
+
+void IntelHexTab::assemble()
+{
+    IntelHexJoinJob job = intelHexJobFrom(settings());
+    if (job.sources.isEmpty()) {
+        joinIntelHexFiles(job, m_dialogs);
+        return;
+    }
+    QProgressDialog progress(QStringLiteral("Идет процесс сборки..."), QStringLiteral("Отмена"), 0,
+                             static_cast<int>(job.sources.size()), m_window);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setAutoReset(false);
+    progress.setMinimumDuration(0);
+    progress.setValue(0);
+    job.cancelled = [&progress] {
+        return progress.wasCanceled();
+    };
+    const IntelHexJoinResult result =
+        joinIntelHexFiles(job, m_dialogs, [&progress](qint64 done, qint64) { progress.setValue(int(done)); });
+    progress.close();
+    if (result.succeeded())
+        m_dialogs.message(MessageKind::Information, ReportTitle::complete(), AssemblyText::finished());
+}
