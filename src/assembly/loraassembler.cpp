@@ -145,7 +145,7 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
         const QString fileName = planned.releaseBaseName + QStringLiteral(".bin");
         if (!image.commit(job.outputDir, fileName))
             return result;
-        result.images.append({planned.releaseBaseName, imageFilePath(job.outputDir, fileName)});
+        result.images.append({imageFilePath(job.outputDir, fileName)});
     }
 
     result.succeeded = true;

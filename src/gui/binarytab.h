@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QObject>
-
-#include "gui/templatelist.h"
+#include "gui/settingstab.h"
 #include "settings/tabsettings.h"
 
 class QAbstractButton;
@@ -10,7 +8,6 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
-class QSettings;
 class QWidget;
 class UserDialogs;
 
@@ -20,19 +17,14 @@ class MainWindow;
 
 // The "Binary" page: up to six files, each ticked to take part, placed at their own offsets or one
 // after another, into one image named by the template with the chosen extension.
-class BinaryTab : public QObject {
-    Q_OBJECT
-
+class BinaryTab : public SettingsTab<BinarySettings> {
 public:
     BinaryTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs);
     ~BinaryTab() override;
 
-    BinarySettings settings() const;
+    BinarySettings settings() const override;
     // Paths are offered in the file lists beside the chosen ones; everything else is shown as it is.
-    void showSettings(const BinarySettings &settings);
-    void loadSettings(QSettings &store);
-    void saveSettings(QSettings &store) const;
-    TemplateList &templates() { return m_templates; }
+    void showSettings(const BinarySettings &settings) override;
 
     // A "..." button: chooses a piece or the output directory.
     void chooseFile(QObject *button);
@@ -55,5 +47,4 @@ private:
     QWidget *m_window;
     UserDialogs &m_dialogs;
     FileRow m_rows[6];
-    TemplateList m_templates;
 };

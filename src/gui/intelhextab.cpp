@@ -11,7 +11,8 @@
 #include "ui_mainwindow.h"
 
 IntelHexTab::IntelHexTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
-    : ui(ui), m_window(window), m_dialogs(dialogs),
+    : SettingsTab(TemplateKind::IntelHex, ui.IntelHEXNameWrtSettings, ui.IntelHEXListFileSettings, dialogs),
+      ui(ui), m_window(window), m_dialogs(dialogs),
       m_rows{
           {ui.IntelHEXCheckBOOT, ui.IntelHEXBOOT, ui.IntelHEXComboBOOT, ui.IntelHEXSearchBOOT},
           {ui.IntelHEXCheckBOOT2, ui.IntelHEXAppBOOT, ui.IntelHEXComboApp, ui.IntelHEXSearchBOOTApp},
@@ -22,11 +23,7 @@ IntelHexTab::IntelHexTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialo
            ui.IntelHEXSearchAddictFile2},
           {ui.IntelHEXCheckFile3, ui.IntelHEXAdditionalFile3, ui.IntelHEXAdditionalFile3Combo,
            ui.IntelHEXSearchAddictFile3},
-      },
-      m_templates(
-          TemplateKind::IntelHex, ui.IntelHEXNameWrtSettings, ui.IntelHEXListFileSettings, dialogs,
-          [this](QSettings &store) { saveSettings(store); },
-          [this](QSettings &store) { loadSettings(store); })
+      }
 {
     for (const SourceRow &row : m_rows)
         connect(row.check, &QAbstractButton::toggled, row.group, &QWidget::setEnabled);
@@ -60,18 +57,6 @@ void IntelHexTab::showSettings(const IntelHexSettings &settings)
         m_rows[slot].check->setChecked(settings.enabled[slot]);
         m_rows[slot].group->setEnabled(settings.enabled[slot]);
     }
-}
-
-void IntelHexTab::loadSettings(QSettings &store)
-{
-    IntelHexSettings loaded = settings();
-    loaded.readStored(store);
-    showSettings(loaded);
-}
-
-void IntelHexTab::saveSettings(QSettings &store) const
-{
-    settings().save(store);
 }
 
 void IntelHexTab::chooseFile(QObject *button)

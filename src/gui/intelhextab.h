@@ -1,15 +1,12 @@
 #pragma once
 
-#include <QObject>
-
-#include "gui/templatelist.h"
+#include "gui/settingstab.h"
 #include "settings/tabsettings.h"
 
 class QAbstractButton;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
-class QSettings;
 class QWidget;
 class UserDialogs;
 
@@ -19,19 +16,14 @@ class MainWindow;
 
 // The "IntelHEX" page: up to six Intel HEX files, each ticked to take part, joined in a fixed order
 // into one HEX file named by the template.
-class IntelHexTab : public QObject {
-    Q_OBJECT
-
+class IntelHexTab : public SettingsTab<IntelHexSettings> {
 public:
     IntelHexTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs);
     ~IntelHexTab() override;
 
-    IntelHexSettings settings() const;
+    IntelHexSettings settings() const override;
     // Paths are offered in the file lists beside the chosen ones; everything else is shown as it is.
-    void showSettings(const IntelHexSettings &settings);
-    void loadSettings(QSettings &store);
-    void saveSettings(QSettings &store) const;
-    TemplateList &templates() { return m_templates; }
+    void showSettings(const IntelHexSettings &settings) override;
 
     // A "..." button: chooses a source file or the output directory.
     void chooseFile(QObject *button);
@@ -51,5 +43,4 @@ private:
     QWidget *m_window;
     UserDialogs &m_dialogs;
     SourceRow m_rows[6];
-    TemplateList m_templates;
 };

@@ -15,34 +15,30 @@
 #include "ui_mainwindow.h"
 
 LoRaTab::LoRaTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
-    : ui(ui), m_window(window), m_dialogs(dialogs),
-      m_sources{
-          {ui.LoRaSearchBOOT,
-           ui.LoRaComboBOOT,
-           ui.LoRaFoundFilesBOOT,
-           ui.LoRaBINBOOT,
-           ui.LoRaHEXBOOT,
-           QStringLiteral("Bootloader Directory"),
-           {}},
-          {ui.LoRaSearchLoraMAC,
-           ui.LoRaComboLoraMAC,
-           ui.LoRaFoundFilesLoraMAC,
-           ui.LoRaBINLoraMAC,
-           ui.LoRaHEXLoraMAC,
-           QStringLiteral("LoRaMAC Directory"),
-           {}},
-          {ui.LoRaSearchApp,
-           ui.LoRaComboApp,
-           ui.LoRaFoundFilesApp,
-           ui.LoRaBINApp,
-           ui.LoRaHEXApp,
-           QStringLiteral("App Directory"),
-           {}},
-      },
-      m_templates(
-          TemplateKind::LoRa, ui.LoRaNameWrtSettings, ui.LoRaListFileSettings, dialogs,
-          [this](QSettings &store) { saveSettings(store); },
-          [this](QSettings &store) { loadSettings(store); })
+    : SettingsTab(TemplateKind::LoRa, ui.LoRaNameWrtSettings, ui.LoRaListFileSettings, dialogs), ui(ui),
+      m_window(window), m_dialogs(dialogs), m_sources{
+                                                {ui.LoRaSearchBOOT,
+                                                 ui.LoRaComboBOOT,
+                                                 ui.LoRaFoundFilesBOOT,
+                                                 ui.LoRaBINBOOT,
+                                                 ui.LoRaHEXBOOT,
+                                                 QStringLiteral("Bootloader Directory"),
+                                                 {}},
+                                                {ui.LoRaSearchLoraMAC,
+                                                 ui.LoRaComboLoraMAC,
+                                                 ui.LoRaFoundFilesLoraMAC,
+                                                 ui.LoRaBINLoraMAC,
+                                                 ui.LoRaHEXLoraMAC,
+                                                 QStringLiteral("LoRaMAC Directory"),
+                                                 {}},
+                                                {ui.LoRaSearchApp,
+                                                 ui.LoRaComboApp,
+                                                 ui.LoRaFoundFilesApp,
+                                                 ui.LoRaBINApp,
+                                                 ui.LoRaHEXApp,
+                                                 QStringLiteral("App Directory"),
+                                                 {}},
+                                            }
 {
     const QString shortcutHint =
         QStringLiteral("CTRL + G - Сборка, \n"
@@ -105,18 +101,6 @@ void LoRaTab::showSettings(const LoRaSettings &settings)
     ui.LoRaComboOffset_lora_region->setText(settings.offsetSrchNameLora);
     ui.LoRaComboOffsetFW->setText(settings.offsetSrchNameFmw);
     ui.LoRaTemplateName->setText(settings.templateName);
-}
-
-void LoRaTab::loadSettings(QSettings &store)
-{
-    LoRaSettings loaded = settings();
-    loaded.readStored(store);
-    showSettings(loaded);
-}
-
-void LoRaTab::saveSettings(QSettings &store) const
-{
-    settings().save(store);
 }
 
 void LoRaTab::search(Source source, const QString &directory)

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 
-#include "gui/templatelist.h"
+#include "gui/settingstab.h"
 #include "settings/tabsettings.h"
 
 class FlashDialog;
@@ -14,7 +13,6 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidgetItem;
-class QSettings;
 class QTreeWidget;
 class QWidget;
 class UserDialogs;
@@ -26,22 +24,16 @@ class MainWindow;
 // The "LoRa" page: three source directories whose files are found by scanning, the offsets, the
 // output directory and name template, the build of one image per LoRaMAC and application pair, and
 // flashing the image just built.
-class LoRaTab : public QObject {
-    Q_OBJECT
-
+class LoRaTab : public SettingsTab<LoRaSettings> {
 public:
     enum Source { Boot, LoRaMac, App };
 
     LoRaTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs);
     ~LoRaTab() override;
 
-    LoRaSettings settings() const;
+    LoRaSettings settings() const override;
     // Shows the settings and searches the three directories again.
-    void showSettings(const LoRaSettings &settings);
-    // The tab's keys from and to an open config.conf or template.
-    void loadSettings(QSettings &store);
-    void saveSettings(QSettings &store) const;
-    TemplateList &templates() { return m_templates; }
+    void showSettings(const LoRaSettings &settings) override;
 
     // A "..." button: chooses a source or output directory.
     void chooseDirectory(QObject *button);
@@ -75,7 +67,6 @@ private:
     QWidget *m_window;
     UserDialogs &m_dialogs;
     SourceRow m_sources[3];
-    TemplateList m_templates;
     // The image the flash button programs; empty when it is to ask.
     QString m_lastImagePath;
     QPointer<FlashDialog> m_flashDialog;

@@ -16,7 +16,6 @@ class ImageWriterTest : public QObject {
 private slots:
     void parsesOffsets_data();
     void parsesOffsets();
-    void reportsTheFieldOfABadOffset();
 
     void checksOverlap_data();
     void checksOverlap();
@@ -67,20 +66,6 @@ void ImageWriterTest::parsesOffsets()
     QCOMPARE(offset.has_value(), valid);
     if (valid)
         QCOMPARE(*offset, value);
-}
-
-void ImageWriterTest::reportsTheFieldOfABadOffset()
-{
-    ScriptedDialogs reporter;
-    QVERIFY(!parseOffsetField(QStringLiteral("--app-offset"), QStringLiteral("zz"), reporter));
-    QCOMPARE(reporter.messages().size(), 1);
-    QCOMPARE(reporter.messages().first().title, QStringLiteral("Error!"));
-    QCOMPARE(reporter.messages().first().kind, MessageKind::Critical);
-    QVERIFY(reporter.messages().first().text.contains(QStringLiteral("\"--app-offset\"")));
-    QVERIFY(reporter.messages().first().text.contains(QStringLiteral("\"zz\"")));
-    QCOMPARE(parseOffsetField(QStringLiteral("x"), QStringLiteral("10"), reporter),
-             std::optional<qint64>(16));
-    QCOMPARE(reporter.messages().size(), 1);
 }
 
 void ImageWriterTest::checksOverlap_data()

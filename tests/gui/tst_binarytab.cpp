@@ -321,21 +321,13 @@ void BinaryTabTest::buildsWhatTheCommandLineBuildsFromTheSameSettings()
         t.type(control, value);
     else if (!control.isEmpty())
         t.click(control);
-    t.click(QStringLiteral("BinaryAssembling"));
-    QCOMPARE(t.dialogs.messageTexts(), QStringList{QStringLiteral("Сборка завершена")});
     const QString out =
         dir + (control == "BinarySearchRelesae" ? QStringLiteral("/out2") : QStringLiteral("/out"));
-    const QMap<QString, QByteArray> windowImages = imagesIn(out);
-    QCOMPARE(windowImages.size(), 1);
-    QVERIFY(QFile::remove(out + QLatin1Char('/') + windowImages.firstKey()));
-
-    const QString settings =
-        t.saveTemplate(QStringLiteral("Binary"), QStringLiteral(".binary"), QStringLiteral("same"));
-    const ProcessRun run =
-        runCli(QStringList{QStringLiteral("binary"), QStringLiteral("--settings"), settings} + options, dir);
-    QCOMPARE(run.exitCode, 0);
-    const QString difference = imageDifference(imagesIn(out), windowImages);
+    const QString difference =
+        t.commandLineDifference(QStringLiteral("BinaryAssembling"), QStringLiteral("Binary"),
+                                QStringLiteral(".binary"), QStringLiteral("binary"), options, out);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    QCOMPARE(imagesIn(out).size(), 1);
 }
 
 QTEST_MAIN(BinaryTabTest)

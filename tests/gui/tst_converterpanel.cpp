@@ -11,6 +11,27 @@
 using TestFiles::read;
 using TestFiles::writeFile;
 
+namespace {
+
+// Converts a binary file as the converter buttons do, with its progress shown over `window` from the
+// first report on, however fast the build converts.
+ConversionResult convertWatched(QWidget *window, const QString &binPath, quint64 offset)
+{
+    ConversionProgress progress(window, 0);
+    ConversionOptions options;
+    options.progress = [&progress](qint64 done, qint64 total) {
+        progress.report(done, total);
+    };
+    options.cancelRequested = [&progress] {
+        return progress.cancelRequested();
+    };
+    const ConversionResult result = convertBinToHex(binPath, offset, options);
+    progress.finish();
+    return result;
+}
+
+} // namespace
+
 // Drives the two converter buttons of the real window with scripted dialogs, and the progress a
 // long conversion shows.
 class ConverterPanelTest : public QObject {
@@ -205,19 +226,7 @@ void ConverterPanelTest::progressDialogFollowsTheWork()
                 {dialog->value(), dialog->windowModality(), dialog->labelText(), dialog->parentWidget()});
     });
     sampler.start(1);
-    ConversionResult result;
-    {
-        ConversionProgress progress(m_window.get(), 0);
-        ConversionOptions options;
-        options.progress = [&progress](qint64 done, qint64 total) {
-            progress.report(done, total);
-        };
-        options.cancelRequested = [&progress] {
-            return progress.cancelRequested();
-        };
-        result = convertBinToHex(binPath, 0, options);
-        progress.finish();
-    }
+    const ConversionResult result = convertWatched(m_window.get(), binPath, 0);
     sampler.stop();
 
     QVERIFY(result.ok);
@@ -250,18 +259,7 @@ void ConverterPanelTest::cancelInProgressDialogWritesNothing()
         }
     });
     canceller.start(1);
-    ConversionResult result;
-    {
-        ConversionProgress progress(m_window.get(), 0);
-        ConversionOptions options;
-        options.progress = [&progress](qint64 done, qint64 total) {
-            progress.report(done, total);
-        };
-        options.cancelRequested = [&progress] {
-            return progress.cancelRequested();
-        };
-        result = convertBinToHex(binPath, offsetFromTypedDigits(8000000), options);
-    }
+    const ConversionResult result = convertWatched(m_window.get(), binPath, offsetFromTypedDigits(8000000));
     canceller.stop();
 
     QVERIFY(cancelled);

@@ -506,21 +506,11 @@ void LoRaTabTest::buildsWhatTheCommandLineBuildsFromTheSameSettings()
         t.type(control, value);
     else if (!control.isEmpty())
         t.click(control);
-    t.click(QStringLiteral("LoRaAssembling"));
-    QCOMPARE(t.dialogs.messageTexts(), QStringList{QStringLiteral("Сборка завершена")});
     const QString out =
         root + QLatin1Char('/') + (control == "LoRaSearchRelease" ? value : QStringLiteral("out"));
-    const QMap<QString, QByteArray> windowImages = imagesIn(out);
-    QVERIFY(!windowImages.isEmpty());
-    for (const QString &name : windowImages.keys())
-        QVERIFY(QFile::remove(out + QLatin1Char('/') + name));
-
-    const QString settings =
-        t.saveTemplate(QStringLiteral("LoRa"), QStringLiteral(".LoRa"), QStringLiteral("same"));
-    const ProcessRun run =
-        runCli(QStringList{QStringLiteral("lora"), QStringLiteral("--settings"), settings} + filters, root);
-    QCOMPARE(run.exitCode, 0);
-    const QString difference = imageDifference(imagesIn(out), windowImages);
+    const QString difference =
+        t.commandLineDifference(QStringLiteral("LoRaAssembling"), QStringLiteral("LoRa"),
+                                QStringLiteral(".LoRa"), QStringLiteral("lora"), filters, out);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 

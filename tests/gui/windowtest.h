@@ -5,7 +5,9 @@
 #include <QtTest>
 
 #include "gui/mainwindow.h"
+#include "processes.h"
 #include "scripteddialogs.h"
+#include "testfiles.h"
 #include "useractions.h"
 #include "workingdirectory.h"
 
@@ -53,6 +55,29 @@ public:
         type(tabPrefix + QStringLiteral("NameWrtSettings"), name);
         click(tabPrefix + QStringLiteral("SaveSettings"));
         return workDir.filePath(QStringLiteral("Templates Setting/") + name + extension);
+    }
+
+    // Presses the tab's "Сборка", then has quillon-cli build from the same settings saved as a
+    // template of the tab, given `options` for the choices templates do not store. Empty when both
+    // wrote the same images into `out`; otherwise what went wrong or differs.
+    QString commandLineDifference(const QString &assembleButton, const QString &tabPrefix,
+                                  const QString &extension, const QString &command,
+                                  const QStringList &options, const QString &out)
+    {
+        click(assembleButton);
+        if (dialogs.messageTexts() != QStringList{QStringLiteral("Сборка завершена")})
+            return QStringLiteral("the window said: ") + dialogs.messageTexts().join(QLatin1Char('|'));
+        const QMap<QString, QByteArray> windowImages = TestFiles::imagesIn(out);
+        if (windowImages.isEmpty())
+            return QStringLiteral("the window wrote nothing");
+        for (const QString &name : windowImages.keys())
+            QFile::remove(out + QLatin1Char('/') + name);
+        const QString settings = saveTemplate(tabPrefix, extension, QStringLiteral("same"));
+        const ProcessRun run =
+            runCli(QStringList{command, QStringLiteral("--settings"), settings} + options, workDir.path());
+        if (run.exitCode != 0)
+            return QStringLiteral("quillon-cli: ") + run.err;
+        return TestFiles::imageDifference(TestFiles::imagesIn(out), windowImages);
     }
 
     WorkingDirectory workDir;
