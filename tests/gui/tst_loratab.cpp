@@ -437,46 +437,39 @@ void LoRaTabTest::intelHexPieceIsRefusedLikeTheCommandLine()
 
 void LoRaTabTest::buildsWhatTheCommandLineBuildsFromTheSameSettings_data()
 {
-    // Each row changes one control of the tab that changes the job; the filters are not stored in
-    // a template, so the command line is given them as options.
+    // Each row changes one control of the tab that changes the job. The filters are not stored in a
+    // template: the command line's defaults must be the window's first choices, and a changed choice
+    // is given as an option.
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QStringList>("filters");
-    const QStringList usual = {"--boot-filter", "*.bin",        "--loramac-filter",
-                               "*.hex",         "--app-filter", "*.bin"};
-    QTest::newRow("as set up") << QString() << QString() << usual;
+    QTest::newRow("as set up") << QString() << QString() << QStringList();
     QTest::newRow("bootloader offset") << "LoRaComboOffsetBOOT"
-                                       << "0x200" << usual;
+                                       << "0x200" << QStringList();
     QTest::newRow("LoRaMAC offset") << "LoRaComboOffsetLoRa"
-                                    << "5000" << usual;
+                                    << "5000" << QStringList();
     QTest::newRow("application offset") << "LoRaComboOffsetApp"
-                                        << "0x20000" << usual;
+                                        << "0x20000" << QStringList();
     QTest::newRow("region field offset") << "LoRaComboOffset_lora_region"
-                                         << "40" << usual;
+                                         << "40" << QStringList();
     QTest::newRow("firmware field offset") << "LoRaComboOffsetFW"
-                                           << "200" << usual;
+                                           << "200" << QStringList();
     QTest::newRow("name template") << "LoRaTemplateName"
-                                   << "kimo fw lora region" << usual;
+                                   << "kimo fw lora region" << QStringList();
     QTest::newRow("bootloader directory") << "LoRaSearchBOOT"
-                                          << "boot2" << usual;
+                                          << "boot2" << QStringList();
     QTest::newRow("LoRaMAC directory") << "LoRaSearchLoraMAC"
-                                       << "lora2" << usual;
+                                       << "lora2" << QStringList();
     QTest::newRow("application directory") << "LoRaSearchApp"
-                                           << "app2" << usual;
+                                           << "app2" << QStringList();
     QTest::newRow("output directory") << "LoRaSearchRelease"
-                                      << "out2" << usual;
-    QTest::newRow("bootloader .hex") << "LoRaHEXBOOT" << QString()
-                                     << QStringList{"--boot-filter", "*.hex",        "--loramac-filter",
-                                                    "*.hex",         "--app-filter", "*.bin"};
+                                      << "out2" << QStringList();
+    QTest::newRow("bootloader .hex") << "LoRaHEXBOOT" << QString() << QStringList{"--boot-filter", "*.hex"};
     QTest::newRow("LoRaMAC .bin") << "LoRaBINLoraMAC" << QString()
-                                  << QStringList{"--boot-filter", "*.bin",        "--loramac-filter",
-                                                 "*.bin",         "--app-filter", "*.bin"};
-    QTest::newRow("application .hex")
-        << "LoRaHEXApp" << QString()
-        << QStringList{"--boot-filter", "*.bin", "--loramac-filter", "*.hex", "--app-filter", "*.hex"};
-    QTest::newRow("LoRaMAC in the name") << "LoRaLoRaMACInName" << QString()
-                                         << QStringList{"--boot-filter",  "*.bin",        "--loramac-filter",
-                                                        "*LoraMAC**.hex", "--app-filter", "*.bin"};
+                                  << QStringList{"--loramac-filter", "*.bin"};
+    QTest::newRow("application .hex") << "LoRaHEXApp" << QString() << QStringList{"--app-filter", "*.hex"};
+    QTest::newRow("LoRaMAC in the name")
+        << "LoRaLoRaMACInName" << QString() << QStringList{"--loramac-filter", "*LoraMAC**.hex"};
 }
 
 void LoRaTabTest::buildsWhatTheCommandLineBuildsFromTheSameSettings()
