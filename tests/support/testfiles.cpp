@@ -19,7 +19,6 @@ QByteArray pattern(int size, int seed)
 QString write(const QString &dir, const QString &name, const QByteArray &contents)
 {
     const QString path = dir + QLatin1Char('/') + name;
-    QDir().mkpath(QFileInfo(path).absolutePath());
     if (!writeFile(path, contents))
         qFatal("cannot write test file %s", qPrintable(path));
     return path;
@@ -27,6 +26,7 @@ QString write(const QString &dir, const QString &name, const QByteArray &content
 
 bool writeFile(const QString &path, const QByteArray &contents)
 {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
 }

@@ -16,7 +16,7 @@ QByteArray pattern(int size, int seed);
 // Writes `contents` to dir/name, making the folders on the way; returns the path. A file that
 // cannot be written ends the test program, since nothing after it could mean anything.
 QString write(const QString &dir, const QString &name, const QByteArray &contents);
-// Writes `contents` to `path`; false when it could not.
+// Writes `contents` to `path`, making the folders on the way; false when it could not.
 bool writeFile(const QString &path, const QByteArray &contents);
 // The whole file; empty when it cannot be read.
 QByteArray read(const QString &path);
