@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include "common/crc32.h"
+#include "common/hextext.h"
 #include "discovery/sourcefiles.h"
 #include "hex/intelhexreader.h"
 #include "hex/memoryimage.h"
@@ -13,15 +14,10 @@ namespace {
 
 constexpr qint64 ReadBlockSize = 1 << 20;
 
-QString hex32(quint64 value)
-{
-    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(8, QLatin1Char('0'));
-}
-
 QString rangeLine(const char *key, quint64 start, quint64 end)
 {
     return QStringLiteral("%1: %2-%3 (%4 bytes)")
-        .arg(QLatin1String(key), hex32(start), hex32(end - 1))
+        .arg(QLatin1String(key), HexText::address(start), HexText::address(end - 1))
         .arg(end - start);
 }
 
@@ -67,13 +63,13 @@ bool measureIntelHex(ImageInfo &info, QString *error)
     std::optional<MemoryImage::Conflict> conflict;
     const MemoryImage image = MemoryImage::fromChunks(std::move(content.chunks), &conflict);
     if (conflict) {
-        *error = QStringLiteral("%1: lines %2 and %3 put different bytes at %4 (0x%5 and 0x%6)")
-                     .arg(info.path)
-                     .arg(conflict->firstLine)
-                     .arg(conflict->secondLine)
-                     .arg(hex32(conflict->address))
-                     .arg(conflict->firstValue, 2, 16, QLatin1Char('0'))
-                     .arg(conflict->secondValue, 2, 16, QLatin1Char('0'));
+        *error =
+            QStringLiteral("%1: lines %2 and %3 put different bytes at %4 (%5 and %6)")
+                .arg(info.path)
+                .arg(conflict->firstLine)
+                .arg(conflict->secondLine)
+                .arg(HexText::address(conflict->address))
+                .arg(HexText::number(conflict->firstValue, 2), HexText::number(conflict->secondValue, 2));
         return false;
     }
     QCryptographicHash sha(QCryptographicHash::Sha256);
@@ -129,10 +125,11 @@ QStringList ImageInfo::lines() const
                 out << rangeLine("gap", ranges.at(i - 1).second, ranges.at(i).first);
             out << rangeLine("range", ranges.at(i).first, ranges.at(i).second);
         }
-        out << QStringLiteral("start: %1").arg(startAddress ? hex32(*startAddress) : QStringLiteral("none"));
+        out << QStringLiteral("start: %1")
+                   .arg(startAddress ? HexText::address(*startAddress) : QStringLiteral("none"));
     }
     out << QStringLiteral("sha256: %1").arg(QString::fromLatin1(sha256.toHex()));
-    out << QStringLiteral("crc32: %1").arg(hex32(crc32));
+    out << QStringLiteral("crc32: %1").arg(HexText::address(crc32));
     out << QStringLiteral("checksums-of: %1")
                .arg(hex ? QStringLiteral("the data bytes in address order, gaps not included")
                         : QStringLiteral("the whole file"));

@@ -7,6 +7,7 @@
 
 #include "assembly/imagepiece.h"
 #include "common/atomicoutputfile.h"
+#include "common/hextext.h"
 #include "common/reporter.h"
 
 void ImageDigestBuilder::addData(const char *data, qint64 length)
@@ -31,18 +32,12 @@ ManifestPiece manifestPiece(const ImagePiece &piece, qint64 offset)
             piece.data.size() + piece.endOfFile.size(), sha256.result()};
 }
 
-static QString hexNumber(qint64 value, int digits)
-{
-    return QStringLiteral("0x") +
-           QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
-}
-
 QByteArray ReleaseManifest::toJson() const
 {
     QJsonArray pieceList;
     for (const ManifestPiece &piece : pieces) {
         pieceList.append(QJsonObject{{QStringLiteral("source"), piece.sourcePath},
-                                     {QStringLiteral("offset"), hexNumber(piece.offset, 8)},
+                                     {QStringLiteral("offset"), HexText::number(piece.offset, 8)},
                                      {QStringLiteral("size"), piece.size},
                                      {QStringLiteral("sha256"), QString::fromLatin1(piece.sha256.toHex())}});
     }
@@ -51,7 +46,7 @@ QByteArray ReleaseManifest::toJson() const
          QJsonObject{{QStringLiteral("file"), imageFileName},
                      {QStringLiteral("size"), image.size},
                      {QStringLiteral("sha256"), QString::fromLatin1(image.sha256.toHex())},
-                     {QStringLiteral("crc32"), hexNumber(image.crc32, 8)}}},
+                     {QStringLiteral("crc32"), HexText::number(image.crc32, 8)}}},
         {QStringLiteral("pieces"), pieceList},
         {QStringLiteral("created"), created.toUTC().toString(Qt::ISODate)},
         {QStringLiteral("tool"), QStringLiteral("Quillon %1").arg(QStringLiteral(QUILLON_VERSION))},

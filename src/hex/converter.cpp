@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "common/atomicoutputfile.h"
+#include "common/hextext.h"
 #include "discovery/sourcefiles.h"
 #include "hex/intelhexreader.h"
 #include "hex/intelhexwriter.h"
@@ -20,17 +21,6 @@ constexpr qsizetype FillBlockSize = 1 << 20;
 QString displayName(const QString &path)
 {
     return QFileInfo(path).fileName();
-}
-
-QString hexNumber(quint64 value, int digits)
-{
-    return QStringLiteral("0x") +
-           QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
-}
-
-QString hexAddress(quint64 address)
-{
-    return hexNumber(address, 8);
 }
 
 ConversionResult failure(ConversionResult result, const QString &text)
@@ -135,7 +125,7 @@ ConversionResult convertBinToHex(const QString &inputPath, quint64 offset, const
             QStringLiteral("%1: %2 bytes at offset %3 reach past the 4 GiB that Intel HEX can address")
                 .arg(displayName(inputPath))
                 .arg(data.size())
-                .arg(hexAddress(offset)));
+                .arg(HexText::address(offset)));
 
     AtomicOutputFile output(result.outputPath);
     if (!output.open())
@@ -189,18 +179,19 @@ ConversionResult convertHexToBin(const QString &inputPath, const ConversionOptio
     std::optional<MemoryImage::Conflict> conflict;
     const MemoryImage image = MemoryImage::fromChunks(reader.takeContent().chunks, &conflict);
     if (conflict)
-        return failure(result,
-                       QStringLiteral("%1, lines %2 and %3: different bytes for address %4 (%5 and %6)")
-                           .arg(displayName(inputPath))
-                           .arg(conflict->firstLine)
-                           .arg(conflict->secondLine)
-                           .arg(hexAddress(conflict->address))
-                           .arg(hexNumber(conflict->firstValue, 2), hexNumber(conflict->secondValue, 2)));
+        return failure(
+            result,
+            QStringLiteral("%1, lines %2 and %3: different bytes for address %4 (%5 and %6)")
+                .arg(displayName(inputPath))
+                .arg(conflict->firstLine)
+                .arg(conflict->secondLine)
+                .arg(HexText::address(conflict->address))
+                .arg(HexText::number(conflict->firstValue, 2), HexText::number(conflict->secondValue, 2)));
     if (image.endAddress() > LargestFlatImage)
         return failure(
             result, QStringLiteral("%1: the data reaches up to address %2, so a binary image from address 0 "
                                    "would take %3 MiB; images over %4 MiB are refused")
-                        .arg(displayName(inputPath), hexAddress(image.endAddress() - 1))
+                        .arg(displayName(inputPath), HexText::address(image.endAddress() - 1))
                         .arg((image.endAddress() + (1 << 20) - 1) >> 20)
                         .arg(LargestFlatImage >> 20));
     if (image.isEmpty())

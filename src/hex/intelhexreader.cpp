@@ -5,6 +5,7 @@
 
 #include <QFile>
 
+#include "common/hextext.h"
 #include "hex/intelhexrecord.h"
 #include "hex/progressthrottle.h"
 
@@ -13,17 +14,12 @@ namespace {
 constexpr qint64 ReadBlockSize = 256 * 1024;
 constexpr quint64 AddressSpaceEnd = Q_UINT64_C(0x100000000);
 
-QString hexByte(quint8 value)
-{
-    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
-}
-
 QString describeCharacter(char c)
 {
     const auto byte = static_cast<quint8>(c);
     if (byte >= 0x20 && byte < 0x7F)
         return QStringLiteral("'%1'").arg(QLatin1Char(c));
-    return QStringLiteral("byte 0x%1").arg(hexByte(byte));
+    return QStringLiteral("byte 0x%1").arg(HexText::digits(byte, 2));
 }
 
 int expectedDataLength(IntelHexRecordType type)
@@ -167,23 +163,23 @@ bool IntelHexReader::parseLine(const char *text, qsizetype length, int lineNumbe
     if (dataOnLine != count)
         return fail(lineNumber, QStringLiteral("the byte count %1 (%2 bytes) does not match the line, "
                                                "which holds %3 data bytes")
-                                    .arg(hexByte(bytes[0]))
+                                    .arg(HexText::digits(bytes[0], 2))
                                     .arg(count)
                                     .arg(dataOnLine));
     if (sum != 0) {
         const quint8 recorded = bytes[byteCount - 1];
         const auto computed = static_cast<quint8>(recorded - sum);
         return fail(lineNumber, QStringLiteral("checksum mismatch: the record says %1, its bytes give %2")
-                                    .arg(hexByte(recorded), hexByte(computed)));
+                                    .arg(HexText::digits(recorded, 2), HexText::digits(computed, 2)));
     }
     if (bytes[3] > static_cast<quint8>(IntelHexRecordType::StartLinearAddress))
-        return fail(lineNumber, QStringLiteral("unknown record type %1").arg(hexByte(bytes[3])));
+        return fail(lineNumber, QStringLiteral("unknown record type %1").arg(HexText::digits(bytes[3], 2)));
 
     const auto type = static_cast<IntelHexRecordType>(bytes[3]);
     const int expected = expectedDataLength(type);
     if (expected >= 0 && count != expected)
         return fail(lineNumber, QStringLiteral("a record of type %1 must carry %2 data bytes, not %3")
-                                    .arg(hexByte(bytes[3]))
+                                    .arg(HexText::digits(bytes[3], 2))
                                     .arg(expected)
                                     .arg(count));
     const quint16 address = static_cast<quint16>(bytes[1] << 8 | bytes[2]);
