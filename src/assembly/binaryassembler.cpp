@@ -58,7 +58,6 @@ BinaryResult assembleBinaryImage(const BinaryJob &job, Reporter &reporter, const
     }
 
     ImageBuilder image(reporter);
-    image.setEndWithHexEndOfFile(job.hexOutput);
     qint64 runningOffset = 0;
     report(0);
     for (int index = 0; index < job.files.size(); ++index) {

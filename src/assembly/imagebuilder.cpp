@@ -41,40 +41,18 @@ QString imageFilePath(const QString &outputDir, const QString &fileName)
     return outputDir + QLatin1Char('/') + fileName;
 }
 
-bool ImageBuilder::writeImagePiece(const QString &sourcePath, qint64 offset, qint64 *writtenSize)
-{
-    const std::optional<ImagePiece> piece = readImagePiece(sourcePath, m_reporter);
-    if (writtenSize)
-        *writtenSize = piece ? piece->size() : 0;
-    if (!piece)
-        return false;
-    placePiece(*piece, offset);
-    return true;
-}
-
 void ImageBuilder::placePiece(const ImagePiece &piece, qint64 offset)
 {
     m_pieces.append({piece, offset});
 }
 
-const ImageBuilder::PlacedPiece *ImageBuilder::lastPiece() const
-{
-    const PlacedPiece *last = nullptr;
-    for (const PlacedPiece &placed : m_pieces) {
-        if (placed.piece.size() > 0 && (!last || placed.end() >= last->end()))
-            last = &placed;
-    }
-    return last;
-}
-
 qint64 ImageBuilder::size() const
 {
-    const PlacedPiece *last = lastPiece();
-    if (!last)
-        return 0;
-    qint64 end = last->end();
-    if (m_endWithHexEndOfFile)
-        end += last->piece.endOfFile.size();
+    qint64 end = 0;
+    for (const PlacedPiece &placed : m_pieces) {
+        if (placed.piece.size() > 0)
+            end = qMax(end, placed.end());
+    }
     return end;
 }
 
@@ -84,11 +62,6 @@ QByteArray ImageBuilder::contents() const
     for (const PlacedPiece &placed : m_pieces) {
         if (placed.piece.size() > 0)
             std::copy(placed.piece.data.cbegin(), placed.piece.data.cend(), image.begin() + placed.offset);
-    }
-    const PlacedPiece *last = lastPiece();
-    if (m_endWithHexEndOfFile && last) {
-        const QByteArray &record = last->piece.endOfFile;
-        std::copy(record.cbegin(), record.cend(), image.begin() + last->end());
     }
     return image;
 }
@@ -130,9 +103,6 @@ bool ImageBuilder::writeTo(QIODevice &device, ImageDigestBuilder &digest) const
             return false;
         position = placed->end();
     }
-    const PlacedPiece *last = lastPiece();
-    if (m_endWithHexEndOfFile && last && !writeAll(device, last->piece.endOfFile, digest))
-        return false;
     return true;
 }
 

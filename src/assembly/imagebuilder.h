@@ -17,20 +17,12 @@ class ImageBuilder {
 public:
     explicit ImageBuilder(Reporter &reporter) : m_reporter(reporter) {}
 
-    // Reads the source file whole and places it at the offset. On failure the error has been
-    // reported and writtenSize (when given) is 0; otherwise it is the number of bytes placed.
-    bool writeImagePiece(const QString &sourcePath, qint64 offset, qint64 *writtenSize = nullptr);
-    // Places a piece that was read already.
     void placePiece(const ImagePiece &piece, qint64 offset);
-
-    // An Intel HEX image has to end with one end-of-file record: when set, the piece that ends the
-    // image gets back the record that was cut from it.
-    void setEndWithHexEndOfFile(bool endWithRecord) { m_endWithHexEndOfFile = endWithRecord; }
 
     // The version, region and firmware names the image was named from, for its manifest.
     void setReleaseNames(const ReleaseNameFields &names) { m_releaseNames = names; }
 
-    // The length of the image: the end of its last non-empty piece (plus a restored record).
+    // The length of the image: the end of its last non-empty piece.
     qint64 size() const;
     // The whole image in memory.
     QByteArray contents() const;
@@ -49,11 +41,9 @@ public:
 private:
     bool writeTo(QIODevice &device, ImageDigestBuilder &digest) const;
     bool piecesOverlap() const;
-    const PlacedPiece *lastPiece() const;
 
     Reporter &m_reporter;
     QList<PlacedPiece> m_pieces;
-    bool m_endWithHexEndOfFile = false;
     std::optional<ReleaseNameFields> m_releaseNames;
 };
 

@@ -24,12 +24,8 @@ ImageDigest ImageDigestBuilder::result() const
 
 ManifestPiece manifestPiece(const ImagePiece &piece, qint64 offset)
 {
-    // The piece's bytes followed by what was cut from its end are the file as it is on disk.
-    QCryptographicHash sha256(QCryptographicHash::Sha256);
-    sha256.addData(piece.data);
-    sha256.addData(piece.endOfFile);
-    return {QFileInfo(piece.sourcePath).absoluteFilePath(), offset,
-            piece.data.size() + piece.endOfFile.size(), sha256.result()};
+    return {QFileInfo(piece.sourcePath).absoluteFilePath(), offset, piece.size(),
+            QCryptographicHash::hash(piece.data, QCryptographicHash::Sha256)};
 }
 
 QByteArray ReleaseManifest::toJson() const

@@ -63,9 +63,9 @@ JobFromSettings<BinaryJob> binaryJobFrom(const BinarySettings &settings)
             return made;
         job.files.append(file);
     }
-    job.hexOutput = settings.hexOutput;
     job.outputDir = settings.pathRelease;
-    job.fileName = settings.templateName + (job.hexOutput ? QStringLiteral(".hex") : QStringLiteral(".bin"));
+    job.fileName =
+        settings.templateName + (settings.hexOutput ? QStringLiteral(".hex") : QStringLiteral(".bin"));
     return made;
 }
 

@@ -1,6 +1,5 @@
 #include "discovery/sourcefiles.h"
 
-#include <QBuffer>
 #include <QDirIterator>
 #include <QFile>
 
@@ -65,14 +64,6 @@ QString isNotIntelHex(const QString &path)
 }
 
 } // namespace SourceText
-
-bool isIntelHexText(const QByteArray &text)
-{
-    QBuffer buffer;
-    buffer.setData(text);
-    buffer.open(QIODevice::ReadOnly);
-    return isIntelHexDevice(buffer);
-}
 
 QStringList listSourceFiles(const QString &directory, const QString &nameFilter)
 {

@@ -11,8 +11,7 @@ class Reporter;
 // An empty file counts as Intel HEX; a blank line among the first 20 does not; a file that cannot be
 // opened is not Intel HEX.
 bool isIntelHexFile(const QString &path);
-// The same rule on text already read, or on a device from its current position (which moves).
-bool isIntelHexText(const QByteArray &text);
+// The same rule on a device from its current position (which moves).
 bool isIntelHexDevice(QIODevice &device);
 
 // Whether a file that is to be placed as a raw image holds Intel HEX records instead: it has
