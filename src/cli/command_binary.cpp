@@ -87,15 +87,11 @@ int runBinaryCommand(const QStringList &arguments)
     }
 
     // The window's defaults, or what a saved template or config.conf holds; then every option given.
-    BinarySettings settings = BinarySettings::defaults();
+    const std::optional<BinarySettings> starting = commandLine.startingSettings<BinarySettings>(settingsFile);
+    if (!starting)
+        return CliExit::Usage;
+    BinarySettings settings = *starting;
     const bool fromSettings = parser.isSet(settingsFile);
-    const QString settingsPath = parser.value(settingsFile);
-    if (fromSettings) {
-        const std::optional<BinarySettings> saved = commandLine.loadSettings<BinarySettings>(settingsPath);
-        if (!saved)
-            return CliExit::Usage;
-        settings = *saved;
-    }
     settings.sequential = parser.isSet(sequential);
     settings.hexOutput = parser.isSet(hex);
     // The files given take the slots in their order, ticked; the other slots take no part.
@@ -127,7 +123,8 @@ int runBinaryCommand(const QStringList &arguments)
     const JobFromSettings<BinaryJob> made = binaryJobFrom(settings);
     if (!made.ok())
         return commandLine.usageError(invalidOffsetMessage(
-            CommandLine::savedOffsetField(made.invalidOffset->key, settingsPath), made.invalidOffset->text));
+            CommandLine::savedOffsetField(made.invalidOffset->key, parser.value(settingsFile)),
+            made.invalidOffset->text));
 
     CliReporter reporter;
     const BinaryResult result = assembleBinaryImage(made.job, reporter);

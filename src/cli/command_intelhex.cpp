@@ -46,15 +46,12 @@ int runIntelHexCommand(const QStringList &arguments)
         return *exitCode;
 
     // The window's defaults, or what a saved template or config.conf holds; then every option given.
-    IntelHexSettings settings = IntelHexSettings::defaults();
+    const std::optional<IntelHexSettings> starting =
+        commandLine.startingSettings<IntelHexSettings>(settingsOption);
+    if (!starting)
+        return CliExit::Usage;
+    IntelHexSettings settings = *starting;
     const bool fromSettings = parser.isSet(settingsOption);
-    if (fromSettings) {
-        const std::optional<IntelHexSettings> saved =
-            commandLine.loadSettings<IntelHexSettings>(parser.value(settingsOption));
-        if (!saved)
-            return CliExit::Usage;
-        settings = *saved;
-    }
     const QStringList files = parser.positionalArguments();
     if (files.size() > MaximumSources)
         return commandLine.usageError(

@@ -120,15 +120,12 @@ int runLoRaCommand(const QStringList &arguments)
             QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
 
     // The window's defaults, or what a saved template or config.conf holds; then every option given.
-    LoRaSettings settings = defaults;
+    const std::optional<LoRaSettings> starting = commandLine.startingSettings<LoRaSettings>(settingsFile);
+    if (!starting)
+        return CliExit::Usage;
+    LoRaSettings settings = *starting;
     const bool fromSettings = parser.isSet(settingsFile);
     const QString settingsPath = parser.value(settingsFile);
-    if (fromSettings) {
-        const std::optional<LoRaSettings> saved = commandLine.loadSettings<LoRaSettings>(settingsPath);
-        if (!saved)
-            return CliExit::Usage;
-        settings = *saved;
-    }
     for (const OffsetOption &offset : offsets) {
         if (parser.isSet(offset.option))
             settings.*offset.text = parser.value(offset.option);

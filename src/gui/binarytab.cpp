@@ -6,8 +6,8 @@
 #include "assembly/offsetparser.h"
 #include "assembly/tabjobs.h"
 #include "discovery/sourcefiles.h"
+#include "gui/pathwidgets.h"
 #include "gui/userdialogs.h"
-#include "gui/widgettext.h"
 #include "settings/settingskeys.h"
 #include "ui_mainwindow.h"
 
@@ -44,7 +44,7 @@ BinarySettings BinaryTab::settings() const
         settings.offsetFile[slot] = m_rows[slot].offset->text();
         settings.enabled[slot] = m_rows[slot].check->isChecked();
     }
-    settings.pathRelease = WidgetText::firstRow(ui.BinaryReleaseCombo);
+    settings.pathRelease = PathWidgets::firstRow(ui.BinaryReleaseCombo);
     settings.templateName = ui.BinaryTemplateNameRelease->text();
     // "Сборка по смещениям" ticked: each piece at its own offset.
     settings.sequential = !ui.BinarySequentAssenbl->isChecked();
@@ -57,7 +57,7 @@ void BinaryTab::showSettings(const BinarySettings &settings)
     // Each file list offers every path loaded so far; the new one becomes current only in an empty list.
     for (int slot = 0; slot < 6; ++slot)
         m_rows[slot].path->addItem(settings.pathFile[slot]);
-    WidgetText::replaceRows(ui.BinaryReleaseCombo, settings.pathRelease);
+    PathWidgets::replaceRows(ui.BinaryReleaseCombo, settings.pathRelease);
     for (int slot = 0; slot < 6; ++slot)
         m_rows[slot].offset->setText(settings.offsetFile[slot]);
     ui.BinaryTemplateNameRelease->setText(settings.templateName);
@@ -85,15 +85,11 @@ void BinaryTab::chooseFile(QObject *button)
                               SourceText::isIntelHex(path));
             return;
         }
-        WidgetText::replaceItems(row.path, path);
+        PathWidgets::replaceItems(row.path, path);
         return;
     }
-    if (button == ui.BinarySearchRelesae) {
-        const QString directory = m_dialogs.chooseDirectory(nullptr, QStringLiteral("Release Directory"),
-                                                            WidgetText::firstRow(ui.BinaryReleaseCombo));
-        if (!directory.isEmpty())
-            WidgetText::replaceRows(ui.BinaryReleaseCombo, directory);
-    }
+    if (button == ui.BinarySearchRelesae)
+        PathWidgets::chooseReleaseDirectory(m_dialogs, nullptr, ui.BinaryReleaseCombo);
 }
 
 QString BinaryTab::offsetFieldName(const QString &key) const

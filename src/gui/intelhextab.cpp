@@ -6,8 +6,8 @@
 #include "assembly/assemblymessages.h"
 #include "assembly/tabjobs.h"
 #include "discovery/sourcefiles.h"
+#include "gui/pathwidgets.h"
 #include "gui/userdialogs.h"
-#include "gui/widgettext.h"
 #include "ui_mainwindow.h"
 
 IntelHexTab::IntelHexTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
@@ -39,7 +39,7 @@ IntelHexSettings IntelHexTab::settings() const
     settings.pathMain = m_rows[2].path->currentText();
     for (int file = 0; file < 3; ++file)
         settings.pathAddictFile[file] = m_rows[3 + file].path->currentText();
-    settings.pathRelease = WidgetText::firstRow(ui.IntelHEXReleaseDirrect);
+    settings.pathRelease = PathWidgets::firstRow(ui.IntelHEXReleaseDirrect);
     settings.templateName = ui.IntelHEXTemplFileName->text();
     for (int slot = 0; slot < 6; ++slot)
         settings.enabled[slot] = m_rows[slot].check->isChecked();
@@ -51,7 +51,7 @@ void IntelHexTab::showSettings(const IntelHexSettings &settings)
     const std::array<QString, 6> paths = settings.sourcesInOrder();
     for (int slot = 0; slot < 6; ++slot)
         m_rows[slot].path->addItem(paths[slot]);
-    WidgetText::replaceRows(ui.IntelHEXReleaseDirrect, settings.pathRelease);
+    PathWidgets::replaceRows(ui.IntelHEXReleaseDirrect, settings.pathRelease);
     ui.IntelHEXTemplFileName->setText(settings.templateName);
     for (int slot = 0; slot < 6; ++slot) {
         m_rows[slot].check->setChecked(settings.enabled[slot]);
@@ -74,15 +74,11 @@ void IntelHexTab::chooseFile(QObject *button)
                               SourceText::isNotIntelHex(path));
             return;
         }
-        WidgetText::replaceItems(row.path, path);
+        PathWidgets::replaceItems(row.path, path);
         return;
     }
-    if (button == ui.IntelHEXSearchReleaseButton) {
-        const QString directory = m_dialogs.chooseDirectory(nullptr, QStringLiteral("Release Directory"),
-                                                            WidgetText::firstRow(ui.IntelHEXReleaseDirrect));
-        if (!directory.isEmpty())
-            WidgetText::replaceRows(ui.IntelHEXReleaseDirrect, directory);
-    }
+    if (button == ui.IntelHEXSearchReleaseButton)
+        PathWidgets::chooseReleaseDirectory(m_dialogs, nullptr, ui.IntelHEXReleaseDirrect);
 }
 
 void IntelHexTab::assemble()

@@ -8,8 +8,8 @@
 #include "assembly/tabjobs.h"
 #include "discovery/sourcefiles.h"
 #include "gui/flashdialog.h"
+#include "gui/pathwidgets.h"
 #include "gui/userdialogs.h"
-#include "gui/widgettext.h"
 #include "programmer/programmercommands.h"
 #include "settings/settingskeys.h"
 #include "ui_mainwindow.h"
@@ -65,7 +65,7 @@ LoRaSettings LoRaTab::settings() const
     settings.pathToBoot = ui.LoRaComboBOOT->currentText();
     settings.pathToLoRa = ui.LoRaComboLoraMAC->currentText();
     settings.pathToApp = ui.LoRaComboApp->currentText();
-    settings.pathToRelease = WidgetText::firstRow(ui.LoRaComboRelease);
+    settings.pathToRelease = PathWidgets::firstRow(ui.LoRaComboRelease);
     settings.offsetWrtBoot = ui.LoRaComboOffsetBOOT->text();
     settings.offsetWrtFmwLora = ui.LoRaComboOffsetLoRa->text();
     settings.offsetWrtFmw = ui.LoRaComboOffsetApp->text();
@@ -91,10 +91,10 @@ void LoRaTab::showSettings(const LoRaSettings &settings)
     for (const Source source : {Boot, LoRaMac, App}) {
         const bool hex = filters[source]->endsWith(QLatin1String(".hex"));
         (hex ? m_sources[source].hexRadio : m_sources[source].binRadio)->setChecked(true);
-        WidgetText::replaceItems(m_sources[source].directory, *directories[source]);
+        PathWidgets::replaceItems(m_sources[source].directory, *directories[source]);
         search(source, *directories[source]);
     }
-    WidgetText::replaceRows(ui.LoRaComboRelease, settings.pathToRelease);
+    PathWidgets::replaceRows(ui.LoRaComboRelease, settings.pathToRelease);
     ui.LoRaComboOffsetBOOT->setText(settings.offsetWrtBoot);
     ui.LoRaComboOffsetLoRa->setText(settings.offsetWrtFmwLora);
     ui.LoRaComboOffsetApp->setText(settings.offsetWrtFmw);
@@ -128,16 +128,12 @@ void LoRaTab::chooseDirectory(QObject *button)
             m_dialogs.chooseDirectory(m_window, row.caption, row.directory->currentText());
         if (directory.isEmpty())
             return;
-        WidgetText::replaceItems(row.directory, directory);
+        PathWidgets::replaceItems(row.directory, directory);
         search(source, directory);
         return;
     }
-    if (button == ui.LoRaSearchRelease) {
-        const QString directory = m_dialogs.chooseDirectory(m_window, QStringLiteral("Release Directory"),
-                                                            WidgetText::firstRow(ui.LoRaComboRelease));
-        if (!directory.isEmpty())
-            WidgetText::replaceRows(ui.LoRaComboRelease, directory);
-    }
+    if (button == ui.LoRaSearchRelease)
+        PathWidgets::chooseReleaseDirectory(m_dialogs, m_window, ui.LoRaComboRelease);
 }
 
 void LoRaTab::extensionChosen(Source source)
@@ -208,7 +204,7 @@ void LoRaTab::flash()
     if (m_lastImagePath.isEmpty()) {
         m_lastImagePath =
             m_dialogs.chooseFile(m_window, QStringLiteral("Выберете прошивку"),
-                                 WidgetText::firstRow(ui.LoRaComboRelease), QStringLiteral("*.bin *.hex"));
+                                 PathWidgets::firstRow(ui.LoRaComboRelease), QStringLiteral("*.bin *.hex"));
     }
     if (m_lastImagePath.isEmpty()) {
         m_dialogs.message(MessageKind::Warning, ReportTitle::warning(), QStringLiteral("Файл не выбран!"));
