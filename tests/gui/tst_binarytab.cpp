@@ -313,14 +313,7 @@ void BinaryTabTest::buildsWhatTheCommandLineBuildsFromTheSameSettings()
     t.type(QStringLiteral("BinaryTemplateNameRelease"), QStringLiteral("image"));
     t.chooseDirectory(QStringLiteral("BinarySearchRelesae"), dir + QStringLiteral("/out"));
 
-    if (control == QLatin1String("BinarySearchRelesae"))
-        t.chooseDirectory(control, dir + QLatin1Char('/') + value);
-    else if (control.startsWith(QLatin1String("BinarySearch")))
-        t.chooseFile(control, dir + QLatin1Char('/') + value);
-    else if (!value.isNull())
-        t.type(control, value);
-    else if (!control.isEmpty())
-        t.click(control);
+    t.change(control, value);
     const QString out =
         dir + (control == "BinarySearchRelesae" ? QStringLiteral("/out2") : QStringLiteral("/out"));
     const QString difference =

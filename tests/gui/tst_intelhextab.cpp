@@ -247,14 +247,7 @@ void IntelHexTabTest::buildsWhatTheCommandLineBuildsFromTheSameSettings()
     for (int slot = 0; slot < 6; ++slot)
         write(dir, QStringLiteral("other%1.hex").arg(slot + 1), recordsOf(slot, 7) + EndOfFile);
 
-    if (control == QLatin1String("IntelHEXSearchReleaseButton"))
-        t.chooseDirectory(control, dir + QLatin1Char('/') + value);
-    else if (control.startsWith(QLatin1String("IntelHEXSearch")))
-        t.chooseFile(control, dir + QLatin1Char('/') + value);
-    else if (!value.isNull())
-        t.type(control, value);
-    else if (!control.isEmpty())
-        t.click(control);
+    t.change(control, value);
     const QString out =
         dir + (value == "release2" ? QStringLiteral("/release2") : QStringLiteral("/release"));
     const QString difference =

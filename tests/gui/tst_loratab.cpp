@@ -493,12 +493,7 @@ void LoRaTabTest::buildsWhatTheCommandLineBuildsFromTheSameSettings()
     QDir(root).mkpath(QStringLiteral("out2"));
     enter(t, LoRaSetup());
 
-    if (control.startsWith(QLatin1String("LoRaSearch")))
-        t.chooseDirectory(control, root + QLatin1Char('/') + value);
-    else if (!value.isNull())
-        t.type(control, value);
-    else if (!control.isEmpty())
-        t.click(control);
+    t.change(control, value);
     const QString out =
         root + QLatin1Char('/') + (control == "LoRaSearchRelease" ? value : QStringLiteral("out"));
     const QString difference =

@@ -57,6 +57,26 @@ public:
         return workDir.filePath(QStringLiteral("Templates Setting/") + name + extension);
     }
 
+    // Changes one control as a user does: a "..." button whose dialog is answered with `value`, a
+    // directory or file under the working directory; a line edit given `value` as text; or, without
+    // a value, a check box or radio button clicked. No control: nothing changes.
+    void change(const QString &control, const QString &value)
+    {
+        if (control.isEmpty())
+            return;
+        if (window->findChild<QPushButton *>(control)) {
+            const QString path = workDir.filePath(value);
+            if (QFileInfo(path).isDir())
+                chooseDirectory(control, path);
+            else
+                chooseFile(control, path);
+        } else if (!value.isNull()) {
+            type(control, value);
+        } else {
+            click(control);
+        }
+    }
+
     // Presses the tab's "Сборка", then has quillon-cli build from the same settings saved as a
     // template of the tab, given `options` for the choices templates do not store. Empty when both
     // wrote the same images into `out`; otherwise what went wrong or differs.
