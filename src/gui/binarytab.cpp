@@ -1,7 +1,6 @@
 #include "gui/binarytab.h"
 
 #include <QProgressDialog>
-#include <QSettings>
 
 #include "assembly/offsetparser.h"
 #include "assembly/tabjobs.h"
@@ -13,22 +12,21 @@
 
 BinaryTab::BinaryTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
     : SettingsTab(TemplateKind::Binary, ui.BinaryNameWrtSettings, ui.BinaryListFileSettings, dialogs), ui(ui),
-      m_window(window),
-      m_dialogs(dialogs), m_rows{
-                              {ui.BinaryCheckFile1, ui.File1Group, ui.BinaryComboFile1, ui.BinaryOffsetFile1,
-                               ui.BinaryBINFile1, ui.BinaryHEXFile1, ui.BinarySearchButtonFile1},
-                              {ui.BinaryCheckFile2, ui.File2Group, ui.BinaryComboFile2, ui.BinaryOffsetFile2,
-                               ui.BinaryBINFile2, ui.BinaryHEXFile2, ui.BinarySearchButtonFile2},
-                              {ui.BinaryCheckFile3, ui.File3Group, ui.BinaryComboFile3, ui.BinaryOffsetFile3,
-                               ui.BinaryBINFile3, ui.BinaryHEXFile3, ui.BinarySearchButtonFile3},
-                              {ui.BinaryCheckFile4, ui.File4Group, ui.BinaryComboFile4, ui.BinaryOffsetFile4,
-                               ui.BinaryBINFile4, ui.BinaryHEXFile4, ui.BinarySearchButtonFile4},
-                              {ui.BinaryCheckFile5, ui.File5Group, ui.BinaryComboFile5, ui.BinaryOffsetFile5,
-                               ui.BinaryBINFile5, ui.BinaryHEXFile5, ui.BinarySearchButtonFile5},
-                              {ui.BinaryCheckFile6, ui.File6Group, ui.BinaryComboFile6, ui.BinaryOffsetFile6,
-                               ui.BinaryBINFile6, ui.BinaryHEXFile6, ui.BinarySearchButtonFile6},
-                          }
+      m_window(window), m_dialogs(dialogs)
 {
+    m_rows[0] = {ui.BinaryCheckFile1, ui.File1Group,     ui.BinaryComboFile1,       ui.BinaryOffsetFile1,
+                 ui.BinaryBINFile1,   ui.BinaryHEXFile1, ui.BinarySearchButtonFile1};
+    m_rows[1] = {ui.BinaryCheckFile2, ui.File2Group,     ui.BinaryComboFile2,       ui.BinaryOffsetFile2,
+                 ui.BinaryBINFile2,   ui.BinaryHEXFile2, ui.BinarySearchButtonFile2};
+    m_rows[2] = {ui.BinaryCheckFile3, ui.File3Group,     ui.BinaryComboFile3,       ui.BinaryOffsetFile3,
+                 ui.BinaryBINFile3,   ui.BinaryHEXFile3, ui.BinarySearchButtonFile3};
+    m_rows[3] = {ui.BinaryCheckFile4, ui.File4Group,     ui.BinaryComboFile4,       ui.BinaryOffsetFile4,
+                 ui.BinaryBINFile4,   ui.BinaryHEXFile4, ui.BinarySearchButtonFile4};
+    m_rows[4] = {ui.BinaryCheckFile5, ui.File5Group,     ui.BinaryComboFile5,       ui.BinaryOffsetFile5,
+                 ui.BinaryBINFile5,   ui.BinaryHEXFile5, ui.BinarySearchButtonFile5};
+    m_rows[5] = {ui.BinaryCheckFile6, ui.File6Group,     ui.BinaryComboFile6,       ui.BinaryOffsetFile6,
+                 ui.BinaryBINFile6,   ui.BinaryHEXFile6, ui.BinarySearchButtonFile6};
+
     // A file row is usable exactly when it takes part in the assembly.
     for (const FileRow &row : m_rows)
         connect(row.check, &QAbstractButton::toggled, row.group, &QWidget::setEnabled);

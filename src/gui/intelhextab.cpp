@@ -1,7 +1,6 @@
 #include "gui/intelhextab.h"
 
 #include <QProgressDialog>
-#include <QSettings>
 
 #include "assembly/assemblymessages.h"
 #include "assembly/tabjobs.h"
@@ -12,19 +11,17 @@
 
 IntelHexTab::IntelHexTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
     : SettingsTab(TemplateKind::IntelHex, ui.IntelHEXNameWrtSettings, ui.IntelHEXListFileSettings, dialogs),
-      ui(ui), m_window(window), m_dialogs(dialogs),
-      m_rows{
-          {ui.IntelHEXCheckBOOT, ui.IntelHEXBOOT, ui.IntelHEXComboBOOT, ui.IntelHEXSearchBOOT},
-          {ui.IntelHEXCheckBOOT2, ui.IntelHEXAppBOOT, ui.IntelHEXComboApp, ui.IntelHEXSearchBOOTApp},
-          {ui.IntelHEXCheckApp, ui.IntelHEXMainGroup, ui.IntelHEXComboMain, ui.IntelHEXSearchApp},
-          {ui.IntelHEXCheckFile1, ui.IntelHEXAdditionalFile1, ui.IntelHEXAdditionalFile1Combo,
-           ui.IntelHEXSearchAddictFile1},
-          {ui.IntelHEXCheckFile2, ui.IntelHEXAdditionalFile2, ui.IntelHEXAdditionalFile2Combo,
-           ui.IntelHEXSearchAddictFile2},
-          {ui.IntelHEXCheckFile3, ui.IntelHEXAdditionalFile3, ui.IntelHEXAdditionalFile3Combo,
-           ui.IntelHEXSearchAddictFile3},
-      }
+      ui(ui), m_window(window), m_dialogs(dialogs)
 {
+    m_rows[0] = {ui.IntelHEXCheckBOOT, ui.IntelHEXBOOT, ui.IntelHEXComboBOOT, ui.IntelHEXSearchBOOT};
+    m_rows[1] = {ui.IntelHEXCheckBOOT2, ui.IntelHEXAppBOOT, ui.IntelHEXComboApp, ui.IntelHEXSearchBOOTApp};
+    m_rows[2] = {ui.IntelHEXCheckApp, ui.IntelHEXMainGroup, ui.IntelHEXComboMain, ui.IntelHEXSearchApp};
+    m_rows[3] = {ui.IntelHEXCheckFile1, ui.IntelHEXAdditionalFile1, ui.IntelHEXAdditionalFile1Combo,
+                 ui.IntelHEXSearchAddictFile1};
+    m_rows[4] = {ui.IntelHEXCheckFile2, ui.IntelHEXAdditionalFile2, ui.IntelHEXAdditionalFile2Combo,
+                 ui.IntelHEXSearchAddictFile2};
+    m_rows[5] = {ui.IntelHEXCheckFile3, ui.IntelHEXAdditionalFile3, ui.IntelHEXAdditionalFile3Combo,
+                 ui.IntelHEXSearchAddictFile3};
     for (const SourceRow &row : m_rows)
         connect(row.check, &QAbstractButton::toggled, row.group, &QWidget::setEnabled);
 }

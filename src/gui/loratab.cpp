@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include <QSettings>
-
 #include "assembly/offsetparser.h"
 #include "assembly/tabjobs.h"
 #include "discovery/sourcefiles.h"
@@ -16,30 +14,15 @@
 
 LoRaTab::LoRaTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
     : SettingsTab(TemplateKind::LoRa, ui.LoRaNameWrtSettings, ui.LoRaListFileSettings, dialogs), ui(ui),
-      m_window(window), m_dialogs(dialogs), m_sources{
-                                                {ui.LoRaSearchBOOT,
-                                                 ui.LoRaComboBOOT,
-                                                 ui.LoRaFoundFilesBOOT,
-                                                 ui.LoRaBINBOOT,
-                                                 ui.LoRaHEXBOOT,
-                                                 QStringLiteral("Bootloader Directory"),
-                                                 {}},
-                                                {ui.LoRaSearchLoraMAC,
-                                                 ui.LoRaComboLoraMAC,
-                                                 ui.LoRaFoundFilesLoraMAC,
-                                                 ui.LoRaBINLoraMAC,
-                                                 ui.LoRaHEXLoraMAC,
-                                                 QStringLiteral("LoRaMAC Directory"),
-                                                 {}},
-                                                {ui.LoRaSearchApp,
-                                                 ui.LoRaComboApp,
-                                                 ui.LoRaFoundFilesApp,
-                                                 ui.LoRaBINApp,
-                                                 ui.LoRaHEXApp,
-                                                 QStringLiteral("App Directory"),
-                                                 {}},
-                                            }
+      m_window(window), m_dialogs(dialogs)
 {
+    m_sources[Boot] = {ui.LoRaSearchBOOT, ui.LoRaComboBOOT, ui.LoRaFoundFilesBOOT,
+                       ui.LoRaBINBOOT,    ui.LoRaHEXBOOT,   QStringLiteral("Bootloader Directory")};
+    m_sources[LoRaMac] = {ui.LoRaSearchLoraMAC, ui.LoRaComboLoraMAC, ui.LoRaFoundFilesLoraMAC,
+                          ui.LoRaBINLoraMAC,    ui.LoRaHEXLoraMAC,   QStringLiteral("LoRaMAC Directory")};
+    m_sources[App] = {ui.LoRaSearchApp, ui.LoRaComboApp, ui.LoRaFoundFilesApp,
+                      ui.LoRaBINApp,    ui.LoRaHEXApp,   QStringLiteral("App Directory")};
+
     const QString shortcutHint =
         QStringLiteral("CTRL + G - Сборка, \n"
                        "ALT + G - Сборка и прошивка(только с одним выходным файлом)");

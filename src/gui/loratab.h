@@ -56,7 +56,7 @@ private:
         QAbstractButton *binRadio;
         QAbstractButton *hexRadio;
         QString caption;
-        QStringList files; // what the last search accepted, full paths in listing order
+        QStringList files = {}; // what the last search accepted, full paths in listing order
     };
 
     QString filterOf(Source source) const;
