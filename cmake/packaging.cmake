@@ -1,7 +1,7 @@
 # Installation layout and the Debian package. `cmake --install` puts both programs, the icon, the
 # desktop entry and the translation where a Debian desktop expects them; CPack wraps the same tree
-# in a .deb whose dependencies come from dpkg-shlibdeps (Debian's Qt 6 libraries) plus the plugins
-# the window needs at run time.
+# in a .deb whose dependencies come from dpkg-shlibdeps (Debian's Qt 6 libraries, libsodium) plus
+# the plugins the window needs at run time.
 include(GNUInstallDirs)
 
 install(TARGETS quillon quillon-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

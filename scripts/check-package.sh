@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Builds the .deb from a build directory, unpacks it into a temporary directory and runs what it
 # installed: the file list must hold both programs, the icon, the desktop entry and the translation,
-# and the unpacked quillon-cli must answer --version and convert a file.
+# the dependencies must name libsodium, and the unpacked quillon-cli must answer --version and
+# convert a file.
 set -euo pipefail
 build_dir="${1:?usage: check-package.sh BUILD_DIR}"
 (cd "$build_dir" && cpack -G DEB >/dev/null)
 package=$(ls "$build_dir"/quillon_*.deb | head -n 1)
 echo "package: $package"
 dpkg-deb -I "$package" | grep -E '^ (Package|Version|Depends):'
+# The window checks update signatures with libsodium: the package must pull it in.
+dpkg-deb -f "$package" Depends | grep -q 'libsodium23' || { echo "the package does not depend on libsodium23"; exit 1; }
 
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT

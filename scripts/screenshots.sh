@@ -17,8 +17,9 @@ done
 cmake --build "$build_dir" --target quillon demo_workspace >/dev/null
 quillon="$build_dir/src/app/quillon"
 
-# A copy of the demo workspace as the working directory, so the real one is never touched; its own
-# temporary directory also keeps the single-instance lock apart from any other running window.
+# A copy of the demo workspace as the working directory, so the real one is never touched; a
+# runtime directory of its own also keeps the single-instance lock apart from any other running
+# window.
 work="$(mktemp -d)"
 xvfb_pid=""
 quillon_pid=""
@@ -29,7 +30,7 @@ cleanup() {
 }
 trap cleanup EXIT
 cp -r "$build_dir/workspace" "$work/workspace"
-mkdir "$work/tmp"
+mkdir -m 700 "$work/run"
 
 # Xvfb picks a free display number and writes it to descriptor 3.
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
@@ -42,7 +43,7 @@ done
 export DISPLAY=":$(head -n 1 "$work/display")"
 
 cd "$work/workspace"
-TMPDIR="$work/tmp" QUILLON_UPDATE_URL="" LANG=ru_RU.UTF-8 "$quillon" >/dev/null 2>&1 &
+XDG_RUNTIME_DIR="$work/run" QUILLON_UPDATE_URL="" LANG=ru_RU.UTF-8 "$quillon" >/dev/null 2>&1 &
 quillon_pid=$!
 window=""
 for _ in $(seq 100); do

@@ -1,66 +1,94 @@
 #pragma once
 
+#include <memory>
+
 #include <QByteArray>
 #include <QString>
+#include <QVersionNumber>
 
 #include "app/updatedownload.h"
+#include "app/updatemanifest.h"
+#include "app/updatesource.h"
 
+class QTemporaryFile;
 class Reporter;
+class SingleInstance;
 
-// Replaces the program's executable by the build published on the update server. The steps are
-// separate so that the caller can give up its single-instance lock before the new build starts:
-//   fetchNewBuild() -> offer() -> install() -> restart()
-// install() either swaps the files completely or leaves them as they were; restart() undoes the
-// swap when the new build cannot be started.
+// Replaces the program's executable by a newer release published on the update server. A release
+// is three files under "<address>/QUILL/": the executable "Quillon.exe", its manifest
+// "Quillon.exe.json" (version, size, SHA-256) and "Quillon.exe.json.sig", the Ed25519 signature
+// of the manifest's exact bytes. The steps are separate so that the caller can give up its
+// single-instance lock before the new build starts:
+//   findRelease() -> offer() -> install() -> restart()
+// findRelease() trusts nothing it has not checked: the signature first, then a strictly newer
+// version, then the downloaded executable's size and SHA-256 against the manifest. install()
+// either swaps the files completely or leaves them as they were; restart() undoes the swap when
+// the new build cannot be started.
 class SelfUpdate {
 public:
     static QString title() { return QStringLiteral("Доступно обновление"); }
     static QString question() { return QStringLiteral("Доступна новая версия ПО, обновить?"); }
+    // What the user is told when an accepted update could not be put in place.
+    static QString notInstalledText(const QString &reason);
+
+    static QString executableFileName() { return QStringLiteral("Quillon.exe"); }
+    static QString manifestFileName() { return QStringLiteral("Quillon.exe.json"); }
+    static QString signatureFileName() { return QStringLiteral("Quillon.exe.json.sig"); }
+    static QVersionNumber runningVersion();
 
     // SHA-256 of the data as 64 lower-case hexadecimal digits.
     static QString fileDigest(const QByteArray &data);
 
-    explicit SelfUpdate(const QString &executablePath);
+    explicit SelfUpdate(const QString &executablePath, const QVersionNumber &running = runningVersion());
+    ~SelfUpdate();
 
-    // Downloads the published build. True when it is a complete executable for this platform and
-    // differs from the running one; newBuild() then holds it.
-    bool fetchNewBuild(const QString &serverAddress, const UpdateTimeouts &timeouts = {});
-    // The same decision for a download already made (fetchNewBuild's second half).
-    bool acceptDownload(const UpdateDownload &download);
-    const QByteArray &newBuild() const { return m_newBuild; }
-    // Why the last fetch offered nothing ("" when it offered a build).
+    // Looks for a newer signed release and downloads its executable into the executable's folder.
+    // True when it is ready to be offered; otherwise skipReason() says why. Without an address or
+    // a public key no request is sent; when the folder cannot be written the executable is not
+    // downloaded.
+    bool findRelease(const UpdateSource &source, const UpdateTimeouts &timeouts = {});
+    const UpdateManifest &release() const { return m_release; }
     const QString &skipReason() const { return m_skipReason; }
+    // The downloaded executable, until it is installed (removed with this object otherwise).
+    QString downloadedPath() const;
 
     // Asks the user; true means Yes.
     bool offer(Reporter &reporter) const;
 
-    // Stores the new build beside the executable, moves the executable aside, writes the clean-up
-    // script and moves the new build into the executable's place. On any failure every file is as
-    // before and false is returned.
+    // Moves the executable aside, writes the clean-up script and moves the new build into the
+    // executable's place. On any failure every file is as before, false is returned and problem()
+    // says why.
     bool install();
     // Starts the installed build detached in the current working directory. When it cannot be
-    // started the swap is rolled back and false is returned.
+    // started the swap is rolled back, false is returned and problem() says why.
     bool restart();
+    const QString &problem() const { return m_problem; }
 
     QString executablePath() const { return m_executablePath; }
-    QString downloadedPath() const;
     QString oldExecutablePath() const;
     QString cleanupScriptPath() const;
 
 private:
+    bool skip(const QString &reason);
+    void discardDownload();
+    bool downloadExecutable(const UpdateSource &source, const UpdateTimeouts &timeouts);
+    bool fail(const QString &problem);
     void rollBack();
 
     QString m_executablePath;
-    QByteArray m_newBuild;
+    QVersionNumber m_runningVersion;
+    UpdateManifest m_release;
+    std::unique_ptr<QTemporaryFile> m_download; // while it is being downloaded
+    QString m_downloadedPath;                   // once complete and closed, until installed
     QString m_skipReason;
+    QString m_problem;
     bool m_installed = false;
 };
 
-class SingleInstance;
-
-// The update step of start-up for the first instance: with an update server configured, fetches
-// the published build and, when it differs and the user agrees, installs it, hands the instance
-// lock over and starts it. True when the new build was started and this process is to end;
-// false when the program is to run on as it is.
-bool updateAtStartup(const QString &executablePath, const QString &serverAddress, Reporter &reporter,
+// The update step of start-up for the first instance: looks for a newer signed release and, when
+// the user agrees, installs it, hands the instance lock over and starts it. True when the new
+// build was started and this process is to end; false when the program is to run on as it is.
+// Why nothing was offered goes to the start-up log; an accepted update that cannot be put in
+// place is reported to the user.
+bool updateAtStartup(const QString &executablePath, const UpdateSource &source, Reporter &reporter,
                      SingleInstance &instance, const UpdateTimeouts &timeouts = {});

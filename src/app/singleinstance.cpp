@@ -1,31 +1,33 @@
 #include "app/singleinstance.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalSocket>
+#include <QStandardPaths>
+#include <QThread>
 
 #include "platform/platform.h"
 
-QString SingleInstance::defaultKey()
+// A lock file that a starting instance is writing is unreadable for a few microseconds; one
+// unreadable for this long is damaged.
+static constexpr int DamageConfirmMs = 200;
+
+QString SingleInstance::privateRuntimeDirectory(QString *problem)
 {
-    const QString key = qEnvironmentVariable("QUILLON_INSTANCE_KEY");
-    return key.isEmpty() ? QStringLiteral("Quillon") : key;
+    const QString directory = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (directory.isEmpty()) {
+        *problem = QStringLiteral("нет каталога времени выполнения (XDG_RUNTIME_DIR), доступного только вам");
+        return QString();
+    }
+    if (!Platform::isPrivateDirectory(directory, problem))
+        return QString();
+    return directory;
 }
 
-QString SingleInstance::lockFilePathFor(const QString &key)
-{
-    return QDir(QDir::tempPath())
-        .filePath(key + QLatin1Char('-') + Platform::currentUserId() + QStringLiteral(".lock"));
-}
-
-QString SingleInstance::serverNameFor(const QString &key)
-{
-    // Local server names share one namespace on a machine (/tmp, \\.\pipe\): the user in the name
-    // keeps two logged-in users from finding each other's instance.
-    return key + QLatin1Char('-') + Platform::currentUserId();
-}
-
-SingleInstance::SingleInstance(const QString &key, QObject *parent)
-    : QObject(parent), m_serverName(serverNameFor(key)), m_lock(lockFilePathFor(key))
+SingleInstance::SingleInstance(const QString &runtimeDirectory, const QString &key, QObject *parent)
+    : QObject(parent), m_lockPath(QDir(runtimeDirectory).filePath(key + QStringLiteral(".lock"))),
+      m_serverName(Platform::instanceServerName(runtimeDirectory, key)), m_lock(m_lockPath)
 {
     // Staleness is decided by whether the holding process still lives, never by the lock's age:
     // an instance may run for weeks.
@@ -39,41 +41,109 @@ SingleInstance::~SingleInstance()
     m_server.close();
 }
 
-SingleInstance::Claim SingleInstance::claim(int connectTimeoutMs, int writeTimeoutMs)
+SingleInstance::Claim SingleInstance::claim()
 {
-    if (m_lock.tryLock(0))
-        return Claim::First;
-    if (handOver(connectTimeoutMs, writeTimeoutMs))
-        return Claim::HandedOver;
-    // The holder may have ended while we tried to reach it.
-    if (m_lock.tryLock(0))
-        return Claim::First;
-    return Claim::Undecided;
+    return claim(Patience());
 }
 
-bool SingleInstance::handOver(int connectTimeoutMs, int writeTimeoutMs)
+SingleInstance::Claim SingleInstance::claim(const Patience &patience)
 {
+    const QDeadlineTimer deadline(patience.totalMs);
+    for (;;) {
+        if (takeLock())
+            return Claim::First;
+        if (handOver(int(deadline.remainingTime())))
+            return Claim::HandedOver;
+        if (deadline.hasExpired())
+            return Claim::NotAnswering;
+        QThread::msleep(qMin<qint64>(patience.retryMs, deadline.remainingTime()));
+    }
+}
+
+bool SingleInstance::takeLock()
+{
+    if (m_lock.tryLock(0))
+        return true;
+    if (m_lock.error() != QLockFile::LockFailedError || !lockLooksDamaged())
+        return false;
+    return removeDamagedLock() && m_lock.tryLock(0);
+}
+
+bool SingleInstance::lockLooksDamaged()
+{
+    const QFileInfo entry(m_lockPath);
+    if (entry.isSymLink() || !Platform::isOwnedByCurrentUser(m_lockPath))
+        return entry.exists() || entry.isSymLink();
+    if (!entry.isFile())
+        return entry.exists();
+    qint64 pid = 0;
+    QString host, application;
+    return !m_lock.getLockInfo(&pid, &host, &application);
+}
+
+bool SingleInstance::removeDamagedLock()
+{
+    // Recovery is done by one start at a time, and only on a lock that stayed damaged: two starts
+    // must never both remove a lock, nor one remove the good lock that the other just took.
+    QLockFile recovery(m_lockPath + QStringLiteral(".recovery"));
+    recovery.setStaleLockTime(2 * DamageConfirmMs + 1000);
+    if (!recovery.tryLock(DamageConfirmMs + 1000))
+        return false;
+    QThread::msleep(DamageConfirmMs);
+    if (!lockLooksDamaged())
+        return false;
+    const QFileInfo entry(m_lockPath);
+    if (entry.isDir() && !entry.isSymLink())
+        return QDir(m_lockPath).removeRecursively();
+    return QFile::remove(m_lockPath);
+}
+
+bool SingleInstance::channelIsTrusted() const
+{
+    // Where the channel is a file (a socket in the runtime directory), only the user's own is
+    // talked to or replaced by this program.
+    return !QDir::isAbsolutePath(m_serverName) || !QFileInfo(m_serverName).exists() ||
+           Platform::isOwnedByCurrentUser(m_serverName);
+}
+
+bool SingleInstance::handOver(int timeoutMs)
+{
+    if (!channelIsTrusted())
+        return false;
     QLocalSocket socket;
     socket.connectToServer(m_serverName, QIODevice::ReadWrite);
-    if (!socket.waitForConnected(connectTimeoutMs))
+    if (!socket.waitForConnected(qMax(timeoutMs, 1)))
         return false;
+    // The holder may be busy (building its window, a long job) and answer when its event loop
+    // turns again; a stopped or hung one never does. One message per start: waiting on the same
+    // connection keeps a slow holder from being raised again and again.
+    const QDeadlineTimer deadline(timeoutMs);
     socket.write(activationMessage());
-    const bool written = socket.waitForBytesWritten(writeTimeoutMs);
-    socket.disconnectFromServer();
-    return written;
+    socket.flush();
+    QByteArray answer;
+    while (answer.size() < confirmationMessage().size()) {
+        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(int(deadline.remainingTime())))
+            break;
+        answer += socket.readAll();
+    }
+    socket.abort();
+    return answer == confirmationMessage();
 }
 
 bool SingleInstance::listen()
 {
     if (m_server.isListening())
         return true;
+    if (!channelIsTrusted())
+        QLocalServer::removeServer(m_serverName);
     if (m_server.listen(m_serverName))
         return true;
     if (m_server.serverError() != QAbstractSocket::AddressInUseError)
         return false;
+    // Left behind by an instance that crashed: nobody answers on it any more.
     QLocalSocket probe;
     probe.connectToServer(m_serverName);
-    if (probe.waitForConnected(ConnectTimeoutMs)) {
+    if (probe.waitForConnected(500)) {
         // Someone answers on the name although we hold the lock; leave it alone.
         probe.abort();
         return false;
@@ -90,7 +160,9 @@ void SingleInstance::release()
 
 bool SingleInstance::reclaim()
 {
-    return m_lock.isLocked() || m_lock.tryLock(0);
+    if (!m_lock.isLocked() && !takeLock())
+        return false;
+    return listen();
 }
 
 void SingleInstance::acceptPendingConnections()
@@ -109,12 +181,11 @@ void SingleInstance::readMessage(QLocalSocket *socket)
     const QByteArray bytes = socket->readAll();
     if (bytes.isEmpty())
         return;
-    if (bytes == activationMessage())
-        emit activationRequested();
-    else
+    if (bytes != activationMessage()) {
         emit messageIgnored(bytes);
+        return;
+    }
+    emit activationRequested();
+    socket->write(confirmationMessage());
+    socket->flush();
 }
-
-// Compiled here rather than with the library's other meta-objects, so that programs which never
-// use a single-instance guard (quillon-cli) need not load Qt Network at start-up.
-#include "moc_singleinstance.cpp"

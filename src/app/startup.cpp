@@ -1,10 +1,21 @@
 #include "app/startup.h"
 
+#include <optional>
+
+#include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
+#include <QLocale>
+#include <QPointer>
 #include <QWidget>
 
+#include "app/leftovercleanup.h"
+#include "app/selfupdate.h"
+#include "app/singleinstance.h"
 #include "app/startuplog.h"
+#include "app/translations.h"
 #include "gui/mainwindow.h"
+#include "gui/userdialogs.h"
 
 namespace Startup {
 
@@ -17,13 +28,73 @@ void showMainWindow(QWidget &window)
     StartupLog::note(QStringLiteral("shown"));
 }
 
-void activateMainWindow(QWidget &window)
+void bringToFront(QWidget *mainWindow)
 {
-    if (window.isMinimized())
-        window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
-    window.raise();
-    window.activateWindow();
+    QWidget *target = QApplication::activeModalWidget();
+    if (!target)
+        target = mainWindow;
+    if (target) {
+        if (target->isMinimized())
+            target->setWindowState(target->windowState() & ~Qt::WindowMinimized);
+        target->raise();
+        target->activateWindow();
+    }
     StartupLog::note(QStringLiteral("activated"));
+}
+
+int run(UserDialogs &dialogs)
+{
+    QString problem;
+    const QString runtimeDirectory = SingleInstance::privateRuntimeDirectory(&problem);
+    if (runtimeDirectory.isEmpty()) {
+        // Without a place only this user can write, another account could pose as the running
+        // instance; starting unguarded would let two windows overwrite each other's config.conf.
+        StartupLog::note(QStringLiteral("no runtime directory: ") + problem);
+        dialogs.message(MessageKind::Critical, ReportTitle::error(),
+                        QStringLiteral("Quillon не запущен: %1.").arg(problem));
+        return 1;
+    }
+    SingleInstance instance(runtimeDirectory);
+    switch (instance.claim()) {
+    case SingleInstance::Claim::HandedOver:
+        StartupLog::note(QStringLiteral("handed-over"));
+        return 0;
+    case SingleInstance::Claim::NotAnswering:
+        StartupLog::note(QStringLiteral("not-answering"));
+        dialogs.message(MessageKind::Warning, ReportTitle::warning(), notAnsweringText());
+        return 1;
+    case SingleInstance::Claim::First:
+        break;
+    }
+
+    // Listening before the update check: a start during its question or download is handed
+    // over at once instead of waiting for the window.
+    QPointer<QWidget> mainWindow;
+    QObject::connect(&instance, &SingleInstance::activationRequested, &instance,
+                     [&mainWindow] { bringToFront(mainWindow); });
+    QObject::connect(&instance, &SingleInstance::messageIgnored, &instance,
+                     [] { StartupLog::note(QStringLiteral("ignored")); });
+    if (instance.listen())
+        StartupLog::note(QStringLiteral("listening"));
+    else
+        StartupLog::note(QStringLiteral("not listening: ") + instance.serverName());
+
+    const QString executablePath = QCoreApplication::applicationFilePath();
+    finishLeftoverUpdate(QFileInfo(executablePath).absolutePath());
+    QApplication::setStyle(QStringLiteral("Fusion"));
+
+    // Before any question, so that its buttons speak the user's language.
+    Translations translations;
+    translations.load(QLocale::system().uiLanguages());
+    translations.install();
+
+    if (updateAtStartup(executablePath, UpdateSource::fromBuildAndEnvironment(), dialogs, instance))
+        return 0;
+
+    MainWindow window(dialogs);
+    mainWindow = &window;
+    showMainWindow(window);
+    return QApplication::exec();
 }
 
 } // namespace Startup

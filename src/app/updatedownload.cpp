@@ -6,26 +6,30 @@
 #include <QNetworkRequest>
 #include <QTimer>
 
-#ifndef QUILLON_DEFAULT_UPDATE_URL
-#define QUILLON_DEFAULT_UPDATE_URL ""
-#endif
+static constexpr qint64 PieceBytes = 64 * 1024;
 
-QString updateServerAddress()
+static int statusOf(const QNetworkReply *reply)
 {
-    if (qEnvironmentVariableIsSet("QUILLON_UPDATE_URL"))
-        return qEnvironmentVariable("QUILLON_UPDATE_URL").trimmed();
-    return QStringLiteral(QUILLON_DEFAULT_UPDATE_URL).trimmed();
+    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
 }
 
-QUrl publishedBuildUrl(const QString &serverAddress)
+UpdateDownload UpdateDownload::fetch(const QUrl &url, qint64 maxBytes, const UpdateTimeouts &timeouts)
 {
-    QString address = serverAddress;
-    while (address.endsWith(QLatin1Char('/')))
-        address.chop(1);
-    return QUrl(address + QStringLiteral("/QUILL/Quillon.exe"));
+    QByteArray body;
+    UpdateDownload result = stream(
+        url, maxBytes,
+        [&body](const QByteArray &piece) {
+            body += piece;
+            return true;
+        },
+        timeouts);
+    if (result.succeeded())
+        result.body = body;
+    return result;
 }
 
-UpdateDownload UpdateDownload::fetch(const QUrl &url, const UpdateTimeouts &timeouts)
+UpdateDownload UpdateDownload::stream(const QUrl &url, qint64 maxBytes, const Sink &sink,
+                                      const UpdateTimeouts &timeouts)
 {
     UpdateDownload result;
     if (!url.isValid() || url.host().isEmpty()) {
@@ -36,49 +40,80 @@ UpdateDownload UpdateDownload::fetch(const QUrl &url, const UpdateTimeouts &time
     QNetworkAccessManager network;
     QNetworkRequest request(url);
     request.setTransferTimeout(timeouts.transferMs);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
     QNetworkReply *reply = network.get(request);
+    // Qt reads from the socket only as far ahead of us as this.
+    reply->setReadBufferSize(4 * PieceBytes);
 
     QEventLoop loop;
     bool answered = false;
     bool timedOut = false;
+    QString stopped; // why this side ended the transfer
     QTimer connectTimer;
     connectTimer.setSingleShot(true);
     QTimer totalTimer;
     totalTimer.setSingleShot(true);
-    const auto giveUp = [&] {
-        timedOut = true;
+    const auto stop = [&](const QString &why) {
+        if (stopped.isEmpty())
+            stopped = why;
         reply->abort();
     };
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, &connectTimer, [&] {
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] {
         answered = true;
         connectTimer.stop();
+        const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (statusOf(reply) == 200 && announced.isValid() && announced.toLongLong() > maxBytes)
+            stop(QStringLiteral("announces %1 bytes: more than %2 bytes")
+                     .arg(announced.toLongLong())
+                     .arg(maxBytes));
     });
-    QObject::connect(&connectTimer, &QTimer::timeout, reply, [&] {
-        if (!answered)
-            giveUp();
+    const auto drain = [&] {
+        while (stopped.isEmpty() && reply->isOpen() && reply->bytesAvailable() > 0) {
+            const QByteArray piece = reply->read(PieceBytes);
+            result.received += piece.size();
+            if (result.received > maxBytes)
+                stop(QStringLiteral("more than %1 bytes").arg(maxBytes));
+            else if (statusOf(reply) == 200 && !sink(piece))
+                stop(QStringLiteral("the download cannot be stored"));
+        }
+    };
+    QObject::connect(reply, &QNetworkReply::readyRead, &loop, drain);
+    QObject::connect(&connectTimer, &QTimer::timeout, &loop, [&] {
+        if (!answered) {
+            timedOut = true;
+            reply->abort();
+        }
     });
-    QObject::connect(&totalTimer, &QTimer::timeout, reply, giveUp);
+    QObject::connect(&totalTimer, &QTimer::timeout, &loop, [&] {
+        timedOut = true;
+        reply->abort();
+    });
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     connectTimer.start(timeouts.connectMs);
     totalTimer.start(timeouts.totalMs);
     if (!reply->isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
+    drain();
 
-    const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const int status = statusOf(reply);
     const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
-    if (timedOut)
+    if (!stopped.isEmpty())
+        result.problem = stopped;
+    else if (timedOut)
         result.problem = QStringLiteral("no answer in time");
+    else if (status >= 300 && status < 400)
+        result.problem = QStringLiteral("redirected to %1, elsewhere than the update server: not followed")
+                             .arg(reply->header(QNetworkRequest::LocationHeader).toUrl().toString());
+    else if (status != 0 && status != 200)
+        result.problem = QStringLiteral("HTTP status %1").arg(status);
+    else if (reply->error() == QNetworkReply::OperationCanceledError)
+        result.problem = QStringLiteral("no data for %1 ms").arg(timeouts.transferMs);
     else if (reply->error() != QNetworkReply::NoError)
         result.problem = reply->errorString();
-    else if (status != 200)
-        result.problem = QStringLiteral("HTTP status %1").arg(status);
-    else if (announced.isValid() && announced.toLongLong() != body.size())
-        result.problem = QStringLiteral("%1 of %2 bytes").arg(body.size()).arg(announced.toLongLong());
-    else if (body.isEmpty())
+    else if (announced.isValid() && announced.toLongLong() != result.received)
+        result.problem = QStringLiteral("%1 of %2 bytes").arg(result.received).arg(announced.toLongLong());
+    else if (result.received == 0)
         result.problem = QStringLiteral("empty download");
-    else
-        result.body = body;
     delete reply;
     return result;
 }

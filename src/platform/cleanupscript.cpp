@@ -11,7 +11,7 @@ QByteArray windowsText(QString oldExecutablePath)
         QStringLiteral("@echo off"),
         QStringLiteral(":loop"),
         QStringLiteral("del /F /Q \"%1\"").arg(oldExecutablePath),
-        QStringLiteral("if exist %1 (").arg(oldExecutablePath),
+        QStringLiteral("if exist \"%1\" (").arg(oldExecutablePath),
         QStringLiteral("    goto loop"),
         QStringLiteral(") else ("),
         QStringLiteral("   timeout /t 10 >nul & del /F /Q \"%~f0\""),

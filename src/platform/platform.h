@@ -29,9 +29,17 @@ QByteArray cleanupScriptText(const QString &oldExecutablePath);
 // Runs the clean-up script as a child process and waits up to timeoutMs for it.
 void runCleanupScript(const QString &scriptPath, int timeoutMs);
 
-// A short text naming the logged-in user, safe inside a file or pipe name, so that names of
-// per-user resources (the single-instance lock and channel) of two users never meet.
-QString currentUserId();
+// Whether only the logged-in user can create, replace or remove entries in the directory (on
+// Linux: a directory, not a symbolic link, owned by the user, that no group or other account may
+// write), so that names put there cannot be taken first by another account. When not, problem
+// says why.
+bool isPrivateDirectory(const QString &path, QString *problem);
+// Whether the entry itself (a symbolic link is not followed) belongs to the logged-in user.
+bool isOwnedByCurrentUser(const QString &path);
+// The name of the single-instance guard's local channel: a socket in the private runtime
+// directory on Linux; on Windows, whose pipes have a namespace of their own, a name carrying the
+// user.
+QString instanceServerName(const QString &runtimeDirectory, const QString &key);
 
 // Where the STM32 programmer is installed by default, and its executable's file name.
 QString defaultProgrammerPath();

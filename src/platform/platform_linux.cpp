@@ -1,8 +1,10 @@
 #include "platform/platform.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Platform {
@@ -47,9 +49,38 @@ void runCleanupScript(const QString &scriptPath, int timeoutMs)
     script.waitForFinished(timeoutMs);
 }
 
-QString currentUserId()
+bool isPrivateDirectory(const QString &path, QString *problem)
 {
-    return QString::number(getuid());
+    struct stat status {};
+    if (path.isEmpty() || ::lstat(QFile::encodeName(path).constData(), &status) != 0) {
+        *problem = QStringLiteral("«%1» не существует").arg(path);
+        return false;
+    }
+    if (!S_ISDIR(status.st_mode)) {
+        *problem = QStringLiteral("«%1» не каталог").arg(path);
+        return false;
+    }
+    if (status.st_uid != getuid()) {
+        *problem = QStringLiteral("каталог «%1» принадлежит другому пользователю").arg(path);
+        return false;
+    }
+    if (status.st_mode & (S_IWGRP | S_IWOTH)) {
+        *problem = QStringLiteral("в каталог «%1» могут писать другие пользователи").arg(path);
+        return false;
+    }
+    return true;
+}
+
+bool isOwnedByCurrentUser(const QString &path)
+{
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && status.st_uid == getuid();
+}
+
+QString instanceServerName(const QString &runtimeDirectory, const QString &key)
+{
+    // A full path: QLocalServer then uses it as the socket file instead of one in /tmp.
+    return QDir(runtimeDirectory).filePath(key + QStringLiteral(".socket"));
 }
 
 QString defaultProgrammerPath()

@@ -1,7 +1,19 @@
 #include "platform/platform.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
+
+// The logged-in user's name, safe inside a pipe name, so that the channels of two users never meet.
+static QString currentUserId()
+{
+    // Pipe names must not carry separators or blanks; a user name may hold blanks.
+    QString user = qEnvironmentVariable("USERNAME");
+    for (QChar &character : user)
+        if (!character.isLetterOrNumber())
+            character = QLatin1Char('_');
+    return user;
+}
 
 namespace Platform {
 
@@ -46,14 +58,26 @@ void runCleanupScript(const QString &scriptPath, int timeoutMs)
     script.waitForFinished(timeoutMs);
 }
 
-QString currentUserId()
+bool isPrivateDirectory(const QString &path, QString *problem)
 {
-    // Pipe and file names must not carry separators or blanks; a user name may hold blanks.
-    QString user = qEnvironmentVariable("USERNAME");
-    for (QChar &character : user)
-        if (!character.isLetterOrNumber())
-            character = QLatin1Char('_');
-    return user;
+    // A user's profile folders are protected by their access lists; there is no world-writable
+    // runtime folder to fall into as there is /tmp.
+    if (QFileInfo(path).isDir())
+        return true;
+    *problem = QStringLiteral("«%1» не каталог").arg(path);
+    return false;
+}
+
+bool isOwnedByCurrentUser(const QString &path)
+{
+    // Only the user (and administrators) can create entries in the user's profile folders.
+    return QFileInfo::exists(path);
+}
+
+QString instanceServerName(const QString &runtimeDirectory, const QString &key)
+{
+    Q_UNUSED(runtimeDirectory);
+    return key + QLatin1Char('-') + currentUserId();
 }
 
 QString defaultProgrammerPath()

@@ -7,21 +7,22 @@
 #include <QStringList>
 #include <QtTest>
 
-// Runs the real quillon program headless in a working directory of the test's, under an instance
-// key of the test's own (so tests running side by side never meet), with its start-up trace in a
-// file the test can read.
+// Runs the real quillon program headless in a working directory of the test's, with a runtime
+// directory of the test's own (so tests running side by side never meet), no update address
+// and no update key, and its start-up trace in a file the test can read.
 class QuillonProcess {
 public:
-    QuillonProcess(const QString &program, const QString &workDir, const QString &instanceKey,
+    QuillonProcess(const QString &program, const QString &workDir, const QString &runtimeDir,
                    const QString &logPath)
         : m_logPath(logPath)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.insert(QStringLiteral("QUILLON_INSTANCE_KEY"), instanceKey);
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
         environment.insert(QStringLiteral("QUILLON_STARTUP_LOG"), logPath);
-        // Set and empty: no update check, whatever address the build carries.
+        // Set and empty: no update check, whatever the build carries.
         environment.insert(QStringLiteral("QUILLON_UPDATE_URL"), QString());
+        environment.insert(QStringLiteral("QUILLON_UPDATE_PUBLIC_KEY"), QString());
         m_process.setProcessEnvironment(environment);
         m_process.setWorkingDirectory(workDir);
         m_process.setProgram(program);
@@ -35,24 +36,33 @@ public:
         }
     }
 
+    // The window program as built, and the same start-up with its boxes written to the log.
     static QString builtProgram()
     {
         return qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/app/quillon");
     }
+    static QString scriptedProgram()
+    {
+        return qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/tests/app/scripted_quillon");
+    }
 
-    // Points the program at an update server (before start()).
-    void setUpdateServer(const QString &address)
+    // Before start(): an empty value sets the variable empty, a null one removes it.
+    void setEnvironment(const QString &name, const QString &value)
     {
         QProcessEnvironment environment = m_process.processEnvironment();
-        environment.insert(QStringLiteral("QUILLON_UPDATE_URL"), address);
+        if (value.isNull())
+            environment.remove(name);
+        else
+            environment.insert(name, value);
         m_process.setProcessEnvironment(environment);
     }
 
     QProcess &process() { return m_process; }
     bool start() { return m_process.start(), m_process.waitForStarted(10000); }
-    QStringList events() const
+    QStringList events() const { return eventsIn(m_logPath); }
+    static QStringList eventsIn(const QString &logPath)
     {
-        QFile log(m_logPath);
+        QFile log(logPath);
         if (!log.open(QIODevice::ReadOnly))
             return {};
         return QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);

@@ -1,7 +1,7 @@
 #include <QtTest>
 
 #include <QLocalSocket>
-#include <QUuid>
+#include <QScopeGuard>
 
 #include "app/selfupdate.h"
 #include "app/singleinstance.h"
@@ -9,83 +9,113 @@
 #include "platform/platform.h"
 #include "quillonprocess.h"
 #include "scripteddialogs.h"
+#include "updaterelease.h"
 
 #include <signal.h>
 
-// Start-up of the real program: two processes meeting through the single-instance guard, a crashed
-// first instance, and the clean-up left by an update.
+// Start-up of the real program: processes meeting through the single-instance guard (at once, during
+// an update question, with a hung first instance), a crashed first instance, the clean-up left by
+// an update, and the update check against a local server.
 class StartupTest : public QObject {
     Q_OBJECT
 
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
-    void secondStartHandsOverAndShowsNoWindow();
+    void secondStartHandsOverWithoutTouchingItsDirectory();
     void malformedActivationIsIgnored_data();
     void malformedActivationIsIgnored();
     void killedFirstInstanceDoesNotBlockLaterStarts();
+    void tenStartsAtOnceShowOneWindow();
+    void startsDuringTheUpdateQuestionAreHandedOver();
+    void hungInstanceIsReported();
     void leftoverUpdateIsCleanedUpBesideTheExecutable();
-    void publishedBuildThatOffersNothingStartsNormally_data();
-    void publishedBuildThatOffersNothingStartsNormally();
+    void releaseThatOffersNothingStartsNormally_data();
+    void releaseThatOffersNothingStartsNormally();
     void acceptedUpdateRestartsIntoTheNewBuild();
 
 private:
-    QString logPath(const QString &name) const { return m_workDir->filePath(name + QStringLiteral(".log")); }
+    QString logPath(const QString &name) const { return m_logDir->filePath(name + QStringLiteral(".log")); }
+    std::unique_ptr<QuillonProcess> prepare(const QString &name,
+                                            const QString &program = QuillonProcess::builtProgram(),
+                                            const QString &workDir = QString());
     std::unique_ptr<QuillonProcess> launch(const QString &name,
-                                           const QString &program = QuillonProcess::builtProgram(),
-                                           const QString &updateServer = QString());
+                                           const QString &program = QuillonProcess::builtProgram());
+    static void waitForEvent(QuillonProcess &instance, const QString &event);
+    // The server name the program listens on in this test's runtime directory.
+    QString serverName() const { return SingleInstance(m_runtimeDir->path()).serverName(); }
 
     std::unique_ptr<QTemporaryDir> m_workDir;
-    QString m_key;
+    std::unique_ptr<QTemporaryDir> m_runtimeDir;
+    std::unique_ptr<QTemporaryDir> m_logDir;
 };
 
 static constexpr int StartTimeoutMs = 30000;
 
+// Copies a program to where a test installs it; its bytes, or nothing when the copy failed.
+static QByteArray installCopy(const QString &source, const QString &target)
+{
+    QFile installed(target);
+    if (!QFile::copy(source, target) || !installed.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return installed.readAll();
+}
+
 void StartupTest::initTestCase()
 {
     QVERIFY2(QFile::exists(QuillonProcess::builtProgram()), qPrintable(QuillonProcess::builtProgram()));
+    QVERIFY2(QFile::exists(QuillonProcess::scriptedProgram()), qPrintable(QuillonProcess::scriptedProgram()));
 }
 
 void StartupTest::init()
 {
     m_workDir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_workDir->isValid());
-    m_key = QStringLiteral("QuillonStartup-") + QUuid::createUuid().toString(QUuid::Id128);
+    m_runtimeDir = std::make_unique<QTemporaryDir>();
+    m_logDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_workDir->isValid() && m_runtimeDir->isValid() && m_logDir->isValid());
 }
 
-void StartupTest::cleanup()
+std::unique_ptr<QuillonProcess> StartupTest::prepare(const QString &name, const QString &program,
+                                                     const QString &workDir)
 {
-    QFile::remove(SingleInstance::lockFilePathFor(m_key));
-    QLocalServer::removeServer(SingleInstance::serverNameFor(m_key));
+    return std::make_unique<QuillonProcess>(program, workDir.isEmpty() ? m_workDir->path() : workDir,
+                                            m_runtimeDir->path(), logPath(name));
 }
 
-std::unique_ptr<QuillonProcess> StartupTest::launch(const QString &name, const QString &program,
-                                                    const QString &updateServer)
+std::unique_ptr<QuillonProcess> StartupTest::launch(const QString &name, const QString &program)
 {
-    auto instance = std::make_unique<QuillonProcess>(program, m_workDir->path(), m_key, logPath(name));
-    if (!updateServer.isEmpty())
-        instance->setUpdateServer(updateServer);
+    auto instance = prepare(name, program);
     if (!instance->start())
         return nullptr;
     return instance;
 }
 
-void StartupTest::secondStartHandsOverAndShowsNoWindow()
+void StartupTest::waitForEvent(QuillonProcess &instance, const QString &event)
+{
+    QTRY_VERIFY2_WITH_TIMEOUT(instance.events().contains(event), qPrintable(instance.events().join(" | ")),
+                              StartTimeoutMs);
+}
+
+void StartupTest::secondStartHandsOverWithoutTouchingItsDirectory()
 {
     auto first = launch(QStringLiteral("first"));
     QVERIFY(first);
-    QTRY_VERIFY_WITH_TIMEOUT(first->events().contains(QStringLiteral("listening")), StartTimeoutMs);
-    QCOMPARE(first->events(), (QStringList{"shown", "listening"}));
+    waitForEvent(*first, QStringLiteral("shown"));
+    QCOMPARE(first->events(), (QStringList{"listening", "shown"}));
 
-    auto second = launch(QStringLiteral("second"));
-    QVERIFY(second);
+    // Started in a directory of its own: it reads nothing there and writes nothing.
+    QTemporaryDir secondDir;
+    QVERIFY(secondDir.isValid());
+    auto second = prepare(QStringLiteral("second"), QuillonProcess::builtProgram(), secondDir.path());
+    QVERIFY(second->start());
     QVERIFY(second->process().waitForFinished(StartTimeoutMs));
     QCOMPARE(second->process().exitStatus(), QProcess::NormalExit);
     QCOMPARE(second->process().exitCode(), 0);
     QCOMPARE(second->events(), QStringList{"handed-over"});
+    QCOMPARE(QDir(secondDir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
 
-    QTRY_VERIFY_WITH_TIMEOUT(first->events().contains(QStringLiteral("activated")), StartTimeoutMs);
+    QCOMPARE(first->events(), (QStringList{"listening", "shown", "activated"}));
     QCOMPARE(first->process().state(), QProcess::Running);
 }
 
@@ -102,10 +132,10 @@ void StartupTest::malformedActivationIsIgnored()
     QFETCH(QList<QByteArray>, pieces);
     auto first = launch(QStringLiteral("first"));
     QVERIFY(first);
-    QTRY_VERIFY_WITH_TIMEOUT(first->events().contains(QStringLiteral("listening")), StartTimeoutMs);
+    waitForEvent(*first, QStringLiteral("shown"));
 
     QLocalSocket client;
-    client.connectToServer(SingleInstance::serverNameFor(m_key));
+    client.connectToServer(serverName());
     QVERIFY(client.waitForConnected(5000));
     for (int piece = 0; piece < pieces.size(); ++piece) {
         client.write(pieces[piece]);
@@ -117,30 +147,128 @@ void StartupTest::malformedActivationIsIgnored()
 
     client.write(SingleInstance::activationMessage());
     QVERIFY(client.waitForBytesWritten(5000));
-    QTRY_VERIFY_WITH_TIMEOUT(first->events().contains(QStringLiteral("activated")), StartTimeoutMs);
+    waitForEvent(*first, QStringLiteral("activated"));
 }
 
 void StartupTest::killedFirstInstanceDoesNotBlockLaterStarts()
 {
     auto crashed = launch(QStringLiteral("crashed"));
     QVERIFY(crashed);
-    QTRY_VERIFY_WITH_TIMEOUT(crashed->events().contains(QStringLiteral("listening")), StartTimeoutMs);
+    waitForEvent(*crashed, QStringLiteral("shown"));
     crashed->process().kill(); // SIGKILL: nothing of the instance gets to clean up
     QVERIFY(crashed->process().waitForFinished(StartTimeoutMs));
     QCOMPARE(crashed->process().exitStatus(), QProcess::CrashExit);
-    QVERIFY(QFile::exists(SingleInstance::lockFilePathFor(m_key)));
+    QVERIFY(QFile::exists(SingleInstance(m_runtimeDir->path()).lockFilePath()));
 
     auto next = launch(QStringLiteral("next"));
     QVERIFY(next);
-    QTRY_VERIFY_WITH_TIMEOUT(next->events().contains(QStringLiteral("listening")), StartTimeoutMs);
-    QCOMPARE(next->events(), (QStringList{"shown", "listening"}));
+    waitForEvent(*next, QStringLiteral("shown"));
+    QCOMPARE(next->events(), (QStringList{"listening", "shown"}));
 
     auto third = launch(QStringLiteral("third"));
     QVERIFY(third);
     QVERIFY(third->process().waitForFinished(StartTimeoutMs));
     QCOMPARE(third->process().exitCode(), 0);
     QCOMPARE(third->events(), QStringList{"handed-over"});
-    QTRY_VERIFY_WITH_TIMEOUT(next->events().contains(QStringLiteral("activated")), StartTimeoutMs);
+    waitForEvent(*next, QStringLiteral("activated"));
+}
+
+void StartupTest::tenStartsAtOnceShowOneWindow()
+{
+    std::vector<std::unique_ptr<QuillonProcess>> starts;
+    for (int start = 0; start < 10; ++start)
+        starts.push_back(prepare(QStringLiteral("start%1").arg(start)));
+    for (auto &start : starts)
+        start->process().start();
+    for (auto &start : starts)
+        QVERIFY(start->process().waitForStarted(StartTimeoutMs));
+
+    // All but one end, handed over; the one left shows the only window.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::count_if(starts.begin(), starts.end(),
+                      [](auto &start) { return start->process().state() == QProcess::NotRunning; }) == 9,
+        2 * StartTimeoutMs);
+    QuillonProcess *window = nullptr;
+    for (auto &start : starts) {
+        if (start->process().state() != QProcess::NotRunning) {
+            window = start.get();
+            continue;
+        }
+        QCOMPARE(start->process().exitCode(), 0);
+        QCOMPARE(start->events(), QStringList{"handed-over"});
+    }
+    QVERIFY(window);
+    waitForEvent(*window, QStringLiteral("shown"));
+    QTRY_COMPARE_WITH_TIMEOUT(window->events().count(QStringLiteral("activated")), 9, StartTimeoutMs);
+    QCOMPARE(window->events().count(QStringLiteral("shown")), 1);
+}
+
+void StartupTest::startsDuringTheUpdateQuestionAreHandedOver()
+{
+    HttpFixture http;
+    QVERIFY(http.start());
+    UpdatePublisher publisher;
+    QTemporaryDir installDir;
+    QVERIFY(installDir.isValid());
+    const QString program = installDir.filePath(Platform::publishedExecutableName());
+    const QByteArray running = installCopy(QuillonProcess::scriptedProgram(), program);
+    QVERIFY(!running.isEmpty());
+    const QString version = UpdatePublisher::versionAfterRunning();
+    publisher.publish(http, version, running + QByteArray(1, '\0'));
+
+    // The first instance asks the update question in Russian and leaves it open.
+    auto first = prepare(QStringLiteral("first"), program);
+    first->setEnvironment(QStringLiteral("QUILLON_UPDATE_URL"), http.address());
+    first->setEnvironment(QStringLiteral("QUILLON_UPDATE_PUBLIC_KEY"), publisher.publicKeyBase64());
+    const QString answer = m_logDir->filePath(QStringLiteral("answer"));
+    first->setEnvironment(QStringLiteral("QUILLON_TEST_ANSWER"), answer);
+    first->setEnvironment(QStringLiteral("LANGUAGE"), QStringLiteral("ru_RU"));
+    first->setEnvironment(QStringLiteral("LANG"), QStringLiteral("ru_RU.UTF-8"));
+    first->setEnvironment(QStringLiteral("LC_ALL"), QString());
+    first->setEnvironment(QStringLiteral("LC_MESSAGES"), QString());
+    QVERIFY(first->start());
+    const QString question =
+        QStringLiteral("ask: Доступно обновление: Доступна новая версия ПО, обновить? [&Да/&Нет]");
+    waitForEvent(*first, question);
+
+    for (const QString &name : {QStringLiteral("second"), QStringLiteral("third")}) {
+        auto later = launch(name);
+        QVERIFY(later);
+        QVERIFY(later->process().waitForFinished(StartTimeoutMs));
+        QCOMPARE(later->process().exitCode(), 0);
+        QCOMPARE(later->events(), QStringList{"handed-over"});
+    }
+
+    {
+        QFile file(answer);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("no");
+    }
+    waitForEvent(*first, QStringLiteral("shown"));
+    QCOMPARE(first->events(), (QStringList{"listening", "update offered: " + version, question, "activated",
+                                           "activated", "update declined", "shown"}));
+}
+
+void StartupTest::hungInstanceIsReported()
+{
+    auto first = launch(QStringLiteral("first"));
+    QVERIFY(first);
+    waitForEvent(*first, QStringLiteral("shown"));
+    const pid_t pid = pid_t(first->process().processId());
+    QCOMPARE(::kill(pid, SIGSTOP), 0);
+
+    auto second = launch(QStringLiteral("second"), QuillonProcess::scriptedProgram());
+    QVERIFY(second);
+    const bool finished = second->process().waitForFinished(StartTimeoutMs);
+    ::kill(pid, SIGCONT);
+    QVERIFY(finished);
+    QCOMPARE(second->process().exitCode(), 1);
+    QCOMPARE(
+        second->events(),
+        (QStringList{"not-answering", "message: Предупреждение!: Quillon уже запущен, но не отвечает."}));
+    // Woken up, the first instance is still the only one, and answers the start it missed.
+    waitForEvent(*first, QStringLiteral("activated"));
+    QCOMPARE(first->events().count(QStringLiteral("shown")), 1);
 }
 
 void StartupTest::leftoverUpdateIsCleanedUpBesideTheExecutable()
@@ -161,59 +289,56 @@ void StartupTest::leftoverUpdateIsCleanedUpBesideTheExecutable()
 
     auto instance = launch(QStringLiteral("updated"), program);
     QVERIFY(instance);
-    QTRY_VERIFY_WITH_TIMEOUT(instance->events().contains(QStringLiteral("listening")), StartTimeoutMs);
+    waitForEvent(*instance, QStringLiteral("shown"));
     QVERIFY(!QFile::exists(old));
     QVERIFY(!QFile::exists(script));
     QVERIFY(QFile::exists(program));
 }
 
-void StartupTest::publishedBuildThatOffersNothingStartsNormally_data()
+void StartupTest::releaseThatOffersNothingStartsNormally_data()
 {
-    QTest::addColumn<int>("status");
-    QTest::addColumn<bool>("sameBuild");
-    QTest::addColumn<QByteArray>("otherBody");
-    QTest::newRow("same build") << 200 << true << QByteArray();
-    QTest::newRow("HTML page") << 200 << false << QByteArray("<html><body>Maintenance</body></html>");
-    QTest::newRow("404") << 404 << false
-                         << QByteArray("\x7f"
-                                       "ELF not found");
+    QTest::addColumn<QString>("release");
+    QTest::addColumn<int>("requests");
+    QTest::newRow("same build, newer version") << "same build" << 3;
+    QTest::newRow("signed by someone else") << "other key" << 2;
+    QTest::newRow("older version") << "older" << 2;
+    QTest::newRow("no key in the program") << "no key" << 0;
 }
 
-void StartupTest::publishedBuildThatOffersNothingStartsNormally()
+void StartupTest::releaseThatOffersNothingStartsNormally()
 {
-    QFETCH(int, status);
-    QFETCH(bool, sameBuild);
-    QFETCH(QByteArray, otherBody);
+    QFETCH(QString, release);
+    QFETCH(int, requests);
     QTemporaryDir installDir;
     QVERIFY(installDir.isValid());
     const QString program = installDir.filePath(Platform::publishedExecutableName());
-    QVERIFY(QFile::copy(QuillonProcess::builtProgram(), program));
+    const QByteArray running = installCopy(QuillonProcess::builtProgram(), program);
+    QVERIFY(!running.isEmpty());
 
     HttpFixture http;
     QVERIFY(http.start());
-    http.status = status;
-    if (sameBuild) {
-        QFile build(program);
-        QVERIFY(build.open(QIODevice::ReadOnly));
-        http.body = build.readAll();
-    } else {
-        http.body = otherBody;
-    }
+    UpdatePublisher publisher;
+    if (release == QLatin1String("same build"))
+        publisher.publish(http, UpdatePublisher::versionAfterRunning(), running);
+    else if (release == QLatin1String("other key"))
+        UpdatePublisher().publish(http, UpdatePublisher::versionAfterRunning(), running + "x");
+    else
+        publisher.publish(http,
+                          UpdatePublisher::versionAfterRunning(release == QLatin1String("older") ? -1 : 1),
+                          running + "x");
 
-    auto instance = launch(QStringLiteral("checked"), program, http.address());
-    QVERIFY(instance);
-    QTRY_VERIFY_WITH_TIMEOUT(instance->events().contains(QStringLiteral("listening")), StartTimeoutMs);
-    QCOMPARE(http.requestLines, QList<QByteArray>{"GET /QUILL/Quillon.exe HTTP/1.1"});
+    auto instance = prepare(QStringLiteral("checked"), program);
+    instance->setEnvironment(QStringLiteral("QUILLON_UPDATE_URL"), http.address());
+    if (release != QLatin1String("no key"))
+        instance->setEnvironment(QStringLiteral("QUILLON_UPDATE_PUBLIC_KEY"), publisher.publicKeyBase64());
+    QVERIFY(instance->start());
+    waitForEvent(*instance, QStringLiteral("shown"));
+    QCOMPARE(http.requestLines.size(), requests);
+    const QStringList events = instance->events();
+    QCOMPARE(events.size(), 3);
+    QVERIFY2(events[1].startsWith(QStringLiteral("update skipped: ")), qPrintable(events[1]));
     QCOMPARE(QDir(installDir.path()).entryList(QDir::Files | QDir::Hidden),
              QStringList{Platform::publishedExecutableName()});
-}
-
-static QStringList readEvents(const QString &logPath)
-{
-    QFile log(logPath);
-    if (!log.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 // This test plays the first instance that accepts the update; the build it restarts into is the
@@ -223,24 +348,24 @@ void StartupTest::acceptedUpdateRestartsIntoTheNewBuild()
     QTemporaryDir installDir;
     QVERIFY(installDir.isValid());
     const QString program = installDir.filePath(Platform::publishedExecutableName());
-    QVERIFY(QFile::copy(QuillonProcess::builtProgram(), program));
-    QByteArray published;
-    {
-        QFile build(program);
-        QVERIFY(build.open(QIODevice::ReadOnly));
-        published = build.readAll() + QByteArray(1, '\0');
-    }
+    const QByteArray running = installCopy(QuillonProcess::builtProgram(), program);
+    QVERIFY(!running.isEmpty());
+    const QByteArray published = running + QByteArray(1, '\0');
     HttpFixture http;
     QVERIFY(http.start());
-    http.body = published;
+    UpdatePublisher publisher;
+    const QString version = UpdatePublisher::versionAfterRunning();
+    publisher.publish(http, version, published);
+    const UpdateSource source{http.address(), publisher.publicKey(), {}};
 
     // The restarted build inherits the environment and the working directory.
     const QString log = logPath(QStringLiteral("restarted"));
     const QHash<QByteArray, QByteArray> environment{
         {"QT_QPA_PLATFORM", "offscreen"},
-        {"QUILLON_INSTANCE_KEY", m_key.toUtf8()},
+        {"XDG_RUNTIME_DIR", m_runtimeDir->path().toUtf8()},
         {"QUILLON_STARTUP_LOG", log.toUtf8()},
         {"QUILLON_UPDATE_URL", http.address().toUtf8()},
+        {"QUILLON_UPDATE_PUBLIC_KEY", publisher.publicKeyBase64().toUtf8()},
     };
     QHash<QByteArray, std::optional<QByteArray>> saved;
     for (auto it = environment.cbegin(); it != environment.cend(); ++it) {
@@ -251,11 +376,12 @@ void StartupTest::acceptedUpdateRestartsIntoTheNewBuild()
     const QString savedDir = QDir::currentPath();
     QVERIFY(QDir::setCurrent(m_workDir->path()));
 
-    SingleInstance instance(m_key);
-    QCOMPARE(instance.claim(100, 1000), SingleInstance::Claim::First);
+    SingleInstance instance(m_runtimeDir->path());
+    QCOMPARE(instance.claim(), SingleInstance::Claim::First);
+    QVERIFY(instance.listen());
     ScriptedDialogs dialogs;
     dialogs.askAnswers.enqueue(true);
-    const bool restarted = updateAtStartup(program, http.address(), dialogs, instance);
+    const bool restarted = updateAtStartup(program, source, dialogs, instance);
 
     QDir::setCurrent(savedDir);
     for (auto it = saved.cbegin(); it != saved.cend(); ++it) {
@@ -267,25 +393,31 @@ void StartupTest::acceptedUpdateRestartsIntoTheNewBuild()
     QVERIFY(restarted);
     QCOMPARE(dialogs.records.size(), 1);
 
-    // The new build removed the old one, found itself current on the server and came up as the
-    // first instance.
-    QTRY_VERIFY_WITH_TIMEOUT(readEvents(log).contains(QStringLiteral("listening")), StartTimeoutMs);
-    QCOMPARE(readEvents(log), (QStringList{"shown", "listening"}));
-    QCOMPARE(http.requestLines.size(), 2);
+    // The new build came up as the first instance. It is not a child of ours: it is ended through
+    // the process id its lock names, whatever this test finds.
+    QTRY_VERIFY_WITH_TIMEOUT(QuillonProcess::eventsIn(log).contains(QStringLiteral("listening")),
+                             StartTimeoutMs);
+    QLockFile lock(SingleInstance(m_runtimeDir->path()).lockFilePath());
+    qint64 pid = 0;
+    QString host, application;
+    QVERIFY(lock.getLockInfo(&pid, &host, &application));
+    QVERIFY(pid > 0);
+    const auto endRestarted = qScopeGuard([pid] {
+        ::kill(pid_t(pid), SIGTERM);
+        QTRY_VERIFY_WITH_TIMEOUT(::kill(pid_t(pid), 0) != 0, StartTimeoutMs);
+    });
+
+    // It removed the old build and found itself current on the server.
+    QTRY_VERIFY_WITH_TIMEOUT(QuillonProcess::eventsIn(log).contains(QStringLiteral("shown")), StartTimeoutMs);
+    QCOMPARE(QuillonProcess::eventsIn(log),
+             (QStringList{"update offered: " + version, "update installed: restarting", "listening",
+                          "update skipped: version " + version + " is the running build", "shown"}));
+    QCOMPARE(http.requestLines.size(), 6);
     QCOMPARE(QDir(installDir.path()).entryList(QDir::Files | QDir::Hidden),
              QStringList{Platform::publishedExecutableName()});
     QFile installed(program);
     QVERIFY(installed.open(QIODevice::ReadOnly));
     QCOMPARE(installed.readAll(), published);
-
-    // It is not a child of ours: end it through the process id its lock names.
-    QLockFile lock(SingleInstance::lockFilePathFor(m_key));
-    qint64 pid = 0;
-    QString host, application;
-    QVERIFY(lock.getLockInfo(&pid, &host, &application));
-    QVERIFY(pid > 0);
-    QCOMPARE(::kill(pid_t(pid), SIGTERM), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(::kill(pid_t(pid), 0) != 0, StartTimeoutMs);
 }
 
 QTEST_GUILESS_MAIN(StartupTest)

@@ -46,7 +46,7 @@ void StartupWindowTest::activationRestoresAMinimizedWindow()
     Startup::showMainWindow(window);
     window.setWindowState(Qt::WindowMinimized);
     QVERIFY(window.isMinimized());
-    Startup::activateMainWindow(window);
+    Startup::bringToFront(&window);
     QVERIFY(!window.isMinimized());
     QVERIFY(window.isVisible());
 }

@@ -2,15 +2,12 @@
 
 #include "platform/platform.h"
 
-#ifndef Q_OS_WIN
-#include <unistd.h>
-#endif
-
 class CleanupScriptTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void windowsScriptForToolsOld();
+    void windowsScript_data();
+    void windowsScript();
     void windowsScriptPath_data();
     void windowsScriptPath();
     void posixScriptRemovesOddlyNamedOldBuild_data();
@@ -18,19 +15,38 @@ private slots:
     void platformNames();
 };
 
-void CleanupScriptTest::windowsScriptForToolsOld()
+void CleanupScriptTest::windowsScript_data()
 {
+    QTest::addColumn<QString>("oldPath");
+    QTest::addColumn<QByteArray>("quotedPath");
+    QTest::addColumn<QString>("scriptPath");
+    QTest::newRow("C:/Tools/Old") << "C:/Tools/Old" << QByteArray("\"C:\\Tools\\Old\"")
+                                  << "C:\\Tools\\delete.bat";
+    // Unquoted, cmd would take "C:\Program" for the path and the rest for the command.
+    QTest::newRow("blanks") << "C:/Program Files/Quillon/Old"
+                            << QByteArray("\"C:\\Program Files\\Quillon\\Old\"")
+                            << "C:\\Program Files\\Quillon\\delete.bat";
+}
+
+void CleanupScriptTest::windowsScript()
+{
+    QFETCH(QString, oldPath);
+    QFETCH(QByteArray, quotedPath);
+    QFETCH(QString, scriptPath);
     const QByteArray expected = "@echo off\n"
                                 ":loop\n"
-                                "del /F /Q \"C:\\Tools\\Old\"\n"
-                                "if exist C:\\Tools\\Old (\n"
+                                "del /F /Q " +
+                                quotedPath +
+                                "\n"
+                                "if exist " +
+                                quotedPath +
+                                " (\n"
                                 "    goto loop\n"
                                 ") else (\n"
                                 "   timeout /t 10 >nul & del /F /Q \"%~f0\"\n"
                                 ")";
-    QCOMPARE(CleanupScript::windowsText(QStringLiteral("C:/Tools/Old")), expected);
-    QCOMPARE(CleanupScript::windowsScriptPath(QStringLiteral("C:/Tools/Old")),
-             QStringLiteral("C:\\Tools\\delete.bat"));
+    QCOMPARE(CleanupScript::windowsText(oldPath), expected);
+    QCOMPARE(CleanupScript::windowsScriptPath(oldPath), scriptPath);
 }
 
 void CleanupScriptTest::windowsScriptPath_data()
@@ -101,7 +117,6 @@ void CleanupScriptTest::platformNames()
                                                     6)));
     QVERIFY(!Platform::isNativeExecutable("MZ\x90"));
     QVERIFY(!Platform::isNativeExecutable(QByteArray()));
-    QCOMPARE(Platform::currentUserId(), QString::number(getuid()));
 #endif
 }
 
