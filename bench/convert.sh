@@ -27,7 +27,7 @@ median() { # hyperfine JSON -> median seconds of command N
     /usr/bin/python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][int(sys.argv[2])]["median"])' "$1" "$2"
 }
 ratio() { /usr/bin/python3 -c 'import sys; a,b=float(sys.argv[1]),float(sys.argv[2]); print(f"{a/b:.2f}")' "$1" "$2"; }
-peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
+. "$root/bench/peakmemory.sh"
 
 offset=0x08000000
 echo "work directory: $work ($(df --output=fstype "$work" | tail -1))"

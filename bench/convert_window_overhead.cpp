@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "discovery/sourcefiles.h"
 #include "gui/mainwindow.h"
 #include "gui/userdialogs.h"
 #include "hex/converter.h"
@@ -68,9 +67,8 @@ int main(int argc, char *argv[])
         QElapsedTimer timer;
         timer.start();
         // What quillon-cli convert does: tell the direction by the content, then convert.
-        const ConversionResult result = isIntelHexFile(input)
-                                            ? convertHexToBin(input)
-                                            : convertBinToHex(input, offsetFromTypedDigits(digits));
+        const ConversionResult result =
+            convertFile(input, [&]() -> std::optional<quint64> { return offsetFromTypedDigits(digits); });
         bare << timer.nsecsElapsed() / 1e6;
         if (!result.ok)
             qFatal("%s", qPrintable(result.errorText));

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Intel HEX reader fuzzer with clang++ (libFuzzer, AddressSanitizer, UBSan) against Qt Core
-# (found through pkg-config).
+# Builds the fuzzer of the Intel HEX reading path (the format decision, the reader, the writer and the
+# join) with clang++ (libFuzzer, AddressSanitizer, UBSan) against Qt Core (found through pkg-config).
 #   fuzz/build.sh                 build only
 #   fuzz/build.sh --run SECONDS   build, then fuzz for that long starting from the seed corpus
 set -euo pipefail
@@ -15,6 +15,7 @@ clang++ -std=c++17 -g -O1 -fPIC -fno-omit-frame-pointer \
     -I"$root/src" $(pkg-config --cflags Qt6Core) \
     "$root/fuzz/intelhexreader_fuzzer.cpp" \
     "$hex/intelhexreader.cpp" "$hex/intelhexrecord.cpp" "$hex/intelhexwriter.cpp" "$hex/memoryimage.cpp" \
+    "$hex/inputformat.cpp" "$hex/intelhexjoiner.cpp" \
     $(pkg-config --libs Qt6Core) \
     -o "$out/intelhexreader_fuzzer"
 

@@ -1,6 +1,10 @@
-// libFuzzer target: any bytes through the Intel HEX reader and the memory image. Whatever reads
-// cleanly is written back as Intel HEX and read again; the second reading must hold the same
-// bytes (erased 0xFF blocks may be left out, as the writer skips them).
+// libFuzzer target: any bytes through the reading path of every job: the Intel HEX or binary
+// decision, the Intel HEX reader, the memory image, the writer and the join.
+// - An input decided to be Intel HEX has a sound first record: if reading fails, it fails later.
+// - Whatever reads cleanly is written back as Intel HEX and read again; the second reading must hold
+//   the same bytes (erased 0xFF blocks may be left out, as the writer skips them).
+// - Joined with itself, it gives a text that holds the same bytes, each address once, and never
+//   leaves a segment and a linear base in force together (GNU objcopy would add them).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -8,22 +12,32 @@
 
 #include <QBuffer>
 
+#include "hex/inputformat.h"
+#include "hex/intelhexjoiner.h"
 #include "hex/intelhexreader.h"
 #include "hex/intelhexwriter.h"
 #include "hex/memoryimage.h"
 
 namespace {
 
-std::optional<MemoryImage> readImage(const QByteArray &text)
+std::optional<IntelHexContent> readContent(const QByteArray &text, int *errorLine = nullptr)
 {
     QByteArray copy = text;
     QBuffer buffer(&copy);
     buffer.open(QIODevice::ReadOnly);
     IntelHexReader reader;
-    if (!reader.read(buffer, QStringLiteral("fuzz.hex")))
+    if (!reader.read(buffer, QStringLiteral("fuzz.hex"))) {
+        if (errorLine)
+            *errorLine = reader.error()->line;
         return std::nullopt;
+    }
+    return reader.takeContent();
+}
+
+std::optional<MemoryImage> imageOf(const IntelHexContent &content)
+{
     std::optional<MemoryImage::Conflict> conflict;
-    MemoryImage image = MemoryImage::fromChunks(reader.takeContent().chunks, &conflict);
+    MemoryImage image = MemoryImage::fromChunks(content.chunks, &conflict);
     if (conflict)
         return std::nullopt;
     return image;
@@ -46,31 +60,112 @@ bool holds(const MemoryImage &image, quint64 address, char value)
     return false;
 }
 
+// The line number of the first non-empty line after a byte order mark, counted as the reader does.
+int firstRecordLine(const QByteArray &text)
+{
+    qsizetype position = text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    for (int line = 1; position < text.size(); ++line) {
+        qsizetype end = text.indexOf('\n', position);
+        if (end < 0)
+            end = text.size();
+        const qsizetype length = end - position - (end > position && text.at(end - 1) == '\r' ? 1 : 0);
+        if (length > 0)
+            return line;
+        position = end + 1;
+    }
+    return 0;
+}
+
+// Every data record of the joined text is read alike by readers that replace one base by the other
+// and by objcopy, which adds them.
+bool basesNeverMix(const QByteArray &text)
+{
+    bool segmentSet = false;
+    bool linearSet = false;
+    for (const QByteArray &line : text.split('\n')) {
+        const QByteArray record = line.endsWith('\r') ? line.chopped(1) : line;
+        if (record.isEmpty())
+            continue;
+        DecodedRecordLine decoded;
+        if (!checkRecordLine(record.constData(), record.size(), decoded).isEmpty())
+            return false;
+        if (decoded.type() == IntelHexRecordType::ExtendedSegmentAddress)
+            segmentSet = decoded.value() != 0;
+        else if (decoded.type() == IntelHexRecordType::ExtendedLinearAddress)
+            linearSet = decoded.value() != 0;
+        else if (decoded.type() == IntelHexRecordType::Data && segmentSet && linearSet)
+            return false;
+    }
+    return true;
+}
+
+void checkWriterRoundTrip(const MemoryImage &image)
+{
+    QBuffer written;
+    written.open(QIODevice::WriteOnly);
+    IntelHexWriter writer(written);
+    if (!image.isEmpty())
+        writer.begin(static_cast<quint32>(image.lowestAddress()));
+    for (const MemoryImage::Range &range : image.ranges())
+        writer.writeData(range.start, range.bytes);
+    writer.finish();
+
+    const std::optional<IntelHexContent> content = readContent(written.data());
+    const std::optional<MemoryImage> again = content ? imageOf(*content) : std::nullopt;
+    if (!again || countNotErased(*again) != countNotErased(image) || !basesNeverMix(written.data()))
+        std::abort();
+    for (const MemoryImage::Range &range : again->ranges())
+        for (qsizetype i = 0; i < range.bytes.size(); ++i)
+            if (!holds(image, range.start + static_cast<quint64>(i), range.bytes.at(i)))
+                std::abort();
+}
+
+void checkJoinWithItself(const IntelHexContent &content, const MemoryImage &image)
+{
+    QByteArray joined;
+    IntelHexJoiner joiner(
+        [&joined](QByteArrayView block) {
+            joined.append(block.data(), block.size());
+            return true;
+        },
+        content.lineEnd.isEmpty() ? QByteArray("\r\n") : content.lineEnd);
+    if (!joiner.addPiece(content) || !joiner.addPiece(content) || !joiner.finish())
+        std::abort();
+    const std::optional<IntelHexContent> again = readContent(joined);
+    const std::optional<MemoryImage> image2 = again ? imageOf(*again) : std::nullopt;
+    // Each address once: as many data bytes in the text as addresses holding data.
+    if (!image2 || again->dataBytes != image.dataSize() || image2->dataSize() != image.dataSize() ||
+        !basesNeverMix(joined))
+        std::abort();
+    for (const MemoryImage::Range &range : image2->ranges())
+        for (qsizetype i = 0; i < range.bytes.size(); ++i)
+            if (!holds(image, range.start + static_cast<quint64>(i), range.bytes.at(i)))
+                std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray text(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
-    const std::optional<MemoryImage> image = readImage(text);
+    QByteArray copy = text;
+    QBuffer device(&copy);
+    device.open(QIODevice::ReadOnly);
+    const InputFormat format = detectInputFormat(device);
+    if (format != detectInputFormat(text, true) || device.pos() != 0)
+        std::abort();
+
+    int errorLine = 0;
+    const std::optional<IntelHexContent> content = readContent(text, &errorLine);
+    if (format == InputFormat::IntelHex && !content && errorLine == firstRecordLine(text))
+        std::abort();
+    if (!content)
+        return 0;
+    const std::optional<MemoryImage> image = imageOf(*content);
     if (!image)
         return 0;
     (void)image->spans();
-
-    QBuffer written;
-    written.open(QIODevice::WriteOnly);
-    IntelHexWriter writer(written);
-    if (!image->isEmpty())
-        writer.begin(static_cast<quint32>(image->lowestAddress()));
-    for (const MemoryImage::Range &range : image->ranges())
-        writer.writeData(range.start, range.bytes);
-    writer.finish();
-
-    const std::optional<MemoryImage> again = readImage(written.data());
-    if (!again || countNotErased(*again) != countNotErased(*image))
-        std::abort();
-    for (const MemoryImage::Range &range : again->ranges())
-        for (qsizetype i = 0; i < range.bytes.size(); ++i)
-            if (!holds(*image, range.start + static_cast<quint64>(i), range.bytes.at(i)))
-                std::abort();
+    checkWriterRoundTrip(*image);
+    checkJoinWithItself(*content, *image);
     return 0;
 }

@@ -5,6 +5,8 @@
 #include "assembly/assemblymessages.h"
 #include "assembly/imagebuilder.h"
 #include "assembly/pieceoverlap.h"
+#include "common/imagelimits.h"
+#include "common/outputname.h"
 #include "common/reporter.h"
 #include "discovery/sourcefiles.h"
 
@@ -48,25 +50,35 @@ BinaryResult assembleBinaryImage(const BinaryJob &job, Reporter &reporter, const
         return result;
     }
 
-    // The pieces are raw images: Intel HEX text placed as bytes would be a wrong image.
-    for (const BinarySlot &slot : job.files) {
-        if (slot.enabled && holdsIntelHexText(slot.path)) {
-            reporter.message(MessageKind::Warning, SourceText::wrongFormatTitle(),
-                             SourceText::isIntelHex(slot.path));
-            return result;
-        }
+    const QString nameProblem = outputFileNameProblem(job.fileName);
+    if (!nameProblem.isEmpty()) {
+        reporter.message(MessageKind::Critical, ReportTitle::error(), nameProblem);
+        return result;
     }
 
     ImageBuilder image(reporter);
     qint64 runningOffset = 0;
+    qint64 heldBudget = LargestImageSize;
     report(0);
     for (int index = 0; index < job.files.size(); ++index) {
         const BinarySlot &slot = job.files.at(index);
         if (slot.enabled) {
-            const std::optional<ImagePiece> piece = readImagePiece(slot.path, reporter);
+            // Only the size is taken now; the piece is streamed into the image when it is written.
+            const std::optional<ImagePiece> piece = openImagePiece(slot.path, reporter, heldBudget);
             if (!piece)
                 return result;
+            // The pieces are raw images: Intel HEX text placed as bytes would be a wrong image.
+            if (piece->intelHex) {
+                reporter.message(MessageKind::Warning, SourceText::wrongFormatTitle(),
+                                 SourceText::isIntelHex(piece->sourcePath));
+                return result;
+            }
             const qint64 offset = job.sequential ? runningOffset : slot.offset;
+            if (offset + piece->size() > LargestImageSize) {
+                reporter.message(MessageKind::Critical, ReportTitle::error(),
+                                 AssemblyText::pastLargestImage(piece->sourcePath, offset, piece->size()));
+                return result;
+            }
             if (!job.sequential) {
                 for (const ImageBuilder::PlacedPiece &placed : image.pieces()) {
                     if (!checkPieceOverlap(placed.offset, placed.piece.size(), offset, piece->size())) {

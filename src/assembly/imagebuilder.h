@@ -12,11 +12,14 @@ class Reporter;
 // Collects the pieces of one output image and writes the image once, from scratch, when all of them
 // are in: a file of the same name is replaced whole (no tail of an older, longer image survives),
 // and a failure leaves it untouched with nothing half-written beside it. Gaps between pieces are
-// zero bytes; where pieces overlap, the one placed later wins.
+// zero bytes; where pieces overlap, the one placed later wins. The pieces are streamed from their
+// files into the image, so memory stays small however large the image; a file that changed since
+// it was opened stops the image.
 class ImageBuilder {
 public:
     explicit ImageBuilder(Reporter &reporter) : m_reporter(reporter) {}
 
+    // Places a piece that was opened already.
     void placePiece(const ImagePiece &piece, qint64 offset);
 
     // The version, region and firmware names the image was named from, for its manifest.
@@ -24,7 +27,7 @@ public:
 
     // The length of the image: the end of its last non-empty piece.
     qint64 size() const;
-    // The whole image in memory.
+    // The whole image in memory (for images known to be small).
     QByteArray contents() const;
     // Writes the image to outputDir + "/" + fileName through a temporary file that replaces the
     // target only when everything was written, and its release manifest beside it. Reports its own
@@ -39,8 +42,12 @@ public:
     const QList<PlacedPiece> &pieces() const { return m_pieces; }
 
 private:
-    bool writeTo(QIODevice &device, ImageDigestBuilder &digest) const;
-    bool piecesOverlap() const;
+    struct Segment; // a part of a piece that shows in the image
+    QList<Segment> visibleSegments() const;
+    // Writes the image; `pieceHashes`, when given, gets the SHA-256 of each piece's whole file.
+    // False on failure, with the reason for a piece that could not be read in `readError`.
+    bool writeTo(QIODevice &device, ImageDigestBuilder &digest, QList<QByteArray> *pieceHashes,
+                 QString *readError) const;
 
     Reporter &m_reporter;
     QList<PlacedPiece> m_pieces;

@@ -1,12 +1,12 @@
 #include "assembly/imageinfo.h"
 
 #include <QCryptographicHash>
-#include <QFile>
-#include <QFileInfo>
+#include <QIODevice>
 
 #include "common/crc32.h"
 #include "common/hextext.h"
-#include "discovery/sourcefiles.h"
+#include "common/inputfile.h"
+#include "hex/inputformat.h"
 #include "hex/intelhexreader.h"
 #include "hex/memoryimage.h"
 
@@ -21,7 +21,7 @@ QString rangeLine(const char *key, quint64 start, quint64 end)
         .arg(end - start);
 }
 
-bool measureBinary(QFile &file, ImageInfo &info, QString *error)
+bool measureBinary(QIODevice &file, ImageInfo &info, QString *error)
 {
     QCryptographicHash sha(QCryptographicHash::Sha256);
     QByteArray block(ReadBlockSize, Qt::Uninitialized);
@@ -40,15 +40,18 @@ bool measureBinary(QFile &file, ImageInfo &info, QString *error)
         total += got;
     }
     info.dataSize = total;
+    info.fileSize = total;
     info.sha256 = sha.result();
     info.crc32 = crc.result();
     return true;
 }
 
-bool measureIntelHex(ImageInfo &info, QString *error)
+bool measureIntelHex(QIODevice &file, ImageInfo &info, QString *error)
 {
     IntelHexReader reader;
-    if (!reader.readFile(info.path)) {
+    qint64 fileSize = 0;
+    reader.setBlockObserver([&fileSize](QByteArrayView block) { fileSize += block.size(); });
+    if (!reader.read(file, info.path)) {
         const HexDiagnostic diagnostic = reader.error().value_or(HexDiagnostic{});
         *error = diagnostic.line > 0 ? QStringLiteral("%1, line %2: %3")
                                            .arg(info.path)
@@ -57,6 +60,11 @@ bool measureIntelHex(ImageInfo &info, QString *error)
                                      : QStringLiteral("%1: %2").arg(info.path, diagnostic.message);
         return false;
     }
+    // What follows the end-of-file record still counts to the file's size.
+    QByteArray rest(ReadBlockSize, Qt::Uninitialized);
+    for (qint64 got; (got = file.read(rest.data(), rest.size())) > 0;)
+        fileSize += got;
+    info.fileSize = fileSize;
     info.warnings = reader.diagnostics();
     IntelHexContent content = reader.takeContent();
     info.startAddress = content.startAddress;
@@ -91,20 +99,17 @@ std::optional<ImageInfo> inspectImage(const QString &path, QString *error)
 {
     ImageInfo info;
     info.path = path;
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: cannot open the file%2")
-                     .arg(path, file.errorString().isEmpty() ? QString()
-                                                             : QStringLiteral(": ") + file.errorString());
+    InputFile input(path);
+    if (!input.open()) {
+        *error = QStringLiteral("%1: %2").arg(path, input.problemText());
         return std::nullopt;
     }
-    info.fileSize = file.size();
-    // An empty file has nothing to show as Intel HEX.
-    info.format =
-        info.fileSize > 0 && isIntelHexDevice(file) ? ImageInfo::Format::IntelHex : ImageInfo::Format::Binary;
-    file.seek(0);
-    const bool measured = info.format == ImageInfo::Format::IntelHex ? measureIntelHex(info, error)
-                                                                     : measureBinary(file, info, error);
+    // The converter's decision: an empty file, like any that does not start with a record, is binary.
+    info.format = detectInputFormat(input.device()) == InputFormat::IntelHex ? ImageInfo::Format::IntelHex
+                                                                             : ImageInfo::Format::Binary;
+    const bool measured = info.format == ImageInfo::Format::IntelHex
+                              ? measureIntelHex(input.device(), info, error)
+                              : measureBinary(input.device(), info, error);
     if (!measured)
         return std::nullopt;
     return info;

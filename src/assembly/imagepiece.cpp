@@ -2,28 +2,62 @@
 
 #include <QFile>
 
+#include "assembly/assemblymessages.h"
+#include "common/inputfile.h"
 #include "common/reporter.h"
+#include "hex/inputformat.h"
+
+namespace {
+
+void reportError(Reporter &reporter, const QString &text)
+{
+    reporter.message(MessageKind::Critical, ReportTitle::error(), text);
+}
+
+} // namespace
 
 QByteArray ImagePiece::fileBytes(qint64 offset, qint64 length) const
 {
     if (offset < 0 || length <= 0)
         return {};
-    return data.mid(offset, length);
+    if (isHeld())
+        return held.mid(offset, length);
+    QFile file(sourcePath);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
+        return {};
+    return file.read(length);
 }
 
-std::optional<ImagePiece> readImagePiece(const QString &sourcePath, Reporter &reporter)
+std::optional<ImagePiece> openImagePiece(const QString &sourcePath, Reporter &reporter, qint64 &heldBudget)
 {
-    QFile file(sourcePath);
-    if (sourcePath.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-        reporter.message(MessageKind::Critical, ReportTitle::error(),
-                         QStringLiteral("Не удалось открыть файл по пути: ") + sourcePath);
+    ImagePiece piece;
+    piece.sourcePath = sourcePath;
+    InputFile input(sourcePath);
+    if (!input.open()) {
+        reportError(reporter, AssemblyText::inputProblem(sourcePath, input));
         return std::nullopt;
     }
-    const QByteArray fileData = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        reporter.message(MessageKind::Critical, ReportTitle::error(),
-                         QStringLiteral("Не удалось открыть файл по пути: ") + sourcePath);
+    const InputFormat format = detectInputFormat(input.device());
+    piece.intelHex = format == InputFormat::IntelHex;
+    if (input.isRereadable()) {
+        piece.fileSize = input.knownSize();
+        if (piece.fileSize > LargestImageSize) {
+            reportError(reporter, AssemblyText::tooLarge(sourcePath));
+            return std::nullopt;
+        }
+        return piece;
+    }
+
+    // Read once, to its end: held, so that every image it goes into gets the same bytes.
+    std::optional<QByteArray> data = input.readToEnd(qMin(heldBudget, LargestImageSize));
+    if (!data) {
+        reportError(reporter, input.problem() == InputFile::Problem::TooLarge
+                                  ? AssemblyText::tooLarge(sourcePath)
+                                  : AssemblyText::inputProblem(sourcePath, input));
         return std::nullopt;
     }
-    return ImagePiece{sourcePath, fileData};
+    heldBudget -= data->size();
+    piece.held = std::move(*data);
+    piece.fileSize = piece.held.size();
+    return piece;
 }

@@ -7,17 +7,26 @@
 
 class Reporter;
 
-// One source file as it goes into an image: read once, whole, and placed byte for byte. The LoRa
-// and Binary assemblies take raw images only; Intel HEX text is refused before a piece is read.
+// One source file as it goes into an image, byte for byte. Its size is known before its bytes are
+// read: a regular file's from the file system; a pipe's, a FIFO's or a /proc file's once it was read
+// to its end, and then its bytes are held (the only inputs held in memory, bounded by the image
+// limit). Everything else is streamed from the file into each image it goes into.
 struct ImagePiece {
     QString sourcePath;
-    QByteArray data;
+    // The file holds Intel HEX text (judged as the converter judges it); the LoRa and Binary images
+    // take raw images only and refuse it.
+    bool intelHex = false;
+    qint64 fileSize = 0;
+    QByteArray held; // the whole file, when it cannot be read twice; empty otherwise
 
-    qint64 size() const { return data.size(); }
-    // Up to length bytes of the file from offset (fewer at its end).
+    qint64 size() const { return fileSize; }
+    bool isHeld() const { return !held.isEmpty() || fileSize == 0; }
+    // Up to `length` bytes of the file from `offset` (fewer at its end).
     QByteArray fileBytes(qint64 offset, qint64 length) const;
 };
 
-// Reads a source file whole; reports "Не удалось открыть файл по пути: <path>" and gives nothing
-// when it cannot be read.
-std::optional<ImagePiece> readImagePiece(const QString &sourcePath, Reporter &reporter);
+// Opens a source file and takes its measure without holding it, except for inputs that cannot be
+// read twice; devices and directories are refused. Errors are reported (naming the file) and give
+// nothing. `heldBudget` is what inputs held in memory may still take; what this one holds is taken
+// off it.
+std::optional<ImagePiece> openImagePiece(const QString &sourcePath, Reporter &reporter, qint64 &heldBudget);

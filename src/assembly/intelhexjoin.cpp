@@ -2,17 +2,19 @@
 
 #include <limits>
 
-#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include "assembly/assemblymessages.h"
 #include "assembly/releasemanifest.h"
 #include "common/atomicoutputfile.h"
 #include "common/hextext.h"
+#include "common/imagelimits.h"
+#include "common/inputfile.h"
+#include "common/outputname.h"
 #include "common/reporter.h"
+#include "hex/intelhexjoiner.h"
 #include "hex/intelhexreader.h"
 #include "hex/intelhexrecord.h"
 #include "hex/memoryimage.h"
@@ -24,86 +26,12 @@ namespace {
 constexpr int LineBand = 1 << 28;
 constexpr int MaximumPieces = (std::numeric_limits<int>::max() / LineBand) - 1;
 
-constexpr char ResetExtendedAddress[] = ":020000040000FA";
-constexpr char EndOfFileRecord[] = ":00000001FF";
-
 // A checked piece ready to be laid into the image.
 struct Piece {
     QString path;
-    QByteArray records;          // its text without the end-of-file record and dropped start records
-    quint32 baseLeft = 0;        // extended address in effect after its last record
-    QByteArray lineEnd;          // the line end its first line uses; empty if it has none
-    QList<IntelHexChunk> chunks; // its data, for the overlap check
-    ManifestPiece manifest;      // the file as it was read, with its lowest data address
+    IntelHexContent content; // its records, for the image and the overlap check
+    ManifestPiece manifest;  // the file as it was read, with its lowest data address
 };
-
-quint16 hexWord(const char *digits)
-{
-    // The text was checked by the reader already: every digit is valid.
-    return static_cast<quint16>(hexDigitValue(digits[0]) << 12 | hexDigitValue(digits[1]) << 8 |
-                                hexDigitValue(digits[2]) << 4 | hexDigitValue(digits[3]));
-}
-
-// Takes the records of an already checked HEX text up to its end-of-file record, drops its start
-// address records when an earlier piece already gave one, and notes the extended address it leaves
-// behind. Returns the number of lines looked at.
-int collectRecords(const QByteArray &text, bool &startAddressTaken, Piece &piece)
-{
-    using namespace IntelHexLayout;
-    const char *data = text.constData();
-    const qsizetype size = text.size();
-    qsizetype lineStart = 0;
-    qsizetype copyFrom = 0; // start of the run of lines not yet copied
-    qsizetype stop = size;
-    int lines = 0;
-    while (lineStart < size) {
-        const qsizetype newline = text.indexOf('\n', lineStart);
-        const qsizetype next = newline < 0 ? size : newline + 1;
-        qsizetype contentEnd = newline < 0 ? size : newline;
-        if (newline >= 0 && piece.lineEnd.isEmpty())
-            piece.lineEnd =
-                (newline > 0 && data[newline - 1] == '\r') ? QByteArray("\r\n") : QByteArray("\n");
-        if (contentEnd > lineStart && data[contentEnd - 1] == '\r')
-            --contentEnd;
-        ++lines;
-        // Every line has been checked, so a non-empty one is a whole record.
-        if (contentEnd - lineStart >= MinimumLineLength) {
-            const char *record = data + lineStart;
-            const char typeHigh = record[TypeColumn];
-            const char typeLow = record[TypeColumn + 1];
-            if (typeHigh == '0') {
-                if (typeLow == '1') {
-                    stop = lineStart;
-                    break;
-                }
-                if (typeLow == '2' || typeLow == '4') {
-                    const quint32 value = hexWord(record + DataColumn);
-                    piece.baseLeft = typeLow == '2' ? value << 4 : value << 16;
-                } else if (typeLow == '3' || typeLow == '5') {
-                    if (startAddressTaken) {
-                        piece.records.append(data + copyFrom, lineStart - copyFrom);
-                        copyFrom = next;
-                    }
-                    startAddressTaken = true;
-                }
-            }
-        }
-        lineStart = next;
-    }
-    if (stop > copyFrom)
-        piece.records.append(data + copyFrom, stop - copyFrom);
-    return lines;
-}
-
-QString diagnosticText(const QString &path, const HexDiagnostic &diagnostic)
-{
-    if (diagnostic.line > 0)
-        return QStringLiteral("Ошибка в файле %1, строка %2: %3")
-            .arg(path)
-            .arg(diagnostic.line)
-            .arg(diagnostic.message);
-    return QStringLiteral("Ошибка в файле %1: %2").arg(path, diagnostic.message);
-}
 
 QString conflictText(const QList<Piece> &pieces, const MemoryImage::Conflict &conflict)
 {
@@ -126,6 +54,18 @@ QString conflictText(const QList<Piece> &pieces, const MemoryImage::Conflict &co
         .arg(firstLine)
         .arg(HexText::number(conflict.secondValue, 2))
         .arg(secondLine);
+}
+
+// Reads what is left of an input, handing each block to `observe`.
+bool drainInput(QIODevice &device, const std::function<void(QByteArrayView)> &observe)
+{
+    QByteArray block(256 * 1024, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = device.read(block.data(), block.size());
+        if (got <= 0)
+            return got == 0;
+        observe(QByteArrayView(block.constData(), got));
+    }
 }
 
 void reportError(Reporter &reporter, const QString &text)
@@ -166,9 +106,12 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
         return failed(QStringLiteral("Не найдена директория по пути: ") + job.outputDir);
     if (QFileInfo(job.fileName).completeBaseName().isEmpty())
         return failed(QStringLiteral("Не задано имя out-file."));
+    const QString nameProblem = outputFileNameProblem(job.fileName);
+    if (!nameProblem.isEmpty())
+        return failed(nameProblem);
 
     QList<Piece> pieces;
-    bool startAddressTaken = false;
+    qint64 memoryUsed = 0;
     for (const QString &path : job.sources) {
         if (isCancelled()) {
             result.outcome = Outcome::Cancelled;
@@ -176,76 +119,67 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
         }
         if (path.isEmpty())
             return failed(QStringLiteral("Один из отмеченных файлов не выбран."));
-        QFile file(path);
-        if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
-            return failed(QStringLiteral("Не удалось открыть файл по пути: ") + path);
-        QByteArray text = file.readAll();
-        file.close();
-
-        QBuffer buffer(&text);
-        buffer.open(QIODevice::ReadOnly);
+        // Read once, streamed: a pipe or FIFO as well as a file; only the decoded data stays.
+        InputFile input(path);
+        if (!input.open())
+            return failed(AssemblyText::inputProblem(path, input));
+        QCryptographicHash sha256(QCryptographicHash::Sha256);
+        qint64 fileSize = 0;
+        const auto observe = [&](QByteArrayView block) {
+            sha256.addData(block);
+            fileSize += block.size();
+        };
         IntelHexReader reader;
-        if (!reader.read(buffer, path))
-            return failed(diagnosticText(path, reader.error().value_or(HexDiagnostic{})));
+        reader.setMemoryLimit(LargestImageSize, memoryUsed);
+        reader.setBlockObserver(observe);
+        if (!reader.read(input.device(), path))
+            return failed(AssemblyText::hexError(path, reader.error().value_or(HexDiagnostic{})));
+        // The manifest describes the whole file, what follows its end-of-file record too.
+        if (!drainInput(input.device(), observe))
+            return failed(AssemblyText::readFailed(path, input.device().errorString()));
+        memoryUsed = reader.memoryUsed();
+        for (const HexDiagnostic &warning : reader.diagnostics())
+            reporter.message(MessageKind::Warning, ReportTitle::warning(),
+                             QStringLiteral("Файл %1: %2").arg(path, warning.message));
 
         Piece piece;
         piece.path = path;
-        const int lines = collectRecords(text, startAddressTaken, piece);
-        if (lines >= LineBand)
+        piece.content = reader.takeContent();
+        if (piece.content.lineCount >= LineBand)
             return failed(QStringLiteral("Файл %1 слишком велик для сборки.").arg(path));
-        piece.chunks = reader.takeContent().chunks;
-        quint64 lowestAddress = piece.chunks.isEmpty() ? 0 : std::numeric_limits<quint64>::max();
-        for (const IntelHexChunk &chunk : piece.chunks)
-            lowestAddress = qMin<quint64>(lowestAddress, chunk.address);
-        piece.manifest = {QFileInfo(path).absoluteFilePath(), qint64(lowestAddress), text.size(),
-                          QCryptographicHash::hash(text, QCryptographicHash::Sha256)};
-        const int band = static_cast<int>(pieces.size()) * LineBand;
-        for (IntelHexChunk &chunk : piece.chunks)
-            chunk.line += band;
+        piece.manifest = {QFileInfo(path).absoluteFilePath(), qint64(piece.content.lowestAddress), fileSize,
+                          sha256.result()};
         pieces.append(std::move(piece));
         if (progress)
             progress(pieces.size(), job.sources.size());
     }
 
+    // The chunks share their bytes with the pieces: the check costs no second copy of the data.
     QList<IntelHexChunk> allData;
-    for (Piece &piece : pieces) {
-        allData.append(std::move(piece.chunks));
-        piece.chunks.clear();
+    for (qsizetype index = 0; index < pieces.size(); ++index) {
+        const int band = static_cast<int>(index) * LineBand;
+        for (IntelHexChunk chunk : pieces.at(index).content.chunks) {
+            chunk.line += band;
+            allData.append(std::move(chunk));
+        }
     }
     std::optional<MemoryImage::Conflict> conflict;
     MemoryImage::fromChunks(std::move(allData), &conflict);
     if (conflict)
         return failed(conflictText(pieces, *conflict));
 
-    QByteArray lineEnd;
-    for (const Piece &piece : pieces) {
-        if (!piece.lineEnd.isEmpty()) {
-            lineEnd = piece.lineEnd;
-            break;
-        }
-    }
-    if (lineEnd.isEmpty())
-        lineEnd = IntelHexLayout::LineEnd;
-
-    qsizetype total = 0;
-    for (const Piece &piece : pieces)
-        total += piece.records.size() + 2 * (sizeof(ResetExtendedAddress) + lineEnd.size());
-    QByteArray image;
-    image.reserve(total + sizeof(EndOfFileRecord) + lineEnd.size());
-    for (qsizetype index = 0; index < pieces.size(); ++index) {
-        const Piece &piece = pieces.at(index);
-        image.append(piece.records);
-        if (!image.isEmpty() && !image.endsWith('\n'))
-            image.append(lineEnd);
-        if (piece.baseLeft != 0 && index + 1 < pieces.size())
-            image.append(ResetExtendedAddress).append(lineEnd);
-    }
-    image.append(EndOfFileRecord).append(lineEnd);
-
     if (isCancelled()) {
         result.outcome = Outcome::Cancelled;
         return result;
     }
+    QByteArray lineEnd = IntelHexLayout::LineEnd;
+    for (const Piece &piece : pieces) {
+        if (!piece.content.lineEnd.isEmpty()) {
+            lineEnd = piece.content.lineEnd;
+            break;
+        }
+    }
+
     const QString imagePath = QDir(job.outputDir).filePath(job.fileName);
     AtomicOutputFile output(imagePath);
     if (!output.open())
@@ -254,12 +188,21 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
         return failed(
             QStringLiteral("Не удалось записать файл по пути: %1 (%2)").arg(imagePath, output.errorString()));
     };
-    if (!output.write(image))
+    ImageDigestBuilder digest;
+    IntelHexJoiner joiner(
+        [&](QByteArrayView block) {
+            digest.addData(block.data(), block.size());
+            return output.write(block.data(), block.size());
+        },
+        lineEnd);
+    for (const Piece &piece : pieces) {
+        if (!joiner.addPiece(piece.content))
+            return writeFailed();
+    }
+    if (!joiner.finish())
         return writeFailed();
 
     ReleaseManifest manifest;
-    ImageDigestBuilder digest;
-    digest.addData(image.constData(), image.size());
     manifest.image = digest.result();
     for (const Piece &piece : pieces)
         manifest.pieces.append(piece.manifest);

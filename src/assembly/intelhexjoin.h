@@ -28,16 +28,17 @@ struct IntelHexJoinResult {
     bool succeeded() const { return outcome == Outcome::Joined; }
 };
 
-// Joins Intel HEX files into one by laying their records one after another, each without its
-// end-of-file record, and closing the result with a single end-of-file record. Every piece is
-// read and checked first; the image is written only when all of them are sound and no two of
-// them put different bytes at the same address, and it replaces any earlier file of that name
-// whole. Only the first start address record is kept. A piece that leaves a non-zero extended
-// address behind is followed by a record setting it back to 0, so that the next piece's records
-// keep the addresses they had in their own file.
+// Joins Intel HEX files into one, their records in file order followed by a single end-of-file
+// record, written by IntelHexJoiner so that every reader takes the result to hold the same bytes at
+// the same addresses (each address once, address bases set back to 0 where a file leaves one
+// behind). Every file is read once, streamed, and checked first; the image is written only when all
+// of them are sound, their decoded data fits in the image limit and no two of them put different
+// bytes at the same address, and it replaces any earlier file of that name whole. The output name
+// must be a file name (outputFileNameProblem).
 //
 // Errors go to `reporter` as "Error!" boxes, an empty selection or no output directory as a
-// warning. Success is left to the caller (AssemblyText::finished()), so that a window can close its progress
-// dialog first. `progress` gets (pieces checked, pieces).
+// warning, as does a file without an end-of-file record. Success is left to the caller
+// (AssemblyText::finished()), so that a window can close its progress dialog first. `progress` gets
+// (pieces checked, pieces).
 IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &reporter,
                                      const ProgressCallback &progress = {});

@@ -9,6 +9,8 @@
 #include "assembly/imagepiece.h"
 #include "assembly/pieceoverlap.h"
 #include "assembly/releasename.h"
+#include "common/imagelimits.h"
+#include "common/outputname.h"
 #include "common/reporter.h"
 #include "discovery/sourcefiles.h"
 
@@ -26,16 +28,37 @@ void warn(Reporter &reporter, const QString &text)
     reporter.message(MessageKind::Warning, ReportTitle::warning(), text);
 }
 
-std::optional<QList<ImagePiece>> readAll(const QStringList &paths, Reporter &reporter)
+// Opens a piece, which has to be a raw image: Intel HEX text placed as bytes would be a wrong image.
+std::optional<ImagePiece> openRawPiece(const QString &path, Reporter &reporter, qint64 &heldBudget)
+{
+    std::optional<ImagePiece> piece = openImagePiece(path, reporter, heldBudget);
+    if (piece && piece->intelHex) {
+        warn(reporter, SourceText::intelHexLeftOut(path));
+        return std::nullopt;
+    }
+    return piece;
+}
+
+std::optional<QList<ImagePiece>> openAll(const QStringList &paths, Reporter &reporter, qint64 &heldBudget)
 {
     QList<ImagePiece> pieces;
     for (const QString &path : paths) {
-        std::optional<ImagePiece> piece = readImagePiece(path, reporter);
+        std::optional<ImagePiece> piece = openRawPiece(path, reporter, heldBudget);
         if (!piece)
             return std::nullopt;
         pieces.append(*piece);
     }
     return pieces;
+}
+
+// A piece that would end the image past the largest image is refused before anything is read.
+bool checkFitsImage(const ImagePiece &piece, qint64 offset, Reporter &reporter)
+{
+    if (offset + piece.size() <= LargestImageSize)
+        return true;
+    reporter.message(MessageKind::Critical, ReportTitle::error(),
+                     AssemblyText::pastLargestImage(piece.sourcePath, offset, piece.size()));
+    return false;
 }
 
 // Both pieces with the bytes they would take, so the user sees which two collide and where.
@@ -99,23 +122,32 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
         return result;
     }
 
-    // The pieces are raw images: Intel HEX text placed as bytes would be a wrong image.
-    for (const QString &path : QStringList{job.bootPath} + job.loraMacPaths + job.appPaths) {
-        if (holdsIntelHexText(path)) {
-            warn(reporter, SourceText::intelHexLeftOut(path));
-            return result;
-        }
+    // Another name would be another file: the template has to be a file name itself.
+    const QString templateProblem = outputNameProblem(job.nameTemplate);
+    if (!templateProblem.isEmpty()) {
+        reporter.message(MessageKind::Critical, ReportTitle::error(), templateProblem);
+        return result;
     }
 
-    const std::optional<ImagePiece> boot = readImagePiece(job.bootPath, reporter);
-    if (!boot)
+    // Only the sizes are taken now; the pieces are streamed into each image as it is written.
+    qint64 heldBudget = LargestImageSize;
+    const std::optional<ImagePiece> boot = openRawPiece(job.bootPath, reporter, heldBudget);
+    if (!boot || !checkFitsImage(*boot, job.bootOffset, reporter))
         return result;
-    const std::optional<QList<ImagePiece>> loraMacs = readAll(job.loraMacPaths, reporter);
+    const std::optional<QList<ImagePiece>> loraMacs = openAll(job.loraMacPaths, reporter, heldBudget);
     if (!loraMacs)
         return result;
-    const std::optional<QList<ImagePiece>> apps = readAll(job.appPaths, reporter);
+    const std::optional<QList<ImagePiece>> apps = openAll(job.appPaths, reporter, heldBudget);
     if (!apps)
         return result;
+    for (const ImagePiece &loraMac : *loraMacs) {
+        if (!checkFitsImage(loraMac, job.loraMacOffset, reporter))
+            return result;
+    }
+    for (const ImagePiece &app : *apps) {
+        if (!checkFitsImage(app, job.appOffset, reporter))
+            return result;
+    }
 
     QList<PlannedImage> plan;
     for (int l = 0; l < loraMacs->size(); ++l) {
@@ -130,7 +162,16 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
             const ReleaseNameFields fields =
                 parseReleaseNameFields(loraMac.fileBytes(job.regionFieldOffset, LoRaMacNameFieldSize),
                                        app.fileBytes(job.fwFieldOffset, FirmwareNameFieldSize));
-            plan.append({l, a, fillReleaseTemplate(job.nameTemplate, fields), fields});
+            const QString name = fillReleaseTemplate(job.nameTemplate, fields);
+            if (!outputNameProblem(name).isEmpty()) {
+                reporter.message(
+                    MessageKind::Critical, ReportTitle::error(),
+                    QStringLiteral("Шаблон имени «%1» дает для %2 и %3 имя «%4», которое не может "
+                                   "быть именем файла.")
+                        .arg(job.nameTemplate, loraMac.sourcePath, app.sourcePath, name));
+                return result;
+            }
+            plan.append({l, a, name, fields});
         }
     }
     if (!checkNamesDiffer(plan, job, reporter))

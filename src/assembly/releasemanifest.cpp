@@ -5,7 +5,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "assembly/imagepiece.h"
 #include "common/atomicoutputfile.h"
 #include "common/hextext.h"
 #include "common/reporter.h"
@@ -20,12 +19,6 @@ void ImageDigestBuilder::addData(const char *data, qint64 length)
 ImageDigest ImageDigestBuilder::result() const
 {
     return {m_size, m_sha256.result(), m_crc32.result()};
-}
-
-ManifestPiece manifestPiece(const ImagePiece &piece, qint64 offset)
-{
-    return {QFileInfo(piece.sourcePath).absoluteFilePath(), offset, piece.size(),
-            QCryptographicHash::hash(piece.data, QCryptographicHash::Sha256)};
 }
 
 QByteArray ReleaseManifest::toJson() const

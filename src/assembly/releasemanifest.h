@@ -13,7 +13,6 @@
 #include "common/crc32.h"
 
 class Reporter;
-struct ImagePiece;
 
 // Size and checksums of an image as it was written.
 struct ImageDigest {
@@ -41,8 +40,6 @@ struct ManifestPiece {
     qint64 size = 0;    // of the source file
     QByteArray sha256;  // of the source file, raw 32 bytes
 };
-
-ManifestPiece manifestPiece(const ImagePiece &piece, qint64 offset);
 
 // What a release engineer needs to tell later which pieces went into an image and to compare it:
 // written beside every assembled image as "<image file name>.manifest.json".

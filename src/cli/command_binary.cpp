@@ -14,8 +14,8 @@ namespace {
 
 constexpr int MaximumFiles = 6;
 
-// "PATH@HEXOFFSET": the offset follows the last '@'; a path that holds '@' itself ends with "@" or
-// "@0". Without '@' the piece goes to offset 0.
+// "PATH@HEXOFFSET": the offset follows the last '@', hex digits after an optional 0x; a path that
+// holds '@' itself ends with "@0" (or its offset). Without '@' the piece goes to offset 0.
 std::optional<BinarySlot> parseFileArgument(const QString &argument, QString &error)
 {
     BinarySlot slot;
@@ -24,12 +24,13 @@ std::optional<BinarySlot> parseFileArgument(const QString &argument, QString &er
     slot.path = at < 0 ? argument : argument.left(at);
     if (at >= 0) {
         const QString offsetText = argument.mid(at + 1);
-        const std::optional<qint64> offset = parseOffset(offsetText);
-        if (!offset) {
+        quint64 offset = 0;
+        // An '@' with nothing after it is a typing slip, not offset 0.
+        if (!parseHexArgument(offsetText, &offset) || offset > quint64(MaximumOffset)) {
             error = invalidOffsetMessage(QStringLiteral("--file ") + argument, offsetText);
             return std::nullopt;
         }
-        slot.offset = *offset;
+        slot.offset = qint64(offset);
     }
     if (slot.path.isEmpty()) {
         error = QStringLiteral("--file \"%1\" names no file").arg(argument);

@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QTextStream>
 
+#include "platform/platform.h"
 #include "programmer/programmercommands.h"
 #include "programmer/programmerrunner.h"
 
@@ -51,6 +52,7 @@ int runFlashCommand(const QStringList &arguments)
         return CliExit::Failed;
     }
 
+    Platform::endProcessGroupOnInterrupt();
     ProgrammerRunner runner;
     QEventLoop loop;
     QObject::connect(&runner, &ProgrammerRunner::stepStarted,

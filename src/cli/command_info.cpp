@@ -13,7 +13,8 @@ int runInfoCommand(const QStringList &arguments)
         QStringLiteral("info"),
         QStringLiteral(
             "Show the size of FILE and the SHA-256 and CRC-32 (zlib's) of its data. A file whose "
-            "first 20 lines all start with ':' is read as Intel HEX: then the address ranges it "
+            "first non-empty line is an Intel HEX record is read as Intel HEX (as convert reads it): "
+            "then the address ranges it "
             "covers and the gaps between them are listed (inclusive, hex), with its start address, "
             "and the sums are taken over the data bytes in address order, gaps not included. Any "
             "other file is raw binary and summed whole."));

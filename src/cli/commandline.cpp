@@ -1,11 +1,28 @@
 #include "cli/commandline.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QTextStream>
 
 #include "cli/clireporter.h"
 #include "cli/commands.h"
+#include "hex/intelhexrecord.h"
 #include "settings/settingskeys.h"
+
+bool parseHexArgument(QString text, quint64 *value)
+{
+    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        text = text.mid(2);
+    // Digits only: toULongLong() would also take a sign and surrounding blanks.
+    if (text.isEmpty() || !std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+            return c.unicode() < 0x80 && hexDigitValue(char(c.unicode())) >= 0;
+        }))
+        return false;
+    bool ok = false;
+    *value = text.toULongLong(&ok, 16);
+    return ok;
+}
 
 CommandLine::CommandLine(const QString &job, const QString &description)
     : m_command(QStringLiteral("quillon-cli ") + job)

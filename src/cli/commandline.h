@@ -8,6 +8,10 @@
 
 #include "settings/settingsfile.h"
 
+// A hexadecimal number as an option's value: hex digits only, after an optional "0x" (no sign, no
+// blanks, not empty).
+bool parseHexArgument(QString text, quint64 *value);
+
 // The option handling every quillon-cli job shares: "--help" prints the job's help on standard
 // output; a parse error or a usage problem is said on standard error with the way to the help,
 // and gives the usage exit code.

@@ -34,12 +34,6 @@ bool isIntelHexFile(const QString &path)
     return file.open(QIODevice::ReadOnly) && isIntelHexDevice(file);
 }
 
-bool holdsIntelHexText(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.size() > 0 && isIntelHexDevice(file);
-}
-
 namespace SourceText {
 
 QString intelHexLeftOut(const QString &path)

@@ -7,16 +7,13 @@
 class QIODevice;
 class Reporter;
 
-// Whether a file is Intel HEX judged by its first 20 lines: every line read must begin with ':'.
-// An empty file counts as Intel HEX; a blank line among the first 20 does not; a file that cannot be
-// opened is not Intel HEX.
+// Whether a file is listed as Intel HEX, judged by its first 20 lines: every line read must begin
+// with ':'. An empty file counts as Intel HEX; a blank line among the first 20 does not; a file that
+// cannot be opened is not one. Only the lists of the window's tabs judge this way; reading a file
+// is decided by detectInputFormat (hex/inputformat.h).
 bool isIntelHexFile(const QString &path);
 // The same rule on a device from its current position (which moves).
 bool isIntelHexDevice(QIODevice &device);
-
-// Whether a file that is to be placed as a raw image holds Intel HEX records instead: it has
-// content, and isIntelHexFile() says so. An empty file is an empty image.
-bool holdsIntelHexText(const QString &path);
 
 // What the program says of an Intel HEX file offered where a raw image belongs.
 namespace SourceText {

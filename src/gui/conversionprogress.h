@@ -20,6 +20,8 @@ public:
 
     // The conversion's progress callback.
     void report(qint64 done, qint64 total);
+    // Starts the wait for the dialog again, after time the user spent elsewhere.
+    void restartClock() { m_elapsed.restart(); }
     // Whether the user pressed "Отмена".
     bool cancelRequested() const;
     // Shows the end and closes the dialog.

@@ -20,18 +20,18 @@ void ConverterPanel::convert(QObject *button)
         return;
     }
 
-    // The content decides the direction, whichever button was pressed.
-    const bool hexInput = isIntelHexInput(path);
-    quint64 offset = 0;
-    if (!hexInput) {
+    // The content decides the direction, whichever button was pressed; the offset is asked for only
+    // when the file turns out to be binary. A cancelled offset is a cancelled conversion, not a
+    // silent offset 0.
+    ConversionProgress progress(m_window);
+    const BinaryOffsetQuestion askOffset = [this, &progress]() -> std::optional<quint64> {
         const std::optional<int> typed =
             m_dialogs.askInteger(m_window, tr("Смещение"), tr("Задайте смещение"), 0, 0, 2000000000, 1);
+        progress.restartClock(); // the time spent typing is not work
         if (!typed)
-            return; // a cancelled offset is a cancelled conversion, not a silent offset 0
-        offset = offsetFromTypedDigits(*typed);
-    }
-
-    ConversionProgress progress(m_window);
+            return std::nullopt;
+        return offsetFromTypedDigits(*typed);
+    };
     ConversionOptions options;
     options.progress = [&progress](qint64 done, qint64 total) {
         progress.report(done, total);
@@ -39,8 +39,7 @@ void ConverterPanel::convert(QObject *button)
     options.cancelRequested = [&progress] {
         return progress.cancelRequested();
     };
-    const ConversionResult result =
-        hexInput ? convertHexToBin(path, options) : convertBinToHex(path, offset, options);
+    const ConversionResult result = convertFile(path, askOffset, options);
     progress.finish();
 
     if (result.cancelled)

@@ -5,7 +5,7 @@
 
 #include "common/atomicoutputfile.h"
 #include "common/hextext.h"
-#include "discovery/sourcefiles.h"
+#include "common/inputfile.h"
 #include "hex/intelhexreader.h"
 #include "hex/intelhexwriter.h"
 #include "hex/memoryimage.h"
@@ -61,88 +61,78 @@ ProgressCallback phaseProgress(const ProgressCallback &overall, int fromPerMille
     };
 }
 
-} // namespace
-
-QString hexOutputPathFor(const QString &binaryPath)
+// Opens the input once; false (with the reason in the result) when it cannot be read.
+bool openInput(InputFile &input, ConversionResult &result)
 {
-    return replaceExtensionInName(binaryPath, QLatin1String(".bin"), QLatin1String(".hex"));
-}
-
-QString binaryOutputPathFor(const QString &hexPath)
-{
-    return replaceExtensionInName(hexPath, QLatin1String(".hex"), QLatin1String(".bin"));
-}
-
-bool isIntelHexInput(const QString &path)
-{
-    if (isIntelHexFile(path))
+    if (input.open())
         return true;
-    // A binary fails at its first line, so this costs little unless the file is Intel HEX indeed.
-    IntelHexReader reader;
-    return reader.readFile(path);
+    result.ok = false;
+    result.errorText = QStringLiteral("%1: %2").arg(displayName(input.path()), input.problemText());
+    return false;
 }
 
-quint64 offsetFromTypedDigits(int typed)
+// Fills the block from the device, so that a pipe's short reads do not break the 16-byte record
+// grid; returns the bytes read (fewer only at the end of the input), -1 on a read error.
+qint64 readFull(QIODevice &device, char *block, qint64 size)
 {
-    if (typed < 0)
-        return 0;
-    bool ok = false;
-    const quint64 offset = QString::number(typed).toULongLong(&ok, 16);
-    return ok ? offset : 0;
+    qint64 filled = 0;
+    while (filled < size) {
+        const qint64 got = device.read(block + filled, size - filled);
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        filled += got;
+    }
+    return filled;
 }
 
-ConversionResult convertBinToHex(const QString &inputPath, quint64 offset, const ConversionOptions &options)
+ConversionResult binToHex(InputFile &input, quint64 offset, const ConversionOptions &options,
+                          ConversionResult result)
 {
-    ConversionResult result;
-    result.outputPath = options.outputPath.isEmpty() ? hexOutputPathFor(inputPath) : options.outputPath;
-    if (sameFile(inputPath, result.outputPath))
+    result.inputFormat = InputFormat::Binary;
+    const QString inputName = displayName(input.path());
+    const auto tooLarge = [&](quint64 size) {
         return failure(result,
-                       QStringLiteral("%1: the output would replace the input").arg(displayName(inputPath)));
-
-    QFile input(inputPath);
-    if (!input.open(QIODevice::ReadOnly))
-        return failure(
-            result,
-            QStringLiteral("%1: cannot open the file: %2").arg(displayName(inputPath), input.errorString()));
-    // Mapped rather than copied: the input is only read once, front to back.
-    QByteArray copied;
-    QByteArrayView data;
-    if (input.size() > 0) {
-        if (const uchar *mapped = input.map(0, input.size()))
-            data = QByteArrayView(reinterpret_cast<const char *>(mapped), input.size());
-    }
-    if (data.isNull() && input.size() > 0) {
-        copied = input.readAll();
-        if (input.error() != QFileDevice::NoError)
-            return failure(result, QStringLiteral("%1: cannot read the file: %2")
-                                       .arg(displayName(inputPath), input.errorString()));
-        data = copied;
-    }
-
-    if (offset + static_cast<quint64>(data.size()) > AddressSpaceEnd)
-        return failure(
-            result,
-            QStringLiteral("%1: %2 bytes at offset %3 reach past the 4 GiB that Intel HEX can address")
-                .arg(displayName(inputPath))
-                .arg(data.size())
-                .arg(HexText::address(offset)));
+                       QStringLiteral("%1: %2 bytes at offset %3 reach past the 4 GiB that Intel HEX can "
+                                      "address")
+                           .arg(inputName)
+                           .arg(size)
+                           .arg(HexText::address(offset)));
+    };
+    const qint64 knownSize = input.knownSize();
+    if (offset >= AddressSpaceEnd ||
+        offset + static_cast<quint64>(qMax<qint64>(0, knownSize)) > AddressSpaceEnd)
+        return tooLarge(static_cast<quint64>(knownSize));
 
     AtomicOutputFile output(result.outputPath);
     if (!output.open())
         return failure(result, QStringLiteral("%1: cannot write the file: %2")
                                    .arg(displayName(result.outputPath), output.errorString()));
 
-    ProgressThrottle throttle(options.progress, data.size());
+    // The input is streamed: a pipe has no size to map, and a large file needs no copy in memory.
+    ProgressThrottle throttle(options.progress, qMax<qint64>(0, knownSize));
     IntelHexWriter writer(output.device());
     bool written = writer.begin(static_cast<quint32>(offset));
-    for (qsizetype position = 0; position < data.size(); position += SliceSize) {
-        const qsizetype length = qMin(SliceSize, data.size() - position);
-        // After a failed write the writer's buffer is in doubt: nothing more may follow it.
-        written = writer.writeData(offset + static_cast<quint64>(position),
-                                   QByteArrayView(data).sliced(position, length));
-        if (!written)
+    QByteArray block(SliceSize, Qt::Uninitialized);
+    quint64 position = 0;
+    while (written) {
+        const qint64 got = readFull(input.device(), block.data(), block.size());
+        if (got < 0)
+            return failure(
+                result,
+                QStringLiteral("%1: cannot read the file: %2").arg(inputName, input.device().errorString()));
+        if (got == 0)
             break;
-        if (throttle.update(position + length) && options.cancelRequested && options.cancelRequested()) {
+        if (offset + position + static_cast<quint64>(got) > AddressSpaceEnd) {
+            output.cancel();
+            return tooLarge(position + static_cast<quint64>(got));
+        }
+        // After a failed write the writer's buffer is in doubt: nothing more may follow it.
+        written = writer.writeData(offset + position, QByteArrayView(block.constData(), got));
+        position += static_cast<quint64>(got);
+        if (throttle.update(static_cast<qint64>(position)) && options.cancelRequested &&
+            options.cancelRequested()) {
             output.cancel();
             result.cancelled = true;
             return result;
@@ -158,16 +148,13 @@ ConversionResult convertBinToHex(const QString &inputPath, quint64 offset, const
     return result;
 }
 
-ConversionResult convertHexToBin(const QString &inputPath, const ConversionOptions &options)
+ConversionResult hexToBin(InputFile &input, const ConversionOptions &options, ConversionResult result)
 {
-    ConversionResult result;
-    result.outputPath = options.outputPath.isEmpty() ? binaryOutputPathFor(inputPath) : options.outputPath;
-    if (sameFile(inputPath, result.outputPath))
-        return failure(result,
-                       QStringLiteral("%1: the output would replace the input").arg(displayName(inputPath)));
-
+    result.inputFormat = InputFormat::IntelHex;
+    const QString inputName = displayName(input.path());
     IntelHexReader reader;
-    if (!reader.readFile(inputPath, phaseProgress(options.progress, 0, 400)))
+    reader.setMemoryLimit(LargestImageSize);
+    if (!reader.read(input.device(), input.path(), phaseProgress(options.progress, 0, 400)))
         return failure(result, reader.error()->text());
     for (const HexDiagnostic &diagnostic : reader.diagnostics())
         result.warnings << diagnostic.text();
@@ -182,7 +169,7 @@ ConversionResult convertHexToBin(const QString &inputPath, const ConversionOptio
         return failure(
             result,
             QStringLiteral("%1, lines %2 and %3: different bytes for address %4 (%5 and %6)")
-                .arg(displayName(inputPath))
+                .arg(inputName)
                 .arg(conflict->firstLine)
                 .arg(conflict->secondLine)
                 .arg(HexText::address(conflict->address))
@@ -191,12 +178,12 @@ ConversionResult convertHexToBin(const QString &inputPath, const ConversionOptio
         return failure(
             result, QStringLiteral("%1: the data reaches up to address %2, so a binary image from address 0 "
                                    "would take %3 MiB; images over %4 MiB are refused")
-                        .arg(displayName(inputPath), HexText::address(image.endAddress() - 1))
+                        .arg(inputName, HexText::address(image.endAddress() - 1))
                         .arg((image.endAddress() + (1 << 20) - 1) >> 20)
                         .arg(LargestFlatImage >> 20));
     if (image.isEmpty())
-        result.warnings << QStringLiteral("%1: the file holds no data; the binary file is empty")
-                               .arg(displayName(inputPath));
+        result.warnings
+            << QStringLiteral("%1: the file holds no data; the binary file is empty").arg(inputName);
 
     AtomicOutputFile output(result.outputPath);
     if (!output.open())
@@ -241,4 +228,93 @@ ConversionResult convertHexToBin(const QString &inputPath, const ConversionOptio
     throttle.finish();
     result.ok = true;
     return result;
+}
+
+// The output path of a conversion, refused when it would be the input itself.
+bool chooseOutput(ConversionResult &result, const QString &inputPath, const ConversionOptions &options,
+                  QString (*besideInput)(const QString &))
+{
+    result.outputPath = options.outputPath.isEmpty() ? besideInput(inputPath) : options.outputPath;
+    if (!sameFile(inputPath, result.outputPath))
+        return true;
+    result.ok = false;
+    result.errorText = QStringLiteral("%1: the output would replace the input").arg(displayName(inputPath));
+    return false;
+}
+
+} // namespace
+
+QString hexOutputPathFor(const QString &binaryPath)
+{
+    return replaceExtensionInName(binaryPath, QLatin1String(".bin"), QLatin1String(".hex"));
+}
+
+QString binaryOutputPathFor(const QString &hexPath)
+{
+    return replaceExtensionInName(hexPath, QLatin1String(".hex"), QLatin1String(".bin"));
+}
+
+quint64 offsetFromTypedDigits(int typed)
+{
+    if (typed < 0)
+        return 0;
+    bool ok = false;
+    const quint64 offset = QString::number(typed).toULongLong(&ok, 16);
+    return ok ? offset : 0;
+}
+
+ConversionResult convertFile(const QString &inputPath, const BinaryOffsetQuestion &askOffset,
+                             const ConversionOptions &options)
+{
+    ConversionResult result;
+    InputFile input(inputPath);
+    if (!openInput(input, result))
+        return result;
+    result.inputFormat = detectInputFormat(input.device());
+    switch (result.inputFormat) {
+    case InputFormat::Empty:
+        return failure(
+            result,
+            QStringLiteral("%1: the file is empty; there is nothing to convert").arg(displayName(inputPath)));
+    case InputFormat::IntelHex:
+        if (!chooseOutput(result, inputPath, options, binaryOutputPathFor))
+            return result;
+        return hexToBin(input, options, result);
+    case InputFormat::Binary:
+        break;
+    }
+    if (!chooseOutput(result, inputPath, options, hexOutputPathFor))
+        return result;
+    quint64 offset = 0;
+    if (askOffset) {
+        const std::optional<quint64> answer = askOffset();
+        if (!answer) {
+            result.cancelled = true;
+            return result;
+        }
+        offset = *answer;
+    }
+    return binToHex(input, offset, options, result);
+}
+
+ConversionResult convertBinToHex(const QString &inputPath, quint64 offset, const ConversionOptions &options)
+{
+    ConversionResult result;
+    if (!chooseOutput(result, inputPath, options, hexOutputPathFor))
+        return result;
+    InputFile input(inputPath);
+    if (!openInput(input, result))
+        return result;
+    return binToHex(input, offset, options, result);
+}
+
+ConversionResult convertHexToBin(const QString &inputPath, const ConversionOptions &options)
+{
+    ConversionResult result;
+    if (!chooseOutput(result, inputPath, options, binaryOutputPathFor))
+        return result;
+    InputFile input(inputPath);
+    if (!openInput(input, result))
+        return result;
+    return hexToBin(input, options, result);
 }

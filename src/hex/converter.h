@@ -1,11 +1,14 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include <QString>
 #include <QStringList>
 
+#include "common/imagelimits.h"
 #include "common/progress.h"
+#include "hex/inputformat.h"
 
 // How one conversion is watched and where it writes.
 struct ConversionOptions {
@@ -20,10 +23,22 @@ struct ConversionResult {
     QString outputPath;
     QString errorText;    // why it failed, naming the file (and line) where there is one
     QStringList warnings; // things the user should know about a conversion that succeeded
+    InputFormat inputFormat = InputFormat::Empty; // how the input was read, once it was opened
 };
 
 // The largest flat binary image a HEX file may describe; anything larger is refused.
-constexpr quint64 LargestFlatImage = Q_UINT64_C(512) << 20;
+constexpr quint64 LargestFlatImage = LargestImageSize;
+
+// Asked for the load address of an input that turned out to be binary; no value cancels the
+// conversion.
+using BinaryOffsetQuestion = std::function<std::optional<quint64>()>;
+
+// The converter as the user meets it: opens the input once (a pipe or FIFO too; devices and
+// directories are refused), tells Intel HEX from binary by its content (detectInputFormat),
+// and converts it in that direction. An empty input is an error. `askOffset` is only asked for a
+// binary input; without it the offset is 0.
+ConversionResult convertFile(const QString &inputPath, const BinaryOffsetQuestion &askOffset,
+                             const ConversionOptions &options = {});
 
 // Writes the input as Intel HEX with its first byte at `offset`. The output replaces any file
 // of that name only when the conversion succeeds.
@@ -37,10 +52,6 @@ ConversionResult convertHexToBin(const QString &inputPath, const ConversionOptio
 // a name without one gets the new extension appended.
 QString hexOutputPathFor(const QString &binaryPath);
 QString binaryOutputPathFor(const QString &hexPath);
-
-// Whether a conversion reads the file as Intel HEX: when its first lines say so, or when the whole
-// file reads as Intel HEX records (blank lines, a trailing one say, fail the first-lines test only).
-bool isIntelHexInput(const QString &path);
 
 // The window's offset dialog takes digits as typed: 1000 means 0x1000.
 quint64 offsetFromTypedDigits(int typed);

@@ -1,43 +1,22 @@
 #include "hex/intelhexreader.h"
 
-#include <array>
 #include <cstring>
+#include <limits>
 
 #include <QFile>
 
-#include "common/hextext.h"
-#include "hex/intelhexrecord.h"
 #include "hex/progressthrottle.h"
 
 namespace {
 
 constexpr qint64 ReadBlockSize = 256 * 1024;
 constexpr quint64 AddressSpaceEnd = Q_UINT64_C(0x100000000);
-
-QString describeCharacter(char c)
-{
-    const auto byte = static_cast<quint8>(c);
-    if (byte >= 0x20 && byte < 0x7F)
-        return QStringLiteral("'%1'").arg(QLatin1Char(c));
-    return QStringLiteral("byte 0x%1").arg(HexText::digits(byte, 2));
-}
-
-int expectedDataLength(IntelHexRecordType type)
-{
-    switch (type) {
-    case IntelHexRecordType::Data:
-        return -1;
-    case IntelHexRecordType::EndOfFile:
-        return 0;
-    case IntelHexRecordType::ExtendedSegmentAddress:
-    case IntelHexRecordType::ExtendedLinearAddress:
-        return 2;
-    case IntelHexRecordType::StartSegmentAddress:
-    case IntelHexRecordType::StartLinearAddress:
-        return 4;
-    }
-    return -1;
-}
+// What holding one more run of data or one more address record costs besides its bytes (the list
+// entry and the allocation), so that a file of scattered one-byte records is bounded too.
+constexpr qint64 ChunkCost = 64;
+constexpr qint64 ControlRecordCost = 16;
+constexpr char ByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr qsizetype ByteOrderMarkLength = 3;
 
 } // namespace
 
@@ -74,13 +53,16 @@ bool IntelHexReader::read(QIODevice &device, const QString &fileName, const Prog
     m_fileName = fileName;
     m_base = 0;
     m_lastDataLine = 0;
+    m_memoryUsed = m_memoryUsedBefore;
 
-    const qint64 total = device.isSequential() ? 0 : device.size();
+    // Pipes and files that report no size are read to their end all the same.
+    const qint64 total = device.isSequential() ? 0 : qMax<qint64>(0, device.size() - device.pos());
     ProgressThrottle throttle(progress, total);
     // Small inputs get a small buffer; large ones are read in blocks that stay warm in the cache.
     const qint64 blockSize = total > 0 ? qBound<qint64>(4096, total + 1, ReadBlockSize) : ReadBlockSize;
     QByteArray block(blockSize, Qt::Uninitialized);
     QByteArray partialLine; // a line split between two reads
+    qint64 partialLineOffset = 0;
     int lineNumber = 0;
     qint64 consumed = 0;
 
@@ -90,25 +72,37 @@ bool IntelHexReader::read(QIODevice &device, const QString &fileName, const Prog
             return fail(0, QStringLiteral("cannot read the file: %1").arg(device.errorString()));
         if (got == 0)
             break;
+        if (m_observer)
+            m_observer(QByteArrayView(block.constData(), got));
+        const qint64 blockOffset = consumed;
         consumed += got;
         const char *data = block.constData();
         qsizetype start = 0;
         while (start < got && !m_content.hasEndOfFile) {
             const void *found = std::memchr(data + start, '\n', static_cast<size_t>(got - start));
             if (!found) {
+                if (partialLine.isEmpty())
+                    partialLineOffset = blockOffset + start;
                 partialLine.append(data + start, got - start);
-                if (partialLine.size() > IntelHexLayout::MaximumLineLength + 1)
+                if (partialLine.size() > IntelHexLayout::MaximumLineLength + ByteOrderMarkLength + 1)
                     return fail(lineNumber + 1, QStringLiteral("the line is longer than any record can be"));
                 break;
             }
             const qsizetype end = static_cast<const char *>(found) - data;
+            if (lineNumber == std::numeric_limits<int>::max() - 1)
+                return fail(0, QStringLiteral("the file has more lines than can be counted"));
+            if (m_content.lineEnd.isEmpty())
+                m_content.lineEnd =
+                    (end > start && data[end - 1] == '\r') || (end == start && partialLine.endsWith('\r'))
+                        ? QByteArray("\r\n")
+                        : QByteArray("\n");
             ++lineNumber;
             bool ok;
             if (partialLine.isEmpty()) {
-                ok = parseLine(data + start, end - start, lineNumber);
+                ok = parseLine(data + start, end - start, lineNumber, blockOffset + start);
             } else {
                 partialLine.append(data + start, end - start);
-                ok = parseLine(partialLine.constData(), partialLine.size(), lineNumber);
+                ok = parseLine(partialLine.constData(), partialLine.size(), lineNumber, partialLineOffset);
                 partialLine.clear();
             }
             if (!ok)
@@ -118,8 +112,9 @@ bool IntelHexReader::read(QIODevice &device, const QString &fileName, const Prog
         throttle.update(consumed);
     }
     if (!m_content.hasEndOfFile && !partialLine.isEmpty() &&
-        !parseLine(partialLine.constData(), partialLine.size(), ++lineNumber))
+        !parseLine(partialLine.constData(), partialLine.size(), ++lineNumber, partialLineOffset))
         return false;
+    m_content.lineCount = lineNumber;
     if (!m_content.hasEndOfFile)
         m_diagnostics.append({HexDiagnostic::Severity::Warning, m_fileName, 0,
                               QStringLiteral("the end-of-file record (:00000001FF) is missing; "
@@ -128,106 +123,92 @@ bool IntelHexReader::read(QIODevice &device, const QString &fileName, const Prog
     return true;
 }
 
-bool IntelHexReader::parseLine(const char *text, qsizetype length, int lineNumber)
+bool IntelHexReader::account(qint64 bytes, int lineNumber)
 {
-    using namespace IntelHexLayout;
+    m_memoryUsed += bytes;
+    if (m_memoryUsed <= m_memoryLimit)
+        return true;
+    return fail(lineNumber, QStringLiteral("the data takes more than %1 MiB to hold (%2 bytes in %3 separate "
+                                           "runs so far); larger inputs are refused")
+                                .arg(m_memoryLimit >> 20)
+                                .arg(m_content.dataBytes)
+                                .arg(m_content.chunks.size()));
+}
+
+bool IntelHexReader::parseLine(const char *text, qsizetype length, int lineNumber, qint64 lineOffset)
+{
+    if (lineNumber == 1 && length >= ByteOrderMarkLength &&
+        std::memcmp(text, ByteOrderMark, ByteOrderMarkLength) == 0) {
+        text += ByteOrderMarkLength;
+        length -= ByteOrderMarkLength;
+        lineOffset += ByteOrderMarkLength;
+        m_content.textStart = ByteOrderMarkLength;
+    }
     if (length > 0 && text[length - 1] == '\r')
         --length;
     if (length == 0)
         return true;
-    if (text[0] != StartCode)
-        return fail(lineNumber, QStringLiteral("the record does not start with ':'"));
-    if (length > MaximumLineLength)
-        return fail(lineNumber, QStringLiteral("the line is longer than any record can be"));
-    if (length < MinimumLineLength)
-        return fail(lineNumber, QStringLiteral("the record is too short (%1 characters)").arg(length));
 
-    quint8 bytes[MaximumDataLength + 5];
-    const qsizetype digits = length - 1;
-    for (qsizetype i = 1; i < length; ++i) {
-        if (hexDigitValue(text[i]) < 0)
-            return fail(lineNumber, QStringLiteral("%1 in column %2 is not a hex digit")
-                                        .arg(describeCharacter(text[i]))
-                                        .arg(i + 1));
-    }
-    if (digits % 2 != 0)
-        return fail(lineNumber, QStringLiteral("the record has an odd number of hex digits"));
-    const qsizetype byteCount = digits / 2;
-    quint8 sum = 0;
-    for (qsizetype i = 0; i < byteCount; ++i) {
-        bytes[i] = static_cast<quint8>(hexDigitValue(text[1 + 2 * i]) * 16 + hexDigitValue(text[2 + 2 * i]));
-        sum += bytes[i];
-    }
-    const int count = bytes[0];
-    const qsizetype dataOnLine = byteCount - 5;
-    if (dataOnLine != count)
-        return fail(lineNumber, QStringLiteral("the byte count %1 (%2 bytes) does not match the line, "
-                                               "which holds %3 data bytes")
-                                    .arg(HexText::digits(bytes[0], 2))
-                                    .arg(count)
-                                    .arg(dataOnLine));
-    if (sum != 0) {
-        const quint8 recorded = bytes[byteCount - 1];
-        const auto computed = static_cast<quint8>(recorded - sum);
-        return fail(lineNumber, QStringLiteral("checksum mismatch: the record says %1, its bytes give %2")
-                                    .arg(HexText::digits(recorded, 2), HexText::digits(computed, 2)));
-    }
-    if (bytes[3] > static_cast<quint8>(IntelHexRecordType::StartLinearAddress))
-        return fail(lineNumber, QStringLiteral("unknown record type %1").arg(HexText::digits(bytes[3], 2)));
+    DecodedRecordLine record;
+    const QString problem = checkRecordLine(text, length, record);
+    if (!problem.isEmpty())
+        return fail(lineNumber, problem);
 
-    const auto type = static_cast<IntelHexRecordType>(bytes[3]);
-    const int expected = expectedDataLength(type);
-    if (expected >= 0 && count != expected)
-        return fail(lineNumber, QStringLiteral("a record of type %1 must carry %2 data bytes, not %3")
-                                    .arg(HexText::digits(bytes[3], 2))
-                                    .arg(expected)
-                                    .arg(count));
-    const quint16 address = static_cast<quint16>(bytes[1] << 8 | bytes[2]);
-    const quint8 *data = bytes + 4;
-    switch (type) {
+    const int count = record.count();
+    const quint8 *data = record.data();
+    switch (record.type()) {
     case IntelHexRecordType::Data: {
-        const quint64 absolute = m_base + address;
+        const quint64 absolute = m_base + record.address();
         if (absolute + static_cast<quint64>(count) > AddressSpaceEnd)
             return fail(lineNumber, QStringLiteral("the data reaches past the 32-bit address space"));
-        addData(absolute, data, count, lineNumber);
-        break;
+        return addData(absolute, data, count, lineNumber);
     }
     case IntelHexRecordType::EndOfFile:
         m_content.hasEndOfFile = true;
-        break;
+        m_content.endOfFileStart = lineOffset;
+        return true;
     case IntelHexRecordType::ExtendedSegmentAddress:
-        m_base = static_cast<quint64>(data[0] << 8 | data[1]) << 4;
+        m_base = static_cast<quint64>(record.value()) << 4;
         break;
     case IntelHexRecordType::ExtendedLinearAddress:
-        m_base = static_cast<quint64>(data[0] << 8 | data[1]) << 16;
+        m_base = static_cast<quint64>(record.value()) << 16;
         break;
     case IntelHexRecordType::StartSegmentAddress:
-        m_content.startAddress = (static_cast<quint32>(data[0] << 8 | data[1]) << 4) +
-                                 static_cast<quint32>(data[2] << 8 | data[3]);
+        if (!m_content.startAddress)
+            m_content.startAddress = (static_cast<quint32>(data[0] << 8 | data[1]) << 4) +
+                                     static_cast<quint32>(data[2] << 8 | data[3]);
         break;
     case IntelHexRecordType::StartLinearAddress:
-        m_content.startAddress = static_cast<quint32>(data[0]) << 24 | static_cast<quint32>(data[1]) << 16 |
-                                 static_cast<quint32>(data[2]) << 8 | data[3];
+        if (!m_content.startAddress)
+            m_content.startAddress = record.value();
         break;
     }
-    return true;
+    if (!m_keepData)
+        return true;
+    m_content.controlRecords.append({record.type(), record.value(), m_content.chunks.size()});
+    return account(ControlRecordCost, lineNumber);
 }
 
-void IntelHexReader::addData(quint64 address, const quint8 *data, int count, int lineNumber)
+bool IntelHexReader::addData(quint64 address, const quint8 *data, int count, int lineNumber)
 {
     if (count == 0)
-        return;
-    const char *bytes = reinterpret_cast<const char *>(data);
+        return true;
+    if (m_content.dataBytes == 0 || address < m_content.lowestAddress)
+        m_content.lowestAddress = address;
     m_content.dataBytes += count;
+    if (!m_keepData)
+        return true;
+    const char *bytes = reinterpret_cast<const char *>(data);
     if (!m_content.chunks.isEmpty() && m_lastDataLine == lineNumber - 1) {
         IntelHexChunk &last = m_content.chunks.last();
         if (last.end() == address && last.bytes.size() % last.recordLength == 0 &&
             count <= last.recordLength) {
             last.bytes.append(bytes, count);
             m_lastDataLine = lineNumber;
-            return;
+            return account(count, lineNumber);
         }
     }
     m_content.chunks.append({static_cast<quint32>(address), QByteArray(bytes, count), lineNumber, count});
     m_lastDataLine = lineNumber;
+    return account(ChunkCost + count, lineNumber);
 }

@@ -4,6 +4,8 @@
 
 #include <QIODevice>
 
+#include "common/hextext.h"
+
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #define QUILLON_HEX_SSE2 1
@@ -61,7 +63,83 @@ bool allErased(QByteArrayView block)
     return true;
 }
 
+QString describeCharacter(char c)
+{
+    const auto byte = static_cast<quint8>(c);
+    if (byte >= 0x20 && byte < 0x7F)
+        return QStringLiteral("'%1'").arg(QLatin1Char(c));
+    return QStringLiteral("byte 0x%1").arg(HexText::digits(byte, 2));
+}
+
+// -1: any number of data bytes.
+int expectedDataLength(IntelHexRecordType type)
+{
+    switch (type) {
+    case IntelHexRecordType::Data:
+        return -1;
+    case IntelHexRecordType::EndOfFile:
+        return 0;
+    case IntelHexRecordType::ExtendedSegmentAddress:
+    case IntelHexRecordType::ExtendedLinearAddress:
+        return 2;
+    case IntelHexRecordType::StartSegmentAddress:
+    case IntelHexRecordType::StartLinearAddress:
+        return 4;
+    }
+    return -1;
+}
+
 } // namespace
+
+QString checkRecordLine(const char *text, qsizetype length, DecodedRecordLine &record)
+{
+    using namespace IntelHexLayout;
+    if (length == 0 || text[0] != StartCode)
+        return QStringLiteral("the record does not start with ':'");
+    if (length > MaximumLineLength)
+        return QStringLiteral("the line is longer than any record can be");
+    if (length < MinimumLineLength)
+        return QStringLiteral("the record is too short (%1 characters)").arg(length);
+    for (qsizetype i = 1; i < length; ++i) {
+        if (hexDigitValue(text[i]) < 0)
+            return QStringLiteral("%1 in column %2 is not a hex digit")
+                .arg(describeCharacter(text[i]))
+                .arg(i + 1);
+    }
+    const qsizetype digits = length - 1;
+    if (digits % 2 != 0)
+        return QStringLiteral("the record has an odd number of hex digits");
+    const qsizetype byteCount = digits / 2;
+    quint8 *bytes = record.bytes;
+    quint8 sum = 0;
+    for (qsizetype i = 0; i < byteCount; ++i) {
+        bytes[i] = static_cast<quint8>(hexDigitValue(text[1 + 2 * i]) * 16 + hexDigitValue(text[2 + 2 * i]));
+        sum += bytes[i];
+    }
+    const int count = bytes[0];
+    const qsizetype dataOnLine = byteCount - 5;
+    if (dataOnLine != count)
+        return QStringLiteral(
+                   "the byte count %1 (%2 bytes) does not match the line, which holds %3 data bytes")
+            .arg(HexText::digits(bytes[0], 2))
+            .arg(count)
+            .arg(dataOnLine);
+    if (sum != 0) {
+        const quint8 recorded = bytes[byteCount - 1];
+        const auto computed = static_cast<quint8>(recorded - sum);
+        return QStringLiteral("checksum mismatch: the record says %1, its bytes give %2")
+            .arg(HexText::digits(recorded, 2), HexText::digits(computed, 2));
+    }
+    if (bytes[3] > static_cast<quint8>(IntelHexRecordType::StartLinearAddress))
+        return QStringLiteral("unknown record type %1").arg(HexText::digits(bytes[3], 2));
+    const int expected = expectedDataLength(record.type());
+    if (expected >= 0 && count != expected)
+        return QStringLiteral("a record of type %1 must carry %2 data bytes, not %3")
+            .arg(HexText::digits(bytes[3], 2))
+            .arg(expected)
+            .arg(count);
+    return QString();
+}
 
 quint8 recordChecksum(QByteArrayView hexBody)
 {

@@ -74,6 +74,30 @@ struct IntelHexRecord {
     QByteArray data;
 };
 
+// One record line decoded byte by byte: count, address (2), type, data, checksum.
+struct DecodedRecordLine {
+    quint8 bytes[IntelHexLayout::MaximumDataLength + 5];
+
+    int count() const { return bytes[0]; }
+    quint16 address() const { return static_cast<quint16>(bytes[1] << 8 | bytes[2]); }
+    IntelHexRecordType type() const { return static_cast<IntelHexRecordType>(bytes[3]); }
+    const quint8 *data() const { return bytes + 4; }
+    // The data of an address or start record as one big-endian number.
+    quint32 value() const
+    {
+        quint32 result = 0;
+        for (int i = 0; i < count() && i < 4; ++i)
+            result = result << 8 | data()[i];
+        return result;
+    }
+};
+
+// Checks one record line (its line end already cut): the leading ':', hex digits of either case,
+// the byte count against the line's length, the checksum, a known record type (00 to 05) and the
+// data length that type has. Empty when the line is a sound record (then `record` holds it);
+// otherwise what is wrong with it, in words.
+QString checkRecordLine(const char *text, qsizetype length, DecodedRecordLine &record);
+
 // The checksum of a record body given as hex text (count, address, type and data digits, without
 // ':'): the two's complement of the 8-bit sum of its bytes. A trailing odd digit is ignored.
 quint8 recordChecksum(QByteArrayView hexBody);

@@ -46,6 +46,7 @@ bool IntelHexWriter::begin(quint32 firstAddress)
     const QByteArray value = bigEndian16(extended.value);
     appendLine(extended.type, 0, value.constData(), value.size());
     m_base = extended.base;
+    m_segmentBaseSet = extended.type == IntelHexRecordType::ExtendedSegmentAddress && extended.value != 0;
     // Windows end on 64 KiB boundaries, so a segment base that is not aligned gets a short first window.
     m_windowEnd = (m_base & ~(IntelHexLayout::WindowSize - 1)) + IntelHexLayout::WindowSize;
     return true;
@@ -53,6 +54,13 @@ bool IntelHexWriter::begin(quint32 firstAddress)
 
 void IntelHexWriter::openLinearWindow(quint64 address)
 {
+    // Some readers (GNU objcopy) add the segment base to the linear one instead of replacing it:
+    // the segment base goes back to 0 first, so that every reader places the data alike.
+    if (m_segmentBaseSet) {
+        const QByteArray zero = bigEndian16(0);
+        appendLine(IntelHexRecordType::ExtendedSegmentAddress, 0, zero.constData(), zero.size());
+        m_segmentBaseSet = false;
+    }
     const auto upper = static_cast<quint16>(address >> 16);
     const QByteArray value = bigEndian16(upper);
     appendLine(IntelHexRecordType::ExtendedLinearAddress, 0, value.constData(), value.size());

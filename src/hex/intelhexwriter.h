@@ -12,8 +12,9 @@ class QIODevice;
 // Writes data as Intel HEX records to a device. Data records carry up to 16 bytes counted from
 // the start of each block handed over, are split where a 64 KiB address window ends (a record
 // address never goes past FFFF) and are skipped when every byte is 0xFF. An extended address
-// record is written whenever a record lies outside the current window. Output is buffered and
-// handed to the device in large writes.
+// record is written whenever a record lies outside the current window; a file that starts with a
+// segment record sets the segment base back to 0 before its first linear record. Output is
+// buffered and handed to the device in large writes.
 class IntelHexWriter {
 public:
     explicit IntelHexWriter(QIODevice &out);
@@ -40,5 +41,6 @@ private:
     qsizetype m_used = 0;
     quint64 m_base = 0;
     quint64 m_windowEnd = 0x10000;
+    bool m_segmentBaseSet = false; // a non-zero segment base is in effect for the readers
     QString m_error;
 };

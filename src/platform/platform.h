@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QProcess;
+
 // The few things that differ between Windows and Linux. One implementation per platform is
 // compiled (platform_windows.cpp / platform_linux.cpp); everything else in the program is portable.
 namespace Platform {
@@ -40,6 +42,16 @@ bool isOwnedByCurrentUser(const QString &path);
 // directory on Linux; on Windows, whose pipes have a namespace of their own, a name carrying the
 // user.
 QString instanceServerName(const QString &runtimeDirectory, const QString &key);
+
+// Starts the process (when it is started later) as the first of a process group of its own, so that
+// whatever it starts in turn can be ended together with it.
+void startInOwnProcessGroup(QProcess &process);
+// Ends a process started so at once, with every process it started that is still running.
+void killProcessGroup(QProcess &process);
+// A process group of its own no longer gets the terminal's Ctrl+C: from now on an interrupt or a
+// termination of this program ends the running process group started above first, then this
+// program as the signal would have.
+void endProcessGroupOnInterrupt();
 
 // Where the STM32 programmer is installed by default, and its executable's file name.
 QString defaultProgrammerPath();

@@ -4,8 +4,28 @@
 #include <QFile>
 #include <QProcess>
 
+#include <atomic>
+#include <csignal>
+
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
+
+namespace {
+
+// The process group to end when this program is interrupted; 0 while none runs.
+std::atomic<pid_t> runningGroup{0};
+
+void endRunningGroupAndExit(int signal)
+{
+    const pid_t group = runningGroup.load();
+    if (group > 0)
+        ::kill(-group, SIGKILL);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+} // namespace
 
 namespace Platform {
 
@@ -81,6 +101,35 @@ QString instanceServerName(const QString &runtimeDirectory, const QString &key)
 {
     // A full path: QLocalServer then uses it as the socket file instead of one in /tmp.
     return QDir(runtimeDirectory).filePath(key + QStringLiteral(".socket"));
+}
+
+void startInOwnProcessGroup(QProcess &process)
+{
+    // Runs in the child between fork and exec: only async-signal-safe calls belong here.
+    process.setChildProcessModifier([] { ::setpgid(0, 0); });
+    QObject::connect(&process, &QProcess::started, &process,
+                     [&process] { runningGroup = pid_t(process.processId()); });
+    QObject::connect(&process, &QProcess::finished, &process, [&process] {
+        pid_t group = pid_t(process.processId());
+        runningGroup.compare_exchange_strong(group, 0);
+    });
+}
+
+void killProcessGroup(QProcess &process)
+{
+    const qint64 leader = process.processId();
+    if (leader > 0)
+        ::kill(-pid_t(leader), SIGKILL);
+    process.kill();
+}
+
+void endProcessGroupOnInterrupt()
+{
+    struct sigaction action = {};
+    action.sa_handler = endRunningGroupAndExit;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
 }
 
 QString defaultProgrammerPath()

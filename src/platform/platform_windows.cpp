@@ -80,6 +80,26 @@ QString instanceServerName(const QString &runtimeDirectory, const QString &key)
     return key + QLatin1Char('-') + currentUserId();
 }
 
+void startInOwnProcessGroup(QProcess &process)
+{
+    // Windows keeps the parent of every process: taskkill /T finds the whole tree without a group.
+    Q_UNUSED(process);
+}
+
+void killProcessGroup(QProcess &process)
+{
+    const qint64 root = process.processId();
+    if (root > 0)
+        QProcess::execute(QStringLiteral("taskkill"), {QStringLiteral("/PID"), QString::number(root),
+                                                       QStringLiteral("/T"), QStringLiteral("/F")});
+    process.kill();
+}
+
+void endProcessGroupOnInterrupt()
+{
+    // The console's Ctrl+C reaches every process attached to it, the programmer included.
+}
+
 QString defaultProgrammerPath()
 {
     return QStringLiteral("C:/Program Files/STMicroelectronics/STM32Cube/STM32CubeProgrammer/bin/"

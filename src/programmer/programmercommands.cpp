@@ -3,13 +3,39 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "common/inputfile.h"
+#include "hex/inputformat.h"
+#include "hex/intelhexreader.h"
 #include "programmer/programmerlocator.h"
 
 namespace ProgrammerCommands {
 
 namespace {
+
 const char flashStartAddress[] = "0x08000000";
+
+// What makes an image unfit to flash, or nothing.
+QString imageProblem(const QString &path)
+{
+    InputFile input(path);
+    if (!input.open())
+        return QStringLiteral("Файл прошивки «%1» не читается: %2.").arg(path, input.problemText());
+    const InputFormat format = detectInputFormat(input.device());
+    qint64 dataBytes = format == InputFormat::Empty ? 0 : 1;
+    if (format == InputFormat::IntelHex) {
+        IntelHexReader reader;
+        reader.setKeepData(false);
+        if (!reader.read(input.device(), path))
+            return QStringLiteral("Файл прошивки «%1» не читается как Intel HEX: %2")
+                .arg(path, reader.error().value_or(HexDiagnostic{}).text());
+        dataBytes = reader.content().dataBytes;
+    }
+    if (dataBytes == 0)
+        return QStringLiteral("Файл прошивки «%1» пуст: прошивать нечего, а плата была бы стёрта.").arg(path);
+    return QString();
 }
+
+} // namespace
 
 QStringList optionBytesArguments()
 {
@@ -36,6 +62,11 @@ FlashPlan planFlashing(const QString &imagePath, const ProgrammerTimeouts &timeo
         plan.error = QStringLiteral("Файл прошивки не найден: «%1».").arg(image.absoluteFilePath());
         return plan;
     }
+    // The programmer erases the whole flash before it writes: an image with nothing to write, or one
+    // it cannot read, would leave the board blank.
+    plan.error = imageProblem(image.absoluteFilePath());
+    if (!plan.error.isEmpty())
+        return plan;
     const ProgrammerLocation programmer = locateProgrammer();
     if (!programmer.found()) {
         plan.error = programmer.error;

@@ -36,7 +36,8 @@ QStringList optionBytesArguments();
 // is made absolute so that a name starting with "-" is never taken for an option.
 QStringList eraseAndWriteArguments(const QString &imagePath);
 
-// Checks that the image exists, locates the programmer and lists the two runs in order.
+// Checks that the image exists and holds something to write (a binary that is not empty, Intel HEX
+// that reads cleanly and has data), locates the programmer and lists the two runs in order.
 FlashPlan planFlashing(const QString &imagePath, const ProgrammerTimeouts &timeouts = {});
 
 } // namespace ProgrammerCommands

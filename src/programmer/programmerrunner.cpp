@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include "platform/platform.h"
+
 namespace {
 
 // Beyond this the oldest output is dropped; the messages only need the end of it.
@@ -61,7 +63,7 @@ void ProgrammerRunner::cancel()
         return;
     m_cancelled = true;
     if (m_process && m_process->state() != QProcess::NotRunning) {
-        m_process->kill();
+        Platform::killProcessGroup(*m_process);
         m_process->waitForFinished(killWaitMs); // delivers processFinished
     }
     if (m_running)
@@ -89,6 +91,8 @@ void ProgrammerRunner::startNextStep()
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     // The programmer must never sit waiting for an answer nobody can type.
     m_process->setStandardInputFile(QProcess::nullDevice());
+    // A time-out or a cancel ends the helpers the programmer started too, not only the programmer.
+    Platform::startInOwnProcessGroup(*m_process);
     connect(m_process, &QProcess::readyReadStandardOutput, this, &ProgrammerRunner::readOutput);
     connect(m_process, &QProcess::finished, this, &ProgrammerRunner::processFinished);
     connect(m_process, &QProcess::errorOccurred, this, &ProgrammerRunner::processError);
@@ -149,7 +153,7 @@ void ProgrammerRunner::stepTimedOut()
     if (!m_process || m_process->state() == QProcess::NotRunning)
         return;
     m_timedOut = true;
-    m_process->kill(); // processFinished reports the time-out
+    Platform::killProcessGroup(*m_process); // processFinished reports the time-out
 }
 
 void ProgrammerRunner::finish(Outcome outcome)

@@ -1,11 +1,20 @@
 #include <QtTest>
 
+#include "peakmemory.h"
 #include "processes.h"
 #include "testfiles.h"
 
 using namespace TestFiles;
 
 namespace {
+
+// A file of the given size that takes no room on disk.
+void writeSparse(const QString &path, qint64 size)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
+        qFatal("cannot make %s", qPrintable(path));
+}
 
 QStringList lines(const QString &text)
 {
@@ -40,6 +49,13 @@ private slots:
     void binaryTakesASavedTemplate();
     void binaryOptionsOverrideTheSavedTemplate();
     void binaryRejectsABadSavedOffset();
+
+    void jobsRefuseWhatCannotBeAPieceOrAName_data();
+    void jobsRefuseWhatCannotBeAPieceOrAName();
+    void piecesFromPipesArePlaced();
+    void loraChecksSizesBeforeReading_data();
+    void loraChecksSizesBeforeReading();
+    void loraStreamsItsPieces();
 
 private:
     QTemporaryDir *m_dir = nullptr;
@@ -204,6 +220,9 @@ void AssemblyCliTest::binaryUsageErrors_data()
     QTest::newRow("no files") << base << "--file is required";
     QTest::newRow("no name") << QStringList{"--out", "out", "--file", "boot.bin"} << "--name is required";
     QTest::newRow("offset only") << (base + QStringList{"--file", "@100"}) << "names no file";
+    // A path holding '@' ends with "@0"; a bare '@' is a slip, not offset 0.
+    QTest::newRow("nothing after @") << (base + QStringList{"--file", "boot.bin@"}) << "\"\"";
+    QTest::newRow("blank after @") << (base + QStringList{"--file", "boot.bin@ 10"}) << "\" 10\"";
 }
 
 void AssemblyCliTest::binaryUsageErrors()
@@ -214,6 +233,135 @@ void AssemblyCliTest::binaryUsageErrors()
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
     QVERIFY(QDir(m_dir->filePath(QStringLiteral("out"))).isEmpty());
+}
+
+void AssemblyCliTest::jobsRefuseWhatCannotBeAPieceOrAName_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("complaint");
+    const QStringList loraPieces = {"--boot",   "boot.bin",         "--loramac", "lora0.bin",    "--app",
+                                    "app0.bin", "--loramac-offset", "4000",      "--app-offset", "8000"};
+    // A device never ends: it must not be read until memory runs out.
+    QTest::newRow("device as a binary piece")
+        << QStringList{"binary", "--out", "out/deep", "--name", "image", "--file", "/dev/zero"}
+        << "Не удалось открыть файл по пути: /dev/zero (это устройство, а не файл: устройства не читаются)";
+    QTest::newRow("device as a LoRa piece")
+        << QStringList{"lora",      "--out",     "out/deep", "--boot",  "boot.bin",
+                       "--loramac", "/dev/zero", "--app",    "app0.bin"}
+        << "/dev/zero (это устройство";
+    // Names are file names in the output directory, never paths out of it.
+    QTest::newRow("binary name climbing out")
+        << QStringList{"binary", "--out", "out/deep", "--name", "../x", "--file", "boot.bin"}
+        << "Имя выходного файла «../x» недопустимо: в нём не может быть «/» и «\\»";
+    QTest::newRow("binary name with a backslash")
+        << QStringList{"binary", "--out", "out/deep", "--name", "..\\x", "--file", "boot.bin"} << "«..\\x»";
+    QTest::newRow("binary name into a folder")
+        << QStringList{"binary", "--out", "out/deep", "--name", "sub/img", "--file", "boot.bin"}
+        << "«sub/img»";
+    QTest::newRow("binary name dot") << QStringList{"binary", "--out",  "out/deep", "--name",
+                                                    ".",      "--file", "boot.bin"}
+                                     << "«.» и «..» не могут быть именем файла";
+    QTest::newRow("binary name with a control character")
+        << QStringList{"binary", "--out", "out/deep", "--name", "a\x1b[2Jb", "--file", "boot.bin"}
+        << "«a\\x1B[2Jb» недопустимо: в нём есть управляющие символы";
+    QTest::newRow("LoRa name climbing out")
+        << (QStringList{"lora", "--out", "out/deep", "--name", "../region"} + loraPieces) << "«../region»";
+    QTest::newRow("LoRa name dot dot")
+        << (QStringList{"lora", "--out", "out/deep", "--name", ".."} + loraPieces) << "«.» и «..»";
+    QTest::newRow("join name climbing out")
+        << QStringList{"intelhex", "--out", "out/deep", "--name", "../x", "piece.hex"} << "«../x»";
+}
+
+// Whatever the job, nothing is read from a device and nothing is written outside the output
+// directory.
+void AssemblyCliTest::jobsRefuseWhatCannotBeAPieceOrAName()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, complaint);
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("out/deep/sub")));
+    write(m_dir->path(), QStringLiteral("piece.hex"), ":0100000011EE\r\n:00000001FF\r\n");
+    const ProcessRun run = runCli(arguments, m_dir->path());
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(QDir(m_dir->filePath(QStringLiteral("out"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("deep")});
+    QCOMPARE(
+        QDir(m_dir->filePath(QStringLiteral("out/deep"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+        QStringList{QStringLiteral("sub")});
+    QVERIFY(QDir(m_dir->filePath(QStringLiteral("out/deep/sub"))).isEmpty());
+}
+
+void AssemblyCliTest::piecesFromPipesArePlaced()
+{
+    // Standard input is a pipe: it has no size until it has been read to its end.
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.start(cliPath(), {"binary", "--out", "out", "--name", "piped", "--file", "boot.bin", "--file",
+                              "/dev/stdin@4000"});
+    QVERIFY(process.waitForStarted());
+    process.write(m_apps[1]);
+    process.closeWriteChannel();
+    QVERIFY(process.waitForFinished(60000));
+    QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+    QCOMPARE(read(m_dir->filePath(QStringLiteral("out/piped.bin"))),
+             layout({{0, m_boot}, {0x4000, m_apps[1]}}));
+}
+
+void AssemblyCliTest::loraChecksSizesBeforeReading_data()
+{
+    QTest::addColumn<qint64>("pieceSize");
+    QTest::addColumn<QString>("loraMacOffset");
+    QTest::addColumn<QString>("complaint");
+    QTest::newRow("2 GiB pieces") << (qint64(2) << 30) << "0x1000"
+                                  << "больше 512 МиБ";
+    QTest::newRow("overlap shown by the sizes") << (qint64(300) << 20) << "0x1000"
+                                                << "Некорректное смещение. Файл big0.bin: 0x0-0x12BFFFFF";
+    QTest::newRow("past the largest image") << (qint64(100) << 20) << "0x1C000000"
+                                            << "за 512 МиБ";
+}
+
+// Pieces whose sizes already show that the image cannot be built are not read at all.
+void AssemblyCliTest::loraChecksSizesBeforeReading()
+{
+    QFETCH(qint64, pieceSize);
+    QFETCH(QString, loraMacOffset);
+    QFETCH(QString, complaint);
+    writeSparse(m_dir->filePath(QStringLiteral("big0.bin")), pieceSize);
+    writeSparse(m_dir->filePath(QStringLiteral("big1.bin")), pieceSize);
+    const MeasuredRun bare = runMeasured(cliPath(), {"--version"});
+    const MeasuredRun run =
+        runMeasured(cliPath(),
+                    {"lora", "--out", "out", "--boot", "big0.bin", "--loramac", "big1.bin", "--app",
+                     "app0.bin", "--loramac-offset", loraMacOffset, "--app-offset", "0x1FFF0000"},
+                    m_dir->path());
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(QString::fromUtf8(run.err).contains(complaint), run.err.constData());
+    QVERIFY(bare.peakKiB > 0 && run.peakKiB > 0);
+    QVERIFY2(run.peakKiB - bare.peakKiB < 32 * 1024,
+             qPrintable(QStringLiteral("%1 KiB against %2 KiB").arg(run.peakKiB).arg(bare.peakKiB)));
+    QVERIFY(QDir(m_dir->filePath(QStringLiteral("out"))).isEmpty());
+}
+
+// The image is written from the pieces' files: memory does not grow with their size.
+void AssemblyCliTest::loraStreamsItsPieces()
+{
+    const QByteArray app = pattern(48 << 20, 6);
+    write(m_dir->path(), QStringLiteral("big-app.bin"), app);
+    const MeasuredRun bare = runMeasured(cliPath(), {"--version"});
+    const MeasuredRun run =
+        runMeasured(cliPath(),
+                    {"lora", "--out", "out", "--boot", "boot.bin", "--loramac", "lora0.bin", "--app",
+                     "big-app.bin", "--loramac-offset", "0x4000", "--app-offset", "0x10000",
+                     "--region-offset", "10", "--fw-offset", "200"},
+                    m_dir->path());
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(
+        read(m_dir->filePath(QStringLiteral("out/") + lines(QString::fromUtf8(run.out)).value(0).mid(4))),
+        layout({{0, m_boot}, {0x4000, m_loraMacs[0]}, {0x10000, app}}));
+    QVERIFY(bare.peakKiB > 0 && run.peakKiB > 0);
+    QVERIFY2(run.peakKiB - bare.peakKiB < 16 * 1024,
+             qPrintable(QStringLiteral("%1 KiB against %2 KiB").arg(run.peakKiB).arg(bare.peakKiB)));
 }
 
 // A saved LoRa template over sources/boot, sources/lora (LoRaMAC images named *.hex, and one real

@@ -4,11 +4,33 @@
 #include "assembly/imagepiece.h"
 #include "assembly/offsetparser.h"
 #include "assembly/pieceoverlap.h"
+#include "common/imagelimits.h"
 #include "scripteddialogs.h"
 #include "smallfilesystem.h"
 #include "testfiles.h"
 
 using namespace TestFiles;
+
+namespace {
+
+// A piece as the assemblers open it.
+ImagePiece opened(const QString &path, Reporter &reporter)
+{
+    qint64 budget = LargestImageSize;
+    return *openImagePiece(path, reporter, budget);
+}
+
+// A piece held in memory.
+ImagePiece held(const QString &name, const QByteArray &bytes)
+{
+    ImagePiece piece;
+    piece.sourcePath = name;
+    piece.fileSize = bytes.size();
+    piece.held = bytes;
+    return piece;
+}
+
+} // namespace
 
 class ImageWriterTest : public QObject {
     Q_OBJECT
@@ -24,6 +46,8 @@ private slots:
     void placesPiecesWithZeroGaps();
     void replacesALongerExistingImage();
     void laysOverlappingPiecesInOrder();
+    void judgesIntelHexAsTheConverterDoes_data();
+    void judgesIntelHexAsTheConverterDoes();
     void reportsAMissingSource();
     void reportsAMissingDirectoryAndKeepsTheOldImage();
     void failedCommitLeavesNoTemporaryFile();
@@ -113,8 +137,8 @@ void ImageWriterTest::placesPiecesWithZeroGaps()
     const QByteArray b = pattern(77, 2);
     ScriptedDialogs reporter;
     ImageBuilder image(reporter);
-    image.placePiece(*readImagePiece(write(dir.path(), QStringLiteral("a.bin"), a), reporter), 0);
-    image.placePiece(*readImagePiece(write(dir.path(), QStringLiteral("b.bin"), b), reporter), 0x1000);
+    image.placePiece(opened(write(dir.path(), QStringLiteral("a.bin"), a), reporter), 0);
+    image.placePiece(opened(write(dir.path(), QStringLiteral("b.bin"), b), reporter), 0x1000);
     QCOMPARE(image.size(), qint64(0x1000 + 77));
     QVERIFY(image.commit(dir.path(), QStringLiteral("out.bin")));
     const QByteArray out = read(dir.filePath(QStringLiteral("out.bin")));
@@ -131,7 +155,7 @@ void ImageWriterTest::replacesALongerExistingImage()
     const QByteArray a = pattern(100, 3);
     ScriptedDialogs reporter;
     ImageBuilder image(reporter);
-    image.placePiece(*readImagePiece(write(dir.path(), QStringLiteral("a.bin"), a), reporter), 0x10);
+    image.placePiece(opened(write(dir.path(), QStringLiteral("a.bin"), a), reporter), 0x10);
     QVERIFY(image.commit(dir.path(), QStringLiteral("out.bin")));
     QCOMPARE(read(target), layout({{0x10, a}}));
 }
@@ -143,10 +167,47 @@ void ImageWriterTest::laysOverlappingPiecesInOrder()
     ImageBuilder image(reporter);
     const QByteArray a = pattern(0x100, 4);
     const QByteArray b = pattern(0x100, 5);
-    image.placePiece(ImagePiece{QStringLiteral("a"), a}, 0x40);
-    image.placePiece(ImagePiece{QStringLiteral("b"), b}, 0);
+    image.placePiece(held(QStringLiteral("a"), a), 0x40);
+    image.placePiece(held(QStringLiteral("b"), b), 0);
     QVERIFY(image.commit(dir.path(), QStringLiteral("out.bin")));
     QCOMPARE(read(dir.filePath(QStringLiteral("out.bin"))), layout({{0x40, a}, {0, b}}));
+}
+
+void ImageWriterTest::judgesIntelHexAsTheConverterDoes_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("intelHex");
+    QTest::newRow("hex crlf") << QByteArray(":0400000001020304F2\r\n:00000001FF\r\n") << true;
+    QTest::newRow("hex without end-of-file record") << QByteArray(":0100000000FF\n") << true;
+    QTest::newRow("blank line between records") << QByteArray(":0100000000FF\n\n:00000001FF\n") << true;
+    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF:0100000000FF\n:00000001FF\n") << true;
+    const QByteArray binary = QByteArray("\x01\x02\x03:00000001FF\x04\x05", 16) + pattern(40, 6);
+    QTest::newRow("binary holding the record") << binary << false;
+    // A binary that starts with a colon but whose first line is no record.
+    QTest::newRow("binary starting with a colon")
+        << QByteArray(":\x01\x02:00000001FF\x03\x04\x05", 17) << false;
+    QTest::newRow("empty") << QByteArray() << false;
+}
+
+// Whether a piece holds Intel HEX decides whether the LoRa and Binary images refuse it; a piece that
+// is not is placed byte for byte.
+void ImageWriterTest::judgesIntelHexAsTheConverterDoes()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, intelHex);
+    QTemporaryDir dir;
+    ScriptedDialogs reporter;
+    qint64 budget = LargestImageSize;
+    const std::optional<ImagePiece> piece =
+        openImagePiece(write(dir.path(), QStringLiteral("piece"), file), reporter, budget);
+    QVERIFY(piece);
+    QCOMPARE(piece->intelHex, intelHex);
+    QCOMPARE(piece->size(), qint64(file.size()));
+    ImageBuilder image(reporter);
+    image.placePiece(*piece, 0);
+    QVERIFY(image.commit(dir.path(), QStringLiteral("out")));
+    QCOMPARE(read(dir.filePath(QStringLiteral("out"))), file);
+    QVERIFY(reporter.records.isEmpty());
 }
 
 void ImageWriterTest::reportsAMissingSource()
@@ -154,7 +215,8 @@ void ImageWriterTest::reportsAMissingSource()
     QTemporaryDir dir;
     ScriptedDialogs reporter;
     const QString missing = dir.filePath(QStringLiteral("missing.bin"));
-    QVERIFY(!readImagePiece(missing, reporter));
+    qint64 budget = LargestImageSize;
+    QVERIFY(!openImagePiece(missing, reporter, budget));
     QCOMPARE(reporter.messageTexts(),
              QStringList{QStringLiteral("Не удалось открыть файл по пути: ") + missing});
     QCOMPARE(reporter.messages().first().title, QStringLiteral("Error!"));
@@ -165,7 +227,7 @@ void ImageWriterTest::reportsAMissingDirectoryAndKeepsTheOldImage()
     QTemporaryDir dir;
     ScriptedDialogs reporter;
     ImageBuilder image(reporter);
-    image.placePiece(ImagePiece{QStringLiteral("a"), pattern(10, 1)}, 0);
+    image.placePiece(held(QStringLiteral("a"), pattern(10, 1)), 0);
     const QString missingDir = dir.filePath(QStringLiteral("nowhere"));
     QVERIFY(!image.commit(missingDir, QStringLiteral("out.bin")));
     QCOMPARE(reporter.messageTexts(),
@@ -180,7 +242,7 @@ void ImageWriterTest::failedCommitLeavesNoTemporaryFile()
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out.bin")));
     ScriptedDialogs reporter;
     ImageBuilder image(reporter);
-    image.placePiece(ImagePiece{QStringLiteral("a"), pattern(10, 1)}, 0);
+    image.placePiece(held(QStringLiteral("a"), pattern(10, 1)), 0);
     QVERIFY(!image.commit(dir.path(), QStringLiteral("out.bin")));
     QCOMPARE(reporter.messages().size(), 1);
     QCOMPARE(reporter.messages().first().kind, MessageKind::Critical);
@@ -212,7 +274,7 @@ void ImageWriterTest::fullDiskKeepsTheOldImage()
 
     ScriptedDialogs reporter;
     ImageBuilder image(reporter);
-    image.placePiece(ImagePiece{QStringLiteral("a"), pattern(imageSize, 1)}, 0);
+    image.placePiece(held(QStringLiteral("a"), pattern(imageSize, 1)), 0);
     QVERIFY(!image.commit(mountPoint, QStringLiteral("out.bin")));
     QCOMPARE(reporter.messages().size(), 1);
     QCOMPARE(reporter.messages().first().kind, MessageKind::Critical);

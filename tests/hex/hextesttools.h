@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QFile>
+#include <QList>
+#include <QMap>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QString>
@@ -61,6 +63,66 @@ inline ToolRun runTool(const QString &program, const QStringList &arguments, int
 inline QString hexArgument(quint64 value)
 {
     return QStringLiteral("0x") + QString::number(value, 16);
+}
+
+// The bytes a reader nobody here wrote takes an Intel HEX file to hold, address by address, or why
+// it refused the file.
+struct OtherReading {
+    QString tool;
+    QMap<quint64, quint8> bytes;
+    QString error; // empty when the file was read
+};
+
+// S3 records (as srec_cat and objcopy write them) as address -> byte.
+inline QMap<quint64, quint8> bytesOfS3Records(const QByteArray &text)
+{
+    QMap<quint64, quint8> bytes;
+    for (const QByteArray &line : text.split('\n')) {
+        const QByteArray record = line.trimmed();
+        if (!record.startsWith("S3"))
+            continue;
+        const QByteArray fields = QByteArray::fromHex(record.mid(2));
+        quint64 address = 0;
+        for (int i = 1; i < 5; ++i)
+            address = address << 8 | quint8(fields.at(i));
+        for (qsizetype i = 5; i + 1 < fields.size(); ++i)
+            bytes.insert(address++, quint8(fields.at(i)));
+    }
+    return bytes;
+}
+
+// srec_cat, GNU objcopy (-I ihex) and Python's intelhex each read the file; `work` takes their
+// outputs. Meant for small files: every byte is listed.
+inline QList<OtherReading> readWithOtherTools(const QString &hexPath, const QString &work)
+{
+    QList<OtherReading> readings;
+    const QString srecPath = work + QStringLiteral("/srec_cat.s37");
+    ToolRun run = runTool(QStringLiteral("srec_cat"),
+                          {hexPath, QStringLiteral("-Intel"), QStringLiteral("-o"), srecPath,
+                           QStringLiteral("-Motorola"), QStringLiteral("-address-length=4")});
+    readings.append({QStringLiteral("srec_cat"), bytesOfS3Records(readFile(srecPath)),
+                     run.exitCode == 0 ? QString() : QString::fromUtf8(run.err)});
+    const QString objcopyPath = work + QStringLiteral("/objcopy.s37");
+    run = runTool(QStringLiteral("objcopy"),
+                  {QStringLiteral("-I"), QStringLiteral("ihex"), QStringLiteral("-O"), QStringLiteral("srec"),
+                   QStringLiteral("--srec-forceS3"), hexPath, objcopyPath});
+    readings.append({QStringLiteral("objcopy"), bytesOfS3Records(readFile(objcopyPath)),
+                     run.exitCode == 0 ? QString() : QString::fromUtf8(run.err)});
+    run = runTool(QStringLiteral("/usr/bin/python3"),
+                  {QStringLiteral("-c"),
+                   QStringLiteral("import sys, intelhex\n"
+                                  "ih = intelhex.IntelHex(sys.argv[1])\n"
+                                  "for a in ih.addresses(): print('%x %x' % (a, ih[a]))\n"),
+                   hexPath});
+    OtherReading python{
+        QStringLiteral("intelhex"), {}, run.exitCode == 0 ? QString() : QString::fromUtf8(run.err)};
+    for (const QByteArray &line : run.out.split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() == 2)
+            python.bytes.insert(fields[0].toULongLong(nullptr, 16), quint8(fields[1].toUInt(nullptr, 16)));
+    }
+    readings.append(python);
+    return readings;
 }
 
 inline QString cliPath()

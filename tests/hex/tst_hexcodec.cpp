@@ -178,6 +178,8 @@ void HexCodecTest::writerGoldenOutput_data()
     QTest::newRow("0xFFF8 crossing") << 0xFFF8u << (sequence(0, 16) + sequence(0, 16))
                                      << QByteArray(":020000020FFFEE\r\n"
                                                    ":080008000001020304050607D4\r\n"
+                                                   // objcopy would add the segment base to the linear one
+                                                   ":020000020000FC\r\n"
                                                    ":020000040001F9\r\n"
                                                    ":0800000008090A0B0C0D0E0F9C\r\n"
                                                    ":10000800000102030405060708090A0B0C0D0E0F70\r\n"

@@ -1,5 +1,9 @@
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "discovery/sourcefiles.h"
 #include "hex/converter.h"
 #include "hex/intelhexreader.h"
@@ -37,6 +41,37 @@ bool flatImageHolds(const QString &path, quint64 offset, const QByteArray &data)
     return file.readAll() == data;
 }
 
+// The data of an Intel HEX text as our reader sees it, in address order.
+QByteArray dataOfHex(const QByteArray &text)
+{
+    QByteArray copy = text;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    IntelHexReader reader;
+    if (!reader.read(buffer, QStringLiteral("x.hex")))
+        return {};
+    std::optional<MemoryImage::Conflict> conflict;
+    const MemoryImage image = MemoryImage::fromChunks(reader.content().chunks, &conflict);
+    QByteArray data;
+    for (const MemoryImage::Range &range : image.ranges())
+        data += range.bytes;
+    return data;
+}
+
+// Opens a FIFO for writing once its reader has opened it, within a few seconds; -1 otherwise.
+int openFifoForWriting(const QString &path)
+{
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            return fd;
+        }
+        QThread::msleep(50);
+    }
+    return -1;
+}
+
 QStringList filesIn(const QString &directory)
 {
     return QDir(directory).entryList(QDir::Files | QDir::Hidden, QDir::Name);
@@ -54,6 +89,9 @@ private slots:
     void typedOffsetDigitsAreHex();
     void directionOfInput_data();
     void directionOfInput();
+    void emptyInputIsNoConversion();
+    void inputsAreReadToTheirEnd();
+    void fifoIsOpenedOnce();
     void sniffing_data();
     void sniffing();
     void roundTrip_data();
@@ -131,26 +169,143 @@ void HexConvertTest::typedOffsetDigitsAreHex()
 void HexConvertTest::directionOfInput_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("readAsHex");
-    QTest::newRow("records") << QByteArray(":0100000011EE\r\n:00000001FF\r\n") << true;
-    // The first-lines test refuses these; the records themselves are sound.
-    QTest::newRow("trailing blank line") << QByteArray(":0100000011EE\n:00000001FF\n\n") << true;
-    QTest::newRow("blank line between records") << QByteArray(":0100000011EE\n\n:00000001FF\n") << true;
+    QTest::addColumn<QString>("format");       // as "info" says it; empty: the file is refused
+    QTest::addColumn<QByteArray>("converted"); // the flat binary of a HEX input; empty otherwise
+    QTest::addColumn<QString>("error");        // what convert and info say of a refused file
+    const QByteArray end = ":00000001FF\r\n";
+    QTest::newRow("records") << ":0100000011EE\r\n" + end << "intel-hex" << QByteArray("\x11") << "";
+    QTest::newRow("byte order mark") << "\xEF\xBB\xBF:0100000011EE\r\n" + end << "intel-hex"
+                                     << QByteArray("\x11") << "";
+    QTest::newRow("leading and trailing blank lines") << "\r\n\n:0100000011EE\n:0100010022DC\n\n" + end + "\n"
+                                                      << "intel-hex" << QByteArray("\x11\x22") << "";
+    QTest::newRow("NUL line") << ":0100000011EE\r\n" + QByteArray(3, '\0') + "\r\n" + end << ""
+                              << QByteArray() << "in.hex, line 2: the record does not start with ':'";
+    QTest::newRow("line led by a blank") << ":0100000011EE\n :0100010022DC\n" + end << "" << QByteArray()
+                                         << "in.hex, line 2: the record does not start with ':'";
+    QTest::newRow("garbage among the first lines")
+        << ":0100000011EE\n:0100010022DC\ngarbage\n" + end << "" << QByteArray()
+        << "in.hex, line 3: the record does not start with ':'";
     QTest::newRow("binary") << QByteArray("\x7f"
                                           "ELF\x01\x02\n\n:",
                                           9)
-                            << false;
-    QTest::newRow("text with a blank line") << QByteArray(":not a record\n\nmore\n") << false;
+                            << "binary" << QByteArray() << "";
+    QTest::newRow("text that is no record")
+        << QByteArray(":not a record\n:00000001FF\n") << "binary" << QByteArray() << "";
 }
 
+// quillon-cli convert and info read a file alike: Intel HEX when its first non-empty line is a
+// record, and then a bad line is an error naming it, whatever output name was asked for.
 void HexConvertTest::directionOfInput()
 {
     QFETCH(QByteArray, content);
-    QFETCH(bool, readAsHex);
+    QFETCH(QString, format);
+    QFETCH(QByteArray, converted);
+    QFETCH(QString, error);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("input"));
+    const QString path = dir.filePath(QStringLiteral("in.hex"));
+    const QString output = dir.filePath(QStringLiteral("x.bin"));
     QVERIFY(writeFile(path, content));
-    QCOMPARE(isIntelHexInput(path), readAsHex);
+
+    const ToolRun convert =
+        runTool(cliPath(), {QStringLiteral("convert"), path, QStringLiteral("-o"), output});
+    const ToolRun info = runTool(cliPath(), {QStringLiteral("info"), path});
+    if (format.isEmpty()) {
+        QCOMPARE(convert.exitCode, 1);
+        QVERIFY2(convert.err.contains(error.toUtf8()), convert.err.constData());
+        QVERIFY(!QFile::exists(output));
+        QCOMPARE(info.exitCode, 1);
+        QVERIFY2(info.err.contains(error.toUtf8().sliced(6)), info.err.constData());
+        return;
+    }
+    QVERIFY2(convert.exitCode == 0, convert.err.constData());
+    QVERIFY2(info.exitCode == 0, info.err.constData());
+    QVERIFY2(info.out.contains("format: " + format.toUtf8() + '\n'), info.out.constData());
+    if (format == QLatin1String("intel-hex"))
+        QCOMPARE(readFile(output), converted);
+    else
+        QVERIFY(readFile(output).startsWith(":"));
+}
+
+void HexConvertTest::emptyInputIsNoConversion()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("empty.hex"));
+    QVERIFY(writeFile(path, QByteArray()));
+    const ToolRun convert = runTool(cliPath(), {QStringLiteral("convert"), path});
+    QCOMPARE(convert.exitCode, 1);
+    QVERIFY2(convert.err.contains("empty.hex: the file is empty; there is nothing to convert"),
+             convert.err.constData());
+    QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("empty.hex")});
+    // info agrees that it holds no Intel HEX record.
+    const ToolRun info = runTool(cliPath(), {QStringLiteral("info"), path});
+    QCOMPARE(info.exitCode, 0);
+    QVERIFY2(info.out.contains("format: binary\nsize: 0\n"), info.out.constData());
+}
+
+// Pipes and /proc files report no size; they are read until they end. Devices never end.
+void HexConvertTest::inputsAreReadToTheirEnd()
+{
+    QTemporaryDir dir;
+    const QByteArray input = firmwareBytes(100000, 3);
+    QProcess piped;
+    piped.start(cliPath(), {QStringLiteral("convert"), QStringLiteral("/dev/stdin"), QStringLiteral("-o"),
+                            dir.filePath(QStringLiteral("piped.hex")), QStringLiteral("--offset"),
+                            QStringLiteral("1000")});
+    QVERIFY(piped.waitForStarted());
+    // In pieces, as a pipeline hands them over; the record grid must not follow the pieces.
+    for (qsizetype at = 0; at < input.size(); at += 7001) {
+        piped.write(input.mid(at, 7001));
+        QVERIFY(piped.waitForBytesWritten(10000));
+    }
+    piped.closeWriteChannel();
+    QVERIFY(piped.waitForFinished(60000));
+    QVERIFY2(piped.exitCode() == 0, piped.readAllStandardError().constData());
+    const QString regular = dir.filePath(QStringLiteral("regular.bin"));
+    QVERIFY(writeFile(regular, input));
+    QVERIFY(convertBinToHex(regular, 0x1000).ok);
+    QCOMPARE(readFile(dir.filePath(QStringLiteral("piped.hex"))),
+             readFile(dir.filePath(QStringLiteral("regular.hex"))));
+
+    const ToolRun proc =
+        runTool(cliPath(), {QStringLiteral("convert"), QStringLiteral("/proc/self/status"),
+                            QStringLiteral("-o"), dir.filePath(QStringLiteral("status.hex"))});
+    QVERIFY2(proc.exitCode == 0, proc.err.constData());
+    QVERIFY2(
+        dataOfHex(readFile(dir.filePath(QStringLiteral("status.hex")))).startsWith("Name:\tquillon-cli\n"),
+        readFile(dir.filePath(QStringLiteral("status.hex"))).left(200).constData());
+
+    const ToolRun device =
+        runTool(cliPath(), {QStringLiteral("convert"), QStringLiteral("/dev/zero"), QStringLiteral("-o"),
+                            dir.filePath(QStringLiteral("zero.hex"))});
+    QCOMPARE(device.exitCode, 1);
+    QVERIFY2(
+        device.err.contains("zero: cannot open the file: it is a device, not a file; devices are not read"),
+        device.err.constData());
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("zero.hex"))));
+}
+
+void HexConvertTest::fifoIsOpenedOnce()
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("records.hex"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString output = dir.filePath(QStringLiteral("flat.bin"));
+    QProcess cli;
+    cli.start(cliPath(), {QStringLiteral("convert"), fifo, QStringLiteral("-o"), output});
+    QVERIFY(cli.waitForStarted());
+    const int fd = openFifoForWriting(fifo);
+    QVERIFY(fd >= 0);
+    const QByteArray text = ":0400100001020304E2\r\n:00000001FF\r\n";
+    QCOMPARE(::write(fd, text.constData(), size_t(text.size())), ssize_t(text.size()));
+    ::close(fd);
+    // A second open of the FIFO would wait for a writer that never comes.
+    if (!cli.waitForFinished(20000)) {
+        cli.kill();
+        cli.waitForFinished();
+        QFAIL("quillon-cli convert did not finish reading the FIFO");
+    }
+    QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+    QCOMPARE(readFile(output), QByteArray(16, '\xFF') + QByteArray::fromHex("01020304"));
 }
 
 void HexConvertTest::sniffing_data()
@@ -174,6 +329,7 @@ void HexConvertTest::sniffing()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("f"));
     QVERIFY(writeFile(path, content));
+    // Listing files in the window still judges by the first 20 lines.
     QCOMPARE(isIntelHexFile(path), isHex);
 }
 
@@ -188,7 +344,7 @@ void HexConvertTest::roundTrip_data()
             QTest::addRow("%lld bytes at 0x%llx", qint64(size), offset) << size << offset;
 }
 
-// BIN -> HEX judged by srec_cat, Python's intelhex and our reader; HEX -> BIN back to the input.
+// BIN -> HEX judged by srec_cat, objcopy, Python's intelhex and our reader; HEX -> BIN back to the input.
 void HexConvertTest::roundTrip()
 {
     QFETCH(qsizetype, size);
@@ -210,6 +366,14 @@ void HexConvertTest::roundTrip()
     const ToolRun srec = runTool(QStringLiteral("srec_cat"), srecArguments);
     QVERIFY2(srec.exitCode == 0, srec.err.constData());
     QVERIFY(readFile(srecPath) == input);
+
+    // objcopy writes from the lowest address; it adds a segment base left in force to a linear one.
+    const QString objcopyPath = dir.filePath(QStringLiteral("objcopy.bin"));
+    const ToolRun objcopy = runTool(QStringLiteral("objcopy"),
+                                    {QStringLiteral("-I"), QStringLiteral("ihex"), QStringLiteral("-O"),
+                                     QStringLiteral("binary"), toHex.outputPath, objcopyPath});
+    QVERIFY2(objcopy.exitCode == 0, objcopy.err.constData());
+    QVERIFY(readFile(objcopyPath) == input);
 
     if (size <= 0x10000 + 5) {
         const QString pythonPath = dir.filePath(QStringLiteral("python.bin"));

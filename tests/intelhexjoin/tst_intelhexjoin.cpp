@@ -4,10 +4,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "../hex/hextesttools.h"
 #include "assembly/intelhexjoin.h"
 #include "hex/intelhexreader.h"
 #include "hex/intelhexrecord.h"
+#include "hex/intelhexwriter.h"
 #include "hex/memoryimage.h"
+#include "peakmemory.h"
 #include "scripteddialogs.h"
 #include "settings/tabsettings.h"
 
@@ -97,6 +100,12 @@ QMap<quint64, quint8> dataOf(const QByteArray &text)
     return result;
 }
 
+QByteArray segmentBase(quint16 value)
+{
+    return record(IntelHexRecordType::ExtendedSegmentAddress, 0,
+                  QByteArray::fromHex(QByteArray::number(value, 16).rightJustified(4, '0')));
+}
+
 QString runTool(const QString &program, const QStringList &arguments, int *exitCode = nullptr)
 {
     QProcess process;
@@ -122,6 +131,8 @@ private slots:
     void writesAManifestListingEachFile();
     void leftExtendedAddressIsResetForTheNextPiece_data();
     void leftExtendedAddressIsResetForTheNextPiece();
+    void everyReaderReadsTheJoinAlike_data();
+    void everyReaderReadsTheJoinAlike();
     void zeroBaseLeftNeedsNoReset();
     void onlyTheFirstStartAddressIsKept();
     void pieceWithoutEndOfFileIsCopiedWhole();
@@ -135,6 +146,7 @@ private slots:
     void badSourcesAndOutputsAreErrors_data();
     void badSourcesAndOutputsAreErrors();
     void progressCountsPiecesAndCancelWritesNothing();
+    void holdsOnlyTheDecodedData();
 
     void cliJoinsAndPrintsThePath();
     void cliUsageAndFailureExitCodes_data();
@@ -276,33 +288,107 @@ void IntelHexJoinTest::otherToolsReadTheSameData()
 void IntelHexJoinTest::leftExtendedAddressIsResetForTheNextPiece_data()
 {
     QTest::addColumn<QByteArray>("addressRecord");
+    QTest::addColumn<QByteArray>("written"); // the address record as the joined file has it
+    QTest::addColumn<QByteArray>("reset");
     QTest::addColumn<quint32>("firstBase");
-    QTest::newRow("linear") << QByteArray(":020000040800F2\r\n") << 0x08000000u;
-    QTest::newRow("segment") << QByteArray(":020000021000EC\r\n") << 0x10000u;
-    QTest::newRow("linear, lower case") << QByteArray(":02000004abcd82\r\n") << 0xABCD0000u;
+    QTest::newRow("linear") << QByteArray(":020000040800F2\r\n") << QByteArray(":020000040800F2\r\n")
+                            << QByteArray(":020000040000FA\r\n") << 0x08000000u;
+    // Setting the linear base to 0 would leave the segment base in force for objcopy.
+    QTest::newRow("segment") << QByteArray(":020000021000EC\r\n") << QByteArray(":020000021000EC\r\n")
+                             << QByteArray(":020000020000FC\r\n") << 0x10000u;
+    QTest::newRow("linear, lower case")
+        << QByteArray(":02000004abcd82\r\n") << QByteArray(":02000004ABCD82\r\n")
+        << QByteArray(":020000040000FA\r\n") << 0xABCD0000u;
 }
 
 void IntelHexJoinTest::leftExtendedAddressIsResetForTheNextPiece()
 {
     QFETCH(QByteArray, addressRecord);
+    QFETCH(QByteArray, written);
+    QFETCH(QByteArray, reset);
     QFETCH(quint32, firstBase);
     const QByteArray aData = pattern(16, 6);
     const QByteArray bData = pattern(16, 7);
-    const QByteArray aRecords = addressRecord + dataRecord(0x0100, aData);
     // B relies on the upper address being 0: it has no address record at all.
     const QByteArray bRecords = dataRecord(0x0200, bData);
-    const QString a = put(QStringLiteral("a.hex"), aRecords + endOfFile);
+    const QString a = put(QStringLiteral("a.hex"), addressRecord + dataRecord(0x0100, aData) + endOfFile);
     const QString b = put(QStringLiteral("b.hex"), bRecords + endOfFile);
 
     QVERIFY(join({a, b}).succeeded());
 
-    const QByteArray out = readFile(path(QStringLiteral("out.hex")));
-    QCOMPARE(out, aRecords + ":020000040000FA\r\n" + bRecords + endOfFile);
+    const QString outPath = path(QStringLiteral("out.hex"));
+    const QByteArray out = readFile(outPath);
+    QCOMPARE(out, written + dataRecord(0x0100, aData) + reset + bRecords + endOfFile);
     const QMap<quint64, quint8> data = dataOf(out);
     QCOMPARE(data.size(), 32);
     QCOMPARE(data.value(firstBase + 0x0100), static_cast<quint8>(aData.at(0)));
     QCOMPARE(data.value(0x0200), static_cast<quint8>(bData.at(0)));
     QCOMPARE(data.value(0x020F), static_cast<quint8>(bData.at(15)));
+    for (const HexTestTools::OtherReading &reading :
+         HexTestTools::readWithOtherTools(outPath, m_dir->path())) {
+        QVERIFY2(reading.error.isEmpty(), qPrintable(reading.tool + QLatin1String(": ") + reading.error));
+        QVERIFY2(reading.bytes == data, qPrintable(reading.tool));
+    }
+}
+
+void IntelHexJoinTest::everyReaderReadsTheJoinAlike_data()
+{
+    QTest::addColumn<QList<QByteArray>>("pieces");
+    const QByteArray crossing = pattern(48, 40);
+    // A piece in segment mode whose data crosses a 64 KiB boundary, as srec_cat writes it for
+    // addresses below 1 MiB.
+    const QByteArray segmentPiece = segmentBase(0x1FFF) + dataRecord(0x0000, crossing.first(16)) +
+                                    dataRecord(0x0010, crossing.sliced(16, 16)) + segmentBase(0x2000) +
+                                    dataRecord(0x0010, crossing.sliced(32)) + endOfFile;
+    const QByteArray linearPiece = hexFor(0x0800FFF0, pattern(64, 41));
+    QTest::newRow("segment, then linear") << QList<QByteArray>{segmentPiece, linearPiece};
+    QTest::newRow("linear, then segment") << QList<QByteArray>{linearPiece, segmentPiece};
+    // One piece that moves from segment to linear addresses without setting the segment base to 0.
+    QTest::newRow("segment to linear inside a piece")
+        << QList<QByteArray>{segmentBase(0x4000) + dataRecord(0x0000, pattern(16, 42)) + linearBase(0x0005) +
+                                 dataRecord(0x0000, pattern(16, 43)) + endOfFile,
+                             hexFor(0x00060000, pattern(16, 44))};
+    // A segment record whose data runs past its 64 KiB window (srec_cat wraps it, others do not).
+    QTest::newRow("segment record past its window")
+        << QList<QByteArray>{segmentBase(0x1000) + dataRecord(0xFFF8, pattern(16, 45)) + endOfFile};
+    const QByteArray shared = pattern(16, 46);
+    QTest::newRow("same bytes at one address")
+        << QList<QByteArray>{dataRecord(0x0000, pattern(16, 47)) + dataRecord(0x0010, shared) + endOfFile,
+                             dataRecord(0x0008, pattern(32, 47).sliced(8, 8) + shared.first(8)) +
+                                 dataRecord(0x0010, shared) + endOfFile};
+    // objcopy refuses a file whose first line is blank.
+    QTest::newRow("blank lines") << QList<QByteArray>{"\r\n" + dataRecord(0x0000, pattern(16, 48)) + "\r\n" +
+                                                          endOfFile,
+                                                      dataRecord(0x0100, pattern(16, 49)) + endOfFile};
+    QTest::newRow("byte order mark") << QList<QByteArray>{"\xEF\xBB\xBF" +
+                                                          dataRecord(0x0100, pattern(16, 50)) + endOfFile};
+}
+
+// The joined file means to srec_cat, objcopy and Python's intelhex what its pieces mean to our reader.
+void IntelHexJoinTest::everyReaderReadsTheJoinAlike()
+{
+    QFETCH(QList<QByteArray>, pieces);
+    QStringList paths;
+    QMap<quint64, quint8> expected;
+    for (qsizetype index = 0; index < pieces.size(); ++index) {
+        paths << put(QStringLiteral("piece%1.hex").arg(index), pieces.at(index));
+        QByteArray text = pieces.at(index);
+        if (text.startsWith("\xEF\xBB\xBF"))
+            text.remove(0, 3);
+        const QMap<quint64, quint8> data = dataOf(text);
+        QVERIFY(!data.isEmpty());
+        expected.insert(data);
+    }
+
+    QVERIFY(join(paths).succeeded());
+
+    const QString outPath = path(QStringLiteral("out.hex"));
+    QCOMPARE(dataOf(readFile(outPath)), expected);
+    for (const HexTestTools::OtherReading &reading :
+         HexTestTools::readWithOtherTools(outPath, m_dir->path())) {
+        QVERIFY2(reading.error.isEmpty(), qPrintable(reading.tool + QLatin1String(": ") + reading.error));
+        QVERIFY2(reading.bytes == expected, qPrintable(reading.tool));
+    }
 }
 
 void IntelHexJoinTest::zeroBaseLeftNeedsNoReset()
@@ -356,6 +442,14 @@ void IntelHexJoinTest::pieceWithoutEndOfFileIsCopiedWhole()
     QVERIFY(join({a, b}).succeeded());
 
     QCOMPARE(readFile(path(QStringLiteral("out.hex"))), aRecords + "\r\n" + bRecords + endOfFile);
+    // A file cut short is joined, but not without a word, as the converter says it too.
+    QCOMPARE(m_reporter.messages().size(), 1);
+    QCOMPARE(m_reporter.messages().first().kind, MessageKind::Warning);
+    QCOMPARE(
+        m_reporter.messages().first().text,
+        QStringLiteral("Файл %1: the end-of-file record (:00000001FF) is missing; the data was read up to "
+                       "the end of the file")
+            .arg(a));
 }
 
 void IntelHexJoinTest::differentBytesAtOneAddressAreRefused()
@@ -557,6 +651,40 @@ void IntelHexJoinTest::progressCountsPiecesAndCancelWritesNothing()
     QCOMPARE(steps.size(), 2);
     QVERIFY(!QFile::exists(path(QStringLiteral("out.hex"))));
     QVERIFY(m_reporter.records.isEmpty());
+}
+
+// The files are streamed through the reader: what is held is their data, not their text, and the
+// image is written as it is made.
+void IntelHexJoinTest::holdsOnlyTheDecodedData()
+{
+    constexpr qsizetype DataSize = 24 << 20;
+    QFile big(path(QStringLiteral("big.hex")));
+    QVERIFY(big.open(QIODevice::WriteOnly));
+    IntelHexWriter writer(big);
+    QVERIFY(writer.begin(0x08000000));
+    const QByteArray block = pattern(1 << 20, 50);
+    for (qsizetype at = 0; at < DataSize; at += block.size())
+        QVERIFY(writer.writeData(0x08000000 + quint64(at), block));
+    QVERIFY(writer.finish());
+    big.close();
+    put(QStringLiteral("small.hex"), dataRecord(0x0100, pattern(16, 51)) + endOfFile);
+
+    const QString cli = qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli");
+    const MeasuredRun bare = runMeasured(cli, {QStringLiteral("--version")});
+    const MeasuredRun run = runMeasured(
+        cli,
+        {QStringLiteral("intelhex"), QStringLiteral("--out"), QStringLiteral("."), QStringLiteral("--name"),
+         QStringLiteral("joined"), QStringLiteral("small.hex"), QStringLiteral("big.hex")},
+        m_dir->path());
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QVERIFY(bare.peakKiB > 0 && run.peakKiB > 0);
+    const qint64 held = run.peakKiB - bare.peakKiB;
+    QVERIFY2(held < 2 * DataSize / 1024,
+             qPrintable(QStringLiteral("%1 KiB held for %2 KiB of data in %3 KiB of text")
+                            .arg(held)
+                            .arg(DataSize / 1024)
+                            .arg(big.size() / 1024)));
+    QCOMPARE(dataOf(readFile(path(QStringLiteral("joined.hex")))).size(), DataSize + 16);
 }
 
 void IntelHexJoinTest::cliJoinsAndPrintsThePath()

@@ -4,6 +4,8 @@
 // with "-ob") or FAKE_PROGRAMMER_WRITE (any other run) says:
 //   unset or "ok"  exit 0        "exit:N"  exit with code N
 //   "crash"        die of SIGSEGV "hang"    sleep far longer than any test's time-out
+//   "hang-with-helper"  start a helper process that sleeps as long (its process id goes to
+//                  FAKE_PROGRAMMER_LOG + ".helpers"), then hang as well
 // FAKE_PROGRAMMER_LINES=N adds N numbered lines of output first.
 #include <chrono>
 #include <csignal>
@@ -47,6 +49,19 @@ int main(int argc, char *argv[])
         std::signal(SIGSEGV, SIG_DFL);
         std::raise(SIGSEGV);
         return 99; // not reached
+    }
+    if (behaviour == "hang-with-helper") {
+        const pid_t helper = fork();
+        if (helper == 0) {
+            std::this_thread::sleep_for(std::chrono::minutes(10));
+            _exit(0);
+        }
+        if (const char *logPath = std::getenv("FAKE_PROGRAMMER_LOG")) {
+            std::ofstream helpers(std::string(logPath) + ".helpers", std::ios::app);
+            helpers << helper << '\n';
+        }
+        std::this_thread::sleep_for(std::chrono::minutes(10));
+        return 98;
     }
     if (behaviour == "hang") {
         std::this_thread::sleep_for(std::chrono::minutes(10));

@@ -68,8 +68,30 @@ public:
         return result;
     }
 
+    // The helpers started by "hang-with-helper" runs, as their process ids.
+    QList<qint64> helperIds() const
+    {
+        QList<qint64> ids;
+        QFile helpers(logPath() + QStringLiteral(".helpers"));
+        if (helpers.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : helpers.readAll().split('\n'))
+                if (!line.trimmed().isEmpty())
+                    ids << line.trimmed().toLongLong();
+        return ids;
+    }
+
     // Whether a process of that id still exists (a reaped child no longer does).
     static bool processExists(qint64 processId) { return ::kill(pid_t(processId), 0) == 0; }
+    // Whether it still runs: a killed process whose new parent has not reaped it yet is a zombie.
+    static bool processRuns(qint64 processId)
+    {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(processId));
+        if (!stat.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray text = stat.readAll();
+        const qsizetype state = text.lastIndexOf(')') + 2;
+        return state < text.size() && text.at(state) != 'Z';
+    }
 
 private:
     QTemporaryDir m_dir;

@@ -93,6 +93,7 @@ private slots:
     void failureMessageCarriesTheLastLines();
     void cancelKillsAndReapsTheProgrammer();
     void destroyingTheRunnerLeavesNoProgrammerBehind();
+    void timeOutEndsTheProgrammersHelpers();
 
     void cliExitCodes_data();
     void cliExitCodes();
@@ -404,6 +405,34 @@ void ProgrammerTest::destroyingTheRunnerLeavesNoProgrammerBehind()
     QVERIFY(!FakeProgrammer::processExists(processId));
 }
 
+// A programmer that hangs is ended with whatever it started, by the time-out and by an interrupt of
+// quillon-cli itself (Ctrl+C), which no longer reaches a programmer in a process group of its own.
+void ProgrammerTest::timeOutEndsTheProgrammersHelpers()
+{
+    FakeProgrammer fake;
+    fake.setOptionBytesBehaviour("hang-with-helper");
+    writeFile(m_dir->filePath(QStringLiteral("image.bin")));
+    const QString cliPath =
+        qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli");
+
+    QProcess timedOut;
+    timedOut.start(cliPath, {QStringLiteral("flash"), QStringLiteral("--timeout"), QStringLiteral("1"),
+                             QStringLiteral("image.bin")});
+    QVERIFY(timedOut.waitForFinished(30000));
+    QCOMPARE(timedOut.exitCode(), 1);
+    QCOMPARE(fake.helperIds().size(), 1);
+    QTRY_VERIFY(!FakeProgrammer::processRuns(fake.helperIds().first()));
+
+    QProcess interrupted;
+    interrupted.start(cliPath, {QStringLiteral("flash"), QStringLiteral("image.bin")});
+    QTRY_COMPARE(fake.helperIds().size(), 2);
+    const qint64 programmer = fake.runs().last().processId;
+    ::kill(pid_t(interrupted.processId()), SIGINT);
+    QVERIFY(interrupted.waitForFinished(30000));
+    QTRY_VERIFY(!FakeProgrammer::processRuns(programmer));
+    QTRY_VERIFY(!FakeProgrammer::processRuns(fake.helperIds().last()));
+}
+
 void ProgrammerTest::cliExitCodes_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -430,6 +459,14 @@ void ProgrammerTest::cliExitCodes_data()
                                  << "Error! Программатор аварийно завершился";
     QTest::newRow("write hang") << QStringList{"--timeout", "1", image} << QByteArray("ok")
                                 << QByteArray("hang") << 1 << 2 << "не завершился за 1 с";
+    // The programmer erases the board before it writes: with nothing to write it must not run.
+    QTest::newRow("empty image") << QStringList{QStringLiteral("empty.bin")} << QByteArray("ok")
+                                 << QByteArray("ok") << 1 << 0 << "пуст: прошивать нечего";
+    QTest::newRow("Intel HEX without data") << QStringList{QStringLiteral("nodata.hex")} << QByteArray("ok")
+                                            << QByteArray("ok") << 1 << 0 << "пуст: прошивать нечего";
+    QTest::newRow("malformed Intel HEX")
+        << QStringList{QStringLiteral("bad.hex")} << QByteArray("ok") << QByteArray("ok") << 1 << 0
+        << "bad.hex, line 2: checksum mismatch";
 }
 
 void ProgrammerTest::cliExitCodes()
@@ -445,6 +482,10 @@ void ProgrammerTest::cliExitCodes()
     fake.setOptionBytesBehaviour(optionBytes);
     fake.setWriteBehaviour(write);
     writeFile(m_dir->filePath(QStringLiteral("image.bin")));
+    writeFile(m_dir->filePath(QStringLiteral("empty.bin")), QByteArray());
+    writeFile(m_dir->filePath(QStringLiteral("nodata.hex")), ":020000040800F2\r\n:00000001FF\r\n");
+    writeFile(m_dir->filePath(QStringLiteral("bad.hex")),
+              ":0100000011EE\r\n:0100010022DD\r\n:00000001FF\r\n");
 
     QProcess cli;
     cli.start(qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli"),

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QtGlobal>
+
+// The largest image the program builds or holds: a flat binary of at most this many bytes, and at
+// most this much Intel HEX data in memory. Release images for the boards are a few MiB; anything
+// near this is a mistake (an offset of 0x80000000, a device as input), refused before it is read.
+constexpr qint64 LargestImageSize = qint64(512) << 20;

@@ -1,0 +1,101 @@
+#include "common/inputfile.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+constexpr qint64 ReadBlockSize = 256 * 1024;
+
+} // namespace
+
+bool InputFile::fail(Problem problem, const QString &systemError)
+{
+    m_problem = problem;
+    m_systemError = systemError;
+    m_file.close();
+    return false;
+}
+
+bool InputFile::open()
+{
+    m_problem = Problem::None;
+    m_systemError.clear();
+    m_knownSize = -1;
+    const QString path = m_file.fileName();
+    if (path.isEmpty())
+        return fail(Problem::Missing);
+    std::error_code error;
+    // Links are followed: what counts is the file that would be read.
+    const auto status = std::filesystem::status(std::filesystem::path(path.toStdU16String()), error);
+    switch (status.type()) {
+    case std::filesystem::file_type::not_found:
+    case std::filesystem::file_type::none:
+        return fail(Problem::Missing);
+    case std::filesystem::file_type::directory:
+        return fail(Problem::Directory);
+    case std::filesystem::file_type::character:
+    case std::filesystem::file_type::block:
+        return fail(Problem::Device);
+    default:
+        break;
+    }
+    if (!m_file.open(QIODevice::ReadOnly))
+        return fail(Problem::CannotOpen, m_file.errorString());
+    if (!m_file.isSequential() && m_file.size() > 0)
+        m_knownSize = m_file.size();
+    return true;
+}
+
+std::optional<QByteArray> InputFile::readToEnd(qint64 limit)
+{
+    QByteArray data;
+    if (m_knownSize > 0)
+        data.reserve(qMin(m_knownSize, limit) + 1);
+    for (;;) {
+        const qint64 room = limit + 1 - data.size();
+        const qint64 want = qMin(ReadBlockSize, room);
+        const qsizetype start = data.size();
+        data.resize(start + want);
+        const qint64 got = m_file.read(data.data() + start, want);
+        if (got < 0) {
+            fail(Problem::CannotRead, m_file.errorString());
+            return std::nullopt;
+        }
+        data.resize(start + got);
+        if (data.size() > limit) {
+            fail(Problem::TooLarge);
+            return std::nullopt;
+        }
+        if (got == 0)
+            return data;
+    }
+}
+
+QString InputFile::problemText(qint64 limit) const
+{
+    switch (m_problem) {
+    case Problem::None:
+        break;
+    case Problem::Missing:
+        return QStringLiteral("cannot open the file: there is no such file");
+    case Problem::Directory:
+        return QStringLiteral("cannot open the file: it is a directory");
+    case Problem::Device:
+        return QStringLiteral("cannot open the file: it is a device, not a file; devices are not read");
+    case Problem::CannotOpen:
+        return QStringLiteral("cannot open the file: %1").arg(m_systemError);
+    case Problem::CannotRead:
+        return QStringLiteral("cannot read the file: %1").arg(m_systemError);
+    case Problem::TooLarge:
+        return QStringLiteral("the file holds more than %1 MiB; larger inputs are refused").arg(limit >> 20);
+    }
+    return QString();
+}
+
+QByteArray InputFile::readAt(qint64 offset, qint64 length)
+{
+    if (offset < 0 || length <= 0 || !m_file.seek(offset))
+        return {};
+    return m_file.read(length);
+}
