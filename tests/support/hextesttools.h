@@ -1,16 +1,76 @@
 #pragma once
 
-#include <QFile>
 #include <QList>
 #include <QMap>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QString>
 #include <QStringList>
 
-// Helpers shared by the conversion tests: deterministic firmware-like data, whole-file reads and
-// writes, and running a tool nobody here wrote.
+#include "hex/intelhexrecord.h"
+#include "processes.h"
+#include "testfiles.h"
+
+// Intel HEX fixtures for the tests of the converter, the join and "quillon-cli info": records built
+// by the program's own record writer, firmware-like data, and what the tools nobody here wrote read
+// out of a file.
 namespace HexTestTools {
+
+using TestFiles::writeFile;
+inline QByteArray readFile(const QString &path)
+{
+    return TestFiles::read(path);
+}
+
+inline const QByteArray EndOfFile = ":00000001FF\r\n";
+
+// One record line (with CR LF).
+inline QByteArray record(IntelHexRecordType type, quint16 address, const QByteArray &data)
+{
+    QByteArray line;
+    appendRecordLine(line, type, address, data);
+    return line;
+}
+
+inline QByteArray dataRecord(quint16 address, const QByteArray &data)
+{
+    return record(IntelHexRecordType::Data, address, data);
+}
+
+inline QByteArray linearBase(quint16 upper)
+{
+    return record(IntelHexRecordType::ExtendedLinearAddress, 0,
+                  QByteArray::fromHex(QByteArray::number(upper, 16).rightJustified(4, '0')));
+}
+
+inline QByteArray segmentBase(quint16 value)
+{
+    return record(IntelHexRecordType::ExtendedSegmentAddress, 0,
+                  QByteArray::fromHex(QByteArray::number(value, 16).rightJustified(4, '0')));
+}
+
+inline QByteArray startLinear(quint32 address)
+{
+    return record(IntelHexRecordType::StartLinearAddress, 0,
+                  QByteArray::fromHex(QByteArray::number(address, 16).rightJustified(8, '0')));
+}
+
+// Intel HEX text for `bytes` at `address`, 16 bytes a record, with the records a 04 window needs.
+inline QByteArray hexFor(quint32 address, const QByteArray &bytes, bool withEndOfFile = true)
+{
+    QByteArray text;
+    quint32 window = 0;
+    for (int at = 0; at < bytes.size(); at += 16) {
+        const quint32 absolute = address + static_cast<quint32>(at);
+        if ((absolute >> 16) != window) {
+            window = absolute >> 16;
+            text += linearBase(static_cast<quint16>(window));
+        }
+        text += dataRecord(static_cast<quint16>(absolute), bytes.mid(at, 16));
+    }
+    if (withEndOfFile)
+        text += EndOfFile;
+    return text;
+}
 
 // Random bytes seeded by the size, so that no 16-byte block is all 0xFF by chance.
 inline QByteArray firmwareBytes(qsizetype size, quint32 seed = 1)
@@ -27,37 +87,17 @@ inline QByteArray firmwareBytes(qsizetype size, quint32 seed = 1)
     return bytes;
 }
 
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-inline QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 struct ToolRun {
     int exitCode = -1;
     QByteArray out;
     QByteArray err;
 };
 
+// A tool's run with its output as bytes.
 inline ToolRun runTool(const QString &program, const QStringList &arguments, int timeoutMs = 240000)
 {
-    QProcess process;
-    process.start(program, arguments);
-    ToolRun run;
-    if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit) {
-        run.err = "did not finish: " + process.errorString().toUtf8() + process.readAllStandardError();
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    const ProcessRun run = runProcess(program, arguments, {}, timeoutMs);
+    return {run.exitCode, run.out.toUtf8(), run.err.toUtf8()};
 }
 
 inline QString hexArgument(quint64 value)
@@ -123,11 +163,6 @@ inline QList<OtherReading> readWithOtherTools(const QString &hexPath, const QStr
     }
     readings.append(python);
     return readings;
-}
-
-inline QString cliPath()
-{
-    return qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli");
 }
 
 } // namespace HexTestTools
