@@ -3,12 +3,24 @@
 #include <QCoreApplication>
 #include <QProgressDialog>
 
+#include "hex/converter.h"
+
 ConversionProgress::ConversionProgress(QWidget *window, int delayMs) : m_window(window), m_delayMs(delayMs)
 {
     m_elapsed.start();
 }
 
 ConversionProgress::~ConversionProgress() = default;
+
+void ConversionProgress::watch(ConversionOptions &options)
+{
+    options.progress = [this](qint64 done, qint64 total) {
+        report(done, total);
+    };
+    options.cancelRequested = [this] {
+        return cancelRequested();
+    };
+}
 
 void ConversionProgress::report(qint64 done, qint64 total)
 {

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QtGlobal>
 
+struct ConversionOptions;
 class QProgressDialog;
 class QWidget;
 
@@ -18,16 +19,19 @@ public:
     ConversionProgress(QWidget *window, int delayMs = DefaultDelayMs);
     ~ConversionProgress();
 
-    // The conversion's progress callback.
-    void report(qint64 done, qint64 total);
+    // Lets this dialog watch a conversion: its progress is reported here, and "Отмена" stops it.
+    void watch(ConversionOptions &options);
     // Starts the wait for the dialog again, after time the user spent elsewhere.
     void restartClock() { m_elapsed.restart(); }
-    // Whether the user pressed "Отмена".
-    bool cancelRequested() const;
     // Shows the end and closes the dialog.
     void finish();
 
 private:
+    // The conversion's progress callback.
+    void report(qint64 done, qint64 total);
+    // Whether the user pressed "Отмена".
+    bool cancelRequested() const;
+
     QWidget *m_window;
     int m_delayMs;
     QElapsedTimer m_elapsed;

@@ -33,12 +33,7 @@ void ConverterPanel::convert(QObject *button)
         return offsetFromTypedDigits(*typed);
     };
     ConversionOptions options;
-    options.progress = [&progress](qint64 done, qint64 total) {
-        progress.report(done, total);
-    };
-    options.cancelRequested = [&progress] {
-        return progress.cancelRequested();
-    };
+    progress.watch(options);
     const ConversionResult result = convertFile(path, askOffset, options);
     progress.finish();
 

@@ -19,12 +19,7 @@ ConversionResult convertWatched(QWidget *window, const QString &binPath, quint64
 {
     ConversionProgress progress(window, 0);
     ConversionOptions options;
-    options.progress = [&progress](qint64 done, qint64 total) {
-        progress.report(done, total);
-    };
-    options.cancelRequested = [&progress] {
-        return progress.cancelRequested();
-    };
+    progress.watch(options);
     const ConversionResult result = convertBinToHex(binPath, offset, options);
     progress.finish();
     return result;
