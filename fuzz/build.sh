@@ -15,7 +15,7 @@ clang++ -std=c++17 -g -O1 -fPIC -fno-omit-frame-pointer \
     -I"$root/src" $(pkg-config --cflags Qt6Core) \
     "$root/fuzz/intelhexreader_fuzzer.cpp" \
     "$hex/intelhexreader.cpp" "$hex/intelhexrecord.cpp" "$hex/intelhexwriter.cpp" "$hex/memoryimage.cpp" \
-    "$hex/inputformat.cpp" "$hex/intelhexjoiner.cpp" \
+    "$hex/inputformat.cpp" "$hex/intelhexjoiner.cpp" "$root/src/common/hextext.cpp" \
     $(pkg-config --libs Qt6Core) \
     -o "$out/intelhexreader_fuzzer"
 
