@@ -10,9 +10,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "gui/mainwindow.h"
+#include "gui/userdialogs.h"
 #include "hex/converter.h"
-#include "mainwindow/mainwindow.h"
-#include "mainwindow/userdialogs.h"
 
 namespace {
 

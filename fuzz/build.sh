@@ -16,7 +16,7 @@ clang++ -std=c++17 -g -O1 -fPIC -fno-omit-frame-pointer \
     "$root/fuzz/recordreader_fuzzer.cpp" \
     "$hex/intelhexreader.cpp" "$hex/intelhexrecord.cpp" "$hex/intelhexwriter.cpp" "$hex/memoryimage.cpp" \
     "$hex/inputformat.cpp" "$hex/intelhexjoiner.cpp" "$hex/datachunk.cpp" \
-    "$hex/srecord.cpp" "$hex/srecordreader.cpp" "$hex/srecordwriter.cpp" \
+    "$hex/srecord.cpp" "$hex/srecordreader.cpp" "$hex/srecordwriter.cpp" "$root/src/common/hextext.cpp" \
     $(pkg-config --libs Qt6Core) \
     -o "$out/recordreader_fuzzer"
 

@@ -227,6 +227,9 @@
         <source>Сбросить все</source>
         <translation>Сбросить все</translation>
     </message>
+</context>
+<context>
+    <name>ConverterPanel</name>
     <message>
         <source>Выберите файл для конвертации</source>
         <translation>Выберите файл для конвертации</translation>

@@ -1,7 +1,7 @@
 #include <QApplication>
 
 #include "app/startup.h"
-#include "mainwindow/messageboxdialogs.h"
+#include "gui/messageboxdialogs.h"
 
 int main(int argc, char *argv[])
 {

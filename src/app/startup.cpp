@@ -14,8 +14,8 @@
 #include "app/singleinstance.h"
 #include "app/startuplog.h"
 #include "app/translations.h"
-#include "mainwindow/mainwindow.h"
-#include "mainwindow/userdialogs.h"
+#include "gui/mainwindow.h"
+#include "gui/userdialogs.h"
 
 namespace Startup {
 

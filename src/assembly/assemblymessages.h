@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "common/hextext.h"
 #include "common/imagelimits.h"
 #include "common/inputfile.h"
 #include "hex/hexdiagnostic.h"
@@ -33,12 +34,11 @@ inline QString tooLarge(const QString &path)
 // A piece whose end lies past the largest image.
 inline QString pastLargestImage(const QString &path, qint64 offset, qint64 size)
 {
-    return QStringLiteral(
-               "Файл %1 (%2 байт) со смещения 0x%3 заканчивается за %4 МиБ: образы больше %4 МиБ не "
-               "собираются.")
+    return QStringLiteral("Файл %1 (%2 байт) со смещения %3 заканчивается за %4 МиБ: образы больше %4 МиБ не "
+                          "собираются.")
         .arg(path)
         .arg(size)
-        .arg(QString::number(offset, 16).toUpper())
+        .arg(HexText::number(offset))
         .arg(LargestImageSize >> 20);
 }
 // A malformed Intel HEX input, with the line where there is one.

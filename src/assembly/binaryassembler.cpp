@@ -8,6 +8,7 @@
 #include "common/imagelimits.h"
 #include "common/outputname.h"
 #include "common/reporter.h"
+#include "discovery/sourcefiles.h"
 
 namespace {
 
@@ -56,7 +57,6 @@ BinaryResult assembleBinaryImage(const BinaryJob &job, Reporter &reporter, const
     }
 
     ImageBuilder image(reporter);
-    image.setEndWithHexEndOfFile(job.hexOutput);
     qint64 runningOffset = 0;
     qint64 heldBudget = LargestImageSize;
     report(0);
@@ -67,6 +67,12 @@ BinaryResult assembleBinaryImage(const BinaryJob &job, Reporter &reporter, const
             const std::optional<ImagePiece> piece = openImagePiece(slot.path, reporter, heldBudget);
             if (!piece)
                 return result;
+            // The pieces are raw images: Intel HEX text placed as bytes would be a wrong image.
+            if (piece->intelHex) {
+                reporter.message(MessageKind::Warning, SourceText::wrongFormatTitle(),
+                                 SourceText::isIntelHex(piece->sourcePath));
+                return result;
+            }
             const qint64 offset = job.sequential ? runningOffset : slot.offset;
             if (offset + piece->size() > LargestImageSize) {
                 reporter.message(MessageKind::Critical, ReportTitle::error(),

@@ -20,8 +20,6 @@ struct BinaryJob {
     bool sequential = false;
     QString outputDir;
     QString fileName; // with its extension
-    // An Intel HEX image ends with one end-of-file record, that of the piece it ends with.
-    bool hexOutput = false;
 };
 
 struct BinaryResult {

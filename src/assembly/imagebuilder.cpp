@@ -40,17 +40,15 @@ QString changedText(const QString &path)
     return QStringLiteral("Файл %1 изменился во время сборки; соберите образ заново.").arg(path);
 }
 
-// Copies bytes [from, to) of a piece's placed data into the image. With `fileHash`, the whole file
-// is read on the way and hashed (then the copy must be of all the placed data), so that a piece is
-// read once per image.
+// Copies bytes [from, to) of a piece's file into the image. With `fileHash`, the whole file is read
+// on the way and hashed (then the copy must be of the whole file), so that a piece is read once per
+// image.
 bool streamPiece(const ImagePiece &piece, qint64 from, qint64 to, QIODevice &out, ImageDigestBuilder &digest,
                  QCryptographicHash *fileHash, QString *readError, bool *writeFailed)
 {
-    const qint64 wantedStart = piece.dataStart + from;
-    const qint64 wantedEnd = piece.dataStart + to;
     const auto copyPart = [&](const char *block, qint64 blockStart, qint64 length) {
-        const qint64 start = qMax(blockStart, wantedStart);
-        const qint64 end = qMin(blockStart + length, wantedEnd);
+        const qint64 start = qMax(blockStart, from);
+        const qint64 end = qMin(blockStart + length, to);
         if (start < end && !writeAll(out, block + (start - blockStart), end - start, digest)) {
             *writeFailed = true;
             return false;
@@ -72,8 +70,8 @@ bool streamPiece(const ImagePiece &piece, qint64 from, qint64 to, QIODevice &out
         *readError = changedText(piece.sourcePath);
         return false;
     }
-    qint64 position = fileHash ? 0 : wantedStart;
-    const qint64 end = fileHash ? piece.fileSize : wantedEnd;
+    qint64 position = fileHash ? 0 : from;
+    const qint64 end = fileHash ? piece.fileSize : to;
     if (!file.seek(position)) {
         *readError = AssemblyText::readFailed(piece.sourcePath, file.errorString());
         return false;
@@ -125,40 +123,18 @@ QString imageFilePath(const QString &outputDir, const QString &fileName)
     return outputDir + QLatin1Char('/') + fileName;
 }
 
-bool ImageBuilder::writeImagePiece(const QString &sourcePath, qint64 offset, qint64 *writtenSize)
-{
-    const std::optional<ImagePiece> piece = openImagePiece(sourcePath, m_reporter, m_heldBudget);
-    if (writtenSize)
-        *writtenSize = piece ? piece->size() : 0;
-    if (!piece)
-        return false;
-    placePiece(*piece, offset);
-    return true;
-}
-
 void ImageBuilder::placePiece(const ImagePiece &piece, qint64 offset)
 {
     m_pieces.append({piece, offset});
 }
 
-const ImageBuilder::PlacedPiece *ImageBuilder::lastPiece() const
-{
-    const PlacedPiece *last = nullptr;
-    for (const PlacedPiece &placed : m_pieces) {
-        if (placed.piece.size() > 0 && (!last || placed.end() >= last->end()))
-            last = &placed;
-    }
-    return last;
-}
-
 qint64 ImageBuilder::size() const
 {
-    const PlacedPiece *last = lastPiece();
-    if (!last)
-        return 0;
-    qint64 end = last->end();
-    if (m_endWithHexEndOfFile)
-        end += last->piece.endOfFile.size();
+    qint64 end = 0;
+    for (const PlacedPiece &placed : m_pieces) {
+        if (placed.piece.size() > 0)
+            end = qMax(end, placed.end());
+    }
     return end;
 }
 
@@ -221,10 +197,6 @@ bool ImageBuilder::writeTo(QIODevice &device, ImageDigestBuilder &digest, QList<
             (*pieceHashes)[&placed - m_pieces.constData()] = hash.result();
         position = segment.end;
     }
-    const PlacedPiece *last = lastPiece();
-    if (m_endWithHexEndOfFile && last &&
-        !writeAll(device, last->piece.endOfFile.constData(), last->piece.endOfFile.size(), digest))
-        return false;
     // Pieces hidden under others, or empty, are read once more for their manifest entries.
     if (pieceHashes) {
         for (qsizetype index = 0; index < m_pieces.size(); ++index) {

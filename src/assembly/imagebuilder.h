@@ -5,7 +5,6 @@
 
 #include "assembly/imagepiece.h"
 #include "assembly/releasemanifest.h"
-#include "common/imagelimits.h"
 
 class QIODevice;
 class Reporter;
@@ -20,20 +19,13 @@ class ImageBuilder {
 public:
     explicit ImageBuilder(Reporter &reporter) : m_reporter(reporter) {}
 
-    // Opens the source file and places it at the offset. On failure the error has been reported
-    // and writtenSize (when given) is 0; otherwise it is the number of bytes placed.
-    bool writeImagePiece(const QString &sourcePath, qint64 offset, qint64 *writtenSize = nullptr);
-    // Places a piece that was read already.
+    // Places a piece that was opened already.
     void placePiece(const ImagePiece &piece, qint64 offset);
-
-    // An Intel HEX image has to end with one end-of-file record: when set, the piece that ends the
-    // image gets back the record that was cut from it.
-    void setEndWithHexEndOfFile(bool endWithRecord) { m_endWithHexEndOfFile = endWithRecord; }
 
     // The version, region and firmware names the image was named from, for its manifest.
     void setReleaseNames(const ReleaseNameFields &names) { m_releaseNames = names; }
 
-    // The length of the image: the end of its last non-empty piece (plus a restored record).
+    // The length of the image: the end of its last non-empty piece.
     qint64 size() const;
     // The whole image in memory (for images known to be small).
     QByteArray contents() const;
@@ -56,12 +48,9 @@ private:
     // False on failure, with the reason for a piece that could not be read in `readError`.
     bool writeTo(QIODevice &device, ImageDigestBuilder &digest, QList<QByteArray> *pieceHashes,
                  QString *readError) const;
-    const PlacedPiece *lastPiece() const;
 
     Reporter &m_reporter;
     QList<PlacedPiece> m_pieces;
-    qint64 m_heldBudget = LargestImageSize;
-    bool m_endWithHexEndOfFile = false;
     std::optional<ReleaseNameFields> m_releaseNames;
 };
 

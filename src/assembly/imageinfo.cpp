@@ -3,19 +3,15 @@
 #include <QCryptographicHash>
 
 #include "common/crc32.h"
+#include "common/hextext.h"
 #include "hex/imageloader.h"
 
 namespace {
 
-QString hex32(quint64 value)
-{
-    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(8, QLatin1Char('0'));
-}
-
 QString rangeLine(const char *key, quint64 start, quint64 end)
 {
     return QStringLiteral("%1: %2-%3 (%4 bytes)")
-        .arg(QLatin1String(key), hex32(start), hex32(end - 1))
+        .arg(QLatin1String(key), HexText::address(start), HexText::address(end - 1))
         .arg(end - start);
 }
 
@@ -28,7 +24,7 @@ QString printableText(const QByteArray &bytes)
         if (byte >= 0x20 && byte < 0x7F && c != '\\')
             text += QLatin1Char(c);
         else
-            text += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
+            text += QStringLiteral("\\x") + HexText::digits(byte, 2);
     }
     return text;
 }
@@ -79,10 +75,11 @@ QStringList ImageInfo::lines() const
                 out << rangeLine("gap", ranges.at(i - 1).second, ranges.at(i).first);
             out << rangeLine("range", ranges.at(i).first, ranges.at(i).second);
         }
-        out << QStringLiteral("start: %1").arg(startAddress ? hex32(*startAddress) : QStringLiteral("none"));
+        out << QStringLiteral("start: %1")
+                   .arg(startAddress ? HexText::address(*startAddress) : QStringLiteral("none"));
     }
     out << QStringLiteral("sha256: %1").arg(QString::fromLatin1(sha256.toHex()));
-    out << QStringLiteral("crc32: %1").arg(hex32(crc32));
+    out << QStringLiteral("crc32: %1").arg(HexText::address(crc32));
     out << QStringLiteral("checksums-of: %1")
                .arg(hasAddresses() ? QStringLiteral("the data bytes in address order, gaps not included")
                                    : QStringLiteral("the whole file"));

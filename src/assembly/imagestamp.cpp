@@ -6,6 +6,7 @@
 #include "assembly/releasemanifest.h"
 #include "common/atomicoutputfile.h"
 #include "common/crc32.h"
+#include "common/hextext.h"
 #include "common/stm32crc.h"
 #include "hex/imageloader.h"
 #include "hex/imagewriter.h"
@@ -14,11 +15,6 @@ namespace {
 
 constexpr qint64 CopyBlockSize = 1 << 20;
 constexpr int StampLength = 4;
-
-QString hexAddress(quint64 value)
-{
-    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(8, QLatin1Char('0'));
-}
 
 // Passes every byte written on to the output file and into the digest that a manifest records.
 class DigestingDevice : public QIODevice {
@@ -147,29 +143,31 @@ StampResult stampImage(const StampJob &job)
         result.rangeStart = job.range->first;
         result.rangeEnd = job.range->second;
         if (result.rangeStart >= result.rangeEnd)
-            return failed(result,
-                          QStringLiteral("%1: the range %2-%3 is empty; its end is the first address past it")
-                              .arg(name, hexAddress(result.rangeStart), hexAddress(result.rangeEnd)));
+            return failed(
+                result,
+                QStringLiteral("%1: the range %2-%3 is empty; its end is the first address past it")
+                    .arg(name, HexText::address(result.rangeStart), HexText::address(result.rangeEnd)));
     } else {
         result.rangeStart = image.lowestAddress();
         result.rangeEnd = job.address;
         if (image.isEmpty() || job.address <= image.lowestAddress())
             return failed(
-                result, QStringLiteral("%1: the stamp address %2 is not above the image's lowest address %3, "
-                                       "so there is nothing below it to cover; give the range")
-                            .arg(name, hexAddress(job.address), hexAddress(image.lowestAddress())));
+                result,
+                QStringLiteral("%1: the stamp address %2 is not above the image's lowest address %3, "
+                               "so there is nothing below it to cover; give the range")
+                    .arg(name, HexText::address(job.address), HexText::address(image.lowestAddress())));
     }
     if (job.address < result.rangeEnd && stampEnd > result.rangeStart)
         return failed(result,
                       QStringLiteral("%1: the stamp at %2-%3 lies inside the range %4-%5 that the CRC covers")
-                          .arg(name, hexAddress(job.address), hexAddress(stampEnd - 1),
-                               hexAddress(result.rangeStart), hexAddress(result.rangeEnd - 1)));
+                          .arg(name, HexText::address(job.address), HexText::address(stampEnd - 1),
+                               HexText::address(result.rangeStart), HexText::address(result.rangeEnd - 1)));
     if (job.algorithm == StampAlgorithm::Stm32 && (result.rangeEnd - result.rangeStart) % 4 != 0)
-        return failed(result,
-                      QStringLiteral("%1: the range %2-%3 holds %4 bytes; the STM32 CRC unit takes whole "
-                                     "32-bit words, so its length must be a multiple of 4")
-                          .arg(name, hexAddress(result.rangeStart), hexAddress(result.rangeEnd - 1))
-                          .arg(result.rangeEnd - result.rangeStart));
+        return failed(
+            result, QStringLiteral("%1: the range %2-%3 holds %4 bytes; the STM32 CRC unit takes whole "
+                                   "32-bit words, so its length must be a multiple of 4")
+                        .arg(name, HexText::address(result.rangeStart), HexText::address(result.rangeEnd - 1))
+                        .arg(result.rangeEnd - result.rangeStart));
 
     // What is at the stamp's place now.
     QStringList heldThere;
@@ -187,13 +185,14 @@ StampResult stampImage(const StampJob &job)
         return failed(result,
                       QStringLiteral("%1: the four bytes at %2 hold data (%3), not erased flash; --force "
                                      "writes the CRC over them")
-                          .arg(name, hexAddress(job.address), heldThere.join(QLatin1Char(' '))));
+                          .arg(name, HexText::address(job.address), heldThere.join(QLatin1Char(' '))));
 
     quint64 gapBytes = 0;
     result.value = crcOver(image, result.rangeStart, result.rangeEnd, job.algorithm, gapBytes);
     if (gapBytes == result.rangeEnd - result.rangeStart)
         return failed(result, QStringLiteral("%1: the range %2-%3 holds no data")
-                                  .arg(name, hexAddress(result.rangeStart), hexAddress(result.rangeEnd - 1)));
+                                  .arg(name, HexText::address(result.rangeStart),
+                                       HexText::address(result.rangeEnd - 1)));
     if (gapBytes > 0)
         result.warnings << QStringLiteral(
                                "%1: %2 bytes of the range hold no data and count as 0xFF (erased flash)")
@@ -219,7 +218,7 @@ StampResult stampImage(const StampJob &job)
             return failed(result,
                           QStringLiteral("%1: no loadable segment holds the four bytes at %2 in the file; an "
                                          "ELF file is stamped only where it holds data")
-                              .arg(name, hexAddress(job.address)));
+                              .arg(name, HexText::address(job.address)));
     }
     ImageWriteOptions writeOptions;
     writeOptions.binaryBase = job.binaryOffset;
@@ -232,7 +231,7 @@ StampResult stampImage(const StampJob &job)
     if (loaded.format == InputFormat::Binary && job.address < job.binaryOffset)
         return failed(result,
                       QStringLiteral("%1: the stamp address %2 lies below the file's first byte at %3")
-                          .arg(name, hexAddress(job.address), hexAddress(job.binaryOffset)));
+                          .arg(name, HexText::address(job.address), HexText::address(job.binaryOffset)));
     image.write(job.address, stampBytes);
     if (loaded.format != InputFormat::Elf) {
         const QString problem = imageWriteProblem(image, outputFormat, writeOptions, name);

@@ -9,6 +9,7 @@
 #include "assembly/assemblymessages.h"
 #include "assembly/releasemanifest.h"
 #include "common/atomicoutputfile.h"
+#include "common/hextext.h"
 #include "common/imagelimits.h"
 #include "common/inputfile.h"
 #include "common/outputname.h"
@@ -32,16 +33,6 @@ struct Piece {
     ManifestPiece manifest;  // the file as it was read, with its lowest data address
 };
 
-QString hexAddress(quint64 address)
-{
-    return QStringLiteral("0x") + QString::number(address, 16).toUpper().rightJustified(8, QLatin1Char('0'));
-}
-
-QString hexByte(quint8 value)
-{
-    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(2, QLatin1Char('0'));
-}
-
 QString conflictText(const QList<Piece> &pieces, const MemoryImage::Conflict &conflict)
 {
     const int firstPiece = conflict.firstLine / LineBand;
@@ -51,16 +42,17 @@ QString conflictText(const QList<Piece> &pieces, const MemoryImage::Conflict &co
     if (firstPiece == secondPiece)
         return QStringLiteral(
                    "Файл %1 дважды задает адрес %2 разными данными: %3 в строке %4 и %5 в строке %6.")
-            .arg(pieces.at(firstPiece).path, hexAddress(conflict.address), hexByte(conflict.firstValue))
+            .arg(pieces.at(firstPiece).path, HexText::address(conflict.address),
+                 HexText::number(conflict.firstValue, 2))
             .arg(firstLine)
-            .arg(hexByte(conflict.secondValue))
+            .arg(HexText::number(conflict.secondValue, 2))
             .arg(secondLine);
     return QStringLiteral("Файлы %1 и %2 пересекаются: по адресу %3 в первом %4 (строка %5), во втором %6 "
                           "(строка %7).")
-        .arg(pieces.at(firstPiece).path, pieces.at(secondPiece).path, hexAddress(conflict.address),
-             hexByte(conflict.firstValue))
+        .arg(pieces.at(firstPiece).path, pieces.at(secondPiece).path, HexText::address(conflict.address),
+             HexText::number(conflict.firstValue, 2))
         .arg(firstLine)
-        .arg(hexByte(conflict.secondValue))
+        .arg(HexText::number(conflict.secondValue, 2))
         .arg(secondLine);
 }
 

@@ -12,6 +12,7 @@
 #include "common/imagelimits.h"
 #include "common/outputname.h"
 #include "common/reporter.h"
+#include "discovery/sourcefiles.h"
 
 namespace {
 
@@ -27,11 +28,22 @@ void warn(Reporter &reporter, const QString &text)
     reporter.message(MessageKind::Warning, ReportTitle::warning(), text);
 }
 
+// Opens a piece, which has to be a raw image: Intel HEX text placed as bytes would be a wrong image.
+std::optional<ImagePiece> openRawPiece(const QString &path, Reporter &reporter, qint64 &heldBudget)
+{
+    std::optional<ImagePiece> piece = openImagePiece(path, reporter, heldBudget);
+    if (piece && piece->intelHex) {
+        warn(reporter, SourceText::intelHexLeftOut(path));
+        return std::nullopt;
+    }
+    return piece;
+}
+
 std::optional<QList<ImagePiece>> openAll(const QStringList &paths, Reporter &reporter, qint64 &heldBudget)
 {
     QList<ImagePiece> pieces;
     for (const QString &path : paths) {
-        std::optional<ImagePiece> piece = openImagePiece(path, reporter, heldBudget);
+        std::optional<ImagePiece> piece = openRawPiece(path, reporter, heldBudget);
         if (!piece)
             return std::nullopt;
         pieces.append(*piece);
@@ -119,7 +131,7 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
 
     // Only the sizes are taken now; the pieces are streamed into each image as it is written.
     qint64 heldBudget = LargestImageSize;
-    const std::optional<ImagePiece> boot = openImagePiece(job.bootPath, reporter, heldBudget);
+    const std::optional<ImagePiece> boot = openRawPiece(job.bootPath, reporter, heldBudget);
     if (!boot || !checkFitsImage(*boot, job.bootOffset, reporter))
         return result;
     const std::optional<QList<ImagePiece>> loraMacs = openAll(job.loraMacPaths, reporter, heldBudget);
@@ -174,7 +186,7 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
         const QString fileName = planned.releaseBaseName + QStringLiteral(".bin");
         if (!image.commit(job.outputDir, fileName))
             return result;
-        result.images.append({planned.releaseBaseName, imageFilePath(job.outputDir, fileName)});
+        result.images.append({imageFilePath(job.outputDir, fileName)});
     }
 
     result.succeeded = true;

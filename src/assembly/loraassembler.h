@@ -21,7 +21,6 @@ struct LoRaJob {
 };
 
 struct LoRaImage {
-    QString releaseBaseName; // without extension
     QString path;
 };
 

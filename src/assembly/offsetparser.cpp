@@ -1,7 +1,5 @@
 #include "assembly/offsetparser.h"
 
-#include "common/reporter.h"
-
 std::optional<qint64> parseOffset(const QString &text)
 {
     QString digits = text.trimmed();
@@ -28,12 +26,4 @@ QString invalidOffsetMessage(const QString &fieldName, const QString &text)
     return QStringLiteral("Некорректное смещение в поле \"%1\": \"%2\". Ожидается шестнадцатеричное число "
                           "от 0 до 7FFFFFFF, например 8000 или 0x8000.")
         .arg(fieldName, text);
-}
-
-std::optional<qint64> parseOffsetField(const QString &fieldName, const QString &text, Reporter &reporter)
-{
-    const std::optional<qint64> offset = parseOffset(text);
-    if (!offset)
-        reporter.message(MessageKind::Critical, ReportTitle::error(), invalidOffsetMessage(fieldName, text));
-    return offset;
 }

@@ -4,8 +4,6 @@
 
 #include <QString>
 
-class Reporter;
-
 // Offsets are typed as hexadecimal text ("8000" or "0x8000"); an empty field means 0.
 // The largest offset is the largest 32-bit signed value, the range the images are addressed in.
 constexpr qint64 MaximumOffset = 0x7FFFFFFF;
@@ -16,6 +14,3 @@ std::optional<qint64> parseOffset(const QString &text);
 // The error shown for a field whose text is not an offset; fieldName is what the user sees the
 // field called (a label in the window, an option on the command line).
 QString invalidOffsetMessage(const QString &fieldName, const QString &text);
-
-// parseOffset, reporting invalidOffsetMessage as an error when the text is no offset.
-std::optional<qint64> parseOffsetField(const QString &fieldName, const QString &text, Reporter &reporter);

@@ -1,5 +1,7 @@
 #include "assembly/pieceoverlap.h"
 
+#include "common/hextext.h"
+
 bool checkPieceOverlap(qint64 firstOffset, qint64 firstSize, qint64 secondOffset, qint64 secondSize)
 {
     if (firstSize <= 0 || secondSize <= 0)
@@ -9,10 +11,7 @@ bool checkPieceOverlap(qint64 firstOffset, qint64 firstSize, qint64 secondOffset
 
 QString formatPieceRange(qint64 offset, qint64 size)
 {
-    const auto hex = [](qint64 value) {
-        return QStringLiteral("0x") + QString::number(value, 16).toUpper();
-    };
     if (size <= 0)
-        return hex(offset);
-    return hex(offset) + QLatin1Char('-') + hex(offset + size - 1);
+        return HexText::number(offset);
+    return HexText::number(offset) + QLatin1Char('-') + HexText::number(offset + size - 1);
 }

@@ -6,6 +6,7 @@
 #include <QJsonObject>
 
 #include "common/atomicoutputfile.h"
+#include "common/hextext.h"
 #include "common/reporter.h"
 
 void ImageDigestBuilder::addData(const char *data, qint64 length)
@@ -20,18 +21,12 @@ ImageDigest ImageDigestBuilder::result() const
     return {m_size, m_sha256.result(), m_crc32.result()};
 }
 
-static QString hexNumber(qint64 value, int digits)
-{
-    return QStringLiteral("0x") +
-           QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
-}
-
 QByteArray ReleaseManifest::toJson() const
 {
     QJsonArray pieceList;
     for (const ManifestPiece &piece : pieces) {
         pieceList.append(QJsonObject{{QStringLiteral("source"), piece.sourcePath},
-                                     {QStringLiteral("offset"), hexNumber(piece.offset, 8)},
+                                     {QStringLiteral("offset"), HexText::number(piece.offset, 8)},
                                      {QStringLiteral("size"), piece.size},
                                      {QStringLiteral("sha256"), QString::fromLatin1(piece.sha256.toHex())}});
     }
@@ -40,7 +35,7 @@ QByteArray ReleaseManifest::toJson() const
          QJsonObject{{QStringLiteral("file"), imageFileName},
                      {QStringLiteral("size"), image.size},
                      {QStringLiteral("sha256"), QString::fromLatin1(image.sha256.toHex())},
-                     {QStringLiteral("crc32"), hexNumber(image.crc32, 8)}}},
+                     {QStringLiteral("crc32"), HexText::number(image.crc32, 8)}}},
         {QStringLiteral("pieces"), pieceList},
         {QStringLiteral("created"), created.toUTC().toString(Qt::ISODate)},
         {QStringLiteral("tool"), QStringLiteral("Quillon %1").arg(QStringLiteral(QUILLON_VERSION))},
@@ -79,16 +74,15 @@ std::optional<QByteArray> manifestWithStamp(const QByteArray &json, const QStrin
     image.insert(QStringLiteral("file"), imageFileName);
     image.insert(QStringLiteral("size"), digest.size);
     image.insert(QStringLiteral("sha256"), QString::fromLatin1(digest.sha256.toHex()));
-    image.insert(QStringLiteral("crc32"), hexNumber(digest.crc32, 8));
+    image.insert(QStringLiteral("crc32"), HexText::number(digest.crc32, 8));
     root.insert(QStringLiteral("image"), image);
     QJsonArray stamps = root.value(QStringLiteral("stamps")).toArray();
     stamps.append(QJsonObject{
         {QStringLiteral("algorithm"), stamp.algorithm},
-        {QStringLiteral("range"),
-         QJsonObject{{QStringLiteral("start"), hexNumber(qint64(stamp.rangeStart), 8)},
-                     {QStringLiteral("end"), hexNumber(qint64(stamp.rangeEnd), 8)}}},
-        {QStringLiteral("address"), hexNumber(qint64(stamp.address), 8)},
-        {QStringLiteral("value"), hexNumber(stamp.value, 8)},
+        {QStringLiteral("range"), QJsonObject{{QStringLiteral("start"), HexText::address(stamp.rangeStart)},
+                                              {QStringLiteral("end"), HexText::address(stamp.rangeEnd)}}},
+        {QStringLiteral("address"), HexText::address(stamp.address)},
+        {QStringLiteral("value"), HexText::address(stamp.value)},
     });
     root.insert(QStringLiteral("stamps"), stamps);
     return QJsonDocument(root).toJson(QJsonDocument::Indented);

@@ -4,14 +4,11 @@
 #include <QFileInfo>
 #include <QTextStream>
 
-#include "assembly/binaryassembler.h"
 #include "assembly/offsetparser.h"
+#include "assembly/tabjobs.h"
 #include "cli/clireporter.h"
 #include "cli/commandline.h"
 #include "cli/commands.h"
-#include "settings/settingsfile.h"
-#include "settings/settingskeys.h"
-#include "settings/tabsettings.h"
 
 namespace {
 
@@ -40,33 +37,6 @@ std::optional<BinarySlot> parseFileArgument(const QString &argument, QString &er
         return std::nullopt;
     }
     return slot;
-}
-
-// The file slots of a saved Binary template or config.conf, checked or not, in slot order. An offset is
-// read only where it is used: for a checked slot when the pieces go to their own offsets.
-std::optional<QList<BinarySlot>> slotsFromSettings(const BinarySettings &settings,
-                                                   const QString &settingsPath, bool sequential,
-                                                   QString &error)
-{
-    QList<BinarySlot> savedFiles;
-    for (int index = 0; index < int(settings.pathFile.size()); ++index) {
-        BinarySlot slot;
-        slot.enabled = settings.enabled[index];
-        slot.path = settings.pathFile[index];
-        if (slot.enabled && !sequential) {
-            const std::optional<qint64> offset = parseOffset(settings.offsetFile[index]);
-            if (!offset) {
-                error = invalidOffsetMessage(SettingsKeys::offsetsGroup() + QLatin1Char('/') +
-                                                 SettingsKeys::binaryOffsetFile(index) +
-                                                 QStringLiteral(" (") + settingsPath + QLatin1Char(')'),
-                                             settings.offsetFile[index]);
-                return std::nullopt;
-            }
-            slot.offset = *offset;
-        }
-        savedFiles.append(slot);
-    }
-    return savedFiles;
 }
 
 } // namespace
@@ -105,57 +75,60 @@ int runBinaryCommand(const QStringList &arguments)
         return commandLine.usageError(
             QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
 
-    BinaryJob job;
-    job.sequential = parser.isSet(sequential);
-    job.hexOutput = parser.isSet(hex);
     const QStringList files = parser.values(file);
     if (files.size() > MaximumFiles)
         return commandLine.usageError(QStringLiteral("at most %1 --file options").arg(MaximumFiles));
+    QList<BinarySlot> givenFiles;
     for (const QString &argument : files) {
         QString error;
         const std::optional<BinarySlot> slot = parseFileArgument(argument, error);
         if (!slot)
             return commandLine.usageError(error);
-        job.files.append(*slot);
+        givenFiles.append(*slot);
     }
 
-    QString baseName;
-    if (parser.isSet(settingsFile)) {
-        const QString settingsPath = parser.value(settingsFile);
-        const std::optional<BinarySettings> saved = commandLine.loadSettings<BinarySettings>(settingsPath);
-        if (!saved)
-            return CliExit::Usage;
-        const BinarySettings &settings = *saved;
-        job.outputDir = settings.pathRelease;
-        baseName = settings.templateName;
-        if (job.files.isEmpty()) {
-            QString error;
-            const std::optional<QList<BinarySlot>> savedFiles =
-                slotsFromSettings(settings, settingsPath, job.sequential, error);
-            if (!savedFiles)
-                return commandLine.usageError(error);
-            job.files = *savedFiles;
+    // The window's defaults, or what a saved template or config.conf holds; then every option given.
+    const std::optional<BinarySettings> starting = commandLine.startingSettings<BinarySettings>(settingsFile);
+    if (!starting)
+        return CliExit::Usage;
+    BinarySettings settings = *starting;
+    const bool fromSettings = parser.isSet(settingsFile);
+    settings.sequential = parser.isSet(sequential);
+    settings.hexOutput = parser.isSet(hex);
+    // The files given take the slots in their order, ticked; the other slots take no part.
+    if (!givenFiles.isEmpty()) {
+        for (int slot = 0; slot < MaximumFiles; ++slot) {
+            const bool given = slot < givenFiles.size();
+            settings.enabled[slot] = given;
+            settings.pathFile[slot] = given ? givenFiles[slot].path : QString();
+            settings.offsetFile[slot] = given ? QString::number(givenFiles[slot].offset, 16) : QString();
         }
     }
     if (parser.isSet(out))
-        job.outputDir = parser.value(out);
+        settings.pathRelease = parser.value(out);
     if (parser.isSet(name))
-        baseName = parser.value(name);
+        settings.templateName = parser.value(name);
 
     // Without a settings file these have no other source; from one, what is missing is the job's
     // to report ("nothing to assemble"), as the window does.
-    if (!parser.isSet(settingsFile)) {
-        if (job.outputDir.isEmpty())
+    if (!fromSettings) {
+        if (parser.value(out).isEmpty())
             return commandLine.usageError(QStringLiteral("--out is required"));
-        if (baseName.isEmpty())
+        if (parser.value(name).isEmpty())
             return commandLine.usageError(QStringLiteral("--name is required"));
-        if (job.files.isEmpty())
+        if (files.isEmpty())
             return commandLine.usageError(QStringLiteral("--file is required"));
     }
-    job.fileName = baseName + (job.hexOutput ? QStringLiteral(".hex") : QStringLiteral(".bin"));
+
+    // Only a saved offset can still be wrong: those of --file were checked above.
+    const JobFromSettings<BinaryJob> made = binaryJobFrom(settings);
+    if (!made.ok())
+        return commandLine.usageError(invalidOffsetMessage(
+            CommandLine::savedOffsetField(made.invalidOffset->key, parser.value(settingsFile)),
+            made.invalidOffset->text));
 
     CliReporter reporter;
-    const BinaryResult result = assembleBinaryImage(job, reporter);
+    const BinaryResult result = assembleBinaryImage(made.job, reporter);
     if (result.succeeded)
         cliOut() << result.imagePath << Qt::endl;
     return result.succeeded ? CliExit::Success : CliExit::Failed;

@@ -4,17 +4,13 @@
 
 #include <QTextStream>
 
+#include "common/hextext.h"
 #include "hex/imagecompare.h"
 #include "hex/imageloader.h"
 
 namespace {
 
 constexpr int ListedDifferences = 20;
-
-QString hexAddress(quint64 value)
-{
-    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(8, QLatin1Char('0'));
-}
 
 QString byteText(std::optional<quint8> byte, const QString &file)
 {
@@ -39,7 +35,7 @@ QString differenceLine(const ImageDifference &difference, const QString &first, 
         break;
     }
     return QStringLiteral("%1: %2-%3 (%4 bytes), first: %5, %6")
-        .arg(kind, hexAddress(difference.start), hexAddress(difference.end - 1))
+        .arg(kind, HexText::address(difference.start), HexText::address(difference.end - 1))
         .arg(difference.end - difference.start)
         .arg(byteText(difference.first, first), byteText(difference.second, second));
 }
@@ -120,7 +116,7 @@ int runCompareCommand(const QStringList &givenArguments)
     if (comparison.same()) {
         cliOut() << "same: " << comparison.sameBytes << " bytes at the same addresses";
         if (range)
-            cliOut() << " in " << hexAddress(from) << '-' << hexAddress(to - 1);
+            cliOut() << " in " << HexText::address(from) << '-' << HexText::address(to - 1);
         cliOut() << Qt::endl;
         return CliExit::Success;
     }

@@ -6,9 +6,7 @@
 #include <QTextStream>
 
 #include "assembly/assemblymessages.h"
-#include "assembly/intelhexjoin.h"
-#include "settings/settingsfile.h"
-#include "settings/tabsettings.h"
+#include "assembly/tabjobs.h"
 
 namespace {
 
@@ -47,38 +45,31 @@ int runIntelHexCommand(const QStringList &arguments)
     if (const std::optional<int> exitCode = commandLine.parse(arguments))
         return *exitCode;
 
-    IntelHexJoinJob job;
-    QString name;
+    // The window's defaults, or what a saved template or config.conf holds; then every option given.
+    const std::optional<IntelHexSettings> starting =
+        commandLine.startingSettings<IntelHexSettings>(settingsOption);
+    if (!starting)
+        return CliExit::Usage;
+    IntelHexSettings settings = *starting;
     const bool fromSettings = parser.isSet(settingsOption);
-    if (fromSettings) {
-        const QString settingsPath = parser.value(settingsOption);
-        const std::optional<IntelHexSettings> saved =
-            commandLine.loadSettings<IntelHexSettings>(settingsPath);
-        if (!saved)
-            return CliExit::Usage;
-        const IntelHexSettings &stored = *saved;
-        const std::array<QString, 6> sources = stored.sourcesInOrder();
-        for (size_t slot = 0; slot < sources.size(); ++slot) {
-            if (stored.enabled[slot])
-                job.sources << sources[slot];
-        }
-        job.outputDir = stored.pathRelease;
-        name = stored.templateName;
-    }
     const QStringList files = parser.positionalArguments();
-    if (!files.isEmpty())
-        job.sources = files;
-    if (parser.isSet(outOption))
-        job.outputDir = parser.value(outOption);
-    if (parser.isSet(nameOption))
-        name = parser.value(nameOption);
-    job.fileName = name + QStringLiteral(".hex");
-
-    // Without stored settings every part of the job comes from the command line; with them an empty
-    // selection is the template's own state and is reported as the window reports it.
     if (files.size() > MaximumSources)
         return commandLine.usageError(
             QStringLiteral("at most %1 files are joined, %2 given").arg(MaximumSources).arg(files.size()));
+    // The files given take the sources in their order, ticked; the other sources take no part.
+    if (!files.isEmpty()) {
+        for (int slot = 0; slot < MaximumSources; ++slot) {
+            settings.setSourceInOrder(slot, files.value(slot));
+            settings.enabled[slot] = slot < files.size();
+        }
+    }
+    if (parser.isSet(outOption))
+        settings.pathRelease = parser.value(outOption);
+    if (parser.isSet(nameOption))
+        settings.templateName = parser.value(nameOption);
+
+    // Without stored settings every part of the job comes from the command line; with them an empty
+    // selection is the template's own state and is reported as the window reports it.
     if (!fromSettings && files.isEmpty())
         return commandLine.usageError(QStringLiteral("no FILE given"));
     if (!fromSettings && !parser.isSet(outOption))
@@ -87,7 +78,7 @@ int runIntelHexCommand(const QStringList &arguments)
         return commandLine.usageError(QStringLiteral("--name NAME is missing"));
 
     CliReporter reporter;
-    const IntelHexJoinResult result = joinIntelHexFiles(job, reporter);
+    const IntelHexJoinResult result = joinIntelHexFiles(intelHexJobFrom(settings), reporter);
     if (!result.succeeded())
         return CliExit::Failed;
     reporter.message(MessageKind::Information, ReportTitle::complete(), AssemblyText::finished());

@@ -4,8 +4,8 @@
 #include <QFileInfo>
 #include <QTextStream>
 
-#include "assembly/loraassembler.h"
 #include "assembly/offsetparser.h"
+#include "assembly/tabjobs.h"
 #include "cli/clireporter.h"
 #include "cli/commandline.h"
 #include "cli/commands.h"
@@ -16,12 +16,11 @@
 
 namespace {
 
-// An offset option, and where a saved template keeps the same offset.
+// An offset option and the field of the settings it gives.
 struct OffsetOption {
     QCommandLineOption option;
-    qint64 LoRaJob::*offset;
-    QString LoRaSettings::*savedText;
-    QString savedKey;
+    QString LoRaSettings::*text;
+    QString key;
 };
 
 // The files of one saved source directory that the window would take.
@@ -55,9 +54,11 @@ int runLoRaCommand(const QStringList &arguments)
     const QCommandLineOption app(QStringLiteral("app"),
                                  QStringLiteral("Application file; repeat for several."),
                                  QStringLiteral("FILE"));
-    const QCommandLineOption name(QStringLiteral("name"),
-                                  QStringLiteral("Output name template (default region_lora_fw)."),
-                                  QStringLiteral("TEMPLATE"));
+    const LoRaSettings defaults = LoRaSettings::defaults();
+    const QCommandLineOption name(
+        QStringLiteral("name"),
+        QStringLiteral("Output name template (default %1).").arg(defaults.templateName),
+        QStringLiteral("TEMPLATE"));
     const QCommandLineOption settingsFile(
         QStringLiteral("settings"),
         QStringLiteral("A saved LoRa template or config.conf: its directories are searched for the files not "
@@ -66,44 +67,42 @@ int runLoRaCommand(const QStringList &arguments)
         QStringLiteral("FILE"));
     const QCommandLineOption bootFilter(QStringLiteral("boot-filter"),
                                         QStringLiteral("Files searched for in the saved bootloader directory "
-                                                       "(default *.bin)."),
-                                        QStringLiteral("PATTERN"), QStringLiteral("*.bin"));
+                                                       "(default %1).")
+                                            .arg(defaults.bootFilter),
+                                        QStringLiteral("PATTERN"), defaults.bootFilter);
     const QCommandLineOption loraMacFilter(QStringLiteral("loramac-filter"),
                                            QStringLiteral("Files searched for in the saved LoRaMAC directory "
-                                                          "(default *.hex)."),
-                                           QStringLiteral("PATTERN"), QStringLiteral("*.hex"));
+                                                          "(default %1).")
+                                               .arg(defaults.loraMacFilter),
+                                           QStringLiteral("PATTERN"), defaults.loraMacFilter);
     const QCommandLineOption appFilter(QStringLiteral("app-filter"),
                                        QStringLiteral("Files searched for in the saved application directory "
-                                                      "(default *.bin)."),
-                                       QStringLiteral("PATTERN"), QStringLiteral("*.bin"));
+                                                      "(default %1).")
+                                           .arg(defaults.appFilter),
+                                       QStringLiteral("PATTERN"), defaults.appFilter);
     const OffsetOption offsets[] = {
         {{QStringLiteral("boot-offset"), QStringLiteral("Where the bootloader goes (default 0)."),
           QStringLiteral("HEX")},
-         &LoRaJob::bootOffset,
          &LoRaSettings::offsetWrtBoot,
          SettingsKeys::loraOffsetWrtBoot()},
         {{QStringLiteral("loramac-offset"), QStringLiteral("Where the LoRaMAC image goes (default 0)."),
           QStringLiteral("HEX")},
-         &LoRaJob::loraMacOffset,
          &LoRaSettings::offsetWrtFmwLora,
          SettingsKeys::loraOffsetWrtFmwLora()},
         {{QStringLiteral("app-offset"), QStringLiteral("Where the application goes (default 0)."),
           QStringLiteral("HEX")},
-         &LoRaJob::appOffset,
          &LoRaSettings::offsetWrtFmw,
          SettingsKeys::loraOffsetWrtFmw()},
         {{QStringLiteral("region-offset"),
           QStringLiteral(
               "Offset of the 32-byte version and region field inside the LoRaMAC file (default 0)."),
           QStringLiteral("HEX")},
-         &LoRaJob::regionFieldOffset,
          &LoRaSettings::offsetSrchNameLora,
          SettingsKeys::loraOffsetSrchNameLora()},
         {{QStringLiteral("fw-offset"),
           QStringLiteral(
               "Offset of the 16-byte firmware name field inside the application file (default 0)."),
           QStringLiteral("HEX")},
-         &LoRaJob::fwFieldOffset,
          &LoRaSettings::offsetSrchNameFmw,
          SettingsKeys::loraOffsetSrchNameFmw()},
     };
@@ -120,63 +119,35 @@ int runLoRaCommand(const QStringList &arguments)
         return commandLine.usageError(
             QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
 
-    CliReporter reporter;
-    LoRaJob job;
-    job.nameTemplate = QStringLiteral("region_lora_fw");
-    std::optional<LoRaSettings> saved;
+    // The window's defaults, or what a saved template or config.conf holds; then every option given.
+    const std::optional<LoRaSettings> starting = commandLine.startingSettings<LoRaSettings>(settingsFile);
+    if (!starting)
+        return CliExit::Usage;
+    LoRaSettings settings = *starting;
+    const bool fromSettings = parser.isSet(settingsFile);
     const QString settingsPath = parser.value(settingsFile);
-    if (parser.isSet(settingsFile)) {
-        saved = commandLine.loadSettings<LoRaSettings>(settingsPath);
-        if (!saved)
-            return CliExit::Usage;
-        job.outputDir = saved->pathToRelease;
-        job.nameTemplate = saved->templateName;
-    }
-
     for (const OffsetOption &offset : offsets) {
-        QString field;
-        QString text;
-        if (parser.isSet(offset.option)) {
-            field = QStringLiteral("--") + offset.option.names().first();
-            text = parser.value(offset.option);
-        } else if (saved) {
-            field = SettingsKeys::offsetsGroup() + QLatin1Char('/') + offset.savedKey + QStringLiteral(" (") +
-                    settingsPath + QLatin1Char(')');
-            text = (*saved).*offset.savedText;
-        }
-        const std::optional<qint64> value = parseOffset(text);
-        if (!value)
-            return commandLine.usageError(invalidOffsetMessage(field, text));
-        job.*offset.offset = *value;
+        if (parser.isSet(offset.option))
+            settings.*offset.text = parser.value(offset.option);
     }
     if (parser.isSet(out))
-        job.outputDir = parser.value(out);
+        settings.pathToRelease = parser.value(out);
     if (parser.isSet(name))
-        job.nameTemplate = parser.value(name);
-
-    if (parser.isSet(boot))
-        job.bootPath = parser.value(boot);
-    else if (saved)
-        job.bootPath = acceptedSourceFiles(saved->pathToBoot, parser.value(bootFilter), reporter).value(0);
-    if (parser.isSet(loraMac))
-        job.loraMacPaths = parser.values(loraMac);
-    else if (saved)
-        job.loraMacPaths = acceptedSourceFiles(saved->pathToLoRa, parser.value(loraMacFilter), reporter);
-    if (parser.isSet(app))
-        job.appPaths = parser.values(app);
-    else if (saved)
-        job.appPaths = acceptedSourceFiles(saved->pathToApp, parser.value(appFilter), reporter);
+        settings.templateName = parser.value(name);
+    settings.bootFilter = parser.value(bootFilter);
+    settings.loraMacFilter = parser.value(loraMacFilter);
+    settings.appFilter = parser.value(appFilter);
 
     // From a settings file, what is missing is the job's to report ("nothing to assemble"), as the
     // window does; without one, only an option can give it.
-    if (!saved) {
+    if (!fromSettings) {
         const struct {
             bool missing;
             const char *option;
-        } required[] = {{job.outputDir.isEmpty(), "--out"},
-                        {job.bootPath.isEmpty(), "--boot"},
-                        {job.loraMacPaths.isEmpty(), "--loramac"},
-                        {job.appPaths.isEmpty(), "--app"}};
+        } required[] = {{parser.value(out).isEmpty(), "--out"},
+                        {parser.value(boot).isEmpty(), "--boot"},
+                        {parser.values(loraMac).isEmpty(), "--loramac"},
+                        {parser.values(app).isEmpty(), "--app"}};
         for (const auto &check : required) {
             if (check.missing)
                 return commandLine.usageError(
@@ -184,7 +155,32 @@ int runLoRaCommand(const QStringList &arguments)
         }
     }
 
-    const LoRaResult result = assembleLoRaImages(job, reporter);
+    // The files an option names, or those the saved directory holds, found as the window finds them.
+    CliReporter reporter;
+    const auto sourceFiles = [&](const QCommandLineOption &option, const QString &directory,
+                                 const QString &filter) {
+        if (parser.isSet(option))
+            return parser.values(option);
+        return fromSettings ? acceptedSourceFiles(directory, filter, reporter) : QStringList();
+    };
+    LoRaSourceFiles found;
+    // A bootloader named twice is the last one named.
+    found.boot = parser.isSet(boot) ? QStringList{parser.value(boot)}
+                                    : sourceFiles(boot, settings.pathToBoot, settings.bootFilter);
+    found.loraMacs = sourceFiles(loraMac, settings.pathToLoRa, settings.loraMacFilter);
+    found.apps = sourceFiles(app, settings.pathToApp, settings.appFilter);
+
+    const JobFromSettings<LoRaJob> made = loraJobFrom(settings, found);
+    if (!made.ok()) {
+        QString field = CommandLine::savedOffsetField(made.invalidOffset->key, settingsPath);
+        for (const OffsetOption &offset : offsets) {
+            if (offset.key == made.invalidOffset->key && parser.isSet(offset.option))
+                field = QStringLiteral("--") + offset.option.names().first();
+        }
+        return commandLine.usageError(invalidOffsetMessage(field, made.invalidOffset->text));
+    }
+
+    const LoRaResult result = assembleLoRaImages(made.job, reporter);
     for (const LoRaImage &image : result.images)
         cliOut() << image.path << '\n';
     cliOut().flush();

@@ -5,15 +5,7 @@
 #include <QTextStream>
 
 #include "assembly/imagestamp.h"
-
-namespace {
-
-QString hexAddress(quint64 value)
-{
-    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(8, QLatin1Char('0'));
-}
-
-} // namespace
+#include "common/hextext.h"
 
 // quillon-cli stamp IMAGE --at ADDR: a CRC of the image written into it, for a bootloader to check.
 int runStampCommand(const QStringList &givenArguments)
@@ -97,10 +89,11 @@ int runStampCommand(const QStringList &givenArguments)
         return CliExit::Failed;
     }
     cliOut() << "algorithm: " << stampAlgorithmName(job.algorithm) << '\n'
-             << "range: " << hexAddress(result.rangeStart) << '-' << hexAddress(result.rangeEnd - 1) << " ("
-             << result.rangeEnd - result.rangeStart << " bytes)\n"
-             << "address: " << hexAddress(job.address) << '\n'
-             << "value: " << hexAddress(result.value) << '\n'
+             << "range: " << HexText::address(result.rangeStart) << '-'
+             << HexText::address(result.rangeEnd - 1) << " (" << result.rangeEnd - result.rangeStart
+             << " bytes)\n"
+             << "address: " << HexText::address(job.address) << '\n'
+             << "value: " << HexText::address(result.value) << '\n'
              << "output: " << result.outputPath << '\n';
     if (!result.manifestPath.isEmpty())
         cliOut() << "manifest: " << result.manifestPath << '\n';

@@ -8,6 +8,7 @@
 #include "cli/clireporter.h"
 #include "cli/commands.h"
 #include "hex/intelhexrecord.h"
+#include "settings/settingskeys.h"
 
 bool parseHexArgument(QString text, quint64 *value)
 {
@@ -79,6 +80,12 @@ int CommandLine::usageError(const QString &text) const
     cliErr() << m_command << ": " << text << "\nRun \"" << m_command << " --help\" for its options."
              << Qt::endl;
     return CliExit::Usage;
+}
+
+QString CommandLine::savedOffsetField(const QString &key, const QString &settingsPath)
+{
+    return SettingsKeys::offsetsGroup() + QLatin1Char('/') + key + QStringLiteral(" (") + settingsPath +
+           QLatin1Char(')');
 }
 
 QString CommandLine::helpText() const

@@ -35,6 +35,20 @@ public:
     int usageError(const QString &text) const;
     QString helpText() const;
 
+    // What a job starts from before its options are applied: the window's defaults, or the settings
+    // file that `settingsOption` names. No value after a usage error (already said).
+    template <typename TabSettings>
+    std::optional<TabSettings> startingSettings(const QCommandLineOption &settingsOption) const
+    {
+        if (!m_parser.isSet(settingsOption))
+            return TabSettings::defaults();
+        return loadSettings<TabSettings>(m_parser.value(settingsOption));
+    }
+
+    // How an offset read from a settings file is named in a message: "Offsets/<key> (<file>)".
+    static QString savedOffsetField(const QString &key, const QString &settingsPath);
+
+private:
     // One tab's settings from a saved template or a config.conf named on the command line. A file
     // that is missing or not valid INI is said as a usage error and gives no value: a pipeline
     // must not go on with half a template.
@@ -52,7 +66,6 @@ public:
         return TabSettings::load(reader.store());
     }
 
-private:
     QString m_command; // "quillon-cli <job>"
     QCommandLineParser m_parser;
 };

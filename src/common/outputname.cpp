@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/hextext.h"
+
 namespace {
 
 bool isControl(QChar c)
@@ -16,8 +18,7 @@ QString shown(const QString &name)
     QString text;
     for (const QChar c : name) {
         if (isControl(c))
-            text += QStringLiteral("\\x") +
-                    QString::number(c.unicode(), 16).toUpper().rightJustified(2, QLatin1Char('0'));
+            text += QStringLiteral("\\x") + HexText::digits(c.unicode(), 2);
         else
             text += c;
     }

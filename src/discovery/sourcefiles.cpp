@@ -34,6 +34,31 @@ bool isIntelHexFile(const QString &path)
     return file.open(QIODevice::ReadOnly) && isIntelHexDevice(file);
 }
 
+namespace SourceText {
+
+QString intelHexLeftOut(const QString &path)
+{
+    return QStringLiteral("Файл ") + path +
+           QStringLiteral(", является IntelHEX фалом и не будет добавлен в очередь.");
+}
+
+QString wrongFormatTitle()
+{
+    return QStringLiteral("Не верный формат!");
+}
+
+QString isIntelHex(const QString &path)
+{
+    return path + QStringLiteral(" явлеяется IntelHEX файлом.");
+}
+
+QString isNotIntelHex(const QString &path)
+{
+    return path + QStringLiteral(" не явлеяется IntelHEX файлом");
+}
+
+} // namespace SourceText
+
 QStringList listSourceFiles(const QString &directory, const QString &nameFilter)
 {
     // An empty path would mean the working directory to QDir; it means "nothing chosen" here.
@@ -54,9 +79,7 @@ QList<ScannedSourceFile> scanLoRaSource(const QString &directory, const QString 
     for (const QString &path : listSourceFiles(directory, nameFilter)) {
         const bool rejected = !path.isEmpty() && hexWanted && isIntelHexFile(path);
         if (rejected) {
-            reporter.message(MessageKind::Warning, ReportTitle::warning(),
-                             QStringLiteral("Файл ") + path +
-                                 QStringLiteral(", является IntelHEX фалом и не будет добавлен в очередь."));
+            reporter.message(MessageKind::Warning, ReportTitle::warning(), SourceText::intelHexLeftOut(path));
         }
         files.append({path, !rejected});
     }

@@ -15,6 +15,17 @@ bool isIntelHexFile(const QString &path);
 // The same rule on a device from its current position (which moves).
 bool isIntelHexDevice(QIODevice &device);
 
+// What the program says of an Intel HEX file offered where a raw image belongs.
+namespace SourceText {
+// The LoRa tab leaves such a file out of its sources.
+QString intelHexLeftOut(const QString &path);
+// The Binary tab refuses it as a piece.
+QString wrongFormatTitle();
+QString isIntelHex(const QString &path);
+// The IntelHEX tab refuses a file that is not Intel HEX.
+QString isNotIntelHex(const QString &path);
+} // namespace SourceText
+
 // Every file under the directory (recursively, symbolic links not followed) whose name matches the
 // one wildcard pattern, as full paths in the directory iterator's order. An empty directory path
 // lists nothing.

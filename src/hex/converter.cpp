@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "common/atomicoutputfile.h"
+#include "common/hextext.h"
 #include "common/inputfile.h"
 #include "hex/imageloader.h"
 #include "hex/intelhexwriter.h"
@@ -20,17 +21,6 @@ constexpr qsizetype SliceSize = 256 * 1024;
 QString displayName(const QString &path)
 {
     return QFileInfo(path).fileName();
-}
-
-QString hexNumber(quint64 value, int digits)
-{
-    return QStringLiteral("0x") +
-           QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
-}
-
-QString hexAddress(quint64 address)
-{
-    return hexNumber(address, 8);
 }
 
 ConversionResult failure(ConversionResult result, const QString &text)
@@ -115,7 +105,7 @@ ConversionResult streamBinary(InputFile &input, quint64 offset, const Conversion
                        QStringLiteral("%1: %2 bytes at offset %3 reach past the 4 GiB that %4 can address")
                            .arg(inputName)
                            .arg(size)
-                           .arg(hexAddress(offset), recordFormatName(result.outputFormat)));
+                           .arg(HexText::address(offset), recordFormatName(result.outputFormat)));
     };
     const qint64 knownSize = input.knownSize();
     if (offset >= AddressSpaceEnd ||

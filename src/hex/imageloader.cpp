@@ -1,17 +1,12 @@
 #include "hex/imageloader.h"
 
+#include "common/hextext.h"
 #include "common/inputfile.h"
 #include "hex/elfreader.h"
 #include "hex/intelhexreader.h"
 #include "hex/srecordreader.h"
 
 namespace {
-
-QString hexNumber(quint64 value, int digits)
-{
-    return QStringLiteral("0x") +
-           QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
-}
 
 LoadedImage failed(LoadedImage loaded, const QString &text)
 {
@@ -43,13 +38,14 @@ LoadedImage placeChunks(LoadedImage loaded, QList<DataChunk> chunks, const QStri
     loaded.image = MemoryImage::fromChunks(std::move(chunks), &conflict);
     if (!conflict)
         return loaded;
-    return failed(std::move(loaded),
-                  QStringLiteral("%1, %2 %3 and %4: different bytes for address %5 (%6 and %7)")
-                      .arg(name, places)
-                      .arg(conflict->firstLine)
-                      .arg(conflict->secondLine)
-                      .arg(hexNumber(conflict->address, 8))
-                      .arg(hexNumber(conflict->firstValue, 2), hexNumber(conflict->secondValue, 2)));
+    return failed(
+        std::move(loaded),
+        QStringLiteral("%1, %2 %3 and %4: different bytes for address %5 (%6 and %7)")
+            .arg(name, places)
+            .arg(conflict->firstLine)
+            .arg(conflict->secondLine)
+            .arg(HexText::address(conflict->address))
+            .arg(HexText::number(conflict->firstValue, 2), HexText::number(conflict->secondValue, 2)));
 }
 
 // "name, line 12: what is wrong", with the file named as the caller names it.
@@ -120,7 +116,7 @@ LoadedImage loadBinary(InputFile &input, const ImageLoadOptions &options, const 
         return failed(std::move(loaded),
                       QStringLiteral("%1: placed at %2, the data reaches past the end of the address "
                                      "space")
-                          .arg(name, hexNumber(options.binaryOffset, 8)));
+                          .arg(name, HexText::address(options.binaryOffset)));
     if (options.progress)
         options.progress(loaded.fileSize, loaded.fileSize);
     loaded.image = MemoryImage::fromBytes(options.binaryOffset, std::move(*bytes));

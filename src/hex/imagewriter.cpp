@@ -2,6 +2,7 @@
 
 #include <QIODevice>
 
+#include "common/hextext.h"
 #include "common/imagelimits.h"
 #include "hex/intelhexwriter.h"
 #include "hex/progressthrottle.h"
@@ -12,11 +13,6 @@ namespace {
 constexpr quint64 AddressSpaceEnd = Q_UINT64_C(0x100000000);
 // Bytes handed over between two looks at the clock; a multiple of 16 keeps the record grid.
 constexpr qsizetype SliceSize = 1 << 20;
-
-QString hexNumber(quint64 value)
-{
-    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(8, QLatin1Char('0'));
-}
 
 // Hands the image to `put(address, data, length)` slice by slice, reporting progress and polling
 // for a cancel between slices. With `gapsToo` the runs without data come too (data null); without,
@@ -142,12 +138,12 @@ QString imageWriteProblem(const MemoryImage &image, OutputFormat format, const I
     if (format == OutputFormat::Binary) {
         if (!image.isEmpty() && image.lowestAddress() < options.binaryBase)
             return QStringLiteral("%1: the data starts at %2, below the binary's first address %3")
-                .arg(name, hexNumber(image.lowestAddress()), hexNumber(options.binaryBase));
+                .arg(name, HexText::address(image.lowestAddress()), HexText::address(options.binaryBase));
         if (image.endAddress() > options.binaryBase + LargestImageSize)
             return QStringLiteral("%1: the data reaches up to address %2, so a binary image from address %3 "
                                   "would take %4 MiB; images over %5 MiB are refused")
-                .arg(name, hexNumber(image.endAddress() - 1),
-                     options.binaryBase == 0 ? QStringLiteral("0") : hexNumber(options.binaryBase))
+                .arg(name, HexText::address(image.endAddress() - 1),
+                     options.binaryBase == 0 ? QStringLiteral("0") : HexText::address(options.binaryBase))
                 .arg((image.endAddress() - options.binaryBase + (1 << 20) - 1) >> 20)
                 .arg(LargestImageSize >> 20);
         return QString();
@@ -155,11 +151,11 @@ QString imageWriteProblem(const MemoryImage &image, OutputFormat format, const I
     const QString formatName =
         format == OutputFormat::IntelHex ? QStringLiteral("Intel HEX") : QStringLiteral("S-records");
     if (image.endAddress() > AddressSpaceEnd)
-        return QStringLiteral("%1: the data reaches up to address 0x%2, past the 4 GiB that %3 can address")
-            .arg(name, QString::number(image.endAddress() - 1, 16).toUpper(), formatName);
+        return QStringLiteral("%1: the data reaches up to address %2, past the 4 GiB that %3 can address")
+            .arg(name, HexText::number(image.endAddress() - 1), formatName);
     if (options.startAddress && *options.startAddress >= AddressSpaceEnd)
-        return QStringLiteral("%1: the start address 0x%2 does not fit the 32 bits of %3")
-            .arg(name, QString::number(*options.startAddress, 16).toUpper(), formatName);
+        return QStringLiteral("%1: the start address %2 does not fit the 32 bits of %3")
+            .arg(name, HexText::number(*options.startAddress), formatName);
     return QString();
 }
 

@@ -4,6 +4,8 @@
 
 #include <QIODevice>
 
+#include "common/hextext.h"
+
 namespace {
 
 bool allErased(QByteArrayView block)
@@ -12,11 +14,6 @@ bool allErased(QByteArrayView block)
         if (static_cast<quint8>(byte) != 0xFF)
             return false;
     return true;
-}
-
-QString hexByteText(quint8 value)
-{
-    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
 }
 
 // -1: any number of data bytes.
@@ -69,21 +66,21 @@ QString checkRecordLine(const char *text, qsizetype length, DecodedRecordLine &r
     if (dataOnLine != count)
         return QStringLiteral(
                    "the byte count %1 (%2 bytes) does not match the line, which holds %3 data bytes")
-            .arg(hexByteText(bytes[0]))
+            .arg(HexText::digits(bytes[0], 2))
             .arg(count)
             .arg(dataOnLine);
     if (sum != 0) {
         const quint8 recorded = bytes[byteCount - 1];
         const auto computed = static_cast<quint8>(recorded - sum);
         return QStringLiteral("checksum mismatch: the record says %1, its bytes give %2")
-            .arg(hexByteText(recorded), hexByteText(computed));
+            .arg(HexText::digits(recorded, 2), HexText::digits(computed, 2));
     }
     if (bytes[3] > static_cast<quint8>(IntelHexRecordType::StartLinearAddress))
-        return QStringLiteral("unknown record type %1").arg(hexByteText(bytes[3]));
+        return QStringLiteral("unknown record type %1").arg(HexText::digits(bytes[3], 2));
     const int expected = expectedDataLength(record.type());
     if (expected >= 0 && count != expected)
         return QStringLiteral("a record of type %1 must carry %2 data bytes, not %3")
-            .arg(hexByteText(bytes[3]))
+            .arg(HexText::digits(bytes[3], 2))
             .arg(expected)
             .arg(count);
     return QString();

@@ -1,5 +1,6 @@
 #include "settings/configfile.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QList>
 #include <QPair>
@@ -77,6 +78,11 @@ bool ConfigFile::ensureExists(const QString &path)
     if (QFileInfo::exists(path))
         return true;
     return SettingsFile::replace(path, defaultContent());
+}
+
+bool ConfigFile::remove(const QString &path)
+{
+    return QFile::remove(path);
 }
 
 int ConfigFile::loadTab(QSettings &store)

@@ -34,27 +34,37 @@ LoRaSettings LoRaSettings::defaults()
     return settings;
 }
 
+QString LoRaSettings::extensionFilter(bool hex)
+{
+    return hex ? QStringLiteral("*.hex") : QStringLiteral("*.bin");
+}
+
 LoRaSettings LoRaSettings::load(QSettings &store)
 {
-    using namespace SettingsKeys;
     LoRaSettings settings;
+    settings.readStored(store);
+    return settings;
+}
+
+void LoRaSettings::readStored(QSettings &store)
+{
+    using namespace SettingsKeys;
     store.beginGroup(pathToGroup());
-    settings.pathToBoot = readText(store, loraPathToBoot());
-    settings.pathToLoRa = readText(store, loraPathToLoRa());
-    settings.pathToApp = readText(store, loraPathToApp());
-    settings.pathToRelease = readText(store, loraPathToRelease());
+    pathToBoot = readText(store, loraPathToBoot());
+    pathToLoRa = readText(store, loraPathToLoRa());
+    pathToApp = readText(store, loraPathToApp());
+    pathToRelease = readText(store, loraPathToRelease());
     store.endGroup();
     store.beginGroup(offsetsGroup());
-    settings.offsetWrtBoot = readText(store, loraOffsetWrtBoot());
-    settings.offsetWrtFmwLora = readText(store, loraOffsetWrtFmwLora());
-    settings.offsetWrtFmw = readText(store, loraOffsetWrtFmw());
-    settings.offsetSrchNameLora = readText(store, loraOffsetSrchNameLora());
-    settings.offsetSrchNameFmw = readText(store, loraOffsetSrchNameFmw());
+    offsetWrtBoot = readText(store, loraOffsetWrtBoot());
+    offsetWrtFmwLora = readText(store, loraOffsetWrtFmwLora());
+    offsetWrtFmw = readText(store, loraOffsetWrtFmw());
+    offsetSrchNameLora = readText(store, loraOffsetSrchNameLora());
+    offsetSrchNameFmw = readText(store, loraOffsetSrchNameFmw());
     store.endGroup();
     store.beginGroup(templatesNameGroup());
-    settings.templateName = readText(store, loraTmpltNameOutFile());
+    templateName = readText(store, loraTmpltNameOutFile());
     store.endGroup();
-    return settings;
 }
 
 void LoRaSettings::save(QSettings &store) const
@@ -84,7 +94,8 @@ bool LoRaSettings::operator==(const LoRaSettings &other) const
            pathToRelease == other.pathToRelease && offsetWrtBoot == other.offsetWrtBoot &&
            offsetWrtFmwLora == other.offsetWrtFmwLora && offsetWrtFmw == other.offsetWrtFmw &&
            offsetSrchNameLora == other.offsetSrchNameLora && offsetSrchNameFmw == other.offsetSrchNameFmw &&
-           templateName == other.templateName;
+           templateName == other.templateName && bootFilter == other.bootFilter &&
+           loraMacFilter == other.loraMacFilter && appFilter == other.appFilter;
 }
 
 BinarySettings BinarySettings::defaults()
@@ -100,25 +111,30 @@ BinarySettings BinarySettings::defaults()
 
 BinarySettings BinarySettings::load(QSettings &store)
 {
-    using namespace SettingsKeys;
     BinarySettings settings;
+    settings.readStored(store);
+    return settings;
+}
+
+void BinarySettings::readStored(QSettings &store)
+{
+    using namespace SettingsKeys;
     store.beginGroup(pathToGroup());
     for (int slot = 0; slot < 6; ++slot)
-        settings.pathFile[slot] = readText(store, binaryPathFile(slot));
-    settings.pathRelease = readText(store, binaryPathRelease());
+        pathFile[slot] = readText(store, binaryPathFile(slot));
+    pathRelease = readText(store, binaryPathRelease());
     store.endGroup();
     store.beginGroup(offsetsGroup());
     for (int slot = 0; slot < 6; ++slot)
-        settings.offsetFile[slot] = readText(store, binaryOffsetFile(slot));
+        offsetFile[slot] = readText(store, binaryOffsetFile(slot));
     store.endGroup();
     store.beginGroup(templatesNameGroup());
-    settings.templateName = readText(store, binaryTmpltNameOutFile());
+    templateName = readText(store, binaryTmpltNameOutFile());
     store.endGroup();
     store.beginGroup(stateWindowGroup());
     for (int slot = 0; slot < 6; ++slot)
-        settings.enabled[slot] = readFlag(store, binaryEnabled(slot));
+        enabled[slot] = readFlag(store, binaryEnabled(slot));
     store.endGroup();
-    return settings;
 }
 
 void BinarySettings::save(QSettings &store) const
@@ -145,12 +161,20 @@ void BinarySettings::save(QSettings &store) const
 bool BinarySettings::operator==(const BinarySettings &other) const
 {
     return pathFile == other.pathFile && pathRelease == other.pathRelease && offsetFile == other.offsetFile &&
-           templateName == other.templateName && enabled == other.enabled;
+           templateName == other.templateName && enabled == other.enabled && sequential == other.sequential &&
+           hexOutput == other.hexOutput;
 }
 
 std::array<QString, 6> IntelHexSettings::sourcesInOrder() const
 {
     return {pathBoot, pathApp, pathMain, pathAddictFile[0], pathAddictFile[1], pathAddictFile[2]};
+}
+
+void IntelHexSettings::setSourceInOrder(int slot, const QString &path)
+{
+    QString *const sources[] = {&pathBoot,          &pathApp,           &pathMain,
+                                &pathAddictFile[0], &pathAddictFile[1], &pathAddictFile[2]};
+    *sources[slot] = path;
 }
 
 IntelHexSettings IntelHexSettings::defaults()
@@ -168,24 +192,29 @@ IntelHexSettings IntelHexSettings::defaults()
 
 IntelHexSettings IntelHexSettings::load(QSettings &store)
 {
-    using namespace SettingsKeys;
     IntelHexSettings settings;
+    settings.readStored(store);
+    return settings;
+}
+
+void IntelHexSettings::readStored(QSettings &store)
+{
+    using namespace SettingsKeys;
     store.beginGroup(pathToGroup());
-    settings.pathBoot = readText(store, intelHexPathBoot());
-    settings.pathApp = readText(store, intelHexPathApp());
-    settings.pathMain = readText(store, intelHexPathMain());
+    pathBoot = readText(store, intelHexPathBoot());
+    pathApp = readText(store, intelHexPathApp());
+    pathMain = readText(store, intelHexPathMain());
     for (int slot = 0; slot < 3; ++slot)
-        settings.pathAddictFile[slot] = readText(store, intelHexPathAddictFile(slot));
-    settings.pathRelease = readText(store, intelHexPathRelease());
+        pathAddictFile[slot] = readText(store, intelHexPathAddictFile(slot));
+    pathRelease = readText(store, intelHexPathRelease());
     store.endGroup();
     store.beginGroup(templatesNameGroup());
-    settings.templateName = readText(store, intelHexTmpltNameOutFile());
+    templateName = readText(store, intelHexTmpltNameOutFile());
     store.endGroup();
     store.beginGroup(stateWindowGroup());
     for (int slot = 0; slot < 6; ++slot)
-        settings.enabled[slot] = readFlag(store, intelHexEnabled(slot));
+        enabled[slot] = readFlag(store, intelHexEnabled(slot));
     store.endGroup();
-    return settings;
 }
 
 void IntelHexSettings::save(QSettings &store) const

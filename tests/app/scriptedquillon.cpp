@@ -11,7 +11,7 @@
 
 #include "app/startup.h"
 #include "app/startuplog.h"
-#include "mainwindow/userdialogs.h"
+#include "gui/userdialogs.h"
 
 class LoggedDialogs : public UserDialogs {
 public:

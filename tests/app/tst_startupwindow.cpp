@@ -1,7 +1,7 @@
 #include <QtTest>
 
 #include "app/startup.h"
-#include "mainwindow/mainwindow.h"
+#include "gui/mainwindow.h"
 #include "scripteddialogs.h"
 
 class StartupWindowTest : public QObject {

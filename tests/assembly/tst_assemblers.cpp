@@ -102,7 +102,8 @@ private slots:
     void binaryKeepsTheOldImageWhenItsManifestCannotBeWritten();
     void binaryWarnsWhenThereIsNothingToAssemble_data();
     void binaryWarnsWhenThereIsNothingToAssemble();
-    void binaryEndsAHexImageWithOneRecord();
+    void refusesIntelHexAsARawPiece_data();
+    void refusesIntelHexAsARawPiece();
     void binaryKeepsThePreviousImageWhenAPieceIsMissing();
 };
 
@@ -182,7 +183,6 @@ void AssemblersTest::buildsOneLoRaImageByteForByte()
     const LoRaResult result = assembleLoRaImages(ws.job, reporter);
     QVERIFY(result.succeeded);
     QCOMPARE(result.images.size(), 1);
-    QCOMPARE(result.images.first().releaseBaseName, QStringLiteral("1.0.4_RU864_App1"));
     QCOMPARE(result.images.first().path, ws.outPath(QStringLiteral("1.0.4_RU864_App1.bin")));
     const QByteArray image = read(result.images.first().path);
     QCOMPARE(image.size(), 0x20000 + 0x4000);
@@ -211,7 +211,7 @@ void AssemblersTest::buildsAnImagePerPairEachWithTheBootloader()
     };
     QCOMPARE(result.images.size(), 6);
     for (int i = 0; i < 6; ++i) {
-        QCOMPARE(result.images[i].releaseBaseName, expectedNames[i]);
+        QCOMPARE(result.images[i].path, ws.outPath(expectedNames[i] + QStringLiteral(".bin")));
         QCOMPARE(read(result.images[i].path), ws.expectedImage(i / 3, i % 3));
         QCOMPARE(read(result.images[i].path).left(ws.boot.size()), ws.boot);
     }
@@ -591,21 +591,57 @@ void AssemblersTest::binaryWarnsWhenThereIsNothingToAssemble()
     QCOMPARE(dirEntries(dir.path()), QStringList{QStringLiteral("1.bin")});
 }
 
-void AssemblersTest::binaryEndsAHexImageWithOneRecord()
+void AssemblersTest::refusesIntelHexAsARawPiece_data()
 {
-    QTemporaryDir dir;
-    BinaryJob job;
-    job.sequential = true;
-    job.hexOutput = true;
-    job.outputDir = dir.path();
-    job.fileName = QStringLiteral("release.hex");
-    job.files = {{true, write(dir.path(), "1.hex", ":0400000001020304F2\r\n:00000001FF\r\n"), 0},
-                 {true, write(dir.path(), "2.hex", ":0400100005060708D2\r\n:00000001FF\r\n"), 0}};
+    // Which piece holds what; an empty file is an empty image, not Intel HEX.
+    QTest::addColumn<QString>("job");
+    QTest::addColumn<int>("piece");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("refused");
+    const QByteArray records = ":0400000001020304F2\r\n:00000001FF\r\n";
+    QTest::newRow("LoRa bootloader") << "lora" << 0 << records << true;
+    QTest::newRow("LoRaMAC image") << "lora" << 1 << records << true;
+    QTest::newRow("LoRa application") << "lora" << 2 << records << true;
+    QTest::newRow("Binary piece") << "binary" << 1 << records << true;
+    QTest::newRow("empty Binary piece") << "binary" << 1 << QByteArray() << false;
+}
+
+void AssemblersTest::refusesIntelHexAsARawPiece()
+{
+    QFETCH(QString, job);
+    QFETCH(int, piece);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, refused);
+    LoRaWorkspace lora;
+    lora.addLoRaMac("1.0.4RU864");
+    lora.addApp("App");
+    QString *const loraPieces[] = {&lora.job.bootPath, &lora.job.loraMacPaths[0], &lora.job.appPaths[0]};
+    BinaryJob binary;
+    binary.outputDir = lora.job.outputDir;
+    binary.fileName = QStringLiteral("image.bin");
+    binary.sequential = true;
+    binary.files = {{true, lora.job.bootPath, 0}, {true, lora.job.appPaths[0], 0}};
+    QString &path = job == QLatin1String("lora") ? *loraPieces[piece] : binary.files[piece].path;
+    path = write(lora.dir.path(), QStringLiteral("text.bin"), content);
+
     ScriptedDialogs reporter;
-    const BinaryResult result = assembleBinaryImage(job, reporter);
-    QVERIFY(result.succeeded);
-    QCOMPARE(read(result.imagePath),
-             QByteArray(":0400000001020304F2\r\n:0400100005060708D2\r\n:00000001FF\r\n"));
+    const bool built = job == QLatin1String("lora") ? assembleLoRaImages(lora.job, reporter).succeeded
+                                                    : assembleBinaryImage(binary, reporter).succeeded;
+    QCOMPARE(built, !refused);
+    if (!refused)
+        return;
+    QCOMPARE(reporter.messages().size(), 1);
+    const ScriptedDialogs::Record refusal = reporter.messages().first();
+    QCOMPARE(refusal.kind, MessageKind::Warning);
+    if (job == QLatin1String("lora")) {
+        QCOMPARE(refusal.title, QStringLiteral("Предупреждение!"));
+        QCOMPARE(refusal.text,
+                 QStringLiteral("Файл %1, является IntelHEX фалом и не будет добавлен в очередь.").arg(path));
+    } else {
+        QCOMPARE(refusal.title, QStringLiteral("Не верный формат!"));
+        QCOMPARE(refusal.text, path + QStringLiteral(" явлеяется IntelHEX файлом."));
+    }
+    QVERIFY(dirEntries(lora.job.outputDir).isEmpty());
 }
 
 void AssemblersTest::binaryKeepsThePreviousImageWhenAPieceIsMissing()

@@ -1,37 +1,12 @@
 #include <QtTest>
 
 #include "peakmemory.h"
+#include "processes.h"
 #include "testfiles.h"
 
 using namespace TestFiles;
 
 namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-CliRun runCli(const QStringList &arguments, const QString &workingDir)
-{
-    QProcess process;
-    process.setWorkingDirectory(workingDir);
-    process.start(qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli"),
-                  arguments);
-    CliRun run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-QString cliPath()
-{
-    return qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli");
-}
 
 // A file of the given size that takes no room on disk.
 void writeSparse(const QString &path, qint64 size)
@@ -91,9 +66,7 @@ private:
 
 void AssemblyCliTest::initTestCase()
 {
-    QVERIFY2(
-        QFile::exists(qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli")),
-        "quillon-cli is not built");
+    QVERIFY2(QFile::exists(cliPath()), "quillon-cli is not built");
 }
 
 void AssemblyCliTest::init()
@@ -123,18 +96,18 @@ void AssemblyCliTest::loraWritesEveryPairAndPrintsThePaths()
 {
     // An older, longer image of one of the names must not leave its tail behind.
     write(m_dir->path(), QStringLiteral("out/RU864_1.0.4_App2.bin"), QByteArray(0x80000, '\xAB'));
-    const CliRun run = runCli({"lora",      "--out",
-                               "out",       "--boot",
-                               "boot.bin",  "--loramac",
-                               "lora0.bin", "--loramac",
-                               "lora1.bin", "--app",
-                               "app0.bin",  "--app",
-                               "app1.bin",  "--loramac-offset",
-                               "0x4000",    "--app-offset",
-                               "8000",      "--region-offset",
-                               "10",        "--fw-offset",
-                               "0x200"},
-                              m_dir->path());
+    const ProcessRun run = runCli({"lora",      "--out",
+                                   "out",       "--boot",
+                                   "boot.bin",  "--loramac",
+                                   "lora0.bin", "--loramac",
+                                   "lora1.bin", "--app",
+                                   "app0.bin",  "--app",
+                                   "app1.bin",  "--loramac-offset",
+                                   "0x4000",    "--app-offset",
+                                   "8000",      "--region-offset",
+                                   "10",        "--fw-offset",
+                                   "0x200"},
+                                  m_dir->path());
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(lines(run.out), (QStringList{"out/RU864_1.0.4_App1.bin", "out/RU864_1.0.4_App2.bin",
                                           "out/EU868_V2.3_App1.bin", "out/EU868_V2.3_App2.bin"}));
@@ -147,9 +120,10 @@ void AssemblyCliTest::loraWritesEveryPairAndPrintsThePaths()
 
 void AssemblyCliTest::loraFailsOnCollidingPieces()
 {
-    const CliRun run = runCli({"lora", "--out", "out", "--boot", "boot.bin", "--loramac", "lora0.bin",
-                               "--app", "app0.bin", "--loramac-offset", "0x1000", "--app-offset", "0x10000"},
-                              m_dir->path());
+    const ProcessRun run =
+        runCli({"lora", "--out", "out", "--boot", "boot.bin", "--loramac", "lora0.bin", "--app", "app0.bin",
+                "--loramac-offset", "0x1000", "--app-offset", "0x10000"},
+               m_dir->path());
     QCOMPARE(run.exitCode, 1);
     QVERIFY(run.out.isEmpty());
     QCOMPARE(run.err,
@@ -180,7 +154,7 @@ void AssemblyCliTest::loraUsageErrors()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, complaint);
-    const CliRun run = runCli(QStringList{"lora"} + arguments, m_dir->path());
+    const ProcessRun run = runCli(QStringList{"lora"} + arguments, m_dir->path());
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
     QVERIFY(run.out.isEmpty());
@@ -189,7 +163,7 @@ void AssemblyCliTest::loraUsageErrors()
 
 void AssemblyCliTest::loraFailsOnAMissingFile()
 {
-    const CliRun run =
+    const ProcessRun run =
         runCli({"lora", "--out", "out", "--boot", "boot.bin", "--loramac", "lora0.bin", "--app", "app0.bin",
                 "--app", "gone.bin", "--loramac-offset", "4000", "--app-offset", "8000"},
                m_dir->path());
@@ -200,9 +174,9 @@ void AssemblyCliTest::loraFailsOnAMissingFile()
 
 void AssemblyCliTest::binaryPlacesPiecesAtTheirOffsets()
 {
-    const CliRun run = runCli({"binary", "--out", "out", "--name", "release", "--file", "app0.bin@0x10000",
-                               "--file", "boot.bin", "--file", "lora1.bin@2000"},
-                              m_dir->path());
+    const ProcessRun run = runCli({"binary", "--out", "out", "--name", "release", "--file",
+                                   "app0.bin@0x10000", "--file", "boot.bin", "--file", "lora1.bin@2000"},
+                                  m_dir->path());
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(lines(run.out), QStringList{"out/release.bin"});
     QCOMPARE(run.err, QStringLiteral("Complete! Сборка завершена\n"));
@@ -212,9 +186,9 @@ void AssemblyCliTest::binaryPlacesPiecesAtTheirOffsets()
 
 void AssemblyCliTest::binaryFollowsPiecesWithSequential()
 {
-    const CliRun run = runCli({"binary", "--out", "out", "--name", "joined", "--hex", "--sequential",
-                               "--file", "boot.bin@0x9999", "--file", "app1.bin"},
-                              m_dir->path());
+    const ProcessRun run = runCli({"binary", "--out", "out", "--name", "joined", "--hex", "--sequential",
+                                   "--file", "boot.bin@0x9999", "--file", "app1.bin"},
+                                  m_dir->path());
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(lines(run.out), QStringList{"out/joined.hex"});
     QCOMPARE(read(m_dir->filePath(QStringLiteral("out/joined.hex"))), m_boot + m_apps[1]);
@@ -222,9 +196,9 @@ void AssemblyCliTest::binaryFollowsPiecesWithSequential()
 
 void AssemblyCliTest::binaryFailsOnCollidingPieces()
 {
-    const CliRun run = runCli({"binary", "--out", "out", "--name", "release", "--file", "boot.bin", "--file",
-                               "app0.bin@0x8000", "--file", "app1.bin@0x1FFF"},
-                              m_dir->path());
+    const ProcessRun run = runCli({"binary", "--out", "out", "--name", "release", "--file", "boot.bin",
+                                   "--file", "app0.bin@0x8000", "--file", "app1.bin@0x1FFF"},
+                                  m_dir->path());
     QCOMPARE(run.exitCode, 1);
     QVERIFY(run.out.isEmpty());
     QCOMPARE(run.err,
@@ -255,7 +229,7 @@ void AssemblyCliTest::binaryUsageErrors()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, complaint);
-    const CliRun run = runCli(QStringList{"binary"} + arguments, m_dir->path());
+    const ProcessRun run = runCli(QStringList{"binary"} + arguments, m_dir->path());
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
     QVERIFY(QDir(m_dir->filePath(QStringLiteral("out"))).isEmpty());
@@ -306,7 +280,7 @@ void AssemblyCliTest::jobsRefuseWhatCannotBeAPieceOrAName()
     QFETCH(QString, complaint);
     QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("out/deep/sub")));
     write(m_dir->path(), QStringLiteral("piece.hex"), ":0100000011EE\r\n:00000001FF\r\n");
-    const CliRun run = runCli(arguments, m_dir->path());
+    const ProcessRun run = runCli(arguments, m_dir->path());
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
     QVERIFY(run.out.isEmpty());
@@ -422,7 +396,7 @@ void AssemblyCliTest::loraSearchesTheSavedDirectories()
         write(dir, QStringLiteral("sources/lora/text.hex"), ":0400000001020304F2\n:00000001FF\n");
     write(dir, QStringLiteral("sources/app/app.bin"), m_apps[0]);
     write(dir, QStringLiteral("sources/app/notes.txt"), "not a piece");
-    const CliRun run = runCli({"lora", "--settings", writeLoRaTemplate(dir)}, dir);
+    const ProcessRun run = runCli({"lora", "--settings", writeLoRaTemplate(dir)}, dir);
     QCOMPARE(run.exitCode, 0);
     QStringList written = lines(run.out);
     written.sort();
@@ -441,7 +415,7 @@ void AssemblyCliTest::loraOptionsOverrideTheSavedTemplate()
     write(dir, QStringLiteral("sources/boot/boot.bin"), m_boot);
     write(dir, QStringLiteral("sources/app/app.bin"), m_apps[0]);
     QVERIFY(QDir(dir).mkdir(QStringLiteral("other")));
-    const CliRun run =
+    const ProcessRun run =
         runCli({"lora", "--settings", writeLoRaTemplate(dir), "--loramac", "lora1.bin", "--app-offset",
                 "0x10000", "--out", "other", "--name", "fw", "--app-filter", "*.none", "--app", "app1.bin"},
                dir);
@@ -453,7 +427,7 @@ void AssemblyCliTest::loraOptionsOverrideTheSavedTemplate()
 
 void AssemblyCliTest::loraRejectsABadSavedOffset()
 {
-    const CliRun run = runCli(
+    const ProcessRun run = runCli(
         {"lora", "--settings", writeLoRaTemplate(m_dir->path(), QStringLiteral("8000h"))}, m_dir->path());
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.err.contains(QStringLiteral("Offsets/LoRaOffsetWrtFmw")), qPrintable(run.err));
@@ -463,7 +437,7 @@ void AssemblyCliTest::loraRejectsABadSavedOffset()
 
 void AssemblyCliTest::loraWarnsWhenTheSavedDirectoriesHoldNothing()
 {
-    const CliRun run = runCli({"lora", "--settings", writeLoRaTemplate(m_dir->path())}, m_dir->path());
+    const ProcessRun run = runCli({"lora", "--settings", writeLoRaTemplate(m_dir->path())}, m_dir->path());
     QCOMPARE(run.exitCode, 1);
     QVERIFY(run.out.isEmpty());
     QVERIFY2(run.err.startsWith(QStringLiteral("Предупреждение! Нечего собирать")), qPrintable(run.err));
@@ -497,7 +471,7 @@ static QString writeBinaryTemplate(const QString &dir, const QString &slot3Offse
 void AssemblyCliTest::binaryTakesASavedTemplate()
 {
     const QString settings = writeBinaryTemplate(m_dir->path());
-    const CliRun run = runCli({"binary", "--settings", settings}, m_dir->path());
+    const ProcessRun run = runCli({"binary", "--settings", settings}, m_dir->path());
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(lines(run.out), QStringList{m_dir->filePath(QStringLiteral("out/saved.bin"))});
     QCOMPARE(read(m_dir->filePath(QStringLiteral("out/saved.bin"))),
@@ -508,9 +482,9 @@ void AssemblyCliTest::binaryOptionsOverrideTheSavedTemplate()
 {
     const QString settings = writeBinaryTemplate(m_dir->path());
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("other")));
-    const CliRun run = runCli({"binary", "--settings", settings, "--out", "other", "--name", "mine", "--hex",
-                               "--sequential", "--file", "lora0.bin"},
-                              m_dir->path());
+    const ProcessRun run = runCli({"binary", "--settings", settings, "--out", "other", "--name", "mine",
+                                   "--hex", "--sequential", "--file", "lora0.bin"},
+                                  m_dir->path());
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(lines(run.out), QStringList{"other/mine.hex"});
     QCOMPARE(read(m_dir->filePath(QStringLiteral("other/mine.hex"))), m_loraMacs[0]);
@@ -520,18 +494,18 @@ void AssemblyCliTest::binaryOptionsOverrideTheSavedTemplate()
 void AssemblyCliTest::binaryRejectsABadSavedOffset()
 {
     const QString settings = writeBinaryTemplate(m_dir->path(), QStringLiteral("0x80z0"));
-    const CliRun run = runCli({"binary", "--settings", settings}, m_dir->path());
+    const ProcessRun run = runCli({"binary", "--settings", settings}, m_dir->path());
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.err.contains(QStringLiteral("Offsets/BinaryOffsetFile_3")), qPrintable(run.err));
     QVERIFY(run.err.contains(QStringLiteral("\"0x80z0\"")));
     QVERIFY(QDir(m_dir->filePath(QStringLiteral("out"))).isEmpty());
 
     // Laid one after another, the offsets are not read at all.
-    const CliRun sequential = runCli({"binary", "--settings", settings, "--sequential"}, m_dir->path());
+    const ProcessRun sequential = runCli({"binary", "--settings", settings, "--sequential"}, m_dir->path());
     QCOMPARE(sequential.exitCode, 0);
     QCOMPARE(read(m_dir->filePath(QStringLiteral("out/saved.bin"))), m_boot + m_apps[1]);
 
-    const CliRun missing = runCli({"binary", "--settings", "nothing.binary"}, m_dir->path());
+    const ProcessRun missing = runCli({"binary", "--settings", "nothing.binary"}, m_dir->path());
     QCOMPARE(missing.exitCode, 2);
     QVERIFY(missing.err.contains(QStringLiteral("nothing.binary")));
 }

@@ -4,11 +4,33 @@
 #include "assembly/imagepiece.h"
 #include "assembly/offsetparser.h"
 #include "assembly/pieceoverlap.h"
+#include "common/imagelimits.h"
 #include "scripteddialogs.h"
 #include "smallfilesystem.h"
 #include "testfiles.h"
 
 using namespace TestFiles;
+
+namespace {
+
+// A piece as the assemblers open it.
+ImagePiece opened(const QString &path, Reporter &reporter)
+{
+    qint64 budget = LargestImageSize;
+    return *openImagePiece(path, reporter, budget);
+}
+
+// A piece held in memory.
+ImagePiece held(const QString &name, const QByteArray &bytes)
+{
+    ImagePiece piece;
+    piece.sourcePath = name;
+    piece.fileSize = bytes.size();
+    piece.held = bytes;
+    return piece;
+}
+
+} // namespace
 
 class ImageWriterTest : public QObject {
     Q_OBJECT
@@ -16,7 +38,6 @@ class ImageWriterTest : public QObject {
 private slots:
     void parsesOffsets_data();
     void parsesOffsets();
-    void reportsTheFieldOfABadOffset();
 
     void checksOverlap_data();
     void checksOverlap();
@@ -25,10 +46,8 @@ private slots:
     void placesPiecesWithZeroGaps();
     void replacesALongerExistingImage();
     void laysOverlappingPiecesInOrder();
-    void cutsTheEndOfFileRecordOfIntelHexOnly_data();
-    void cutsTheEndOfFileRecordOfIntelHexOnly();
-    void hexPiecesFollowOnNewLines();
-    void endsAHexImageWithOneRecord();
+    void judgesIntelHexAsTheConverterDoes_data();
+    void judgesIntelHexAsTheConverterDoes();
     void reportsAMissingSource();
     void reportsAMissingDirectoryAndKeepsTheOldImage();
     void failedCommitLeavesNoTemporaryFile();
@@ -67,20 +86,6 @@ void ImageWriterTest::parsesOffsets()
     QCOMPARE(offset.has_value(), valid);
     if (valid)
         QCOMPARE(*offset, value);
-}
-
-void ImageWriterTest::reportsTheFieldOfABadOffset()
-{
-    ScriptedDialogs reporter;
-    QVERIFY(!parseOffsetField(QStringLiteral("--app-offset"), QStringLiteral("zz"), reporter));
-    QCOMPARE(reporter.messages().size(), 1);
-    QCOMPARE(reporter.messages().first().title, QStringLiteral("Error!"));
-    QCOMPARE(reporter.messages().first().kind, MessageKind::Critical);
-    QVERIFY(reporter.messages().first().text.contains(QStringLiteral("\"--app-offset\"")));
-    QVERIFY(reporter.messages().first().text.contains(QStringLiteral("\"zz\"")));
-    QCOMPARE(parseOffsetField(QStringLiteral("x"), QStringLiteral("10"), reporter),
-             std::optional<qint64>(16));
-    QCOMPARE(reporter.messages().size(), 1);
 }
 
 void ImageWriterTest::checksOverlap_data()
@@ -132,11 +137,9 @@ void ImageWriterTest::placesPiecesWithZeroGaps()
     const QByteArray b = pattern(77, 2);
     ScriptedDialogs reporter;
     ImageBuilder image(reporter);
-    qint64 written = -1;
-    QVERIFY(image.writeImagePiece(write(dir.path(), QStringLiteral("a.bin"), a), 0, &written));
-    QCOMPARE(written, qint64(300));
-    QVERIFY(image.writeImagePiece(write(dir.path(), QStringLiteral("b.bin"), b), 0x1000, &written));
-    QCOMPARE(written, qint64(77));
+    image.placePiece(opened(write(dir.path(), QStringLiteral("a.bin"), a), reporter), 0);
+    image.placePiece(opened(write(dir.path(), QStringLiteral("b.bin"), b), reporter), 0x1000);
+    QCOMPARE(image.size(), qint64(0x1000 + 77));
     QVERIFY(image.commit(dir.path(), QStringLiteral("out.bin")));
     const QByteArray out = read(dir.filePath(QStringLiteral("out.bin")));
     QCOMPARE(out.size(), 0x1000 + 77);
@@ -152,7 +155,7 @@ void ImageWriterTest::replacesALongerExistingImage()
     const QByteArray a = pattern(100, 3);
     ScriptedDialogs reporter;
     ImageBuilder image(reporter);
-    QVERIFY(image.writeImagePiece(write(dir.path(), QStringLiteral("a.bin"), a), 0x10));
+    image.placePiece(opened(write(dir.path(), QStringLiteral("a.bin"), a), reporter), 0x10);
     QVERIFY(image.commit(dir.path(), QStringLiteral("out.bin")));
     QCOMPARE(read(target), layout({{0x10, a}}));
 }
@@ -164,99 +167,59 @@ void ImageWriterTest::laysOverlappingPiecesInOrder()
     ImageBuilder image(reporter);
     const QByteArray a = pattern(0x100, 4);
     const QByteArray b = pattern(0x100, 5);
-    image.placePiece(makeImagePiece(QStringLiteral("a"), a), 0x40);
-    image.placePiece(makeImagePiece(QStringLiteral("b"), b), 0);
+    image.placePiece(held(QStringLiteral("a"), a), 0x40);
+    image.placePiece(held(QStringLiteral("b"), b), 0);
     QVERIFY(image.commit(dir.path(), QStringLiteral("out.bin")));
     QCOMPARE(read(dir.filePath(QStringLiteral("out.bin"))), layout({{0x40, a}, {0, b}}));
 }
 
-void ImageWriterTest::cutsTheEndOfFileRecordOfIntelHexOnly_data()
+void ImageWriterTest::judgesIntelHexAsTheConverterDoes_data()
 {
     QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QByteArray>("placed");
     QTest::addColumn<bool>("intelHex");
-    const QByteArray records = ":0400000001020304F2\r\n:020000040800F2\r\n";
-    QTest::newRow("hex crlf") << records + ":00000001FF\r\n" << records << true;
-    QTest::newRow("hex lf") << QByteArray(":0100000000FF\n:00000001FF\n") << QByteArray(":0100000000FF\n")
-                            << true;
-    QTest::newRow("hex lower case") << QByteArray(":0100000000ff\n:00000001ff\n")
-                                    << QByteArray(":0100000000ff\n") << true;
-    QTest::newRow("hex without line end") << records + ":00000001FF" << records << true;
-    QTest::newRow("hex without record") << records << records << true;
+    QTest::newRow("hex crlf") << QByteArray(":0400000001020304F2\r\n:00000001FF\r\n") << true;
+    QTest::newRow("hex without end-of-file record") << QByteArray(":0100000000FF\n") << true;
+    QTest::newRow("blank line between records") << QByteArray(":0100000000FF\n\n:00000001FF\n") << true;
+    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF:0100000000FF\n:00000001FF\n") << true;
     const QByteArray binary = QByteArray("\x01\x02\x03:00000001FF\x04\x05", 16) + pattern(40, 6);
-    QTest::newRow("binary holding the record") << binary << binary << false;
-    QTest::newRow("blank line between records")
-        << QByteArray(":0100000000FF\n\n:00000001FF\n") << QByteArray(":0100000000FF\n\n") << true;
-    // The byte order mark of a text editor would break the image's text.
-    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF:0100000000FF\n:00000001FF\n")
-                                     << QByteArray(":0100000000FF\n") << true;
-    // A binary that starts with ':' but whose first line is no record: nothing of it may be cut.
-    const QByteArray colonBinary = QByteArray(":\x01\x02:00000001FF\x03\x04\x05", 17);
-    QTest::newRow("binary starting with a colon") << colonBinary << colonBinary << false;
+    QTest::newRow("binary holding the record") << binary << false;
+    // A binary that starts with a colon but whose first line is no record.
+    QTest::newRow("binary starting with a colon")
+        << QByteArray(":\x01\x02:00000001FF\x03\x04\x05", 17) << false;
+    QTest::newRow("empty") << QByteArray() << false;
 }
 
-void ImageWriterTest::cutsTheEndOfFileRecordOfIntelHexOnly()
+// Whether a piece holds Intel HEX decides whether the LoRa and Binary images refuse it; a piece that
+// is not is placed byte for byte.
+void ImageWriterTest::judgesIntelHexAsTheConverterDoes()
 {
     QFETCH(QByteArray, file);
-    QFETCH(QByteArray, placed);
     QFETCH(bool, intelHex);
     QTemporaryDir dir;
     ScriptedDialogs reporter;
+    qint64 budget = LargestImageSize;
+    const std::optional<ImagePiece> piece =
+        openImagePiece(write(dir.path(), QStringLiteral("piece"), file), reporter, budget);
+    QVERIFY(piece);
+    QCOMPARE(piece->intelHex, intelHex);
+    QCOMPARE(piece->size(), qint64(file.size()));
     ImageBuilder image(reporter);
-    qint64 written = 0;
-    QVERIFY(image.writeImagePiece(write(dir.path(), QStringLiteral("piece"), file), 0, &written));
-    QCOMPARE(written, qint64(placed.size()));
-    QCOMPARE(image.pieces().first().piece.intelHex, intelHex);
+    image.placePiece(*piece, 0);
     QVERIFY(image.commit(dir.path(), QStringLiteral("out")));
-    QCOMPARE(read(dir.filePath(QStringLiteral("out"))), placed);
-    QCOMPARE(image.pieces().first().piece.fileBytes(0, file.size()), file);
-}
-
-void ImageWriterTest::hexPiecesFollowOnNewLines()
-{
-    QTemporaryDir dir;
-    const QByteArray first = ":020000040800F2\r\n:0400000001020304F2\r\n:00000001FF\r\n";
-    const QByteArray second = ":0400100005060708D2\r\n:00000001FF\r\n";
-    ScriptedDialogs reporter;
-    ImageBuilder image(reporter);
-    qint64 firstSize = 0;
-    QVERIFY(image.writeImagePiece(write(dir.path(), QStringLiteral("1.hex"), first), 0, &firstSize));
-    QVERIFY(image.writeImagePiece(write(dir.path(), QStringLiteral("2.hex"), second), firstSize));
-    QVERIFY(image.commit(dir.path(), QStringLiteral("out.hex")));
-    QCOMPARE(read(dir.filePath(QStringLiteral("out.hex"))),
-             QByteArray(":020000040800F2\r\n:0400000001020304F2\r\n:0400100005060708D2\r\n"));
-}
-
-void ImageWriterTest::endsAHexImageWithOneRecord()
-{
-    QTemporaryDir dir;
-    ScriptedDialogs reporter;
-    ImageBuilder image(reporter);
-    image.setEndWithHexEndOfFile(true);
-    const ImagePiece first = makeImagePiece(QStringLiteral("1"), ":0400000001020304F2\n:00000001FF\n");
-    const ImagePiece second = makeImagePiece(QStringLiteral("2"), ":0400100005060708D2\n:00000001FF\n");
-    image.placePiece(first, 0);
-    image.placePiece(second, first.size());
-    QVERIFY(image.commit(dir.path(), QStringLiteral("out.hex")));
-    const QByteArray expected = ":0400000001020304F2\n:0400100005060708D2\n:00000001FF\n";
-    QCOMPARE(read(dir.filePath(QStringLiteral("out.hex"))), expected);
-    QCOMPARE(image.contents(), expected);
-    QCOMPARE(image.size(), qint64(expected.size()));
+    QCOMPARE(read(dir.filePath(QStringLiteral("out"))), file);
+    QVERIFY(reporter.records.isEmpty());
 }
 
 void ImageWriterTest::reportsAMissingSource()
 {
     QTemporaryDir dir;
     ScriptedDialogs reporter;
-    ImageBuilder image(reporter);
-    qint64 written = -1;
     const QString missing = dir.filePath(QStringLiteral("missing.bin"));
-    QVERIFY(!image.writeImagePiece(missing, 0, &written));
-    QCOMPARE(written, qint64(0));
+    qint64 budget = LargestImageSize;
+    QVERIFY(!openImagePiece(missing, reporter, budget));
     QCOMPARE(reporter.messageTexts(),
              QStringList{QStringLiteral("Не удалось открыть файл по пути: ") + missing});
     QCOMPARE(reporter.messages().first().title, QStringLiteral("Error!"));
-    QVERIFY(image.pieces().isEmpty());
 }
 
 void ImageWriterTest::reportsAMissingDirectoryAndKeepsTheOldImage()
@@ -264,7 +227,7 @@ void ImageWriterTest::reportsAMissingDirectoryAndKeepsTheOldImage()
     QTemporaryDir dir;
     ScriptedDialogs reporter;
     ImageBuilder image(reporter);
-    image.placePiece(makeImagePiece(QStringLiteral("a"), pattern(10, 1)), 0);
+    image.placePiece(held(QStringLiteral("a"), pattern(10, 1)), 0);
     const QString missingDir = dir.filePath(QStringLiteral("nowhere"));
     QVERIFY(!image.commit(missingDir, QStringLiteral("out.bin")));
     QCOMPARE(reporter.messageTexts(),
@@ -279,7 +242,7 @@ void ImageWriterTest::failedCommitLeavesNoTemporaryFile()
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out.bin")));
     ScriptedDialogs reporter;
     ImageBuilder image(reporter);
-    image.placePiece(makeImagePiece(QStringLiteral("a"), pattern(10, 1)), 0);
+    image.placePiece(held(QStringLiteral("a"), pattern(10, 1)), 0);
     QVERIFY(!image.commit(dir.path(), QStringLiteral("out.bin")));
     QCOMPARE(reporter.messages().size(), 1);
     QCOMPARE(reporter.messages().first().kind, MessageKind::Critical);
@@ -311,7 +274,7 @@ void ImageWriterTest::fullDiskKeepsTheOldImage()
 
     ScriptedDialogs reporter;
     ImageBuilder image(reporter);
-    image.placePiece(makeImagePiece(QStringLiteral("a"), pattern(imageSize, 1)), 0);
+    image.placePiece(held(QStringLiteral("a"), pattern(imageSize, 1)), 0);
     QVERIFY(!image.commit(mountPoint, QStringLiteral("out.bin")));
     QCOMPARE(reporter.messages().size(), 1);
     QCOMPARE(reporter.messages().first().kind, MessageKind::Critical);

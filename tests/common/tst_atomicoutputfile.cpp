@@ -5,28 +5,17 @@
 
 #include "common/atomicoutputfile.h"
 #include "smallfilesystem.h"
+#include "testfiles.h"
+
+using TestFiles::pattern;
+using TestFiles::read;
 
 namespace {
 
-QByteArray bytes(int size, int seed)
-{
-    QByteArray data(size, '\0');
-    for (int i = 0; i < size; ++i)
-        data[i] = char((i * 13 + seed * 7) % 251 + 1);
-    return data;
-}
-
 void writeFile(const QString &path, const QByteArray &contents)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
+    if (!TestFiles::writeFile(path, contents))
         qFatal("cannot write test file %s", qPrintable(path));
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QStringList entries(const QString &dir)
@@ -90,7 +79,7 @@ void AtomicOutputFileTest::writesANewFile()
     QVERIFY(file.write(QByteArray("first ")));
     QCOMPARE(file.device().write("second"), qint64(6));
     QVERIFY(file.commit());
-    QCOMPARE(readFile(target), QByteArray("first second"));
+    QCOMPARE(read(target), QByteArray("first second"));
     QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("out.hex")});
     QVERIFY(file.errorString().isEmpty());
 }
@@ -104,7 +93,7 @@ void AtomicOutputFileTest::writesANameOfTheLongestLength()
     QVERIFY2(file.open(), qPrintable(file.errorString()));
     QVERIFY(file.write(QByteArray("image")));
     QVERIFY(file.commit());
-    QCOMPARE(readFile(target), QByteArray("image"));
+    QCOMPARE(read(target), QByteArray("image"));
     QCOMPARE(entries(dir.path()), QStringList{QFileInfo(target).fileName()});
 }
 
@@ -112,18 +101,18 @@ void AtomicOutputFileTest::replacesALongerFileWholeOnlyAtCommit()
 {
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("image.bin"));
-    const QByteArray old = bytes(100000, 1);
+    const QByteArray old = pattern(100000, 1);
     writeFile(target, old);
-    const QByteArray fresh = bytes(40000, 2); // past the file's buffer: on disk before the commit
+    const QByteArray fresh = pattern(40000, 2); // past the file's buffer: on disk before the commit
     {
         AtomicOutputFile file(target);
         QVERIFY(file.open());
         QVERIFY(file.write(fresh));
         // Whoever reads the target meanwhile sees the old file whole.
-        QCOMPARE(readFile(target), old);
+        QCOMPARE(read(target), old);
         QVERIFY(file.commit());
     }
-    QCOMPARE(readFile(target), fresh);
+    QCOMPARE(read(target), fresh);
     QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("image.bin")});
 }
 
@@ -143,19 +132,19 @@ void AtomicOutputFileTest::leavesTheOldFileWhenNotCommitted()
     QFETCH(int, size);
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("out.bin"));
-    const QByteArray old = bytes(5000, 3);
+    const QByteArray old = pattern(5000, 3);
     writeFile(target, old);
     {
         AtomicOutputFile file(target);
         QVERIFY(file.open());
-        QVERIFY(file.write(bytes(size, 4)));
+        QVERIFY(file.write(pattern(size, 4)));
         QCOMPARE(entries(dir.path()).size(), 2); // the target and the hidden file being written
         if (cancelled) {
             file.cancel();
             QVERIFY(!file.commit());
         }
     }
-    QCOMPARE(readFile(target), old);
+    QCOMPARE(read(target), old);
     QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("out.bin")});
 }
 
@@ -187,17 +176,17 @@ void AtomicOutputFileTest::failsWhenADirectoryTakesTheTargetsName()
 {
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("out.bin"));
-    writeFile(target, bytes(10, 11));
+    writeFile(target, pattern(10, 11));
     AtomicOutputFile file(target);
     QVERIFY(file.open());
-    QVERIFY(file.write(bytes(20, 12)));
+    QVERIFY(file.write(pattern(20, 12)));
     QVERIFY(QFile::remove(target));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out.bin")));
-    writeFile(dir.filePath(QStringLiteral("out.bin/inside")), bytes(5, 13));
+    writeFile(dir.filePath(QStringLiteral("out.bin/inside")), pattern(5, 13));
     QVERIFY(!file.commit());
     QVERIFY(!file.errorString().isEmpty());
     QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("out.bin")});
-    QCOMPARE(readFile(dir.filePath(QStringLiteral("out.bin/inside"))), bytes(5, 13));
+    QCOMPARE(read(dir.filePath(QStringLiteral("out.bin/inside"))), pattern(5, 13));
 }
 
 void AtomicOutputFileTest::leavesAPipeInPlace()
@@ -246,24 +235,24 @@ void AtomicOutputFileTest::fullDiskKeepsTheOldFile()
     if (!disk.isMounted())
         QSKIP("mounting a small file system needs root");
     const QString target = mountPoint + QStringLiteral("/out.bin");
-    const QByteArray old = bytes(2048, 5);
+    const QByteArray old = pattern(2048, 5);
     writeFile(target, old);
     disk.fill();
 
     AtomicOutputFile file(target);
     QVERIFY(file.open());
     if (size < 0) {
-        const QByteArray line = bytes(45, 6);
+        const QByteArray line = pattern(45, 6);
         for (int written = 0; written < -size; written += line.size())
             file.device().write(line);
     } else if (throughDevice) {
-        file.device().write(bytes(size, 6));
+        file.device().write(pattern(size, 6));
     } else {
-        file.write(bytes(size, 6));
+        file.write(pattern(size, 6));
     }
     QVERIFY(!file.commit());
     QVERIFY(!file.errorString().isEmpty());
-    QCOMPARE(readFile(target), old);
+    QCOMPARE(read(target), old);
     QCOMPARE(entries(mountPoint), (QStringList{QStringLiteral("filler"), QStringLiteral("out.bin")}));
 }
 
@@ -300,15 +289,15 @@ void AtomicOutputFileTest::replacementKeepsThePermissions()
 {
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("out.bin"));
-    writeFile(target, bytes(10, 7));
+    writeFile(target, pattern(10, 7));
     const QFileDevice::Permissions chosen =
         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup;
     QVERIFY(QFile::setPermissions(target, chosen));
     AtomicOutputFile file(target);
     QVERIFY(file.open());
-    QVERIFY(file.write(bytes(20, 8)));
+    QVERIFY(file.write(pattern(20, 8)));
     QVERIFY(file.commit());
-    QCOMPARE(readFile(target), bytes(20, 8));
+    QCOMPARE(read(target), pattern(20, 8));
     QCOMPARE(modeBits(target), chosen);
 }
 
@@ -318,14 +307,14 @@ void AtomicOutputFileTest::replacesTheFileALinkPointsTo()
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("real")));
     const QString real = dir.filePath(QStringLiteral("real/out.bin"));
     const QString link = dir.filePath(QStringLiteral("out.bin"));
-    writeFile(real, bytes(500, 9));
+    writeFile(real, pattern(500, 9));
     QVERIFY(QFile::link(real, link));
     AtomicOutputFile file(link);
     QVERIFY(file.open());
-    QVERIFY(file.write(bytes(50, 10)));
+    QVERIFY(file.write(pattern(50, 10)));
     QVERIFY(file.commit());
     QVERIFY(QFileInfo(link).isSymLink());
-    QCOMPARE(readFile(real), bytes(50, 10));
+    QCOMPARE(read(real), pattern(50, 10));
     QCOMPARE(entries(dir.filePath(QStringLiteral("real"))), QStringList{QStringLiteral("out.bin")});
 }
 
@@ -341,7 +330,7 @@ void AtomicOutputFileTest::canBeUsedAgainAfterAFailure()
     QVERIFY(file.errorString().isEmpty());
     QVERIFY(file.write(QByteArray("again")));
     QVERIFY(file.commit());
-    QCOMPARE(readFile(target), QByteArray("again"));
+    QCOMPARE(read(target), QByteArray("again"));
 }
 
 QTEST_GUILESS_MAIN(AtomicOutputFileTest)

@@ -1,15 +1,11 @@
 #include <QtTest>
 
 #include "discovery/sourcefiles.h"
+#include "testfiles.h"
+
+using TestFiles::writeFile;
 
 namespace {
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
 
 QByteArray hexLines(int count)
 {

@@ -4,9 +4,15 @@
 #include <QJsonObject>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTabWidget>
 
-#include "mainwindow/mainwindow.h"
+#include "gui/mainwindow.h"
+#include "processes.h"
 #include "scripteddialogs.h"
+#include "testfiles.h"
+#include "useractions.h"
+
+using TestFiles::read;
 
 // The demo workspace made by examples/make-demo-workspace.py: each of its templates, loaded in the
 // window and run by quillon-cli, must give the same correctly named, byte-exact image, with
@@ -31,17 +37,11 @@ private:
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The manifest without the moment it was written.
 QJsonObject timelessManifest(const QString &imagePath)
 {
     QJsonObject manifest =
-        QJsonDocument::fromJson(readFile(imagePath + QStringLiteral(".manifest.json"))).object();
+        QJsonDocument::fromJson(read(imagePath + QStringLiteral(".manifest.json"))).object();
     manifest.remove(QStringLiteral("created"));
     return manifest;
 }
@@ -65,19 +65,12 @@ QString DemoWorkspaceTest::runWindow(const QString &templateList, const QString 
     ScriptedDialogs dialogs;
     MainWindow window(dialogs);
     window.show();
-    window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentIndex(tab);
     if (!QTest::qWaitForWindowExposed(&window))
         return QStringLiteral("window not shown");
-    auto *list = window.findChild<QListWidget *>(templateList);
-    const QList<QListWidgetItem *> items = list->findItems(templateName, Qt::MatchExactly);
-    if (items.size() != 1)
+    UserActions::openTab(UserActions::widget<QTabWidget>(&window, QStringLiteral("tabWidget")), tab);
+    if (!UserActions::doubleClickRow(UserActions::widget<QListWidget>(&window, templateList), templateName))
         return QStringLiteral("template %1 not listed").arg(templateName);
-    // A double click on the row, as a user loads a template: the first click selects the row (and
-    // fills the name field), the second press arrives as the double click.
-    const QPoint row = list->visualItemRect(items.first()).center();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row);
-    QTest::mouseClick(window.findChild<QPushButton *>(assembleButton), Qt::LeftButton);
+    UserActions::click(UserActions::widget<QPushButton>(&window, assembleButton));
     if (!QTest::qWaitFor([&dialogs] { return !dialogs.messages().isEmpty(); }, 10000))
         return QStringLiteral("no message after %1").arg(assembleButton);
     if (dialogs.messageTexts() != QStringList{QStringLiteral("Сборка завершена")})
@@ -87,11 +80,8 @@ QString DemoWorkspaceTest::runWindow(const QString &templateList, const QString 
 
 void DemoWorkspaceTest::runCli(const QStringList &arguments)
 {
-    QProcess cli;
-    cli.start(qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli"),
-              arguments);
-    QVERIFY(cli.waitForFinished(60000));
-    QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+    const ProcessRun run = ::runCli(arguments);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
 }
 
 void DemoWorkspaceTest::templatesBuildTheSameImageThroughBothFaces_data()
@@ -132,14 +122,14 @@ void DemoWorkspaceTest::templatesBuildTheSameImageThroughBothFaces()
 
     const QString problem = runWindow(templateList, templateFile, assembleButton, tab);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    const QByteArray windowImage = readFile(imagePath);
+    const QByteArray windowImage = read(imagePath);
     QVERIFY(!windowImage.isEmpty());
     const QJsonObject windowManifest = timelessManifest(imagePath);
     QVERIFY(QFile::remove(imagePath));
 
     runCli({command, QStringLiteral("--settings"),
             workspacePath(QStringLiteral("Templates Setting/") + templateFile)});
-    QCOMPARE(readFile(imagePath), windowImage);
+    QCOMPARE(read(imagePath), windowImage);
     QCOMPARE(timelessManifest(imagePath), windowManifest);
 }
 
@@ -147,11 +137,10 @@ void DemoWorkspaceTest::loraImageHoldsThePiecesAtTheirOffsets()
 {
     runCli({QStringLiteral("lora"), QStringLiteral("--settings"),
             workspacePath(QStringLiteral("Templates Setting/demo.LoRa"))});
-    const QByteArray image = readFile(workspacePath(QStringLiteral("release/RU864_1.0.4_SENSOR_V2.bin")));
-    const QByteArray boot = readFile(workspacePath(QStringLiteral("pieces/bootloader/bootloader.bin")));
-    const QByteArray loraMac =
-        readFile(workspacePath(QStringLiteral("pieces/loramac/LoraMAC_1.0.4_RU864.hex")));
-    const QByteArray app = readFile(workspacePath(QStringLiteral("pieces/application/sensor_app.bin")));
+    const QByteArray image = read(workspacePath(QStringLiteral("release/RU864_1.0.4_SENSOR_V2.bin")));
+    const QByteArray boot = read(workspacePath(QStringLiteral("pieces/bootloader/bootloader.bin")));
+    const QByteArray loraMac = read(workspacePath(QStringLiteral("pieces/loramac/LoraMAC_1.0.4_RU864.hex")));
+    const QByteArray app = read(workspacePath(QStringLiteral("pieces/application/sensor_app.bin")));
     QCOMPARE(image.size(), 0x40000 + app.size());
     QCOMPARE(image.left(boot.size()), boot);
     QCOMPARE(image.mid(0x8000, loraMac.size()), loraMac);

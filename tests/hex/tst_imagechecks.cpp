@@ -23,16 +23,8 @@ QString writeWithSrecCat(const QString &binPath, quint64 offset, const QString &
 // quillon-cli run in `dir`, so that it names the files as they are given.
 ToolRun runCliIn(const QString &dir, const QStringList &arguments)
 {
-    QProcess process;
-    process.setWorkingDirectory(dir);
-    process.start(cliPath(), arguments);
-    ToolRun run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    const ProcessRun run = runCli(arguments, dir);
+    return {run.exitCode, run.out.toUtf8(), run.err.toUtf8()};
 }
 
 // A binary with a run of erased flash in the middle.

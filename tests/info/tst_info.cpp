@@ -3,54 +3,18 @@
 #include "assembly/imageinfo.h"
 #include "common/crc32.h"
 #include "hex/intelhexrecord.h"
+#include "hextesttools.h"
+
+using HexTestTools::record;
+using TestFiles::pattern;
 
 namespace {
 
-const QByteArray endOfFile = ":00000001FF\r\n";
+const QByteArray &endOfFile = HexTestTools::EndOfFile;
 
-QByteArray record(IntelHexRecordType type, quint16 address, const QByteArray &data)
+ProcessRun info(const QStringList &arguments, const QString &workingDir)
 {
-    QByteArray line;
-    appendRecordLine(line, type, address, data);
-    return line;
-}
-
-QByteArray pattern(int size, int seed)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    quint32 state = 0x85EBCA6Bu * static_cast<quint32>(seed + 1);
-    for (int i = 0; i < size; ++i) {
-        state = state * 1103515245u + 12345u;
-        bytes[i] = static_cast<char>(state >> 16);
-    }
-    return bytes;
-}
-
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Run run(const QString &program, const QStringList &arguments, const QString &workingDir = QString())
-{
-    QProcess process;
-    if (!workingDir.isEmpty())
-        process.setWorkingDirectory(workingDir);
-    process.start(program, arguments);
-    Run result;
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
-        return result;
-    result.exitCode = process.exitCode();
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
-}
-
-Run info(const QStringList &arguments, const QString &workingDir)
-{
-    return run(qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli"),
-               QStringList(QStringLiteral("info")) + arguments, workingDir);
+    return runCli(QStringList(QStringLiteral("info")) + arguments, workingDir);
 }
 
 QString valueOf(const QString &output, const QString &key)
@@ -158,16 +122,16 @@ void InfoTest::binaryIsSummedWhole()
     const QByteArray bytes = pattern(5000, 1);
     const QString file = put(QStringLiteral("fw.bin"), bytes);
 
-    const Run result = info({QStringLiteral("fw.bin")}, m_dir->path());
+    const ProcessRun result = info({QStringLiteral("fw.bin")}, m_dir->path());
 
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.err, QString());
-    const Run sha = run(QStringLiteral("sha256sum"), {file});
-    const Run crc =
-        run(QStringLiteral("python3"),
-            {QStringLiteral("-c"),
-             QStringLiteral("import sys, zlib; print('0x%08X' % zlib.crc32(open(sys.argv[1], 'rb').read()))"),
-             file});
+    const ProcessRun sha = runProcess(QStringLiteral("sha256sum"), {file});
+    const ProcessRun crc = runProcess(
+        QStringLiteral("python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import sys, zlib; print('0x%08X' % zlib.crc32(open(sys.argv[1], 'rb').read()))"),
+         file});
     QCOMPARE(sha.exitCode, 0);
     QCOMPARE(crc.exitCode, 0);
     QCOMPARE(result.out, QStringLiteral("file: fw.bin\n"
@@ -199,7 +163,7 @@ void InfoTest::hexListsRangesGapsAndStart()
     QCryptographicHash sha(QCryptographicHash::Sha256);
     sha.addData(data);
 
-    const Run result = info({QStringLiteral("fw.hex")}, m_dir->path());
+    const ProcessRun result = info({QStringLiteral("fw.hex")}, m_dir->path());
 
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.err, QString());
@@ -236,21 +200,21 @@ void InfoTest::hexSumsMatchPythonOverTheDataInAddressOrder()
     text += endOfFile;
     const QString file = put(QStringLiteral("two.hex"), text);
 
-    const Run result = info({file}, m_dir->path());
+    const ProcessRun result = info({file}, m_dir->path());
     QCOMPARE(result.exitCode, 0);
 
-    const Run python =
-        run(QStringLiteral("/usr/bin/python3"),
-            {QStringLiteral("-c"),
-             QStringLiteral("import sys, hashlib, zlib\n"
-                            "from intelhex import IntelHex\n"
-                            "ih = IntelHex(sys.argv[1])\n"
-                            "data = bytes(ih[a] for a in sorted(ih.addresses()))\n"
-                            "print(hashlib.sha256(data).hexdigest())\n"
-                            "print('0x%08X' % zlib.crc32(data))\n"
-                            "for start, end in ih.segments():\n"
-                            "    print('0x%08X-0x%08X (%d bytes)' % (start, end - 1, end - start))\n"),
-             file});
+    const ProcessRun python =
+        runProcess(QStringLiteral("/usr/bin/python3"),
+                   {QStringLiteral("-c"),
+                    QStringLiteral("import sys, hashlib, zlib\n"
+                                   "from intelhex import IntelHex\n"
+                                   "ih = IntelHex(sys.argv[1])\n"
+                                   "data = bytes(ih[a] for a in sorted(ih.addresses()))\n"
+                                   "print(hashlib.sha256(data).hexdigest())\n"
+                                   "print('0x%08X' % zlib.crc32(data))\n"
+                                   "for start, end in ih.segments():\n"
+                                   "    print('0x%08X-0x%08X (%d bytes)' % (start, end - 1, end - start))\n"),
+                    file});
     QVERIFY2(python.exitCode == 0, qPrintable(python.err));
     const QStringList expected = python.out.trimmed().split(QLatin1Char('\n'));
     QCOMPARE(valueOf(result.out, QStringLiteral("sha256")), expected.at(0));
@@ -267,7 +231,7 @@ void InfoTest::hexWithoutDataHasNoRange()
 {
     put(QStringLiteral("empty.hex"), endOfFile);
 
-    const Run result = info({QStringLiteral("empty.hex")}, m_dir->path());
+    const ProcessRun result = info({QStringLiteral("empty.hex")}, m_dir->path());
 
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out,
@@ -317,7 +281,7 @@ void InfoTest::failuresAndUsage()
                                          endOfFile);
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("sub")));
 
-    const Run result = info(arguments, m_dir->path());
+    const ProcessRun result = info(arguments, m_dir->path());
 
     QCOMPARE(result.exitCode, exitCode);
     QVERIFY2(result.err.startsWith(message), qPrintable(result.err));
@@ -328,7 +292,7 @@ void InfoTest::missingEndOfFileIsAWarning()
 {
     put(QStringLiteral("open.hex"), record(IntelHexRecordType::Data, 0x20, QByteArray(8, '\x07')));
 
-    const Run result = info({QStringLiteral("open.hex")}, m_dir->path());
+    const ProcessRun result = info({QStringLiteral("open.hex")}, m_dir->path());
 
     QCOMPARE(result.exitCode, 0);
     QVERIFY2(result.err.startsWith(

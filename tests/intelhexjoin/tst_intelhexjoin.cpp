@@ -4,85 +4,20 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "../hex/hextesttools.h"
 #include "assembly/intelhexjoin.h"
 #include "hex/intelhexreader.h"
 #include "hex/intelhexrecord.h"
 #include "hex/intelhexwriter.h"
 #include "hex/memoryimage.h"
+#include "hextesttools.h"
 #include "peakmemory.h"
 #include "scripteddialogs.h"
 #include "settings/tabsettings.h"
 
+using namespace HexTestTools;
+using TestFiles::pattern;
+
 namespace {
-
-const QByteArray endOfFile = ":00000001FF\r\n";
-
-QByteArray record(IntelHexRecordType type, quint16 address, const QByteArray &data)
-{
-    QByteArray line;
-    appendRecordLine(line, type, address, data);
-    return line;
-}
-
-QByteArray dataRecord(quint16 address, const QByteArray &data)
-{
-    return record(IntelHexRecordType::Data, address, data);
-}
-
-QByteArray linearBase(quint16 upper)
-{
-    return record(IntelHexRecordType::ExtendedLinearAddress, 0,
-                  QByteArray::fromHex(QByteArray::number(upper, 16).rightJustified(4, '0')));
-}
-
-QByteArray startLinear(quint32 address)
-{
-    return record(IntelHexRecordType::StartLinearAddress, 0,
-                  QByteArray::fromHex(QByteArray::number(address, 16).rightJustified(8, '0')));
-}
-
-// Deterministic bytes that differ from file to file.
-QByteArray pattern(int size, int seed)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    quint32 state = 0x9E3779B9u * static_cast<quint32>(seed + 1);
-    for (int i = 0; i < size; ++i) {
-        state = state * 1664525u + 1013904223u;
-        bytes[i] = static_cast<char>(state >> 24);
-    }
-    return bytes;
-}
-
-// Intel HEX text for `bytes` at `address`, 16 bytes a record, with the records a 04 window needs.
-QByteArray hexFor(quint32 address, const QByteArray &bytes, bool withEndOfFile = true)
-{
-    QByteArray text;
-    quint32 window = 0;
-    for (int at = 0; at < bytes.size(); at += 16) {
-        const quint32 absolute = address + static_cast<quint32>(at);
-        if ((absolute >> 16) != window) {
-            window = absolute >> 16;
-            text += linearBase(static_cast<quint16>(window));
-        }
-        text += dataRecord(static_cast<quint16>(absolute), bytes.mid(at, 16));
-    }
-    if (withEndOfFile)
-        text += endOfFile;
-    return text;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The data of a HEX file as our own reader sees it: address -> byte.
 QMap<quint64, quint8> dataOf(const QByteArray &text)
@@ -98,23 +33,6 @@ QMap<quint64, quint8> dataOf(const QByteArray &text)
         for (int i = 0; i < chunk.bytes.size(); ++i)
             result.insert(chunk.address + static_cast<quint64>(i), static_cast<quint8>(chunk.bytes.at(i)));
     return result;
-}
-
-QByteArray segmentBase(quint16 value)
-{
-    return record(IntelHexRecordType::ExtendedSegmentAddress, 0,
-                  QByteArray::fromHex(QByteArray::number(value, 16).rightJustified(4, '0')));
-}
-
-QString runTool(const QString &program, const QStringList &arguments, int *exitCode = nullptr)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000))
-        return QStringLiteral("<did not finish>");
-    if (exitCode)
-        *exitCode = process.exitCode();
-    return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
 }
 
 } // namespace
@@ -209,14 +127,14 @@ void IntelHexJoinTest::twoFilesGiveTheirRecordsThenOneEndOfFile()
     auto withLineEnd = [&](QByteArray text) {
         return text.replace("\r\n", lineEnd);
     };
-    const QString a = put(QStringLiteral("a.hex"), withLineEnd(aRecords + endOfFile));
-    const QString b = put(QStringLiteral("b.hex"), withLineEnd(bRecords + endOfFile));
+    const QString a = put(QStringLiteral("a.hex"), withLineEnd(aRecords + EndOfFile));
+    const QString b = put(QStringLiteral("b.hex"), withLineEnd(bRecords + EndOfFile));
 
     const IntelHexJoinResult result = join({a, b});
 
     QVERIFY(result.succeeded());
     QCOMPARE(result.imagePath, path(QStringLiteral("out.hex")));
-    QCOMPARE(readFile(result.imagePath), withLineEnd(aRecords + bRecords + endOfFile));
+    QCOMPARE(readFile(result.imagePath), withLineEnd(aRecords + bRecords + EndOfFile));
     QVERIFY(m_reporter.records.isEmpty());
 }
 
@@ -262,15 +180,13 @@ void IntelHexJoinTest::otherToolsReadTheSameData()
     const QString out = path(QStringLiteral("out.hex"));
 
     const QString reference = path(QStringLiteral("reference.hex"));
-    int exitCode = -1;
-    QString output = runTool(QStringLiteral("srec_cat"),
-                             {a, QStringLiteral("-Intel"), b, QStringLiteral("-Intel"), QStringLiteral("-o"),
-                              reference, QStringLiteral("-Intel")},
-                             &exitCode);
-    QVERIFY2(exitCode == 0, qPrintable(output));
-    output = runTool(QStringLiteral("srec_cmp"),
-                     {out, QStringLiteral("-Intel"), reference, QStringLiteral("-Intel")}, &exitCode);
-    QVERIFY2(exitCode == 0, qPrintable(output));
+    ProcessRun run =
+        runProcess(QStringLiteral("srec_cat"), {a, QStringLiteral("-Intel"), b, QStringLiteral("-Intel"),
+                                                QStringLiteral("-o"), reference, QStringLiteral("-Intel")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    run = runProcess(QStringLiteral("srec_cmp"),
+                     {out, QStringLiteral("-Intel"), reference, QStringLiteral("-Intel")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
 
     const QString script = QStringLiteral("import sys\n"
                                           "from intelhex import IntelHex\n"
@@ -279,10 +195,9 @@ void IntelHexJoinTest::otherToolsReadTheSameData()
                                           "merged.merge(IntelHex(sys.argv[3]), overlap='error')\n"
                                           "assert joined.todict() == merged.todict(), 'different data'\n"
                                           "print(joined.segments())\n");
-    output =
-        runTool(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, out, a, b}, &exitCode);
-    QVERIFY2(exitCode == 0, qPrintable(output));
-    QCOMPARE(output.trimmed(), QStringLiteral("[(134283008, 134283776), (134348800, 134349091)]"));
+    run = runProcess(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, out, a, b});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.out.trimmed(), QStringLiteral("[(134283008, 134283776), (134348800, 134349091)]"));
 }
 
 void IntelHexJoinTest::leftExtendedAddressIsResetForTheNextPiece_data()
@@ -311,21 +226,20 @@ void IntelHexJoinTest::leftExtendedAddressIsResetForTheNextPiece()
     const QByteArray bData = pattern(16, 7);
     // B relies on the upper address being 0: it has no address record at all.
     const QByteArray bRecords = dataRecord(0x0200, bData);
-    const QString a = put(QStringLiteral("a.hex"), addressRecord + dataRecord(0x0100, aData) + endOfFile);
-    const QString b = put(QStringLiteral("b.hex"), bRecords + endOfFile);
+    const QString a = put(QStringLiteral("a.hex"), addressRecord + dataRecord(0x0100, aData) + EndOfFile);
+    const QString b = put(QStringLiteral("b.hex"), bRecords + EndOfFile);
 
     QVERIFY(join({a, b}).succeeded());
 
     const QString outPath = path(QStringLiteral("out.hex"));
     const QByteArray out = readFile(outPath);
-    QCOMPARE(out, written + dataRecord(0x0100, aData) + reset + bRecords + endOfFile);
+    QCOMPARE(out, written + dataRecord(0x0100, aData) + reset + bRecords + EndOfFile);
     const QMap<quint64, quint8> data = dataOf(out);
     QCOMPARE(data.size(), 32);
     QCOMPARE(data.value(firstBase + 0x0100), static_cast<quint8>(aData.at(0)));
     QCOMPARE(data.value(0x0200), static_cast<quint8>(bData.at(0)));
     QCOMPARE(data.value(0x020F), static_cast<quint8>(bData.at(15)));
-    for (const HexTestTools::OtherReading &reading :
-         HexTestTools::readWithOtherTools(outPath, m_dir->path())) {
+    for (const OtherReading &reading : readWithOtherTools(outPath, m_dir->path())) {
         QVERIFY2(reading.error.isEmpty(), qPrintable(reading.tool + QLatin1String(": ") + reading.error));
         QVERIFY2(reading.bytes == data, qPrintable(reading.tool));
     }
@@ -339,29 +253,29 @@ void IntelHexJoinTest::everyReaderReadsTheJoinAlike_data()
     // addresses below 1 MiB.
     const QByteArray segmentPiece = segmentBase(0x1FFF) + dataRecord(0x0000, crossing.first(16)) +
                                     dataRecord(0x0010, crossing.sliced(16, 16)) + segmentBase(0x2000) +
-                                    dataRecord(0x0010, crossing.sliced(32)) + endOfFile;
+                                    dataRecord(0x0010, crossing.sliced(32)) + EndOfFile;
     const QByteArray linearPiece = hexFor(0x0800FFF0, pattern(64, 41));
     QTest::newRow("segment, then linear") << QList<QByteArray>{segmentPiece, linearPiece};
     QTest::newRow("linear, then segment") << QList<QByteArray>{linearPiece, segmentPiece};
     // One piece that moves from segment to linear addresses without setting the segment base to 0.
     QTest::newRow("segment to linear inside a piece")
         << QList<QByteArray>{segmentBase(0x4000) + dataRecord(0x0000, pattern(16, 42)) + linearBase(0x0005) +
-                                 dataRecord(0x0000, pattern(16, 43)) + endOfFile,
+                                 dataRecord(0x0000, pattern(16, 43)) + EndOfFile,
                              hexFor(0x00060000, pattern(16, 44))};
     // A segment record whose data runs past its 64 KiB window (srec_cat wraps it, others do not).
     QTest::newRow("segment record past its window")
-        << QList<QByteArray>{segmentBase(0x1000) + dataRecord(0xFFF8, pattern(16, 45)) + endOfFile};
+        << QList<QByteArray>{segmentBase(0x1000) + dataRecord(0xFFF8, pattern(16, 45)) + EndOfFile};
     const QByteArray shared = pattern(16, 46);
     QTest::newRow("same bytes at one address")
-        << QList<QByteArray>{dataRecord(0x0000, pattern(16, 47)) + dataRecord(0x0010, shared) + endOfFile,
+        << QList<QByteArray>{dataRecord(0x0000, pattern(16, 47)) + dataRecord(0x0010, shared) + EndOfFile,
                              dataRecord(0x0008, pattern(32, 47).sliced(8, 8) + shared.first(8)) +
-                                 dataRecord(0x0010, shared) + endOfFile};
+                                 dataRecord(0x0010, shared) + EndOfFile};
     // objcopy refuses a file whose first line is blank.
     QTest::newRow("blank lines") << QList<QByteArray>{"\r\n" + dataRecord(0x0000, pattern(16, 48)) + "\r\n" +
-                                                          endOfFile,
-                                                      dataRecord(0x0100, pattern(16, 49)) + endOfFile};
+                                                          EndOfFile,
+                                                      dataRecord(0x0100, pattern(16, 49)) + EndOfFile};
     QTest::newRow("byte order mark") << QList<QByteArray>{"\xEF\xBB\xBF" +
-                                                          dataRecord(0x0100, pattern(16, 50)) + endOfFile};
+                                                          dataRecord(0x0100, pattern(16, 50)) + EndOfFile};
 }
 
 // The joined file means to srec_cat, objcopy and Python's intelhex what its pieces mean to our reader.
@@ -384,8 +298,7 @@ void IntelHexJoinTest::everyReaderReadsTheJoinAlike()
 
     const QString outPath = path(QStringLiteral("out.hex"));
     QCOMPARE(dataOf(readFile(outPath)), expected);
-    for (const HexTestTools::OtherReading &reading :
-         HexTestTools::readWithOtherTools(outPath, m_dir->path())) {
+    for (const OtherReading &reading : readWithOtherTools(outPath, m_dir->path())) {
         QVERIFY2(reading.error.isEmpty(), qPrintable(reading.tool + QLatin1String(": ") + reading.error));
         QVERIFY2(reading.bytes == expected, qPrintable(reading.tool));
     }
@@ -395,14 +308,14 @@ void IntelHexJoinTest::zeroBaseLeftNeedsNoReset()
 {
     const QByteArray aRecords = linearBase(0x0800) + dataRecord(0, pattern(16, 8)) + linearBase(0);
     const QByteArray bRecords = dataRecord(0x0040, pattern(16, 9));
-    const QString a = put(QStringLiteral("a.hex"), aRecords + endOfFile);
-    const QString b = put(QStringLiteral("b.hex"), bRecords + endOfFile);
+    const QString a = put(QStringLiteral("a.hex"), aRecords + EndOfFile);
+    const QString b = put(QStringLiteral("b.hex"), bRecords + EndOfFile);
     // The last piece's window needs no reset either: the end-of-file record follows.
-    const QString c = put(QStringLiteral("c.hex"), linearBase(0x0801) + endOfFile);
+    const QString c = put(QStringLiteral("c.hex"), linearBase(0x0801) + EndOfFile);
 
     QVERIFY(join({a, b, c}).succeeded());
 
-    QCOMPARE(readFile(path(QStringLiteral("out.hex"))), aRecords + bRecords + linearBase(0x0801) + endOfFile);
+    QCOMPARE(readFile(path(QStringLiteral("out.hex"))), aRecords + bRecords + linearBase(0x0801) + EndOfFile);
 }
 
 void IntelHexJoinTest::onlyTheFirstStartAddressIsKept()
@@ -410,24 +323,22 @@ void IntelHexJoinTest::onlyTheFirstStartAddressIsKept()
     const QByteArray aRecords = dataRecord(0, pattern(16, 10));
     const QByteArray bRecords = startLinear(0x08000101) + dataRecord(0x0100, pattern(16, 11));
     const QByteArray cRecords = dataRecord(0x0200, pattern(16, 12));
-    const QString a = put(QStringLiteral("a.hex"), aRecords + endOfFile);
-    const QString b = put(QStringLiteral("b.hex"), bRecords + endOfFile);
+    const QString a = put(QStringLiteral("a.hex"), aRecords + EndOfFile);
+    const QString b = put(QStringLiteral("b.hex"), bRecords + EndOfFile);
     const QString c =
-        put(QStringLiteral("c.hex"), startLinear(0x08000201) + cRecords + startLinear(0x1) + endOfFile);
+        put(QStringLiteral("c.hex"), startLinear(0x08000201) + cRecords + startLinear(0x1) + EndOfFile);
 
     QVERIFY(join({a, b, c}).succeeded());
 
     const QString out = path(QStringLiteral("out.hex"));
-    QCOMPARE(readFile(out), aRecords + bRecords + cRecords + endOfFile);
-    int exitCode = -1;
-    const QString output = runTool(
+    QCOMPARE(readFile(out), aRecords + bRecords + cRecords + EndOfFile);
+    const ProcessRun run = runProcess(
         QStringLiteral("/usr/bin/python3"),
         {QStringLiteral("-c"),
          QStringLiteral("import sys\nfrom intelhex import IntelHex\nprint(IntelHex(sys.argv[1]).start_addr)"),
-         out},
-        &exitCode);
-    QVERIFY2(exitCode == 0, qPrintable(output));
-    QCOMPARE(output.trimmed(), QStringLiteral("{'EIP': 134217985}"));
+         out});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.out.trimmed(), QStringLiteral("{'EIP': 134217985}"));
 }
 
 void IntelHexJoinTest::pieceWithoutEndOfFileIsCopiedWhole()
@@ -437,11 +348,11 @@ void IntelHexJoinTest::pieceWithoutEndOfFileIsCopiedWhole()
     aRecords.chop(2);
     const QByteArray bRecords = dataRecord(0x0100, pattern(16, 14));
     const QString a = put(QStringLiteral("a.hex"), aRecords);
-    const QString b = put(QStringLiteral("b.hex"), bRecords + endOfFile + "trailing text after the end\r\n");
+    const QString b = put(QStringLiteral("b.hex"), bRecords + EndOfFile + "trailing text after the end\r\n");
 
     QVERIFY(join({a, b}).succeeded());
 
-    QCOMPARE(readFile(path(QStringLiteral("out.hex"))), aRecords + "\r\n" + bRecords + endOfFile);
+    QCOMPARE(readFile(path(QStringLiteral("out.hex"))), aRecords + "\r\n" + bRecords + EndOfFile);
     // A file cut short is joined, but not without a word, as the converter says it too.
     QCOMPARE(m_reporter.messages().size(), 1);
     QCOMPARE(m_reporter.messages().first().kind, MessageKind::Warning);
@@ -455,11 +366,11 @@ void IntelHexJoinTest::pieceWithoutEndOfFileIsCopiedWhole()
 void IntelHexJoinTest::differentBytesAtOneAddressAreRefused()
 {
     const QString boot = put(QStringLiteral("boot.hex"),
-                             linearBase(0x0800) + dataRecord(0x0000, pattern(32, 15).left(16)) + endOfFile);
+                             linearBase(0x0800) + dataRecord(0x0000, pattern(32, 15).left(16)) + EndOfFile);
     QByteArray clashing = pattern(16, 15);
     clashing[9] = static_cast<char>(clashing.at(9) ^ 0x5A);
     const QString app =
-        put(QStringLiteral("app.hex"), linearBase(0x0800) + dataRecord(0x0000, clashing) + endOfFile);
+        put(QStringLiteral("app.hex"), linearBase(0x0800) + dataRecord(0x0000, clashing) + EndOfFile);
     const QString old = put(QStringLiteral("out.hex"), "old image\n");
 
     const IntelHexJoinResult result = join({boot, app});
@@ -479,9 +390,9 @@ void IntelHexJoinTest::sameBytesAtOneAddressAreAccepted()
 {
     const QByteArray shared = pattern(16, 16);
     const QString a = put(QStringLiteral("a.hex"),
-                          dataRecord(0x0000, pattern(16, 17)) + dataRecord(0x0010, shared) + endOfFile);
+                          dataRecord(0x0000, pattern(16, 17)) + dataRecord(0x0010, shared) + EndOfFile);
     const QString b = put(QStringLiteral("b.hex"),
-                          dataRecord(0x0010, shared) + dataRecord(0x0020, pattern(16, 18)) + endOfFile);
+                          dataRecord(0x0010, shared) + dataRecord(0x0020, pattern(16, 18)) + EndOfFile);
 
     QVERIFY(join({a, b}).succeeded());
 
@@ -493,8 +404,8 @@ void IntelHexJoinTest::clashInsideOneFileNamesBothLines()
 {
     const QString a = put(QStringLiteral("a.hex"), dataRecord(0x0010, QByteArray(16, '\x01')) +
                                                        dataRecord(0x0000, QByteArray(16, '\x02')) +
-                                                       dataRecord(0x0014, QByteArray(4, '\x03')) + endOfFile);
-    const QString b = put(QStringLiteral("b.hex"), dataRecord(0x0100, QByteArray(16, '\x04')) + endOfFile);
+                                                       dataRecord(0x0014, QByteArray(4, '\x03')) + EndOfFile);
+    const QString b = put(QStringLiteral("b.hex"), dataRecord(0x0100, QByteArray(16, '\x04')) + EndOfFile);
 
     QVERIFY(!join({b, a}).succeeded());
 
@@ -522,9 +433,9 @@ void IntelHexJoinTest::malformedPieceWritesNothing()
 {
     QFETCH(QByteArray, badLine);
     QFETCH(QString, problem);
-    const QString good = put(QStringLiteral("good.hex"), dataRecord(0x0100, pattern(16, 19)) + endOfFile);
+    const QString good = put(QStringLiteral("good.hex"), dataRecord(0x0100, pattern(16, 19)) + EndOfFile);
     const QString bad =
-        put(QStringLiteral("bad.hex"), dataRecord(0x0000, pattern(16, 20)) + badLine + endOfFile);
+        put(QStringLiteral("bad.hex"), dataRecord(0x0000, pattern(16, 20)) + badLine + EndOfFile);
     const QByteArray previous = hexFor(0, pattern(64, 21));
     put(QStringLiteral("out.hex"), previous);
 
@@ -541,12 +452,12 @@ void IntelHexJoinTest::malformedPieceWritesNothing()
 void IntelHexJoinTest::longerOldImageLeavesNoTail()
 {
     const QByteArray records = dataRecord(0, pattern(16, 22));
-    const QString a = put(QStringLiteral("a.hex"), records + endOfFile);
+    const QString a = put(QStringLiteral("a.hex"), records + EndOfFile);
     put(QStringLiteral("out.hex"), hexFor(0, pattern(4096, 23)));
 
     QVERIFY(join({a}).succeeded());
 
-    QCOMPARE(readFile(path(QStringLiteral("out.hex"))), records + endOfFile);
+    QCOMPARE(readFile(path(QStringLiteral("out.hex"))), records + EndOfFile);
 }
 
 void IntelHexJoinTest::nothingCheckedOrNoOutputDirIsAWarning()
@@ -560,7 +471,7 @@ void IntelHexJoinTest::nothingCheckedOrNoOutputDirIsAWarning()
     QCOMPARE(m_reporter.messages().first().text, QStringLiteral("Нечего собирать: не отмечен ни один файл."));
     QVERIFY(entries().isEmpty());
 
-    const QString a = put(QStringLiteral("a.hex"), dataRecord(0, pattern(16, 31)) + endOfFile);
+    const QString a = put(QStringLiteral("a.hex"), dataRecord(0, pattern(16, 31)) + EndOfFile);
     IntelHexJoinJob job;
     job.sources = {a};
     job.fileName = QStringLiteral("out.hex");
@@ -606,7 +517,7 @@ void IntelHexJoinTest::badSourcesAndOutputsAreErrors()
     QFETCH(QString, outputDir);
     QFETCH(QString, fileName);
     QFETCH(QString, error);
-    put(QStringLiteral("a.hex"), dataRecord(0, pattern(16, 24)) + endOfFile);
+    put(QStringLiteral("a.hex"), dataRecord(0, pattern(16, 24)) + EndOfFile);
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("sub")));
     const QString base = m_dir->path();
     IntelHexJoinJob job;
@@ -627,9 +538,9 @@ void IntelHexJoinTest::badSourcesAndOutputsAreErrors()
 
 void IntelHexJoinTest::progressCountsPiecesAndCancelWritesNothing()
 {
-    const QString a = put(QStringLiteral("a.hex"), dataRecord(0, pattern(16, 25)) + endOfFile);
-    const QString b = put(QStringLiteral("b.hex"), dataRecord(0x10, pattern(16, 26)) + endOfFile);
-    const QString c = put(QStringLiteral("c.hex"), dataRecord(0x20, pattern(16, 27)) + endOfFile);
+    const QString a = put(QStringLiteral("a.hex"), dataRecord(0, pattern(16, 25)) + EndOfFile);
+    const QString b = put(QStringLiteral("b.hex"), dataRecord(0x10, pattern(16, 26)) + EndOfFile);
+    const QString c = put(QStringLiteral("c.hex"), dataRecord(0x20, pattern(16, 27)) + EndOfFile);
     IntelHexJoinJob job;
     job.sources = {a, b, c};
     job.outputDir = m_dir->path();
@@ -667,9 +578,9 @@ void IntelHexJoinTest::holdsOnlyTheDecodedData()
         QVERIFY(writer.writeData(0x08000000 + quint64(at), block));
     QVERIFY(writer.finish());
     big.close();
-    put(QStringLiteral("small.hex"), dataRecord(0x0100, pattern(16, 51)) + endOfFile);
+    put(QStringLiteral("small.hex"), dataRecord(0x0100, pattern(16, 51)) + EndOfFile);
 
-    const QString cli = qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli");
+    const QString cli = cliPath();
     const MeasuredRun bare = runMeasured(cli, {QStringLiteral("--version")});
     const MeasuredRun run = runMeasured(
         cli,
@@ -691,8 +602,8 @@ void IntelHexJoinTest::cliJoinsAndPrintsThePath()
 {
     const QByteArray aRecords = hexFor(0x08000000, pattern(100, 28), false);
     const QByteArray bRecords = hexFor(0x08010000, pattern(60, 29), false);
-    const QString a = put(QStringLiteral("a.hex"), aRecords + endOfFile);
-    const QString b = put(QStringLiteral("b.hex"), bRecords + endOfFile);
+    const QString a = put(QStringLiteral("a.hex"), aRecords + EndOfFile);
+    const QString b = put(QStringLiteral("b.hex"), bRecords + EndOfFile);
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("release")));
 
     QProcess cli;
@@ -708,7 +619,7 @@ void IntelHexJoinTest::cliJoinsAndPrintsThePath()
     QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()), QStringLiteral("release/fw 1.0.hex\n"));
     QCOMPARE(errors, QStringLiteral("Complete! Сборка завершена\n"));
     QCOMPARE(readFile(path(QStringLiteral("release/fw 1.0.hex"))),
-             aRecords + ":020000040000FA\r\n" + bRecords + endOfFile);
+             aRecords + ":020000040000FA\r\n" + bRecords + EndOfFile);
 }
 
 void IntelHexJoinTest::cliUsageAndFailureExitCodes_data()
@@ -735,8 +646,8 @@ void IntelHexJoinTest::cliUsageAndFailureExitCodes()
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
-    put(QStringLiteral("a.hex"), dataRecord(0, pattern(16, 30)) + endOfFile);
-    put(QStringLiteral("bad.hex"), ":10001000000102030405060708090A0B0C0D0E0F69\r\n" + endOfFile);
+    put(QStringLiteral("a.hex"), dataRecord(0, pattern(16, 30)) + EndOfFile);
+    put(QStringLiteral("bad.hex"), ":10001000000102030405060708090A0B0C0D0E0F69\r\n" + EndOfFile);
 
     QProcess cli;
     cli.setWorkingDirectory(m_dir->path());
@@ -792,7 +703,7 @@ void IntelHexJoinTest::cliTakesTheJobFromSavedSettings()
     IntelHexSettings stored = IntelHexSettings::defaults();
     for (int slot = 0; slot < 6; ++slot) {
         records << dataRecord(static_cast<quint16>(0x100 * slot), pattern(16, 40 + slot));
-        put(QStringLiteral("piece%1.hex").arg(slot + 1), records.last() + endOfFile);
+        put(QStringLiteral("piece%1.hex").arg(slot + 1), records.last() + EndOfFile);
     }
     stored.pathBoot = QStringLiteral("piece1.hex");
     stored.pathApp = QStringLiteral("piece2.hex");
@@ -820,7 +731,7 @@ void IntelHexJoinTest::cliTakesTheJobFromSavedSettings()
     QByteArray expected;
     for (int piece : expectedPieces)
         expected += records.at(piece);
-    QCOMPARE(readFile(path(expectedImage)), expected + endOfFile);
+    QCOMPARE(readFile(path(expectedImage)), expected + EndOfFile);
 
     stored.enabled.fill(false);
     {

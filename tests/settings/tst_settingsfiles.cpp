@@ -6,22 +6,12 @@
 #include "settings/settingsfile.h"
 #include "settings/tabsettings.h"
 #include "settings/templatestore.h"
+#include "smallfilesystem.h"
+#include "testfiles.h"
+
+using TestFiles::writeFile;
 
 namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
 
 LoRaSettings sampleLoRa()
 {
@@ -109,7 +99,6 @@ private slots:
 private:
     QTemporaryDir *m_dir = nullptr;
     QString path(const QString &name) const { return m_dir->filePath(name); }
-    QString m_mountPoint;
 };
 
 void SettingsFilesTest::init()
@@ -120,10 +109,6 @@ void SettingsFilesTest::init()
 
 void SettingsFilesTest::cleanup()
 {
-    if (!m_mountPoint.isEmpty()) {
-        QProcess::execute(QStringLiteral("umount"), {m_mountPoint});
-        m_mountPoint.clear();
-    }
     delete m_dir;
     m_dir = nullptr;
 }
@@ -176,7 +161,7 @@ void SettingsFilesTest::defaultFileHasTheDocumentedBytes()
                                 "\n"
                                 "[StateWindow]\n"
                                 "Tab=1\n";
-    QCOMPARE(readFile(config), expected);
+    QCOMPARE(TestFiles::read(config), expected);
     QCOMPARE(expected.count('='), 35);
 }
 
@@ -212,7 +197,8 @@ void SettingsFilesTest::defaultLinesMatchWhatQSettingsWrites()
         store.setValue(QStringLiteral("STMSetting/LoRaHW_ID"), QStringLiteral("0"));
         store.setValue(QStringLiteral("StateWindow/Tab"), QStringLiteral("1"));
     }
-    QStringList qtLines = QString::fromUtf8(readFile(byQt)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList qtLines =
+        QString::fromUtf8(TestFiles::read(byQt)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QStringList ourLines =
         QString::fromUtf8(ConfigFile::defaultContent()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(sectionNames(ConfigFile::defaultContent()),
@@ -228,7 +214,7 @@ void SettingsFilesTest::existingFileIsNeverTouched()
     for (const QByteArray &content : {QByteArray(), QByteArray("[PathTo]\nLoRaPathToBoot=x\n")}) {
         QVERIFY(writeFile(config, content));
         QVERIFY(ConfigFile::ensureExists(config));
-        QCOMPARE(readFile(config), content);
+        QCOMPARE(TestFiles::read(config), content);
     }
 }
 
@@ -250,9 +236,9 @@ void SettingsFilesTest::everyKeyRoundTrips()
     QCOMPARE(ConfigFile::loadTab(reader.store()), 2);
     // 35 defaults plus Bin1..6 and HEX1..6.
     QCOMPARE(reader.store().allKeys().size(), 47);
-    QVERIFY(readFile(config).contains("Bin1=true\n"));
-    QVERIFY(readFile(config).contains("Bin2=false\n"));
-    QVERIFY(readFile(config).contains("Tab=2\n"));
+    QVERIFY(TestFiles::read(config).contains("Bin1=true\n"));
+    QVERIFY(TestFiles::read(config).contains("Bin2=false\n"));
+    QVERIFY(TestFiles::read(config).contains("Tab=2\n"));
 }
 
 void SettingsFilesTest::eachTabWritesOnlyItsOwnKeys_data()
@@ -396,10 +382,10 @@ void SettingsFilesTest::readOnlyFileIsLeftIntact()
         QSKIP("permission bits do not bind root; the full file system case covers root");
     const QString config = path(QStringLiteral("config.conf"));
     QVERIFY(ConfigFile::ensureExists(config));
-    const QByteArray before = readFile(config);
+    const QByteArray before = TestFiles::read(config);
     QVERIFY(QFile::setPermissions(config, QFile::ReadOwner));
     QVERIFY(!SettingsFile::update(config, [](QSettings &store) { sampleLoRa().save(store); }));
-    QCOMPARE(readFile(config), before);
+    QCOMPARE(TestFiles::read(config), before);
 }
 
 void SettingsFilesTest::readOnlyDirectoryIsLeftIntact()
@@ -408,40 +394,29 @@ void SettingsFilesTest::readOnlyDirectoryIsLeftIntact()
         QSKIP("permission bits do not bind root; the full file system case covers root");
     const QString config = path(QStringLiteral("config.conf"));
     QVERIFY(ConfigFile::ensureExists(config));
-    const QByteArray before = readFile(config);
+    const QByteArray before = TestFiles::read(config);
     QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::ExeOwner));
     const bool updated = SettingsFile::update(config, [](QSettings &store) { sampleLoRa().save(store); });
     QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY(!updated);
-    QCOMPARE(readFile(config), before);
+    QCOMPARE(TestFiles::read(config), before);
 }
 
 void SettingsFilesTest::fullDiskLeavesTheOldFileIntact()
 {
-    if (::geteuid() != 0)
-        QSKIP("mounting a small file system needs root");
     const QString mountPoint = path(QStringLiteral("small"));
-    QVERIFY(QDir().mkpath(mountPoint));
-    if (QProcess::execute(QStringLiteral("mount"),
-                          {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                           QStringLiteral("size=8k"), QStringLiteral("tmpfs"), mountPoint}) != 0)
-        QSKIP("cannot mount a tmpfs here");
-    m_mountPoint = mountPoint;
+    SmallFileSystem disk(mountPoint, 8);
+    if (!disk.isMounted())
+        QSKIP("mounting a small file system needs root");
 
     const QString config = mountPoint + QStringLiteral("/config.conf");
     QVERIFY(ConfigFile::ensureExists(config));
-    const QByteArray before = readFile(config);
+    const QByteArray before = TestFiles::read(config);
     QCOMPARE(before, ConfigFile::defaultContent());
-    // Fill the rest of the file system.
-    QFile filler(mountPoint + QStringLiteral("/filler"));
-    QVERIFY(filler.open(QIODevice::WriteOnly));
-    const QByteArray block(512, 'x');
-    while (filler.write(block) == block.size() && filler.flush()) {
-    }
-    filler.close();
+    disk.fill();
 
     QVERIFY(!SettingsFile::update(config, [](QSettings &store) { sampleBinary().save(store); }));
-    QCOMPARE(readFile(config), before);
+    QCOMPARE(TestFiles::read(config), before);
     QVERIFY(!ConfigFile::ensureExists(mountPoint + QStringLiteral("/other.conf")));
     // No temporary or half-written file is left behind.
     QCOMPARE(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden), (QStringList{"config.conf", "filler"}));

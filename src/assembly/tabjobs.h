@@ -1,0 +1,48 @@
+#pragma once
+
+#include <optional>
+
+#include <QString>
+#include <QStringList>
+
+#include "assembly/binaryassembler.h"
+#include "assembly/intelhexjoin.h"
+#include "assembly/loraassembler.h"
+#include "settings/tabsettings.h"
+
+// The one way from a tab's settings to the job its assembler runs, shared by the window and
+// quillon-cli, so that the two cannot build different images from the same settings. Every rule
+// of a tab lives here: which files take part and in which order, which offsets are read, the output
+// directory, name and extension. Nothing is read from disk and nothing is written, so the same
+// functions describe an image that is only to be looked at.
+
+// A field whose text is not an offset, named by its key in the settings files (e.g.
+// "LoRaOffsetWrtFmw", "BinaryOffsetFile_4"); each face names the field in its own words.
+struct InvalidOffset {
+    QString key;
+    QString text;
+};
+
+template <typename Job> struct JobFromSettings {
+    Job job;                                    // complete only when no offset was invalid
+    std::optional<InvalidOffset> invalidOffset; // the first field that stopped it
+
+    bool ok() const { return !invalidOffset; }
+};
+
+// The files a LoRa run found in its three source directories, in listing order; only the first
+// bootloader is used.
+struct LoRaSourceFiles {
+    QStringList boot;
+    QStringList loraMacs;
+    QStringList apps;
+};
+
+JobFromSettings<LoRaJob> loraJobFrom(const LoRaSettings &settings, const LoRaSourceFiles &found);
+
+// The checked files in slot order; each offset is read only when the pieces go to their own offsets.
+JobFromSettings<BinaryJob> binaryJobFrom(const BinarySettings &settings);
+
+// The checked files in join order: root bootloader, firmware bootloader, main application,
+// additional files 1 to 3.
+IntelHexJoinJob intelHexJobFrom(const IntelHexSettings &settings);

@@ -1,0 +1,120 @@
+#include "gui/binarytab.h"
+
+#include <QProgressDialog>
+
+#include "assembly/offsetparser.h"
+#include "assembly/tabjobs.h"
+#include "discovery/sourcefiles.h"
+#include "gui/pathwidgets.h"
+#include "gui/userdialogs.h"
+#include "settings/settingskeys.h"
+#include "ui_mainwindow.h"
+
+BinaryTab::BinaryTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
+    : SettingsTab(TemplateKind::Binary, ui.BinaryNameWrtSettings, ui.BinaryListFileSettings, dialogs), ui(ui),
+      m_window(window), m_dialogs(dialogs)
+{
+    m_rows[0] = {ui.BinaryCheckFile1, ui.File1Group,     ui.BinaryComboFile1,       ui.BinaryOffsetFile1,
+                 ui.BinaryBINFile1,   ui.BinaryHEXFile1, ui.BinarySearchButtonFile1};
+    m_rows[1] = {ui.BinaryCheckFile2, ui.File2Group,     ui.BinaryComboFile2,       ui.BinaryOffsetFile2,
+                 ui.BinaryBINFile2,   ui.BinaryHEXFile2, ui.BinarySearchButtonFile2};
+    m_rows[2] = {ui.BinaryCheckFile3, ui.File3Group,     ui.BinaryComboFile3,       ui.BinaryOffsetFile3,
+                 ui.BinaryBINFile3,   ui.BinaryHEXFile3, ui.BinarySearchButtonFile3};
+    m_rows[3] = {ui.BinaryCheckFile4, ui.File4Group,     ui.BinaryComboFile4,       ui.BinaryOffsetFile4,
+                 ui.BinaryBINFile4,   ui.BinaryHEXFile4, ui.BinarySearchButtonFile4};
+    m_rows[4] = {ui.BinaryCheckFile5, ui.File5Group,     ui.BinaryComboFile5,       ui.BinaryOffsetFile5,
+                 ui.BinaryBINFile5,   ui.BinaryHEXFile5, ui.BinarySearchButtonFile5};
+    m_rows[5] = {ui.BinaryCheckFile6, ui.File6Group,     ui.BinaryComboFile6,       ui.BinaryOffsetFile6,
+                 ui.BinaryBINFile6,   ui.BinaryHEXFile6, ui.BinarySearchButtonFile6};
+
+    // A file row is usable exactly when it takes part in the assembly.
+    for (const FileRow &row : m_rows)
+        connect(row.check, &QAbstractButton::toggled, row.group, &QWidget::setEnabled);
+}
+
+BinaryTab::~BinaryTab() = default;
+
+BinarySettings BinaryTab::settings() const
+{
+    BinarySettings settings;
+    for (int slot = 0; slot < 6; ++slot) {
+        settings.pathFile[slot] = m_rows[slot].path->currentText();
+        settings.offsetFile[slot] = m_rows[slot].offset->text();
+        settings.enabled[slot] = m_rows[slot].check->isChecked();
+    }
+    settings.pathRelease = PathWidgets::firstRow(ui.BinaryReleaseCombo);
+    settings.templateName = ui.BinaryTemplateNameRelease->text();
+    // "Сборка по смещениям" ticked: each piece at its own offset.
+    settings.sequential = !ui.BinarySequentAssenbl->isChecked();
+    settings.hexOutput = ui.BinaryHEXRelease->isChecked();
+    return settings;
+}
+
+void BinaryTab::showSettings(const BinarySettings &settings)
+{
+    // Each file list offers every path loaded so far; the new one becomes current only in an empty list.
+    for (int slot = 0; slot < 6; ++slot)
+        m_rows[slot].path->addItem(settings.pathFile[slot]);
+    PathWidgets::replaceRows(ui.BinaryReleaseCombo, settings.pathRelease);
+    for (int slot = 0; slot < 6; ++slot)
+        m_rows[slot].offset->setText(settings.offsetFile[slot]);
+    ui.BinaryTemplateNameRelease->setText(settings.templateName);
+    for (int slot = 0; slot < 6; ++slot) {
+        m_rows[slot].check->setChecked(settings.enabled[slot]);
+        m_rows[slot].group->setEnabled(settings.enabled[slot]);
+    }
+    ui.BinarySequentAssenbl->setChecked(!settings.sequential);
+    (settings.hexOutput ? ui.BinaryHEXRelease : ui.BinaryBINRelease)->setChecked(true);
+}
+
+void BinaryTab::chooseFile(QObject *button)
+{
+    for (int slot = 0; slot < 6; ++slot) {
+        const FileRow &row = m_rows[slot];
+        if (button != row.search)
+            continue;
+        const QString filter = row.hexRadio->isChecked() ? QStringLiteral("*.hex") : QStringLiteral("*.bin");
+        const QString path = m_dialogs.chooseFile(nullptr, QStringLiteral("File%1 Directory").arg(slot + 1),
+                                                  row.path->currentText(), filter);
+        if (path.isEmpty())
+            return;
+        if (isIntelHexFile(path)) {
+            m_dialogs.message(MessageKind::Warning, SourceText::wrongFormatTitle(),
+                              SourceText::isIntelHex(path));
+            return;
+        }
+        PathWidgets::replaceItems(row.path, path);
+        return;
+    }
+    if (button == ui.BinarySearchRelesae)
+        PathWidgets::chooseReleaseDirectory(m_dialogs, nullptr, ui.BinaryReleaseCombo);
+}
+
+QString BinaryTab::offsetFieldName(const QString &key) const
+{
+    for (int slot = 0; slot < 6; ++slot) {
+        if (SettingsKeys::binaryOffsetFile(slot) == key)
+            return ui.label_15->text().simplified() + QStringLiteral(" (Файл %1)").arg(slot + 1);
+    }
+    return key;
+}
+
+void BinaryTab::assemble()
+{
+    const JobFromSettings<BinaryJob> made = binaryJobFrom(settings());
+    if (!made.ok()) {
+        m_dialogs.message(
+            MessageKind::Critical, ReportTitle::error(),
+            invalidOffsetMessage(offsetFieldName(made.invalidOffset->key), made.invalidOffset->text));
+        return;
+    }
+    QProgressDialog progress(QStringLiteral("Идет процесс сборки..."), QStringLiteral("Отмена"), 0, 100,
+                             m_window);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setValue(0);
+    progress.show();
+    assembleBinaryImage(made.job, m_dialogs, [&progress](qint64 done, qint64 total) {
+        progress.setValue(total > 0 ? int(done * 100 / total) : 100);
+    });
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "gui/settingstab.h"
+#include "settings/tabsettings.h"
+
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QWidget;
+class UserDialogs;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The "Binary" page: up to six files, each ticked to take part, placed at their own offsets or one
+// after another, into one image named by the template with the chosen extension.
+class BinaryTab : public SettingsTab<BinarySettings> {
+public:
+    BinaryTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs);
+    ~BinaryTab() override;
+
+    BinarySettings settings() const override;
+    // Paths are offered in the file lists beside the chosen ones; everything else is shown as it is.
+    void showSettings(const BinarySettings &settings) override;
+
+    // A "..." button: chooses a piece or the output directory.
+    void chooseFile(QObject *button);
+    void assemble();
+
+private:
+    struct FileRow {
+        QCheckBox *check;
+        QGroupBox *group;
+        QComboBox *path;
+        QLineEdit *offset;
+        QAbstractButton *binRadio;
+        QAbstractButton *hexRadio;
+        QAbstractButton *search;
+    };
+
+    QString offsetFieldName(const QString &key) const;
+
+    Ui::MainWindow &ui;
+    QWidget *m_window;
+    UserDialogs &m_dialogs;
+    FileRow m_rows[6];
+};

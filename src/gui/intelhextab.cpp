@@ -1,0 +1,102 @@
+#include "gui/intelhextab.h"
+
+#include <QProgressDialog>
+
+#include "assembly/assemblymessages.h"
+#include "assembly/tabjobs.h"
+#include "discovery/sourcefiles.h"
+#include "gui/pathwidgets.h"
+#include "gui/userdialogs.h"
+#include "ui_mainwindow.h"
+
+IntelHexTab::IntelHexTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
+    : SettingsTab(TemplateKind::IntelHex, ui.IntelHEXNameWrtSettings, ui.IntelHEXListFileSettings, dialogs),
+      ui(ui), m_window(window), m_dialogs(dialogs)
+{
+    m_rows[0] = {ui.IntelHEXCheckBOOT, ui.IntelHEXBOOT, ui.IntelHEXComboBOOT, ui.IntelHEXSearchBOOT};
+    m_rows[1] = {ui.IntelHEXCheckBOOT2, ui.IntelHEXAppBOOT, ui.IntelHEXComboApp, ui.IntelHEXSearchBOOTApp};
+    m_rows[2] = {ui.IntelHEXCheckApp, ui.IntelHEXMainGroup, ui.IntelHEXComboMain, ui.IntelHEXSearchApp};
+    m_rows[3] = {ui.IntelHEXCheckFile1, ui.IntelHEXAdditionalFile1, ui.IntelHEXAdditionalFile1Combo,
+                 ui.IntelHEXSearchAddictFile1};
+    m_rows[4] = {ui.IntelHEXCheckFile2, ui.IntelHEXAdditionalFile2, ui.IntelHEXAdditionalFile2Combo,
+                 ui.IntelHEXSearchAddictFile2};
+    m_rows[5] = {ui.IntelHEXCheckFile3, ui.IntelHEXAdditionalFile3, ui.IntelHEXAdditionalFile3Combo,
+                 ui.IntelHEXSearchAddictFile3};
+    for (const SourceRow &row : m_rows)
+        connect(row.check, &QAbstractButton::toggled, row.group, &QWidget::setEnabled);
+}
+
+IntelHexTab::~IntelHexTab() = default;
+
+IntelHexSettings IntelHexTab::settings() const
+{
+    IntelHexSettings settings;
+    settings.pathBoot = m_rows[0].path->currentText();
+    settings.pathApp = m_rows[1].path->currentText();
+    settings.pathMain = m_rows[2].path->currentText();
+    for (int file = 0; file < 3; ++file)
+        settings.pathAddictFile[file] = m_rows[3 + file].path->currentText();
+    settings.pathRelease = PathWidgets::firstRow(ui.IntelHEXReleaseDirrect);
+    settings.templateName = ui.IntelHEXTemplFileName->text();
+    for (int slot = 0; slot < 6; ++slot)
+        settings.enabled[slot] = m_rows[slot].check->isChecked();
+    return settings;
+}
+
+void IntelHexTab::showSettings(const IntelHexSettings &settings)
+{
+    const std::array<QString, 6> paths = settings.sourcesInOrder();
+    for (int slot = 0; slot < 6; ++slot)
+        m_rows[slot].path->addItem(paths[slot]);
+    PathWidgets::replaceRows(ui.IntelHEXReleaseDirrect, settings.pathRelease);
+    ui.IntelHEXTemplFileName->setText(settings.templateName);
+    for (int slot = 0; slot < 6; ++slot) {
+        m_rows[slot].check->setChecked(settings.enabled[slot]);
+        m_rows[slot].group->setEnabled(settings.enabled[slot]);
+    }
+}
+
+void IntelHexTab::chooseFile(QObject *button)
+{
+    for (int slot = 0; slot < 6; ++slot) {
+        const SourceRow &row = m_rows[slot];
+        if (button != row.search)
+            continue;
+        const QString path = m_dialogs.chooseFile(nullptr, QStringLiteral("File%1 Directory").arg(slot + 1),
+                                                  row.path->currentText(), QStringLiteral("*.hex"));
+        if (path.isEmpty())
+            return;
+        if (!isIntelHexFile(path)) {
+            m_dialogs.message(MessageKind::Warning, SourceText::wrongFormatTitle(),
+                              SourceText::isNotIntelHex(path));
+            return;
+        }
+        PathWidgets::replaceItems(row.path, path);
+        return;
+    }
+    if (button == ui.IntelHEXSearchReleaseButton)
+        PathWidgets::chooseReleaseDirectory(m_dialogs, nullptr, ui.IntelHEXReleaseDirrect);
+}
+
+void IntelHexTab::assemble()
+{
+    IntelHexJoinJob job = intelHexJobFrom(settings());
+    if (job.sources.isEmpty()) {
+        joinIntelHexFiles(job, m_dialogs);
+        return;
+    }
+    QProgressDialog progress(QStringLiteral("Идет процесс сборки..."), QStringLiteral("Отмена"), 0,
+                             static_cast<int>(job.sources.size()), m_window);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setAutoReset(false);
+    progress.setMinimumDuration(0);
+    progress.setValue(0);
+    job.cancelled = [&progress] {
+        return progress.wasCanceled();
+    };
+    const IntelHexJoinResult result =
+        joinIntelHexFiles(job, m_dialogs, [&progress](qint64 done, qint64) { progress.setValue(int(done)); });
+    progress.close();
+    if (result.succeeded())
+        m_dialogs.message(MessageKind::Information, ReportTitle::complete(), AssemblyText::finished());
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "gui/settingstab.h"
+#include "settings/tabsettings.h"
+
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QWidget;
+class UserDialogs;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The "IntelHEX" page: up to six Intel HEX files, each ticked to take part, joined in a fixed order
+// into one HEX file named by the template.
+class IntelHexTab : public SettingsTab<IntelHexSettings> {
+public:
+    IntelHexTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs);
+    ~IntelHexTab() override;
+
+    IntelHexSettings settings() const override;
+    // Paths are offered in the file lists beside the chosen ones; everything else is shown as it is.
+    void showSettings(const IntelHexSettings &settings) override;
+
+    // A "..." button: chooses a source file or the output directory.
+    void chooseFile(QObject *button);
+    void assemble();
+
+private:
+    // One source in join order: root bootloader, firmware bootloader, main application, additional
+    // files 1 to 3.
+    struct SourceRow {
+        QCheckBox *check;
+        QGroupBox *group;
+        QComboBox *path;
+        QAbstractButton *search;
+    };
+
+    Ui::MainWindow &ui;
+    QWidget *m_window;
+    UserDialogs &m_dialogs;
+    SourceRow m_rows[6];
+};

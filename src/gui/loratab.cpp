@@ -1,0 +1,219 @@
+#include "gui/loratab.h"
+
+#include <utility>
+
+#include "assembly/offsetparser.h"
+#include "assembly/tabjobs.h"
+#include "discovery/sourcefiles.h"
+#include "gui/flashdialog.h"
+#include "gui/pathwidgets.h"
+#include "gui/userdialogs.h"
+#include "programmer/programmercommands.h"
+#include "settings/settingskeys.h"
+#include "ui_mainwindow.h"
+
+LoRaTab::LoRaTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
+    : SettingsTab(TemplateKind::LoRa, ui.LoRaNameWrtSettings, ui.LoRaListFileSettings, dialogs), ui(ui),
+      m_window(window), m_dialogs(dialogs)
+{
+    m_sources[Boot] = {ui.LoRaSearchBOOT, ui.LoRaComboBOOT, ui.LoRaFoundFilesBOOT,
+                       ui.LoRaBINBOOT,    ui.LoRaHEXBOOT,   QStringLiteral("Bootloader Directory")};
+    m_sources[LoRaMac] = {ui.LoRaSearchLoraMAC, ui.LoRaComboLoraMAC, ui.LoRaFoundFilesLoraMAC,
+                          ui.LoRaBINLoraMAC,    ui.LoRaHEXLoraMAC,   QStringLiteral("LoRaMAC Directory")};
+    m_sources[App] = {ui.LoRaSearchApp, ui.LoRaComboApp, ui.LoRaFoundFilesApp,
+                      ui.LoRaBINApp,    ui.LoRaHEXApp,   QStringLiteral("App Directory")};
+
+    const QString shortcutHint =
+        QStringLiteral("CTRL + G - Сборка, \n"
+                       "ALT + G - Сборка и прошивка(только с одним выходным файлом)");
+    ui.LoRaAssembling->setToolTip(shortcutHint);
+    ui.LoRaRunFirmware->setToolTip(shortcutHint);
+    ui.LoRaLoRaMACInName->setText(QString());
+    ui.Converter_3->setEnabled(false);
+}
+
+LoRaTab::~LoRaTab() = default;
+
+QString LoRaTab::filterOf(Source source) const
+{
+    QString filter = LoRaSettings::extensionFilter(m_sources[source].hexRadio->isChecked());
+    if (source == LoRaMac && ui.LoRaLoRaMACInName->checkState() != Qt::Unchecked)
+        filter.prepend(LoRaSettings::loraMacNamePattern());
+    return filter;
+}
+
+LoRaSettings LoRaTab::settings() const
+{
+    LoRaSettings settings;
+    settings.pathToBoot = ui.LoRaComboBOOT->currentText();
+    settings.pathToLoRa = ui.LoRaComboLoraMAC->currentText();
+    settings.pathToApp = ui.LoRaComboApp->currentText();
+    settings.pathToRelease = PathWidgets::firstRow(ui.LoRaComboRelease);
+    settings.offsetWrtBoot = ui.LoRaComboOffsetBOOT->text();
+    settings.offsetWrtFmwLora = ui.LoRaComboOffsetLoRa->text();
+    settings.offsetWrtFmw = ui.LoRaComboOffsetApp->text();
+    settings.offsetSrchNameLora = ui.LoRaComboOffset_lora_region->text();
+    settings.offsetSrchNameFmw = ui.LoRaComboOffsetFW->text();
+    settings.templateName = ui.LoRaTemplateName->text();
+    settings.bootFilter = filterOf(Boot);
+    settings.loraMacFilter = filterOf(LoRaMac);
+    settings.appFilter = filterOf(App);
+    return settings;
+}
+
+void LoRaTab::showSettings(const LoRaSettings &settings)
+{
+    const QString *filters[] = {&settings.bootFilter, &settings.loraMacFilter, &settings.appFilter};
+    const QString *directories[] = {&settings.pathToBoot, &settings.pathToLoRa, &settings.pathToApp};
+    {
+        // The name option's own signal would search the LoRaMAC directory before its path is shown.
+        const QSignalBlocker blocker(ui.LoRaLoRaMACInName);
+        ui.LoRaLoRaMACInName->setChecked(
+            settings.loraMacFilter.startsWith(LoRaSettings::loraMacNamePattern()));
+    }
+    for (const Source source : {Boot, LoRaMac, App}) {
+        const bool hex = filters[source]->endsWith(QLatin1String(".hex"));
+        (hex ? m_sources[source].hexRadio : m_sources[source].binRadio)->setChecked(true);
+        PathWidgets::replaceItems(m_sources[source].directory, *directories[source]);
+        search(source, *directories[source]);
+    }
+    PathWidgets::replaceRows(ui.LoRaComboRelease, settings.pathToRelease);
+    ui.LoRaComboOffsetBOOT->setText(settings.offsetWrtBoot);
+    ui.LoRaComboOffsetLoRa->setText(settings.offsetWrtFmwLora);
+    ui.LoRaComboOffsetApp->setText(settings.offsetWrtFmw);
+    ui.LoRaComboOffset_lora_region->setText(settings.offsetSrchNameLora);
+    ui.LoRaComboOffsetFW->setText(settings.offsetSrchNameFmw);
+    ui.LoRaTemplateName->setText(settings.templateName);
+}
+
+void LoRaTab::search(Source source, const QString &directory)
+{
+    SourceRow &row = m_sources[source];
+    row.found->clear();
+    row.files.clear();
+    for (const ScannedSourceFile &file : scanLoRaSource(directory, filterOf(source), m_dialogs)) {
+        // A file left out keeps its row, without a name.
+        auto *item = new QTreeWidgetItem(row.found);
+        if (!file.accepted)
+            continue;
+        row.files.append(file.path);
+        item->setText(0, file.path.mid(file.path.lastIndexOf(QLatin1Char('/')) + 1));
+    }
+}
+
+void LoRaTab::chooseDirectory(QObject *button)
+{
+    for (const Source source : {Boot, LoRaMac, App}) {
+        const SourceRow &row = m_sources[source];
+        if (button != row.search)
+            continue;
+        const QString directory =
+            m_dialogs.chooseDirectory(m_window, row.caption, row.directory->currentText());
+        if (directory.isEmpty())
+            return;
+        PathWidgets::replaceItems(row.directory, directory);
+        search(source, directory);
+        return;
+    }
+    if (button == ui.LoRaSearchRelease)
+        PathWidgets::chooseReleaseDirectory(m_dialogs, m_window, ui.LoRaComboRelease);
+}
+
+void LoRaTab::extensionChosen(Source source)
+{
+    search(source, m_sources[source].directory->currentText());
+}
+
+void LoRaTab::loraMacNameOptionChanged(int state)
+{
+    // A box the user cannot set to "partly" has nothing to say in that state.
+    if (state == Qt::PartiallyChecked)
+        return;
+    search(LoRaMac, m_sources[LoRaMac].directory->currentText());
+}
+
+QString LoRaTab::offsetFieldName(const QString &key) const
+{
+    using namespace SettingsKeys;
+    // Each offset is named in an error by the label the user sees beside it.
+    const std::pair<QString, const QLabel *> labels[] = {
+        {loraOffsetWrtBoot(), ui.label_20},     {loraOffsetWrtFmwLora(), ui.label_21},
+        {loraOffsetWrtFmw(), ui.label_22},      {loraOffsetSrchNameLora(), ui.label_23},
+        {loraOffsetSrchNameFmw(), ui.label_24},
+    };
+    for (const auto &[labelKey, label] : labels) {
+        if (labelKey == key)
+            return label->text().simplified();
+    }
+    return key;
+}
+
+bool LoRaTab::assemble()
+{
+    const JobFromSettings<LoRaJob> made =
+        loraJobFrom(settings(), {m_sources[Boot].files, m_sources[LoRaMac].files, m_sources[App].files});
+    if (!made.ok()) {
+        m_dialogs.message(
+            MessageKind::Critical, ReportTitle::error(),
+            invalidOffsetMessage(offsetFieldName(made.invalidOffset->key), made.invalidOffset->text));
+        return false;
+    }
+    const LoRaResult result = assembleLoRaImages(made.job, m_dialogs);
+    if (result.succeeded)
+        m_lastImagePath = result.images.last().path;
+    return result.succeeded;
+}
+
+void LoRaTab::assembleAndFlash()
+{
+    if (m_sources[LoRaMac].files.size() <= 1 || m_sources[App].files.size() <= 1) {
+        // Only the image just built goes to the board: after a failed assembly an older image, or
+        // one the user would be asked for, is not what was meant.
+        if (assemble())
+            flash();
+        return;
+    }
+    m_dialogs.message(MessageKind::Warning, ReportTitle::warning(),
+                      QStringLiteral("Склейка с последующей прошивкой работает только для одной прошивки"));
+    assemble();
+}
+
+void LoRaTab::flash()
+{
+    // One programmer at a time: the board is attached once.
+    if (m_flashDialog && m_flashDialog->isRunning())
+        return;
+
+    if (m_lastImagePath.isEmpty()) {
+        m_lastImagePath =
+            m_dialogs.chooseFile(m_window, QStringLiteral("Выберете прошивку"),
+                                 PathWidgets::firstRow(ui.LoRaComboRelease), QStringLiteral("*.bin *.hex"));
+    }
+    if (m_lastImagePath.isEmpty()) {
+        m_dialogs.message(MessageKind::Warning, ReportTitle::warning(), QStringLiteral("Файл не выбран!"));
+        return;
+    }
+    // Whatever happens now, the next press asks for a file again.
+    const QString image = std::exchange(m_lastImagePath, QString());
+
+    const FlashPlan plan = ProgrammerCommands::planFlashing(image);
+    if (!plan.ok()) {
+        m_dialogs.message(MessageKind::Critical, ReportTitle::error(), plan.error);
+        return;
+    }
+    if (m_flashDialog)
+        m_flashDialog->close();
+
+    m_flashDialog = new FlashDialog(m_window);
+    connect(m_flashDialog, &FlashDialog::flashingFinished, this,
+            [this](ProgrammerRunner::Outcome outcome, const QString &message) {
+                if (outcome == ProgrammerRunner::Outcome::Succeeded)
+                    m_dialogs.message(MessageKind::Information, ReportTitle::complete(), message);
+                else if (outcome == ProgrammerRunner::Outcome::Cancelled)
+                    m_dialogs.message(MessageKind::Warning, ReportTitle::warning(), message);
+                else
+                    m_dialogs.message(MessageKind::Critical, ReportTitle::error(), message);
+            });
+    m_flashDialog->open();
+    m_flashDialog->start(plan);
+}

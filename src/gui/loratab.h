@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include "gui/settingstab.h"
+#include "settings/tabsettings.h"
+
+class FlashDialog;
+class QAbstractButton;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidgetItem;
+class QTreeWidget;
+class QWidget;
+class UserDialogs;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The "LoRa" page: three source directories whose files are found by scanning, the offsets, the
+// output directory and name template, the build of one image per LoRaMAC and application pair, and
+// flashing the image just built.
+class LoRaTab : public SettingsTab<LoRaSettings> {
+public:
+    enum Source { Boot, LoRaMac, App };
+
+    LoRaTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs);
+    ~LoRaTab() override;
+
+    LoRaSettings settings() const override;
+    // Shows the settings and searches the three directories again.
+    void showSettings(const LoRaSettings &settings) override;
+
+    // A "..." button: chooses a source or output directory.
+    void chooseDirectory(QObject *button);
+    // A ".bin"/".hex" choice of a source, or "Поиск по LoRaMAC": searches that directory again.
+    void extensionChosen(Source source);
+    void loraMacNameOptionChanged(int state);
+
+    // Builds the images; true when every one was written.
+    bool assemble();
+    // Flashes the image just built, or a file the user chooses.
+    void flash();
+    // Builds and then flashes the one image built, or warns that several would be.
+    void assembleAndFlash();
+
+private:
+    struct SourceRow {
+        QAbstractButton *search;
+        QComboBox *directory;
+        QTreeWidget *found;
+        QAbstractButton *binRadio;
+        QAbstractButton *hexRadio;
+        QString caption;
+        QStringList files = {}; // what the last search accepted, full paths in listing order
+    };
+
+    QString filterOf(Source source) const;
+    void search(Source source, const QString &directory);
+    QString offsetFieldName(const QString &key) const;
+
+    Ui::MainWindow &ui;
+    QWidget *m_window;
+    UserDialogs &m_dialogs;
+    SourceRow m_sources[3];
+    // The image the flash button programs; empty when it is to ask.
+    QString m_lastImagePath;
+    QPointer<FlashDialog> m_flashDialog;
+};

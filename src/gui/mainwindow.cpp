@@ -1,0 +1,327 @@
+#include "gui/mainwindow.h"
+
+#include <QKeySequence>
+#include <QResizeEvent>
+#include <QSettings>
+#include <QShortcut>
+
+#include "gui/binarytab.h"
+#include "gui/converterpanel.h"
+#include "gui/intelhextab.h"
+#include "gui/loratab.h"
+#include "gui/userdialogs.h"
+#include "platform/platform.h"
+#include "settings/configfile.h"
+#include "settings/settingsfile.h"
+#include "ui_mainwindow.h"
+
+MainWindow::MainWindow(UserDialogs &dialogs)
+    : QMainWindow(nullptr), ui(std::make_unique<Ui::MainWindow>()), m_dialogs(dialogs)
+{
+    ui->setupUi(this);
+    resize(WideWidth, WindowHeight);
+
+    m_lora = std::make_unique<LoRaTab>(*ui, this, dialogs);
+    m_binary = std::make_unique<BinaryTab>(*ui, this, dialogs);
+    m_intelHex = std::make_unique<IntelHexTab>(*ui, this, dialogs);
+    m_converter = std::make_unique<ConverterPanel>(*ui, this, dialogs);
+
+    // Without a file the window still opens, with the values a missing file reads as.
+    ConfigFile::ensureExists();
+    loadAllSettings();
+    m_lora->templates().refresh();
+    m_binary->templates().refresh();
+    m_intelHex->templates().refresh();
+
+    connectSignals();
+}
+
+MainWindow::~MainWindow()
+{
+    saveAllSettings();
+}
+
+void MainWindow::connectSignals()
+{
+    const auto clicked = &QAbstractButton::clicked;
+    const auto pressed = &QAbstractButton::pressed;
+    for (auto *radio : {ui->LoRaBINBOOT, ui->LoRaHEXBOOT})
+        connect(radio, clicked, this, &MainWindow::LoRa_Enter_BOOT_BIN_HEX);
+    for (auto *radio : {ui->LoRaBINLoraMAC, ui->LoRaHEXLoraMAC})
+        connect(radio, clicked, this, &MainWindow::LoRa_Enter_LoRaMAC_BIN_HEX);
+    for (auto *radio : {ui->LoRaBINApp, ui->LoRaHEXApp})
+        connect(radio, clicked, this, &MainWindow::LoRa_Enter_App_BIN_HEX);
+    for (auto *button : {ui->LoRaSearchBOOT, ui->LoRaSearchLoraMAC, ui->LoRaSearchApp, ui->LoRaSearchRelease})
+        connect(button, pressed, this, &MainWindow::LoRa_Search_Open);
+    connect(ui->LoRaLoRaMACInName, &QCheckBox::stateChanged, this, &MainWindow::LoRaMAC_Name_Check);
+    connect(ui->LoRaAssembling, clicked, this, &MainWindow::LoRa_Start_Assembler);
+    connect(ui->Reset, clicked, this, &MainWindow::Reset_All);
+    connect(ui->LoRaListFileSettings, &QListWidget::itemDoubleClicked, this,
+            &MainWindow::LoRa_Load_Template_Config);
+    connect(ui->LoRaSaveSettings, clicked, this, &MainWindow::LoRa_Button_Save_Setting);
+    connect(ui->LoRaRunFirmware, clicked, this, &MainWindow::LoRa_Start_Firmware);
+    connect(ui->LoRaListFileSettings, &QListWidget::itemClicked, this, &MainWindow::LoRa_Enter_Settings_File);
+
+    for (auto *button : {ui->BinarySearchButtonFile1, ui->BinarySearchButtonFile2,
+                         ui->BinarySearchButtonFile3, ui->BinarySearchButtonFile4,
+                         ui->BinarySearchButtonFile5, ui->BinarySearchButtonFile6, ui->BinarySearchRelesae})
+        connect(button, pressed, this, &MainWindow::Binary_Search_Open);
+    for (auto *radio :
+         {ui->BinaryBINFile1, ui->BinaryHEXFile1, ui->BinaryBINFile2, ui->BinaryHEXFile2, ui->BinaryBINFile3,
+          ui->BinaryHEXFile3, ui->BinaryBINFile4, ui->BinaryHEXFile4, ui->BinaryBINFile5, ui->BinaryHEXFile5,
+          ui->BinaryBINFile6, ui->BinaryHEXFile6, ui->BinaryBINRelease, ui->BinaryHEXRelease})
+        connect(radio, clicked, this, &MainWindow::Binary_Enter_BIN_HEX_File);
+    connect(ui->BinaryAssembling, clicked, this, &MainWindow::Binary_Start_Assembling);
+    connect(ui->BinarySaveSettings, clicked, this, &MainWindow::Binary_Button_Save_Setting);
+    connect(ui->BinaryListFileSettings, &QListWidget::itemDoubleClicked, this,
+            &MainWindow::Binary_Load_Template_Config);
+    connect(ui->BinaryListFileSettings, &QListWidget::itemClicked, this,
+            &MainWindow::Binary_Enter_Settings_File);
+
+    for (auto *button : {ui->IntelHEXSearchBOOT, ui->IntelHEXSearchBOOTApp, ui->IntelHEXSearchApp,
+                         ui->IntelHEXSearchAddictFile1, ui->IntelHEXSearchAddictFile2,
+                         ui->IntelHEXSearchAddictFile3, ui->IntelHEXSearchReleaseButton})
+        connect(button, pressed, this, &MainWindow::IntelHEX_Search_Open);
+    connect(ui->IntelHEXSaveSettings, clicked, this, &MainWindow::IntelHEX_Button_Save_Setting);
+    connect(ui->IntelHEXAssebling, clicked, this, &MainWindow::IntelHEX_Start_Assembling);
+    connect(ui->IntelHEXListFileSettings, &QListWidget::itemDoubleClicked, this,
+            &MainWindow::IntelHEX_Load_Template_Config);
+    connect(ui->IntelHEXListFileSettings, &QListWidget::itemClicked, this,
+            &MainWindow::IntelHEX_Enter_Settings_File);
+
+    connect(ui->OpenAdvancedSettings, pressed, this, &MainWindow::Open_advanced_setting);
+    connect(ui->BinaryExtendedAssembly, pressed, this, &MainWindow::Extended_Assembly);
+    connect(ui->IntelHEXExtendedAssembly, pressed, this, &MainWindow::Extended_Assembly);
+    connect(ui->tabWidget, &QTabWidget::tabBarClicked, this, &MainWindow::TabBar_Click_Page);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this), &QShortcut::activated, this,
+            &MainWindow::Key_Assembling);
+    connect(new QShortcut(QKeySequence(Qt::ALT | Qt::Key_G), this), &QShortcut::activated, this,
+            &MainWindow::Key_Assembling_Firmware);
+    connect(ui->Converter2BIN, pressed, this, &MainWindow::Start_convert);
+    connect(ui->Converter2IntelHEX, pressed, this, &MainWindow::Start_convert);
+    for (auto *list : {ui->LoRaComboRelease, ui->BinaryReleaseCombo, ui->IntelHEXReleaseDirrect})
+        connect(list, &QListWidget::itemDoubleClicked, this, &MainWindow::Open_Folder);
+}
+
+void MainWindow::loadAllSettings()
+{
+    SettingsFile::Reader reader(ConfigFile::defaultPath());
+    QSettings &store = reader.store();
+    m_lora->loadSettings(store);
+    m_binary->loadSettings(store);
+    m_intelHex->loadSettings(store);
+    const int tab = ConfigFile::loadTab(store);
+    ui->tabWidget->setCurrentIndex(tab >= 0 && tab < ui->tabWidget->count() ? tab : 0);
+}
+
+void MainWindow::saveAllSettings()
+{
+    // At exit nobody is left to tell; a failed write keeps the previous file whole.
+    SettingsFile::update(ConfigFile::defaultPath(), [this](QSettings &store) {
+        m_lora->saveSettings(store);
+        m_binary->saveSettings(store);
+        m_intelHex->saveSettings(store);
+        ConfigFile::saveTab(store, ui->tabWidget->currentIndex());
+    });
+}
+
+void MainWindow::Reset_All()
+{
+    const bool confirmed = m_dialogs.ask(ReportTitle::warning(),
+                                         QStringLiteral("Вы уверенны, что хотите сбросить все настройки? Для "
+                                                        "всех вариантов сбрасываются все текущие настроки "
+                                                        "для записи"));
+    if (!confirmed)
+        return;
+    ConfigFile::remove();
+    ConfigFile::ensureExists();
+    loadAllSettings();
+}
+
+void MainWindow::toggleWidth()
+{
+    QString extendedCaption;
+    QString offsetsCaption;
+    if (width() == WideWidth) {
+        setFixedWidth(NarrowWidth);
+        extendedCaption = QStringLiteral("Расширенная сборка >>");
+        offsetsCaption = QStringLiteral("Настройка смещений записи >>");
+    } else if (width() == NarrowWidth) {
+        setFixedWidth(WideWidth);
+        extendedCaption = QStringLiteral("Расширенная сборка <<");
+        offsetsCaption = QStringLiteral("Настройка смещений записи <<");
+    } else {
+        return;
+    }
+    ui->BinaryExtendedAssembly->setText(extendedCaption);
+    ui->IntelHEXExtendedAssembly->setText(extendedCaption);
+    ui->OpenAdvancedSettings->setText(offsetsCaption);
+}
+
+void MainWindow::Open_advanced_setting()
+{
+    toggleWidth();
+}
+
+void MainWindow::Extended_Assembly()
+{
+    toggleWidth();
+}
+
+void MainWindow::TabBar_Click_Page(int Page)
+{
+    if (width() == NarrowWidth)
+        return;
+    if (Page >= 0 && Page <= 2)
+        setFixedWidth(WideWidth);
+}
+
+void MainWindow::Key_Assembling()
+{
+    switch (ui->tabWidget->currentIndex()) {
+    case 0:
+        LoRa_Start_Assembler();
+        break;
+    case 1:
+        Binary_Start_Assembling();
+        break;
+    case 2:
+        IntelHEX_Start_Assembling();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::Open_Folder(QListWidgetItem *Item)
+{
+    if (Item)
+        Platform::showFolder(Item->text());
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    // No layout managers: the tab widget follows the window's width so that the extension panels
+    // beyond the narrow width are hidden behind its edge, and "Сбросить все" stays at the right.
+    const int margin = ui->tabWidget->x();
+    ui->tabWidget->resize(event->size().width() - 2 * margin, ui->tabWidget->height());
+    ui->Reset->move(event->size().width() - margin - ui->Reset->width(), ui->Reset->y());
+}
+
+// The slots of the tabs and the converter: each hands the work to its class.
+
+void MainWindow::Key_Assembling_Firmware()
+{
+    m_lora->assembleAndFlash();
+}
+
+void MainWindow::Start_convert()
+{
+    m_converter->convert(sender());
+}
+
+void MainWindow::LoRa_Search_Open()
+{
+    m_lora->chooseDirectory(sender());
+}
+
+void MainWindow::LoRa_Load_Template_Config(QListWidgetItem *FileSettings)
+{
+    m_lora->templates().load(FileSettings);
+}
+
+void MainWindow::LoRa_Enter_BOOT_BIN_HEX()
+{
+    m_lora->extensionChosen(LoRaTab::Boot);
+}
+
+void MainWindow::LoRa_Enter_LoRaMAC_BIN_HEX()
+{
+    m_lora->extensionChosen(LoRaTab::LoRaMac);
+}
+
+void MainWindow::LoRa_Enter_App_BIN_HEX()
+{
+    m_lora->extensionChosen(LoRaTab::App);
+}
+
+void MainWindow::LoRaMAC_Name_Check(int state)
+{
+    m_lora->loraMacNameOptionChanged(state);
+}
+
+void MainWindow::LoRa_Start_Assembler()
+{
+    m_lora->assemble();
+}
+
+void MainWindow::LoRa_Button_Save_Setting()
+{
+    m_lora->templates().save();
+}
+
+void MainWindow::LoRa_Start_Firmware()
+{
+    m_lora->flash();
+}
+
+void MainWindow::LoRa_Enter_Settings_File(QListWidgetItem *item)
+{
+    m_lora->templates().select(item);
+}
+
+void MainWindow::Binary_Search_Open()
+{
+    m_binary->chooseFile(sender());
+}
+
+void MainWindow::Binary_Enter_BIN_HEX_File()
+{
+    // The ".bin"/".hex" choices are read where they matter: by the file chooser and by the build.
+}
+
+void MainWindow::Binary_Start_Assembling()
+{
+    m_binary->assemble();
+}
+
+void MainWindow::Binary_Load_Template_Config(QListWidgetItem *item)
+{
+    m_binary->templates().load(item);
+}
+
+void MainWindow::Binary_Button_Save_Setting()
+{
+    m_binary->templates().save();
+}
+
+void MainWindow::Binary_Enter_Settings_File(QListWidgetItem *item)
+{
+    m_binary->templates().select(item);
+}
+
+void MainWindow::IntelHEX_Search_Open()
+{
+    m_intelHex->chooseFile(sender());
+}
+
+void MainWindow::IntelHEX_Button_Save_Setting()
+{
+    m_intelHex->templates().save();
+}
+
+void MainWindow::IntelHEX_Start_Assembling()
+{
+    m_intelHex->assemble();
+}
+
+void MainWindow::IntelHEX_Load_Template_Config(QListWidgetItem *item)
+{
+    m_intelHex->templates().load(item);
+}
+
+void MainWindow::IntelHEX_Enter_Settings_File(QListWidgetItem *item)
+{
+    m_intelHex->templates().select(item);
+}

@@ -1,0 +1,35 @@
+#include "gui/pathwidgets.h"
+
+#include <QComboBox>
+#include <QListWidget>
+
+#include "gui/userdialogs.h"
+
+namespace PathWidgets {
+
+QString firstRow(const QListWidget *list)
+{
+    return list->count() > 0 ? list->item(0)->text() : QString();
+}
+
+void replaceRows(QListWidget *list, const QString &text)
+{
+    list->clear();
+    list->addItem(text);
+}
+
+void replaceItems(QComboBox *combo, const QString &text)
+{
+    combo->clear();
+    combo->addItem(text);
+}
+
+void chooseReleaseDirectory(UserDialogs &dialogs, QWidget *parent, QListWidget *list)
+{
+    const QString directory =
+        dialogs.chooseDirectory(parent, QStringLiteral("Release Directory"), firstRow(list));
+    if (!directory.isEmpty())
+        replaceRows(list, directory);
+}
+
+} // namespace PathWidgets

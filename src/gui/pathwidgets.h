@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+class QComboBox;
+class QListWidget;
+class QWidget;
+class UserDialogs;
+
+// How the tabs read and show a path: a combo box or a list whose single entry is the chosen path.
+namespace PathWidgets {
+
+// The text of the first row, empty when the list has none.
+QString firstRow(const QListWidget *list);
+// The list holds just `text`.
+void replaceRows(QListWidget *list, const QString &text);
+// The combo box holds just `text`, which becomes current.
+void replaceItems(QComboBox *combo, const QString &text);
+// The "..." of an output directory: a directory dialog that starts at the one shown; a directory
+// chosen replaces it.
+void chooseReleaseDirectory(UserDialogs &dialogs, QWidget *parent, QListWidget *list);
+
+} // namespace PathWidgets

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+
+#include "gui/templatelist.h"
+
+class QSettings;
+
+// What the three assembly tabs share: their settings struct shown in and read from the widgets,
+// config.conf and the tab's templates. A tab gives settings() and showSettings(); reading a file
+// leaves the choices it does not store (filters, placement, output format) as the widgets show them.
+template <typename Settings> class SettingsTab : public QObject {
+public:
+    ~SettingsTab() override = default;
+
+    virtual Settings settings() const = 0;
+    virtual void showSettings(const Settings &settings) = 0;
+
+    // The tab's keys from and to an open config.conf or template.
+    void loadSettings(QSettings &store)
+    {
+        Settings loaded = settings();
+        loaded.readStored(store);
+        showSettings(loaded);
+    }
+    void saveSettings(QSettings &store) const { settings().save(store); }
+    TemplateList &templates() { return m_templates; }
+
+protected:
+    SettingsTab(TemplateKind kind, QLineEdit *nameEdit, QListWidget *list, UserDialogs &dialogs)
+        : m_templates(
+              kind, nameEdit, list, dialogs, [this](QSettings &store) { saveSettings(store); },
+              [this](QSettings &store) { loadSettings(store); })
+    {}
+
+private:
+    TemplateList m_templates;
+};

@@ -1,0 +1,327 @@
+#include <QtTest>
+#include <QtWidgets>
+
+#include "processes.h"
+#include "testfiles.h"
+#include "windowtest.h"
+
+using namespace TestFiles;
+
+namespace {
+
+const QByteArray HexRecords = ":0400000001020304F2\n:00000001FF\n";
+
+QString fileControl(const char *kind, int slot)
+{
+    return QStringLiteral("Binary%1File%2").arg(QLatin1String(kind)).arg(slot);
+}
+
+// Ticks exactly the given slots (1 to 6) of "Файл 1" ... "Файл 6".
+void tickOnly(WindowTest &t, const QList<int> &ticked)
+{
+    for (int slot = 1; slot <= 6; ++slot)
+        t.tick(fileControl("Check", slot), ticked.contains(slot));
+}
+
+} // namespace
+
+class BinaryTabTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void fileChoiceRefusesIntelHex_data();
+    void fileChoiceRefusesIntelHex();
+    void extensionButtonsSetTheChooserFilter();
+    void untickedRowsTakeNoInput();
+
+    void placesTickedPiecesAtTheirOffsets();
+    void followsPiecesInOrderIntoAHexNamedImage();
+    void refusesABadOffsetOfATickedSlotOnly();
+    void warnsWithoutTickedSlots();
+    void intelHexPieceIsRefusedLikeTheCommandLine();
+    void buildsWhatTheCommandLineBuildsFromTheSameSettings_data();
+    void buildsWhatTheCommandLineBuildsFromTheSameSettings();
+};
+
+void BinaryTabTest::fileChoiceRefusesIntelHex_data()
+{
+    QTest::addColumn<int>("slot");
+    for (int slot = 1; slot <= 6; ++slot)
+        QTest::addRow("File%d", slot) << slot;
+}
+
+void BinaryTabTest::fileChoiceRefusesIntelHex()
+{
+    QFETCH(int, slot);
+    WindowTest t;
+    QVERIFY(t.isValid());
+    t.openTab(1);
+    const QString raw = write(t.workDir.path(), QStringLiteral("raw.bin"), pattern(8, 1));
+    const QString records = write(t.workDir.path(), QStringLiteral("records.bin"), HexRecords);
+    tickOnly(t, {slot});
+    const QString button = QStringLiteral("BinarySearchButtonFile%1").arg(slot);
+    auto *combo = t.widget<QComboBox>(fileControl("Combo", slot));
+    // The third slot starts on ".hex" (its radio button is checked in the layout).
+    const QString filter = slot == 3 ? QStringLiteral("*.hex") : QStringLiteral("*.bin");
+
+    t.chooseFile(button, raw);
+    QCOMPARE(UserActions::items(combo), QStringList{raw});
+
+    t.chooseFile(button, records);
+    const QList<ScriptedDialogs::Record> messages = t.dialogs.messages();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages[0].kind, MessageKind::Warning);
+    QCOMPARE(messages[0].title, QStringLiteral("Не верный формат!"));
+    QCOMPARE(messages[0].text, records + QStringLiteral(" явлеяется IntelHEX файлом."));
+    QCOMPARE(UserActions::items(combo), QStringList{raw});
+
+    t.chooseFile(button, QString());
+    QCOMPARE(combo->currentText(), raw);
+
+    QList<ScriptedDialogs::Record> choosers;
+    for (const ScriptedDialogs::Record &record : t.dialogs.records)
+        if (record.call == ScriptedDialogs::Call::ChooseFile)
+            choosers << record;
+    QCOMPARE(choosers.size(), 3);
+    QCOMPARE(choosers[0].startDir, QStringLiteral("Enter Path..->"));
+    QCOMPARE(choosers[1].startDir, raw);
+    for (const ScriptedDialogs::Record &record : choosers) {
+        QCOMPARE(record.title, QStringLiteral("File%1 Directory").arg(slot));
+        QCOMPARE(record.filter, filter);
+        QVERIFY(!record.hadParent);
+    }
+}
+
+void BinaryTabTest::extensionButtonsSetTheChooserFilter()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    t.openTab(1);
+    tickOnly(t, {1, 3});
+    t.click(fileControl("HEX", 1));
+    t.click(fileControl("BIN", 3));
+    t.chooseFile(QStringLiteral("BinarySearchButtonFile1"), QString());
+    t.chooseFile(QStringLiteral("BinarySearchButtonFile3"), QString());
+    QCOMPARE(t.dialogs.records.size(), 2);
+    QCOMPARE(t.dialogs.records[0].filter, QStringLiteral("*.hex"));
+    QCOMPARE(t.dialogs.records[1].filter, QStringLiteral("*.bin"));
+}
+
+void BinaryTabTest::untickedRowsTakeNoInput()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    t.openTab(1);
+    tickOnly(t, {});
+    t.chooseFile(QStringLiteral("BinarySearchButtonFile2"), QStringLiteral("/chosen.bin"));
+    QVERIFY(t.dialogs.records.isEmpty());
+    t.tick(fileControl("Check", 2), true);
+    QVERIFY(t.widget<QGroupBox>(QStringLiteral("File2Group"))->isEnabled());
+    t.click(QStringLiteral("BinarySearchButtonFile2"));
+    QCOMPARE(t.dialogs.records.size(), 1);
+    QCOMPARE(t.widget<QComboBox>(fileControl("Combo", 2))->currentText(), QStringLiteral("/chosen.bin"));
+}
+
+void BinaryTabTest::placesTickedPiecesAtTheirOffsets()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    const QString dir = t.workDir.path();
+    const QByteArray one = pattern(0x100, 1);
+    const QByteArray three = pattern(0x80, 3);
+    const QList<QByteArray> contents = {one, pattern(0x40, 2), three};
+    t.openTab(1);
+    tickOnly(t, {1, 2, 3});
+    for (int slot = 1; slot <= 3; ++slot)
+        t.chooseFile(QStringLiteral("BinarySearchButtonFile%1").arg(slot),
+                     write(dir, QStringLiteral("f%1.bin").arg(slot), contents[slot - 1]));
+    t.type(fileControl("Offset", 1), QStringLiteral("0x1000"));
+    t.type(fileControl("Offset", 2), QStringLiteral("not an offset"));
+    t.type(fileControl("Offset", 3), QString());
+    tickOnly(t, {1, 3});
+    t.tick(QStringLiteral("BinarySequentAssenbl"), true);
+    t.type(QStringLiteral("BinaryTemplateNameRelease"), QStringLiteral("release"));
+    t.chooseDirectory(QStringLiteral("BinarySearchRelesae"), dir + QStringLiteral("/out"));
+    QVERIFY(QDir(dir).mkdir(QStringLiteral("out")));
+
+    t.click(QStringLiteral("BinaryAssembling"));
+    QCOMPARE(t.dialogs.messageTexts(), QStringList{QStringLiteral("Сборка завершена")});
+    QCOMPARE(imagesIn(dir + QStringLiteral("/out")).keys(), QStringList{"release.bin"});
+    QCOMPARE(read(dir + QStringLiteral("/out/release.bin")), layout({{0x1000, one}, {0, three}}));
+    QVERIFY(!t.window->findChild<QProgressDialog *>());
+}
+
+void BinaryTabTest::followsPiecesInOrderIntoAHexNamedImage()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    const QString dir = t.workDir.path();
+    const QByteArray two = pattern(0x33, 2);
+    const QByteArray five = pattern(0x77, 5);
+    t.openTab(1);
+    tickOnly(t, {2, 5});
+    t.chooseFile(QStringLiteral("BinarySearchButtonFile2"), write(dir, "two.bin", two));
+    t.chooseFile(QStringLiteral("BinarySearchButtonFile5"), write(dir, "five.bin", five));
+    t.type(fileControl("Offset", 5), QStringLiteral("garbage is never read here"));
+    t.tick(QStringLiteral("BinarySequentAssenbl"), false);
+    t.click(QStringLiteral("BinaryHEXRelease"));
+    t.type(QStringLiteral("BinaryTemplateNameRelease"), QStringLiteral("joined"));
+    t.chooseDirectory(QStringLiteral("BinarySearchRelesae"), dir + QStringLiteral("/out"));
+    QVERIFY(QDir(dir).mkdir(QStringLiteral("out")));
+
+    t.click(QStringLiteral("BinaryAssembling"));
+    QCOMPARE(t.dialogs.messageTexts(), QStringList{QStringLiteral("Сборка завершена")});
+    QCOMPARE(imagesIn(dir + QStringLiteral("/out")).keys(), QStringList{"joined.hex"});
+    QCOMPARE(read(dir + QStringLiteral("/out/joined.hex")), two + five);
+
+    // ".bin" again names the next image so.
+    t.click(QStringLiteral("BinaryBINRelease"));
+    t.click(QStringLiteral("BinaryAssembling"));
+    QCOMPARE(imagesIn(dir + QStringLiteral("/out")).keys(), (QStringList{"joined.bin", "joined.hex"}));
+}
+
+void BinaryTabTest::refusesABadOffsetOfATickedSlotOnly()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    const QString dir = t.workDir.path();
+    t.openTab(1);
+    tickOnly(t, {1, 2, 4});
+    t.chooseFile(QStringLiteral("BinarySearchButtonFile1"), write(dir, "one.bin", pattern(8, 1)));
+    t.chooseFile(QStringLiteral("BinarySearchButtonFile4"), write(dir, "four.bin", pattern(8, 4)));
+    t.tick(QStringLiteral("BinarySequentAssenbl"), true);
+    t.type(fileControl("Offset", 1), QStringLiteral("0"));
+    t.type(fileControl("Offset", 2), QStringLiteral("zzz"));
+    t.type(fileControl("Offset", 4), QStringLiteral("12345678Z"));
+    tickOnly(t, {1, 4});
+    t.type(QStringLiteral("BinaryTemplateNameRelease"), QStringLiteral("release"));
+    t.chooseDirectory(QStringLiteral("BinarySearchRelesae"), dir + QStringLiteral("/out"));
+    QVERIFY(QDir(dir).mkdir(QStringLiteral("out")));
+
+    t.click(QStringLiteral("BinaryAssembling"));
+    QCOMPARE(t.dialogs.messages().size(), 1);
+    QCOMPARE(t.dialogs.messages().first().title, QStringLiteral("Error!"));
+    QVERIFY2(t.dialogs.messageTexts().first().contains(
+                 QStringLiteral("\"Смещение записи (Файл 4)\": \"12345678Z\"")),
+             qPrintable(t.dialogs.messageTexts().first()));
+    QVERIFY(imagesIn(dir + QStringLiteral("/out")).isEmpty());
+}
+
+void BinaryTabTest::warnsWithoutTickedSlots()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    t.openTab(1);
+    tickOnly(t, {});
+    t.type(QStringLiteral("BinaryTemplateNameRelease"), QStringLiteral("release"));
+    t.chooseDirectory(QStringLiteral("BinarySearchRelesae"), t.workDir.path());
+    t.click(QStringLiteral("BinaryAssembling"));
+    QCOMPARE(t.dialogs.messageTexts(),
+             QStringList{QStringLiteral("Нечего собирать: не отмечен ни один файл.")});
+    QCOMPARE(t.dialogs.messages().first().kind, MessageKind::Warning);
+    QVERIFY(!QFile::exists(t.workDir.filePath(QStringLiteral("release.bin"))));
+}
+
+void BinaryTabTest::intelHexPieceIsRefusedLikeTheCommandLine()
+{
+    // The file chooser refuses Intel HEX, but a saved path reaches the build unchecked: the build
+    // refuses it the way the command line does, and writes nothing.
+    WindowTest t;
+    QVERIFY(t.isValid());
+    const QString dir = t.workDir.path();
+    const QString raw = write(dir, QStringLiteral("raw.bin"), pattern(0x40, 1));
+    const QString text = write(dir, QStringLiteral("text.bin"), HexRecords);
+    write(dir, QStringLiteral("out/image.bin"), "an older image");
+    const QByteArray saved =
+        QStringLiteral("[PathTo]\nBinaryPathFile_1=%1\nBinaryPathFile_2=%2\n"
+                       "BinaryPathRelease=%3/out\n[Offsets]\nBinaryOffsetFile_1=0\n"
+                       "BinaryOffsetFile_2=100\n[Templates_Name]\n"
+                       "BinaryTmpltNameOutFile=image\n[StateWindow]\nBin1=true\nBin2=true\n")
+            .arg(raw, text, dir)
+            .toUtf8();
+    const QString settings = write(dir, QStringLiteral("saved.binary"), saved);
+    t.window.reset();
+    write(dir, QStringLiteral("config.conf"), saved);
+    t.reopen();
+    t.openTab(1);
+    QCOMPARE(t.widget<QComboBox>(fileControl("Combo", 2))->currentText(), text);
+
+    t.click(QStringLiteral("BinaryAssembling"));
+    const QString refusal = text + QStringLiteral(" явлеяется IntelHEX файлом.");
+    QCOMPARE(t.dialogs.messages().size(), 1);
+    QCOMPARE(t.dialogs.messages().first().kind, MessageKind::Warning);
+    QCOMPARE(t.dialogs.messages().first().title, QStringLiteral("Не верный формат!"));
+    QCOMPARE(t.dialogs.messages().first().text, refusal);
+    QCOMPARE(read(dir + QStringLiteral("/out/image.bin")), QByteArray("an older image"));
+
+    for (const QStringList &arguments :
+         {QStringList{QStringLiteral("--settings"), settings},
+          QStringList{QStringLiteral("--out"), QStringLiteral("out"), QStringLiteral("--name"),
+                      QStringLiteral("image"), QStringLiteral("--file"), raw, QStringLiteral("--file"),
+                      text + QStringLiteral("@100")}}) {
+        const ProcessRun run = runCli(QStringList{QStringLiteral("binary")} + arguments, dir);
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err, QStringLiteral("Не верный формат! ") + refusal + QLatin1Char('\n'));
+        QVERIFY(run.out.isEmpty());
+        QCOMPARE(read(dir + QStringLiteral("/out/image.bin")), QByteArray("an older image"));
+    }
+}
+
+void BinaryTabTest::buildsWhatTheCommandLineBuildsFromTheSameSettings_data()
+{
+    // Each row changes one control of the tab that changes the job. "Сборка по смещениям" and the
+    // output extension are not stored in a template, so the command line is given them as options.
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("as set up") << QString() << QString() << QStringList();
+    for (int slot = 1; slot <= 6; ++slot) {
+        QTest::addRow("file %d unticked", slot) << fileControl("Check", slot) << QString() << QStringList();
+        QTest::addRow("file %d offset", slot)
+            << fileControl("Offset", slot) << QString::number((slot - 1) * 0x1000 + 0x800, 16)
+            << QStringList();
+        QTest::addRow("file %d path", slot) << QStringLiteral("BinarySearchButtonFile%1").arg(slot)
+                                            << QStringLiteral("other%1.bin").arg(slot) << QStringList();
+    }
+    QTest::newRow("output directory") << "BinarySearchRelesae"
+                                      << "out2" << QStringList();
+    QTest::newRow("name") << "BinaryTemplateNameRelease"
+                          << "renamed" << QStringList();
+    QTest::newRow(".hex output") << "BinaryHEXRelease" << QString() << QStringList{"--hex"};
+    QTest::newRow("one after another") << "BinarySequentAssenbl" << QString() << QStringList{"--sequential"};
+}
+
+void BinaryTabTest::buildsWhatTheCommandLineBuildsFromTheSameSettings()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, value);
+    QFETCH(QStringList, options);
+    WindowTest t;
+    QVERIFY(t.isValid());
+    const QString dir = t.workDir.path();
+    QVERIFY(QDir(dir).mkdir(QStringLiteral("out")));
+    QVERIFY(QDir(dir).mkdir(QStringLiteral("out2")));
+    // Six pieces of different sizes 0x1000 apart, all ticked, and another file for each slot.
+    t.openTab(1);
+    tickOnly(t, {1, 2, 3, 4, 5, 6});
+    for (int slot = 1; slot <= 6; ++slot) {
+        t.chooseFile(QStringLiteral("BinarySearchButtonFile%1").arg(slot),
+                     write(dir, QStringLiteral("piece%1.bin").arg(slot), pattern(0x100 * slot, slot)));
+        write(dir, QStringLiteral("other%1.bin").arg(slot), pattern(0x80 * slot, 10 + slot));
+        t.type(fileControl("Offset", slot), QString::number((slot - 1) * 0x1000, 16));
+    }
+    t.type(QStringLiteral("BinaryTemplateNameRelease"), QStringLiteral("image"));
+    t.chooseDirectory(QStringLiteral("BinarySearchRelesae"), dir + QStringLiteral("/out"));
+
+    t.change(control, value);
+    const QString out =
+        dir + (control == "BinarySearchRelesae" ? QStringLiteral("/out2") : QStringLiteral("/out"));
+    const QString difference =
+        t.commandLineDifference(QStringLiteral("BinaryAssembling"), QStringLiteral("Binary"),
+                                QStringLiteral(".binary"), QStringLiteral("binary"), options, out);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    QCOMPARE(imagesIn(out).size(), 1);
+}
+
+QTEST_MAIN(BinaryTabTest)
+#include "tst_binarytab.moc"

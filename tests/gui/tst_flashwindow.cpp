@@ -1,0 +1,336 @@
+#include <QtTest>
+#include <QtWidgets>
+
+#include "fakeprogrammer.h"
+#include "gui/flashdialog.h"
+#include "testfiles.h"
+#include "windowtest.h"
+
+using namespace TestFiles;
+
+class FlashWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void cancelledChoiceWarnsAndRunsNothing();
+    void flashesTheChosenImageInAWindowModalDialog();
+    void secondPressAsksForAFileAgain();
+    void failureShowsTheMessageWithTheOutput_data();
+    void failureShowsTheMessageWithTheOutput();
+    void closingTheDialogCancelsTheProgrammer();
+    void destroyingTheWindowLeavesNoProgrammerBehind();
+    void missingProgrammerIsReportedAndNothingRuns();
+    void assembleAndFlashWithManyPairsWarnsAndFlashesNothing();
+    void assembleAndFlashOneLoRaMacThreeAppsFlashesTheLastImage();
+    void assembleAndFlashTwoByTwoBuildsFourAndFlashesNothing();
+    void assembleAndFlashAfterAFailedAssemblyFlashesNothing();
+
+private:
+    FlashDialog *runningDialog() { return m_window->window->findChild<FlashDialog *>(); }
+    QString release(const QString &name = QString()) const
+    {
+        return m_window->workDir.filePath(QStringLiteral("release")) +
+               (name.isEmpty() ? QString() : QLatin1Char('/') + name);
+    }
+    // Presses "Прошивка" and answers the file dialog, when it asks, with `image`.
+    void pressFlash(const QString &image = QString())
+    {
+        m_window->chooseFile(QStringLiteral("LoRaRunFirmware"), image);
+    }
+    QString writeImage(const QString &name) { return write(release(), name, QByteArray(16, '\x5a')); }
+    void enterLoRaSources(int loraMacCount, int appCount);
+    void pressKeys(Qt::KeyboardModifier modifier);
+
+    std::optional<FakeProgrammer> m_fake;
+    std::unique_ptr<WindowTest> m_window;
+};
+
+void FlashWindowTest::init()
+{
+    m_fake.emplace();
+    m_window = std::make_unique<WindowTest>();
+    QVERIFY(m_window->isValid());
+    QDir().mkpath(release());
+    m_window->openTab(0);
+    m_window->chooseDirectory(QStringLiteral("LoRaSearchRelease"), release());
+    m_window->dialogs.records.clear();
+}
+
+void FlashWindowTest::cleanup()
+{
+    m_window.reset();
+    m_fake.reset();
+}
+
+void FlashWindowTest::cancelledChoiceWarnsAndRunsNothing()
+{
+    pressFlash();
+
+    QCOMPARE(m_window->dialogs.records.size(), 2);
+    const ScriptedDialogs::Record choice = m_window->dialogs.records[0];
+    QCOMPARE(choice.call, ScriptedDialogs::Call::ChooseFile);
+    QCOMPARE(choice.title, QStringLiteral("Выберете прошивку"));
+    QCOMPARE(choice.startDir, release());
+    QCOMPARE(choice.filter, QStringLiteral("*.bin *.hex"));
+    QVERIFY(choice.hadParent);
+    const ScriptedDialogs::Record warning = m_window->dialogs.records[1];
+    QCOMPARE(warning.kind, MessageKind::Warning);
+    QCOMPARE(warning.title, QStringLiteral("Предупреждение!"));
+    QCOMPARE(warning.text, QStringLiteral("Файл не выбран!"));
+    QVERIFY(!runningDialog());
+    QTest::qWait(20);
+    QVERIFY(m_fake->runs().isEmpty());
+}
+
+void FlashWindowTest::flashesTheChosenImageInAWindowModalDialog()
+{
+    const QString image = writeImage(QStringLiteral("fw & $(touch pwned).bin"));
+    m_fake->setWriteBehaviour("hang");
+
+    pressFlash(image);
+    FlashDialog *dialog = runningDialog();
+    QVERIFY(dialog);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+
+    // The output shows up while the programmer is still at work: the event loop keeps running.
+    auto *output = dialog->findChild<QPlainTextEdit *>(QStringLiteral("FlashDialogOutput"));
+    QTRY_VERIFY(output->toPlainText().contains(QLatin1String("fake programmer: erase and write")));
+    QVERIFY(dialog->isRunning());
+    auto *button = dialog->findChild<QPushButton *>(QStringLiteral("FlashDialogButton"));
+    QCOMPARE(button->text(), QStringLiteral("Отмена"));
+    QCOMPARE(m_window->dialogs.records.size(), 1); // the file dialog only
+
+    // End the hanging write; the arguments it received are already recorded.
+    UserActions::click(button);
+    QCOMPARE(m_fake->runs().size(), 2);
+    QCOMPARE(m_fake->runs()[1].arguments,
+             (QStringList{"-c", "port=SWD", "-e", "all", "-w", image, "0x08000000"}));
+    QVERIFY(!QFileInfo::exists(release(QStringLiteral("pwned"))));
+    QVERIFY(!QFileInfo::exists(m_window->workDir.filePath(QStringLiteral("pwned"))));
+}
+
+void FlashWindowTest::secondPressAsksForAFileAgain()
+{
+    const QString first = writeImage(QStringLiteral("first.bin"));
+    const QString second = writeImage(QStringLiteral("second.hex"));
+
+    pressFlash(first);
+    QPointer<FlashDialog> dialog = runningDialog();
+    QVERIFY(dialog);
+    QTRY_VERIFY(!dialog->isRunning());
+    QCOMPARE(m_window->dialogs.messages().size(), 1);
+    QCOMPARE(m_window->dialogs.messages()[0].kind, MessageKind::Information);
+    QCOMPARE(m_window->dialogs.messages()[0].title, QStringLiteral("Complete!"));
+    QCOMPARE(m_window->dialogs.messages()[0].text, QStringLiteral("Прошивка завершена"));
+    // The dialog stays for reading until closed.
+    auto *closeButton = dialog->findChild<QPushButton *>(QStringLiteral("FlashDialogButton"));
+    QCOMPARE(closeButton->text(), QStringLiteral("Закрыть"));
+    UserActions::click(closeButton);
+    QTRY_VERIFY(dialog.isNull());
+
+    pressFlash(second);
+    QCOMPARE(m_window->dialogs.records.size(), 3);
+    QCOMPARE(m_window->dialogs.records[2].call, ScriptedDialogs::Call::ChooseFile);
+    QTRY_COMPARE(m_window->dialogs.messages().size(), 2);
+    QCOMPARE(m_window->dialogs.messages()[1].title, QStringLiteral("Complete!"));
+    const QList<FakeProgrammer::Run> runs = m_fake->runs();
+    QCOMPARE(runs.size(), 4);
+    QCOMPARE(runs[1].arguments.value(5), first);
+    QCOMPARE(runs[2].arguments, (QStringList{"-c", "port=SWD", "-ob", "rdp=0xAA"}));
+    QCOMPARE(runs[3].arguments.value(5), second);
+}
+
+void FlashWindowTest::failureShowsTheMessageWithTheOutput_data()
+{
+    QTest::addColumn<QByteArray>("optionBytes");
+    QTest::addColumn<QByteArray>("write");
+    QTest::addColumn<int>("expectedRuns");
+    QTest::addColumn<QString>("expectedText");
+
+    QTest::newRow("exit code") << QByteArray("exit:3") << QByteArray("ok") << 1 << "код 3";
+    QTest::newRow("crash") << QByteArray("ok") << QByteArray("crash") << 2 << "аварийно завершился";
+}
+
+void FlashWindowTest::failureShowsTheMessageWithTheOutput()
+{
+    QFETCH(QByteArray, optionBytes);
+    QFETCH(QByteArray, write);
+    QFETCH(int, expectedRuns);
+    QFETCH(QString, expectedText);
+
+    m_fake->setOptionBytesBehaviour(optionBytes);
+    m_fake->setWriteBehaviour(write);
+    pressFlash(writeImage(QStringLiteral("a.bin")));
+
+    QTRY_COMPARE(m_window->dialogs.messages().size(), 1);
+    const ScriptedDialogs::Record box = m_window->dialogs.messages()[0];
+    QCOMPARE(box.kind, MessageKind::Critical);
+    QCOMPARE(box.title, QStringLiteral("Error!"));
+    QVERIFY2(box.text.contains(expectedText), qPrintable(box.text));
+    QVERIFY(box.text.contains(QLatin1String("fake programmer error stream")));
+    QCOMPARE(m_fake->runs().size(), expectedRuns);
+}
+
+void FlashWindowTest::closingTheDialogCancelsTheProgrammer()
+{
+    m_fake->setOptionBytesBehaviour("hang");
+    pressFlash(writeImage(QStringLiteral("a.bin")));
+    QPointer<FlashDialog> dialog = runningDialog();
+    QVERIFY(dialog);
+    QTRY_COMPARE(m_fake->runs().size(), 1);
+    const qint64 processId = m_fake->runs()[0].processId;
+
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    QVERIFY(!FakeProgrammer::processExists(processId));
+    QCOMPARE(m_window->dialogs.messages().size(), 1);
+    QCOMPARE(m_window->dialogs.messages()[0].kind, MessageKind::Warning);
+    QVERIFY(m_window->dialogs.messages()[0].text.contains(QStringLiteral("прервана")));
+    QTRY_VERIFY(dialog.isNull());
+    QCOMPARE(m_fake->runs().size(), 1);
+}
+
+void FlashWindowTest::destroyingTheWindowLeavesNoProgrammerBehind()
+{
+    m_fake->setOptionBytesBehaviour("hang");
+    pressFlash(writeImage(QStringLiteral("a.bin")));
+    QTRY_COMPARE(m_fake->runs().size(), 1);
+    const qint64 processId = m_fake->runs()[0].processId;
+    m_window->window.reset();
+    QVERIFY(!FakeProgrammer::processExists(processId));
+    QVERIFY(m_window->dialogs.messages().isEmpty());
+}
+
+void FlashWindowTest::missingProgrammerIsReportedAndNothingRuns()
+{
+    m_fake->setProgram(m_window->workDir.filePath(QStringLiteral("no/programmer")));
+    pressFlash(writeImage(QStringLiteral("a.bin")));
+    QCOMPARE(m_window->dialogs.messages().size(), 1);
+    QCOMPARE(m_window->dialogs.messages()[0].kind, MessageKind::Critical);
+    QCOMPARE(m_window->dialogs.messages()[0].title, QStringLiteral("Error!"));
+    QVERIFY(m_window->dialogs.messages()[0].text.contains(QLatin1String("QUILLON_PROGRAMMER")));
+    QVERIFY(!runningDialog());
+    // The image is forgotten: the next press asks again.
+    pressFlash();
+    QCOMPARE(m_window->dialogs.records.last().text, QStringLiteral("Файл не выбран!"));
+}
+
+void FlashWindowTest::enterLoRaSources(int loraMacCount, int appCount)
+{
+    // Boot at 0, LoRaMAC at 0x100, application at 0x200, each 0x100 long with its name field at 0x10.
+    const QString sources = m_window->workDir.filePath(QStringLiteral("sources"));
+    write(sources, QStringLiteral("boot/boot.bin"), QByteArray(0x100, '\x22'));
+    const QList<QByteArray> regions{"RU864", "EU868"};
+    for (int i = 0; i < loraMacCount; ++i)
+        write(sources, QStringLiteral("lora/LoraMAC%1.bin").arg(i),
+              withField(QByteArray(0x100, '\x11'), 0x10, nameField("1.0.4_" + regions[i], 32)));
+    const QList<QByteArray> names{"APPONE", "APPTWO", "APPTHREE"};
+    for (int i = 0; i < appCount; ++i)
+        write(sources, QStringLiteral("app/app%1.bin").arg(i),
+              withField(QByteArray(0x100, '\x11'), 0x10, nameField(names[i], 16)));
+    m_window->click(QStringLiteral("LoRaBINLoraMAC"));
+    m_window->chooseDirectory(QStringLiteral("LoRaSearchBOOT"), sources + QStringLiteral("/boot"));
+    m_window->chooseDirectory(QStringLiteral("LoRaSearchLoraMAC"), sources + QStringLiteral("/lora"));
+    m_window->chooseDirectory(QStringLiteral("LoRaSearchApp"), sources + QStringLiteral("/app"));
+    const QList<QPair<const char *, const char *>> texts{
+        {"LoRaComboOffsetBOOT", "0"},  {"LoRaComboOffsetLoRa", "100"},
+        {"LoRaComboOffsetApp", "200"}, {"LoRaComboOffset_lora_region", "10"},
+        {"LoRaComboOffsetFW", "10"},   {"LoRaTemplateName", "lora region fw"}};
+    for (const auto &[name, text] : texts)
+        m_window->type(QLatin1String(name), QLatin1String(text));
+    m_window->dialogs.records.clear();
+}
+
+void FlashWindowTest::pressKeys(Qt::KeyboardModifier modifier)
+{
+    m_window->window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window->window.get()));
+    QTest::keyClick(m_window->window.get(), Qt::Key_G, modifier);
+}
+
+void FlashWindowTest::assembleAndFlashWithManyPairsWarnsAndFlashesNothing()
+{
+    enterLoRaSources(2, 2);
+    pressKeys(Qt::AltModifier);
+
+    QVERIFY(!m_window->dialogs.messages().isEmpty());
+    QCOMPARE(m_window->dialogs.messages()[0].kind, MessageKind::Warning);
+    QCOMPARE(m_window->dialogs.messages()[0].title, QStringLiteral("Предупреждение!"));
+    QCOMPARE(m_window->dialogs.messages()[0].text,
+             QStringLiteral("Склейка с последующей прошивкой работает только для одной прошивки"));
+    for (const ScriptedDialogs::Record &record : m_window->dialogs.records)
+        QVERIFY(record.call != ScriptedDialogs::Call::ChooseFile);
+    QVERIFY(!runningDialog());
+    QTest::qWait(20);
+    QVERIFY(m_fake->runs().isEmpty());
+}
+
+void FlashWindowTest::assembleAndFlashOneLoRaMacThreeAppsFlashesTheLastImage()
+{
+    enterLoRaSources(1, 3);
+    pressKeys(Qt::AltModifier);
+    QTRY_VERIFY(runningDialog() && !runningDialog()->isRunning());
+
+    const QDir releaseDir(release());
+    const QStringList images = releaseDir.entryList({QStringLiteral("*.bin")}, QDir::Files);
+    QCOMPARE(images.size(), 3);
+    // The applications are built in the order the list of found files shows them.
+    auto *found = m_window->widget<QTreeWidget>(QStringLiteral("LoRaFoundFilesApp"));
+    const QString lastApp = found->topLevelItem(found->topLevelItemCount() - 1)->text(0);
+    const QByteArray lastName =
+        QList<QByteArray>{"APPONE", "APPTWO", "APPTHREE"}.at(lastApp.mid(3, 1).toInt());
+    const QStringList last = images.filter(QString::fromLatin1(lastName + ".bin"));
+    QCOMPARE(last.size(), 1);
+    QCOMPARE(m_fake->runs().size(), 2);
+    QCOMPARE(m_fake->runs()[1].arguments.value(5), releaseDir.absoluteFilePath(last.first()));
+    QCOMPARE(m_window->dialogs.messageTexts(), (QStringList{"Сборка завершена", "Прошивка завершена"}));
+}
+
+void FlashWindowTest::assembleAndFlashTwoByTwoBuildsFourAndFlashesNothing()
+{
+    enterLoRaSources(2, 2);
+    pressKeys(Qt::AltModifier);
+
+    QCOMPARE(m_window->dialogs.messageTexts(),
+             (QStringList{"Склейка с последующей прошивкой работает только для одной прошивки",
+                          "Сборка завершена"}));
+    QCOMPARE(QDir(release()).entryList({QStringLiteral("*.bin")}, QDir::Files).size(), 4);
+    QVERIFY(!runningDialog());
+    QTest::qWait(20);
+    QVERIFY(m_fake->runs().isEmpty());
+}
+
+void FlashWindowTest::assembleAndFlashAfterAFailedAssemblyFlashesNothing()
+{
+    enterLoRaSources(1, 1);
+    // A good build leaves its image to be flashed.
+    pressKeys(Qt::ControlModifier);
+    const QStringList built = QDir(release()).entryList({QStringLiteral("*.bin")}, QDir::Files);
+    QCOMPARE(built.size(), 1);
+    m_window->dialogs.records.clear();
+
+    // The LoRaMAC image would start inside the bootloader.
+    m_window->type(QStringLiteral("LoRaComboOffsetLoRa"), QStringLiteral("80"));
+    pressKeys(Qt::AltModifier);
+    QCOMPARE(m_window->dialogs.messages().size(), 1);
+    QCOMPARE(m_window->dialogs.messages()[0].title, QStringLiteral("Error!"));
+    QVERIFY(m_window->dialogs.messages()[0].text.startsWith(QStringLiteral("Некорректное смещение.")));
+    for (const ScriptedDialogs::Record &record : m_window->dialogs.records)
+        QVERIFY(record.call != ScriptedDialogs::Call::ChooseFile);
+    QVERIFY(!runningDialog());
+    QTest::qWait(20);
+    QVERIFY(m_fake->runs().isEmpty());
+
+    // The image of the good build is still the one "Прошивка" flashes, without asking.
+    pressFlash();
+    QTRY_COMPARE(m_fake->runs().size(), 2);
+    QCOMPARE(m_fake->runs()[1].arguments.value(5), QDir(release()).absoluteFilePath(built.first()));
+    for (const ScriptedDialogs::Record &record : m_window->dialogs.records)
+        QVERIFY(record.call != ScriptedDialogs::Call::ChooseFile);
+}
+
+QTEST_MAIN(FlashWindowTest)
+#include "tst_flashwindow.moc"

@@ -1,0 +1,595 @@
+#include <QtTest>
+#include <QtWidgets>
+
+#include <memory>
+
+#include "settings/configfile.h"
+#include "settings/tabsettings.h"
+#include "smallfilesystem.h"
+#include "testfiles.h"
+#include "windowtest.h"
+
+using namespace TestFiles;
+using UserActions::items;
+using UserActions::rows;
+
+namespace {
+
+const char *const BinaryCombos[] = {"BinaryComboFile1", "BinaryComboFile2", "BinaryComboFile3",
+                                    "BinaryComboFile4", "BinaryComboFile5", "BinaryComboFile6"};
+const char *const BinaryOffsets[] = {"BinaryOffsetFile1", "BinaryOffsetFile2", "BinaryOffsetFile3",
+                                     "BinaryOffsetFile4", "BinaryOffsetFile5", "BinaryOffsetFile6"};
+const char *const BinaryChecks[] = {"BinaryCheckFile1", "BinaryCheckFile2", "BinaryCheckFile3",
+                                    "BinaryCheckFile4", "BinaryCheckFile5", "BinaryCheckFile6"};
+const char *const BinaryRows[] = {"File1Group", "File2Group", "File3Group",
+                                  "File4Group", "File5Group", "File6Group"};
+const char *const BinarySearches[] = {"BinarySearchButtonFile1", "BinarySearchButtonFile2",
+                                      "BinarySearchButtonFile3", "BinarySearchButtonFile4",
+                                      "BinarySearchButtonFile5", "BinarySearchButtonFile6"};
+const char *const IntelHexCombos[] = {"IntelHEXComboBOOT",
+                                      "IntelHEXComboApp",
+                                      "IntelHEXComboMain",
+                                      "IntelHEXAdditionalFile1Combo",
+                                      "IntelHEXAdditionalFile2Combo",
+                                      "IntelHEXAdditionalFile3Combo"};
+const char *const IntelHexChecks[] = {"IntelHEXCheckBOOT",  "IntelHEXCheckBOOT2", "IntelHEXCheckApp",
+                                      "IntelHEXCheckFile1", "IntelHEXCheckFile2", "IntelHEXCheckFile3"};
+const char *const IntelHexRows[] = {"IntelHEXBOOT",
+                                    "IntelHEXAppBOOT",
+                                    "IntelHEXMainGroup",
+                                    "IntelHEXAdditionalFile1",
+                                    "IntelHEXAdditionalFile2",
+                                    "IntelHEXAdditionalFile3"};
+const char *const IntelHexSearches[] = {"IntelHEXSearchBOOT",        "IntelHEXSearchBOOTApp",
+                                        "IntelHEXSearchApp",         "IntelHEXSearchAddictFile1",
+                                        "IntelHEXSearchAddictFile2", "IntelHEXSearchAddictFile3"};
+const char *const LoRaOffsets[] = {"LoRaComboOffsetBOOT", "LoRaComboOffsetLoRa", "LoRaComboOffsetApp",
+                                   "LoRaComboOffset_lora_region", "LoRaComboOffsetFW"};
+
+// An Intel HEX file the IntelHEX tab's file chooser takes, under the working directory.
+QString hexFile(const QString &name)
+{
+    return write(QDir::currentPath(), name, ":0400000001020304F2\r\n:00000001FF\r\n");
+}
+
+} // namespace
+
+class SettingsWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void firstStartCreatesAndShowsTheDefaults();
+    void everyWidgetSurvivesARestart();
+    void loadingTwiceGrowsOnlyTheFileCombos();
+    void resetRestoresTheDefaultsAfterYes();
+    void resetAnsweredNoChangesNothing();
+    void damagedConfigurationOpensTheWindow_data();
+    void damagedConfigurationOpensTheWindow();
+    void emptyConfigurationIsLeftAsItIs();
+
+    void templateSaveListsAndClears_data();
+    void templateSaveListsAndClears();
+    void templateKindsStayApart();
+    void templateNameProblemsWarn_data();
+    void templateNameProblemsWarn();
+    void templateSelectStripsEveryExtension();
+    void loraTemplateRoundTrip();
+    void binaryTemplateRestoresSwitchesAndRows();
+    void intelHexTemplateRoundTrip();
+    void templateWriteFailureWarnsAndKeepsTheName();
+    void fullDiskKeepsTheOldFilesWhole();
+};
+
+namespace {
+
+QString binaryPath(int slot)
+{
+    return QStringLiteral("/bin/файл%1.bin").arg(slot + 1);
+}
+
+QString intelHexPath(int slot)
+{
+    return QDir::currentPath() + QStringLiteral("/hex/part %1.hex").arg(slot + 1);
+}
+
+QString loraOffset(int field)
+{
+    return QStringLiteral("0x0800%1").arg(field) + QStringLiteral("000");
+}
+
+// Sets every stored field of the three tabs through the widgets, ticking the odd Binary files and
+// the last three IntelHEX files, and opens the IntelHEX tab.
+void fillEveryWidget(WindowTest &t)
+{
+    t.openTab(0);
+    t.chooseDirectory(QStringLiteral("LoRaSearchBOOT"), QStringLiteral("/no/boot"));
+    t.chooseDirectory(QStringLiteral("LoRaSearchLoraMAC"), QStringLiteral("/no/lora mac"));
+    t.chooseDirectory(QStringLiteral("LoRaSearchApp"), QStringLiteral("/no/app;x"));
+    t.chooseDirectory(QStringLiteral("LoRaSearchRelease"), QStringLiteral("/out/lora"));
+    for (int field = 0; field < 5; ++field)
+        t.type(QLatin1String(LoRaOffsets[field]), loraOffset(field));
+    t.type(QStringLiteral("LoRaTemplateName"), QStringLiteral("region_\"lora\"_fw"));
+
+    t.openTab(1);
+    for (int slot = 0; slot < 6; ++slot) {
+        t.tick(QLatin1String(BinaryChecks[slot]), true);
+        t.chooseFile(QLatin1String(BinarySearches[slot]), binaryPath(slot));
+        t.type(QLatin1String(BinaryOffsets[slot]), QStringLiteral("%1F00").arg(slot));
+        t.tick(QLatin1String(BinaryChecks[slot]), slot % 2 == 1);
+    }
+    t.chooseDirectory(QStringLiteral("BinarySearchRelesae"), QStringLiteral("/out/bin"));
+    t.type(QStringLiteral("BinaryTemplateNameRelease"), QStringLiteral("bin, image"));
+
+    t.openTab(2);
+    for (int slot = 0; slot < 6; ++slot) {
+        t.tick(QLatin1String(IntelHexChecks[slot]), true);
+        t.chooseFile(QLatin1String(IntelHexSearches[slot]),
+                     hexFile(QStringLiteral("hex/part %1.hex").arg(slot + 1)));
+        t.tick(QLatin1String(IntelHexChecks[slot]), slot >= 3);
+    }
+    t.chooseDirectory(QStringLiteral("IntelHEXSearchReleaseButton"), QStringLiteral("/out/hex"));
+    t.type(QStringLiteral("IntelHEXTemplFileName"), QStringLiteral(" hex image "));
+}
+
+void checkEveryWidget(WindowTest &t)
+{
+    QCOMPARE(t.widget<QComboBox>(QStringLiteral("LoRaComboBOOT"))->currentText(), QStringLiteral("/no/boot"));
+    QCOMPARE(t.widget<QComboBox>(QStringLiteral("LoRaComboLoraMAC"))->currentText(),
+             QStringLiteral("/no/lora mac"));
+    QCOMPARE(t.widget<QComboBox>(QStringLiteral("LoRaComboApp"))->currentText(), QStringLiteral("/no/app;x"));
+    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("LoRaComboRelease"))), QStringList{"/out/lora"});
+    for (int field = 0; field < 5; ++field)
+        QCOMPARE(t.widget<QLineEdit>(QLatin1String(LoRaOffsets[field]))->text(), loraOffset(field));
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("LoRaTemplateName"))->text(),
+             QStringLiteral("region_\"lora\"_fw"));
+    for (int slot = 0; slot < 6; ++slot) {
+        QCOMPARE(t.widget<QComboBox>(QLatin1String(BinaryCombos[slot]))->currentText(), binaryPath(slot));
+        QCOMPARE(t.widget<QLineEdit>(QLatin1String(BinaryOffsets[slot]))->text(),
+                 QStringLiteral("%1F00").arg(slot));
+        QCOMPARE(t.widget<QCheckBox>(QLatin1String(BinaryChecks[slot]))->isChecked(), slot % 2 == 1);
+        QCOMPARE(t.widget<QGroupBox>(QLatin1String(BinaryRows[slot]))->isEnabled(), slot % 2 == 1);
+        QCOMPARE(t.widget<QComboBox>(QLatin1String(IntelHexCombos[slot]))->currentText(), intelHexPath(slot));
+        QCOMPARE(t.widget<QCheckBox>(QLatin1String(IntelHexChecks[slot]))->isChecked(), slot >= 3);
+        QCOMPARE(t.widget<QGroupBox>(QLatin1String(IntelHexRows[slot]))->isEnabled(), slot >= 3);
+    }
+    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("BinaryReleaseCombo"))), QStringList{"/out/bin"});
+    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("IntelHEXReleaseDirrect"))), QStringList{"/out/hex"});
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("BinaryTemplateNameRelease"))->text(),
+             QStringLiteral("bin, image"));
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("IntelHEXTemplFileName"))->text(),
+             QStringLiteral(" hex image "));
+}
+
+} // namespace
+
+void SettingsWindowTest::firstStartCreatesAndShowsTheDefaults()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    QCOMPARE(read(QStringLiteral("config.conf")), ConfigFile::defaultContent());
+    for (const char *name : {"LoRaComboBOOT", "LoRaComboLoraMAC", "LoRaComboApp"})
+        QCOMPARE(items(t.widget<QComboBox>(QLatin1String(name))), QStringList{"Enter Path..->"});
+    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("LoRaComboRelease"))), QStringList{"Enter Path.."});
+    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("BinaryReleaseCombo"))),
+             QStringList{"Enter Path..->"});
+    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("IntelHEXReleaseDirrect"))),
+             QStringList{"Enter Path..->"});
+    for (const char *name : BinaryCombos)
+        QCOMPARE(items(t.widget<QComboBox>(QLatin1String(name))), QStringList{"Enter Path..->"});
+    for (const char *name : IntelHexCombos)
+        QCOMPARE(items(t.widget<QComboBox>(QLatin1String(name))), QStringList{"Enter Path..->"});
+    for (const char *name : LoRaOffsets)
+        QCOMPARE(t.widget<QLineEdit>(QLatin1String(name))->text(), QStringLiteral("0"));
+    for (const char *name : BinaryOffsets)
+        QCOMPARE(t.widget<QLineEdit>(QLatin1String(name))->text(), QStringLiteral("0"));
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("LoRaTemplateName"))->text(),
+             QStringLiteral("region_lora_fw"));
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("BinaryTemplateNameRelease"))->text(),
+             QStringLiteral("Enter Template Name"));
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("IntelHEXTemplFileName"))->text(),
+             QStringLiteral("Enter Template Name"));
+    QCOMPARE(t.widget<QTabWidget>(QStringLiteral("tabWidget"))->currentIndex(), 1);
+    for (int slot = 0; slot < 6; ++slot) {
+        QVERIFY(!t.widget<QCheckBox>(QLatin1String(BinaryChecks[slot]))->isChecked());
+        QVERIFY(!t.widget<QGroupBox>(QLatin1String(BinaryRows[slot]))->isEnabled());
+        QVERIFY(!t.widget<QCheckBox>(QLatin1String(IntelHexChecks[slot]))->isChecked());
+        QVERIFY(!t.widget<QGroupBox>(QLatin1String(IntelHexRows[slot]))->isEnabled());
+    }
+    QVERIFY(t.dialogs.messages().isEmpty());
+}
+
+void SettingsWindowTest::everyWidgetSurvivesARestart()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    fillEveryWidget(t);
+    t.window.reset();
+
+    QSettings store(QStringLiteral("config.conf"), QSettings::IniFormat);
+    QCOMPARE(store.allKeys().size(), 47);
+    QCOMPARE(store.value(QStringLiteral("STMSetting/LoRaHW_ID")).toString(), QStringLiteral("0"));
+    QCOMPARE(store.value(QStringLiteral("StateWindow/Tab")).toInt(), 2);
+    QCOMPARE(LoRaSettings::load(store).offsetWrtBoot, QStringLiteral("0x08000000"));
+
+    t.reopen();
+    checkEveryWidget(t);
+    QCOMPARE(t.widget<QTabWidget>(QStringLiteral("tabWidget"))->currentIndex(), 2);
+    for (const char *name : BinaryCombos)
+        QCOMPARE(t.widget<QComboBox>(QLatin1String(name))->count(), 1);
+    QVERIFY(t.dialogs.messages().isEmpty());
+}
+
+void SettingsWindowTest::loadingTwiceGrowsOnlyTheFileCombos()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    fillEveryWidget(t);
+    t.saveTemplate(QStringLiteral("Binary"), QStringLiteral(".binary"), QStringLiteral("b"));
+    t.saveTemplate(QStringLiteral("IntelHEX"), QStringLiteral(".IntelHEX"), QStringLiteral("h"));
+    t.saveTemplate(QStringLiteral("LoRa"), QStringLiteral(".LoRa"), QStringLiteral("l"));
+
+    // Choose other files so that the loads can be seen not to move the current ones.
+    const QString keptRaw = write(QDir::currentPath(), QStringLiteral("kept.bin"), "raw");
+    const QString kept = hexFile(QStringLiteral("kept.hex"));
+    for (int slot = 0; slot < 6; ++slot) {
+        t.tick(QLatin1String(BinaryChecks[slot]), true);
+        t.chooseFile(QLatin1String(BinarySearches[slot]), keptRaw);
+        t.tick(QLatin1String(IntelHexChecks[slot]), true);
+        t.chooseFile(QLatin1String(IntelHexSearches[slot]), kept);
+    }
+    for (int round = 1; round <= 2; ++round) {
+        for (const char *list :
+             {"BinaryListFileSettings", "IntelHEXListFileSettings", "LoRaListFileSettings"}) {
+            auto *templates = t.widget<QListWidget>(QLatin1String(list));
+            QCOMPARE(templates->count(), 1);
+            UserActions::doubleClickRow(templates, 0);
+        }
+        for (int slot = 0; slot < 6; ++slot) {
+            auto *binary = t.widget<QComboBox>(QLatin1String(BinaryCombos[slot]));
+            QCOMPARE(binary->count(), 1 + round);
+            QCOMPARE(binary->currentText(), keptRaw);
+            QCOMPARE(binary->itemText(round), binaryPath(slot));
+            auto *intelHex = t.widget<QComboBox>(QLatin1String(IntelHexCombos[slot]));
+            QCOMPARE(intelHex->count(), 1 + round);
+            QCOMPARE(intelHex->currentText(), kept);
+        }
+        for (const char *name : {"LoRaComboBOOT", "LoRaComboLoraMAC", "LoRaComboApp"})
+            QCOMPARE(t.widget<QComboBox>(QLatin1String(name))->count(), 1);
+        for (const char *name : {"LoRaComboRelease", "BinaryReleaseCombo", "IntelHEXReleaseDirrect"})
+            QCOMPARE(t.widget<QListWidget>(QLatin1String(name))->count(), 1);
+    }
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("BinaryNameWrtSettings"))->text(), QStringLiteral("b"));
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("IntelHEXNameWrtSettings"))->text(), QStringLiteral("h"));
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("LoRaNameWrtSettings"))->text(), QStringLiteral("l"));
+    QVERIFY(t.dialogs.messages().isEmpty());
+
+    // A loaded path is picked from the list as a user picks it.
+    auto *first = t.widget<QComboBox>(QLatin1String(BinaryCombos[0]));
+    t.openTab(1);
+    t.tick(QLatin1String(BinaryChecks[0]), true);
+    UserActions::selectItem(first, 1);
+    QCOMPARE(first->currentText(), binaryPath(0));
+}
+
+void SettingsWindowTest::resetRestoresTheDefaultsAfterYes()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    fillEveryWidget(t);
+    t.reopen();
+    QVERIFY(read(QStringLiteral("config.conf")) != ConfigFile::defaultContent());
+
+    t.dialogs.records.clear();
+    t.dialogs.askAnswers.enqueue(true);
+    t.click(QStringLiteral("Reset"));
+    QCOMPARE(t.dialogs.records.size(), 1);
+    QCOMPARE(t.dialogs.records[0].call, ScriptedDialogs::Call::Ask);
+    QCOMPARE(read(QStringLiteral("config.conf")), ConfigFile::defaultContent());
+    QCOMPARE(items(t.widget<QComboBox>(QStringLiteral("LoRaComboBOOT"))), QStringList{"Enter Path..->"});
+    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("LoRaComboRelease"))), QStringList{"Enter Path.."});
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("LoRaComboOffsetBOOT"))->text(), QStringLiteral("0"));
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("LoRaTemplateName"))->text(),
+             QStringLiteral("region_lora_fw"));
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("BinaryTemplateNameRelease"))->text(),
+             QStringLiteral("Enter Template Name"));
+    QCOMPARE(t.widget<QTabWidget>(QStringLiteral("tabWidget"))->currentIndex(), 1);
+    // The file combos offer the default beside the earlier path, which stays current.
+    QCOMPARE(items(t.widget<QComboBox>(QStringLiteral("BinaryComboFile1"))),
+             (QStringList{binaryPath(0), "Enter Path..->"}));
+    QCOMPARE(t.widget<QComboBox>(QStringLiteral("BinaryComboFile1"))->currentIndex(), 0);
+    for (int slot = 0; slot < 6; ++slot) {
+        QVERIFY(!t.widget<QCheckBox>(QLatin1String(BinaryChecks[slot]))->isChecked());
+        QVERIFY(!t.widget<QGroupBox>(QLatin1String(BinaryRows[slot]))->isEnabled());
+        QVERIFY(!t.widget<QCheckBox>(QLatin1String(IntelHexChecks[slot]))->isChecked());
+        QVERIFY(!t.widget<QGroupBox>(QLatin1String(IntelHexRows[slot]))->isEnabled());
+    }
+}
+
+void SettingsWindowTest::resetAnsweredNoChangesNothing()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    fillEveryWidget(t);
+    t.window.reset();
+    const QByteArray saved = read(QStringLiteral("config.conf"));
+    t.reopen();
+
+    t.dialogs.records.clear();
+    t.dialogs.askAnswers.enqueue(false);
+    t.click(QStringLiteral("Reset"));
+    QCOMPARE(t.dialogs.records.size(), 1);
+    QCOMPARE(read(QStringLiteral("config.conf")), saved);
+    checkEveryWidget(t);
+}
+
+void SettingsWindowTest::damagedConfigurationOpensTheWindow_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QByteArray binary;
+    for (int i = 0; i < 8192; ++i)
+        binary += char((i * 2654435761u) >> 13);
+    QTest::newRow("binary") << binary;
+    QTest::newRow("half-written") << ConfigFile::defaultContent().left(300);
+    QTest::newRow("nul bytes") << QByteArray("[PathTo]\nLoRaPathToBoot=/a\0\0\0\n[Offs\0ets]\n=\n", 40);
+    QTest::newRow("broken variant") << QByteArray(
+        "[StateWindow]\nTab=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\xffQ)\nBin1=@ByteArray(\n");
+}
+
+void SettingsWindowTest::damagedConfigurationOpensTheWindow()
+{
+    QFETCH(QByteArray, content);
+    WindowTest t;
+    QVERIFY(t.isValid());
+    t.window.reset();
+    QVERIFY(writeFile(QStringLiteral("config.conf"), content));
+    t.reopen();
+    QCOMPARE(read(QStringLiteral("config.conf")), content);
+    QCOMPARE(t.widget<QComboBox>(QStringLiteral("LoRaComboBOOT"))->count(), 1);
+    QCOMPARE(t.widget<QListWidget>(QStringLiteral("LoRaComboRelease"))->count(), 1);
+    fillEveryWidget(t);
+    // The next start finds everything that was on screen.
+    t.reopen();
+    checkEveryWidget(t);
+}
+
+void SettingsWindowTest::emptyConfigurationIsLeftAsItIs()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    t.window.reset();
+    QVERIFY(writeFile(QStringLiteral("config.conf"), QByteArray()));
+    t.reopen();
+    QCOMPARE(read(QStringLiteral("config.conf")), QByteArray());
+    QCOMPARE(items(t.widget<QComboBox>(QStringLiteral("LoRaComboBOOT"))), QStringList{QString()});
+    QCOMPARE(items(t.widget<QComboBox>(QStringLiteral("BinaryComboFile1"))), QStringList{QString()});
+    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("LoRaComboRelease"))), QStringList{QString()});
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("LoRaComboOffsetBOOT"))->text(), QString());
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("LoRaTemplateName"))->text(), QString());
+    QCOMPARE(t.widget<QTabWidget>(QStringLiteral("tabWidget"))->currentIndex(), 0);
+    QVERIFY(!t.widget<QGroupBox>(QStringLiteral("IntelHEXBOOT"))->isEnabled());
+}
+
+void SettingsWindowTest::templateSaveListsAndClears_data()
+{
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QString>("extension");
+    QTest::newRow("LoRa") << "LoRa"
+                          << ".LoRa";
+    QTest::newRow("Binary") << "Binary"
+                            << ".binary";
+    QTest::newRow("IntelHEX") << "IntelHEX"
+                              << ".IntelHEX";
+}
+
+void SettingsWindowTest::templateSaveListsAndClears()
+{
+    QFETCH(QString, prefix);
+    QFETCH(QString, extension);
+    WindowTest t;
+    QVERIFY(t.isValid());
+    write(QDir::currentPath(), QStringLiteral("Templates Setting/old") + extension, "[PathTo]\n");
+    t.reopen();
+    auto *name = t.widget<QLineEdit>(prefix + QStringLiteral("NameWrtSettings"));
+    auto *list = t.widget<QListWidget>(prefix + QStringLiteral("ListFileSettings"));
+    QCOMPARE(rows(list), QStringList{"old" + extension});
+    const QString saved = t.saveTemplate(prefix, extension, QStringLiteral("new one"));
+    QVERIFY(QFileInfo(saved).isFile());
+    QCOMPARE(name->text(), QString());
+    QCOMPARE(rows(list), (QStringList{"new one" + extension, "old" + extension}));
+    // Saving again under the same name overwrites and lists it once.
+    t.saveTemplate(prefix, extension, QStringLiteral("new one"));
+    QCOMPARE(rows(list), (QStringList{"new one" + extension, "old" + extension}));
+    QVERIFY(t.dialogs.messages().isEmpty());
+}
+
+void SettingsWindowTest::templateKindsStayApart()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    t.saveTemplate(QStringLiteral("LoRa"), QStringLiteral(".LoRa"), QStringLiteral("same"));
+    t.saveTemplate(QStringLiteral("Binary"), QStringLiteral(".binary"), QStringLiteral("same"));
+    t.saveTemplate(QStringLiteral("IntelHEX"), QStringLiteral(".IntelHEX"), QStringLiteral("same"));
+    for (int start = 0; start < 2; ++start) {
+        QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("LoRaListFileSettings"))),
+                 QStringList{"same.LoRa"});
+        QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("BinaryListFileSettings"))),
+                 QStringList{"same.binary"});
+        QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("IntelHEXListFileSettings"))),
+                 QStringList{"same.IntelHEX"});
+        t.reopen();
+    }
+
+    // Each file holds its own tab's keys only.
+    QSettings lora(QStringLiteral("Templates Setting/same.LoRa"), QSettings::IniFormat);
+    QCOMPARE(lora.allKeys().size(), 10);
+    QSettings binary(QStringLiteral("Templates Setting/same.binary"), QSettings::IniFormat);
+    QCOMPARE(binary.allKeys().size(), 20);
+    QSettings intelHex(QStringLiteral("Templates Setting/same.IntelHEX"), QSettings::IniFormat);
+    QCOMPARE(intelHex.allKeys().size(), 14);
+}
+
+void SettingsWindowTest::templateNameProblemsWarn_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty") << QString() << QStringLiteral("Поле не может быть пустым");
+    const QString separators = QStringLiteral("Имя шаблона не может содержать символы \"/\" и \"\\\"");
+    QTest::newRow("slash") << QStringLiteral("../../outside") << separators;
+    QTest::newRow("backslash") << QStringLiteral("..\\outside") << separators;
+}
+
+void SettingsWindowTest::templateNameProblemsWarn()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    WindowTest t;
+    QVERIFY(t.isValid());
+    write(QDir::currentPath(), QStringLiteral("Templates Setting/kept.binary"), "[PathTo]\n");
+    t.reopen();
+    t.saveTemplate(QStringLiteral("Binary"), QStringLiteral(".binary"), name);
+    const QList<ScriptedDialogs::Record> messages = t.dialogs.messages();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages[0].kind, MessageKind::Warning);
+    QCOMPARE(messages[0].title, QStringLiteral("Предупреждение!"));
+    QCOMPARE(messages[0].text, text);
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("BinaryNameWrtSettings"))->text(), name);
+    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("BinaryListFileSettings"))),
+             QStringList{"kept.binary"});
+    QCOMPARE(QDir(QStringLiteral("Templates Setting")).entryList(QDir::Files), QStringList{"kept.binary"});
+    QCOMPARE(QDir::current().entryList(QDir::Files), QStringList{"config.conf"});
+}
+
+void SettingsWindowTest::templateSelectStripsEveryExtension()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    write(QDir::currentPath(), QStringLiteral("Templates Setting/v.LoRa2.LoRa"), "[PathTo]\n");
+    write(QDir::currentPath(), QStringLiteral("Templates Setting/plain.IntelHEX"), "[PathTo]\n");
+    t.reopen();
+    t.openTab(0);
+    auto *list = t.widget<QListWidget>(QStringLiteral("LoRaListFileSettings"));
+    QCOMPARE(list->count(), 1);
+    UserActions::clickRow(list, 0);
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("LoRaNameWrtSettings"))->text(), QStringLiteral("v2"));
+    t.openTab(2);
+    UserActions::clickRow(t.widget<QListWidget>(QStringLiteral("IntelHEXListFileSettings")), 0);
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("IntelHEXNameWrtSettings"))->text(), QStringLiteral("plain"));
+}
+
+void SettingsWindowTest::loraTemplateRoundTrip()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    fillEveryWidget(t);
+    t.openTab(0);
+    t.saveTemplate(QStringLiteral("LoRa"), QStringLiteral(".LoRa"), QStringLiteral("lora"));
+    t.chooseDirectory(QStringLiteral("LoRaSearchBOOT"), QStringLiteral("/changed"));
+    t.type(QStringLiteral("LoRaComboOffsetFW"), QStringLiteral("changed"));
+    t.chooseDirectory(QStringLiteral("LoRaSearchRelease"), QStringLiteral("/changed"));
+    UserActions::doubleClickRow(t.widget<QListWidget>(QStringLiteral("LoRaListFileSettings")), 0);
+    QCOMPARE(t.widget<QComboBox>(QStringLiteral("LoRaComboBOOT"))->currentText(), QStringLiteral("/no/boot"));
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("LoRaComboOffsetFW"))->text(), QStringLiteral("0x08004000"));
+    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("LoRaComboRelease"))), QStringList{"/out/lora"});
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("LoRaNameWrtSettings"))->text(), QStringLiteral("lora"));
+}
+
+void SettingsWindowTest::binaryTemplateRestoresSwitchesAndRows()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    fillEveryWidget(t);
+    t.openTab(1);
+    t.saveTemplate(QStringLiteral("Binary"), QStringLiteral(".binary"), QStringLiteral("bin"));
+    t.tick(QLatin1String(BinaryChecks[1]), true);
+    t.type(QStringLiteral("BinaryOffsetFile2"), QStringLiteral("changed"));
+    for (int slot = 0; slot < 6; ++slot)
+        t.tick(QLatin1String(BinaryChecks[slot]), slot % 2 == 0);
+    UserActions::doubleClickRow(t.widget<QListWidget>(QStringLiteral("BinaryListFileSettings")), 0);
+    for (int slot = 0; slot < 6; ++slot) {
+        QCOMPARE(t.widget<QCheckBox>(QLatin1String(BinaryChecks[slot]))->isChecked(), slot % 2 == 1);
+        QCOMPARE(t.widget<QGroupBox>(QLatin1String(BinaryRows[slot]))->isEnabled(), slot % 2 == 1);
+    }
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("BinaryOffsetFile2"))->text(), QStringLiteral("1F00"));
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("BinaryTemplateNameRelease"))->text(),
+             QStringLiteral("bin, image"));
+    // LoRa and IntelHEX widgets are untouched by a Binary template.
+    QCOMPARE(t.widget<QComboBox>(QStringLiteral("IntelHEXComboBOOT"))->count(), 1);
+}
+
+void SettingsWindowTest::intelHexTemplateRoundTrip()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    fillEveryWidget(t);
+    t.saveTemplate(QStringLiteral("IntelHEX"), QStringLiteral(".IntelHEX"), QStringLiteral("hex"));
+    for (int slot = 0; slot < 6; ++slot)
+        t.tick(QLatin1String(IntelHexChecks[slot]), slot < 3);
+    t.chooseDirectory(QStringLiteral("IntelHEXSearchReleaseButton"), QStringLiteral("/changed"));
+    UserActions::doubleClickRow(t.widget<QListWidget>(QStringLiteral("IntelHEXListFileSettings")), 0);
+    for (int slot = 0; slot < 6; ++slot) {
+        QCOMPARE(t.widget<QCheckBox>(QLatin1String(IntelHexChecks[slot]))->isChecked(), slot >= 3);
+        QCOMPARE(t.widget<QGroupBox>(QLatin1String(IntelHexRows[slot]))->isEnabled(), slot >= 3);
+        QCOMPARE(t.widget<QComboBox>(QLatin1String(IntelHexCombos[slot]))->itemText(1), intelHexPath(slot));
+    }
+    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("IntelHEXReleaseDirrect"))), QStringList{"/out/hex"});
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("IntelHEXNameWrtSettings"))->text(), QStringLiteral("hex"));
+}
+
+void SettingsWindowTest::templateWriteFailureWarnsAndKeepsTheName()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    // A plain file where the folder should be: nothing can be written under it, even as root.
+    QVERIFY(writeFile(QStringLiteral("Templates Setting"), "not a folder"));
+    t.saveTemplate(QStringLiteral("LoRa"), QStringLiteral(".LoRa"), QStringLiteral("t"));
+    const QList<ScriptedDialogs::Record> messages = t.dialogs.messages();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages[0].kind, MessageKind::Warning);
+    QCOMPARE(messages[0].title, QStringLiteral("Предупреждение!"));
+    QCOMPARE(messages[0].text, QDir::currentPath() + QStringLiteral("/Templates Setting/t.LoRa") +
+                                   QStringLiteral(": не удалось сохранить шаблон."));
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("LoRaNameWrtSettings"))->text(), QStringLiteral("t"));
+    QCOMPARE(read(QStringLiteral("Templates Setting")), QByteArray("not a folder"));
+}
+
+void SettingsWindowTest::fullDiskKeepsTheOldFilesWhole()
+{
+    WorkingDirectory outer;
+    QVERIFY(outer.isValid());
+    const QString mountPoint = outer.filePath(QStringLiteral("small"));
+    SmallFileSystem disk(mountPoint, 12);
+    if (!disk.isMounted())
+        QSKIP("mounting a small file system needs root");
+    QVERIFY(QDir::setCurrent(mountPoint));
+    const auto leave = qScopeGuard([&] { QDir::setCurrent(outer.path()); });
+    write(mountPoint, QStringLiteral("Templates Setting/kept.LoRa"), "[PathTo]\nLoRaPathToBoot=/kept\n");
+
+    ScriptedDialogs dialogs;
+    auto window = std::make_unique<MainWindow>(dialogs);
+    QCOMPARE(read(QStringLiteral("config.conf")), ConfigFile::defaultContent());
+    disk.fill();
+
+    UserActions::chooseDirectory(
+        dialogs, UserActions::widget<QPushButton>(window.get(), QStringLiteral("LoRaSearchBOOT")),
+        QStringLiteral("/elsewhere"));
+    UserActions::typeInto(UserActions::widget<QLineEdit>(window.get(), QStringLiteral("LoRaNameWrtSettings")),
+                          QStringLiteral("kept"));
+    UserActions::click(UserActions::widget<QPushButton>(window.get(), QStringLiteral("LoRaSaveSettings")));
+    const QList<ScriptedDialogs::Record> messages = dialogs.messages();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages[0].title, QStringLiteral("Предупреждение!"));
+    QCOMPARE(messages[0].text,
+             mountPoint + QStringLiteral("/Templates Setting/kept.LoRa: не удалось сохранить шаблон."));
+    QCOMPARE(read(QStringLiteral("Templates Setting/kept.LoRa")),
+             QByteArray("[PathTo]\nLoRaPathToBoot=/kept\n"));
+    QCOMPARE(rows(UserActions::widget<QListWidget>(window.get(), QStringLiteral("LoRaListFileSettings"))),
+             QStringList{"kept.LoRa"});
+
+    window.reset();
+    QCOMPARE(dialogs.messages().size(), 1);
+    QCOMPARE(read(QStringLiteral("config.conf")), ConfigFile::defaultContent());
+    QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), (QStringList{"config.conf", "filler"}));
+}
+
+QTEST_MAIN(SettingsWindowTest)
+#include "tst_settingswindow.moc"
