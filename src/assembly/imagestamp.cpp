@@ -132,7 +132,7 @@ StampResult stampImage(const StampJob &job)
     if (!loaded.ok())
         return failed(result, loaded.errorText);
     if (loaded.format == InputFormat::Empty)
-        return failed(result, QStringLiteral("%1: the file is empty; there is nothing to stamp").arg(name));
+        return failed(result, QStringLiteral("%1: файл пуст, записывать CRC не во что").arg(name));
     for (const HexDiagnostic &warning : loaded.warnings)
         result.warnings << warning.text();
     MemoryImage &image = loaded.image;
@@ -143,29 +143,28 @@ StampResult stampImage(const StampJob &job)
         result.rangeStart = job.range->first;
         result.rangeEnd = job.range->second;
         if (result.rangeStart >= result.rangeEnd)
-            return failed(
-                result,
-                QStringLiteral("%1: the range %2-%3 is empty; its end is the first address past it")
-                    .arg(name, HexText::address(result.rangeStart), HexText::address(result.rangeEnd)));
+            return failed(result, QStringLiteral("%1: диапазон %2-%3 пуст; его конец — первый адрес за ним")
+                                      .arg(name, HexText::address(result.rangeStart),
+                                           HexText::address(result.rangeEnd)));
     } else {
         result.rangeStart = image.lowestAddress();
         result.rangeEnd = job.address;
         if (image.isEmpty() || job.address <= image.lowestAddress())
-            return failed(
-                result,
-                QStringLiteral("%1: the stamp address %2 is not above the image's lowest address %3, "
-                               "so there is nothing below it to cover; give the range")
-                    .arg(name, HexText::address(job.address), HexText::address(image.lowestAddress())));
+            return failed(result, QStringLiteral("%1: адрес CRC %2 не выше наименьшего адреса образа %3, "
+                                                 "ниже него нечего охватывать; задайте диапазон")
+                                      .arg(name, HexText::address(job.address),
+                                           HexText::address(image.lowestAddress())));
     }
     if (job.address < result.rangeEnd && stampEnd > result.rangeStart)
-        return failed(result,
-                      QStringLiteral("%1: the stamp at %2-%3 lies inside the range %4-%5 that the CRC covers")
-                          .arg(name, HexText::address(job.address), HexText::address(stampEnd - 1),
-                               HexText::address(result.rangeStart), HexText::address(result.rangeEnd - 1)));
+        return failed(
+            result,
+            QStringLiteral("%1: CRC по адресам %2-%3 лежит внутри диапазона %4-%5, который она охватывает")
+                .arg(name, HexText::address(job.address), HexText::address(stampEnd - 1),
+                     HexText::address(result.rangeStart), HexText::address(result.rangeEnd - 1)));
     if (job.algorithm == StampAlgorithm::Stm32 && (result.rangeEnd - result.rangeStart) % 4 != 0)
         return failed(
-            result, QStringLiteral("%1: the range %2-%3 holds %4 bytes; the STM32 CRC unit takes whole "
-                                   "32-bit words, so its length must be a multiple of 4")
+            result, QStringLiteral("%1: в диапазоне %2-%3 %4 байт; блок CRC STM32 принимает целые "
+                                   "32-битные слова, длина должна быть кратна 4")
                         .arg(name, HexText::address(result.rangeStart), HexText::address(result.rangeEnd - 1))
                         .arg(result.rangeEnd - result.rangeStart));
 
@@ -182,22 +181,23 @@ StampResult stampImage(const StampJob &job)
         }
     });
     if (holdsData && !job.force)
-        return failed(result,
-                      QStringLiteral("%1: the four bytes at %2 hold data (%3), not erased flash; --force "
-                                     "writes the CRC over them")
-                          .arg(name, HexText::address(job.address), heldThere.join(QLatin1Char(' '))));
+        return failed(
+            result, QStringLiteral("%1: в четырёх байтах по адресу %2 данные (%3), а не стёртая флеш-память; "
+                                   "--force запишет CRC поверх них")
+                        .arg(name, HexText::address(job.address), heldThere.join(QLatin1Char(' '))));
 
     quint64 gapBytes = 0;
     result.value = crcOver(image, result.rangeStart, result.rangeEnd, job.algorithm, gapBytes);
     if (gapBytes == result.rangeEnd - result.rangeStart)
-        return failed(result, QStringLiteral("%1: the range %2-%3 holds no data")
+        return failed(result, QStringLiteral("%1: в диапазоне %2-%3 нет данных")
                                   .arg(name, HexText::address(result.rangeStart),
                                        HexText::address(result.rangeEnd - 1)));
     if (gapBytes > 0)
-        result.warnings << QStringLiteral(
-                               "%1: %2 bytes of the range hold no data and count as 0xFF (erased flash)")
-                               .arg(name)
-                               .arg(gapBytes);
+        result.warnings
+            << QStringLiteral(
+                   "%1: в %2 байтах диапазона нет данных, они считаются равными 0xFF (стёртая флеш-память)")
+                   .arg(name)
+                   .arg(gapBytes);
     const char stamp[StampLength] = {static_cast<char>(result.value), static_cast<char>(result.value >> 8),
                                      static_cast<char>(result.value >> 16),
                                      static_cast<char>(result.value >> 24)};
@@ -208,17 +208,18 @@ StampResult stampImage(const StampJob &job)
     if (loaded.format == InputFormat::Elf) {
         if (!QFileInfo(job.imagePath).isFile())
             return failed(result,
-                          QStringLiteral("%1: an ELF file is stamped in a copy of its bytes, which a pipe "
-                                         "cannot give twice")
+                          QStringLiteral("%1: CRC записывается в копию байтов файла ELF, а канал не может "
+                                         "отдать их дважды")
                               .arg(name));
         for (const FileSpan &span : loaded.fileSpans)
             if (job.address >= span.address && stampEnd <= span.address + static_cast<quint64>(span.length))
                 elfOffset = span.fileOffset + static_cast<qint64>(job.address - span.address);
         if (elfOffset < 0)
-            return failed(result,
-                          QStringLiteral("%1: no loadable segment holds the four bytes at %2 in the file; an "
-                                         "ELF file is stamped only where it holds data")
-                              .arg(name, HexText::address(job.address)));
+            return failed(
+                result,
+                QStringLiteral("%1: ни один загружаемый сегмент файла не содержит четыре байта по адресу %2; "
+                               "в файл ELF CRC записывается только туда, где есть данные")
+                    .arg(name, HexText::address(job.address)));
     }
     ImageWriteOptions writeOptions;
     writeOptions.binaryBase = job.binaryOffset;
@@ -230,7 +231,7 @@ StampResult stampImage(const StampJob &job)
                                                                               : OutputFormat::Binary;
     if (loaded.format == InputFormat::Binary && job.address < job.binaryOffset)
         return failed(result,
-                      QStringLiteral("%1: the stamp address %2 lies below the file's first byte at %3")
+                      QStringLiteral("%1: адрес CRC %2 ниже первого байта файла по адресу %3")
                           .arg(name, HexText::address(job.address), HexText::address(job.binaryOffset)));
     image.write(job.address, stampBytes);
     if (loaded.format != InputFormat::Elf) {
@@ -247,15 +248,15 @@ StampResult stampImage(const StampJob &job)
     const bool hasManifest = manifestFile.exists();
     if (hasManifest) {
         if (!manifestFile.open(QIODevice::ReadOnly))
-            return failed(result, QStringLiteral("%1: cannot read the file: %2")
+            return failed(result, QStringLiteral("%1: не удалось прочитать файл: %2")
                                       .arg(QFileInfo(manifestFile).fileName(), manifestFile.errorString()));
         manifestText = manifestFile.readAll();
     }
 
     AtomicOutputFile output(result.outputPath);
     if (!output.open())
-        return failed(result,
-                      QStringLiteral("%1: cannot write the file: %2").arg(outputName, output.errorString()));
+        return failed(
+            result, QStringLiteral("%1: не удалось записать файл: %2").arg(outputName, output.errorString()));
     ImageDigestBuilder digest;
     DigestingDevice device(output.device(), digest);
     QString writeError;
@@ -265,7 +266,7 @@ StampResult stampImage(const StampJob &job)
             : writeImage(device, image, outputFormat, writeOptions, &writeError) == WriteOutcome::Written;
     if (!written) {
         output.cancel();
-        return failed(result, QStringLiteral("%1: cannot write the file: %2").arg(outputName, writeError));
+        return failed(result, QStringLiteral("%1: не удалось записать файл: %2").arg(outputName, writeError));
     }
 
     AtomicOutputFile manifest(releaseManifestPath(result.outputPath));
@@ -278,7 +279,7 @@ StampResult stampImage(const StampJob &job)
                               &manifestError);
         if (!updated) {
             output.cancel();
-            return failed(result, QStringLiteral("%1: the release manifest cannot take the stamp: %2")
+            return failed(result, QStringLiteral("%1: в манифест выпуска нельзя записать CRC: %2")
                                       .arg(QFileInfo(manifestFile).fileName(), manifestError));
         }
         // Written aside before the image replaces anything, so that a manifest that cannot be
@@ -286,17 +287,17 @@ StampResult stampImage(const StampJob &job)
         if (!manifest.open() || !manifest.write(*updated)) {
             output.cancel();
             return failed(result,
-                          QStringLiteral("%1: cannot write the file: %2")
+                          QStringLiteral("%1: не удалось записать файл: %2")
                               .arg(QFileInfo(manifest.targetPath()).fileName(), manifest.errorString()));
         }
     }
     if (!output.commit())
-        return failed(result,
-                      QStringLiteral("%1: cannot write the file: %2").arg(outputName, output.errorString()));
+        return failed(
+            result, QStringLiteral("%1: не удалось записать файл: %2").arg(outputName, output.errorString()));
     if (hasManifest) {
         if (!manifest.commit())
             return failed(result,
-                          QStringLiteral("%1: cannot write the file: %2")
+                          QStringLiteral("%1: не удалось записать файл: %2")
                               .arg(QFileInfo(manifest.targetPath()).fileName(), manifest.errorString()));
         result.manifestPath = manifest.targetPath();
     }

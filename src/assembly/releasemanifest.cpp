@@ -60,14 +60,14 @@ std::optional<QByteArray> manifestWithStamp(const QByteArray &json, const QStrin
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
     if (document.isNull()) {
-        *error = QStringLiteral("it is not JSON (%1 at byte %2)")
+        *error = QStringLiteral("это не JSON (%1 в байте %2)")
                      .arg(parseError.errorString())
                      .arg(parseError.offset);
         return std::nullopt;
     }
     QJsonObject root = document.object();
     if (!document.isObject() || !root.value(QStringLiteral("image")).isObject()) {
-        *error = QStringLiteral("it names no image");
+        *error = QStringLiteral("в нём не назван образ");
         return std::nullopt;
     }
     QJsonObject image = root.value(QStringLiteral("image")).toObject();

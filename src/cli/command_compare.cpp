@@ -77,13 +77,13 @@ int runCompareCommand(const QStringList &givenArguments)
     if (const std::optional<int> exitCode = commandLine.parse(arguments))
         return *exitCode;
     if (parser.isSet(QStringLiteral("range")))
-        return commandLine.usageError(QStringLiteral("--range takes two addresses: --range START END"));
+        return commandLine.usageError(QStringLiteral("--range принимает два адреса: --range START END"));
     const QStringList files = parser.positionalArguments();
     if (files.size() != 2)
-        return commandLine.usageError(QStringLiteral("expected two files, A and B"));
+        return commandLine.usageError(QStringLiteral("нужны два файла, A и B"));
     ImageLoadOptions options;
     if (parser.isSet(offsetOption) && !parseHexArgument(parser.value(offsetOption), &options.binaryOffset))
-        return commandLine.usageError(QStringLiteral("--offset takes a hexadecimal number, not \"%1\"")
+        return commandLine.usageError(QStringLiteral("--offset принимает шестнадцатеричное число, а не «%1»")
                                           .arg(parser.value(offsetOption)));
 
     LoadedImage images[2];

@@ -78,13 +78,13 @@ int runConvertCommand(const QStringList &arguments)
                                           .arg(parser.value(offsetOption)));
     ConversionOptions options;
     if (parser.isSet(baseOption) && !parseHexArgument(parser.value(baseOption), &options.binaryBase))
-        return commandLine.usageError(
-            QStringLiteral("--base takes a hexadecimal number, not \"%1\"").arg(parser.value(baseOption)));
+        return commandLine.usageError(QStringLiteral("--base принимает шестнадцатеричное число, а не «%1»")
+                                          .arg(parser.value(baseOption)));
     if (parser.isSet(toOption)) {
         options.to = outputFormatFromName(parser.value(toOption));
         if (!options.to)
             return commandLine.usageError(
-                QStringLiteral("--to takes bin, hex or srec, not \"%1\"").arg(parser.value(toOption)));
+                QStringLiteral("--to принимает bin, hex или srec, а не «%1»").arg(parser.value(toOption)));
     }
 
     const QString input = files.first();
@@ -93,10 +93,10 @@ int runConvertCommand(const QStringList &arguments)
         input, [offset]() -> std::optional<quint64> { return offset; }, options);
     if (result.inputFormat != InputFormat::Binary && result.inputFormat != InputFormat::Empty &&
         parser.isSet(offsetOption))
-        cliErr() << "quillon-cli convert: " << input << " is " << readableFormatName(result.inputFormat)
-                 << "; --offset is ignored" << Qt::endl;
+        cliErr() << "quillon-cli convert: " << input << " — " << readableFormatName(result.inputFormat)
+                 << ", --offset не учитывается" << Qt::endl;
     if (result.ok && result.outputFormat != OutputFormat::Binary && parser.isSet(baseOption))
-        cliErr() << "quillon-cli convert: the output is not binary; --base is ignored" << Qt::endl;
+        cliErr() << "quillon-cli convert: выход не двоичный, --base не учитывается" << Qt::endl;
     for (const QString &warning : result.warnings)
         cliErr() << "warning: " << warning << Qt::endl;
     if (!result.ok) {

@@ -57,25 +57,25 @@ int runStampCommand(const QStringList &givenArguments)
     if (const std::optional<int> exitCode = commandLine.parse(arguments))
         return *exitCode;
     if (parser.isSet(QStringLiteral("range")))
-        return commandLine.usageError(QStringLiteral("--range takes two addresses: --range START END"));
+        return commandLine.usageError(QStringLiteral("--range принимает два адреса: --range START END"));
     const QStringList files = parser.positionalArguments();
     if (files.size() != 1)
-        return commandLine.usageError(files.isEmpty() ? QStringLiteral("IMAGE is missing")
-                                                      : QStringLiteral("one IMAGE at a time"));
+        return commandLine.usageError(files.isEmpty() ? QStringLiteral("не задан IMAGE")
+                                                      : QStringLiteral("IMAGE задаётся только один"));
     if (!parser.isSet(atOption))
-        return commandLine.usageError(QStringLiteral("--at ADDR is required"));
+        return commandLine.usageError(QStringLiteral("нужен --at ADDR"));
     if (!parseHexArgument(parser.value(atOption), &job.address) || job.address > 0xFFFFFFFFFFFFFFFBull)
         return commandLine.usageError(
-            QStringLiteral("--at takes a hexadecimal address, not \"%1\"").arg(parser.value(atOption)));
+            QStringLiteral("--at принимает шестнадцатеричный адрес, а не «%1»").arg(parser.value(atOption)));
     if (parser.isSet(algorithmOption)) {
         const std::optional<StampAlgorithm> algorithm = stampAlgorithmFromName(parser.value(algorithmOption));
         if (!algorithm)
-            return commandLine.usageError(QStringLiteral("--algorithm takes crc32 or stm32, not \"%1\"")
+            return commandLine.usageError(QStringLiteral("--algorithm принимает crc32 или stm32, а не «%1»")
                                               .arg(parser.value(algorithmOption)));
         job.algorithm = *algorithm;
     }
     if (parser.isSet(offsetOption) && !parseHexArgument(parser.value(offsetOption), &job.binaryOffset))
-        return commandLine.usageError(QStringLiteral("--offset takes a hexadecimal number, not \"%1\"")
+        return commandLine.usageError(QStringLiteral("--offset принимает шестнадцатеричное число, а не «%1»")
                                           .arg(parser.value(offsetOption)));
     job.imagePath = files.first();
     job.outputPath = parser.value(outputOption);

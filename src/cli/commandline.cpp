@@ -37,16 +37,16 @@ std::optional<QPair<quint64, quint64>> takeRangeOption(QStringList &arguments, Q
         if (i + 2 >= arguments.size() || !parseHexArgument(arguments.at(i + 1), &start) ||
             !parseHexArgument(arguments.at(i + 2), &end)) {
             *error =
-                QStringLiteral("--range takes two hexadecimal addresses, START and END (the first address "
-                               "past the range)");
+                QStringLiteral("--range принимает два шестнадцатеричных адреса, START и END (первый адрес "
+                               "за диапазоном)");
             return std::nullopt;
         }
         if (range) {
-            *error = QStringLiteral("--range is given twice");
+            *error = QStringLiteral("--range задан дважды");
             return std::nullopt;
         }
         if (end <= start) {
-            *error = QStringLiteral("--range %1 %2 is empty: END is the first address past the range")
+            *error = QStringLiteral("--range %1 %2 пуст: END — первый адрес за диапазоном")
                          .arg(arguments.at(i + 1), arguments.at(i + 2));
             return std::nullopt;
         }

@@ -24,8 +24,8 @@ bool DataChunkCollector::account(qint64 bytes)
 
 QString DataChunkCollector::limitText() const
 {
-    return QStringLiteral("the data takes more than %1 MiB to hold (%2 bytes in %3 separate runs so far); "
-                          "larger inputs are refused")
+    return QStringLiteral("данные занимают больше %1 МиБ (пока %2 байт в %3 отдельных участках); "
+                          "файлы больше не принимаются")
         .arg(m_memoryLimit >> 20)
         .arg(m_dataBytes)
         .arg(m_chunks.size());

@@ -23,18 +23,18 @@ QString libelfError()
 {
     // libelf says nothing when a file merely does not hold what it should.
     const int error = elf_errno();
-    return error != 0 ? QString::fromUtf8(elf_errmsg(error)) : QStringLiteral("it is cut short or damaged");
+    return error != 0 ? QString::fromUtf8(elf_errmsg(error)) : QStringLiteral("файл обрезан или повреждён");
 }
 
 QString describeType(GElf_Half type)
 {
     switch (type) {
     case ET_REL:
-        return QStringLiteral("a relocatable object (.o); link it into an executable first");
+        return QStringLiteral("перемещаемый объектный файл (.o); сначала скомпонуйте из него исполняемый");
     case ET_CORE:
-        return QStringLiteral("a core dump");
+        return QStringLiteral("дамп памяти (core)");
     default:
-        return QStringLiteral("of ELF type %1, not an executable").arg(type);
+        return QStringLiteral("типа ELF %1, а не исполняемый").arg(type);
     }
 }
 
@@ -51,7 +51,7 @@ bool ElfReader::read(InputFile &input)
     m_content = {};
     m_error.clear();
     if (elf_version(EV_CURRENT) == EV_NONE)
-        return fail(QStringLiteral("the ELF library cannot be used: %1").arg(libelfError()));
+        return fail(QStringLiteral("библиотеку ELF нельзя использовать: %1").arg(libelfError()));
 
     // A regular file is mapped and read where it lies; a pipe has to be held whole first.
     QByteArray held;
@@ -66,14 +66,14 @@ bool ElfReader::read(InputFile &input)
         handle.elf = elf_memory(held.data(), static_cast<size_t>(held.size()));
     }
     if (!handle.elf || elf_kind(handle.elf) != ELF_K_ELF)
-        return fail(QStringLiteral("not a valid ELF file: %1").arg(libelfError()));
+        return fail(QStringLiteral("не является правильным файлом ELF: %1").arg(libelfError()));
 
     GElf_Ehdr header;
     if (!gelf_getehdr(handle.elf, &header))
-        return fail(QStringLiteral("the ELF header cannot be read: %1").arg(libelfError()));
+        return fail(QStringLiteral("не удалось прочитать заголовок ELF: %1").arg(libelfError()));
     // A position-independent executable (ET_DYN) is placed at the addresses it gives, as from 0.
     if (header.e_type != ET_EXEC && header.e_type != ET_DYN)
-        return fail(QStringLiteral("the ELF file is %1").arg(describeType(header.e_type)));
+        return fail(QStringLiteral("файл ELF — %1").arg(describeType(header.e_type)));
     m_content.is64Bit = gelf_getclass(handle.elf) == ELFCLASS64;
     if (header.e_entry != 0)
         m_content.entryPoint = header.e_entry;
@@ -82,32 +82,34 @@ bool ElfReader::read(InputFile &input)
     const char *file = elf_rawfile(handle.elf, &fileSize);
     size_t headerCount = 0;
     if (!file || elf_getphdrnum(handle.elf, &headerCount) != 0)
-        return fail(QStringLiteral("the program headers cannot be read: %1").arg(libelfError()));
+        return fail(QStringLiteral("не удалось прочитать программные заголовки: %1").arg(libelfError()));
     m_content.fileSize = static_cast<qint64>(fileSize);
 
     qint64 heldBytes = 0;
     for (size_t index = 0; index < headerCount; ++index) {
         GElf_Phdr segment;
         if (!gelf_getphdr(handle.elf, static_cast<int>(index), &segment))
-            return fail(
-                QStringLiteral("program header %1 cannot be read: %2").arg(index + 1).arg(libelfError()));
+            return fail(QStringLiteral("не удалось прочитать программный заголовок %1: %2")
+                            .arg(index + 1)
+                            .arg(libelfError()));
         if (segment.p_type != PT_LOAD || segment.p_filesz == 0)
             continue;
         const int number = static_cast<int>(index + 1);
         if (segment.p_filesz > segment.p_memsz)
-            return fail(QStringLiteral("program header %1 gives more file bytes (%2) than memory bytes (%3)")
+            return fail(QStringLiteral(
+                            "программный заголовок %1 задаёт байтов в файле (%2) больше, чем в памяти (%3)")
                             .arg(number)
                             .arg(segment.p_filesz)
                             .arg(segment.p_memsz));
         if (segment.p_offset > fileSize || segment.p_filesz > fileSize - segment.p_offset)
-            return fail(QStringLiteral("program header %1 reaches past the end of the file").arg(number));
+            return fail(QStringLiteral("программный заголовок %1 выходит за конец файла").arg(number));
         if (segment.p_paddr + segment.p_filesz < segment.p_paddr)
-            return fail(
-                QStringLiteral("program header %1 reaches past the end of the address space").arg(number));
+            return fail(QStringLiteral("программный заголовок %1 выходит за конец адресного пространства")
+                            .arg(number));
         heldBytes += static_cast<qint64>(segment.p_filesz);
         if (heldBytes > m_memoryLimit)
             return fail(
-                QStringLiteral("the loadable segments hold more than %1 MiB; larger images are refused")
+                QStringLiteral("загружаемые сегменты занимают больше %1 МиБ; образы больше не принимаются")
                     .arg(m_memoryLimit >> 20));
         m_content.segments.append(
             {segment.p_paddr, static_cast<qint64>(segment.p_offset), static_cast<qint64>(segment.p_filesz)});

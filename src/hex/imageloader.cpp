@@ -113,10 +113,9 @@ LoadedImage loadBinary(InputFile &input, const ImageLoadOptions &options, const 
                       QStringLiteral("%1: %2").arg(name, input.problemText(options.memoryLimit)));
     loaded.fileSize = bytes->size();
     if (options.binaryOffset + static_cast<quint64>(bytes->size()) < options.binaryOffset)
-        return failed(std::move(loaded),
-                      QStringLiteral("%1: placed at %2, the data reaches past the end of the address "
-                                     "space")
-                          .arg(name, HexText::address(options.binaryOffset)));
+        return failed(std::move(loaded), QStringLiteral("%1: с адреса %2 данные выходят за конец адресного "
+                                                        "пространства")
+                                             .arg(name, HexText::address(options.binaryOffset)));
     if (options.progress)
         options.progress(loaded.fileSize, loaded.fileSize);
     loaded.image = MemoryImage::fromBytes(options.binaryOffset, std::move(*bytes));

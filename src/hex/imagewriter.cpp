@@ -137,7 +137,7 @@ QString imageWriteProblem(const MemoryImage &image, OutputFormat format, const I
 {
     if (format == OutputFormat::Binary) {
         if (!image.isEmpty() && image.lowestAddress() < options.binaryBase)
-            return QStringLiteral("%1: the data starts at %2, below the binary's first address %3")
+            return QStringLiteral("%1: данные начинаются с %2, ниже первого адреса двоичного файла %3")
                 .arg(name, HexText::address(image.lowestAddress()), HexText::address(options.binaryBase));
         if (image.endAddress() > options.binaryBase + LargestImageSize)
             return QStringLiteral("%1: the data reaches up to address %2, so a binary image from address %3 "
@@ -151,10 +151,10 @@ QString imageWriteProblem(const MemoryImage &image, OutputFormat format, const I
     const QString formatName =
         format == OutputFormat::IntelHex ? QStringLiteral("Intel HEX") : QStringLiteral("S-records");
     if (image.endAddress() > AddressSpaceEnd)
-        return QStringLiteral("%1: the data reaches up to address %2, past the 4 GiB that %3 can address")
+        return QStringLiteral("%1: данные доходят до адреса %2, за пределы 4 ГиБ, которые адресует формат %3")
             .arg(name, HexText::number(image.endAddress() - 1), formatName);
     if (options.startAddress && *options.startAddress >= AddressSpaceEnd)
-        return QStringLiteral("%1: the start address %2 does not fit the 32 bits of %3")
+        return QStringLiteral("%1: стартовый адрес %2 не помещается в 32 бита формата %3")
             .arg(name, HexText::number(*options.startAddress), formatName);
     return QString();
 }

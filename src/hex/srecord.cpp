@@ -40,33 +40,33 @@ QString checkSRecordLine(const char *text, qsizetype length, DecodedSRecord &rec
 {
     using namespace SRecordLayout;
     if (length == 0 || text[0] != StartCode)
-        return QStringLiteral("the record does not start with 'S'");
+        return QStringLiteral("запись не начинается с «S»");
     if (length > MaximumLineLength)
-        return QStringLiteral("the line is longer than any record can be");
+        return QStringLiteral("строка длиннее любой записи");
     if (length < 2)
-        return QStringLiteral("the record is too short (%1 characters)").arg(length);
+        return QStringLiteral("запись слишком коротка (символов: %1)").arg(length);
     const char typeDigit = text[TypeColumn];
     if (typeDigit == '4')
-        return QStringLiteral("S4 is a reserved record type");
+        return QStringLiteral("S4 — зарезервированный тип записи");
     if (typeDigit < '0' || typeDigit > '9')
-        return QStringLiteral("unknown record type %1").arg(describeCharacter(typeDigit));
+        return QStringLiteral("неизвестный тип записи %1").arg(describeCharacter(typeDigit));
     record.type = static_cast<SRecordType>(typeDigit - '0');
     const int addressLength = record.addressLength();
     // The shortest record: count, address and checksum.
     const qsizetype shortest = AddressColumn + 2 * (addressLength + 1);
     if (length < shortest)
-        return QStringLiteral("the record is too short (%1 characters) for an S%2 record")
+        return QStringLiteral("запись слишком коротка для записи S%2 (символов: %1)")
             .arg(length)
             .arg(QLatin1Char(typeDigit));
     for (qsizetype i = CountColumn; i < length; ++i) {
         if (hexDigitValue(text[i]) < 0)
-            return QStringLiteral("%1 in column %2 is not a hex digit")
+            return QStringLiteral("%1 в столбце %2 — не шестнадцатеричная цифра")
                 .arg(describeCharacter(text[i]))
                 .arg(i + 1);
     }
     const qsizetype digits = length - CountColumn;
     if (digits % 2 != 0)
-        return QStringLiteral("the record has an odd number of hex digits");
+        return QStringLiteral("в записи нечётное число шестнадцатеричных цифр");
     const qsizetype byteCount = digits / 2;
     quint8 *bytes = record.bytes;
     quint8 sum = 0;
@@ -77,8 +77,7 @@ QString checkSRecordLine(const char *text, qsizetype length, DecodedSRecord &rec
     }
     const int count = bytes[0];
     if (byteCount - 1 != count)
-        return QStringLiteral("the byte count %1 (%2 bytes) does not match the line, which holds %3 bytes "
-                              "after it")
+        return QStringLiteral("счётчик байтов %1 (%2 байт) не совпадает со строкой: после него в ней %3 байт")
             .arg(QLatin1String(HexDigits::PairTable.pairs[count], 2))
             .arg(count)
             .arg(byteCount - 1);
@@ -86,19 +85,19 @@ QString checkSRecordLine(const char *text, qsizetype length, DecodedSRecord &rec
     if (sum != 0xFF) {
         const quint8 recorded = bytes[byteCount - 1];
         const auto computed = static_cast<quint8>(~(sum - recorded));
-        return QStringLiteral("checksum mismatch: the record says %1, its bytes give %2")
+        return QStringLiteral("контрольная сумма не сходится: в записи %1, по её байтам %2")
             .arg(QLatin1String(HexDigits::PairTable.pairs[recorded], 2),
                  QLatin1String(HexDigits::PairTable.pairs[computed], 2));
     }
     const int dataLength = record.dataLength();
     if (dataLength > 0 && (isSRecordCount(record.type) || isSRecordStart(record.type)))
-        return QStringLiteral("an S%1 record carries no data, this one has %2 bytes")
+        return QStringLiteral("запись S%1 не несёт данных, а в этой %2 байт")
             .arg(QLatin1Char(typeDigit))
             .arg(dataLength);
     if (isSRecordData(record.type)) {
         const quint64 addressSpace = Q_UINT64_C(1) << (8 * addressLength);
         if (record.address() + static_cast<quint64>(dataLength) > addressSpace)
-            return QStringLiteral("the data reaches past the %1-bit address space of an S%2 record")
+            return QStringLiteral("данные выходят за %1-битное адресное пространство записи S%2")
                 .arg(8 * addressLength)
                 .arg(QLatin1Char(typeDigit));
     }

@@ -41,11 +41,11 @@ bool SRecordReader::read(QIODevice &device, const QString &fileName, const Progr
     case RecordLineReader::Outcome::Failed:
         return false;
     case RecordLineReader::Outcome::ReadError:
-        return fail(0, QStringLiteral("cannot read the file: %1").arg(device.errorString()));
+        return fail(0, QStringLiteral("не удалось прочитать файл: %1").arg(device.errorString()));
     case RecordLineReader::Outcome::LineTooLong:
-        return fail(lines.lineCount() + 1, QStringLiteral("the line is longer than any record can be"));
+        return fail(lines.lineCount() + 1, QStringLiteral("строка длиннее любой записи"));
     case RecordLineReader::Outcome::TooManyLines:
-        return fail(0, QStringLiteral("the file has more lines than can be counted"));
+        return fail(0, QStringLiteral("в файле больше строк, чем можно сосчитать"));
     case RecordLineReader::Outcome::Ended:
     case RecordLineReader::Outcome::Stopped:
         break;
@@ -53,9 +53,10 @@ bool SRecordReader::read(QIODevice &device, const QString &fileName, const Progr
     // Many tools end a file without a start address by its count record alone; a file with neither
     // may have lost its tail.
     if (!m_content.hasTermination && !m_content.hasCount)
-        m_diagnostics.append({HexDiagnostic::Severity::Warning, m_fileName, 0,
-                              QStringLiteral("neither a count record (S5, S6) nor a termination record (S7, "
-                                             "S8, S9) ends the file; the data was read up to its end")});
+        m_diagnostics.append(
+            {HexDiagnostic::Severity::Warning, m_fileName, 0,
+             QStringLiteral("файл не завершается ни записью счётчика (S5, S6), ни завершающей "
+                            "записью (S7, S8, S9); данные прочитаны до конца файла")});
     return true;
 }
 
@@ -85,10 +86,11 @@ bool SRecordReader::parseLine(const char *text, qsizetype length, int lineNumber
         // A field of 16 or 24 bits: a file of more records than it can count carries the low bits.
         const quint32 mask = record.type == SRecordType::Count16 ? 0xFFFFu : 0xFFFFFFu;
         if (record.address() != (static_cast<quint32>(m_content.dataRecords) & mask))
-            return fail(lineNumber, QStringLiteral("the count record says %1 data records, the file holds %2 "
-                                                   "before it")
-                                        .arg(record.address())
-                                        .arg(m_content.dataRecords));
+            return fail(lineNumber,
+                        QStringLiteral("запись счётчика называет %1 записей данных, а до неё в файле "
+                                       "%2")
+                            .arg(record.address())
+                            .arg(m_content.dataRecords));
         m_content.hasCount = true;
         return true;
     }

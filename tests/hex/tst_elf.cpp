@@ -243,7 +243,8 @@ void ElfTest::stampChangesFourBytesOfTheSegment()
         runTool(cliPath(), {QStringLiteral("stamp"), elf, QStringLiteral("--at"), QStringLiteral("8001000"),
                             QStringLiteral("--range"), QStringLiteral("8000000"), QStringLiteral("8000FFC")});
     QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.err.contains("fw.elf: no loadable segment holds the four bytes at 0x08001000"),
+    QVERIFY2(run.err.contains(
+                 "fw.elf: ни один загружаемый сегмент файла не содержит четыре байта по адресу 0x08001000"),
              run.err.constData());
     QVERIFY(readFile(elf) == after);
 }
@@ -253,11 +254,11 @@ void ElfTest::whatIsNoExecutableIsRefused_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("message");
     QTest::newRow("object file") << "object"
-                                 << "fw.o: the ELF file is a relocatable object";
+                                 << "fw.o: файл ELF — перемещаемый объектный файл";
     QTest::newRow("cut after the headers") << "cut"
-                                           << "fw.elf: program header 2 reaches past the end of the file";
+                                           << "fw.elf: программный заголовок 2 выходит за конец файла";
     QTest::newRow("magic only") << "magic"
-                                << "fw.elf: not a valid ELF file";
+                                << "fw.elf: не является правильным файлом ELF";
 }
 
 void ElfTest::whatIsNoExecutableIsRefused()

@@ -187,12 +187,13 @@ void HexConvertTest::directionOfInput_data()
         << "in.hex, line 3: the record does not start with ':'";
     QTest::newRow("S-records") << QByteArray("\r\nS10500001122C7\r\nS9030000FC\r\n") << "s-record"
                                << QByteArray("\x11\x22") << "";
-    QTest::newRow("bad S-record further on") << QByteArray("S10500001122C7\nS10500021122C6\n") << ""
-                                             << QByteArray() << "in.hex, line 2: checksum mismatch";
+    QTest::newRow("bad S-record further on")
+        << QByteArray("S10500001122C7\nS10500021122C6\n") << "" << QByteArray()
+        << "in.hex, line 2: контрольная сумма не сходится";
     QTest::newRow("ELF cut short") << QByteArray("\x7f"
                                                  "ELF\x01\x02\n\n:",
                                                  9)
-                                   << "" << QByteArray() << "in.hex: not a valid ELF file";
+                                   << "" << QByteArray() << "in.hex: не является правильным файлом ELF";
     QTest::newRow("binary") << QByteArray("\x7f"
                                           "ELV\x01\x02\n\n:",
                                           9)

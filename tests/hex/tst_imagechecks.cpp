@@ -199,7 +199,8 @@ void ImageChecksTest::stampGivesSrecCatsBytes()
     arguments << QStringLiteral("-o") << output;
     const ToolRun run = runTool(cliPath(), arguments);
     QVERIFY2(run.exitCode == 0, run.err.constData());
-    QCOMPARE(run.err.contains("count as 0xFF (erased flash)"), format == QLatin1String("-Intel"));
+    QCOMPARE(run.err.contains("считаются равными 0xFF (стёртая флеш-память)"),
+             format == QLatin1String("-Intel"));
 
     const QStringList cover =
         range.isEmpty() ? QStringList{hexArgument(0x08000000), hexArgument(address)} : range;
@@ -236,27 +237,27 @@ void ImageChecksTest::stampRefusals_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
-    QTest::newRow("stamp inside the range")
-        << QStringList{"--at", "100", "--range", "0", "200"} << 1
-        << "error: image.bin: the stamp at 0x00000100-0x00000103 lies inside the range 0x00000000-0x000001FF";
+    QTest::newRow("stamp inside the range") << QStringList{"--at", "100", "--range", "0", "200"} << 1
+                                            << "error: image.bin: CRC по адресам 0x00000100-0x00000103 лежит "
+                                               "внутри диапазона 0x00000000-0x000001FF";
     QTest::newRow("data at the stamp") << QStringList{"--at", "100", "--range", "0", "100"} << 1
-                                       << "error: image.bin: the four bytes at 0x00000100 hold data (";
+                                       << "error: image.bin: в четырёх байтах по адресу 0x00000100 данные (";
     QTest::newRow("stm32 over an odd length")
         << QStringList{"--at", "900", "--range", "0", "7FE", "--algorithm", "stm32"} << 1
-        << "error: image.bin: the range 0x00000000-0x000007FD holds 2046 bytes; the STM32 CRC unit takes "
-           "whole "
-           "32-bit words";
+        << "error: image.bin: в диапазоне 0x00000000-0x000007FD 2046 байт; блок CRC STM32 принимает целые "
+           "32-битные слова";
     QTest::newRow("range without data") << QStringList{"--at", "900", "--range", "3000", "3100"} << 1
-                                        << "error: image.bin: the range 0x00003000-0x000030FF holds no data";
+                                        << "error: image.bin: в диапазоне 0x00003000-0x000030FF нет данных";
     QTest::newRow("nothing below the stamp")
-        << QStringList{"--at", "0"} << 1 << "error: image.bin: the stamp address 0x00000000 is not above";
-    QTest::newRow("no address") << QStringList() << 2 << "quillon-cli stamp: --at ADDR is required";
+        << QStringList{"--at", "0"} << 1 << "error: image.bin: адрес CRC 0x00000000 не выше";
+    QTest::newRow("no address") << QStringList() << 2 << "quillon-cli stamp: нужен --at ADDR";
     QTest::newRow("unknown algorithm") << QStringList{"--at", "2000", "--algorithm", "md5"} << 2
-                                       << "quillon-cli stamp: --algorithm takes crc32 or stm32";
-    QTest::newRow("range with one address") << QStringList{"--at", "2000", "--range", "0"} << 2
-                                            << "quillon-cli stamp: --range takes two hexadecimal addresses";
+                                       << "quillon-cli stamp: --algorithm принимает crc32 или stm32";
+    QTest::newRow("range with one address")
+        << QStringList{"--at", "2000", "--range", "0"} << 2
+        << "quillon-cli stamp: --range принимает два шестнадцатеричных адреса";
     QTest::newRow("empty range") << QStringList{"--at", "2000", "--range", "10", "10"} << 2
-                                 << "quillon-cli stamp: --range 10 10 is empty";
+                                 << "quillon-cli stamp: --range 10 10 пуст";
 }
 
 void ImageChecksTest::stampRefusals()
@@ -274,7 +275,7 @@ void ImageChecksTest::stampRefusals()
              QStringList{QStringLiteral("image.bin")});
 
     // The same bytes over erased flash are written when asked to.
-    if (message.contains(QLatin1String("hold data (")) && options.contains(QLatin1String("100"))) {
+    if (message.contains(QStringLiteral("данные (")) && options.contains(QLatin1String("100"))) {
         const ToolRun forced =
             runCliIn(m_dir->path(), QStringList{QStringLiteral("stamp"), QStringLiteral("image.bin"),
                                                 QStringLiteral("--force")} +
@@ -332,7 +333,7 @@ void ImageChecksTest::stampIsRecordedInTheManifest()
     run =
         runTool(cliPath(), {QStringLiteral("stamp"), image, QStringLiteral("--at"), QStringLiteral("2000")});
     QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.err.contains("fw.bin.manifest.json: the release manifest cannot take the stamp"),
+    QVERIFY2(run.err.contains("fw.bin.manifest.json: в манифест выпуска нельзя записать CRC"),
              run.err.constData());
     QVERIFY(readFile(image) == imageBytes());
     QCOMPARE(readFile(manifest), QByteArray("{ not json"));
