@@ -1,5 +1,7 @@
 #include "hex/imageloader.h"
 
+#include <type_traits>
+
 #include "common/hextext.h"
 #include "common/inputfile.h"
 #include "hex/elfreader.h"
@@ -57,34 +59,22 @@ template <typename Reader> QString readerError(const Reader &reader, const QStri
     return QStringLiteral("%1: %2").arg(name, diagnostic.message);
 }
 
-LoadedImage loadIntelHex(InputFile &input, const ImageLoadOptions &options, const QString &name,
-                         LoadedImage loaded)
+// Intel HEX and S-records are read alike: record by record, each checked, errors naming the line.
+template <typename Reader>
+LoadedImage loadRecordFile(InputFile &input, const ImageLoadOptions &options, const QString &name,
+                           LoadedImage loaded)
 {
-    IntelHexReader reader;
+    Reader reader;
     reader.setMemoryLimit(options.memoryLimit);
     reader.setBlockObserver(countInto(loaded.fileSize));
     if (!reader.read(input.device(), name, options.progress))
         return failed(std::move(loaded), readerError(reader, name));
     countRest(input.device(), loaded.fileSize);
     loaded.warnings = reader.diagnostics();
-    IntelHexContent content = reader.takeContent();
+    auto content = reader.takeContent();
     loaded.startAddress = content.startAddress;
-    return placeChunks(std::move(loaded), std::move(content.chunks), name, QStringLiteral("lines"));
-}
-
-LoadedImage loadSRecord(InputFile &input, const ImageLoadOptions &options, const QString &name,
-                        LoadedImage loaded)
-{
-    SRecordReader reader;
-    reader.setMemoryLimit(options.memoryLimit);
-    reader.setBlockObserver(countInto(loaded.fileSize));
-    if (!reader.read(input.device(), name, options.progress))
-        return failed(std::move(loaded), readerError(reader, name));
-    countRest(input.device(), loaded.fileSize);
-    loaded.warnings = reader.diagnostics();
-    SRecordContent content = reader.takeContent();
-    loaded.startAddress = content.startAddress;
-    loaded.header = content.header;
+    if constexpr (std::is_same_v<Reader, SRecordReader>)
+        loaded.header = content.header;
     return placeChunks(std::move(loaded), std::move(content.chunks), name, QStringLiteral("lines"));
 }
 
@@ -133,9 +123,9 @@ LoadedImage loadImage(InputFile &input, const ImageLoadOptions &options)
     case InputFormat::Empty:
         return loaded;
     case InputFormat::IntelHex:
-        return loadIntelHex(input, options, name, std::move(loaded));
+        return loadRecordFile<IntelHexReader>(input, options, name, std::move(loaded));
     case InputFormat::SRecord:
-        return loadSRecord(input, options, name, std::move(loaded));
+        return loadRecordFile<SRecordReader>(input, options, name, std::move(loaded));
     case InputFormat::Elf:
         return loadElf(input, options, name, std::move(loaded));
     case InputFormat::Binary:
