@@ -66,6 +66,8 @@ JobFromSettings<BinaryJob> binaryJobFrom(const BinarySettings &settings)
     job.outputDir = settings.pathRelease;
     job.fileName =
         settings.templateName + (settings.hexOutput ? QStringLiteral(".hex") : QStringLiteral(".bin"));
+    // A ".hex" file holds Intel HEX, never raw bytes under that name.
+    job.format = settings.hexOutput ? ImageFormat::IntelHex : ImageFormat::RawBinary;
     return made;
 }
 
