@@ -100,6 +100,20 @@ bool checkNamesDiffer(const QList<PlannedImage> &plan, const LoRaJob &job, Repor
     return true;
 }
 
+// The name a piece's name field holds; nothing, with the reason reported, when the template takes
+// words from the field and it holds no name.
+std::optional<QByteArray> readNameField(const ImagePiece &piece, qint64 offset, qint64 size, bool used,
+                                        Reporter &reporter)
+{
+    const QByteArray field = piece.fileBytes(offset, size);
+    const QString problem = used ? nameFieldProblem(piece.sourcePath, offset, field, size) : QString();
+    if (!problem.isEmpty()) {
+        reporter.message(MessageKind::Critical, ReportTitle::error(), problem);
+        return std::nullopt;
+    }
+    return nameFieldText(field);
+}
+
 } // namespace
 
 LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
@@ -149,19 +163,43 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
             return result;
     }
 
-    QList<PlannedImage> plan;
-    for (int l = 0; l < loraMacs->size(); ++l) {
-        const ImagePiece &loraMac = loraMacs->at(l);
+    for (const ImagePiece &loraMac : *loraMacs) {
         if (!checkPair(*boot, job.bootOffset, loraMac, job.loraMacOffset, reporter))
             return result;
-        for (int a = 0; a < apps->size(); ++a) {
-            const ImagePiece &app = apps->at(a);
+        for (const ImagePiece &app : *apps) {
             if (!checkPair(loraMac, job.loraMacOffset, app, job.appOffset, reporter) ||
                 !checkPair(*boot, job.bootOffset, app, job.appOffset, reporter))
                 return result;
-            const ReleaseNameFields fields =
-                parseReleaseNameFields(loraMac.fileBytes(job.regionFieldOffset, LoRaMacNameFieldSize),
-                                       app.fileBytes(job.fwFieldOffset, FirmwareNameFieldSize));
+        }
+    }
+
+    // Every name is read before anything is written: a field that holds no name would name an
+    // image after whatever bytes lie there.
+    QList<QByteArray> loraMacNames;
+    for (const ImagePiece &loraMac : *loraMacs) {
+        const std::optional<QByteArray> name =
+            readNameField(loraMac, job.regionFieldOffset, LoRaMacNameFieldSize,
+                          templateUsesLoRaMacField(job.nameTemplate), reporter);
+        if (!name)
+            return result;
+        loraMacNames.append(*name);
+    }
+    QList<QByteArray> appNames;
+    for (const ImagePiece &app : *apps) {
+        const std::optional<QByteArray> name =
+            readNameField(app, job.fwFieldOffset, FirmwareNameFieldSize,
+                          templateUsesFirmwareField(job.nameTemplate), reporter);
+        if (!name)
+            return result;
+        appNames.append(*name);
+    }
+
+    QList<PlannedImage> plan;
+    for (int l = 0; l < loraMacs->size(); ++l) {
+        const ImagePiece &loraMac = loraMacs->at(l);
+        for (int a = 0; a < apps->size(); ++a) {
+            const ImagePiece &app = apps->at(a);
+            const ReleaseNameFields fields = parseReleaseNameFields(loraMacNames.at(l), appNames.at(a));
             const QString name = fillReleaseTemplate(job.nameTemplate, fields);
             if (!outputNameProblem(name).isEmpty()) {
                 reporter.message(

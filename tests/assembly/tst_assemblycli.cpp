@@ -347,7 +347,7 @@ void AssemblyCliTest::loraChecksSizesBeforeReading()
 // The image is written from the pieces' files: memory does not grow with their size.
 void AssemblyCliTest::loraStreamsItsPieces()
 {
-    const QByteArray app = pattern(48 << 20, 6);
+    const QByteArray app = withField(pattern(48 << 20, 6), 0x200, nameField("BIG", 16));
     write(m_dir->path(), QStringLiteral("big-app.bin"), app);
     const MeasuredRun bare = runMeasured(cliPath(), {"--version"});
     const MeasuredRun run =

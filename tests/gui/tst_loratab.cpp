@@ -64,6 +64,8 @@ private slots:
     void warnsWhenNothingWasFound();
     void ctrlGBuilds();
     void intelHexPieceIsRefusedLikeTheCommandLine();
+    void refusesANameFieldThatHoldsNoName_data();
+    void refusesANameFieldThatHoldsNoName();
     void buildsWhatTheCommandLineBuildsFromTheSameSettings_data();
     void buildsWhatTheCommandLineBuildsFromTheSameSettings();
 };
@@ -433,6 +435,134 @@ void LoRaTabTest::intelHexPieceIsRefusedLikeTheCommandLine()
     QCOMPARE(run.err, QStringLiteral("Предупреждение! ") + refusal + QLatin1Char('\n'));
     QVERIFY(run.out.isEmpty());
     QCOMPARE(QDir(root + QStringLiteral("/out")).entryList(QDir::Files), QStringList{"kept.bin"});
+}
+
+void LoRaTabTest::refusesANameFieldThatHoldsNoName_data()
+{
+    // One LoRaMAC file (0x1000 bytes, its name "1.0.4RU864" at 0x20) and one application (0x2000
+    // bytes, "Alpha" at 0x100); a row may give one of them other contents. In `message`, {root} is the
+    // working directory and {bytes} the bytes of the field named by `field`: file, offset and size.
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QString>("regionOffset");
+    QTest::addColumn<QString>("fwOffset");
+    QTest::addColumn<QString>("nameTemplate");
+    QTest::addColumn<QString>("message");
+    const QString lora = QStringLiteral("lora/lora0.hex");
+    const QString app = QStringLiteral("app/app0.bin");
+    const auto loraMac = [](const QByteArray &field) {
+        return withField(pattern(0x1000, 10), 0x20, field);
+    };
+    const auto application = [](const QByteArray &field) {
+        return withField(pattern(0x2000, 20), 0x100, field);
+    };
+    const QString refusal =
+        QStringLiteral("Поле имени в файле {root}/%1 по смещению %2 не содержит имени: %3. "
+                       "Найденные байты: {bytes}.");
+    const QString notText = QStringLiteral("в имени есть байты, которые не являются печатаемым текстом");
+    QTest::newRow("LoRaMAC field past the end of its file")
+        << lora << QByteArray() << "FF0"
+        << "100"
+        << "lora region fw" << refusal.arg(lora, "0xFF0", "поле длиной 32 байт выходит за конец файла");
+    QTest::newRow("LoRaMAC field beyond its file")
+        << lora << QByteArray() << "5000"
+        << "100"
+        << "region" << refusal.arg(lora, "0x5000", "поле длиной 32 байт выходит за конец файла");
+    QTest::newRow("erased LoRaMAC field")
+        << lora << loraMac(QByteArray(32, '\xFF')) << "20"
+        << "100"
+        << "kimo lora_fw" << refusal.arg(lora, "0x20", "поле стерто (все байты FF)");
+    QTest::newRow("LoRaMAC field of zeros")
+        << lora << loraMac(QByteArray(32, '\0')) << "20"
+        << "100"
+        << "region_fw" << refusal.arg(lora, "0x20", "поле пустое (все байты 00)");
+    QTest::newRow("LoRaMAC name with a control byte")
+        << lora << loraMac(nameField("1.0.4\aRU864", 32)) << "20"
+        << "100"
+        << "lora region fw" << refusal.arg(lora, "0x20", notText);
+    QTest::newRow("firmware field past the end of its file")
+        << app << QByteArray() << "20"
+        << "1FF8"
+        << "region_fw" << refusal.arg(app, "0x1FF8", "поле длиной 16 байт выходит за конец файла");
+    QTest::newRow("firmware name that is not UTF-8")
+        << app << application(nameField("SENS\xFF\xFEOR", 16)) << "20"
+        << "100"
+        << "FW" << refusal.arg(app, "0x100", notText);
+    QTest::newRow("empty firmware name")
+        << app << application(nameField(QByteArray("\0SENSOR", 7), 16)) << "20"
+        << "100"
+        << "lora_fw" << refusal.arg(app, "0x100", "имя пустое (первый байт 00)");
+    QTest::newRow("name empty after the replacements")
+        << QString() << QByteArray() << "20"
+        << "100"
+        << "kimo "
+        << QStringLiteral("Шаблон имени «kimo » дает для {root}/%1 и {root}/%2 имя «», которое не может быть "
+                          "именем файла.")
+               .arg(lora, app);
+    // A field the template takes nothing from names nothing.
+    QTest::newRow("erased field the template does not use") << lora << loraMac(QByteArray(32, '\xFF')) << "20"
+                                                            << "100"
+                                                            << "release fw"
+                                                            << "Сборка завершена";
+}
+
+void LoRaTabTest::refusesANameFieldThatHoldsNoName()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, regionOffset);
+    QFETCH(QString, fwOffset);
+    QFETCH(QString, nameTemplate);
+    QFETCH(QString, message);
+    WindowTest t;
+    QVERIFY(t.isValid());
+    const QString root = t.workDir.path();
+    writePieces(root);
+    for (const char *other : {"/lora/sub/lora1.hex", "/app/app1.bin", "/app/app2.bin"})
+        QVERIFY(QFile::remove(root + QLatin1String(other)));
+    if (!contents.isEmpty())
+        write(root, file, contents);
+    write(root, QStringLiteral("out/kept.bin"), "an older image");
+    message.replace(QStringLiteral("{root}"), root);
+    if (message.contains(QStringLiteral("{bytes}"))) {
+        const bool loraMacField = file.startsWith(QStringLiteral("lora/"));
+        const QByteArray field = read(root + QLatin1Char('/') + file)
+                                     .mid((loraMacField ? regionOffset : fwOffset).toLongLong(nullptr, 16),
+                                          loraMacField ? 32 : 16);
+        QStringList bytes;
+        for (const char byte : field)
+            bytes << QString::number(quint8(byte), 16).toUpper().rightJustified(2, QLatin1Char('0'));
+        message.replace(QStringLiteral("{bytes}"),
+                        field.isEmpty() ? QStringLiteral("нет") : bytes.join(QLatin1Char(' ')));
+    }
+    LoRaSetup setup;
+    setup.regionOffset = regionOffset;
+    setup.fwOffset = fwOffset;
+    setup.name = nameTemplate;
+    enter(t, setup);
+    t.click(QStringLiteral("LoRaAssembling"));
+    QCOMPARE(t.dialogs.messageTexts(), QStringList{message});
+    const bool built = message == QStringLiteral("Сборка завершена");
+    QCOMPARE(t.dialogs.messages().first().title,
+             built ? QStringLiteral("Complete!") : QStringLiteral("Error!"));
+    const QStringList written = QDir(root + QStringLiteral("/out")).entryList(QDir::Files);
+    QCOMPARE(written.size(), built ? 3 : 1);
+    QVERIFY(written.contains(QStringLiteral("kept.bin")));
+    QCOMPARE(read(root + QStringLiteral("/out/kept.bin")), QByteArray("an older image"));
+
+    // The command line refuses the same run with the same words.
+    QDir(root + QStringLiteral("/out")).removeRecursively();
+    QVERIFY(QDir(root).mkdir(QStringLiteral("out")));
+    const ProcessRun run =
+        runCli({"lora", "--out", "out", "--boot", "boot/boot.bin", "--loramac", "lora/lora0.hex", "--app",
+                "app/app0.bin", "--loramac-offset", setup.loraMacOffset, "--app-offset", setup.appOffset,
+                "--region-offset", regionOffset, "--fw-offset", fwOffset, "--name", nameTemplate},
+               root);
+    QCOMPARE(run.exitCode, built ? 0 : 1);
+    // It names the files as they were given to it.
+    QCOMPARE(run.err, (built ? QStringLiteral("Complete! ") : QStringLiteral("Error! ")) +
+                          QString(message).remove(root + QLatin1Char('/')) + QLatin1Char('\n'));
+    QCOMPARE(QDir(root + QStringLiteral("/out")).isEmpty(), !built);
 }
 
 void LoRaTabTest::buildsWhatTheCommandLineBuildsFromTheSameSettings_data()
