@@ -228,6 +228,13 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
     }
 
     result.succeeded = true;
-    reporter.message(MessageKind::Information, ReportTitle::complete(), AssemblyText::finished());
+    QString finished = AssemblyText::finished();
+    // Which of several files went in is the user's to check, not the directory's to decide unseen.
+    if (job.bootCandidates > 1)
+        finished +=
+            QStringLiteral("\nВ директории бутлоадера найдено файлов: %1; использован первый по имени: %2")
+                .arg(job.bootCandidates)
+                .arg(job.bootPath);
+    reporter.message(MessageKind::Information, ReportTitle::complete(), finished);
     return result;
 }

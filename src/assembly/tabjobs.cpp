@@ -41,6 +41,7 @@ JobFromSettings<LoRaJob> loraJobFrom(const LoRaSettings &settings, const LoRaSou
             return made;
     }
     job.bootPath = found.boot.value(0);
+    job.bootCandidates = int(found.boot.size());
     job.loraMacPaths = found.loraMacs;
     job.appPaths = found.apps;
     job.outputDir = settings.pathToRelease;

@@ -56,6 +56,8 @@ private slots:
     void extensionButtonsChangeTheFilterAndSearchAgain();
     void loraMacNameOptionKeepsOnlyLoraMacFiles();
     void startupSearchesTheStoredDirectories();
+    void listsFoundFilesInNameOrder_data();
+    void listsFoundFilesInNameOrder();
 
     // Building.
     void buildsAnImagePerPair();
@@ -66,6 +68,7 @@ private slots:
     void intelHexPieceIsRefusedLikeTheCommandLine();
     void refusesANameFieldThatHoldsNoName_data();
     void refusesANameFieldThatHoldsNoName();
+    void completionNamesTheBootloaderTakenFromSeveral();
     void buildsWhatTheCommandLineBuildsFromTheSameSettings_data();
     void buildsWhatTheCommandLineBuildsFromTheSameSettings();
 };
@@ -255,6 +258,45 @@ void LoRaTabTest::startupSearchesTheStoredDirectories()
     QCOMPARE(treeRows(t.widget<QTreeWidget>(QStringLiteral("LoRaFoundFilesBOOT"))), QStringList{"boot.bin"});
     QCOMPARE(treeRows(t.widget<QTreeWidget>(QStringLiteral("LoRaFoundFilesApp"))), QStringList{"app.bin"});
     QCOMPARE(t.widget<QTreeWidget>(QStringLiteral("LoRaFoundFilesLoraMAC"))->topLevelItemCount(), 0);
+}
+
+void LoRaTabTest::listsFoundFilesInNameOrder_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("radio");
+    QTest::addColumn<QString>("tree");
+    QTest::newRow("bootloader") << "LoRaSearchBOOT"
+                                << "LoRaBINBOOT"
+                                << "LoRaFoundFilesBOOT";
+    QTest::newRow("LoRaMAC") << "LoRaSearchLoraMAC"
+                             << "LoRaBINLoraMAC"
+                             << "LoRaFoundFilesLoraMAC";
+    QTest::newRow("application") << "LoRaSearchApp"
+                                 << "LoRaBINApp"
+                                 << "LoRaFoundFilesApp";
+}
+
+void LoRaTabTest::listsFoundFilesInNameOrder()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, radio);
+    QFETCH(QString, tree);
+    WindowTest t;
+    QVERIFY(t.isValid());
+    // Written out of order, some in folders: the directory's own order is the file system's.
+    const QString root = t.workDir.filePath(QStringLiteral("pieces"));
+    for (const char *name : {"LoraMAC_c", "sub/LoraMAC_a", "LoraMAC_E", "LoraMAC_b", "deep/er/LoraMAC_d",
+                             "LoraMAC_B", "LoraMAC_f", "LoraMAC_10"})
+        write(root, QLatin1String(name) + QStringLiteral(".bin"), RawBytes);
+    t.openTab(0);
+    t.click(radio);
+    t.chooseDirectory(button, root);
+    const auto *found = t.widget<QTreeWidget>(tree);
+    QStringList rows;
+    for (int i = 0; i < found->topLevelItemCount(); ++i)
+        rows << found->topLevelItem(i)->text(0);
+    QCOMPARE(rows, (QStringList{"LoraMAC_10.bin", "LoraMAC_a.bin", "LoraMAC_B.bin", "LoraMAC_b.bin",
+                                "LoraMAC_c.bin", "LoraMAC_d.bin", "LoraMAC_E.bin", "LoraMAC_f.bin"}));
 }
 
 namespace {
@@ -563,6 +605,39 @@ void LoRaTabTest::refusesANameFieldThatHoldsNoName()
     QCOMPARE(run.err, (built ? QStringLiteral("Complete! ") : QStringLiteral("Error! ")) +
                           QString(message).remove(root + QLatin1Char('/')) + QLatin1Char('\n'));
     QCOMPARE(QDir(root + QStringLiteral("/out")).isEmpty(), !built);
+}
+
+void LoRaTabTest::completionNamesTheBootloaderTakenFromSeveral()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    const QString root = t.workDir.path();
+    const LoRaPieces pieces = writePieces(root);
+    for (const char *other : {"/lora/sub/lora1.hex", "/app/app1.bin", "/app/app2.bin"})
+        QVERIFY(QFile::remove(root + QLatin1String(other)));
+    const QByteArray first = pattern(0x700, 5);
+    write(root, QStringLiteral("boot/zeta.bin"), pattern(0x900, 6));
+    const QString firstPath = write(root, QStringLiteral("boot/sub/Alpha.bin"), first);
+    enter(t, LoRaSetup());
+    t.click(QStringLiteral("LoRaAssembling"));
+
+    const QString message = QStringLiteral("Сборка завершена\nВ директории бутлоадера найдено файлов: 3; "
+                                           "использован первый по имени: ") +
+                            firstPath;
+    QCOMPARE(t.dialogs.messageTexts(), QStringList{message});
+    const QString image = root + QStringLiteral("/out/1.0.4_RU864_Alpha.bin");
+    const QByteArray expected = layout({{0, first}, {0x4000, pieces.loraMacs[0]}, {0x10000, pieces.apps[0]}});
+    QCOMPARE(read(image), expected);
+    QVERIFY(read(image + QStringLiteral(".manifest.json")).contains(firstPath.toUtf8()));
+
+    // The command line takes the same file from the same directory and says so too.
+    QVERIFY(QFile::remove(image));
+    const QString settings =
+        t.saveTemplate(QStringLiteral("LoRa"), QStringLiteral(".LoRa"), QStringLiteral("same"));
+    const ProcessRun run = runCli({QStringLiteral("lora"), QStringLiteral("--settings"), settings}, root);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QStringLiteral("Complete! ") + message + QLatin1Char('\n'));
+    QCOMPARE(read(image), expected);
 }
 
 void LoRaTabTest::buildsWhatTheCommandLineBuildsFromTheSameSettings_data()
