@@ -100,18 +100,22 @@ bool checkNamesDiffer(const QList<PlannedImage> &plan, const LoRaJob &job, Repor
     return true;
 }
 
-// The name a piece's name field holds; nothing, with the reason reported, when the template takes
-// words from the field and it holds no name.
-std::optional<QByteArray> readNameField(const ImagePiece &piece, qint64 offset, qint64 size, bool used,
-                                        Reporter &reporter)
+// The names the pieces' name fields hold, in order; nothing, with the reason reported, when the
+// template takes words from the fields and one of them holds no name.
+std::optional<QList<QByteArray>> readNameFields(const QList<ImagePiece> &pieces, qint64 offset, qint64 size,
+                                                bool used, Reporter &reporter)
 {
-    const QByteArray field = piece.fileBytes(offset, size);
-    const QString problem = used ? nameFieldProblem(piece.sourcePath, offset, field, size) : QString();
-    if (!problem.isEmpty()) {
-        reporter.message(MessageKind::Critical, ReportTitle::error(), problem);
-        return std::nullopt;
+    QList<QByteArray> names;
+    for (const ImagePiece &piece : pieces) {
+        const QByteArray field = piece.fileBytes(offset, size);
+        const QString problem = used ? nameFieldProblem(piece.sourcePath, offset, field, size) : QString();
+        if (!problem.isEmpty()) {
+            reporter.message(MessageKind::Critical, ReportTitle::error(), problem);
+            return std::nullopt;
+        }
+        names.append(nameFieldText(field));
     }
-    return nameFieldText(field);
+    return names;
 }
 
 } // namespace
@@ -175,31 +179,23 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
 
     // Every name is read before anything is written: a field that holds no name would name an
     // image after whatever bytes lie there.
-    QList<QByteArray> loraMacNames;
-    for (const ImagePiece &loraMac : *loraMacs) {
-        const std::optional<QByteArray> name =
-            readNameField(loraMac, job.regionFieldOffset, LoRaMacNameFieldSize,
-                          templateUsesLoRaMacField(job.nameTemplate), reporter);
-        if (!name)
-            return result;
-        loraMacNames.append(*name);
-    }
-    QList<QByteArray> appNames;
-    for (const ImagePiece &app : *apps) {
-        const std::optional<QByteArray> name =
-            readNameField(app, job.fwFieldOffset, FirmwareNameFieldSize,
-                          templateUsesFirmwareField(job.nameTemplate), reporter);
-        if (!name)
-            return result;
-        appNames.append(*name);
-    }
+    const std::optional<QList<QByteArray>> loraMacNames =
+        readNameFields(*loraMacs, job.regionFieldOffset, LoRaMacNameFieldSize,
+                       templateUsesLoRaMacField(job.nameTemplate), reporter);
+    if (!loraMacNames)
+        return result;
+    const std::optional<QList<QByteArray>> appNames =
+        readNameFields(*apps, job.fwFieldOffset, FirmwareNameFieldSize,
+                       templateUsesFirmwareField(job.nameTemplate), reporter);
+    if (!appNames)
+        return result;
 
     QList<PlannedImage> plan;
     for (int l = 0; l < loraMacs->size(); ++l) {
         const ImagePiece &loraMac = loraMacs->at(l);
         for (int a = 0; a < apps->size(); ++a) {
             const ImagePiece &app = apps->at(a);
-            const ReleaseNameFields fields = parseReleaseNameFields(loraMacNames.at(l), appNames.at(a));
+            const ReleaseNameFields fields = parseReleaseNameFields(loraMacNames->at(l), appNames->at(a));
             const QString name = fillReleaseTemplate(job.nameTemplate, fields);
             if (!outputNameProblem(name).isEmpty()) {
                 reporter.message(

@@ -12,7 +12,7 @@ namespace {
 const QByteArray HexRecords = ":0400000001020304F2\n:00000001FF\n";
 const QByteArray RawBytes("\x00\x50\x00\x20\xC1\x01\x00\x08", 8);
 
-// The names shown in a found-files list, sorted (the scan's own order is the file system's).
+// The names shown in a found-files list, sorted, for tests about which files are found.
 QStringList treeRows(const QTreeWidget *tree)
 {
     QStringList rows;
