@@ -23,7 +23,7 @@ public:
     ~BinaryTab() override;
 
     BinarySettings settings() const override;
-    // Paths are offered in the file lists beside the chosen ones; everything else is shown as it is.
+    // The settings' files become current; the files shown before stay offered in the lists.
     void showSettings(const BinarySettings &settings) override;
 
     // A "..." button: chooses a piece or the output directory.
@@ -41,6 +41,7 @@ private:
         QAbstractButton *search;
     };
 
+    void forgetPaths() override;
     QString offsetFieldName(const QString &key) const;
 
     Ui::MainWindow &ui;

@@ -47,13 +47,19 @@ void IntelHexTab::showSettings(const IntelHexSettings &settings)
 {
     const std::array<QString, 6> paths = settings.sourcesInOrder();
     for (int slot = 0; slot < 6; ++slot)
-        m_rows[slot].path->addItem(paths[slot]);
+        PathWidgets::showPath(m_rows[slot].path, paths[slot]);
     PathWidgets::replaceRows(ui.IntelHEXReleaseDirrect, settings.pathRelease);
     ui.IntelHEXTemplFileName->setText(settings.templateName);
     for (int slot = 0; slot < 6; ++slot) {
         m_rows[slot].check->setChecked(settings.enabled[slot]);
         m_rows[slot].group->setEnabled(settings.enabled[slot]);
     }
+}
+
+void IntelHexTab::forgetPaths()
+{
+    for (const SourceRow &row : m_rows)
+        row.path->clear();
 }
 
 void IntelHexTab::chooseFile(QObject *button)

@@ -22,7 +22,7 @@ public:
     ~IntelHexTab() override;
 
     IntelHexSettings settings() const override;
-    // Paths are offered in the file lists beside the chosen ones; everything else is shown as it is.
+    // The settings' files become current; the files shown before stay offered in the lists.
     void showSettings(const IntelHexSettings &settings) override;
 
     // A "..." button: chooses a source file or the output directory.
@@ -38,6 +38,8 @@ private:
         QComboBox *path;
         QAbstractButton *search;
     };
+
+    void forgetPaths() override;
 
     Ui::MainWindow &ui;
     QWidget *m_window;

@@ -68,7 +68,8 @@ protected:
 private:
     void connectSignals();
     void toggleWidth();
-    // config.conf in the working directory, through the tabs' own transfers.
+    // config.conf in the working directory, through the tabs' own transfers. Loading shows the
+    // file as a first start does, whatever the tabs showed before (start-up and "Сбросить все").
     void loadAllSettings();
     void saveAllSettings();
 

@@ -13,17 +13,22 @@ class QIODevice;
 
 // Writes data as Intel HEX records to a device. Data records carry up to 16 bytes counted from
 // the start of each block handed over, are split where a 64 KiB address window ends (a record
-// address never goes past FFFF) and are skipped when every byte is 0xFF, unless told otherwise. An extended
-// address record is written whenever a record lies outside the current window; a file that starts with a
+// address never goes past FFFF) and, unless told otherwise, are skipped when every byte is 0xFF.
+// An extended address
+// record is written whenever a record lies outside the current window; a file that starts with a
 // segment record sets the segment base back to 0 before its first linear record. Output is
 // buffered and handed to the device in large writes.
 class IntelHexWriter {
 public:
-    explicit IntelHexWriter(QIODevice &out);
+    // A converted binary is flash read out whole: its erased blocks need no record. An assembled
+    // image states every byte of its pieces, 0xFF too, so that no reader fills them otherwise.
+    enum class ErasedBlocks { Skip, Write };
 
-    // Erased flash (0xFF) need not be written from a flat binary; an image that names its every
-    // byte (Intel HEX, S-records, ELF) keeps them all.
-    void setSkipErased(bool skip) { m_skipErased = skip; }
+    explicit IntelHexWriter(QIODevice &out, ErasedBlocks erased = ErasedBlocks::Skip);
+
+    // The same choice made after construction: a loaded image keeps every byte it names (Intel HEX,
+    // S-records, ELF), a flat binary skips its erased blocks.
+    void setSkipErased(bool skip) { m_erased = skip ? ErasedBlocks::Skip : ErasedBlocks::Write; }
 
     // Opens the first window for data starting at `firstAddress`: a segment record up to 0xFFFF0,
     // a linear record above, nothing for 0. Call once before the first writeData(), or not at all.
@@ -48,6 +53,6 @@ private:
     quint64 m_base = 0;
     quint64 m_windowEnd = 0x10000;
     bool m_segmentBaseSet = false; // a non-zero segment base is in effect for the readers
-    bool m_skipErased = true;
+    ErasedBlocks m_erased;
     QString m_error;
 };
