@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include "common/atomicoutputfile.h"
 #include "common/hextext.h"
@@ -235,8 +236,14 @@ bool chooseOutput(ConversionResult &result, const QString &inputPath, const Conv
                   QString (*besideInput)(const QString &))
 {
     result.outputPath = options.outputPath.isEmpty() ? besideInput(inputPath) : options.outputPath;
-    if (!sameFile(inputPath, result.outputPath))
+    if (!sameFile(inputPath, result.outputPath)) {
+        if (options.confirmReplace && QFileInfo::exists(result.outputPath) &&
+            !options.confirmReplace(result.outputPath)) {
+            result.cancelled = true;
+            return false;
+        }
         return true;
+    }
     result.ok = false;
     result.errorText = QStringLiteral("%1: the output would replace the input").arg(displayName(inputPath));
     return false;
@@ -254,13 +261,14 @@ QString binaryOutputPathFor(const QString &hexPath)
     return replaceExtensionInName(hexPath, QLatin1String(".hex"), QLatin1String(".bin"));
 }
 
-quint64 offsetFromTypedDigits(int typed)
+std::optional<quint64> parseLoadAddress(const QString &text)
 {
-    if (typed < 0)
-        return 0;
-    bool ok = false;
-    const quint64 offset = QString::number(typed).toULongLong(&ok, 16);
-    return ok ? offset : 0;
+    static const QRegularExpression whole(
+        QRegularExpression::anchoredPattern(QLatin1String(LoadAddressPattern)));
+    const QRegularExpressionMatch match = whole.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return text.mid(match.capturedLength(1)).toULongLong(nullptr, 16);
 }
 
 ConversionResult convertFile(const QString &inputPath, const BinaryOffsetQuestion &askOffset,

@@ -15,6 +15,9 @@ struct ConversionOptions {
     ProgressCallback progress;             // (done, total), at most every few milliseconds
     std::function<bool()> cancelRequested; // polled as often as progress; true stops without writing
     QString outputPath;                    // empty: beside the input, named by the direction
+    // Asked when the output exists already; false cancels the conversion before anything is written.
+    // Without it an existing output is replaced, as command-line converters do.
+    std::function<bool(const QString &outputPath)> confirmReplace;
 };
 
 struct ConversionResult {
@@ -53,5 +56,7 @@ ConversionResult convertHexToBin(const QString &inputPath, const ConversionOptio
 QString hexOutputPathFor(const QString &binaryPath);
 QString binaryOutputPathFor(const QString &hexPath);
 
-// The window's offset dialog takes digits as typed: 1000 means 0x1000.
-quint64 offsetFromTypedDigits(int typed);
+// A load address as the user types it: hexadecimal digits (either case), with or without "0x", up to
+// 0xFFFFFFFF. LoadAddressPattern is the same rule for an input field's validator.
+inline constexpr char LoadAddressPattern[] = "(0[xX])?[0-9A-Fa-f]{1,8}";
+std::optional<quint64> parseLoadAddress(const QString &text);

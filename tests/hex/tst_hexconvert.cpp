@@ -85,8 +85,8 @@ class HexConvertTest : public QObject {
 private slots:
     void outputNames_data();
     void outputNames();
-    void typedOffsetDigitsAreHex_data();
-    void typedOffsetDigitsAreHex();
+    void typedLoadAddressIsHex_data();
+    void typedLoadAddressIsHex();
     void directionOfInput_data();
     void directionOfInput();
     void emptyInputIsNoConversion();
@@ -110,6 +110,8 @@ private slots:
     void existingOutputIsReplacedWhole();
     void progressAndCancel();
     void commandLine();
+    void commandLineNeverWritesOverItsInput_data();
+    void commandLineNeverWritesOverItsInput();
 };
 
 void HexConvertTest::outputNames_data()
@@ -149,21 +151,31 @@ void HexConvertTest::outputNames()
     QCOMPARE(binaryOutputPathFor(input), bin);
 }
 
-void HexConvertTest::typedOffsetDigitsAreHex_data()
+void HexConvertTest::typedLoadAddressIsHex_data()
 {
-    QTest::addColumn<int>("typed");
-    QTest::addColumn<quint64>("offset");
-    QTest::newRow("0") << 0 << quint64(0);
-    QTest::newRow("1000") << 1000 << quint64(0x1000);
-    QTest::newRow("8000000") << 8000000 << quint64(0x8000000);
-    QTest::newRow("largest") << 2000000000 << Q_UINT64_C(0x2000000000);
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<qint64>("offset"); // -1: refused
+    QTest::newRow("0") << "0" << qint64(0);
+    QTest::newRow("1000") << "1000" << qint64(0x1000);
+    QTest::newRow("letters kept") << "0x0800A000" << qint64(0x0800A000);
+    QTest::newRow("lower case") << "0X0800c000" << qint64(0x0800C000);
+    QTest::newRow("largest") << "FFFFFFFF" << qint64(0xFFFFFFFF);
+    QTest::newRow("past 32 bits") << "100000000" << qint64(-1);
+    QTest::newRow("prefix alone") << "0x" << qint64(-1);
+    QTest::newRow("empty") << "" << qint64(-1);
+    QTest::newRow("not hex") << "0x8000G" << qint64(-1);
+    QTest::newRow("sign") << "-1" << qint64(-1);
+    QTest::newRow("blank") << " 8000" << qint64(-1);
 }
 
-void HexConvertTest::typedOffsetDigitsAreHex()
+void HexConvertTest::typedLoadAddressIsHex()
 {
-    QFETCH(int, typed);
-    QFETCH(quint64, offset);
-    QCOMPARE(offsetFromTypedDigits(typed), offset);
+    QFETCH(QString, typed);
+    QFETCH(qint64, offset);
+    const std::optional<quint64> parsed = parseLoadAddress(typed);
+    QCOMPARE(parsed.has_value(), offset >= 0);
+    if (parsed)
+        QCOMPARE(*parsed, quint64(offset));
 }
 
 void HexConvertTest::directionOfInput_data()
@@ -714,6 +726,47 @@ void HexConvertTest::commandLine()
     QCOMPARE(
         runTool(cliPath(), {QStringLiteral("convert"), dir.filePath(QStringLiteral("missing.bin"))}).exitCode,
         1);
+}
+
+// The command line replaces an existing output as converters do, but never the input itself,
+// however the output is spelled.
+void HexConvertTest::commandLineNeverWritesOverItsInput_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("output"); // relative to the working directory
+    QTest::addColumn<bool>("refused");
+    const QByteArray hex = ":020000000102FB\r\n:00000001FF\r\n";
+    QTest::newRow("binary onto itself") << "fw.bin" << QByteArray::fromHex("0102") << "fw.bin" << true;
+    QTest::newRow("hex onto itself") << "fw.hex" << hex << "./fw.hex" << true;
+    QTest::newRow("through a link") << "fw.bin" << QByteArray::fromHex("0102") << "link.hex" << true;
+    QTest::newRow("another file is replaced")
+        << "fw.bin" << QByteArray::fromHex("0102") << "old.hex" << false;
+}
+
+void HexConvertTest::commandLineNeverWritesOverItsInput()
+{
+    QFETCH(QString, input);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, output);
+    QFETCH(bool, refused);
+    QTemporaryDir dir;
+    const QString inputPath = dir.filePath(input);
+    QVERIFY(writeFile(inputPath, content));
+    QVERIFY(QFile::link(inputPath, dir.filePath(QStringLiteral("link.hex"))));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("old.hex")), "an older file"));
+
+    const ProcessRun run =
+        runProcess(cliPath(), {QStringLiteral("convert"), input, QStringLiteral("-o"), output}, dir.path());
+
+    QCOMPARE(readFile(inputPath), content);
+    if (refused) {
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(input), qPrintable(run.err));
+        return;
+    }
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(readFile(dir.filePath(output)), QByteArray(":020000000102FB\r\n:00000001FF\r\n"));
 }
 
 QTEST_GUILESS_MAIN(HexConvertTest)
