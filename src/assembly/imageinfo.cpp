@@ -30,7 +30,7 @@ bool measureBinary(QIODevice &file, ImageInfo &info, QString *error)
     for (;;) {
         const qint64 got = file.read(block.data(), block.size());
         if (got < 0) {
-            *error = QStringLiteral("%1: cannot read the file: %2").arg(info.path, file.errorString());
+            *error = QStringLiteral("%1: не удалось прочитать файл: %2").arg(info.path, file.errorString());
             return false;
         }
         if (got == 0)
@@ -53,7 +53,7 @@ bool measureIntelHex(QIODevice &file, ImageInfo &info, QString *error)
     reader.setBlockObserver([&fileSize](QByteArrayView block) { fileSize += block.size(); });
     if (!reader.read(file, info.path)) {
         const HexDiagnostic diagnostic = reader.error().value_or(HexDiagnostic{});
-        *error = diagnostic.line > 0 ? QStringLiteral("%1, line %2: %3")
+        *error = diagnostic.line > 0 ? QStringLiteral("%1, строка %2: %3")
                                            .arg(info.path)
                                            .arg(diagnostic.line)
                                            .arg(diagnostic.message)
@@ -72,7 +72,7 @@ bool measureIntelHex(QIODevice &file, ImageInfo &info, QString *error)
     const MemoryImage image = MemoryImage::fromChunks(std::move(content.chunks), &conflict);
     if (conflict) {
         *error =
-            QStringLiteral("%1: lines %2 and %3 put different bytes at %4 (%5 and %6)")
+            QStringLiteral("%1: строки %2 и %3 дают разные байты по адресу %4 (%5 и %6)")
                 .arg(info.path)
                 .arg(conflict->firstLine)
                 .arg(conflict->secondLine)

@@ -94,12 +94,11 @@ ConversionResult binToHex(InputFile &input, quint64 offset, const ConversionOpti
     result.inputFormat = InputFormat::Binary;
     const QString inputName = displayName(input.path());
     const auto tooLarge = [&](quint64 size) {
-        return failure(result,
-                       QStringLiteral("%1: %2 bytes at offset %3 reach past the 4 GiB that Intel HEX can "
-                                      "address")
-                           .arg(inputName)
-                           .arg(size)
-                           .arg(HexText::address(offset)));
+        return failure(result, QStringLiteral("%1: %2 байт по смещению %3 выходят за 4 ГиБ, которые адресует "
+                                              "Intel HEX")
+                                   .arg(inputName)
+                                   .arg(size)
+                                   .arg(HexText::address(offset)));
     };
     const qint64 knownSize = input.knownSize();
     if (offset >= AddressSpaceEnd ||
@@ -108,7 +107,7 @@ ConversionResult binToHex(InputFile &input, quint64 offset, const ConversionOpti
 
     AtomicOutputFile output(result.outputPath);
     if (!output.open())
-        return failure(result, QStringLiteral("%1: cannot write the file: %2")
+        return failure(result, QStringLiteral("%1: не удалось записать файл: %2")
                                    .arg(displayName(result.outputPath), output.errorString()));
 
     // The input is streamed: a pipe has no size to map, and a large file needs no copy in memory.
@@ -120,9 +119,8 @@ ConversionResult binToHex(InputFile &input, quint64 offset, const ConversionOpti
     while (written) {
         const qint64 got = readFull(input.device(), block.data(), block.size());
         if (got < 0)
-            return failure(
-                result,
-                QStringLiteral("%1: cannot read the file: %2").arg(inputName, input.device().errorString()));
+            return failure(result, QStringLiteral("%1: не удалось прочитать файл: %2")
+                                       .arg(inputName, input.device().errorString()));
         if (got == 0)
             break;
         if (offset + position + static_cast<quint64>(got) > AddressSpaceEnd) {
@@ -140,7 +138,7 @@ ConversionResult binToHex(InputFile &input, quint64 offset, const ConversionOpti
         }
     }
     if (!written || !writer.finish() || !output.commit())
-        return failure(result, QStringLiteral("%1: cannot write the file: %2")
+        return failure(result, QStringLiteral("%1: не удалось записать файл: %2")
                                    .arg(displayName(result.outputPath), writer.errorString().isEmpty()
                                                                             ? output.errorString()
                                                                             : writer.errorString()));
@@ -167,28 +165,25 @@ ConversionResult hexToBin(InputFile &input, const ConversionOptions &options, Co
     std::optional<MemoryImage::Conflict> conflict;
     const MemoryImage image = MemoryImage::fromChunks(reader.takeContent().chunks, &conflict);
     if (conflict)
-        return failure(
-            result,
-            QStringLiteral("%1, lines %2 and %3: different bytes for address %4 (%5 and %6)")
-                .arg(inputName)
-                .arg(conflict->firstLine)
-                .arg(conflict->secondLine)
-                .arg(HexText::address(conflict->address))
-                .arg(HexText::number(conflict->firstValue, 2), HexText::number(conflict->secondValue, 2)));
+        return failure(result, QStringLiteral("%1, строки %2 и %3: разные байты по адресу %4 (%5 и %6)")
+                                   .arg(inputName)
+                                   .arg(conflict->firstLine)
+                                   .arg(conflict->secondLine)
+                                   .arg(HexText::address(conflict->address))
+                                   .arg(HexText::number(conflict->firstValue, 2),
+                                        HexText::number(conflict->secondValue, 2)));
     if (image.endAddress() > LargestFlatImage)
-        return failure(
-            result, QStringLiteral("%1: the data reaches up to address %2, so a binary image from address 0 "
-                                   "would take %3 MiB; images over %4 MiB are refused")
-                        .arg(inputName, HexText::address(image.endAddress() - 1))
-                        .arg((image.endAddress() + (1 << 20) - 1) >> 20)
-                        .arg(LargestFlatImage >> 20));
+        return failure(result, QStringLiteral("%1: данные доходят до адреса %2, двоичный образ от адреса 0 "
+                                              "занял бы %3 МиБ; образы больше %4 МиБ не создаются")
+                                   .arg(inputName, HexText::address(image.endAddress() - 1))
+                                   .arg((image.endAddress() + (1 << 20) - 1) >> 20)
+                                   .arg(LargestFlatImage >> 20));
     if (image.isEmpty())
-        result.warnings
-            << QStringLiteral("%1: the file holds no data; the binary file is empty").arg(inputName);
+        result.warnings << QStringLiteral("%1: в файле нет данных; двоичный файл пуст").arg(inputName);
 
     AtomicOutputFile output(result.outputPath);
     if (!output.open())
-        return failure(result, QStringLiteral("%1: cannot write the file: %2")
+        return failure(result, QStringLiteral("%1: не удалось записать файл: %2")
                                    .arg(displayName(result.outputPath), output.errorString()));
 
     // Addresses without data stand for erased flash, written in large blocks rather than built in memory.
@@ -224,7 +219,7 @@ ConversionResult hexToBin(InputFile &input, const ConversionOptions &options, Co
         }
     }
     if (!written || !output.commit())
-        return failure(result, QStringLiteral("%1: cannot write the file: %2")
+        return failure(result, QStringLiteral("%1: не удалось записать файл: %2")
                                    .arg(displayName(result.outputPath), output.errorString()));
     throttle.finish();
     result.ok = true;
@@ -245,7 +240,7 @@ bool chooseOutput(ConversionResult &result, const QString &inputPath, const Conv
         return true;
     }
     result.ok = false;
-    result.errorText = QStringLiteral("%1: the output would replace the input").arg(displayName(inputPath));
+    result.errorText = QStringLiteral("%1: выходной файл заменил бы входной").arg(displayName(inputPath));
     return false;
 }
 
@@ -281,9 +276,8 @@ ConversionResult convertFile(const QString &inputPath, const BinaryOffsetQuestio
     result.inputFormat = detectInputFormat(input.device());
     switch (result.inputFormat) {
     case InputFormat::Empty:
-        return failure(
-            result,
-            QStringLiteral("%1: the file is empty; there is nothing to convert").arg(displayName(inputPath)));
+        return failure(result,
+                       QStringLiteral("%1: файл пуст, конвертировать нечего").arg(displayName(inputPath)));
     case InputFormat::IntelHex:
         if (!chooseOutput(result, inputPath, options, binaryOutputPathFor))
             return result;

@@ -27,7 +27,7 @@ bool IntelHexReader::readFile(const QString &path, const ProgressCallback &progr
         m_content = {};
         m_diagnostics.clear();
         m_fileName = path;
-        return fail(0, QStringLiteral("cannot open the file: %1").arg(file.errorString()));
+        return fail(0, QStringLiteral("не удалось открыть файл: %1").arg(file.errorString()));
     }
     return read(file, path, progress);
 }
@@ -69,7 +69,7 @@ bool IntelHexReader::read(QIODevice &device, const QString &fileName, const Prog
     while (!m_content.hasEndOfFile) {
         const qint64 got = device.read(block.data(), block.size());
         if (got < 0)
-            return fail(0, QStringLiteral("cannot read the file: %1").arg(device.errorString()));
+            return fail(0, QStringLiteral("не удалось прочитать файл: %1").arg(device.errorString()));
         if (got == 0)
             break;
         if (m_observer)
@@ -85,12 +85,12 @@ bool IntelHexReader::read(QIODevice &device, const QString &fileName, const Prog
                     partialLineOffset = blockOffset + start;
                 partialLine.append(data + start, got - start);
                 if (partialLine.size() > IntelHexLayout::MaximumLineLength + ByteOrderMarkLength + 1)
-                    return fail(lineNumber + 1, QStringLiteral("the line is longer than any record can be"));
+                    return fail(lineNumber + 1, QStringLiteral("строка длиннее любой записи"));
                 break;
             }
             const qsizetype end = static_cast<const char *>(found) - data;
             if (lineNumber == std::numeric_limits<int>::max() - 1)
-                return fail(0, QStringLiteral("the file has more lines than can be counted"));
+                return fail(0, QStringLiteral("в файле больше строк, чем можно сосчитать"));
             if (m_content.lineEnd.isEmpty())
                 m_content.lineEnd =
                     (end > start && data[end - 1] == '\r') || (end == start && partialLine.endsWith('\r'))
@@ -117,8 +117,8 @@ bool IntelHexReader::read(QIODevice &device, const QString &fileName, const Prog
     m_content.lineCount = lineNumber;
     if (!m_content.hasEndOfFile)
         m_diagnostics.append({HexDiagnostic::Severity::Warning, m_fileName, 0,
-                              QStringLiteral("the end-of-file record (:00000001FF) is missing; "
-                                             "the data was read up to the end of the file")});
+                              QStringLiteral("нет записи конца файла (:00000001FF); "
+                                             "данные прочитаны до конца файла")});
     throttle.finish();
     return true;
 }
@@ -128,8 +128,8 @@ bool IntelHexReader::account(qint64 bytes, int lineNumber)
     m_memoryUsed += bytes;
     if (m_memoryUsed <= m_memoryLimit)
         return true;
-    return fail(lineNumber, QStringLiteral("the data takes more than %1 MiB to hold (%2 bytes in %3 separate "
-                                           "runs so far); larger inputs are refused")
+    return fail(lineNumber, QStringLiteral("данные занимают больше %1 МиБ (уже %2 байт в %3 отдельных "
+                                           "участках); такие большие файлы не принимаются")
                                 .arg(m_memoryLimit >> 20)
                                 .arg(m_content.dataBytes)
                                 .arg(m_content.chunks.size()));
@@ -160,7 +160,7 @@ bool IntelHexReader::parseLine(const char *text, qsizetype length, int lineNumbe
     case IntelHexRecordType::Data: {
         const quint64 absolute = m_base + record.address();
         if (absolute + static_cast<quint64>(count) > AddressSpaceEnd)
-            return fail(lineNumber, QStringLiteral("the data reaches past the 32-bit address space"));
+            return fail(lineNumber, QStringLiteral("данные выходят за 32-битное адресное пространство"));
         return addData(absolute, data, count, lineNumber);
     }
     case IntelHexRecordType::EndOfFile:

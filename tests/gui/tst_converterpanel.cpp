@@ -259,7 +259,7 @@ void ConverterPanelTest::badRecordIsReportedWithItsLine()
     QCOMPARE(messages.first().kind, MessageKind::Critical);
     QCOMPARE(messages.first().title, QStringLiteral("Error!"));
     QCOMPARE(messages.first().text,
-             QStringLiteral("bad.hex, line 2: checksum mismatch: the record says DD, its bytes give DC"));
+             QStringLiteral("bad.hex, строка 2: неверная контрольная сумма: в записи DD, по её байтам DC"));
     QCOMPARE(read(binPath), QByteArray("old"));
 }
 
@@ -275,8 +275,7 @@ void ConverterPanelTest::missingEndOfFileIsToldBeforeCompletion()
     QCOMPARE(messages.size(), 2);
     QCOMPARE(messages.at(0).kind, MessageKind::Warning);
     QCOMPARE(messages.at(0).title, QStringLiteral("Предупреждение!"));
-    QVERIFY(messages.at(0).text.startsWith(
-        QStringLiteral("cut.hex: the end-of-file record (:00000001FF) is missing")));
+    QVERIFY(messages.at(0).text.startsWith(QStringLiteral("cut.hex: нет записи конца файла (:00000001FF)")));
     QVERIFY(messages.at(1).text.startsWith(QStringLiteral("Процесс завершен.")));
     QCOMPARE(read(m_workDir->filePath(QStringLiteral("cut.bin"))), QByteArray("\x11"));
 }

@@ -186,9 +186,9 @@ void IntelHexTabTest::brokenSourceErrorIsInFrontOfTheWindow()
     const ScriptedDialogs::Record error = dialogs.messages().first();
     QCOMPARE(error.kind, MessageKind::Critical);
     QCOMPARE(error.title, QStringLiteral("Error!"));
-    QVERIFY2(
-        error.text.startsWith(QStringLiteral("Ошибка в файле %1, строка 1: checksum mismatch").arg(broken)),
-        qPrintable(error.text));
+    QVERIFY2(error.text.startsWith(
+                 QStringLiteral("Ошибка в файле %1, строка 1: неверная контрольная сумма").arg(broken)),
+             qPrintable(error.text));
     QVERIFY(error.hadParent);
     QVERIFY(!error.progressShown);
     QCOMPARE(read(dir + QStringLiteral("/release/image.hex")), QByteArray("previous image"));

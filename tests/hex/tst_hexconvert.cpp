@@ -191,12 +191,12 @@ void HexConvertTest::directionOfInput_data()
     QTest::newRow("leading and trailing blank lines") << "\r\n\n:0100000011EE\n:0100010022DC\n\n" + end + "\n"
                                                       << "intel-hex" << QByteArray("\x11\x22") << "";
     QTest::newRow("NUL line") << ":0100000011EE\r\n" + QByteArray(3, '\0') + "\r\n" + end << ""
-                              << QByteArray() << "in.hex, line 2: the record does not start with ':'";
+                              << QByteArray() << "in.hex, строка 2: запись не начинается с ':'";
     QTest::newRow("line led by a blank") << ":0100000011EE\n :0100010022DC\n" + end << "" << QByteArray()
-                                         << "in.hex, line 2: the record does not start with ':'";
+                                         << "in.hex, строка 2: запись не начинается с ':'";
     QTest::newRow("garbage among the first lines")
         << ":0100000011EE\n:0100010022DC\ngarbage\n" + end << "" << QByteArray()
-        << "in.hex, line 3: the record does not start with ':'";
+        << "in.hex, строка 3: запись не начинается с ':'";
     QTest::newRow("binary") << QByteArray("\x7f"
                                           "ELF\x01\x02\n\n:",
                                           9)
@@ -245,8 +245,7 @@ void HexConvertTest::emptyInputIsNoConversion()
     QVERIFY(writeFile(path, QByteArray()));
     const ToolRun convert = runTool(cliPath(), {QStringLiteral("convert"), path});
     QCOMPARE(convert.exitCode, 1);
-    QVERIFY2(convert.err.contains("empty.hex: the file is empty; there is nothing to convert"),
-             convert.err.constData());
+    QVERIFY2(convert.err.contains("empty.hex: файл пуст, конвертировать нечего"), convert.err.constData());
     QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("empty.hex")});
     // info agrees that it holds no Intel HEX record.
     const ToolRun info = runTool(cliPath(), {QStringLiteral("info"), path});
@@ -290,9 +289,9 @@ void HexConvertTest::inputsAreReadToTheirEnd()
         runTool(cliPath(), {QStringLiteral("convert"), QStringLiteral("/dev/zero"), QStringLiteral("-o"),
                             dir.filePath(QStringLiteral("zero.hex"))});
     QCOMPARE(device.exitCode, 1);
-    QVERIFY2(
-        device.err.contains("zero: cannot open the file: it is a device, not a file; devices are not read"),
-        device.err.constData());
+    QVERIFY2(device.err.contains(
+                 "zero: не удалось открыть файл: это устройство, а не файл; устройства не читаются"),
+             device.err.constData());
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("zero.hex"))));
 }
 
@@ -553,11 +552,12 @@ void HexConvertTest::badRecordWritesNothing_data()
 {
     QTest::addColumn<QByteArray>("badLine");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no colon") << QByteArray("0100000011EE") << "line 3: the record does not start with ':'";
-    QTest::newRow("not hex") << QByteArray(":01000000G1EE") << "line 3: 'G' in column 10 is not a hex digit";
-    QTest::newRow("byte count") << QByteArray(":02000000110E") << "line 3: the byte count 02";
-    QTest::newRow("checksum") << QByteArray(":0100000011EF") << "line 3: checksum mismatch";
-    QTest::newRow("type") << QByteArray(":00000007F9") << "line 3: unknown record type 07";
+    QTest::newRow("no colon") << QByteArray("0100000011EE") << "строка 3: запись не начинается с ':'";
+    QTest::newRow("not hex") << QByteArray(":01000000G1EE")
+                             << "строка 3: 'G' в столбце 10 не шестнадцатеричная цифра";
+    QTest::newRow("byte count") << QByteArray(":02000000110E") << "строка 3: счётчик байтов 02";
+    QTest::newRow("checksum") << QByteArray(":0100000011EF") << "строка 3: неверная контрольная сумма";
+    QTest::newRow("type") << QByteArray(":00000007F9") << "строка 3: неизвестный тип записи 07";
 }
 
 void HexConvertTest::badRecordWritesNothing()
@@ -592,9 +592,8 @@ void HexConvertTest::missingEndOfFileConvertsWithWarning()
     QVERIFY(result.ok);
     QCOMPARE(readFile(result.outputPath), QByteArray("\x11\x22"));
     QCOMPARE(result.warnings,
-             QStringList{
-                 QStringLiteral("cut.hex: the end-of-file record (:00000001FF) is missing; the data was read "
-                                "up to the end of the file")});
+             QStringList{QStringLiteral("cut.hex: нет записи конца файла (:00000001FF); данные прочитаны до "
+                                        "конца файла")});
 }
 
 void HexConvertTest::clashingRecordsNameBothLines()
@@ -604,9 +603,8 @@ void HexConvertTest::clashingRecordsNameBothLines()
     QVERIFY(writeFile(hexPath, ":0100000011EE\n:0100000011EE\n:0100010022DC\n:0100000012ED\n:00000001FF\n"));
     const ConversionResult result = convertHexToBin(hexPath);
     QVERIFY(!result.ok);
-    QCOMPARE(
-        result.errorText,
-        QStringLiteral("clash.hex, lines 1 and 4: different bytes for address 0x00000000 (0x11 and 0x12)"));
+    QCOMPARE(result.errorText,
+             QStringLiteral("clash.hex, строки 1 и 4: разные байты по адресу 0x00000000 (0x11 и 0x12)"));
     QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("clash.hex")});
 }
 
@@ -618,8 +616,8 @@ void HexConvertTest::hugeImageIsRefused()
     const ConversionResult result = convertHexToBin(hexPath);
     QVERIFY(!result.ok);
     QCOMPARE(result.errorText,
-             QStringLiteral("far.hex: the data reaches up to address 0x20000000, so a binary image "
-                            "from address 0 would take 513 MiB; images over 512 MiB are refused"));
+             QStringLiteral("far.hex: данные доходят до адреса 0x20000000, двоичный образ от адреса 0 "
+                            "занял бы 513 МиБ; образы больше 512 МиБ не создаются"));
     QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("far.hex")});
 }
 
@@ -632,7 +630,7 @@ void HexConvertTest::offsetPastAddressSpaceIsRefused()
     QVERIFY(!result.ok);
     QCOMPARE(result.errorText,
              QStringLiteral(
-                 "fw.bin: 32 bytes at offset 0xFFFFFFF0 reach past the 4 GiB that Intel HEX can address"));
+                 "fw.bin: 32 байт по смещению 0xFFFFFFF0 выходят за 4 ГиБ, которые адресует Intel HEX"));
     QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("fw.bin")});
 }
 
@@ -711,7 +709,7 @@ void HexConvertTest::commandLine()
     run = runTool(cliPath(), {QStringLiteral("convert"), badPath});
     QCOMPARE(run.exitCode, 1);
     QVERIFY(run.out.isEmpty());
-    QVERIFY2(run.err.contains("bad.hex, line 2: checksum mismatch"), run.err.constData());
+    QVERIFY2(run.err.contains("bad.hex, строка 2: неверная контрольная сумма"), run.err.constData());
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("bad.bin"))));
 
     QCOMPARE(runTool(cliPath(), {QStringLiteral("convert")}).exitCode, 2);
