@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 
+#include "assembly/imagebuilder.h"
 #include "common/progress.h"
 
 class Reporter;
@@ -20,6 +21,7 @@ struct BinaryJob {
     bool sequential = false;
     QString outputDir;
     QString fileName; // with its extension
+    ImageFormat format = ImageFormat::RawBinary;
 };
 
 struct BinaryResult {
