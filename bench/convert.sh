@@ -70,6 +70,6 @@ for mib in "${sizes[@]}"; do
     rm -f "$work"/*.bin.tmp "$work/o.bin" "$work/s.bin" "$work/q.bin"
 
     echo "== $mib MiB: window slot against the bare conversion (in one process)"
-    "$work/window_overhead" "$bin" 8000000 21
+    "$work/window_overhead" "$bin" 0x08000000 21
     "$work/window_overhead" "$hex" 0 11
 done

@@ -16,18 +16,20 @@
 
 namespace {
 
-// Answers the file and offset questions; every message is swallowed.
+// Answers the file and offset questions, and "Да" to replacing the previous run's output; every
+// message is swallowed.
 class BenchDialogs : public UserDialogs {
 public:
     QString file;
-    int offsetDigits = 0;
+    QString offsetText;
     void message(MessageKind, const QString &, const QString &text) override { last = text; }
-    bool ask(const QString &, const QString &) override { return false; }
-    QString chooseDirectory(QWidget *, const QString &, const QString &) override { return {}; }
-    QString chooseFile(QWidget *, const QString &, const QString &, const QString &) override { return file; }
-    std::optional<int> askInteger(QWidget *, const QString &, const QString &, int, int, int, int) override
+    bool ask(const QString &, const QString &) override { return true; }
+    QString chooseDirectory(const QString &, const QString &) override { return {}; }
+    QString chooseFile(const QString &, const QString &, const QString &) override { return file; }
+    std::optional<QString> askText(const QString &, const QString &, const QString &,
+                                   const QValidator *) override
     {
-        return offsetDigits;
+        return offsetText;
     }
     QString last;
 };
@@ -45,18 +47,23 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (argc < 4) {
-        std::fprintf(stderr, "usage: %s FILE OFFSET_DIGITS RUNS\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FILE HEX_OFFSET RUNS\n", argv[0]);
         return 2;
     }
     const QString input = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
-    const int digits = QString::fromLatin1(argv[2]).toInt();
+    const QString offsetText = QString::fromLatin1(argv[2]);
+    const std::optional<quint64> offset = parseLoadAddress(offsetText);
+    if (!offset) {
+        std::fprintf(stderr, "%s: not a hexadecimal load address\n", argv[2]);
+        return 2;
+    }
     const int runs = QString::fromLatin1(argv[3]).toInt();
 
     QTemporaryDir work;
     QDir::setCurrent(work.path());
     BenchDialogs dialogs;
     dialogs.file = input;
-    dialogs.offsetDigits = digits;
+    dialogs.offsetText = offsetText;
     MainWindow window(dialogs);
     window.show();
 
@@ -68,7 +75,7 @@ int main(int argc, char *argv[])
         timer.start();
         // What quillon-cli convert does: tell the direction by the content, then convert.
         const ConversionResult result =
-            convertFile(input, [&]() -> std::optional<quint64> { return offsetFromTypedDigits(digits); });
+            convertFile(input, [&]() -> std::optional<quint64> { return *offset; });
         bare << timer.nsecsElapsed() / 1e6;
         if (!result.ok)
             qFatal("%s", qPrintable(result.errorText));

@@ -141,6 +141,13 @@ def main():
         ("StateWindow", [("HEX%d" % (i + 1), "true" if i < 3 else "false") for i in range(6)]),
     ]
 
+    # Paths relative to the workspace, which is the working directory the program runs in: a copied
+    # or moved workspace keeps working.
+    for tab in (lora, binary, intelhex):
+        for group_name, keys in tab:
+            if group_name == "PathTo":
+                keys[:] = [(key, os.path.relpath(value, workspace) if value else "") for key, value in keys]
+
     templates = os.path.join(workspace, "Templates Setting")
     write(os.path.join(templates, "demo.LoRa"), ini(lora))
     write(os.path.join(templates, "demo.binary"), ini(binary))

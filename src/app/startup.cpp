@@ -83,9 +83,10 @@ int run(UserDialogs &dialogs)
     finishLeftoverUpdate(QFileInfo(executablePath).absolutePath());
     QApplication::setStyle(QStringLiteral("Fusion"));
 
-    // Before any question, so that its buttons speak the user's language.
+    // Before any question, so that its buttons are in Russian like the rest of the window.
     Translations translations;
-    translations.load(QLocale::system().uiLanguages());
+    if (!translations.load())
+        StartupLog::note(QStringLiteral("translation missing: Qt's buttons stay in English"));
     translations.install();
 
     if (updateAtStartup(executablePath, UpdateSource::fromBuildAndEnvironment(), dialogs, instance))

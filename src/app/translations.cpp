@@ -4,22 +4,17 @@
 #include <QLibraryInfo>
 #include <QLocale>
 
-QString Translations::load(const QStringList &uiLanguages)
+bool Translations::load()
 {
-    for (const QString &language : uiLanguages) {
-        const QString name = QLocale(language).name();
-        if (m_program.load(QStringLiteral(":/i18n/Quillon_pro_") + name)) {
-            m_programLoaded = true;
-            m_qtLoaded = m_qt.load(QStringLiteral("qtbase_") + name,
-                                   QLibraryInfo::path(QLibraryInfo::TranslationsPath));
-            return name;
-        }
-    }
-    return QString();
+    m_programLoaded = m_program.load(QStringLiteral(":/i18n/Quillon_pro_") + localeName());
+    m_qtLoaded = m_qt.load(QLocale(localeName()), QStringLiteral("qtbase"), QStringLiteral("_"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    return m_programLoaded && m_qtLoaded;
 }
 
 void Translations::install()
 {
+    QLocale::setDefault(QLocale(localeName()));
     if (m_qtLoaded)
         QCoreApplication::installTranslator(&m_qt);
     if (m_programLoaded)

@@ -1,18 +1,20 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 #include <QTranslator>
 
-// The program's own translation and Qt's for the standard buttons and dialogs, chosen from the
-// user's interface languages in order of preference.
+// The interface is Russian whatever the system's locale: the program's translation and Qt's own
+// for the standard buttons and the file and input dialogs.
 class Translations {
 public:
-    // Loads, for the first of the languages that the program carries a translation for, the
-    // program's translation and Qt's one for the same locale. Returns that locale's name (e.g.
-    // "ru_RU"), or an empty text when none of the languages has a translation.
-    QString load(const QStringList &uiLanguages);
-    // Installs what load() found into the running application.
+    // The locale every text of the window is in.
+    static QString localeName() { return QStringLiteral("ru_RU"); }
+
+    // Loads both translations; false when either is missing (the program then shows what it carries
+    // built in, and Qt's buttons in English).
+    bool load();
+    // Installs what load() found into the running application, and makes Russian the default locale
+    // of the dialogs.
     void install();
 
     const QTranslator &program() const { return m_program; }

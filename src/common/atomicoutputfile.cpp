@@ -93,13 +93,13 @@ bool AtomicOutputFile::open()
     const QString target = resolvedTarget(m_targetPath);
     const QFileInfo existing(target);
     if (existing.isDir())
-        return fail(QStringLiteral("%1 is a directory").arg(QDir::toNativeSeparators(target)));
+        return fail(QStringLiteral("%1 — это каталог").arg(QDir::toNativeSeparators(target)));
     // A device or a pipe would be replaced by a plain file, not written to.
     if (existing.exists() && !existing.isFile())
-        return fail(QStringLiteral("%1 is not a regular file").arg(QDir::toNativeSeparators(target)));
+        return fail(QStringLiteral("%1 — не обычный файл").arg(QDir::toNativeSeparators(target)));
     // Like QSaveFile: a file made read-only is kept from being replaced.
     if (existing.exists() && !existing.isWritable())
-        return fail(QStringLiteral("%1 is read-only").arg(QDir::toNativeSeparators(target)));
+        return fail(QStringLiteral("%1 доступен только для чтения").arg(QDir::toNativeSeparators(target)));
     for (int attempt = 0; attempt < NameAttempts; ++attempt) {
         m_file.setFileName(hiddenNameFor(target));
         // NewOnly never takes over a file someone else made; the umask sets the permissions.

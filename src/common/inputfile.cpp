@@ -78,17 +78,17 @@ QString InputFile::problemText(qint64 limit) const
     case Problem::None:
         break;
     case Problem::Missing:
-        return QStringLiteral("cannot open the file: there is no such file");
+        return QStringLiteral("не удалось открыть файл: такого файла нет");
     case Problem::Directory:
-        return QStringLiteral("cannot open the file: it is a directory");
+        return QStringLiteral("не удалось открыть файл: это каталог");
     case Problem::Device:
-        return QStringLiteral("cannot open the file: it is a device, not a file; devices are not read");
+        return QStringLiteral("не удалось открыть файл: это устройство, а не файл; устройства не читаются");
     case Problem::CannotOpen:
-        return QStringLiteral("cannot open the file: %1").arg(m_systemError);
+        return QStringLiteral("не удалось открыть файл: %1").arg(m_systemError);
     case Problem::CannotRead:
-        return QStringLiteral("cannot read the file: %1").arg(m_systemError);
+        return QStringLiteral("не удалось прочитать файл: %1").arg(m_systemError);
     case Problem::TooLarge:
-        return QStringLiteral("the file holds more than %1 MiB; larger inputs are refused").arg(limit >> 20);
+        return QStringLiteral("файл больше %1 МиБ; такие большие файлы не принимаются").arg(limit >> 20);
     }
     return QString();
 }

@@ -1,10 +1,9 @@
 #include "gui/binarytab.h"
 
-#include <QProgressDialog>
-
 #include "assembly/offsetparser.h"
 #include "assembly/tabjobs.h"
 #include "discovery/sourcefiles.h"
+#include "gui/jobprogress.h"
 #include "gui/pathwidgets.h"
 #include "gui/userdialogs.h"
 #include "settings/settingskeys.h"
@@ -80,7 +79,7 @@ void BinaryTab::chooseFile(QObject *button)
         if (button != row.search)
             continue;
         const QString filter = row.hexRadio->isChecked() ? QStringLiteral("*.hex") : QStringLiteral("*.bin");
-        const QString path = m_dialogs.chooseFile(nullptr, QStringLiteral("File%1 Directory").arg(slot + 1),
+        const QString path = m_dialogs.chooseFile(QStringLiteral("File%1 Directory").arg(slot + 1),
                                                   row.path->currentText(), filter);
         if (path.isEmpty())
             return;
@@ -93,7 +92,7 @@ void BinaryTab::chooseFile(QObject *button)
         return;
     }
     if (button == ui.BinarySearchRelesae)
-        PathWidgets::chooseReleaseDirectory(m_dialogs, nullptr, ui.BinaryReleaseCombo);
+        PathWidgets::chooseReleaseDirectory(m_dialogs, ui.BinaryReleaseCombo);
 }
 
 QString BinaryTab::offsetFieldName(const QString &key) const
@@ -114,13 +113,8 @@ void BinaryTab::assemble()
             invalidOffsetMessage(offsetFieldName(made.invalidOffset->key), made.invalidOffset->text));
         return;
     }
-    QProgressDialog progress(QStringLiteral("Идет процесс сборки..."), QStringLiteral("Отмена"), 0, 100,
-                             m_window);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    progress.setValue(0);
-    progress.show();
-    assembleBinaryImage(made.job, m_dialogs, [&progress](qint64 done, qint64 total) {
-        progress.setValue(total > 0 ? int(done * 100 / total) : 100);
-    });
+    JobProgress progress(m_window, QStringLiteral("Идет процесс сборки..."));
+    ProgressAwareReporter reporter(progress, m_dialogs);
+    assembleBinaryImage(made.job, reporter,
+                        [&progress](qint64 done, qint64 total) { progress.report(done, total); });
 }

@@ -1,5 +1,10 @@
 #include "gui/converterpanel.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpressionValidator>
+
+#include "common/hextext.h"
 #include "gui/conversionprogress.h"
 #include "gui/userdialogs.h"
 #include "hex/converter.h"
@@ -14,26 +19,37 @@ void ConverterPanel::convert(QObject *button)
     const bool binaryWanted = button == ui.Converter2IntelHEX || ui.Converter2IntelHEX->isDown();
     const QString filter = binaryWanted ? QStringLiteral("*.bin") : QStringLiteral("*.hex");
     const QString path =
-        m_dialogs.chooseFile(nullptr, tr("Выберите файл для конвертации"), QStringLiteral("."), filter);
+        m_dialogs.chooseFile(tr("Выберите файл для конвертации"), QStringLiteral("."), filter);
     if (path.isEmpty()) {
         m_dialogs.message(MessageKind::Warning, tr("Файл не выбран!"), tr("Выберите файл для конвертации."));
         return;
     }
 
     // The content decides the direction, whichever button was pressed; the offset is asked for only
-    // when the file turns out to be binary. A cancelled offset is a cancelled conversion, not a
-    // silent offset 0.
+    // when the file turns out to be binary. A cancelled question is a cancelled conversion, never a
+    // silent offset 0 or a silently replaced file.
     ConversionProgress progress(m_window);
-    const BinaryOffsetQuestion askOffset = [this, &progress]() -> std::optional<quint64> {
-        const std::optional<int> typed =
-            m_dialogs.askInteger(m_window, tr("Смещение"), tr("Задайте смещение"), 0, 0, 2000000000, 1);
+    std::optional<quint64> chosenOffset;
+    const QRegularExpressionValidator hexAddress{QRegularExpression(QLatin1String(LoadAddressPattern))};
+    const BinaryOffsetQuestion askOffset = [&]() -> std::optional<quint64> {
+        const std::optional<QString> typed = m_dialogs.askText(
+            tr("Смещение"),
+            tr("Задайте смещение: адрес первого байта, шестнадцатеричный (например 0x08000000)"),
+            QStringLiteral("0x"), &hexAddress);
         progress.restartClock(); // the time spent typing is not work
-        if (!typed)
-            return std::nullopt;
-        return offsetFromTypedDigits(*typed);
+        if (typed)
+            chosenOffset = parseLoadAddress(*typed);
+        return chosenOffset;
     };
     ConversionOptions options;
     progress.watch(options);
+    options.confirmReplace = [&](const QString &outputPath) {
+        const bool replace =
+            m_dialogs.ask(ReportTitle::warning(),
+                          tr("Файл %1 уже существует. Заменить?").arg(QDir::toNativeSeparators(outputPath)));
+        progress.restartClock();
+        return replace;
+    };
     const ConversionResult result = convertFile(path, askOffset, options);
     progress.finish();
 
@@ -45,5 +61,9 @@ void ConverterPanel::convert(QObject *button)
     }
     for (const QString &warning : result.warnings)
         m_dialogs.message(MessageKind::Warning, ReportTitle::warning(), warning);
-    m_dialogs.message(MessageKind::Information, tr("Конвертация"), tr("Процесс завершен."));
+    QString done = tr("Процесс завершен.");
+    if (chosenOffset)
+        done += QLatin1Char('\n') + tr("Адрес первого байта: %1.").arg(HexText::address(*chosenOffset));
+    done += QLatin1Char('\n') + tr("Файл: %1").arg(QDir::toNativeSeparators(result.outputPath));
+    m_dialogs.message(MessageKind::Information, tr("Конвертация"), done);
 }

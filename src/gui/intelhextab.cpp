@@ -1,10 +1,9 @@
 #include "gui/intelhextab.h"
 
-#include <QProgressDialog>
-
 #include "assembly/assemblymessages.h"
 #include "assembly/tabjobs.h"
 #include "discovery/sourcefiles.h"
+#include "gui/jobprogress.h"
 #include "gui/pathwidgets.h"
 #include "gui/userdialogs.h"
 #include "ui_mainwindow.h"
@@ -68,7 +67,7 @@ void IntelHexTab::chooseFile(QObject *button)
         const SourceRow &row = m_rows[slot];
         if (button != row.search)
             continue;
-        const QString path = m_dialogs.chooseFile(nullptr, QStringLiteral("File%1 Directory").arg(slot + 1),
+        const QString path = m_dialogs.chooseFile(QStringLiteral("File%1 Directory").arg(slot + 1),
                                                   row.path->currentText(), QStringLiteral("*.hex"));
         if (path.isEmpty())
             return;
@@ -81,28 +80,20 @@ void IntelHexTab::chooseFile(QObject *button)
         return;
     }
     if (button == ui.IntelHEXSearchReleaseButton)
-        PathWidgets::chooseReleaseDirectory(m_dialogs, nullptr, ui.IntelHEXReleaseDirrect);
+        PathWidgets::chooseReleaseDirectory(m_dialogs, ui.IntelHEXReleaseDirrect);
 }
 
 void IntelHexTab::assemble()
 {
     IntelHexJoinJob job = intelHexJobFrom(settings());
-    if (job.sources.isEmpty()) {
-        joinIntelHexFiles(job, m_dialogs);
-        return;
-    }
-    QProgressDialog progress(QStringLiteral("Идет процесс сборки..."), QStringLiteral("Отмена"), 0,
-                             static_cast<int>(job.sources.size()), m_window);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setAutoReset(false);
-    progress.setMinimumDuration(0);
-    progress.setValue(0);
+    JobProgress progress(m_window, QStringLiteral("Идет процесс сборки..."));
+    ProgressAwareReporter reporter(progress, m_dialogs);
     job.cancelled = [&progress] {
-        return progress.wasCanceled();
+        return progress.cancelRequested();
     };
-    const IntelHexJoinResult result =
-        joinIntelHexFiles(job, m_dialogs, [&progress](qint64 done, qint64) { progress.setValue(int(done)); });
-    progress.close();
+    const IntelHexJoinResult result = joinIntelHexFiles(
+        job, reporter, [&progress](qint64 done, qint64 total) { progress.report(done, total); });
+    progress.finish();
     if (result.succeeded())
         m_dialogs.message(MessageKind::Information, ReportTitle::complete(), AssemblyText::finished());
 }

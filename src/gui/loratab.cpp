@@ -107,8 +107,7 @@ void LoRaTab::chooseDirectory(QObject *button)
         const SourceRow &row = m_sources[source];
         if (button != row.search)
             continue;
-        const QString directory =
-            m_dialogs.chooseDirectory(m_window, row.caption, row.directory->currentText());
+        const QString directory = m_dialogs.chooseDirectory(row.caption, row.directory->currentText());
         if (directory.isEmpty())
             return;
         PathWidgets::replaceItems(row.directory, directory);
@@ -116,7 +115,7 @@ void LoRaTab::chooseDirectory(QObject *button)
         return;
     }
     if (button == ui.LoRaSearchRelease)
-        PathWidgets::chooseReleaseDirectory(m_dialogs, m_window, ui.LoRaComboRelease);
+        PathWidgets::chooseReleaseDirectory(m_dialogs, ui.LoRaComboRelease);
 }
 
 void LoRaTab::extensionChosen(Source source)
@@ -196,7 +195,7 @@ void LoRaTab::flash()
 
     if (m_lastImagePath.isEmpty()) {
         m_lastImagePath =
-            m_dialogs.chooseFile(m_window, QStringLiteral("Выберете прошивку"),
+            m_dialogs.chooseFile(QStringLiteral("Выберете прошивку"),
                                  PathWidgets::firstRow(ui.LoRaComboRelease), QStringLiteral("*.bin *.hex"));
     }
     if (m_lastImagePath.isEmpty()) {

@@ -19,6 +19,8 @@ MainWindow::MainWindow(UserDialogs &dialogs)
     : QMainWindow(nullptr), ui(std::make_unique<Ui::MainWindow>()), m_dialogs(dialogs)
 {
     ui->setupUi(this);
+    // Every box and dialog from here on stays in front of this window.
+    m_dialogs.setWindow(this);
     resize(WideWidth, WindowHeight);
 
     m_lora = std::make_unique<LoRaTab>(*ui, this, dialogs);

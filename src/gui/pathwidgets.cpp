@@ -34,10 +34,9 @@ void showPath(QComboBox *combo, const QString &text)
     combo->setCurrentIndex(index);
 }
 
-void chooseReleaseDirectory(UserDialogs &dialogs, QWidget *parent, QListWidget *list)
+void chooseReleaseDirectory(UserDialogs &dialogs, QListWidget *list)
 {
-    const QString directory =
-        dialogs.chooseDirectory(parent, QStringLiteral("Release Directory"), firstRow(list));
+    const QString directory = dialogs.chooseDirectory(QStringLiteral("Release Directory"), firstRow(list));
     if (!directory.isEmpty())
         replaceRows(list, directory);
 }

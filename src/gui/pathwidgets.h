@@ -21,6 +21,6 @@ void replaceItems(QComboBox *combo, const QString &text);
 void showPath(QComboBox *combo, const QString &text);
 // The "..." of an output directory: a directory dialog that starts at the one shown; a directory
 // chosen replaces it.
-void chooseReleaseDirectory(UserDialogs &dialogs, QWidget *parent, QListWidget *list);
+void chooseReleaseDirectory(UserDialogs &dialogs, QListWidget *list);
 
 } // namespace PathWidgets

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include "common/atomicoutputfile.h"
 #include "common/hextext.h"
@@ -102,7 +103,7 @@ ConversionResult streamBinary(InputFile &input, quint64 offset, const Conversion
     const QString inputName = displayName(input.path());
     const auto tooLarge = [&](quint64 size) {
         return failure(result,
-                       QStringLiteral("%1: %2 bytes at offset %3 reach past the 4 GiB that %4 can address")
+                       QStringLiteral("%1: %2 байт по смещению %3 выходят за 4 ГиБ, которые адресует %4")
                            .arg(inputName)
                            .arg(size)
                            .arg(HexText::address(offset), recordFormatName(result.outputFormat)));
@@ -114,7 +115,7 @@ ConversionResult streamBinary(InputFile &input, quint64 offset, const Conversion
 
     AtomicOutputFile output(result.outputPath);
     if (!output.open())
-        return failure(result, QStringLiteral("%1: cannot write the file: %2")
+        return failure(result, QStringLiteral("%1: не удалось записать файл: %2")
                                    .arg(displayName(result.outputPath), output.errorString()));
 
     ProgressThrottle throttle(options.progress, qMax<qint64>(0, knownSize));
@@ -125,9 +126,8 @@ ConversionResult streamBinary(InputFile &input, quint64 offset, const Conversion
     while (written) {
         const qint64 got = readFull(input.device(), block.data(), block.size());
         if (got < 0)
-            return failure(
-                result,
-                QStringLiteral("%1: cannot read the file: %2").arg(inputName, input.device().errorString()));
+            return failure(result, QStringLiteral("%1: не удалось прочитать файл: %2")
+                                       .arg(inputName, input.device().errorString()));
         if (got == 0)
             break;
         if (offset + position + static_cast<quint64>(got) > AddressSpaceEnd) {
@@ -145,7 +145,7 @@ ConversionResult streamBinary(InputFile &input, quint64 offset, const Conversion
         }
     }
     if (!written || !writer.finish() || !output.commit())
-        return failure(result, QStringLiteral("%1: cannot write the file: %2")
+        return failure(result, QStringLiteral("%1: не удалось записать файл: %2")
                                    .arg(displayName(result.outputPath), writer.errorString().isEmpty()
                                                                             ? output.errorString()
                                                                             : writer.errorString()));
@@ -206,14 +206,15 @@ ConversionResult convertLoaded(InputFile &input, quint64 binaryOffset, const Con
     if (!problem.isEmpty())
         return failure(result, problem);
     if (loaded.image.isEmpty())
-        result.warnings << QStringLiteral("%1: the file holds no data; the %2 file is empty")
-                               .arg(inputName, result.outputFormat == OutputFormat::Binary
-                                                   ? QStringLiteral("binary")
-                                                   : recordFormatName(result.outputFormat));
+        result.warnings << QStringLiteral("%1: в файле нет данных; %2 пуст")
+                               .arg(inputName,
+                                    result.outputFormat == OutputFormat::Binary
+                                        ? QStringLiteral("двоичный файл")
+                                        : QStringLiteral("файл ") + recordFormatName(result.outputFormat));
 
     AtomicOutputFile output(result.outputPath);
     if (!output.open())
-        return failure(result, QStringLiteral("%1: cannot write the file: %2")
+        return failure(result, QStringLiteral("%1: не удалось записать файл: %2")
                                    .arg(displayName(result.outputPath), output.errorString()));
     QString writeError;
     switch (writeImage(output.device(), loaded.image, result.outputFormat, writeOptions, &writeError)) {
@@ -223,14 +224,13 @@ ConversionResult convertLoaded(InputFile &input, quint64 binaryOffset, const Con
         return result;
     case WriteOutcome::Failed:
         output.cancel();
-        return failure(
-            result,
-            QStringLiteral("%1: cannot write the file: %2").arg(displayName(result.outputPath), writeError));
+        return failure(result, QStringLiteral("%1: не удалось записать файл: %2")
+                                   .arg(displayName(result.outputPath), writeError));
     case WriteOutcome::Written:
         break;
     }
     if (!output.commit())
-        return failure(result, QStringLiteral("%1: cannot write the file: %2")
+        return failure(result, QStringLiteral("%1: не удалось записать файл: %2")
                                    .arg(displayName(result.outputPath), output.errorString()));
     result.ok = true;
     return result;
@@ -247,10 +247,16 @@ bool chooseOutput(ConversionResult &result, const QString &inputPath, const Conv
                   const QString &besideInput)
 {
     result.outputPath = options.outputPath.isEmpty() ? besideInput : options.outputPath;
-    if (!sameFile(inputPath, result.outputPath))
+    if (!sameFile(inputPath, result.outputPath)) {
+        if (options.confirmReplace && QFileInfo::exists(result.outputPath) &&
+            !options.confirmReplace(result.outputPath)) {
+            result.cancelled = true;
+            return false;
+        }
         return true;
+    }
     result.ok = false;
-    result.errorText = QStringLiteral("%1: the output would replace the input").arg(displayName(inputPath));
+    result.errorText = QStringLiteral("%1: выходной файл заменил бы входной").arg(displayName(inputPath));
     return false;
 }
 
@@ -276,13 +282,14 @@ QString outputPathFor(const QString &inputPath, OutputFormat format)
     return (hasExtension ? inputPath.left(dot) : inputPath) + outputFormatExtension(format);
 }
 
-quint64 offsetFromTypedDigits(int typed)
+std::optional<quint64> parseLoadAddress(const QString &text)
 {
-    if (typed < 0)
-        return 0;
-    bool ok = false;
-    const quint64 offset = QString::number(typed).toULongLong(&ok, 16);
-    return ok ? offset : 0;
+    static const QRegularExpression whole(
+        QRegularExpression::anchoredPattern(QLatin1String(LoadAddressPattern)));
+    const QRegularExpressionMatch match = whole.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return text.mid(match.capturedLength(1)).toULongLong(nullptr, 16);
 }
 
 ConversionResult convertFile(const QString &inputPath, const BinaryOffsetQuestion &askOffset,
@@ -294,9 +301,8 @@ ConversionResult convertFile(const QString &inputPath, const BinaryOffsetQuestio
         return result;
     result.inputFormat = detectInputFormat(input.device());
     if (result.inputFormat == InputFormat::Empty)
-        return failure(
-            result,
-            QStringLiteral("%1: the file is empty; there is nothing to convert").arg(displayName(inputPath)));
+        return failure(result,
+                       QStringLiteral("%1: файл пуст, конвертировать нечего").arg(displayName(inputPath)));
     const bool binaryInput = result.inputFormat == InputFormat::Binary;
     result.outputFormat = options.to.value_or(binaryInput ? OutputFormat::IntelHex : OutputFormat::Binary);
     // Intel HEX and binary keep the names they have always had when no format is asked for.

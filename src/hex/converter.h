@@ -20,6 +20,9 @@ struct ConversionOptions {
     // flat binary from address 0, a binary becomes Intel HEX).
     std::optional<OutputFormat> to;
     quint64 binaryBase = 0; // the address of a binary output's first byte
+    // Asked when the output exists already; false cancels the conversion before anything is written.
+    // Without it an existing output is replaced, as command-line converters do.
+    std::function<bool(const QString &outputPath)> confirmReplace;
 };
 
 struct ConversionResult {
@@ -65,5 +68,7 @@ QString binaryOutputPathFor(const QString &hexPath);
 // the format's (".bin", ".hex", ".srec"), or the format's appended to a name without one.
 QString outputPathFor(const QString &inputPath, OutputFormat format);
 
-// The window's offset dialog takes digits as typed: 1000 means 0x1000.
-quint64 offsetFromTypedDigits(int typed);
+// A load address as the user types it: hexadecimal digits (either case), with or without "0x", up to
+// 0xFFFFFFFF. LoadAddressPattern is the same rule for an input field's validator.
+inline constexpr char LoadAddressPattern[] = "(0[xX])?[0-9A-Fa-f]{1,8}";
+std::optional<quint64> parseLoadAddress(const QString &text);

@@ -17,7 +17,7 @@ struct HexDiagnostic {
     {
         const QString name = QFileInfo(file).fileName();
         if (line > 0)
-            return QStringLiteral("%1, line %2: %3").arg(name).arg(line).arg(message);
+            return QStringLiteral("%1, строка %2: %3").arg(name).arg(line).arg(message);
         return QStringLiteral("%1: %2").arg(name, message);
     }
 };

@@ -97,5 +97,5 @@ inline QString describeCharacter(char c)
     const auto byte = static_cast<quint8>(c);
     if (byte >= 0x20 && byte < 0x7F)
         return QStringLiteral("'%1'").arg(QLatin1Char(c));
-    return QStringLiteral("byte 0x%1").arg(QLatin1String(HexDigits::PairTable.pairs[byte], 2));
+    return QStringLiteral("байт 0x%1").arg(QLatin1String(HexDigits::PairTable.pairs[byte], 2));
 }

@@ -40,14 +40,13 @@ LoadedImage placeChunks(LoadedImage loaded, QList<DataChunk> chunks, const QStri
     loaded.image = MemoryImage::fromChunks(std::move(chunks), &conflict);
     if (!conflict)
         return loaded;
-    return failed(
-        std::move(loaded),
-        QStringLiteral("%1, %2 %3 and %4: different bytes for address %5 (%6 and %7)")
-            .arg(name, places)
-            .arg(conflict->firstLine)
-            .arg(conflict->secondLine)
-            .arg(HexText::address(conflict->address))
-            .arg(HexText::number(conflict->firstValue, 2), HexText::number(conflict->secondValue, 2)));
+    return failed(std::move(loaded), QStringLiteral("%1, %2 %3 и %4: разные байты по адресу %5 (%6 и %7)")
+                                         .arg(name, places)
+                                         .arg(conflict->firstLine)
+                                         .arg(conflict->secondLine)
+                                         .arg(HexText::address(conflict->address))
+                                         .arg(HexText::number(conflict->firstValue, 2),
+                                              HexText::number(conflict->secondValue, 2)));
 }
 
 // "name, line 12: what is wrong", with the file named as the caller names it.
@@ -55,7 +54,7 @@ template <typename Reader> QString readerError(const Reader &reader, const QStri
 {
     const HexDiagnostic diagnostic = reader.error().value_or(HexDiagnostic{});
     if (diagnostic.line > 0)
-        return QStringLiteral("%1, line %2: %3").arg(name).arg(diagnostic.line).arg(diagnostic.message);
+        return QStringLiteral("%1, строка %2: %3").arg(name).arg(diagnostic.line).arg(diagnostic.message);
     return QStringLiteral("%1: %2").arg(name, diagnostic.message);
 }
 
@@ -75,7 +74,7 @@ LoadedImage loadRecordFile(InputFile &input, const ImageLoadOptions &options, co
     loaded.startAddress = content.startAddress;
     if constexpr (std::is_same_v<Reader, SRecordReader>)
         loaded.header = content.header;
-    return placeChunks(std::move(loaded), std::move(content.chunks), name, QStringLiteral("lines"));
+    return placeChunks(std::move(loaded), std::move(content.chunks), name, QStringLiteral("строки"));
 }
 
 LoadedImage loadElf(InputFile &input, const ImageLoadOptions &options, const QString &name,
@@ -91,7 +90,8 @@ LoadedImage loadElf(InputFile &input, const ImageLoadOptions &options, const QSt
     loaded.fileSpans = content.segments;
     if (options.progress)
         options.progress(loaded.fileSize, loaded.fileSize);
-    return placeChunks(std::move(loaded), std::move(content.chunks), name, QStringLiteral("program headers"));
+    return placeChunks(std::move(loaded), std::move(content.chunks), name,
+                       QStringLiteral("программные заголовки"));
 }
 
 LoadedImage loadBinary(InputFile &input, const ImageLoadOptions &options, const QString &name,

@@ -140,8 +140,8 @@ QString imageWriteProblem(const MemoryImage &image, OutputFormat format, const I
             return QStringLiteral("%1: данные начинаются с %2, ниже первого адреса двоичного файла %3")
                 .arg(name, HexText::address(image.lowestAddress()), HexText::address(options.binaryBase));
         if (image.endAddress() > options.binaryBase + LargestImageSize)
-            return QStringLiteral("%1: the data reaches up to address %2, so a binary image from address %3 "
-                                  "would take %4 MiB; images over %5 MiB are refused")
+            return QStringLiteral("%1: данные доходят до адреса %2, двоичный образ от адреса %3 "
+                                  "занял бы %4 МиБ; образы больше %5 МиБ не создаются")
                 .arg(name, HexText::address(image.endAddress() - 1),
                      options.binaryBase == 0 ? QStringLiteral("0") : HexText::address(options.binaryBase))
                 .arg((image.endAddress() - options.binaryBase + (1 << 20) - 1) >> 20)

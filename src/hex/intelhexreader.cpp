@@ -19,7 +19,7 @@ bool IntelHexReader::readFile(const QString &path, const ProgressCallback &progr
         m_content = {};
         m_diagnostics.clear();
         m_fileName = path;
-        return fail(0, QStringLiteral("cannot open the file: %1").arg(file.errorString()));
+        return fail(0, QStringLiteral("не удалось открыть файл: %1").arg(file.errorString()));
     }
     return read(file, path, progress);
 }
@@ -65,15 +65,15 @@ bool IntelHexReader::read(QIODevice &device, const QString &fileName, const Prog
     case RecordLineReader::Outcome::Failed:
         return false;
     case RecordLineReader::Outcome::ReadError:
-        return fail(0, QStringLiteral("cannot read the file: %1").arg(device.errorString()));
+        return fail(0, QStringLiteral("не удалось прочитать файл: %1").arg(device.errorString()));
     case RecordLineReader::Outcome::LineTooLong:
-        return fail(lines.lineCount() + 1, QStringLiteral("the line is longer than any record can be"));
+        return fail(lines.lineCount() + 1, QStringLiteral("строка длиннее любой записи"));
     case RecordLineReader::Outcome::TooManyLines:
-        return fail(0, QStringLiteral("the file has more lines than can be counted"));
+        return fail(0, QStringLiteral("в файле больше строк, чем можно сосчитать"));
     case RecordLineReader::Outcome::Ended:
         m_diagnostics.append({HexDiagnostic::Severity::Warning, m_fileName, 0,
-                              QStringLiteral("the end-of-file record (:00000001FF) is missing; "
-                                             "the data was read up to the end of the file")});
+                              QStringLiteral("нет записи конца файла (:00000001FF); "
+                                             "данные прочитаны до конца файла")});
         break;
     case RecordLineReader::Outcome::Stopped:
         break;
@@ -97,7 +97,7 @@ bool IntelHexReader::parseLine(const RecordLine &line)
     case IntelHexRecordType::Data: {
         const quint64 absolute = m_base + record.address();
         if (absolute + static_cast<quint64>(count) > AddressSpaceEnd)
-            return fail(line.number, QStringLiteral("the data reaches past the 32-bit address space"));
+            return fail(line.number, QStringLiteral("данные выходят за 32-битное адресное пространство"));
         return m_collector.add(absolute, data, count, line.number) ||
                fail(line.number, m_collector.limitText());
     }

@@ -40,20 +40,20 @@ QString checkRecordLine(const char *text, qsizetype length, DecodedRecordLine &r
 {
     using namespace IntelHexLayout;
     if (length == 0 || text[0] != StartCode)
-        return QStringLiteral("the record does not start with ':'");
+        return QStringLiteral("запись не начинается с ':'");
     if (length > MaximumLineLength)
-        return QStringLiteral("the line is longer than any record can be");
+        return QStringLiteral("строка длиннее любой записи");
     if (length < MinimumLineLength)
-        return QStringLiteral("the record is too short (%1 characters)").arg(length);
+        return QStringLiteral("запись слишком коротка (символов: %1)").arg(length);
     for (qsizetype i = 1; i < length; ++i) {
         if (hexDigitValue(text[i]) < 0)
-            return QStringLiteral("%1 in column %2 is not a hex digit")
+            return QStringLiteral("%1 в столбце %2 не шестнадцатеричная цифра")
                 .arg(describeCharacter(text[i]))
                 .arg(i + 1);
     }
     const qsizetype digits = length - 1;
     if (digits % 2 != 0)
-        return QStringLiteral("the record has an odd number of hex digits");
+        return QStringLiteral("в записи нечётное число шестнадцатеричных цифр");
     const qsizetype byteCount = digits / 2;
     quint8 *bytes = record.bytes;
     quint8 sum = 0;
@@ -65,21 +65,21 @@ QString checkRecordLine(const char *text, qsizetype length, DecodedRecordLine &r
     const qsizetype dataOnLine = byteCount - 5;
     if (dataOnLine != count)
         return QStringLiteral(
-                   "the byte count %1 (%2 bytes) does not match the line, which holds %3 data bytes")
+                   "счётчик байтов %1 (%2 байт) не совпадает со строкой, в которой байтов данных: %3")
             .arg(HexText::digits(bytes[0], 2))
             .arg(count)
             .arg(dataOnLine);
     if (sum != 0) {
         const quint8 recorded = bytes[byteCount - 1];
         const auto computed = static_cast<quint8>(recorded - sum);
-        return QStringLiteral("checksum mismatch: the record says %1, its bytes give %2")
+        return QStringLiteral("неверная контрольная сумма: в записи %1, по её байтам %2")
             .arg(HexText::digits(recorded, 2), HexText::digits(computed, 2));
     }
     if (bytes[3] > static_cast<quint8>(IntelHexRecordType::StartLinearAddress))
-        return QStringLiteral("unknown record type %1").arg(HexText::digits(bytes[3], 2));
+        return QStringLiteral("неизвестный тип записи %1").arg(HexText::digits(bytes[3], 2));
     const int expected = expectedDataLength(record.type());
     if (expected >= 0 && count != expected)
-        return QStringLiteral("a record of type %1 must carry %2 data bytes, not %3")
+        return QStringLiteral("запись типа %1 должна нести байтов данных: %2, а не %3")
             .arg(HexText::digits(bytes[3], 2))
             .arg(expected)
             .arg(count);

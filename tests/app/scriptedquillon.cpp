@@ -39,12 +39,10 @@ public:
         QFile answer(answerPath);
         return answer.open(QIODevice::ReadOnly) && answer.readAll().trimmed() == "yes";
     }
-    QString chooseDirectory(QWidget *, const QString &, const QString &) override { return QString(); }
-    QString chooseFile(QWidget *, const QString &, const QString &, const QString &) override
-    {
-        return QString();
-    }
-    std::optional<int> askInteger(QWidget *, const QString &, const QString &, int, int, int, int) override
+    QString chooseDirectory(const QString &, const QString &) override { return QString(); }
+    QString chooseFile(const QString &, const QString &, const QString &) override { return QString(); }
+    std::optional<QString> askText(const QString &, const QString &, const QString &,
+                                   const QValidator *) override
     {
         return std::nullopt;
     }

@@ -1,49 +1,84 @@
 #include <QtTest>
+#include <QtWidgets>
 
 #include "app/translations.h"
+#include "gui/messageboxdialogs.h"
 
 class TranslationsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void choosesFirstCarriedLanguage_data();
-    void choosesFirstCarriedLanguage();
-    void russianLoadsQtsOwnTranslation();
+    void russianWhateverTheLocale_data();
+    void russianWhateverTheLocale();
+    void questionBoxIsRussianOverTheWindowAndDefaultsToNo();
 };
 
-void TranslationsTest::choosesFirstCarriedLanguage_data()
+// The system's locale chooses nothing: the program's translation and Qt's own Russian one are loaded
+// under any of them, so that the standard buttons never read Yes/No/Cancel in a Russian window.
+void TranslationsTest::russianWhateverTheLocale_data()
 {
-    QTest::addColumn<QStringList>("languages");
-    QTest::addColumn<QString>("chosen");
-    QTest::newRow("ru-RU") << QStringList{"ru-RU"} << "ru_RU";
-    QTest::newRow("ru alone") << QStringList{"ru"} << "ru_RU";
-    QTest::newRow("en-US") << QStringList{"en-US"} << "";
-    QTest::newRow("de-DE then ru-RU") << QStringList{"de-DE", "ru-RU"} << "ru_RU";
-    QTest::newRow("en-US then de-DE") << QStringList{"en-US", "de-DE"} << "";
-    QTest::newRow("none") << QStringList{} << "";
+    QTest::addColumn<QString>("systemLocale");
+    QTest::newRow("en_US") << "en_US";
+    QTest::newRow("de_DE") << "de_DE";
+    QTest::newRow("C") << "C";
+    QTest::newRow("ru_RU") << "ru_RU";
 }
 
-void TranslationsTest::choosesFirstCarriedLanguage()
+void TranslationsTest::russianWhateverTheLocale()
 {
-    QFETCH(QStringList, languages);
-    QFETCH(QString, chosen);
+    QFETCH(QString, systemLocale);
+    QLocale::setDefault(QLocale(systemLocale));
     Translations translations;
-    QCOMPARE(translations.load(languages), chosen);
-    QCOMPARE(translations.program().isEmpty(), chosen.isEmpty());
-    if (!chosen.isEmpty())
-        QCOMPARE(translations.program().language(), chosen);
-}
-
-void TranslationsTest::russianLoadsQtsOwnTranslation()
-{
-    Translations translations;
-    QCOMPARE(translations.load({"ru-RU"}), QStringLiteral("ru_RU"));
+    QVERIFY(translations.load());
+    QCOMPARE(translations.program().language(), QStringLiteral("ru_RU"));
     QVERIFY(translations.hasQtTranslation());
-    // A standard button text as QDialogButtonBox / QMessageBox ask for it.
+    // Standard button texts as QDialogButtonBox / QMessageBox ask for them.
     QCOMPARE(translations.qt().translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
+    QCOMPARE(translations.qt().translate("QPlatformTheme", "&Yes"), QStringLiteral("&Да"));
     translations.install();
-    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&No"), QStringLiteral("&Нет"));
+    QCOMPARE(QLocale().language(), QLocale::Russian);
 }
 
-QTEST_GUILESS_MAIN(TranslationsTest)
+// The real question box of the program, under an English system locale: Russian buttons, in front of
+// the window it belongs to, and Enter answers "Нет".
+void TranslationsTest::questionBoxIsRussianOverTheWindowAndDefaultsToNo()
+{
+    QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+    Translations translations;
+    QVERIFY(translations.load());
+    translations.install();
+    QWidget window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    MessageBoxDialogs dialogs;
+    dialogs.setWindow(&window);
+
+    QStringList buttons;
+    QString defaultButton;
+    QWidget *parent = nullptr;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        answer.stop();
+        parent = box->parentWidget();
+        for (QAbstractButton *button : box->buttons())
+            buttons << button->text();
+        defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    answer.start(10);
+    const bool replaced = dialogs.ask(QStringLiteral("Предупреждение!"),
+                                      QStringLiteral("Файл fw.bin уже существует. Заменить?"));
+
+    QVERIFY(!replaced);
+    QCOMPARE(parent, &window);
+    buttons.sort();
+    QCOMPARE(buttons, (QStringList{QStringLiteral("&Да"), QStringLiteral("&Нет")}));
+    QCOMPARE(defaultButton, QStringLiteral("&Нет"));
+}
+
+QTEST_MAIN(TranslationsTest)
 #include "tst_translations.moc"

@@ -196,7 +196,7 @@ void AtomicOutputFileTest::leavesAPipeInPlace()
     QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0644), 0);
     AtomicOutputFile file(target);
     QVERIFY(!file.open());
-    QVERIFY(file.errorString().contains(QStringLiteral("not a regular file")));
+    QVERIFY(file.errorString().contains(QStringLiteral("не обычный файл")));
     QVERIFY(QFileInfo(target).exists() && !QFileInfo(target).isFile());
     QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("out.bin")});
 }

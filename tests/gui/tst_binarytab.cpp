@@ -90,7 +90,7 @@ void BinaryTabTest::fileChoiceRefusesIntelHex()
     for (const ScriptedDialogs::Record &record : choosers) {
         QCOMPARE(record.title, QStringLiteral("File%1 Directory").arg(slot));
         QCOMPARE(record.filter, filter);
-        QVERIFY(!record.hadParent);
+        QVERIFY(record.hadParent);
     }
 }
 
@@ -298,6 +298,9 @@ void BinaryTabTest::intelHexPieceIsRefusedLikeTheCommandLine()
     QCOMPARE(t.dialogs.messages().first().kind, MessageKind::Warning);
     QCOMPARE(t.dialogs.messages().first().title, QStringLiteral("Не верный формат!"));
     QCOMPARE(t.dialogs.messages().first().text, refusal);
+    // Refused in front of the window, with no progress dialog standing behind the box.
+    QVERIFY(t.dialogs.messages().first().hadParent);
+    QVERIFY(!t.dialogs.messages().first().progressShown);
     QCOMPARE(read(dir + QStringLiteral("/out/image.bin")), QByteArray("an older image"));
 
     for (const QStringList &arguments :

@@ -35,7 +35,10 @@ class ConverterPanelTest : public QObject {
 private slots:
     void init();
     void cleanup();
+    void binaryToHexAsksForTheOffset_data();
     void binaryToHexAsksForTheOffset();
+    void existingOutputIsReplacedOnlyWhenConfirmed_data();
+    void existingOutputIsReplacedOnlyWhenConfirmed();
     void hexChosenThroughBinToHexConvertsToBinary();
     void nothingChosenWarns_data();
     void nothingChosenWarns();
@@ -79,35 +82,113 @@ void ConverterPanelTest::click(const char *buttonName)
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
+void ConverterPanelTest::binaryToHexAsksForTheOffset_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("hex"); // empty: the dialog refuses the text, nothing is written
+    QTest::addColumn<QString>("address");
+    QTest::newRow("digits") << "1000" << QByteArray(":020000020100FB\r\n:03000000010203F7\r\n:00000001FF\r\n")
+                            << "0x00001000";
+    QTest::newRow("letters") << "0x0800A000"
+                             << QByteArray(":020000040800F2\r\n:03A0000001020357\r\n:00000001FF\r\n")
+                             << "0x0800A000";
+    QTest::newRow("lower case") << "0X0800c000"
+                                << QByteArray(":020000040800F2\r\n:03C0000001020337\r\n:00000001FF\r\n")
+                                << "0x0800C000";
+    QTest::newRow("past 32 bits") << "100000000" << QByteArray() << QString();
+    QTest::newRow("not hexadecimal") << "0x800G" << QByteArray() << QString();
+    QTest::newRow("prefix alone") << "0x" << QByteArray() << QString();
+}
+
 void ConverterPanelTest::binaryToHexAsksForTheOffset()
 {
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, hex);
+    QFETCH(QString, address);
     const QString binPath = m_workDir->filePath(QStringLiteral("app.bin"));
+    const QString hexPath = m_workDir->filePath(QStringLiteral("app.hex"));
     QVERIFY(writeFile(binPath, QByteArray::fromHex("010203")));
     m_dialogs->fileAnswers.enqueue(binPath);
-    m_dialogs->integerAnswers.enqueue(1000); // typed digits are hex: 0x1000
+    m_dialogs->textAnswers.enqueue(typed);
 
     click("Converter2IntelHEX");
 
-    QCOMPARE(m_dialogs->records.size(), 3);
     const ScriptedDialogs::Record chooser = m_dialogs->records.at(0);
     QCOMPARE(chooser.call, ScriptedDialogs::Call::ChooseFile);
     QCOMPARE(chooser.title, QStringLiteral("Выберите файл для конвертации"));
     QCOMPARE(chooser.startDir, QStringLiteral("."));
     QCOMPARE(chooser.filter, QStringLiteral("*.bin"));
-    QVERIFY(!chooser.hadParent);
+    QVERIFY(chooser.hadParent);
     const ScriptedDialogs::Record offset = m_dialogs->records.at(1);
-    QCOMPARE(offset.call, ScriptedDialogs::Call::AskInteger);
+    QCOMPARE(offset.call, ScriptedDialogs::Call::AskText);
     QCOMPARE(offset.title, QStringLiteral("Смещение"));
-    QCOMPARE(offset.text, QStringLiteral("Задайте смещение"));
+    QCOMPARE(
+        offset.text,
+        QStringLiteral("Задайте смещение: адрес первого байта, шестнадцатеричный (например 0x08000000)"));
     QVERIFY(offset.hadParent);
+    QCOMPARE(offset.answerRefused, hex.isEmpty());
+    if (hex.isEmpty()) {
+        QCOMPARE(m_dialogs->records.size(), 2);
+        QVERIFY(!QFile::exists(hexPath));
+        return;
+    }
+    QCOMPARE(m_dialogs->records.size(), 3);
     const ScriptedDialogs::Record done = m_dialogs->records.at(2);
     QCOMPARE(done.kind, MessageKind::Information);
     QCOMPARE(done.title, QStringLiteral("Конвертация"));
-    QCOMPARE(done.text, QStringLiteral("Процесс завершен."));
-
-    QCOMPARE(read(m_workDir->filePath(QStringLiteral("app.hex"))),
-             QByteArray(":020000020100FB\r\n:03000000010203F7\r\n:00000001FF\r\n"));
+    QCOMPARE(done.text,
+             QStringLiteral("Процесс завершен.\nАдрес первого байта: %1.\nФайл: %2").arg(address, hexPath));
+    QCOMPARE(read(hexPath), hex);
     QVERIFY(!m_window->findChild<QProgressDialog *>());
+}
+
+// An existing output is replaced only when the user says so; "Нет" writes nothing.
+void ConverterPanelTest::existingOutputIsReplacedOnlyWhenConfirmed_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<bool>("replace");
+    QTest::addColumn<QByteArray>("converted");
+    const QByteArray bin = QByteArray::fromHex("010203");
+    const QByteArray hexOfBin = ":03000000010203F7\r\n:00000001FF\r\n";
+    QTest::newRow("hex over bin, no") << "fw.hex" << hexOfBin << "fw.bin" << false << QByteArray();
+    QTest::newRow("hex over bin, yes") << "fw.hex" << hexOfBin << "fw.bin" << true << bin;
+    QTest::newRow("bin over hex, no") << "fw.bin" << bin << "fw.hex" << false << QByteArray();
+    QTest::newRow("bin over hex, yes") << "fw.bin" << bin << "fw.hex" << true << hexOfBin;
+}
+
+void ConverterPanelTest::existingOutputIsReplacedOnlyWhenConfirmed()
+{
+    QFETCH(QString, input);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, output);
+    QFETCH(bool, replace);
+    QFETCH(QByteArray, converted);
+    const QString inputPath = m_workDir->filePath(input);
+    const QString outputPath = m_workDir->filePath(output);
+    QVERIFY(writeFile(inputPath, content));
+    QVERIFY(writeFile(outputPath, "the user's original"));
+    m_dialogs->fileAnswers.enqueue(inputPath);
+    m_dialogs->askAnswers.enqueue(replace);
+    m_dialogs->textAnswers.enqueue(QStringLiteral("0"));
+
+    click("Converter2BIN");
+
+    const ScriptedDialogs::Record question = m_dialogs->records.at(1);
+    QCOMPARE(question.call, ScriptedDialogs::Call::Ask);
+    QCOMPARE(question.text, QStringLiteral("Файл %1 уже существует. Заменить?").arg(outputPath));
+    QVERIFY(question.hadParent);
+    if (!replace) {
+        QCOMPARE(m_dialogs->records.size(), 2);
+        QCOMPARE(read(outputPath), QByteArray("the user's original"));
+        QCOMPARE(QDir(m_workDir->path()).entryList({QStringLiteral("fw*")}, QDir::Files | QDir::Hidden),
+                 (QStringList{QStringLiteral("fw.bin"), QStringLiteral("fw.hex")}));
+        return;
+    }
+    QCOMPARE(m_dialogs->messages().size(), 1);
+    QVERIFY(m_dialogs->messages().first().text.startsWith(QStringLiteral("Процесс завершен.")));
+    QCOMPARE(read(outputPath), converted);
 }
 
 void ConverterPanelTest::hexChosenThroughBinToHexConvertsToBinary()
@@ -120,7 +201,8 @@ void ConverterPanelTest::hexChosenThroughBinToHexConvertsToBinary()
 
     QCOMPARE(m_dialogs->records.size(), 2); // no offset asked for a HEX input
     QCOMPARE(m_dialogs->records.at(0).filter, QStringLiteral("*.bin"));
-    QCOMPARE(m_dialogs->messageTexts(), QStringList{QStringLiteral("Процесс завершен.")});
+    QCOMPARE(m_dialogs->messageTexts(), QStringList{QStringLiteral("Процесс завершен.\nФайл: ") +
+                                                    m_workDir->filePath(QStringLiteral("boot.bin"))});
     QCOMPARE(read(m_workDir->filePath(QStringLiteral("boot.bin"))),
              QByteArray(0x1000, '\xFF') + "\x01\x02\x03");
 }
@@ -151,7 +233,7 @@ void ConverterPanelTest::cancelledOffsetCancelsTheConversion()
     const QString binPath = m_workDir->filePath(QStringLiteral("app.bin"));
     QVERIFY(writeFile(binPath, QByteArray::fromHex("010203")));
     m_dialogs->fileAnswers.enqueue(binPath);
-    m_dialogs->integerAnswers.enqueue(std::nullopt);
+    m_dialogs->textAnswers.enqueue(std::nullopt);
 
     click("Converter2BIN");
 
@@ -168,6 +250,7 @@ void ConverterPanelTest::badRecordIsReportedWithItsLine()
     QVERIFY(writeFile(hexPath, ":0100000011EE\r\n:0100010022DD\r\n:00000001FF\r\n"));
     QVERIFY(writeFile(binPath, "old"));
     m_dialogs->fileAnswers.enqueue(hexPath);
+    m_dialogs->askAnswers.enqueue(true); // replace bad.bin
 
     click("Converter2BIN");
 
@@ -176,7 +259,7 @@ void ConverterPanelTest::badRecordIsReportedWithItsLine()
     QCOMPARE(messages.first().kind, MessageKind::Critical);
     QCOMPARE(messages.first().title, QStringLiteral("Error!"));
     QCOMPARE(messages.first().text,
-             QStringLiteral("bad.hex, line 2: checksum mismatch: the record says DD, its bytes give DC"));
+             QStringLiteral("bad.hex, строка 2: неверная контрольная сумма: в записи DD, по её байтам DC"));
     QCOMPARE(read(binPath), QByteArray("old"));
 }
 
@@ -192,9 +275,8 @@ void ConverterPanelTest::missingEndOfFileIsToldBeforeCompletion()
     QCOMPARE(messages.size(), 2);
     QCOMPARE(messages.at(0).kind, MessageKind::Warning);
     QCOMPARE(messages.at(0).title, QStringLiteral("Предупреждение!"));
-    QVERIFY(messages.at(0).text.startsWith(
-        QStringLiteral("cut.hex: the end-of-file record (:00000001FF) is missing")));
-    QCOMPARE(messages.at(1).text, QStringLiteral("Процесс завершен."));
+    QVERIFY(messages.at(0).text.startsWith(QStringLiteral("cut.hex: нет записи конца файла (:00000001FF)")));
+    QVERIFY(messages.at(1).text.startsWith(QStringLiteral("Процесс завершен.")));
     QCOMPARE(read(m_workDir->filePath(QStringLiteral("cut.bin"))), QByteArray("\x11"));
 }
 
@@ -254,7 +336,7 @@ void ConverterPanelTest::cancelInProgressDialogWritesNothing()
         }
     });
     canceller.start(1);
-    const ConversionResult result = convertWatched(m_window.get(), binPath, offsetFromTypedDigits(8000000));
+    const ConversionResult result = convertWatched(m_window.get(), binPath, 0x8000000);
     canceller.stop();
 
     QVERIFY(cancelled);

@@ -85,8 +85,8 @@ class HexConvertTest : public QObject {
 private slots:
     void outputNames_data();
     void outputNames();
-    void typedOffsetDigitsAreHex_data();
-    void typedOffsetDigitsAreHex();
+    void typedLoadAddressIsHex_data();
+    void typedLoadAddressIsHex();
     void directionOfInput_data();
     void directionOfInput();
     void emptyInputIsNoConversion();
@@ -110,6 +110,8 @@ private slots:
     void existingOutputIsReplacedWhole();
     void progressAndCancel();
     void commandLine();
+    void commandLineNeverWritesOverItsInput_data();
+    void commandLineNeverWritesOverItsInput();
 };
 
 void HexConvertTest::outputNames_data()
@@ -149,21 +151,31 @@ void HexConvertTest::outputNames()
     QCOMPARE(binaryOutputPathFor(input), bin);
 }
 
-void HexConvertTest::typedOffsetDigitsAreHex_data()
+void HexConvertTest::typedLoadAddressIsHex_data()
 {
-    QTest::addColumn<int>("typed");
-    QTest::addColumn<quint64>("offset");
-    QTest::newRow("0") << 0 << quint64(0);
-    QTest::newRow("1000") << 1000 << quint64(0x1000);
-    QTest::newRow("8000000") << 8000000 << quint64(0x8000000);
-    QTest::newRow("largest") << 2000000000 << Q_UINT64_C(0x2000000000);
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<qint64>("offset"); // -1: refused
+    QTest::newRow("0") << "0" << qint64(0);
+    QTest::newRow("1000") << "1000" << qint64(0x1000);
+    QTest::newRow("letters kept") << "0x0800A000" << qint64(0x0800A000);
+    QTest::newRow("lower case") << "0X0800c000" << qint64(0x0800C000);
+    QTest::newRow("largest") << "FFFFFFFF" << qint64(0xFFFFFFFF);
+    QTest::newRow("past 32 bits") << "100000000" << qint64(-1);
+    QTest::newRow("prefix alone") << "0x" << qint64(-1);
+    QTest::newRow("empty") << "" << qint64(-1);
+    QTest::newRow("not hex") << "0x8000G" << qint64(-1);
+    QTest::newRow("sign") << "-1" << qint64(-1);
+    QTest::newRow("blank") << " 8000" << qint64(-1);
 }
 
-void HexConvertTest::typedOffsetDigitsAreHex()
+void HexConvertTest::typedLoadAddressIsHex()
 {
-    QFETCH(int, typed);
-    QFETCH(quint64, offset);
-    QCOMPARE(offsetFromTypedDigits(typed), offset);
+    QFETCH(QString, typed);
+    QFETCH(qint64, offset);
+    const std::optional<quint64> parsed = parseLoadAddress(typed);
+    QCOMPARE(parsed.has_value(), offset >= 0);
+    if (parsed)
+        QCOMPARE(*parsed, quint64(offset));
 }
 
 void HexConvertTest::directionOfInput_data()
@@ -179,17 +191,17 @@ void HexConvertTest::directionOfInput_data()
     QTest::newRow("leading and trailing blank lines") << "\r\n\n:0100000011EE\n:0100010022DC\n\n" + end + "\n"
                                                       << "intel-hex" << QByteArray("\x11\x22") << "";
     QTest::newRow("NUL line") << ":0100000011EE\r\n" + QByteArray(3, '\0') + "\r\n" + end << ""
-                              << QByteArray() << "in.hex, line 2: the record does not start with ':'";
+                              << QByteArray() << "in.hex, строка 2: запись не начинается с ':'";
     QTest::newRow("line led by a blank") << ":0100000011EE\n :0100010022DC\n" + end << "" << QByteArray()
-                                         << "in.hex, line 2: the record does not start with ':'";
+                                         << "in.hex, строка 2: запись не начинается с ':'";
     QTest::newRow("garbage among the first lines")
         << ":0100000011EE\n:0100010022DC\ngarbage\n" + end << "" << QByteArray()
-        << "in.hex, line 3: the record does not start with ':'";
+        << "in.hex, строка 3: запись не начинается с ':'";
     QTest::newRow("S-records") << QByteArray("\r\nS10500001122C7\r\nS9030000FC\r\n") << "s-record"
                                << QByteArray("\x11\x22") << "";
     QTest::newRow("bad S-record further on")
         << QByteArray("S10500001122C7\nS10500021122C6\n") << "" << QByteArray()
-        << "in.hex, line 2: контрольная сумма не сходится";
+        << "in.hex, строка 2: контрольная сумма не сходится";
     QTest::newRow("ELF cut short") << QByteArray("\x7f"
                                                  "ELF\x01\x02\n\n:",
                                                  9)
@@ -243,8 +255,7 @@ void HexConvertTest::emptyInputIsNoConversion()
     QVERIFY(writeFile(path, QByteArray()));
     const ToolRun convert = runTool(cliPath(), {QStringLiteral("convert"), path});
     QCOMPARE(convert.exitCode, 1);
-    QVERIFY2(convert.err.contains("empty.hex: the file is empty; there is nothing to convert"),
-             convert.err.constData());
+    QVERIFY2(convert.err.contains("empty.hex: файл пуст, конвертировать нечего"), convert.err.constData());
     QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("empty.hex")});
     // info agrees that it holds no Intel HEX record.
     const ToolRun info = runTool(cliPath(), {QStringLiteral("info"), path});
@@ -288,9 +299,9 @@ void HexConvertTest::inputsAreReadToTheirEnd()
         runTool(cliPath(), {QStringLiteral("convert"), QStringLiteral("/dev/zero"), QStringLiteral("-o"),
                             dir.filePath(QStringLiteral("zero.hex"))});
     QCOMPARE(device.exitCode, 1);
-    QVERIFY2(
-        device.err.contains("zero: cannot open the file: it is a device, not a file; devices are not read"),
-        device.err.constData());
+    QVERIFY2(device.err.contains(
+                 "zero: не удалось открыть файл: это устройство, а не файл; устройства не читаются"),
+             device.err.constData());
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("zero.hex"))));
 }
 
@@ -551,11 +562,12 @@ void HexConvertTest::badRecordWritesNothing_data()
 {
     QTest::addColumn<QByteArray>("badLine");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no colon") << QByteArray("0100000011EE") << "line 3: the record does not start with ':'";
-    QTest::newRow("not hex") << QByteArray(":01000000G1EE") << "line 3: 'G' in column 10 is not a hex digit";
-    QTest::newRow("byte count") << QByteArray(":02000000110E") << "line 3: the byte count 02";
-    QTest::newRow("checksum") << QByteArray(":0100000011EF") << "line 3: checksum mismatch";
-    QTest::newRow("type") << QByteArray(":00000007F9") << "line 3: unknown record type 07";
+    QTest::newRow("no colon") << QByteArray("0100000011EE") << "строка 3: запись не начинается с ':'";
+    QTest::newRow("not hex") << QByteArray(":01000000G1EE")
+                             << "строка 3: 'G' в столбце 10 не шестнадцатеричная цифра";
+    QTest::newRow("byte count") << QByteArray(":02000000110E") << "строка 3: счётчик байтов 02";
+    QTest::newRow("checksum") << QByteArray(":0100000011EF") << "строка 3: неверная контрольная сумма";
+    QTest::newRow("type") << QByteArray(":00000007F9") << "строка 3: неизвестный тип записи 07";
 }
 
 void HexConvertTest::badRecordWritesNothing()
@@ -590,9 +602,8 @@ void HexConvertTest::missingEndOfFileConvertsWithWarning()
     QVERIFY(result.ok);
     QCOMPARE(readFile(result.outputPath), QByteArray("\x11\x22"));
     QCOMPARE(result.warnings,
-             QStringList{
-                 QStringLiteral("cut.hex: the end-of-file record (:00000001FF) is missing; the data was read "
-                                "up to the end of the file")});
+             QStringList{QStringLiteral("cut.hex: нет записи конца файла (:00000001FF); данные прочитаны до "
+                                        "конца файла")});
 }
 
 void HexConvertTest::clashingRecordsNameBothLines()
@@ -602,9 +613,8 @@ void HexConvertTest::clashingRecordsNameBothLines()
     QVERIFY(writeFile(hexPath, ":0100000011EE\n:0100000011EE\n:0100010022DC\n:0100000012ED\n:00000001FF\n"));
     const ConversionResult result = convertHexToBin(hexPath);
     QVERIFY(!result.ok);
-    QCOMPARE(
-        result.errorText,
-        QStringLiteral("clash.hex, lines 1 and 4: different bytes for address 0x00000000 (0x11 and 0x12)"));
+    QCOMPARE(result.errorText,
+             QStringLiteral("clash.hex, строки 1 и 4: разные байты по адресу 0x00000000 (0x11 и 0x12)"));
     QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("clash.hex")});
 }
 
@@ -616,8 +626,8 @@ void HexConvertTest::hugeImageIsRefused()
     const ConversionResult result = convertHexToBin(hexPath);
     QVERIFY(!result.ok);
     QCOMPARE(result.errorText,
-             QStringLiteral("far.hex: the data reaches up to address 0x20000000, so a binary image "
-                            "from address 0 would take 513 MiB; images over 512 MiB are refused"));
+             QStringLiteral("far.hex: данные доходят до адреса 0x20000000, двоичный образ от адреса 0 "
+                            "занял бы 513 МиБ; образы больше 512 МиБ не создаются"));
     QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("far.hex")});
 }
 
@@ -630,7 +640,7 @@ void HexConvertTest::offsetPastAddressSpaceIsRefused()
     QVERIFY(!result.ok);
     QCOMPARE(result.errorText,
              QStringLiteral(
-                 "fw.bin: 32 bytes at offset 0xFFFFFFF0 reach past the 4 GiB that Intel HEX can address"));
+                 "fw.bin: 32 байт по смещению 0xFFFFFFF0 выходят за 4 ГиБ, которые адресует Intel HEX"));
     QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("fw.bin")});
 }
 
@@ -709,7 +719,7 @@ void HexConvertTest::commandLine()
     run = runTool(cliPath(), {QStringLiteral("convert"), badPath});
     QCOMPARE(run.exitCode, 1);
     QVERIFY(run.out.isEmpty());
-    QVERIFY2(run.err.contains("bad.hex, line 2: checksum mismatch"), run.err.constData());
+    QVERIFY2(run.err.contains("bad.hex, строка 2: неверная контрольная сумма"), run.err.constData());
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("bad.bin"))));
 
     QCOMPARE(runTool(cliPath(), {QStringLiteral("convert")}).exitCode, 2);
@@ -724,6 +734,47 @@ void HexConvertTest::commandLine()
     QCOMPARE(
         runTool(cliPath(), {QStringLiteral("convert"), dir.filePath(QStringLiteral("missing.bin"))}).exitCode,
         1);
+}
+
+// The command line replaces an existing output as converters do, but never the input itself,
+// however the output is spelled.
+void HexConvertTest::commandLineNeverWritesOverItsInput_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("output"); // relative to the working directory
+    QTest::addColumn<bool>("refused");
+    const QByteArray hex = ":020000000102FB\r\n:00000001FF\r\n";
+    QTest::newRow("binary onto itself") << "fw.bin" << QByteArray::fromHex("0102") << "fw.bin" << true;
+    QTest::newRow("hex onto itself") << "fw.hex" << hex << "./fw.hex" << true;
+    QTest::newRow("through a link") << "fw.bin" << QByteArray::fromHex("0102") << "link.hex" << true;
+    QTest::newRow("another file is replaced")
+        << "fw.bin" << QByteArray::fromHex("0102") << "old.hex" << false;
+}
+
+void HexConvertTest::commandLineNeverWritesOverItsInput()
+{
+    QFETCH(QString, input);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, output);
+    QFETCH(bool, refused);
+    QTemporaryDir dir;
+    const QString inputPath = dir.filePath(input);
+    QVERIFY(writeFile(inputPath, content));
+    QVERIFY(QFile::link(inputPath, dir.filePath(QStringLiteral("link.hex"))));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("old.hex")), "an older file"));
+
+    const ProcessRun run =
+        runProcess(cliPath(), {QStringLiteral("convert"), input, QStringLiteral("-o"), output}, dir.path());
+
+    QCOMPARE(readFile(inputPath), content);
+    if (refused) {
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(input), qPrintable(run.err));
+        return;
+    }
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(readFile(dir.filePath(output)), QByteArray(":020000000102FB\r\n:00000001FF\r\n"));
 }
 
 QTEST_GUILESS_MAIN(HexConvertTest)

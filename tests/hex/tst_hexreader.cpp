@@ -54,30 +54,31 @@ void HexReaderTest::malformedRecordIsRejectedWithItsLine_data()
     QTest::addColumn<QByteArray>("badLine");
     QTest::addColumn<QString>("message");
     QTest::newRow("no colon") << QByteArray("10001000000102030405060708090A0B0C0D0E0F68")
-                              << "does not start with ':'";
+                              << "не начинается с ':'";
     QTest::newRow("not hex") << QByteArray(":1000100000010203040506070809XA0B0C0D0E0F68")
-                             << "'X' in column 30 is not a hex digit";
+                             << "'X' в столбце 30 не шестнадцатеричная цифра";
     QTest::newRow("control byte") << QByteArray(":10001000000102030405060708090A0B0C0D0E0F6\x01")
-                                  << "byte 0x01 in column 43";
+                                  << "байт 0x01 в столбце 43";
     QTest::newRow("count too big")
         << QByteArray(":11001000000102030405060708090A0B0C0D0E0F67")
-        << "byte count 11 (17 bytes) does not match the line, which holds 16 data bytes";
+        << "счётчик байтов 11 (17 байт) не совпадает со строкой, в которой байтов данных: 16";
     QTest::newRow("count too small") << QByteArray(":0F001000000102030405060708090A0B0C0D0E0F69")
-                                     << "does not match the line";
+                                     << "не совпадает со строкой";
     QTest::newRow("odd digits") << QByteArray(":10001000000102030405060708090A0B0C0D0E0F680")
-                                << "odd number of hex digits";
-    QTest::newRow("too short") << QByteArray(":000000") << "too short";
+                                << "нечётное число шестнадцатеричных цифр";
+    QTest::newRow("too short") << QByteArray(":000000") << "слишком коротка";
     QTest::newRow("checksum") << QByteArray(":10001000000102030405060708090A0B0C0D0E0F69")
-                              << "checksum mismatch: the record says 69, its bytes give 68";
-    QTest::newRow("type 06") << QByteArray(":00000006FA") << "unknown record type 06";
+                              << "неверная контрольная сумма: в записи 69, по её байтам 68";
+    QTest::newRow("type 06") << QByteArray(":00000006FA") << "неизвестный тип записи 06";
     QTest::newRow("end of file with data")
-        << QByteArray(":0100000100FE") << "type 01 must carry 0 data bytes, not 1";
-    QTest::newRow("short linear address") << QByteArray(":0100000408F3") << "type 04 must carry 2 data bytes";
+        << QByteArray(":0100000100FE") << "типа 01 должна нести байтов данных: 0, а не 1";
+    QTest::newRow("short linear address")
+        << QByteArray(":0100000408F3") << "типа 04 должна нести байтов данных: 2";
     QTest::newRow("past 4 GiB") << QByteArray(
                                        ":02000004FFFFFC\r\n:10FFF800000102030405060708090A0B0C0D0E0F81")
-                                << "past the 32-bit address space";
-    QTest::newRow("blank but spaces") << QByteArray("   ") << "does not start with ':'";
-    QTest::newRow("overlong") << QByteArray(":" + QByteArray(600, '0')) << "longer than any record";
+                                << "за 32-битное адресное пространство";
+    QTest::newRow("blank but spaces") << QByteArray("   ") << "не начинается с ':'";
+    QTest::newRow("overlong") << QByteArray(":" + QByteArray(600, '0')) << "длиннее любой записи";
 }
 
 // The bad record sits on line 3 (line 4 when the case itself takes two lines).
@@ -93,7 +94,7 @@ void HexReaderTest::malformedRecordIsRejectedWithItsLine()
     QCOMPARE(error.severity, HexDiagnostic::Severity::Error);
     QCOMPARE(error.line, 3 + int(badLine.count('\n')));
     QVERIFY2(error.message.contains(message), qPrintable(error.message));
-    QVERIFY(error.text().startsWith(QStringLiteral("fw.hex, line %1: ").arg(error.line)));
+    QVERIFY(error.text().startsWith(QStringLiteral("fw.hex, строка %1: ").arg(error.line)));
 }
 
 void HexReaderTest::lineEndsAndLowerCaseAreAccepted_data()
@@ -163,8 +164,8 @@ void HexReaderTest::missingEndOfFileIsAWarning()
     QCOMPARE(outcome.content.chunks.size(), 1);
     QCOMPARE(outcome.diagnostics.size(), 1);
     QCOMPARE(outcome.diagnostics.first().severity, HexDiagnostic::Severity::Warning);
-    QVERIFY(outcome.diagnostics.first().text().contains(
-        QStringLiteral("end-of-file record (:00000001FF) is missing")));
+    QVERIFY(
+        outcome.diagnostics.first().text().contains(QStringLiteral("нет записи конца файла (:00000001FF)")));
 }
 
 void HexReaderTest::readingStopsAtEndOfFile()

@@ -188,26 +188,27 @@ void SRecordTest::malformedRecordsAreRefusedWithTheirLine_data()
 {
     QTest::addColumn<QByteArray>("line"); // the second line of a file that starts well
     QTest::addColumn<QString>("message");
-    QTest::newRow("no S") << QByteArray("X10500001122C7") << "line 2: запись не начинается с «S»";
+    QTest::newRow("no S") << QByteArray("X10500001122C7") << "строка 2: запись не начинается с «S»";
     QTest::newRow("reserved S4") << QByteArray("S40500001122C7")
-                                 << "line 2: S4 — зарезервированный тип записи";
-    QTest::newRow("unknown type") << QByteArray("SA0500001122C7") << "line 2: неизвестный тип записи 'A'";
+                                 << "строка 2: S4 — зарезервированный тип записи";
+    QTest::newRow("unknown type") << QByteArray("SA0500001122C7") << "строка 2: неизвестный тип записи 'A'";
     QTest::newRow("not hex") << QByteArray("S1050000G122C7")
-                             << "line 2: 'G' в столбце 9 — не шестнадцатеричная цифра";
-    QTest::newRow("odd digits") << QByteArray("S10500001122C") << "line 2: в записи нечётное число";
+                             << "строка 2: 'G' в столбце 9 — не шестнадцатеричная цифра";
+    QTest::newRow("odd digits") << QByteArray("S10500001122C") << "строка 2: в записи нечётное число";
     QTest::newRow("count")
         << QByteArray("S10600001122C6")
-        << "line 2: счётчик байтов 06 (6 байт) не совпадает со строкой: после него в ней 5";
-    QTest::newRow("too short for S3") << QByteArray("S3030000FC") << "line 2: запись слишком коротка";
+        << "строка 2: счётчик байтов 06 (6 байт) не совпадает со строкой: после него в ней 5";
+    QTest::newRow("too short for S3") << QByteArray("S3030000FC") << "строка 2: запись слишком коротка";
     QTest::newRow("checksum") << QByteArray("S10500001122C6")
-                              << "line 2: контрольная сумма не сходится: в записи C6, по её байтам C7";
+                              << "строка 2: контрольная сумма не сходится: в записи C6, по её байтам C7";
     QTest::newRow("data in a start record")
-        << QByteArray("S90500001122C7") << "line 2: запись S9 не несёт данных, а в этой 2 байт";
+        << QByteArray("S90500001122C7") << "строка 2: запись S9 не несёт данных, а в этой 2 байт";
     QTest::newRow("S1 past 64 KiB") << QByteArray("S105FFFF1122C9")
-                                    << "line 2: данные выходят за 16-битное адресное пространство";
-    QTest::newRow("count record") << QByteArray("S5030002FA")
-                                  << "line 2: запись счётчика называет 2 записей данных, а до неё в файле 1";
-    QTest::newRow("overlong line") << "S1" + QByteArray(600, 'F') << "line 2: строка длиннее любой записи";
+                                    << "строка 2: данные выходят за 16-битное адресное пространство";
+    QTest::newRow("count record")
+        << QByteArray("S5030002FA")
+        << "строка 2: запись счётчика называет 2 записей данных, а до неё в файле 1";
+    QTest::newRow("overlong line") << "S1" + QByteArray(600, 'F') << "строка 2: строка длиннее любой записи";
 }
 
 // Every kind of bad record stops convert, info and compare alike, naming the file and the line, and

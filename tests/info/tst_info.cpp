@@ -111,7 +111,7 @@ void InfoTest::sniffingLooksAtTheFirstRecord()
     // A file taken for Intel HEX that holds a bad record is refused, naming the line.
     if (!info) {
         QVERIFY(hex);
-        QVERIFY2(error.contains(QLatin1String("line 5")), qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("строка 5")), qPrintable(error));
         return;
     }
     QCOMPARE(info->format == InputFormat::IntelHex, hex);
@@ -255,17 +255,17 @@ void InfoTest::failuresAndUsage_data()
     QTest::newRow("two files") << QStringList{"bad.hex", "clash.hex"} << 2
                                << "quillon-cli info: one FILE at a time";
     QTest::newRow("missing") << QStringList{"none.bin"} << 1
-                             << "quillon-cli info: none.bin: cannot open the file";
-    QTest::newRow("directory") << QStringList{"sub"} << 1 << "quillon-cli info: sub: cannot open the file";
+                             << "quillon-cli info: none.bin: не удалось открыть файл";
+    QTest::newRow("directory") << QStringList{"sub"} << 1 << "quillon-cli info: sub: не удалось открыть файл";
     QTest::newRow("device") << QStringList{"/dev/zero"} << 1
-                            << "quillon-cli info: /dev/zero: cannot open the file: it is a device";
+                            << "quillon-cli info: /dev/zero: не удалось открыть файл: это устройство";
     QTest::newRow("bad checksum")
         << QStringList{"bad.hex"} << 1
-        << "quillon-cli info: bad.hex, line 2: checksum mismatch: the record says 00, its bytes "
-           "give 78";
+        << "quillon-cli info: bad.hex, строка 2: неверная контрольная сумма: в записи 00, по её байтам "
+           "78";
     QTest::newRow("clash")
         << QStringList{"clash.hex"} << 1
-        << "quillon-cli info: clash.hex, lines 1 and 2: different bytes for address 0x00000000 (0x01 and "
+        << "quillon-cli info: clash.hex, строки 1 и 2: разные байты по адресу 0x00000000 (0x01 и "
            "0x02)";
 }
 
@@ -295,8 +295,7 @@ void InfoTest::missingEndOfFileIsAWarning()
     const ProcessRun result = info({QStringLiteral("open.hex")}, m_dir->path());
 
     QCOMPARE(result.exitCode, 0);
-    QVERIFY2(result.err.startsWith(
-                 QLatin1String("warning: open.hex: the end-of-file record (:00000001FF) is missing")),
+    QVERIFY2(result.err.startsWith(QStringLiteral("warning: open.hex: нет записи конца файла (:00000001FF)")),
              qPrintable(result.err));
     QCOMPARE(valueOf(result.out, QStringLiteral("range")), QStringLiteral("0x00000020-0x00000027 (8 bytes)"));
 }

@@ -356,11 +356,10 @@ void IntelHexJoinTest::pieceWithoutEndOfFileIsCopiedWhole()
     // A file cut short is joined, but not without a word, as the converter says it too.
     QCOMPARE(m_reporter.messages().size(), 1);
     QCOMPARE(m_reporter.messages().first().kind, MessageKind::Warning);
-    QCOMPARE(
-        m_reporter.messages().first().text,
-        QStringLiteral("Файл %1: the end-of-file record (:00000001FF) is missing; the data was read up to "
-                       "the end of the file")
-            .arg(a));
+    QCOMPARE(m_reporter.messages().first().text,
+             QStringLiteral("Файл %1: нет записи конца файла (:00000001FF); данные прочитаны до "
+                            "конца файла")
+                 .arg(a));
 }
 
 void IntelHexJoinTest::differentBytesAtOneAddressAreRefused()
@@ -422,11 +421,11 @@ void IntelHexJoinTest::malformedPieceWritesNothing_data()
     QTest::addColumn<QByteArray>("badLine");
     QTest::addColumn<QString>("problem");
     QTest::newRow("checksum") << QByteArray(":10001000000102030405060708090A0B0C0D0E0F69\r\n")
-                              << QStringLiteral("строка 2: checksum mismatch");
+                              << QStringLiteral("строка 2: неверная контрольная сумма");
     QTest::newRow("digit") << QByteArray(":1000100000010203040506070809XA0B0C0D0E0F68\r\n")
-                           << QStringLiteral("строка 2: 'X' in column 30 is not a hex digit");
+                           << QStringLiteral("строка 2: 'X' в столбце 30 не шестнадцатеричная цифра");
     QTest::newRow("count") << QByteArray(":11001000000102030405060708090A0B0C0D0E0F68\r\n")
-                           << QStringLiteral("строка 2: the byte count 11");
+                           << QStringLiteral("строка 2: счётчик байтов 11");
 }
 
 void IntelHexJoinTest::malformedPieceWritesNothing()
@@ -636,7 +635,7 @@ void IntelHexJoinTest::cliUsageAndFailureExitCodes_data()
     QTest::newRow("unknown option") << (outAndName + QStringList{"--bogus", "a.hex"}) << 2
                                     << "Unknown option 'bogus'";
     QTest::newRow("bad checksum") << (outAndName + QStringList{"a.hex", "bad.hex"}) << 1
-                                  << "Error! Ошибка в файле bad.hex, строка 1: checksum mismatch";
+                                  << "Error! Ошибка в файле bad.hex, строка 1: неверная контрольная сумма";
     QTest::newRow("missing file") << (outAndName + QStringList{"a.hex", "none.hex"}) << 1
                                   << "Error! Не удалось открыть файл по пути: none.hex";
 }

@@ -466,7 +466,7 @@ void ProgrammerTest::cliExitCodes_data()
                                             << QByteArray("ok") << 1 << 0 << "пуст: прошивать нечего";
     QTest::newRow("malformed Intel HEX")
         << QStringList{QStringLiteral("bad.hex")} << QByteArray("ok") << QByteArray("ok") << 1 << 0
-        << "bad.hex, line 2: checksum mismatch";
+        << "bad.hex, строка 2: неверная контрольная сумма";
 }
 
 void ProgrammerTest::cliExitCodes()

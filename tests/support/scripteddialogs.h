@@ -2,9 +2,12 @@
 
 #include <optional>
 
+#include <QApplication>
 #include <QList>
+#include <QProgressDialog>
 #include <QQueue>
 #include <QStringList>
+#include <QValidator>
 
 #include "gui/userdialogs.h"
 
@@ -13,7 +16,7 @@
 // An unscripted question is answered "No" / cancelled, never by opening a real dialog.
 class ScriptedDialogs : public UserDialogs {
 public:
-    enum class Call { Message, Ask, ChooseDirectory, ChooseFile, AskInteger };
+    enum class Call { Message, Ask, ChooseDirectory, ChooseFile, AskText };
     struct Record {
         Call call;
         MessageKind kind = MessageKind::Information;
@@ -21,46 +24,58 @@ public:
         QString text;  // message text or input label
         QString startDir;
         QString filter;
+        // The box or dialog would belong to the main window (and so stay in front of it).
         bool hadParent = false;
+        // A progress dialog was on the screen when the box or dialog opened.
+        bool progressShown = false;
+        QString value;              // an input dialog's starting text
+        bool answerRefused = false; // the input dialog's validator did not take the answer
     };
 
     QList<Record> records;
     QQueue<bool> askAnswers;
     QQueue<QString> directoryAnswers;
     QQueue<QString> fileAnswers;
-    QQueue<std::optional<int>> integerAnswers;
+    // An answer the dialog's validator does not accept cannot be confirmed: the dialog is cancelled.
+    QQueue<std::optional<QString>> textAnswers;
 
     void message(MessageKind kind, const QString &title, const QString &text) override
     {
-        records.append({Call::Message, kind, title, text, {}, {}, false});
+        records.append(record(Call::Message, kind, title, text));
     }
     bool ask(const QString &title, const QString &text) override
     {
-        records.append({Call::Ask, MessageKind::Information, title, text, {}, {}, false});
+        records.append(record(Call::Ask, MessageKind::Information, title, text));
         return askAnswers.isEmpty() ? false : askAnswers.dequeue();
     }
-    QString chooseDirectory(QWidget *parent, const QString &caption, const QString &startDir) override
+    QString chooseDirectory(const QString &caption, const QString &startDir) override
     {
-        records.append(
-            {Call::ChooseDirectory, MessageKind::Information, caption, {}, startDir, {}, parent != nullptr});
+        Record made = record(Call::ChooseDirectory, MessageKind::Information, caption, {});
+        made.startDir = startDir;
+        records.append(made);
         return directoryAnswers.isEmpty() ? QString() : directoryAnswers.dequeue();
     }
-    QString chooseFile(QWidget *parent, const QString &caption, const QString &startDir,
-                       const QString &filter) override
+    QString chooseFile(const QString &caption, const QString &startDir, const QString &filter) override
     {
-        records.append(
-            {Call::ChooseFile, MessageKind::Information, caption, {}, startDir, filter, parent != nullptr});
+        Record made = record(Call::ChooseFile, MessageKind::Information, caption, {});
+        made.startDir = startDir;
+        made.filter = filter;
+        records.append(made);
         return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
     }
-    std::optional<int> askInteger(QWidget *parent, const QString &title, const QString &label, int value,
-                                  int minimum, int maximum, int step) override
+    std::optional<QString> askText(const QString &title, const QString &label, const QString &value,
+                                   const QValidator *validator) override
     {
-        Q_UNUSED(value);
-        Q_UNUSED(minimum);
-        Q_UNUSED(maximum);
-        Q_UNUSED(step);
-        records.append({Call::AskInteger, MessageKind::Information, title, label, {}, {}, parent != nullptr});
-        return integerAnswers.isEmpty() ? std::nullopt : integerAnswers.dequeue();
+        Record made = record(Call::AskText, MessageKind::Information, title, label);
+        made.value = value;
+        std::optional<QString> answer = textAnswers.isEmpty() ? std::nullopt : textAnswers.dequeue();
+        if (answer && validator) {
+            QString text = *answer;
+            int position = 0;
+            made.answerRefused = validator->validate(text, position) != QValidator::Acceptable;
+        }
+        records.append(made);
+        return made.answerRefused ? std::nullopt : answer;
     }
 
     // Only the message boxes, in order.
@@ -78,5 +93,21 @@ public:
         for (const Record &record : messages())
             texts << record.text;
         return texts;
+    }
+
+private:
+    Record record(Call call, MessageKind kind, const QString &title, const QString &text) const
+    {
+        Record made;
+        made.call = call;
+        made.kind = kind;
+        made.title = title;
+        made.text = text;
+        made.hadParent = window() != nullptr;
+        for (QWidget *widget : QApplication::allWidgets()) {
+            if (qobject_cast<QProgressDialog *>(widget) && widget->isVisible())
+                made.progressShown = true;
+        }
+        return made;
     }
 };

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <memory>
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QtGlobal>
+
+#include "common/reporter.h"
+
+class QProgressDialog;
+class QWidget;
+class UserDialogs;
+
+// The progress of one job in a window-modal dialog over the window. The dialog is made only once
+// the work has lasted `delayMs`: a job refused by its first checks, or one done at once, shows none,
+// and no message waits behind a dialog standing at 0 %. The window is kept painted meanwhile.
+class JobProgress {
+public:
+    static constexpr int DefaultDelayMs = 400;
+
+    JobProgress(QWidget *window, const QString &label, int delayMs = DefaultDelayMs);
+    virtual ~JobProgress();
+
+    // The job's progress callback: `done` out of `total`.
+    void report(qint64 done, qint64 total);
+    // Whether the user pressed "Отмена".
+    bool cancelRequested() const;
+    // Starts the wait for the dialog again, after time the user spent elsewhere.
+    void restartClock() { m_elapsed.restart(); }
+    // Shows the end and closes the dialog.
+    void finish();
+
+private:
+    QWidget *m_window;
+    QString m_label;
+    int m_delayMs;
+    QElapsedTimer m_elapsed;
+    std::unique_ptr<QProgressDialog> m_dialog;
+};
+
+// Tells the user what a job reports, each message only once the job's progress dialog is closed,
+// so that no box opens under it.
+class ProgressAwareReporter : public Reporter {
+public:
+    ProgressAwareReporter(JobProgress &progress, UserDialogs &dialogs)
+        : m_progress(progress), m_dialogs(dialogs)
+    {}
+
+    void message(MessageKind kind, const QString &title, const QString &text) override;
+    bool ask(const QString &title, const QString &text) override;
+
+private:
+    JobProgress &m_progress;
+    UserDialogs &m_dialogs;
+};
