@@ -102,6 +102,26 @@ bool checkNamesDiffer(const QList<PlannedImage> &plan, const LoRaJob &job, Repor
 
 } // namespace
 
+QByteArray loraMacNameField(const LoRaJob &job, const ImagePiece &loraMac)
+{
+    return loraMac.fileBytes(job.regionFieldOffset, LoRaMacNameFieldSize);
+}
+
+QByteArray firmwareNameField(const LoRaJob &job, const ImagePiece &app)
+{
+    return app.fileBytes(job.fwFieldOffset, FirmwareNameFieldSize);
+}
+
+PairNames namePair(const LoRaJob &job, const ImagePiece &loraMac, const ImagePiece &app)
+{
+    PairNames names;
+    names.loraMacField = loraMacNameField(job, loraMac);
+    names.firmwareField = firmwareNameField(job, app);
+    names.fields = parseReleaseNameFields(names.loraMacField, names.firmwareField);
+    names.baseName = fillReleaseTemplate(job.nameTemplate, names.fields);
+    return names;
+}
+
 LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
 {
     LoRaResult result;
@@ -159,10 +179,8 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
             if (!checkPair(loraMac, job.loraMacOffset, app, job.appOffset, reporter) ||
                 !checkPair(*boot, job.bootOffset, app, job.appOffset, reporter))
                 return result;
-            const ReleaseNameFields fields =
-                parseReleaseNameFields(loraMac.fileBytes(job.regionFieldOffset, LoRaMacNameFieldSize),
-                                       app.fileBytes(job.fwFieldOffset, FirmwareNameFieldSize));
-            const QString name = fillReleaseTemplate(job.nameTemplate, fields);
+            const PairNames names = namePair(job, loraMac, app);
+            const QString &name = names.baseName;
             if (!outputNameProblem(name).isEmpty()) {
                 reporter.message(
                     MessageKind::Critical, ReportTitle::error(),
@@ -171,7 +189,7 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
                         .arg(job.nameTemplate, loraMac.sourcePath, app.sourcePath, name));
                 return result;
             }
-            plan.append({l, a, name, fields});
+            plan.append({l, a, name, names.fields});
         }
     }
     if (!checkNamesDiffer(plan, job, reporter))
@@ -180,6 +198,8 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
     for (const PlannedImage &planned : plan) {
         ImageBuilder image(reporter);
         image.setReleaseNames(planned.names);
+        if (job.flash)
+            image.setFlashSize(job.flash->size);
         image.placePiece(*boot, job.bootOffset);
         image.placePiece(loraMacs->at(planned.loraMacIndex), job.loraMacOffset);
         image.placePiece(apps->at(planned.appIndex), job.appOffset);

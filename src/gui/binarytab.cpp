@@ -5,6 +5,7 @@
 #include "assembly/offsetparser.h"
 #include "assembly/tabjobs.h"
 #include "discovery/sourcefiles.h"
+#include "gui/flashfield.h"
 #include "gui/pathwidgets.h"
 #include "gui/userdialogs.h"
 #include "settings/settingskeys.h"
@@ -47,6 +48,7 @@ BinarySettings BinaryTab::settings() const
     // "Сборка по смещениям" ticked: each piece at its own offset.
     settings.sequential = !ui.BinarySequentAssenbl->isChecked();
     settings.hexOutput = ui.BinaryHEXRelease->isChecked();
+    settings.flashSize = m_flashSize;
     return settings;
 }
 
@@ -65,6 +67,7 @@ void BinaryTab::showSettings(const BinarySettings &settings)
     }
     ui.BinarySequentAssenbl->setChecked(!settings.sequential);
     (settings.hexOutput ? ui.BinaryHEXRelease : ui.BinaryBINRelease)->setChecked(true);
+    m_flashSize = settings.flashSize;
 }
 
 void BinaryTab::chooseFile(QObject *button)
@@ -96,16 +99,15 @@ QString BinaryTab::offsetFieldName(const QString &key) const
         if (SettingsKeys::binaryOffsetFile(slot) == key)
             return ui.label_15->text().simplified() + QStringLiteral(" (Файл %1)").arg(slot + 1);
     }
-    return key;
+    return flashFieldName(key);
 }
 
 void BinaryTab::assemble()
 {
     const JobFromSettings<BinaryJob> made = binaryJobFrom(settings());
     if (!made.ok()) {
-        m_dialogs.message(
-            MessageKind::Critical, ReportTitle::error(),
-            invalidOffsetMessage(offsetFieldName(made.invalidOffset->key), made.invalidOffset->text));
+        m_dialogs.message(MessageKind::Critical, ReportTitle::error(),
+                          made.invalidOffset->message(offsetFieldName(made.invalidOffset->key)));
         return;
     }
     QProgressDialog progress(QStringLiteral("Идет процесс сборки..."), QStringLiteral("Отмена"), 0, 100,

@@ -47,4 +47,5 @@ private:
     QWidget *m_window;
     UserDialogs &m_dialogs;
     FileRow m_rows[6];
+    QString m_flashSize; // as config.conf or a template holds it; empty: no limit
 };

@@ -5,6 +5,7 @@
 #include "assembly/assemblymessages.h"
 #include "assembly/tabjobs.h"
 #include "discovery/sourcefiles.h"
+#include "gui/flashfield.h"
 #include "gui/pathwidgets.h"
 #include "gui/userdialogs.h"
 #include "ui_mainwindow.h"
@@ -40,6 +41,8 @@ IntelHexSettings IntelHexTab::settings() const
     settings.templateName = ui.IntelHEXTemplFileName->text();
     for (int slot = 0; slot < 6; ++slot)
         settings.enabled[slot] = m_rows[slot].check->isChecked();
+    settings.flashSize = m_flashSize;
+    settings.flashBase = m_flashBase;
     return settings;
 }
 
@@ -54,6 +57,8 @@ void IntelHexTab::showSettings(const IntelHexSettings &settings)
         m_rows[slot].check->setChecked(settings.enabled[slot]);
         m_rows[slot].group->setEnabled(settings.enabled[slot]);
     }
+    m_flashSize = settings.flashSize;
+    m_flashBase = settings.flashBase;
 }
 
 void IntelHexTab::chooseFile(QObject *button)
@@ -80,7 +85,13 @@ void IntelHexTab::chooseFile(QObject *button)
 
 void IntelHexTab::assemble()
 {
-    IntelHexJoinJob job = intelHexJobFrom(settings());
+    const JobFromSettings<IntelHexJoinJob> made = intelHexJobFrom(settings());
+    if (!made.ok()) {
+        m_dialogs.message(MessageKind::Critical, ReportTitle::error(),
+                          made.invalidOffset->message(flashFieldName(made.invalidOffset->key)));
+        return;
+    }
+    IntelHexJoinJob job = made.job;
     if (job.sources.isEmpty()) {
         joinIntelHexFiles(job, m_dialogs);
         return;

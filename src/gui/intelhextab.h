@@ -43,4 +43,6 @@ private:
     QWidget *m_window;
     UserDialogs &m_dialogs;
     SourceRow m_rows[6];
+    QString m_flashSize; // as config.conf or a template holds it; empty: no limit
+    QString m_flashBase;
 };

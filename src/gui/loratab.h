@@ -70,4 +70,5 @@ private:
     // The image the flash button programs; empty when it is to ask.
     QString m_lastImagePath;
     QPointer<FlashDialog> m_flashDialog;
+    QString m_flashSize; // as config.conf or a template holds it; empty: no limit
 };
