@@ -19,6 +19,7 @@ const Command commands[] = {
     {"convert", runConvertCommand, "convert Intel HEX to binary or binary to Intel HEX"},
     {"flash", runFlashCommand, "flash an image through STM32_Programmer_CLI"},
     {"info", runInfoCommand, "show the size, ranges and checksums of a .bin or .hex file"},
+    {"map", runMapCommand, "show the memory map of a job or an image file (table, bar, SVG)"},
 };
 
 void printUsage(QTextStream &stream)
