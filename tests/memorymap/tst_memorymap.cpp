@@ -1,6 +1,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QXmlStreamReader>
 
 #include "assembly/binaryassembler.h"
 #include "assembly/intelhexjoin.h"
@@ -80,6 +81,9 @@ private slots:
     void imageFilesAgreeWithInfoAndSrecInfo();
     void flashFit_data();
     void flashFit();
+    void commandLine_data();
+    void commandLine();
+    void svgRectanglesLieAtTheRegionsScaledPlaces();
 };
 
 void MemoryMapTest::binaryJobs_data()
@@ -310,6 +314,100 @@ void MemoryMapTest::flashFit()
     } else {
         QVERIFY2(message.contains(QStringLiteral("на 1 байт")), qPrintable(message));
     }
+}
+
+void MemoryMapTest::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // a.bin: 0x100 bytes, b.bin: 0x100 bytes, out/ exists
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("inOutput"); // on standard output (exit 0) or standard error
+    QTest::addColumn<bool>("imageWritten");
+
+    QTest::newRow("map of a layout that fits")
+        << QStringList{"map", "binary", "--file", "a.bin@0", "--file", "b.bin@200", "--flash-size", "300"}
+        << 0 << "пусто    0x00000100  0x000001FF     256  нулевые байты" << false;
+    QTest::newRow("map names both overlapping files")
+        << QStringList{"map", "binary", "--file", "a.bin@0", "--file", "b.bin@80"} << 1
+        << "Файлы пересекаются" << false;
+    QTest::newRow("map of an image one byte too large")
+        << QStringList{"map", "a.bin", "--flash-size", "FF"} << 1 << "больше на 1 байт" << false;
+    QTest::newRow("build refused one byte too large")
+        << QStringList{"binary",  "--out",  "out",       "--name",       "img", "--file",
+                       "a.bin@0", "--file", "b.bin@100", "--flash-size", "1FF"}
+        << 1 << "больше на 1 байт" << false;
+    QTest::newRow("build that fits exactly")
+        << QStringList{"binary",  "--out",  "out",       "--name",       "img", "--file",
+                       "a.bin@0", "--file", "b.bin@100", "--flash-size", "200"}
+        << 0 << "img.bin" << true;
+    QTest::newRow("size that is no size")
+        << QStringList{"map", "a.bin", "--flash-size", "0"} << 2 << "--flash-size" << false;
+}
+
+void MemoryMapTest::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, inOutput);
+    QFETCH(bool, imageWritten);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    TestFiles::write(dir.path(), QStringLiteral("a.bin"), TestFiles::pattern(0x100, 1));
+    TestFiles::write(dir.path(), QStringLiteral("b.bin"), TestFiles::pattern(0x100, 2));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out")));
+
+    const ProcessRun run = runCli(arguments, dir.path());
+    QCOMPARE(run.exitCode, exitCode);
+    const QString said = exitCode == 0 ? run.out : run.err;
+    QVERIFY2(said.contains(inOutput), qPrintable(run.out + run.err));
+    QCOMPARE(QFileInfo::exists(dir.filePath(QStringLiteral("out/img.bin"))), imageWritten);
+}
+
+void MemoryMapTest::svgRectanglesLieAtTheRegionsScaledPlaces()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    TestFiles::write(dir.path(), QStringLiteral("a.bin"), TestFiles::pattern(0x100, 1));
+    TestFiles::write(dir.path(), QStringLiteral("b.bin"), TestFiles::pattern(0x300, 2));
+    const ProcessRun run = runCli({QStringLiteral("map"), QStringLiteral("binary"), QStringLiteral("--file"),
+                                   QStringLiteral("a.bin@0"), QStringLiteral("--file"),
+                                   QStringLiteral("b.bin@80"), QStringLiteral("--flash-size"),
+                                   QStringLiteral("800"), QStringLiteral("--svg"), QStringLiteral("map.svg")},
+                                  dir.path());
+    QCOMPARE(run.exitCode, 1); // the files overlap: the picture is written all the same
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3); // a.bin, b.bin, map.svg: nothing else
+
+    // What the rectangles must show, as start-end pairs of the regions: the view is the flash, 0..0x800.
+    const QMap<QString, QStringList> expected{
+        {"piece", {"0-100", "80-380"}}, {"gap", {}}, {"overlap", {"80-100"}}};
+    QMap<QString, QStringList> found;
+    QXmlStreamReader xml(TestFiles::read(dir.filePath(QStringLiteral("map.svg"))));
+    double left = -1;
+    double width = -1;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QXmlStreamAttributes attributes = xml.attributes();
+        if (xml.name() == QLatin1String("g") && attributes.value("class") == QLatin1String("bar")) {
+            left = attributes.value("data-left").toDouble();
+            width = attributes.value("data-width").toDouble();
+            QCOMPARE(attributes.value("data-view-start").toString(), QStringLiteral("0x00000000"));
+            QCOMPARE(attributes.value("data-view-end").toString(), QStringLiteral("0x00000800"));
+        }
+        const QString kind = attributes.value("class").toString();
+        if (xml.name() != QLatin1String("rect") || !expected.contains(kind))
+            continue;
+        const quint64 start = attributes.value("data-start").toString().toULongLong(nullptr, 16);
+        const quint64 end = attributes.value("data-end").toString().toULongLong(nullptr, 16);
+        QVERIFY(width > 0);
+        QCOMPARE(qRound(attributes.value("x").toDouble() * 100),
+                 qRound((left + width * start / 0x800) * 100));
+        QCOMPARE(qRound(attributes.value("width").toDouble() * 100),
+                 qRound(width * (end - start) / 0x800 * 100));
+        found[kind] << QStringLiteral("%1-%2").arg(start, 0, 16).arg(end, 0, 16);
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QCOMPARE(found.value("piece"), expected.value("piece"));
+    QCOMPARE(found.value("overlap"), expected.value("overlap"));
 }
 
 QTEST_GUILESS_MAIN(MemoryMapTest)
