@@ -102,6 +102,12 @@ QString BinaryTab::offsetFieldName(const QString &key) const
     return flashFieldName(key);
 }
 
+MemoryMapSet BinaryTab::memoryMaps() const
+{
+    const JobFromSettings<BinaryJob> made = binaryJobFrom(settings());
+    return memoryMapsOfMade(made, made.ok() ? QString() : offsetFieldName(made.invalidOffset->key));
+}
+
 void BinaryTab::assemble()
 {
     const JobFromSettings<BinaryJob> made = binaryJobFrom(settings());
@@ -110,6 +116,8 @@ void BinaryTab::assemble()
                           made.invalidOffset->message(offsetFieldName(made.invalidOffset->key)));
         return;
     }
+    if (!confirmBuild(memoryMapsOf(made.job), m_dialogs))
+        return;
     QProgressDialog progress(QStringLiteral("Идет процесс сборки..."), QStringLiteral("Отмена"), 0, 100,
                              m_window);
     progress.setWindowModality(Qt::WindowModal);

@@ -83,6 +83,12 @@ void IntelHexTab::chooseFile(QObject *button)
         PathWidgets::chooseReleaseDirectory(m_dialogs, nullptr, ui.IntelHEXReleaseDirrect);
 }
 
+MemoryMapSet IntelHexTab::memoryMaps() const
+{
+    const JobFromSettings<IntelHexJoinJob> made = intelHexJobFrom(settings());
+    return memoryMapsOfMade(made, made.ok() ? QString() : flashFieldName(made.invalidOffset->key));
+}
+
 void IntelHexTab::assemble()
 {
     const JobFromSettings<IntelHexJoinJob> made = intelHexJobFrom(settings());
@@ -91,6 +97,8 @@ void IntelHexTab::assemble()
                           made.invalidOffset->message(flashFieldName(made.invalidOffset->key)));
         return;
     }
+    if (!confirmBuild(memoryMapsOf(made.job), m_dialogs))
+        return;
     IntelHexJoinJob job = made.job;
     if (job.sources.isEmpty()) {
         joinIntelHexFiles(job, m_dialogs);

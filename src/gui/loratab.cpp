@@ -151,6 +151,13 @@ QString LoRaTab::offsetFieldName(const QString &key) const
     return flashFieldName(key);
 }
 
+MemoryMapSet LoRaTab::memoryMaps() const
+{
+    const JobFromSettings<LoRaJob> made =
+        loraJobFrom(settings(), {m_sources[Boot].files, m_sources[LoRaMac].files, m_sources[App].files});
+    return memoryMapsOfMade(made, made.ok() ? QString() : offsetFieldName(made.invalidOffset->key));
+}
+
 bool LoRaTab::assemble()
 {
     const JobFromSettings<LoRaJob> made =
@@ -160,6 +167,8 @@ bool LoRaTab::assemble()
                           made.invalidOffset->message(offsetFieldName(made.invalidOffset->key)));
         return false;
     }
+    if (!confirmBuild(memoryMapsOf(made.job), m_dialogs))
+        return false;
     const LoRaResult result = assembleLoRaImages(made.job, m_dialogs);
     if (result.succeeded)
         m_lastImagePath = result.images.last().path;
