@@ -69,6 +69,33 @@ QRectF MemoryMapBar::regionRect(const MemoryRegion &region) const
     return QRectF(left, bar.top(), qMax(xOf(region.end) - left, MinimumRegionWidth), bar.height());
 }
 
+QRectF MemoryMapBar::labelRect(const MemoryRegion &region) const
+{
+    if (region.kind != MemoryRegion::Kind::Piece)
+        return regionRect(region);
+    // The widest part of the piece that no overlap covers.
+    QList<QPair<quint64, quint64>> free{{region.start, region.end}};
+    for (const MemoryRegion &overlap : m_map.regions) {
+        if (overlap.kind != MemoryRegion::Kind::Overlap || !overlap.pieces.contains(region.pieces.value(0)))
+            continue;
+        QList<QPair<quint64, quint64>> rest;
+        for (const auto &[from, to] : free) {
+            if (overlap.start > from)
+                rest.append({from, qMin(to, overlap.start)});
+            if (overlap.end < to)
+                rest.append({qMax(from, overlap.end), to});
+        }
+        free = rest;
+    }
+    QPair<quint64, quint64> widest{region.start, region.start};
+    for (const auto &span : free) {
+        if (span.second - span.first > widest.second - widest.first)
+            widest = span;
+    }
+    const QRectF bar = barRect();
+    return QRectF(xOf(widest.first), bar.top(), xOf(widest.second) - xOf(widest.first), bar.height());
+}
+
 void MemoryMapBar::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -88,15 +115,9 @@ void MemoryMapBar::paintEvent(QPaintEvent *)
             case MemoryRegion::Kind::Gap:
                 painter.fillRect(rect, colour(MapColours::gap()));
                 break;
-            case MemoryRegion::Kind::Piece: {
+            case MemoryRegion::Kind::Piece:
                 painter.fillRect(rect, colour(MapColours::piece(region.pieces.value(0))));
-                const QString name = MemoryMapText::regionName(m_map, region);
-                if (painter.fontMetrics().horizontalAdvance(name) + 8 < rect.width()) {
-                    painter.setPen(Qt::white);
-                    painter.drawText(rect, Qt::AlignCenter, name);
-                }
                 break;
-            }
             case MemoryRegion::Kind::Overlap:
                 painter.fillRect(rect, colour(MapColours::overlap()));
                 break;
@@ -105,6 +126,19 @@ void MemoryMapBar::paintEvent(QPaintEvent *)
                 break;
             }
         }
+    }
+
+    // The names last, so that an overlap drawn over a piece does not cut its name.
+    painter.setPen(Qt::white);
+    for (const MemoryRegion &region : m_map.regions) {
+        if (region.kind != MemoryRegion::Kind::Piece && region.kind != MemoryRegion::Kind::Overlap)
+            continue;
+        const QRectF rect = labelRect(region);
+        const QString name = region.kind == MemoryRegion::Kind::Piece
+                                 ? MemoryMapText::regionName(m_map, region)
+                                 : QStringLiteral("пересечение");
+        if (painter.fontMetrics().horizontalAdvance(name) + 8 < rect.width())
+            painter.drawText(rect, Qt::AlignCenter, name);
     }
 
     if (m_map.flash && m_map.overflow() > 0) {

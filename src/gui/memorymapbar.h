@@ -29,6 +29,8 @@ private:
     // The region under a point: a name field's mark, else an overlap, a piece or a gap.
     const MemoryRegion *regionAt(const QPointF &point) const;
     QRectF regionRect(const MemoryRegion &region) const;
+    // Where a region's name goes: for a piece, its widest part outside every overlap.
+    QRectF labelRect(const MemoryRegion &region) const;
 
     MemoryMap m_map;
 };

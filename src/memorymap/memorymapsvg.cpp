@@ -11,7 +11,7 @@
 namespace {
 
 constexpr double LineHeight = 17;  // summary, legend and table rows
-constexpr double TitleHeight = 30; // the title; the summary's lines follow
+constexpr double TitleHeight = 38; // the title; the summary's lines follow
 constexpr double MarkHeight = 10;  // name field marks above the bar
 constexpr double BarHeight = 44;
 constexpr double LabelHeight = 44;     // addresses and the flash's limit under the bar
