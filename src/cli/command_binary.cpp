@@ -123,11 +123,8 @@ std::optional<int> readBinaryJob(CommandLine &commandLine, const QStringList &ar
 
     // Only a saved field can still be wrong: --file and --flash-size were checked above.
     const JobFromSettings<BinaryJob> made = binaryJobFrom(settings);
-    if (!made.ok()) {
-        const InvalidOffset &invalid = *made.invalidOffset;
-        return commandLine.usageError(
-            invalid.message(CommandLine::savedField(invalid.group, invalid.key, parser.value(settingsFile))));
-    }
+    if (!made.ok())
+        return commandLine.invalidSavedField(*made.invalidOffset, parser.value(settingsFile));
     job = made.job;
     return std::nullopt;
 }

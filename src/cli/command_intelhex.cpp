@@ -77,11 +77,8 @@ std::optional<int> readIntelHexJob(CommandLine &commandLine, const QStringList &
         return commandLine.usageError(QStringLiteral("--name NAME is missing"));
 
     const JobFromSettings<IntelHexJoinJob> made = intelHexJobFrom(settings);
-    if (!made.ok()) {
-        const InvalidOffset &invalid = *made.invalidOffset;
-        return commandLine.usageError(invalid.message(
-            CommandLine::savedField(invalid.group, invalid.key, parser.value(settingsOption))));
-    }
+    if (!made.ok())
+        return commandLine.invalidSavedField(*made.invalidOffset, parser.value(settingsOption));
     job = made.job;
     return std::nullopt;
 }

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include "assembly/tabjobs.h"
 #include "cli/clireporter.h"
 #include "cli/commands.h"
 #include "common/flashtarget.h"
@@ -68,6 +69,11 @@ QString CommandLine::savedOffsetField(const QString &key, const QString &setting
 QString CommandLine::savedField(const QString &group, const QString &key, const QString &settingsPath)
 {
     return group + QLatin1Char('/') + key + QStringLiteral(" (") + settingsPath + QLatin1Char(')');
+}
+
+int CommandLine::invalidSavedField(const InvalidOffset &invalid, const QString &settingsPath) const
+{
+    return usageError(invalid.message(savedField(invalid.group, invalid.key, settingsPath)));
 }
 
 QCommandLineOption CommandLine::flashSizeOption()

@@ -9,6 +9,7 @@
 #include "settings/settingsfile.h"
 
 class Reporter;
+struct InvalidOffset;
 
 // Refuses a job whose image would not fit the flash chosen for it (`overflow`, from
 // flashOverflowOf(): empty when it fits), saying why; true when it fits.
@@ -49,6 +50,8 @@ public:
     static QString savedOffsetField(const QString &key, const QString &settingsPath);
     // The same for any field: "<group>/<key> (<file>)".
     static QString savedField(const QString &group, const QString &key, const QString &settingsPath);
+    // The usage error for a field of a settings file whose text is no number; its exit code.
+    int invalidSavedField(const InvalidOffset &invalid, const QString &settingsPath) const;
 
     // --flash-size SIZE and --flash-base HEX: the flash the image is meant for.
     static QCommandLineOption flashSizeOption();
