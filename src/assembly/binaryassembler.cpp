@@ -96,7 +96,7 @@ BinaryResult assembleBinaryImage(const BinaryJob &job, Reporter &reporter, const
         report(index + 1);
     }
 
-    if (!image.commit(job.outputDir, job.fileName))
+    if (!image.commit(job.outputDir, job.fileName, job.format))
         return result;
     result.succeeded = true;
     result.imagePath = imageFilePath(job.outputDir, job.fileName);

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+#include "assembly/imagebuilder.h"
 #include "common/flashtarget.h"
 #include "common/progress.h"
 
@@ -23,6 +24,7 @@ struct BinaryJob {
     bool sequential = false;
     QString outputDir;
     QString fileName; // with its extension
+    ImageFormat format = ImageFormat::RawBinary;
     // The flash the image is meant for; the faces check the fit before a run, the manifest names it.
     std::optional<FlashTarget> flash;
 };

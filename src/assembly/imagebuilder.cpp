@@ -1,6 +1,7 @@
 #include "assembly/imagebuilder.h"
 
 #include <algorithm>
+#include <memory>
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -11,29 +12,109 @@
 #include "assembly/assemblymessages.h"
 #include "common/atomicoutputfile.h"
 #include "common/reporter.h"
+#include "hex/intelhexwriter.h"
+
+// Where the bytes of an image go, in address order.
+class ImageSink {
+public:
+    virtual ~ImageSink() = default;
+    // `length` bytes that no piece covers.
+    virtual bool skip(qint64 length) = 0;
+    virtual bool write(const char *data, qint64 length) = 0;
+    virtual bool finish() { return true; }
+};
 
 namespace {
 
 constexpr qint64 ZeroChunkSize = 64 * 1024;
 constexpr qint64 CopyBlockSize = 256 * 1024;
 
-bool writeAll(QIODevice &device, const char *data, qint64 length, ImageDigestBuilder &digest)
-{
-    digest.addData(data, length);
-    return device.write(data, length) == length;
-}
+// A flat image: every byte from address 0 to the end of the last piece, the gaps as zero bytes.
+class FlatSink : public ImageSink {
+public:
+    FlatSink(QIODevice &out, ImageDigestBuilder &digest) : m_out(out), m_digest(digest) {}
 
-bool writeZeros(QIODevice &device, qint64 count, ImageDigestBuilder &digest)
-{
-    static const QByteArray zeros(ZeroChunkSize, '\0');
-    while (count > 0) {
-        const qint64 chunk = qMin(count, ZeroChunkSize);
-        if (!writeAll(device, zeros.constData(), chunk, digest))
-            return false;
-        count -= chunk;
+    bool skip(qint64 length) override
+    {
+        static const QByteArray zeros(ZeroChunkSize, '\0');
+        while (length > 0) {
+            const qint64 chunk = qMin(length, ZeroChunkSize);
+            if (!write(zeros.constData(), chunk))
+                return false;
+            length -= chunk;
+        }
+        return true;
     }
-    return true;
-}
+    bool write(const char *data, qint64 length) override
+    {
+        m_digest.addData(data, length);
+        return m_out.write(data, length) == length;
+    }
+
+private:
+    QIODevice &m_out;
+    ImageDigestBuilder &m_digest;
+};
+
+// Hands what is written on to another device and adds it to the image's digest: the digest of an
+// Intel HEX image is that of its text, the file as it lies on disk.
+class DigestingDevice : public QIODevice {
+public:
+    DigestingDevice(QIODevice &target, ImageDigestBuilder &digest) : m_target(target), m_digest(digest)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 length) override
+    {
+        const qint64 written = m_target.write(data, length);
+        if (written < 0)
+            setErrorString(m_target.errorString());
+        else
+            m_digest.addData(data, written);
+        return written;
+    }
+
+private:
+    QIODevice &m_target;
+    ImageDigestBuilder &m_digest;
+};
+
+// An Intel HEX image: each byte of every piece at its place in the image as its address, 0xFF
+// bytes too; the gaps get no record, and one end-of-file record closes the file.
+class IntelHexSink : public ImageSink {
+public:
+    IntelHexSink(QIODevice &out, ImageDigestBuilder &digest)
+        : m_device(out, digest), m_writer(m_device, IntelHexWriter::ErasedBlocks::Write)
+    {}
+
+    bool skip(qint64 length) override
+    {
+        m_address += quint64(length);
+        return true;
+    }
+    bool write(const char *data, qint64 length) override
+    {
+        const bool written = m_writer.writeData(m_address, QByteArrayView(data, length));
+        m_address += quint64(length);
+        return written;
+    }
+    bool finish() override { return m_writer.finish(); }
+
+private:
+    DigestingDevice m_device;
+    IntelHexWriter m_writer;
+    quint64 m_address = 0;
+};
+
+// Takes the bytes of a piece that is only read for its hash.
+class NullSink : public ImageSink {
+public:
+    bool skip(qint64) override { return true; }
+    bool write(const char *, qint64) override { return true; }
+};
 
 QString changedText(const QString &path)
 {
@@ -43,13 +124,13 @@ QString changedText(const QString &path)
 // Copies bytes [from, to) of a piece's file into the image. With `fileHash`, the whole file is read
 // on the way and hashed (then the copy must be of the whole file), so that a piece is read once per
 // image.
-bool streamPiece(const ImagePiece &piece, qint64 from, qint64 to, QIODevice &out, ImageDigestBuilder &digest,
+bool streamPiece(const ImagePiece &piece, qint64 from, qint64 to, ImageSink &out,
                  QCryptographicHash *fileHash, QString *readError, bool *writeFailed)
 {
     const auto copyPart = [&](const char *block, qint64 blockStart, qint64 length) {
         const qint64 start = qMax(blockStart, from);
         const qint64 end = qMin(blockStart + length, to);
-        if (start < end && !writeAll(out, block + (start - blockStart), end - start, digest)) {
+        if (start < end && !out.write(block + (start - blockStart), end - start)) {
             *writeFailed = true;
             return false;
         }
@@ -99,11 +180,9 @@ bool streamPiece(const ImagePiece &piece, qint64 from, qint64 to, QIODevice &out
 QByteArray hashOfFile(const ImagePiece &piece, QString *readError)
 {
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    QBuffer nowhere;
-    nowhere.open(QIODevice::WriteOnly);
-    ImageDigestBuilder unused;
+    NullSink nowhere;
     bool writeFailed = false;
-    if (!streamPiece(piece, 0, 0, nowhere, unused, &hash, readError, &writeFailed))
+    if (!streamPiece(piece, 0, 0, nowhere, &hash, readError, &writeFailed))
         return {};
     return hash.result();
 }
@@ -143,8 +222,9 @@ QByteArray ImageBuilder::contents() const
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     ImageDigestBuilder digest;
+    FlatSink flat(buffer, digest);
     QString readError;
-    if (!writeTo(buffer, digest, nullptr, &readError))
+    if (!writeTo(flat, nullptr, &readError))
         return {};
     return buffer.data();
 }
@@ -175,8 +255,7 @@ QList<ImageBuilder::Segment> ImageBuilder::visibleSegments() const
     return segments;
 }
 
-bool ImageBuilder::writeTo(QIODevice &device, ImageDigestBuilder &digest, QList<QByteArray> *pieceHashes,
-                           QString *readError) const
+bool ImageBuilder::writeTo(ImageSink &sink, QList<QByteArray> *pieceHashes, QString *readError) const
 {
     if (pieceHashes) {
         pieceHashes->clear();
@@ -185,13 +264,13 @@ bool ImageBuilder::writeTo(QIODevice &device, ImageDigestBuilder &digest, QList<
     bool writeFailed = false;
     qint64 position = 0;
     for (const Segment &segment : visibleSegments()) {
-        if (!writeZeros(device, segment.start - position, digest))
+        if (!sink.skip(segment.start - position))
             return false;
         const PlacedPiece &placed = *segment.placed;
         const bool whole = segment.start == placed.offset && segment.end == placed.end();
         QCryptographicHash hash(QCryptographicHash::Sha256);
-        if (!streamPiece(placed.piece, segment.start - placed.offset, segment.end - placed.offset, device,
-                         digest, whole && pieceHashes ? &hash : nullptr, readError, &writeFailed))
+        if (!streamPiece(placed.piece, segment.start - placed.offset, segment.end - placed.offset, sink,
+                         whole && pieceHashes ? &hash : nullptr, readError, &writeFailed))
             return false;
         if (whole && pieceHashes)
             (*pieceHashes)[&placed - m_pieces.constData()] = hash.result();
@@ -207,10 +286,10 @@ bool ImageBuilder::writeTo(QIODevice &device, ImageDigestBuilder &digest, QList<
             }
         }
     }
-    return true;
+    return sink.finish();
 }
 
-bool ImageBuilder::commit(const QString &outputDir, const QString &fileName)
+bool ImageBuilder::commit(const QString &outputDir, const QString &fileName, ImageFormat format)
 {
     if (outputDir.isEmpty() || !QFileInfo(outputDir).isDir()) {
         m_reporter.message(MessageKind::Critical, ReportTitle::error(),
@@ -225,9 +304,14 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName)
         return false;
     }
     ImageDigestBuilder digest;
+    std::unique_ptr<ImageSink> sink;
+    if (format == ImageFormat::IntelHex)
+        sink = std::make_unique<IntelHexSink>(file.device(), digest);
+    else
+        sink = std::make_unique<FlatSink>(file.device(), digest);
     QList<QByteArray> pieceHashes;
     QString readError;
-    if (!writeTo(file.device(), digest, &pieceHashes, &readError)) {
+    if (!writeTo(*sink, &pieceHashes, &readError)) {
         file.cancel();
         m_reporter.message(MessageKind::Critical, ReportTitle::error(),
                            readError.isEmpty() ? QStringLiteral("Не удалось записать файл по пути: ") + path

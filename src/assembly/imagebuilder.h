@@ -6,15 +6,19 @@
 #include "assembly/imagepiece.h"
 #include "assembly/releasemanifest.h"
 
-class QIODevice;
+class ImageSink;
 class Reporter;
+
+// How an image is written: a flat binary from address 0 (the gaps as zero bytes), or Intel HEX with
+// each piece's bytes at their offset as address and no record for the gaps.
+enum class ImageFormat { RawBinary, IntelHex };
 
 // Collects the pieces of one output image and writes the image once, from scratch, when all of them
 // are in: a file of the same name is replaced whole (no tail of an older, longer image survives),
 // and a failure leaves it untouched with nothing half-written beside it. Gaps between pieces are
-// zero bytes; where pieces overlap, the one placed later wins. The pieces are streamed from their
-// files into the image, so memory stays small however large the image; a file that changed since
-// it was opened stops the image.
+// zero bytes (or, in Intel HEX, left out); where pieces overlap, the one placed later wins. The pieces are
+// streamed from their files into the image, so memory stays small however large the image; a file that
+// changed since it was opened stops the image.
 class ImageBuilder {
 public:
     explicit ImageBuilder(Reporter &reporter) : m_reporter(reporter) {}
@@ -34,7 +38,8 @@ public:
     // Writes the image to outputDir + "/" + fileName through a temporary file that replaces the
     // target only when everything was written, and its release manifest beside it. Reports its own
     // errors.
-    bool commit(const QString &outputDir, const QString &fileName);
+    bool commit(const QString &outputDir, const QString &fileName,
+                ImageFormat format = ImageFormat::RawBinary);
 
     struct PlacedPiece {
         ImagePiece piece;
@@ -48,8 +53,7 @@ private:
     QList<Segment> visibleSegments() const;
     // Writes the image; `pieceHashes`, when given, gets the SHA-256 of each piece's whole file.
     // False on failure, with the reason for a piece that could not be read in `readError`.
-    bool writeTo(QIODevice &device, ImageDigestBuilder &digest, QList<QByteArray> *pieceHashes,
-                 QString *readError) const;
+    bool writeTo(ImageSink &sink, QList<QByteArray> *pieceHashes, QString *readError) const;
 
     Reporter &m_reporter;
     QList<PlacedPiece> m_pieces;

@@ -100,6 +100,24 @@ bool checkNamesDiffer(const QList<PlannedImage> &plan, const LoRaJob &job, Repor
     return true;
 }
 
+// The names the pieces' name fields hold, in order; nothing, with the reason reported, when the
+// template takes words from the fields and one of them holds no name.
+std::optional<QList<QByteArray>> readNameFields(const QList<ImagePiece> &pieces, qint64 offset, qint64 size,
+                                                bool used, Reporter &reporter)
+{
+    QList<QByteArray> names;
+    for (const ImagePiece &piece : pieces) {
+        const QByteArray field = piece.fileBytes(offset, size);
+        const QString problem = used ? nameFieldProblem(piece.sourcePath, offset, field, size) : QString();
+        if (!problem.isEmpty()) {
+            reporter.message(MessageKind::Critical, ReportTitle::error(), problem);
+            return std::nullopt;
+        }
+        names.append(nameFieldText(field));
+    }
+    return names;
+}
+
 } // namespace
 
 QByteArray loraMacNameField(const LoRaJob &job, const ImagePiece &loraMac)
@@ -117,7 +135,8 @@ PairNames namePair(const LoRaJob &job, const ImagePiece &loraMac, const ImagePie
     PairNames names;
     names.loraMacField = loraMacNameField(job, loraMac);
     names.firmwareField = firmwareNameField(job, app);
-    names.fields = parseReleaseNameFields(names.loraMacField, names.firmwareField);
+    names.fields =
+        parseReleaseNameFields(nameFieldText(names.loraMacField), nameFieldText(names.firmwareField));
     names.baseName = fillReleaseTemplate(job.nameTemplate, names.fields);
     return names;
 }
@@ -169,18 +188,36 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
             return result;
     }
 
-    QList<PlannedImage> plan;
-    for (int l = 0; l < loraMacs->size(); ++l) {
-        const ImagePiece &loraMac = loraMacs->at(l);
+    for (const ImagePiece &loraMac : *loraMacs) {
         if (!checkPair(*boot, job.bootOffset, loraMac, job.loraMacOffset, reporter))
             return result;
-        for (int a = 0; a < apps->size(); ++a) {
-            const ImagePiece &app = apps->at(a);
+        for (const ImagePiece &app : *apps) {
             if (!checkPair(loraMac, job.loraMacOffset, app, job.appOffset, reporter) ||
                 !checkPair(*boot, job.bootOffset, app, job.appOffset, reporter))
                 return result;
-            const PairNames names = namePair(job, loraMac, app);
-            const QString &name = names.baseName;
+        }
+    }
+
+    // Every name is read before anything is written: a field that holds no name would name an
+    // image after whatever bytes lie there.
+    const std::optional<QList<QByteArray>> loraMacNames =
+        readNameFields(*loraMacs, job.regionFieldOffset, LoRaMacNameFieldSize,
+                       templateUsesLoRaMacField(job.nameTemplate), reporter);
+    if (!loraMacNames)
+        return result;
+    const std::optional<QList<QByteArray>> appNames =
+        readNameFields(*apps, job.fwFieldOffset, FirmwareNameFieldSize,
+                       templateUsesFirmwareField(job.nameTemplate), reporter);
+    if (!appNames)
+        return result;
+
+    QList<PlannedImage> plan;
+    for (int l = 0; l < loraMacs->size(); ++l) {
+        const ImagePiece &loraMac = loraMacs->at(l);
+        for (int a = 0; a < apps->size(); ++a) {
+            const ImagePiece &app = apps->at(a);
+            const ReleaseNameFields fields = parseReleaseNameFields(loraMacNames->at(l), appNames->at(a));
+            const QString name = fillReleaseTemplate(job.nameTemplate, fields);
             if (!outputNameProblem(name).isEmpty()) {
                 reporter.message(
                     MessageKind::Critical, ReportTitle::error(),
@@ -189,7 +226,7 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
                         .arg(job.nameTemplate, loraMac.sourcePath, app.sourcePath, name));
                 return result;
             }
-            plan.append({l, a, name, names.fields});
+            plan.append({l, a, name, fields});
         }
     }
     if (!checkNamesDiffer(plan, job, reporter))
@@ -210,6 +247,13 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
     }
 
     result.succeeded = true;
-    reporter.message(MessageKind::Information, ReportTitle::complete(), AssemblyText::finished());
+    QString finished = AssemblyText::finished();
+    // Which of several files went in is the user's to check, not the directory's to decide unseen.
+    if (job.bootCandidates > 1)
+        finished +=
+            QStringLiteral("\nВ директории бутлоадера найдено файлов: %1; использован первый по имени: %2")
+                .arg(job.bootCandidates)
+                .arg(job.bootPath);
+    reporter.message(MessageKind::Information, ReportTitle::complete(), finished);
     return result;
 }

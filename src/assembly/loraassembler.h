@@ -15,6 +15,7 @@ struct ImagePiece;
 // Everything one LoRa run needs, gathered from the window or the command line.
 struct LoRaJob {
     QString bootPath;
+    int bootCandidates = 1;   // files the bootloader was chosen from: the first of them by name
     QStringList loraMacPaths; // outer loop
     QStringList appPaths;     // inner loop
     QString outputDir;
@@ -55,5 +56,6 @@ PairNames namePair(const LoRaJob &job, const ImagePiece &loraMac, const ImagePie
 // Builds one image per (LoRaMAC, application) pair, each holding the bootloader, the LoRaMAC image and
 // the application at their offsets, named from the template and the pair's name fields. Every file is
 // read and every pair's layout checked before the first image is written, so a bad offset or a
-// missing file writes nothing. Errors, warnings and the closing "Сборка завершена" go to the reporter.
+// missing file writes nothing. Errors, warnings and the closing "Сборка завершена" go to the reporter;
+// the closing message names the bootloader when there were several to choose from.
 LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter);

@@ -1,6 +1,11 @@
 #include "assembly/releasename.h"
 
+#include <algorithm>
+
 #include <QFile>
+#include <QStringDecoder>
+
+#include "common/hextext.h"
 
 namespace {
 
@@ -63,6 +68,68 @@ ReleaseNameFields parseReleaseNameFields(const QByteArray &loraMacField, const Q
     }
     fields.firmware = textOf(firmware);
     return fields;
+}
+
+QByteArray nameFieldText(const QByteArray &field)
+{
+    const qsizetype end = field.indexOf('\0');
+    return end < 0 ? field : field.left(end);
+}
+
+namespace {
+
+// The name as valid UTF-8 text of printable characters (blanks included).
+bool isPrintableText(const QByteArray &name)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(name);
+    if (decoder.hasError())
+        return false;
+    const QList<uint> characters = text.toUcs4();
+    return std::all_of(characters.cbegin(), characters.cend(), [](uint c) { return QChar::isPrint(c); });
+}
+
+QString byteList(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return QStringLiteral("нет");
+    QStringList digits;
+    for (const char byte : bytes)
+        digits << HexText::digits(quint8(byte), 2);
+    return digits.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+QString nameFieldProblem(const QString &path, qint64 offset, const QByteArray &field, qint64 fieldSize)
+{
+    QString reason;
+    const QByteArray name = nameFieldText(field);
+    if (field.size() < fieldSize)
+        reason = QStringLiteral("поле длиной %1 байт выходит за конец файла").arg(fieldSize);
+    else if (field.count('\xFF') == field.size())
+        reason = QStringLiteral("поле стерто (все байты FF)");
+    else if (field.count('\0') == field.size())
+        reason = QStringLiteral("поле пустое (все байты 00)");
+    else if (name.isEmpty())
+        reason = QStringLiteral("имя пустое (первый байт 00)");
+    else if (!isPrintableText(name))
+        reason = QStringLiteral("в имени есть байты, которые не являются печатаемым текстом");
+    else
+        return QString();
+    return QStringLiteral("Поле имени в файле %1 по смещению %2 не содержит имени: %3. Найденные байты: %4.")
+        .arg(path, HexText::number(quint64(offset)), reason, byteList(field));
+}
+
+bool templateUsesLoRaMacField(const QString &nameTemplate)
+{
+    return nameTemplate.contains(QLatin1String("lora"), Qt::CaseInsensitive) ||
+           nameTemplate.contains(QLatin1String("region"), Qt::CaseInsensitive);
+}
+
+bool templateUsesFirmwareField(const QString &nameTemplate)
+{
+    return nameTemplate.contains(QLatin1String("fw"), Qt::CaseInsensitive);
 }
 
 QString fillReleaseTemplate(const QString &nameTemplate, const ReleaseNameFields &fields)

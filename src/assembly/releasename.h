@@ -18,6 +18,20 @@ struct ReleaseNameFields {
 // Splits the raw name fields as they are read out of the images.
 ReleaseNameFields parseReleaseNameFields(const QByteArray &loraMacField, const QByteArray &firmwareField);
 
+// The name a field holds: its bytes up to the first NUL.
+QByteArray nameFieldText(const QByteArray &field);
+
+// What is wrong with a name field of `fieldSize` bytes read out of `path` at `offset`, naming the
+// file, the offset and the bytes found; empty when the field holds a name. A field cut short by the
+// end of its file, an erased one (all 0xFF or all 0x00), an empty name and one that is not printable
+// text would give an image a name nobody gave it.
+QString nameFieldProblem(const QString &path, qint64 offset, const QByteArray &field, qint64 fieldSize);
+
+// Whether the template takes words from the LoRaMAC name field ("lora", "region") and from the
+// firmware name field ("fw"), in any letter case.
+bool templateUsesLoRaMacField(const QString &nameTemplate);
+bool templateUsesFirmwareField(const QString &nameTemplate);
+
 // Fills the template: "lora" becomes the version (when there is one), "region" the region, "fw" the
 // firmware name (all three case-insensitive); "kimo " is dropped, blanks become "_", and whatever
 // cannot stand in a file name on any system becomes "_" too.

@@ -87,6 +87,7 @@ JobFromSettings<LoRaJob> loraJobFrom(const LoRaSettings &settings, const LoRaSou
             return made;
     }
     job.bootPath = found.boot.value(0);
+    job.bootCandidates = int(found.boot.size());
     job.loraMacPaths = found.loraMacs;
     job.appPaths = found.apps;
     job.outputDir = settings.pathToRelease;
@@ -113,6 +114,8 @@ JobFromSettings<BinaryJob> binaryJobFrom(const BinarySettings &settings)
     job.outputDir = settings.pathRelease;
     job.fileName =
         settings.templateName + (settings.hexOutput ? QStringLiteral(".hex") : QStringLiteral(".bin"));
+    // A ".hex" file holds Intel HEX, never raw bytes under that name.
+    job.format = settings.hexOutput ? ImageFormat::IntelHex : ImageFormat::RawBinary;
     readFlash(made, SettingsKeys::binaryFlashSize(), settings.flashSize);
     return made;
 }

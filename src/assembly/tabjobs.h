@@ -36,7 +36,7 @@ template <typename Job> struct JobFromSettings {
     bool ok() const { return !invalidOffset; }
 };
 
-// The files a LoRa run found in its three source directories, in listing order; only the first
+// The files a LoRa run found in its three source directories, in name order; only the first
 // bootloader is used.
 struct LoRaSourceFiles {
     QStringList boot;

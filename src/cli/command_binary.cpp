@@ -50,8 +50,10 @@ std::optional<int> readBinaryJob(CommandLine &commandLine, const QStringList &ar
     const QCommandLineOption name(QStringLiteral("name"),
                                   QStringLiteral("Output file name without extension."),
                                   QStringLiteral("NAME"));
-    const QCommandLineOption hex(QStringLiteral("hex"),
-                                 QStringLiteral("Name the output .hex instead of .bin."));
+    const QCommandLineOption hex(
+        QStringLiteral("hex"),
+        QStringLiteral("Write the image as Intel HEX (NAME.hex): each piece's bytes at its "
+                       "offset as address, no records for the gaps."));
     const QCommandLineOption sequential(QStringLiteral("sequential"),
                                         QStringLiteral("Place the files one after another from offset 0; "
                                                        "their offsets are not used."));

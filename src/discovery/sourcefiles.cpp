@@ -1,5 +1,7 @@
 #include "discovery/sourcefiles.h"
 
+#include <algorithm>
+
 #include <QDirIterator>
 #include <QFile>
 
@@ -68,6 +70,19 @@ QStringList listSourceFiles(const QString &directory, const QString &nameFilter)
     QDirIterator it(directory, {nameFilter}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext())
         found << it.next();
+    // The directory's own order differs between file systems, and the first file is the bootloader
+    // taken: list by file name (letter case aside first, so that Windows and Linux agree), then by
+    // the folder for files of one name.
+    const auto fileName = [](const QString &path) {
+        return QStringView(path).mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    };
+    std::sort(found.begin(), found.end(), [&fileName](const QString &a, const QString &b) {
+        for (const Qt::CaseSensitivity cs : {Qt::CaseInsensitive, Qt::CaseSensitive}) {
+            if (const int order = fileName(a).compare(fileName(b), cs))
+                return order < 0;
+        }
+        return a < b;
+    });
     return found;
 }
 

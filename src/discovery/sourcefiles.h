@@ -27,8 +27,8 @@ QString isNotIntelHex(const QString &path);
 } // namespace SourceText
 
 // Every file under the directory (recursively, symbolic links not followed) whose name matches the
-// one wildcard pattern, as full paths in the directory iterator's order. An empty directory path
-// lists nothing.
+// one wildcard pattern, as full paths in name order: by file name, letter case aside and then
+// minded, then by path. An empty directory path lists nothing.
 QStringList listSourceFiles(const QString &directory, const QString &nameFilter);
 
 // One file found for a LoRa source, and whether the LoRa tab takes it.
@@ -37,7 +37,7 @@ struct ScannedSourceFile {
     bool accepted = true;
 };
 
-// The files of one LoRa source directory as the LoRa tab takes them, in listing order: under a
+// The files of one LoRa source directory as the LoRa tab takes them, in name order: under a
 // ".hex" filter, files that are Intel HEX by content are announced to the reporter and left out
 // (the tab takes raw images only).
 QList<ScannedSourceFile> scanLoRaSource(const QString &directory, const QString &nameFilter,

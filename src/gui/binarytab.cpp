@@ -54,9 +54,9 @@ BinarySettings BinaryTab::settings() const
 
 void BinaryTab::showSettings(const BinarySettings &settings)
 {
-    // Each file list offers every path loaded so far; the new one becomes current only in an empty list.
+    // The settings' file is the one built; the lists keep offering the files shown before.
     for (int slot = 0; slot < 6; ++slot)
-        m_rows[slot].path->addItem(settings.pathFile[slot]);
+        PathWidgets::showPath(m_rows[slot].path, settings.pathFile[slot]);
     PathWidgets::replaceRows(ui.BinaryReleaseCombo, settings.pathRelease);
     for (int slot = 0; slot < 6; ++slot)
         m_rows[slot].offset->setText(settings.offsetFile[slot]);
@@ -68,6 +68,12 @@ void BinaryTab::showSettings(const BinarySettings &settings)
     ui.BinarySequentAssenbl->setChecked(!settings.sequential);
     (settings.hexOutput ? ui.BinaryHEXRelease : ui.BinaryBINRelease)->setChecked(true);
     m_flashSize = settings.flashSize;
+}
+
+void BinaryTab::forgetPaths()
+{
+    for (const FileRow &row : m_rows)
+        row.path->clear();
 }
 
 void BinaryTab::chooseFile(QObject *button)

@@ -24,7 +24,7 @@ public:
     ~BinaryTab() override;
 
     BinarySettings settings() const override;
-    // Paths are offered in the file lists beside the chosen ones; everything else is shown as it is.
+    // The settings' files become current; the files shown before stay offered in the lists.
     void showSettings(const BinarySettings &settings) override;
 
     // The image its current settings would build, and the flash it is meant for.
@@ -47,6 +47,7 @@ private:
         QAbstractButton *search;
     };
 
+    void forgetPaths() override;
     QString offsetFieldName(const QString &key) const;
 
     Ui::MainWindow &ui;

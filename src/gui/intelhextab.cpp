@@ -50,7 +50,7 @@ void IntelHexTab::showSettings(const IntelHexSettings &settings)
 {
     const std::array<QString, 6> paths = settings.sourcesInOrder();
     for (int slot = 0; slot < 6; ++slot)
-        m_rows[slot].path->addItem(paths[slot]);
+        PathWidgets::showPath(m_rows[slot].path, paths[slot]);
     PathWidgets::replaceRows(ui.IntelHEXReleaseDirrect, settings.pathRelease);
     ui.IntelHEXTemplFileName->setText(settings.templateName);
     for (int slot = 0; slot < 6; ++slot) {
@@ -59,6 +59,12 @@ void IntelHexTab::showSettings(const IntelHexSettings &settings)
     }
     m_flashSize = settings.flashSize;
     m_flashBase = settings.flashBase;
+}
+
+void IntelHexTab::forgetPaths()
+{
+    for (const SourceRow &row : m_rows)
+        row.path->clear();
 }
 
 void IntelHexTab::chooseFile(QObject *button)

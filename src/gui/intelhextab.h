@@ -23,7 +23,7 @@ public:
     ~IntelHexTab() override;
 
     IntelHexSettings settings() const override;
-    // Paths are offered in the file lists beside the chosen ones; everything else is shown as it is.
+    // The settings' files become current; the files shown before stay offered in the lists.
     void showSettings(const IntelHexSettings &settings) override;
 
     // The image its current settings would build, and the flash it is meant for.
@@ -47,6 +47,8 @@ private:
         QComboBox *path;
         QAbstractButton *search;
     };
+
+    void forgetPaths() override;
 
     Ui::MainWindow &ui;
     QWidget *m_window;

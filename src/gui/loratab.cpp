@@ -160,33 +160,43 @@ MemoryMapSet LoRaTab::memoryMaps() const
 
 bool LoRaTab::assemble()
 {
+    return buildImages().succeeded;
+}
+
+LoRaResult LoRaTab::buildImages()
+{
     const JobFromSettings<LoRaJob> made =
         loraJobFrom(settings(), {m_sources[Boot].files, m_sources[LoRaMac].files, m_sources[App].files});
     if (!made.ok()) {
         m_dialogs.message(MessageKind::Critical, ReportTitle::error(),
                           made.invalidOffset->message(offsetFieldName(made.invalidOffset->key)));
-        return false;
+        return {};
     }
     if (!confirmBuild(memoryMapsOf(made.job), m_dialogs))
-        return false;
+        return {};
     const LoRaResult result = assembleLoRaImages(made.job, m_dialogs);
+    // Of several images none is "the image just built": the flash button then asks which one.
     if (result.succeeded)
-        m_lastImagePath = result.images.last().path;
-    return result.succeeded;
+        m_lastImagePath = result.images.size() == 1 ? result.images.first().path : QString();
+    return result;
 }
 
 void LoRaTab::assembleAndFlash()
 {
-    if (m_sources[LoRaMac].files.size() <= 1 || m_sources[App].files.size() <= 1) {
-        // Only the image just built goes to the board: after a failed assembly an older image, or
-        // one the user would be asked for, is not what was meant.
-        if (assemble())
-            flash();
+    // Only the one image of this run goes to the board: not an older image after a failed run, nor
+    // one picked out of several.
+    const LoRaResult result = buildImages();
+    if (!result.succeeded)
+        return;
+    if (result.images.size() == 1) {
+        flash();
         return;
     }
-    m_dialogs.message(MessageKind::Warning, ReportTitle::warning(),
-                      QStringLiteral("Склейка с последующей прошивкой работает только для одной прошивки"));
-    assemble();
+    m_dialogs.message(
+        MessageKind::Warning, ReportTitle::warning(),
+        QStringLiteral("Собрано образов: %1. Склейка с последующей прошивкой работает только для "
+                       "одной прошивки, поэтому ничего не прошито.")
+            .arg(result.images.size()));
 }
 
 void LoRaTab::flash()

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "assembly/loraassembler.h"
 #include "gui/mapsource.h"
 #include "gui/settingstab.h"
 #include "settings/tabsettings.h"
@@ -51,7 +52,8 @@ public:
     bool assemble();
     // Flashes the image just built, or a file the user chooses.
     void flash();
-    // Builds and then flashes the one image built, or warns that several would be.
+    // Builds, and flashes the image when the run built exactly one; otherwise warns that nothing
+    // was flashed.
     void assembleAndFlash();
 
 private:
@@ -65,6 +67,8 @@ private:
         QStringList files = {}; // what the last search accepted, full paths in listing order
     };
 
+    // Builds the images; the flash button's image is the one built, when there is one.
+    LoRaResult buildImages();
     QString filterOf(Source source) const;
     void search(Source source, const QString &directory);
     QString offsetFieldName(const QString &key) const;

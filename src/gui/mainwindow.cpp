@@ -133,9 +133,9 @@ void MainWindow::loadAllSettings()
 {
     SettingsFile::Reader reader(ConfigFile::defaultPath());
     QSettings &store = reader.store();
-    m_lora->loadSettings(store);
-    m_binary->loadSettings(store);
-    m_intelHex->loadSettings(store);
+    m_lora->resetSettings(store);
+    m_binary->resetSettings(store);
+    m_intelHex->resetSettings(store);
     const int tab = ConfigFile::loadTab(store);
     ui->tabWidget->setCurrentIndex(tab >= 0 && tab < ui->tabWidget->count() ? tab : 0);
 }

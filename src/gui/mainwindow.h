@@ -72,7 +72,8 @@ private:
     // "Карта памяти" (button and Ctrl+M): the current tab's map, in a window of its own beside this one.
     void showMemoryMap();
     void toggleWidth();
-    // config.conf in the working directory, through the tabs' own transfers.
+    // config.conf in the working directory, through the tabs' own transfers. Loading shows the
+    // file as a first start does, whatever the tabs showed before (start-up and "Сбросить все").
     void loadAllSettings();
     void saveAllSettings();
 

@@ -24,6 +24,16 @@ void replaceItems(QComboBox *combo, const QString &text)
     combo->addItem(text);
 }
 
+void showPath(QComboBox *combo, const QString &text)
+{
+    int index = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index < 0) {
+        combo->addItem(text);
+        index = combo->count() - 1;
+    }
+    combo->setCurrentIndex(index);
+}
+
 void chooseReleaseDirectory(UserDialogs &dialogs, QWidget *parent, QListWidget *list)
 {
     const QString directory =

@@ -16,6 +16,9 @@ QString firstRow(const QListWidget *list);
 void replaceRows(QListWidget *list, const QString &text);
 // The combo box holds just `text`, which becomes current.
 void replaceItems(QComboBox *combo, const QString &text);
+// `text` becomes current; the other entries stay offered below it, and `text` is added only when
+// the list does not hold it yet.
+void showPath(QComboBox *combo, const QString &text);
 // The "..." of an output directory: a directory dialog that starts at the one shown; a directory
 // chosen replaces it.
 void chooseReleaseDirectory(UserDialogs &dialogs, QWidget *parent, QListWidget *list);

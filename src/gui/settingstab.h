@@ -23,6 +23,13 @@ public:
         loaded.readStored(store);
         showSettings(loaded);
     }
+    // As a first start shows the file: what it does not store at its defaults, and no earlier
+    // path left in the lists.
+    void resetSettings(QSettings &store)
+    {
+        forgetPaths();
+        showSettings(Settings::load(store));
+    }
     void saveSettings(QSettings &store) const { settings().save(store); }
     TemplateList &templates() { return m_templates; }
 
@@ -32,6 +39,9 @@ protected:
               kind, nameEdit, list, dialogs, [this](QSettings &store) { saveSettings(store); },
               [this](QSettings &store) { loadSettings(store); })
     {}
+
+    // Empties the lists that keep earlier paths.
+    virtual void forgetPaths() {}
 
 private:
     TemplateList m_templates;

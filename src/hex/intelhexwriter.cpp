@@ -27,8 +27,8 @@ QByteArray bigEndian16(quint16 value)
 
 } // namespace
 
-IntelHexWriter::IntelHexWriter(QIODevice &out)
-    : m_out(out), m_buffer(FlushThreshold + 4096, Qt::Uninitialized)
+IntelHexWriter::IntelHexWriter(QIODevice &out, ErasedBlocks erased)
+    : m_out(out), m_buffer(FlushThreshold + 4096, Qt::Uninitialized), m_erased(erased)
 {}
 
 void IntelHexWriter::appendLine(IntelHexRecordType type, quint16 address, const char *data, qsizetype size)
@@ -70,7 +70,7 @@ void IntelHexWriter::openLinearWindow(quint64 address)
 
 void IntelHexWriter::appendPiece(quint64 address, const char *data, qsizetype size)
 {
-    if (allErased(data, size))
+    if (m_erased == ErasedBlocks::Skip && allErased(data, size))
         return;
     if (address < m_base || address >= m_windowEnd)
         openLinearWindow(address);

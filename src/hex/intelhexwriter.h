@@ -11,13 +11,18 @@ class QIODevice;
 
 // Writes data as Intel HEX records to a device. Data records carry up to 16 bytes counted from
 // the start of each block handed over, are split where a 64 KiB address window ends (a record
-// address never goes past FFFF) and are skipped when every byte is 0xFF. An extended address
+// address never goes past FFFF) and, unless told otherwise, are skipped when every byte is 0xFF.
+// An extended address
 // record is written whenever a record lies outside the current window; a file that starts with a
 // segment record sets the segment base back to 0 before its first linear record. Output is
 // buffered and handed to the device in large writes.
 class IntelHexWriter {
 public:
-    explicit IntelHexWriter(QIODevice &out);
+    // A converted binary is flash read out whole: its erased blocks need no record. An assembled
+    // image states every byte of its pieces, 0xFF too, so that no reader fills them otherwise.
+    enum class ErasedBlocks { Skip, Write };
+
+    explicit IntelHexWriter(QIODevice &out, ErasedBlocks erased = ErasedBlocks::Skip);
 
     // Opens the first window for data starting at `firstAddress`: a segment record up to 0xFFFF0,
     // a linear record above, nothing for 0. Call once before the first writeData(), or not at all.
@@ -42,5 +47,6 @@ private:
     quint64 m_base = 0;
     quint64 m_windowEnd = 0x10000;
     bool m_segmentBaseSet = false; // a non-zero segment base is in effect for the readers
+    ErasedBlocks m_erased;
     QString m_error;
 };

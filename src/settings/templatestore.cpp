@@ -30,8 +30,9 @@ QString TemplateStore::nameProblem(const QString &name)
 
 QString TemplateStore::nameOf(const QString &fileName, TemplateKind kind)
 {
-    QString name = fileName;
-    return name.remove(extension(kind), Qt::CaseSensitive);
+    // Only the ending is the extension: "fw.LoRa.v2.LoRa" is the template "fw.LoRa.v2".
+    const QString ending = extension(kind);
+    return fileName.endsWith(ending, Qt::CaseSensitive) ? fileName.chopped(ending.size()) : fileName;
 }
 
 QString TemplateStore::folder() const

@@ -19,7 +19,7 @@ public:
     // Why a typed name cannot be used, or an empty text when it can. A name is used as typed,
     // but it must name a file inside the folder.
     static QString nameProblem(const QString &name);
-    // The name to show for a listed file: the file name with every occurrence of the extension removed.
+    // The name to show for a listed file: the file name without the extension at its end.
     static QString nameOf(const QString &fileName, TemplateKind kind);
 
     QString folder() const;

@@ -1,6 +1,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include "hextesttools.h"
 #include "processes.h"
 #include "testfiles.h"
 #include "windowtest.h"
@@ -35,7 +36,8 @@ private slots:
     void untickedRowsTakeNoInput();
 
     void placesTickedPiecesAtTheirOffsets();
-    void followsPiecesInOrderIntoAHexNamedImage();
+    void writesTheHexOutputAsIntelHex_data();
+    void writesTheHexOutputAsIntelHex();
     void refusesABadOffsetOfATickedSlotOnly();
     void warnsWithoutTickedSlots();
     void intelHexPieceIsRefusedLikeTheCommandLine();
@@ -151,33 +153,77 @@ void BinaryTabTest::placesTickedPiecesAtTheirOffsets()
     QVERIFY(!t.window->findChild<QProgressDialog *>());
 }
 
-void BinaryTabTest::followsPiecesInOrderIntoAHexNamedImage()
+void BinaryTabTest::writesTheHexOutputAsIntelHex_data()
 {
+    QTest::addColumn<bool>("sequential");
+    QTest::addColumn<QList<int>>("ticked");
+    QTest::addColumn<QStringList>("offsets");
+    // The offsets of pieces that follow one another are never read.
+    QTest::newRow("one after another") << true << QList<int>{2, 5} << QStringList{"garbage", "never read"};
+    QTest::newRow("at their offsets, across a 64 KiB window")
+        << false << QList<int>{1, 3, 4} << QStringList{"10", "FFE0", "0x20000"};
+}
+
+void BinaryTabTest::writesTheHexOutputAsIntelHex()
+{
+    QFETCH(bool, sequential);
+    QFETCH(QList<int>, ticked);
+    QFETCH(QStringList, offsets);
     WindowTest t;
     QVERIFY(t.isValid());
     const QString dir = t.workDir.path();
-    const QByteArray two = pattern(0x33, 2);
-    const QByteArray five = pattern(0x77, 5);
-    t.openTab(1);
-    tickOnly(t, {2, 5});
-    t.chooseFile(QStringLiteral("BinarySearchButtonFile2"), write(dir, "two.bin", two));
-    t.chooseFile(QStringLiteral("BinarySearchButtonFile5"), write(dir, "five.bin", five));
-    t.type(fileControl("Offset", 5), QStringLiteral("garbage is never read here"));
-    t.tick(QStringLiteral("BinarySequentAssenbl"), false);
-    t.click(QStringLiteral("BinaryHEXRelease"));
-    t.type(QStringLiteral("BinaryTemplateNameRelease"), QStringLiteral("joined"));
-    t.chooseDirectory(QStringLiteral("BinarySearchRelesae"), dir + QStringLiteral("/out"));
     QVERIFY(QDir(dir).mkdir(QStringLiteral("out")));
-
+    QVERIFY(QDir(dir).mkdir(QStringLiteral("cli")));
+    t.openTab(1);
+    tickOnly(t, ticked);
+    t.tick(QStringLiteral("BinarySequentAssenbl"), !sequential);
+    QStringList cliArguments{"binary", "--out", "cli", "--name", "image", "--hex"};
+    if (sequential)
+        cliArguments << QStringLiteral("--sequential");
+    // Odd sizes, and erased flash inside each piece: 0xFF bytes are bytes of the image too.
+    QList<QPair<qint64, QByteArray>> placed;
+    qint64 next = 0;
+    for (int i = 0; i < ticked.size(); ++i) {
+        const int slot = ticked[i];
+        QByteArray piece = pattern(0x30 + 0x11 * slot, slot);
+        piece.replace(0x10, 0x20, QByteArray(0x20, '\xFF'));
+        const QString path = write(dir, QStringLiteral("piece%1.bin").arg(slot), piece);
+        t.chooseFile(QStringLiteral("BinarySearchButtonFile%1").arg(slot), path);
+        t.type(fileControl("Offset", slot), offsets[i]);
+        const qint64 offset = sequential ? next : qint64(offsets[i].toLongLong(nullptr, 16));
+        placed.append({offset, piece});
+        next = offset + piece.size();
+        cliArguments << QStringLiteral("--file")
+                     << (sequential ? path : path + QLatin1Char('@') + offsets[i]);
+    }
+    t.click(QStringLiteral("BinaryHEXRelease"));
+    t.type(QStringLiteral("BinaryTemplateNameRelease"), QStringLiteral("image"));
+    t.chooseDirectory(QStringLiteral("BinarySearchRelesae"), dir + QStringLiteral("/out"));
     t.click(QStringLiteral("BinaryAssembling"));
     QCOMPARE(t.dialogs.messageTexts(), QStringList{QStringLiteral("Сборка завершена")});
-    QCOMPARE(imagesIn(dir + QStringLiteral("/out")).keys(), QStringList{"joined.hex"});
-    QCOMPARE(read(dir + QStringLiteral("/out/joined.hex")), two + five);
-
-    // ".bin" again names the next image so.
+    // ".bin" again: the same image as a flat binary, to compare with.
     t.click(QStringLiteral("BinaryBINRelease"));
     t.click(QStringLiteral("BinaryAssembling"));
-    QCOMPARE(imagesIn(dir + QStringLiteral("/out")).keys(), (QStringList{"joined.bin", "joined.hex"}));
+    QCOMPARE(imagesIn(dir + QStringLiteral("/out")).keys(), (QStringList{"image.bin", "image.hex"}));
+
+    const QByteArray flat = read(dir + QStringLiteral("/out/image.bin"));
+    QByteArray expectedFlat(next, '\0');
+    QMap<quint64, quint8> expected;
+    for (const auto &[offset, piece] : placed) {
+        expectedFlat.replace(offset, piece.size(), piece);
+        HexTestTools::addBytesAt(expected, quint64(offset), flat.mid(offset, piece.size()));
+    }
+    QCOMPARE(flat, expectedFlat);
+    const QString hexPath = dir + QStringLiteral("/out/image.hex");
+    const QByteArray hex = read(hexPath);
+    QVERIFY(hex.endsWith(HexTestTools::EndOfFile));
+    QCOMPARE(hex.count(":00000001FF"), 1);
+    const QString difference = HexTestTools::otherToolsDifference(hexPath, dir, expected);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+
+    const ProcessRun run = runCli(cliArguments, dir);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(read(dir + QStringLiteral("/cli/image.hex")), hex);
 }
 
 void BinaryTabTest::refusesABadOffsetOfATickedSlotOnly()

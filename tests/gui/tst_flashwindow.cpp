@@ -23,9 +23,8 @@ private slots:
     void closingTheDialogCancelsTheProgrammer();
     void destroyingTheWindowLeavesNoProgrammerBehind();
     void missingProgrammerIsReportedAndNothingRuns();
-    void assembleAndFlashWithManyPairsWarnsAndFlashesNothing();
-    void assembleAndFlashOneLoRaMacThreeAppsFlashesTheLastImage();
-    void assembleAndFlashTwoByTwoBuildsFourAndFlashesNothing();
+    void assembleAndFlashFlashesOnlyASingleImage_data();
+    void assembleAndFlashFlashesOnlyASingleImage();
     void assembleAndFlashAfterAFailedAssemblyFlashesNothing();
 
 private:
@@ -251,54 +250,52 @@ void FlashWindowTest::pressKeys(Qt::KeyboardModifier modifier)
     QTest::keyClick(m_window->window.get(), Qt::Key_G, modifier);
 }
 
-void FlashWindowTest::assembleAndFlashWithManyPairsWarnsAndFlashesNothing()
+void FlashWindowTest::assembleAndFlashFlashesOnlyASingleImage_data()
 {
-    enterLoRaSources(2, 2);
-    pressKeys(Qt::AltModifier);
-
-    QVERIFY(!m_window->dialogs.messages().isEmpty());
-    QCOMPARE(m_window->dialogs.messages()[0].kind, MessageKind::Warning);
-    QCOMPARE(m_window->dialogs.messages()[0].title, QStringLiteral("Предупреждение!"));
-    QCOMPARE(m_window->dialogs.messages()[0].text,
-             QStringLiteral("Склейка с последующей прошивкой работает только для одной прошивки"));
-    for (const ScriptedDialogs::Record &record : m_window->dialogs.records)
-        QVERIFY(record.call != ScriptedDialogs::Call::ChooseFile);
-    QVERIFY(!runningDialog());
-    QTest::qWait(20);
-    QVERIFY(m_fake->runs().isEmpty());
+    QTest::addColumn<int>("loraMacs");
+    QTest::addColumn<int>("apps");
+    QTest::newRow("one pair") << 1 << 1;
+    QTest::newRow("one LoRaMAC, three applications") << 1 << 3;
+    QTest::newRow("two LoRaMACs, one application") << 2 << 1;
+    QTest::newRow("two by two") << 2 << 2;
 }
 
-void FlashWindowTest::assembleAndFlashOneLoRaMacThreeAppsFlashesTheLastImage()
+void FlashWindowTest::assembleAndFlashFlashesOnlyASingleImage()
 {
-    enterLoRaSources(1, 3);
+    QFETCH(int, loraMacs);
+    QFETCH(int, apps);
+    enterLoRaSources(loraMacs, apps);
     pressKeys(Qt::AltModifier);
-    QTRY_VERIFY(runningDialog() && !runningDialog()->isRunning());
 
     const QDir releaseDir(release());
     const QStringList images = releaseDir.entryList({QStringLiteral("*.bin")}, QDir::Files);
-    QCOMPARE(images.size(), 3);
-    // The applications are built in the order the list of found files shows them.
-    auto *found = m_window->widget<QTreeWidget>(QStringLiteral("LoRaFoundFilesApp"));
-    const QString lastApp = found->topLevelItem(found->topLevelItemCount() - 1)->text(0);
-    const QByteArray lastName =
-        QList<QByteArray>{"APPONE", "APPTWO", "APPTHREE"}.at(lastApp.mid(3, 1).toInt());
-    const QStringList last = images.filter(QString::fromLatin1(lastName + ".bin"));
-    QCOMPARE(last.size(), 1);
-    QCOMPARE(m_fake->runs().size(), 2);
-    QCOMPARE(m_fake->runs()[1].arguments.value(5), releaseDir.absoluteFilePath(last.first()));
-    QCOMPARE(m_window->dialogs.messageTexts(), (QStringList{"Сборка завершена", "Прошивка завершена"}));
-}
-
-void FlashWindowTest::assembleAndFlashTwoByTwoBuildsFourAndFlashesNothing()
-{
-    enterLoRaSources(2, 2);
-    pressKeys(Qt::AltModifier);
-
-    QCOMPARE(m_window->dialogs.messageTexts(),
-             (QStringList{"Склейка с последующей прошивкой работает только для одной прошивки",
-                          "Сборка завершена"}));
-    QCOMPARE(QDir(release()).entryList({QStringLiteral("*.bin")}, QDir::Files).size(), 4);
+    QCOMPARE(images.size(), loraMacs * apps);
+    for (const ScriptedDialogs::Record &record : m_window->dialogs.records)
+        QVERIFY(record.call != ScriptedDialogs::Call::ChooseFile);
+    if (images.size() == 1) {
+        QTRY_VERIFY(runningDialog() && !runningDialog()->isRunning());
+        QCOMPARE(m_fake->runs().size(), 2);
+        QCOMPARE(m_fake->runs()[1].arguments.value(5), releaseDir.absoluteFilePath(images.first()));
+        QCOMPARE(m_window->dialogs.messageTexts(), (QStringList{"Сборка завершена", "Прошивка завершена"}));
+        return;
+    }
+    const QList<ScriptedDialogs::Record> messages = m_window->dialogs.messages();
+    QCOMPARE(messages.size(), 2);
+    QCOMPARE(messages[0].text, QStringLiteral("Сборка завершена"));
+    QCOMPARE(messages[1].kind, MessageKind::Warning);
+    QCOMPARE(messages[1].title, QStringLiteral("Предупреждение!"));
+    QCOMPARE(messages[1].text, QStringLiteral("Собрано образов: %1. Склейка с последующей прошивкой работает "
+                                              "только для одной прошивки, поэтому ничего не прошито.")
+                                   .arg(images.size()));
     QVERIFY(!runningDialog());
+    QTest::qWait(20);
+    QVERIFY(m_fake->runs().isEmpty());
+
+    // None of the images is "the one just built": "Прошивка" asks which to flash.
+    m_window->dialogs.records.clear();
+    pressFlash();
+    QCOMPARE(m_window->dialogs.records.first().call, ScriptedDialogs::Call::ChooseFile);
+    QCOMPARE(m_window->dialogs.messageTexts(), QStringList{"Файл не выбран!"});
     QTest::qWait(20);
     QVERIFY(m_fake->runs().isEmpty());
 }

@@ -12,7 +12,7 @@ namespace {
 const QByteArray HexRecords = ":0400000001020304F2\n:00000001FF\n";
 const QByteArray RawBytes("\x00\x50\x00\x20\xC1\x01\x00\x08", 8);
 
-// The names shown in a found-files list, sorted (the scan's own order is the file system's).
+// The names shown in a found-files list, sorted, for tests about which files are found.
 QStringList treeRows(const QTreeWidget *tree)
 {
     QStringList rows;
@@ -56,6 +56,8 @@ private slots:
     void extensionButtonsChangeTheFilterAndSearchAgain();
     void loraMacNameOptionKeepsOnlyLoraMacFiles();
     void startupSearchesTheStoredDirectories();
+    void listsFoundFilesInNameOrder_data();
+    void listsFoundFilesInNameOrder();
 
     // Building.
     void buildsAnImagePerPair();
@@ -64,6 +66,9 @@ private slots:
     void warnsWhenNothingWasFound();
     void ctrlGBuilds();
     void intelHexPieceIsRefusedLikeTheCommandLine();
+    void refusesANameFieldThatHoldsNoName_data();
+    void refusesANameFieldThatHoldsNoName();
+    void completionNamesTheBootloaderTakenFromSeveral();
     void buildsWhatTheCommandLineBuildsFromTheSameSettings_data();
     void buildsWhatTheCommandLineBuildsFromTheSameSettings();
 };
@@ -255,6 +260,45 @@ void LoRaTabTest::startupSearchesTheStoredDirectories()
     QCOMPARE(t.widget<QTreeWidget>(QStringLiteral("LoRaFoundFilesLoraMAC"))->topLevelItemCount(), 0);
 }
 
+void LoRaTabTest::listsFoundFilesInNameOrder_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("radio");
+    QTest::addColumn<QString>("tree");
+    QTest::newRow("bootloader") << "LoRaSearchBOOT"
+                                << "LoRaBINBOOT"
+                                << "LoRaFoundFilesBOOT";
+    QTest::newRow("LoRaMAC") << "LoRaSearchLoraMAC"
+                             << "LoRaBINLoraMAC"
+                             << "LoRaFoundFilesLoraMAC";
+    QTest::newRow("application") << "LoRaSearchApp"
+                                 << "LoRaBINApp"
+                                 << "LoRaFoundFilesApp";
+}
+
+void LoRaTabTest::listsFoundFilesInNameOrder()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, radio);
+    QFETCH(QString, tree);
+    WindowTest t;
+    QVERIFY(t.isValid());
+    // Written out of order, some in folders: the directory's own order is the file system's.
+    const QString root = t.workDir.filePath(QStringLiteral("pieces"));
+    for (const char *name : {"LoraMAC_c", "sub/LoraMAC_a", "LoraMAC_E", "LoraMAC_b", "deep/er/LoraMAC_d",
+                             "LoraMAC_B", "LoraMAC_f", "LoraMAC_10"})
+        write(root, QLatin1String(name) + QStringLiteral(".bin"), RawBytes);
+    t.openTab(0);
+    t.click(radio);
+    t.chooseDirectory(button, root);
+    const auto *found = t.widget<QTreeWidget>(tree);
+    QStringList rows;
+    for (int i = 0; i < found->topLevelItemCount(); ++i)
+        rows << found->topLevelItem(i)->text(0);
+    QCOMPARE(rows, (QStringList{"LoraMAC_10.bin", "LoraMAC_a.bin", "LoraMAC_B.bin", "LoraMAC_b.bin",
+                                "LoraMAC_c.bin", "LoraMAC_d.bin", "LoraMAC_E.bin", "LoraMAC_f.bin"}));
+}
+
 namespace {
 
 // The LoRa tab set up through its widgets: three source directories under `root`, offsets, the
@@ -433,6 +477,167 @@ void LoRaTabTest::intelHexPieceIsRefusedLikeTheCommandLine()
     QCOMPARE(run.err, QStringLiteral("Предупреждение! ") + refusal + QLatin1Char('\n'));
     QVERIFY(run.out.isEmpty());
     QCOMPARE(QDir(root + QStringLiteral("/out")).entryList(QDir::Files), QStringList{"kept.bin"});
+}
+
+void LoRaTabTest::refusesANameFieldThatHoldsNoName_data()
+{
+    // One LoRaMAC file (0x1000 bytes, its name "1.0.4RU864" at 0x20) and one application (0x2000
+    // bytes, "Alpha" at 0x100); a row may give one of them other contents. In `message`, {root} is the
+    // working directory and {bytes} the bytes of the field named by `field`: file, offset and size.
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QString>("regionOffset");
+    QTest::addColumn<QString>("fwOffset");
+    QTest::addColumn<QString>("nameTemplate");
+    QTest::addColumn<QString>("message");
+    const QString lora = QStringLiteral("lora/lora0.hex");
+    const QString app = QStringLiteral("app/app0.bin");
+    const auto loraMac = [](const QByteArray &field) {
+        return withField(pattern(0x1000, 10), 0x20, field);
+    };
+    const auto application = [](const QByteArray &field) {
+        return withField(pattern(0x2000, 20), 0x100, field);
+    };
+    const QString refusal =
+        QStringLiteral("Поле имени в файле {root}/%1 по смещению %2 не содержит имени: %3. "
+                       "Найденные байты: {bytes}.");
+    const QString notText = QStringLiteral("в имени есть байты, которые не являются печатаемым текстом");
+    QTest::newRow("LoRaMAC field past the end of its file")
+        << lora << QByteArray() << "FF0"
+        << "100"
+        << "lora region fw" << refusal.arg(lora, "0xFF0", "поле длиной 32 байт выходит за конец файла");
+    QTest::newRow("LoRaMAC field beyond its file")
+        << lora << QByteArray() << "5000"
+        << "100"
+        << "region" << refusal.arg(lora, "0x5000", "поле длиной 32 байт выходит за конец файла");
+    QTest::newRow("erased LoRaMAC field")
+        << lora << loraMac(QByteArray(32, '\xFF')) << "20"
+        << "100"
+        << "kimo lora_fw" << refusal.arg(lora, "0x20", "поле стерто (все байты FF)");
+    QTest::newRow("LoRaMAC field of zeros")
+        << lora << loraMac(QByteArray(32, '\0')) << "20"
+        << "100"
+        << "region_fw" << refusal.arg(lora, "0x20", "поле пустое (все байты 00)");
+    QTest::newRow("LoRaMAC name with a control byte")
+        << lora << loraMac(nameField("1.0.4\aRU864", 32)) << "20"
+        << "100"
+        << "lora region fw" << refusal.arg(lora, "0x20", notText);
+    QTest::newRow("firmware field past the end of its file")
+        << app << QByteArray() << "20"
+        << "1FF8"
+        << "region_fw" << refusal.arg(app, "0x1FF8", "поле длиной 16 байт выходит за конец файла");
+    QTest::newRow("firmware name that is not UTF-8")
+        << app << application(nameField("SENS\xFF\xFEOR", 16)) << "20"
+        << "100"
+        << "FW" << refusal.arg(app, "0x100", notText);
+    QTest::newRow("empty firmware name")
+        << app << application(nameField(QByteArray("\0SENSOR", 7), 16)) << "20"
+        << "100"
+        << "lora_fw" << refusal.arg(app, "0x100", "имя пустое (первый байт 00)");
+    QTest::newRow("name empty after the replacements")
+        << QString() << QByteArray() << "20"
+        << "100"
+        << "kimo "
+        << QStringLiteral("Шаблон имени «kimo » дает для {root}/%1 и {root}/%2 имя «», которое не может быть "
+                          "именем файла.")
+               .arg(lora, app);
+    // A field the template takes nothing from names nothing.
+    QTest::newRow("erased field the template does not use") << lora << loraMac(QByteArray(32, '\xFF')) << "20"
+                                                            << "100"
+                                                            << "release fw"
+                                                            << "Сборка завершена";
+}
+
+void LoRaTabTest::refusesANameFieldThatHoldsNoName()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, regionOffset);
+    QFETCH(QString, fwOffset);
+    QFETCH(QString, nameTemplate);
+    QFETCH(QString, message);
+    WindowTest t;
+    QVERIFY(t.isValid());
+    const QString root = t.workDir.path();
+    writePieces(root);
+    for (const char *other : {"/lora/sub/lora1.hex", "/app/app1.bin", "/app/app2.bin"})
+        QVERIFY(QFile::remove(root + QLatin1String(other)));
+    if (!contents.isEmpty())
+        write(root, file, contents);
+    write(root, QStringLiteral("out/kept.bin"), "an older image");
+    message.replace(QStringLiteral("{root}"), root);
+    if (message.contains(QStringLiteral("{bytes}"))) {
+        const bool loraMacField = file.startsWith(QStringLiteral("lora/"));
+        const QByteArray field = read(root + QLatin1Char('/') + file)
+                                     .mid((loraMacField ? regionOffset : fwOffset).toLongLong(nullptr, 16),
+                                          loraMacField ? 32 : 16);
+        QStringList bytes;
+        for (const char byte : field)
+            bytes << QString::number(quint8(byte), 16).toUpper().rightJustified(2, QLatin1Char('0'));
+        message.replace(QStringLiteral("{bytes}"),
+                        field.isEmpty() ? QStringLiteral("нет") : bytes.join(QLatin1Char(' ')));
+    }
+    LoRaSetup setup;
+    setup.regionOffset = regionOffset;
+    setup.fwOffset = fwOffset;
+    setup.name = nameTemplate;
+    enter(t, setup);
+    t.click(QStringLiteral("LoRaAssembling"));
+    QCOMPARE(t.dialogs.messageTexts(), QStringList{message});
+    const bool built = message == QStringLiteral("Сборка завершена");
+    QCOMPARE(t.dialogs.messages().first().title,
+             built ? QStringLiteral("Complete!") : QStringLiteral("Error!"));
+    const QStringList written = QDir(root + QStringLiteral("/out")).entryList(QDir::Files);
+    QCOMPARE(written.size(), built ? 3 : 1);
+    QVERIFY(written.contains(QStringLiteral("kept.bin")));
+    QCOMPARE(read(root + QStringLiteral("/out/kept.bin")), QByteArray("an older image"));
+
+    // The command line refuses the same run with the same words.
+    QDir(root + QStringLiteral("/out")).removeRecursively();
+    QVERIFY(QDir(root).mkdir(QStringLiteral("out")));
+    const ProcessRun run =
+        runCli({"lora", "--out", "out", "--boot", "boot/boot.bin", "--loramac", "lora/lora0.hex", "--app",
+                "app/app0.bin", "--loramac-offset", setup.loraMacOffset, "--app-offset", setup.appOffset,
+                "--region-offset", regionOffset, "--fw-offset", fwOffset, "--name", nameTemplate},
+               root);
+    QCOMPARE(run.exitCode, built ? 0 : 1);
+    // It names the files as they were given to it.
+    QCOMPARE(run.err, (built ? QStringLiteral("Complete! ") : QStringLiteral("Error! ")) +
+                          QString(message).remove(root + QLatin1Char('/')) + QLatin1Char('\n'));
+    QCOMPARE(QDir(root + QStringLiteral("/out")).isEmpty(), !built);
+}
+
+void LoRaTabTest::completionNamesTheBootloaderTakenFromSeveral()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    const QString root = t.workDir.path();
+    const LoRaPieces pieces = writePieces(root);
+    for (const char *other : {"/lora/sub/lora1.hex", "/app/app1.bin", "/app/app2.bin"})
+        QVERIFY(QFile::remove(root + QLatin1String(other)));
+    const QByteArray first = pattern(0x700, 5);
+    write(root, QStringLiteral("boot/zeta.bin"), pattern(0x900, 6));
+    const QString firstPath = write(root, QStringLiteral("boot/sub/Alpha.bin"), first);
+    enter(t, LoRaSetup());
+    t.click(QStringLiteral("LoRaAssembling"));
+
+    const QString message = QStringLiteral("Сборка завершена\nВ директории бутлоадера найдено файлов: 3; "
+                                           "использован первый по имени: ") +
+                            firstPath;
+    QCOMPARE(t.dialogs.messageTexts(), QStringList{message});
+    const QString image = root + QStringLiteral("/out/1.0.4_RU864_Alpha.bin");
+    const QByteArray expected = layout({{0, first}, {0x4000, pieces.loraMacs[0]}, {0x10000, pieces.apps[0]}});
+    QCOMPARE(read(image), expected);
+    QVERIFY(read(image + QStringLiteral(".manifest.json")).contains(firstPath.toUtf8()));
+
+    // The command line takes the same file from the same directory and says so too.
+    QVERIFY(QFile::remove(image));
+    const QString settings =
+        t.saveTemplate(QStringLiteral("LoRa"), QStringLiteral(".LoRa"), QStringLiteral("same"));
+    const ProcessRun run = runCli({QStringLiteral("lora"), QStringLiteral("--settings"), settings}, root);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QStringLiteral("Complete! ") + message + QLatin1Char('\n'));
+    QCOMPARE(read(image), expected);
 }
 
 void LoRaTabTest::buildsWhatTheCommandLineBuildsFromTheSameSettings_data()

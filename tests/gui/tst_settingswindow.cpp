@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "gui/pathcombobox.h"
 #include "settings/configfile.h"
 #include "settings/tabsettings.h"
 #include "smallfilesystem.h"
@@ -60,19 +61,22 @@ class SettingsWindowTest : public QObject {
 private slots:
     void firstStartCreatesAndShowsTheDefaults();
     void everyWidgetSurvivesARestart();
-    void loadingTwiceGrowsOnlyTheFileCombos();
+    void loadedTemplatePathsBecomeCurrent();
+    void loadedBinaryTemplateIsWhatTheTabBuilds();
     void resetRestoresTheDefaultsAfterYes();
     void resetAnsweredNoChangesNothing();
     void damagedConfigurationOpensTheWindow_data();
     void damagedConfigurationOpensTheWindow();
     void emptyConfigurationIsLeftAsItIs();
 
+    void pathListsShowTheEndOfLongPaths();
+
     void templateSaveListsAndClears_data();
     void templateSaveListsAndClears();
     void templateKindsStayApart();
     void templateNameProblemsWarn_data();
     void templateNameProblemsWarn();
-    void templateSelectStripsEveryExtension();
+    void templateSelectStripsOnlyTheEndingExtension();
     void loraTemplateRoundTrip();
     void binaryTemplateRestoresSwitchesAndRows();
     void intelHexTemplateRoundTrip();
@@ -160,13 +164,9 @@ void checkEveryWidget(WindowTest &t)
              QStringLiteral(" hex image "));
 }
 
-} // namespace
-
-void SettingsWindowTest::firstStartCreatesAndShowsTheDefaults()
+// Every field as config.conf's defaults show it, each path list holding the default alone.
+void checkTheDefaults(WindowTest &t)
 {
-    WindowTest t;
-    QVERIFY(t.isValid());
-    QCOMPARE(read(QStringLiteral("config.conf")), ConfigFile::defaultContent());
     for (const char *name : {"LoRaComboBOOT", "LoRaComboLoraMAC", "LoRaComboApp"})
         QCOMPARE(items(t.widget<QComboBox>(QLatin1String(name))), QStringList{"Enter Path..->"});
     QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("LoRaComboRelease"))), QStringList{"Enter Path.."});
@@ -195,6 +195,16 @@ void SettingsWindowTest::firstStartCreatesAndShowsTheDefaults()
         QVERIFY(!t.widget<QCheckBox>(QLatin1String(IntelHexChecks[slot]))->isChecked());
         QVERIFY(!t.widget<QGroupBox>(QLatin1String(IntelHexRows[slot]))->isEnabled());
     }
+}
+
+} // namespace
+
+void SettingsWindowTest::firstStartCreatesAndShowsTheDefaults()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    QCOMPARE(read(QStringLiteral("config.conf")), ConfigFile::defaultContent());
+    checkTheDefaults(t);
     QVERIFY(t.dialogs.messages().isEmpty());
 }
 
@@ -219,7 +229,7 @@ void SettingsWindowTest::everyWidgetSurvivesARestart()
     QVERIFY(t.dialogs.messages().isEmpty());
 }
 
-void SettingsWindowTest::loadingTwiceGrowsOnlyTheFileCombos()
+void SettingsWindowTest::loadedTemplatePathsBecomeCurrent()
 {
     WindowTest t;
     QVERIFY(t.isValid());
@@ -228,7 +238,7 @@ void SettingsWindowTest::loadingTwiceGrowsOnlyTheFileCombos()
     t.saveTemplate(QStringLiteral("IntelHEX"), QStringLiteral(".IntelHEX"), QStringLiteral("h"));
     t.saveTemplate(QStringLiteral("LoRa"), QStringLiteral(".LoRa"), QStringLiteral("l"));
 
-    // Choose other files so that the loads can be seen not to move the current ones.
+    // Other files chosen since: the loads must switch back to the template's.
     const QString keptRaw = write(QDir::currentPath(), QStringLiteral("kept.bin"), "raw");
     const QString kept = hexFile(QStringLiteral("kept.hex"));
     for (int slot = 0; slot < 6; ++slot) {
@@ -244,15 +254,16 @@ void SettingsWindowTest::loadingTwiceGrowsOnlyTheFileCombos()
             QCOMPARE(templates->count(), 1);
             UserActions::doubleClickRow(templates, 0);
         }
+        // The template's paths are shown; the earlier ones stay in the lists, each once.
         for (int slot = 0; slot < 6; ++slot) {
             auto *binary = t.widget<QComboBox>(QLatin1String(BinaryCombos[slot]));
-            QCOMPARE(binary->count(), 1 + round);
-            QCOMPARE(binary->currentText(), keptRaw);
-            QCOMPARE(binary->itemText(round), binaryPath(slot));
+            QCOMPARE(binary->currentText(), binaryPath(slot));
+            QCOMPARE(items(binary), (QStringList{keptRaw, binaryPath(slot)}));
             auto *intelHex = t.widget<QComboBox>(QLatin1String(IntelHexCombos[slot]));
-            QCOMPARE(intelHex->count(), 1 + round);
-            QCOMPARE(intelHex->currentText(), kept);
+            QCOMPARE(intelHex->currentText(), intelHexPath(slot));
+            QCOMPARE(items(intelHex), (QStringList{kept, intelHexPath(slot)}));
         }
+        checkEveryWidget(t);
         for (const char *name : {"LoRaComboBOOT", "LoRaComboLoraMAC", "LoRaComboApp"})
             QCOMPARE(t.widget<QComboBox>(QLatin1String(name))->count(), 1);
         for (const char *name : {"LoRaComboRelease", "BinaryReleaseCombo", "IntelHEXReleaseDirrect"})
@@ -263,12 +274,35 @@ void SettingsWindowTest::loadingTwiceGrowsOnlyTheFileCombos()
     QCOMPARE(t.widget<QLineEdit>(QStringLiteral("LoRaNameWrtSettings"))->text(), QStringLiteral("l"));
     QVERIFY(t.dialogs.messages().isEmpty());
 
-    // A loaded path is picked from the list as a user picks it.
+    // An earlier path is still picked from the list as a user picks it.
     auto *first = t.widget<QComboBox>(QLatin1String(BinaryCombos[0]));
     t.openTab(1);
     t.tick(QLatin1String(BinaryChecks[0]), true);
-    UserActions::selectItem(first, 1);
-    QCOMPARE(first->currentText(), binaryPath(0));
+    UserActions::selectItem(first, 0);
+    QCOMPARE(first->currentText(), keptRaw);
+}
+
+void SettingsWindowTest::loadedBinaryTemplateIsWhatTheTabBuilds()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    const QString dir = t.workDir.path();
+    const QByteArray wanted = pattern(0x40, 1);
+    t.openTab(1);
+    t.tick(QLatin1String(BinaryChecks[0]), true);
+    t.chooseFile(QLatin1String(BinarySearches[0]), write(dir, QStringLiteral("wanted.bin"), wanted));
+    t.type(QLatin1String(BinaryOffsets[0]), QStringLiteral("100"));
+    t.type(QStringLiteral("BinaryTemplateNameRelease"), QStringLiteral("image"));
+    QVERIFY(QDir(dir).mkdir(QStringLiteral("out")));
+    t.chooseDirectory(QStringLiteral("BinarySearchRelesae"), dir + QStringLiteral("/out"));
+    t.saveTemplate(QStringLiteral("Binary"), QStringLiteral(".binary"), QStringLiteral("release"));
+
+    t.chooseFile(QLatin1String(BinarySearches[0]), write(dir, QStringLiteral("other.bin"), pattern(0x40, 2)));
+    t.type(QLatin1String(BinaryOffsets[0]), QStringLiteral("0"));
+    UserActions::doubleClickRow(t.widget<QListWidget>(QStringLiteral("BinaryListFileSettings")), 0);
+    t.click(QStringLiteral("BinaryAssembling"));
+    QCOMPARE(t.dialogs.messageTexts(), QStringList{QStringLiteral("Сборка завершена")});
+    QCOMPARE(read(dir + QStringLiteral("/out/image.bin")), layout({{0x100, wanted}}));
 }
 
 void SettingsWindowTest::resetRestoresTheDefaultsAfterYes()
@@ -278,6 +312,15 @@ void SettingsWindowTest::resetRestoresTheDefaultsAfterYes()
     fillEveryWidget(t);
     t.reopen();
     QVERIFY(read(QStringLiteral("config.conf")) != ConfigFile::defaultContent());
+    // Choices the files do not store are set back too.
+    t.openTab(0);
+    t.click(QStringLiteral("LoRaHEXBOOT"));
+    t.tick(QStringLiteral("LoRaLoRaMACInName"), true);
+    t.openTab(1);
+    t.tick(QStringLiteral("BinarySequentAssenbl"), false);
+    t.click(QStringLiteral("BinaryHEXRelease"));
+    t.saveTemplate(QStringLiteral("Binary"), QStringLiteral(".binary"), QStringLiteral("b"));
+    UserActions::doubleClickRow(t.widget<QListWidget>(QStringLiteral("BinaryListFileSettings")), 0);
 
     t.dialogs.records.clear();
     t.dialogs.askAnswers.enqueue(true);
@@ -285,24 +328,20 @@ void SettingsWindowTest::resetRestoresTheDefaultsAfterYes()
     QCOMPARE(t.dialogs.records.size(), 1);
     QCOMPARE(t.dialogs.records[0].call, ScriptedDialogs::Call::Ask);
     QCOMPARE(read(QStringLiteral("config.conf")), ConfigFile::defaultContent());
-    QCOMPARE(items(t.widget<QComboBox>(QStringLiteral("LoRaComboBOOT"))), QStringList{"Enter Path..->"});
-    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("LoRaComboRelease"))), QStringList{"Enter Path.."});
-    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("LoRaComboOffsetBOOT"))->text(), QStringLiteral("0"));
-    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("LoRaTemplateName"))->text(),
-             QStringLiteral("region_lora_fw"));
-    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("BinaryTemplateNameRelease"))->text(),
-             QStringLiteral("Enter Template Name"));
-    QCOMPARE(t.widget<QTabWidget>(QStringLiteral("tabWidget"))->currentIndex(), 1);
-    // The file combos offer the default beside the earlier path, which stays current.
-    QCOMPARE(items(t.widget<QComboBox>(QStringLiteral("BinaryComboFile1"))),
-             (QStringList{binaryPath(0), "Enter Path..->"}));
-    QCOMPARE(t.widget<QComboBox>(QStringLiteral("BinaryComboFile1"))->currentIndex(), 0);
-    for (int slot = 0; slot < 6; ++slot) {
-        QVERIFY(!t.widget<QCheckBox>(QLatin1String(BinaryChecks[slot]))->isChecked());
-        QVERIFY(!t.widget<QGroupBox>(QLatin1String(BinaryRows[slot]))->isEnabled());
-        QVERIFY(!t.widget<QCheckBox>(QLatin1String(IntelHexChecks[slot]))->isChecked());
-        QVERIFY(!t.widget<QGroupBox>(QLatin1String(IntelHexRows[slot]))->isEnabled());
-    }
+    checkTheDefaults(t);
+    QVERIFY(t.widget<QRadioButton>(QStringLiteral("LoRaBINBOOT"))->isChecked());
+    QVERIFY(!t.widget<QCheckBox>(QStringLiteral("LoRaLoRaMACInName"))->isChecked());
+    QVERIFY(t.widget<QCheckBox>(QStringLiteral("BinarySequentAssenbl"))->isChecked());
+    QVERIFY(t.widget<QRadioButton>(QStringLiteral("BinaryBINRelease"))->isChecked());
+
+    // Closed untouched, the window leaves the default values in config.conf.
+    t.window.reset();
+    QSettings saved(QStringLiteral("config.conf"), QSettings::IniFormat);
+    QCOMPARE(LoRaSettings::load(saved), LoRaSettings::defaults());
+    QCOMPARE(BinarySettings::load(saved), BinarySettings::defaults());
+    QCOMPARE(IntelHexSettings::load(saved), IntelHexSettings::defaults());
+    t.reopen();
+    checkTheDefaults(t);
 }
 
 void SettingsWindowTest::resetAnsweredNoChangesNothing()
@@ -367,6 +406,46 @@ void SettingsWindowTest::emptyConfigurationIsLeftAsItIs()
     QCOMPARE(t.widget<QLineEdit>(QStringLiteral("LoRaTemplateName"))->text(), QString());
     QCOMPARE(t.widget<QTabWidget>(QStringLiteral("tabWidget"))->currentIndex(), 0);
     QVERIFY(!t.widget<QGroupBox>(QStringLiteral("IntelHEXBOOT"))->isEnabled());
+}
+
+void SettingsWindowTest::pathListsShowTheEndOfLongPaths()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    const QString deep = QStringLiteral("/a/long/way/down/to/the/release/pieces/of/this/board/");
+    struct Row {
+        QString combo;
+        QString search;
+        QString tick; // the box that has to be ticked for the row to take a file
+        QString path;
+    };
+    QList<Row> paths = {
+        {"LoRaComboBOOT", "LoRaSearchBOOT", {}, deep + QStringLiteral("bootloader")},
+        {"LoRaComboLoraMAC", "LoRaSearchLoraMAC", {}, deep + QStringLiteral("loramac")},
+        {"LoRaComboApp", "LoRaSearchApp", {}, deep + QStringLiteral("application")},
+    };
+    for (int slot = 0; slot < 6; ++slot) {
+        paths.append({QLatin1String(BinaryCombos[slot]), QLatin1String(BinarySearches[slot]),
+                      QLatin1String(BinaryChecks[slot]), deep + QStringLiteral("piece%1.bin").arg(slot + 1)});
+        paths.append({QLatin1String(IntelHexCombos[slot]), QLatin1String(IntelHexSearches[slot]),
+                      QLatin1String(IntelHexChecks[slot]),
+                      hexFile(deep.mid(1) + QStringLiteral("part%1.hex").arg(slot + 1))});
+    }
+    for (const Row &row : paths) {
+        if (!row.tick.isEmpty())
+            t.tick(row.tick, true);
+        if (row.combo.startsWith(QLatin1String("LoRa")))
+            t.chooseDirectory(row.search, row.path);
+        else
+            t.chooseFile(row.search, row.path);
+        auto *combo = t.widget<PathComboBox>(row.combo);
+        const QString name = row.path.mid(row.path.lastIndexOf(QLatin1Char('/')));
+        QCOMPARE(combo->currentText(), row.path);
+        QCOMPARE(combo->toolTip(), row.path);
+        QVERIFY2(combo->displayText().endsWith(name) && combo->displayText().startsWith(QChar(0x2026)),
+                 qPrintable(row.combo + QStringLiteral(": ") + combo->displayText()));
+    }
+    QVERIFY(t.dialogs.messages().isEmpty());
 }
 
 void SettingsWindowTest::templateSaveListsAndClears_data()
@@ -459,18 +538,23 @@ void SettingsWindowTest::templateNameProblemsWarn()
     QCOMPARE(QDir::current().entryList(QDir::Files), QStringList{"config.conf"});
 }
 
-void SettingsWindowTest::templateSelectStripsEveryExtension()
+void SettingsWindowTest::templateSelectStripsOnlyTheEndingExtension()
 {
     WindowTest t;
     QVERIFY(t.isValid());
-    write(QDir::currentPath(), QStringLiteral("Templates Setting/v.LoRa2.LoRa"), "[PathTo]\n");
+    write(QDir::currentPath(), QStringLiteral("Templates Setting/fw.LoRa.v2.LoRa"), "[PathTo]\n");
     write(QDir::currentPath(), QStringLiteral("Templates Setting/plain.IntelHEX"), "[PathTo]\n");
     t.reopen();
     t.openTab(0);
     auto *list = t.widget<QListWidget>(QStringLiteral("LoRaListFileSettings"));
     QCOMPARE(list->count(), 1);
     UserActions::clickRow(list, 0);
-    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("LoRaNameWrtSettings"))->text(), QStringLiteral("v2"));
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("LoRaNameWrtSettings"))->text(),
+             QStringLiteral("fw.LoRa.v2"));
+    // Saving after the click writes over the template clicked, not beside it.
+    t.click(QStringLiteral("LoRaSaveSettings"));
+    QCOMPARE(rows(list), QStringList{"fw.LoRa.v2.LoRa"});
+    QVERIFY(read(QStringLiteral("Templates Setting/fw.LoRa.v2.LoRa")).contains("LoRaOffsetWrtBoot"));
     t.openTab(2);
     UserActions::clickRow(t.widget<QListWidget>(QStringLiteral("IntelHEXListFileSettings")), 0);
     QCOMPARE(t.widget<QLineEdit>(QStringLiteral("IntelHEXNameWrtSettings"))->text(), QStringLiteral("plain"));
@@ -529,7 +613,7 @@ void SettingsWindowTest::intelHexTemplateRoundTrip()
     for (int slot = 0; slot < 6; ++slot) {
         QCOMPARE(t.widget<QCheckBox>(QLatin1String(IntelHexChecks[slot]))->isChecked(), slot >= 3);
         QCOMPARE(t.widget<QGroupBox>(QLatin1String(IntelHexRows[slot]))->isEnabled(), slot >= 3);
-        QCOMPARE(t.widget<QComboBox>(QLatin1String(IntelHexCombos[slot]))->itemText(1), intelHexPath(slot));
+        QCOMPARE(t.widget<QComboBox>(QLatin1String(IntelHexCombos[slot]))->currentText(), intelHexPath(slot));
     }
     QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("IntelHEXReleaseDirrect"))), QStringList{"/out/hex"});
     QCOMPARE(t.widget<QLineEdit>(QStringLiteral("IntelHEXNameWrtSettings"))->text(), QStringLiteral("hex"));

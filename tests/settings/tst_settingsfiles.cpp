@@ -94,7 +94,7 @@ private slots:
 
     void templateNames_data();
     void templateNames();
-    void templateNameLosesEveryExtension();
+    void templateNameLosesItsEndingExtension();
     void templatesListOnlyTheirKind();
     void templateSaveCreatesTheFolder();
 
@@ -506,9 +506,12 @@ void SettingsFilesTest::templateNames()
              problem.isEmpty() ? QStringList{QStringLiteral("Templates Setting")} : QStringList{});
 }
 
-void SettingsFilesTest::templateNameLosesEveryExtension()
+void SettingsFilesTest::templateNameLosesItsEndingExtension()
 {
-    QCOMPARE(TemplateStore::nameOf(QStringLiteral("a.LoRab.LoRa"), TemplateKind::LoRa), QStringLiteral("ab"));
+    QCOMPARE(TemplateStore::nameOf(QStringLiteral("a.LoRab.LoRa"), TemplateKind::LoRa),
+             QStringLiteral("a.LoRab"));
+    QCOMPARE(TemplateStore::nameOf(QStringLiteral("fw.LoRa"), TemplateKind::Binary),
+             QStringLiteral("fw.LoRa"));
     QCOMPARE(TemplateStore::nameOf(QStringLiteral("x.lora.LoRa"), TemplateKind::LoRa),
              QStringLiteral("x.lora"));
     QCOMPARE(TemplateStore::nameOf(QStringLiteral("x.binary"), TemplateKind::Binary), QStringLiteral("x"));

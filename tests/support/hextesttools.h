@@ -165,4 +165,39 @@ inline QList<OtherReading> readWithOtherTools(const QString &hexPath, const QStr
     return readings;
 }
 
+// `bytes` laid from `address` on, as address -> byte; added to what `map` holds already.
+inline void addBytesAt(QMap<quint64, quint8> &map, quint64 address, const QByteArray &bytes)
+{
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        map.insert(address + quint64(i), quint8(bytes.at(i)));
+}
+
+// Empty when srec_cat, objcopy and Python's intelhex each read exactly `expected` from the file:
+// every address of it with its byte, and no other address. Otherwise the first difference, in words.
+inline QString otherToolsDifference(const QString &hexPath, const QString &work,
+                                    const QMap<quint64, quint8> &expected)
+{
+    for (const OtherReading &reading : readWithOtherTools(hexPath, work)) {
+        if (!reading.error.isEmpty())
+            return reading.tool + QStringLiteral(" refused the file: ") + reading.error;
+        if (reading.bytes == expected)
+            continue;
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+            if (!reading.bytes.contains(it.key()) || reading.bytes.value(it.key()) != it.value())
+                return reading.tool + QStringLiteral(" read at %1 %2 instead of %3")
+                                          .arg(hexArgument(it.key()),
+                                               reading.bytes.contains(it.key())
+                                                   ? hexArgument(reading.bytes.value(it.key()))
+                                                   : QStringLiteral("nothing"),
+                                               hexArgument(it.value()));
+        }
+        for (auto it = reading.bytes.cbegin(); it != reading.bytes.cend(); ++it) {
+            if (!expected.contains(it.key()))
+                return reading.tool +
+                       QStringLiteral(" read a byte at %1, where there is none").arg(hexArgument(it.key()));
+        }
+    }
+    return QString();
+}
+
 } // namespace HexTestTools
