@@ -57,6 +57,8 @@ BinaryResult assembleBinaryImage(const BinaryJob &job, Reporter &reporter, const
     }
 
     ImageBuilder image(reporter);
+    if (job.flash)
+        image.setFlashSize(job.flash->size);
     qint64 runningOffset = 0;
     qint64 heldBudget = LargestImageSize;
     report(0);
@@ -73,7 +75,7 @@ BinaryResult assembleBinaryImage(const BinaryJob &job, Reporter &reporter, const
                                  SourceText::isIntelHex(piece->sourcePath));
                 return result;
             }
-            const qint64 offset = job.sequential ? runningOffset : slot.offset;
+            const qint64 offset = binaryPieceOffset(job, slot, runningOffset);
             if (offset + piece->size() > LargestImageSize) {
                 reporter.message(MessageKind::Critical, ReportTitle::error(),
                                  AssemblyText::pastLargestImage(piece->sourcePath, offset, piece->size()));

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <optional>
+
 #include <QList>
 #include <QString>
 
 #include "assembly/imagebuilder.h"
+#include "common/flashtarget.h"
 #include "common/progress.h"
 
 class Reporter;
@@ -22,7 +25,16 @@ struct BinaryJob {
     QString outputDir;
     QString fileName; // with its extension
     ImageFormat format = ImageFormat::RawBinary;
+    // The flash the image is meant for; the faces check the fit before a run, the manifest names it.
+    std::optional<FlashTarget> flash;
 };
+
+// Where a piece that takes part starts: at its own offset, or, with the pieces one after another,
+// where the piece before it ended (`previousEnd`, 0 for the first).
+inline qint64 binaryPieceOffset(const BinaryJob &job, const BinarySlot &slot, qint64 previousEnd)
+{
+    return job.sequential ? previousEnd : slot.offset;
+}
 
 struct BinaryResult {
     bool succeeded = false;

@@ -321,6 +321,7 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName, Ima
     ReleaseManifest manifest;
     manifest.image = digest.result();
     manifest.names = m_releaseNames;
+    manifest.flashSize = m_flashSize;
     for (qsizetype index = 0; index < m_pieces.size(); ++index) {
         const PlacedPiece &placed = m_pieces.at(index);
         manifest.pieces.append({QFileInfo(placed.piece.sourcePath).absoluteFilePath(), placed.offset,

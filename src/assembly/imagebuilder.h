@@ -28,6 +28,8 @@ public:
 
     // The version, region and firmware names the image was named from, for its manifest.
     void setReleaseNames(const ReleaseNameFields &names) { m_releaseNames = names; }
+    // The size of the flash the image is meant for, when the user chose one, for its manifest.
+    void setFlashSize(std::optional<quint64> size) { m_flashSize = size; }
 
     // The length of the image: the end of its last non-empty piece.
     qint64 size() const;
@@ -56,6 +58,7 @@ private:
     Reporter &m_reporter;
     QList<PlacedPiece> m_pieces;
     std::optional<ReleaseNameFields> m_releaseNames;
+    std::optional<quint64> m_flashSize;
 };
 
 // outputDir + "/" + fileName, without doubling a separator the directory already ends with.

@@ -204,6 +204,8 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
 
     ReleaseManifest manifest;
     manifest.image = digest.result();
+    if (job.flash)
+        manifest.flashSize = job.flash->size;
     for (const Piece &piece : pieces)
         manifest.pieces.append(piece.manifest);
     StagedManifest staged(imagePath);

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include <QString>
 #include <QStringList>
 
+#include "common/flashtarget.h"
 #include "common/progress.h"
 
 class Reporter;
@@ -15,6 +17,8 @@ struct IntelHexJoinJob {
     QStringList sources;
     QString outputDir;
     QString fileName; // with its extension
+    // The flash the image is meant for; the faces check the fit before a run, the manifest names it.
+    std::optional<FlashTarget> flash;
     // Asked between pieces; true stops the run before anything is written.
     std::function<bool()> cancelled;
 };

@@ -120,6 +120,27 @@ std::optional<QList<QByteArray>> readNameFields(const QList<ImagePiece> &pieces,
 
 } // namespace
 
+QByteArray loraMacNameField(const LoRaJob &job, const ImagePiece &loraMac)
+{
+    return loraMac.fileBytes(job.regionFieldOffset, LoRaMacNameFieldSize);
+}
+
+QByteArray firmwareNameField(const LoRaJob &job, const ImagePiece &app)
+{
+    return app.fileBytes(job.fwFieldOffset, FirmwareNameFieldSize);
+}
+
+PairNames namePair(const LoRaJob &job, const ImagePiece &loraMac, const ImagePiece &app)
+{
+    PairNames names;
+    names.loraMacField = loraMacNameField(job, loraMac);
+    names.firmwareField = firmwareNameField(job, app);
+    names.fields =
+        parseReleaseNameFields(nameFieldText(names.loraMacField), nameFieldText(names.firmwareField));
+    names.baseName = fillReleaseTemplate(job.nameTemplate, names.fields);
+    return names;
+}
+
 LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
 {
     LoRaResult result;
@@ -214,6 +235,8 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
     for (const PlannedImage &planned : plan) {
         ImageBuilder image(reporter);
         image.setReleaseNames(planned.names);
+        if (job.flash)
+            image.setFlashSize(job.flash->size);
         image.placePiece(*boot, job.bootOffset);
         image.placePiece(loraMacs->at(planned.loraMacIndex), job.loraMacOffset);
         image.placePiece(apps->at(planned.appIndex), job.appOffset);

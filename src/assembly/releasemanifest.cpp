@@ -45,6 +45,8 @@ QByteArray ReleaseManifest::toJson() const
                                                          {QStringLiteral("region"), names->region},
                                                          {QStringLiteral("firmware"), names->firmware}});
     }
+    if (flashSize)
+        root.insert(QStringLiteral("flashSize"), qint64(*flashSize));
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 

@@ -48,6 +48,7 @@ struct ReleaseManifest {
     ImageDigest image;
     QList<ManifestPiece> pieces;
     std::optional<ReleaseNameFields> names; // read out of the pieces (LoRa images)
+    std::optional<quint64> flashSize;       // of the flash the image was built for, when one was chosen
     QDateTime created;
 
     QByteArray toJson() const;

@@ -3,6 +3,25 @@
 #include "assembly/offsetparser.h"
 #include "settings/settingskeys.h"
 
+bool InvalidOffset::isFlashField() const
+{
+    return group == SettingsKeys::flashGroup();
+}
+
+QString InvalidOffset::message(const QString &fieldName) const
+{
+    if (!isFlashField())
+        return invalidOffsetMessage(fieldName, text);
+    if (key == SettingsKeys::intelHexFlashBase())
+        return QStringLiteral("Некорректный адрес начала флеш-памяти в поле \"%1\": \"%2\". Ожидается "
+                              "шестнадцатеричный адрес до FFFFFFFF, например 0x08000000.")
+            .arg(fieldName, text);
+    return QStringLiteral("Некорректный размер флеш-памяти в поле \"%1\": \"%2\". Ожидается "
+                          "шестнадцатеричное число байт (40000 или 0x40000) или размер в KiB или MiB "
+                          "(256 KiB, 1 MiB).")
+        .arg(fieldName, text);
+}
+
 namespace {
 
 // Parses one offset field into `offset`; on failure records the field in `made` and returns false.
@@ -15,6 +34,33 @@ bool readOffset(JobFromSettings<Job> &made, const QString &key, const QString &t
         return false;
     }
     offset = *value;
+    return true;
+}
+
+// The flash of a tab: none while no size is chosen. Images laid out by offsets count from the flash's
+// first byte (base 0); those that carry addresses give `baseKey` and its text.
+template <typename Job>
+bool readFlash(JobFromSettings<Job> &made, const QString &sizeKey, const QString &sizeText,
+               const QString &baseKey = QString(), const QString &baseText = QString())
+{
+    const QString flashGroup = SettingsKeys::flashGroup();
+    if (sizeText.isEmpty())
+        return true;
+    const std::optional<quint64> size = FlashSize::parse(sizeText);
+    if (!size) {
+        made.invalidOffset = InvalidOffset{sizeKey, sizeText, flashGroup};
+        return false;
+    }
+    FlashTarget flash{0, *size};
+    if (!baseKey.isEmpty()) {
+        const std::optional<quint64> base = FlashBase::parse(baseText);
+        if (!base || *base + *size > AddressSpaceEnd) {
+            made.invalidOffset = InvalidOffset{baseKey, baseText, flashGroup};
+            return false;
+        }
+        flash.base = *base;
+    }
+    made.job.flash = flash;
     return true;
 }
 
@@ -46,6 +92,7 @@ JobFromSettings<LoRaJob> loraJobFrom(const LoRaSettings &settings, const LoRaSou
     job.appPaths = found.apps;
     job.outputDir = settings.pathToRelease;
     job.nameTemplate = settings.templateName;
+    readFlash(made, SettingsKeys::loraFlashSize(), settings.flashSize);
     return made;
 }
 
@@ -69,12 +116,14 @@ JobFromSettings<BinaryJob> binaryJobFrom(const BinarySettings &settings)
         settings.templateName + (settings.hexOutput ? QStringLiteral(".hex") : QStringLiteral(".bin"));
     // A ".hex" file holds Intel HEX, never raw bytes under that name.
     job.format = settings.hexOutput ? ImageFormat::IntelHex : ImageFormat::RawBinary;
+    readFlash(made, SettingsKeys::binaryFlashSize(), settings.flashSize);
     return made;
 }
 
-IntelHexJoinJob intelHexJobFrom(const IntelHexSettings &settings)
+JobFromSettings<IntelHexJoinJob> intelHexJobFrom(const IntelHexSettings &settings)
 {
-    IntelHexJoinJob job;
+    JobFromSettings<IntelHexJoinJob> made;
+    IntelHexJoinJob &job = made.job;
     const std::array<QString, 6> sources = settings.sourcesInOrder();
     for (size_t slot = 0; slot < sources.size(); ++slot) {
         if (settings.enabled[slot])
@@ -82,5 +131,7 @@ IntelHexJoinJob intelHexJobFrom(const IntelHexSettings &settings)
     }
     job.outputDir = settings.pathRelease;
     job.fileName = settings.templateName + QStringLiteral(".hex");
-    return job;
+    readFlash(made, SettingsKeys::intelHexFlashSize(), settings.flashSize, SettingsKeys::intelHexFlashBase(),
+              settings.flashBase);
+    return made;
 }

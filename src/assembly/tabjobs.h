@@ -16,11 +16,17 @@
 // directory, name and extension. Nothing is read from disk and nothing is written, so the same
 // functions describe an image that is only to be looked at.
 
-// A field whose text is not an offset, named by its key in the settings files (e.g.
-// "LoRaOffsetWrtFmw", "BinaryOffsetFile_4"); each face names the field in its own words.
+// A field whose text is not the hexadecimal number it has to be: an offset, or the size or base of
+// the flash. Named by its group and key in the settings files (e.g. "Offsets", "LoRaOffsetWrtFmw";
+// "Flash", "BinaryFlashSize"); each face names the field in its own words.
 struct InvalidOffset {
     QString key;
     QString text;
+    QString group = QStringLiteral("Offsets");
+
+    bool isFlashField() const;
+    // The error shown for it, the field called `fieldName`.
+    QString message(const QString &fieldName) const;
 };
 
 template <typename Job> struct JobFromSettings {
@@ -45,4 +51,4 @@ JobFromSettings<BinaryJob> binaryJobFrom(const BinarySettings &settings);
 
 // The checked files in join order: root bootloader, firmware bootloader, main application,
 // additional files 1 to 3.
-IntelHexJoinJob intelHexJobFrom(const IntelHexSettings &settings);
+JobFromSettings<IntelHexJoinJob> intelHexJobFrom(const IntelHexSettings &settings);

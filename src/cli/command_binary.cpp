@@ -9,6 +9,7 @@
 #include "cli/clireporter.h"
 #include "cli/commandline.h"
 #include "cli/commands.h"
+#include "memorymap/flashfit.h"
 
 namespace {
 
@@ -41,12 +42,9 @@ std::optional<BinarySlot> parseFileArgument(const QString &argument, QString &er
 
 } // namespace
 
-int runBinaryCommand(const QStringList &arguments)
+std::optional<int> readBinaryJob(CommandLine &commandLine, const QStringList &arguments, bool forMap,
+                                 BinaryJob &job)
 {
-    CommandLine commandLine(
-        QStringLiteral("binary"),
-        QStringLiteral("Builds one image out of up to six files, each at its own offset (hexadecimal, after "
-                       "'@'), or with --sequential one directly after another in the order given."));
     const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("Output directory."),
                                  QStringLiteral("DIR"));
     const QCommandLineOption name(QStringLiteral("name"),
@@ -67,8 +65,9 @@ int runBinaryCommand(const QStringList &arguments)
         QStringLiteral("A saved Binary template or config.conf: its files (those checked, at their offsets), "
                        "output directory and name are used where no option gives them."),
         QStringLiteral("FILE"));
+    const QCommandLineOption flashSize = CommandLine::flashSizeOption();
     QCommandLineParser &parser = commandLine.parser();
-    for (const QCommandLineOption &option : {out, name, hex, sequential, file, settingsFile})
+    for (const QCommandLineOption &option : {out, name, hex, sequential, file, settingsFile, flashSize})
         parser.addOption(option);
 
     if (const std::optional<int> exitCode = commandLine.parse(arguments))
@@ -110,27 +109,42 @@ int runBinaryCommand(const QStringList &arguments)
         settings.pathRelease = parser.value(out);
     if (parser.isSet(name))
         settings.templateName = parser.value(name);
+    if (!commandLine.readFlashSize(flashSize, settings.flashSize))
+        return CliExit::Usage;
 
     // Without a settings file these have no other source; from one, what is missing is the job's
-    // to report ("nothing to assemble"), as the window does.
+    // to report ("nothing to assemble"), as the window does. A map writes nothing, and needs none.
     if (!fromSettings) {
-        if (parser.value(out).isEmpty())
+        if (!forMap && parser.value(out).isEmpty())
             return commandLine.usageError(QStringLiteral("--out is required"));
-        if (parser.value(name).isEmpty())
+        if (!forMap && parser.value(name).isEmpty())
             return commandLine.usageError(QStringLiteral("--name is required"));
         if (files.isEmpty())
             return commandLine.usageError(QStringLiteral("--file is required"));
     }
 
-    // Only a saved offset can still be wrong: those of --file were checked above.
+    // Only a saved field can still be wrong: --file and --flash-size were checked above.
     const JobFromSettings<BinaryJob> made = binaryJobFrom(settings);
     if (!made.ok())
-        return commandLine.usageError(invalidOffsetMessage(
-            CommandLine::savedOffsetField(made.invalidOffset->key, parser.value(settingsFile)),
-            made.invalidOffset->text));
+        return commandLine.invalidSavedField(*made.invalidOffset, parser.value(settingsFile));
+    job = made.job;
+    return std::nullopt;
+}
+
+int runBinaryCommand(const QStringList &arguments)
+{
+    CommandLine commandLine(
+        QStringLiteral("binary"),
+        QStringLiteral("Builds one image out of up to six files, each at its own offset (hexadecimal, after "
+                       "'@'), or with --sequential one directly after another in the order given."));
+    BinaryJob job;
+    if (const std::optional<int> exitCode = readBinaryJob(commandLine, arguments, false, job))
+        return *exitCode;
 
     CliReporter reporter;
-    const BinaryResult result = assembleBinaryImage(made.job, reporter);
+    if (!fitsChosenFlash(flashOverflowOf(job), reporter))
+        return CliExit::Failed;
+    const BinaryResult result = assembleBinaryImage(job, reporter);
     if (result.succeeded)
         cliOut() << result.imagePath << Qt::endl;
     return result.succeeded ? CliExit::Success : CliExit::Failed;

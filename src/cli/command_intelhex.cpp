@@ -7,6 +7,7 @@
 
 #include "assembly/assemblymessages.h"
 #include "assembly/tabjobs.h"
+#include "memorymap/flashfit.h"
 
 namespace {
 
@@ -14,16 +15,9 @@ constexpr int MaximumSources = 6;
 
 } // namespace
 
-// quillon-cli intelhex [--settings FILE] --out DIR --name NAME FILE...: joins the Intel HEX files in
-// the order given into DIR/NAME.hex, as the IntelHEX tab's "Сборка" does.
-int runIntelHexCommand(const QStringList &arguments)
+std::optional<int> readIntelHexJob(CommandLine &commandLine, const QStringList &arguments, bool forMap,
+                                   IntelHexJoinJob &job)
 {
-    CommandLine commandLine(
-        QStringLiteral("intelhex"),
-        QStringLiteral("Join up to six Intel HEX files, in the order given, into DIR/NAME.hex: each file's "
-                       "records without its end-of-file record, then one end-of-file record. Every file is "
-                       "checked first; files that put different bytes at the same address are refused. "
-                       "Prints the image's path."));
     QCommandLineParser &parser = commandLine.parser();
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("an Intel HEX file (up to six)"),
                                  QStringLiteral("FILE..."));
@@ -38,9 +32,10 @@ int runIntelHexCommand(const QStringList &arguments)
                        "\".IntelHEX\" template or a config.conf; FILE arguments, --out and --name "
                        "override them"),
         QStringLiteral("FILE"));
-    parser.addOption(outOption);
-    parser.addOption(nameOption);
-    parser.addOption(settingsOption);
+    const QCommandLineOption flashSize = CommandLine::flashSizeOption();
+    const QCommandLineOption flashBase = CommandLine::flashBaseOption();
+    for (const QCommandLineOption &option : {outOption, nameOption, settingsOption, flashSize, flashBase})
+        parser.addOption(option);
 
     if (const std::optional<int> exitCode = commandLine.parse(arguments))
         return *exitCode;
@@ -67,18 +62,45 @@ int runIntelHexCommand(const QStringList &arguments)
         settings.pathRelease = parser.value(outOption);
     if (parser.isSet(nameOption))
         settings.templateName = parser.value(nameOption);
+    if (!commandLine.readFlashSize(flashSize, settings.flashSize) ||
+        !commandLine.readFlashBase(flashBase, settings.flashBase))
+        return CliExit::Usage;
 
     // Without stored settings every part of the job comes from the command line; with them an empty
-    // selection is the template's own state and is reported as the window reports it.
+    // selection is the template's own state and is reported as the window reports it. A map writes
+    // nothing, and needs no output.
     if (!fromSettings && files.isEmpty())
         return commandLine.usageError(QStringLiteral("no FILE given"));
-    if (!fromSettings && !parser.isSet(outOption))
+    if (!forMap && !fromSettings && !parser.isSet(outOption))
         return commandLine.usageError(QStringLiteral("--out DIR is missing"));
-    if (!fromSettings && !parser.isSet(nameOption))
+    if (!forMap && !fromSettings && !parser.isSet(nameOption))
         return commandLine.usageError(QStringLiteral("--name NAME is missing"));
 
+    const JobFromSettings<IntelHexJoinJob> made = intelHexJobFrom(settings);
+    if (!made.ok())
+        return commandLine.invalidSavedField(*made.invalidOffset, parser.value(settingsOption));
+    job = made.job;
+    return std::nullopt;
+}
+
+// quillon-cli intelhex [--settings FILE] --out DIR --name NAME FILE...: joins the Intel HEX files in
+// the order given into DIR/NAME.hex, as the IntelHEX tab's "Сборка" does.
+int runIntelHexCommand(const QStringList &arguments)
+{
+    CommandLine commandLine(
+        QStringLiteral("intelhex"),
+        QStringLiteral("Join up to six Intel HEX files, in the order given, into DIR/NAME.hex: each file's "
+                       "records without its end-of-file record, then one end-of-file record. Every file is "
+                       "checked first; files that put different bytes at the same address are refused. "
+                       "Prints the image's path."));
+    IntelHexJoinJob job;
+    if (const std::optional<int> exitCode = readIntelHexJob(commandLine, arguments, false, job))
+        return *exitCode;
+
     CliReporter reporter;
-    const IntelHexJoinResult result = joinIntelHexFiles(intelHexJobFrom(settings), reporter);
+    if (!fitsChosenFlash(flashOverflowOf(job), reporter))
+        return CliExit::Failed;
+    const IntelHexJoinResult result = joinIntelHexFiles(job, reporter);
     if (!result.succeeded())
         return CliExit::Failed;
     reporter.message(MessageKind::Information, ReportTitle::complete(), AssemblyText::finished());

@@ -10,6 +10,7 @@
 #include "cli/commandline.h"
 #include "cli/commands.h"
 #include "discovery/sourcefiles.h"
+#include "memorymap/flashfit.h"
 #include "settings/settingsfile.h"
 #include "settings/settingskeys.h"
 #include "settings/tabsettings.h"
@@ -36,14 +37,9 @@ QStringList acceptedSourceFiles(const QString &directory, const QString &filter,
 
 } // namespace
 
-int runLoRaCommand(const QStringList &arguments)
+std::optional<int> readLoRaJob(CommandLine &commandLine, const QStringList &arguments, bool forMap,
+                               LoRaJob &job)
 {
-    CommandLine commandLine(
-        QStringLiteral("lora"),
-        QStringLiteral(
-            "Builds one image per LoRaMAC and application file: the bootloader, the LoRaMAC image and "
-            "the application, each at its offset (hexadecimal), named from the template whose "
-            "words lora, region and fw are filled from the name fields inside the images."));
     const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("Output directory."),
                                  QStringLiteral("DIR"));
     const QCommandLineOption boot(QStringLiteral("boot"), QStringLiteral("Bootloader file."),
@@ -106,9 +102,10 @@ int runLoRaCommand(const QStringList &arguments)
          &LoRaSettings::offsetSrchNameFmw,
          SettingsKeys::loraOffsetSrchNameFmw()},
     };
+    const QCommandLineOption flashSize = CommandLine::flashSizeOption();
     QCommandLineParser &parser = commandLine.parser();
     for (const QCommandLineOption &option :
-         {out, boot, loraMac, app, name, settingsFile, bootFilter, loraMacFilter, appFilter})
+         {out, boot, loraMac, app, name, settingsFile, bootFilter, loraMacFilter, appFilter, flashSize})
         parser.addOption(option);
     for (const OffsetOption &offset : offsets)
         parser.addOption(offset.option);
@@ -137,6 +134,8 @@ int runLoRaCommand(const QStringList &arguments)
     settings.bootFilter = parser.value(bootFilter);
     settings.loraMacFilter = parser.value(loraMacFilter);
     settings.appFilter = parser.value(appFilter);
+    if (!commandLine.readFlashSize(flashSize, settings.flashSize))
+        return CliExit::Usage;
 
     // From a settings file, what is missing is the job's to report ("nothing to assemble"), as the
     // window does; without one, only an option can give it.
@@ -144,7 +143,7 @@ int runLoRaCommand(const QStringList &arguments)
         const struct {
             bool missing;
             const char *option;
-        } required[] = {{parser.value(out).isEmpty(), "--out"},
+        } required[] = {{!forMap && parser.value(out).isEmpty(), "--out"},
                         {parser.value(boot).isEmpty(), "--boot"},
                         {parser.values(loraMac).isEmpty(), "--loramac"},
                         {parser.values(app).isEmpty(), "--app"}};
@@ -172,15 +171,34 @@ int runLoRaCommand(const QStringList &arguments)
 
     const JobFromSettings<LoRaJob> made = loraJobFrom(settings, found);
     if (!made.ok()) {
-        QString field = CommandLine::savedOffsetField(made.invalidOffset->key, settingsPath);
+        const InvalidOffset &invalid = *made.invalidOffset;
+        QString field = CommandLine::savedField(invalid.group, invalid.key, settingsPath);
         for (const OffsetOption &offset : offsets) {
-            if (offset.key == made.invalidOffset->key && parser.isSet(offset.option))
+            if (offset.key == invalid.key && parser.isSet(offset.option))
                 field = QStringLiteral("--") + offset.option.names().first();
         }
-        return commandLine.usageError(invalidOffsetMessage(field, made.invalidOffset->text));
+        return commandLine.usageError(invalid.message(field));
     }
+    job = made.job;
+    return std::nullopt;
+}
 
-    const LoRaResult result = assembleLoRaImages(made.job, reporter);
+int runLoRaCommand(const QStringList &arguments)
+{
+    CommandLine commandLine(
+        QStringLiteral("lora"),
+        QStringLiteral(
+            "Builds one image per LoRaMAC and application file: the bootloader, the LoRaMAC image and "
+            "the application, each at its offset (hexadecimal), named from the template whose "
+            "words lora, region and fw are filled from the name fields inside the images."));
+    LoRaJob job;
+    if (const std::optional<int> exitCode = readLoRaJob(commandLine, arguments, false, job))
+        return *exitCode;
+
+    CliReporter reporter;
+    if (!fitsChosenFlash(flashOverflowOf(job), reporter))
+        return CliExit::Failed;
+    const LoRaResult result = assembleLoRaImages(job, reporter);
     for (const LoRaImage &image : result.images)
         cliOut() << image.path << '\n';
     cliOut().flush();

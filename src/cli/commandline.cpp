@@ -5,8 +5,12 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include "assembly/tabjobs.h"
 #include "cli/clireporter.h"
 #include "cli/commands.h"
+#include "common/flashtarget.h"
+#include "common/hextext.h"
+#include "common/reporter.h"
 #include "hex/intelhexrecord.h"
 #include "settings/settingskeys.h"
 
@@ -57,6 +61,14 @@ std::optional<QPair<quint64, quint64>> takeRangeOption(QStringList &arguments, Q
     return range;
 }
 
+bool fitsChosenFlash(const QString &overflow, Reporter &reporter)
+{
+    if (overflow.isEmpty())
+        return true;
+    reporter.message(MessageKind::Critical, ReportTitle::error(), overflow);
+    return false;
+}
+
 CommandLine::CommandLine(const QString &job, const QString &description)
     : m_command(QStringLiteral("quillon-cli ") + job)
 {
@@ -84,8 +96,65 @@ int CommandLine::usageError(const QString &text) const
 
 QString CommandLine::savedOffsetField(const QString &key, const QString &settingsPath)
 {
-    return SettingsKeys::offsetsGroup() + QLatin1Char('/') + key + QStringLiteral(" (") + settingsPath +
-           QLatin1Char(')');
+    return savedField(SettingsKeys::offsetsGroup(), key, settingsPath);
+}
+
+QString CommandLine::savedField(const QString &group, const QString &key, const QString &settingsPath)
+{
+    return group + QLatin1Char('/') + key + QStringLiteral(" (") + settingsPath + QLatin1Char(')');
+}
+
+int CommandLine::invalidSavedField(const InvalidOffset &invalid, const QString &settingsPath) const
+{
+    return usageError(invalid.message(savedField(invalid.group, invalid.key, settingsPath)));
+}
+
+QCommandLineOption CommandLine::flashSizeOption()
+{
+    return QCommandLineOption(
+        QStringLiteral("flash-size"),
+        QStringLiteral("Size of the board's flash: hexadecimal bytes (40000 or 0x40000) or KiB/MiB (256K, "
+                       "1M). An image that does not fit is not built (exit code 1). Without this option the "
+                       "size saved in --settings applies, if one was set there."),
+        QStringLiteral("SIZE"));
+}
+
+QCommandLineOption CommandLine::flashBaseOption()
+{
+    return QCommandLineOption(QStringLiteral("flash-base"),
+                              QStringLiteral("Address where the flash starts, for Intel HEX images (default "
+                                             "0x08000000)."),
+                              QStringLiteral("HEX"));
+}
+
+bool CommandLine::readFlashSize(const QCommandLineOption &option, QString &text) const
+{
+    if (!m_parser.isSet(option))
+        return true;
+    const std::optional<quint64> size = FlashSize::parse(m_parser.value(option));
+    if (!size) {
+        usageError(QStringLiteral("--flash-size \"%1\": expected a size above 0 and up to 4 GiB, e.g. 40000, "
+                                  "0x40000, 256K or 1M")
+                       .arg(m_parser.value(option)));
+        return false;
+    }
+    text = FlashSize::text(*size);
+    return true;
+}
+
+bool CommandLine::readFlashBase(const QCommandLineOption &option, QString &text) const
+{
+    if (!m_parser.isSet(option))
+        return true;
+    const std::optional<quint64> base = FlashBase::parse(m_parser.value(option));
+    if (!base || m_parser.value(option).trimmed().isEmpty()) {
+        usageError(QStringLiteral("--flash-base \"%1\": expected a hexadecimal address up to FFFFFFFF, e.g. "
+                                  "0x08000000")
+                       .arg(m_parser.value(option)));
+        return false;
+    }
+    text = HexText::address(*base);
+    return true;
 }
 
 QString CommandLine::helpText() const

@@ -9,6 +9,13 @@
 
 #include "settings/settingsfile.h"
 
+class Reporter;
+struct InvalidOffset;
+
+// Refuses a job whose image would not fit the flash chosen for it (`overflow`, from
+// flashOverflowOf(): empty when it fits), saying why; true when it fits.
+bool fitsChosenFlash(const QString &overflow, Reporter &reporter);
+
 // A hexadecimal number as an option's value: hex digits only, after an optional "0x" (no sign, no
 // blanks, not empty).
 bool parseHexArgument(QString text, quint64 *value);
@@ -47,6 +54,18 @@ public:
 
     // How an offset read from a settings file is named in a message: "Offsets/<key> (<file>)".
     static QString savedOffsetField(const QString &key, const QString &settingsPath);
+    // The same for any field: "<group>/<key> (<file>)".
+    static QString savedField(const QString &group, const QString &key, const QString &settingsPath);
+    // The usage error for a field of a settings file whose text is no number; its exit code.
+    int invalidSavedField(const InvalidOffset &invalid, const QString &settingsPath) const;
+
+    // --flash-size SIZE and --flash-base HEX: the flash the image is meant for.
+    static QCommandLineOption flashSizeOption();
+    static QCommandLineOption flashBaseOption();
+    // The option's value, when given, into `text` as the settings files keep it. False after a
+    // usage error (already said).
+    bool readFlashSize(const QCommandLineOption &option, QString &text) const;
+    bool readFlashBase(const QCommandLineOption &option, QString &text) const;
 
 private:
     // One tab's settings from a saved template or a config.conf named on the command line. A file

@@ -19,6 +19,7 @@ const Command commands[] = {
     {"convert", runConvertCommand, "convert between binary, Intel HEX, S-records (and from ELF)"},
     {"flash", runFlashCommand, "flash an image through STM32_Programmer_CLI"},
     {"info", runInfoCommand, "show the size, ranges and checksums of an image file"},
+    {"map", runMapCommand, "show the memory map of a job or an image file (table, bar, SVG)"},
     {"compare", runCompareCommand, "tell whether two image files hold the same bytes at the same addresses"},
     {"stamp", runStampCommand, "write a CRC of the image into it at a fixed address"},
 };

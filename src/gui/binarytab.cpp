@@ -3,6 +3,7 @@
 #include "assembly/offsetparser.h"
 #include "assembly/tabjobs.h"
 #include "discovery/sourcefiles.h"
+#include "gui/flashfield.h"
 #include "gui/jobprogress.h"
 #include "gui/pathwidgets.h"
 #include "gui/userdialogs.h"
@@ -46,6 +47,7 @@ BinarySettings BinaryTab::settings() const
     // "Сборка по смещениям" ticked: each piece at its own offset.
     settings.sequential = !ui.BinarySequentAssenbl->isChecked();
     settings.hexOutput = ui.BinaryHEXRelease->isChecked();
+    settings.flashSize = m_flashSize;
     return settings;
 }
 
@@ -64,6 +66,7 @@ void BinaryTab::showSettings(const BinarySettings &settings)
     }
     ui.BinarySequentAssenbl->setChecked(!settings.sequential);
     (settings.hexOutput ? ui.BinaryHEXRelease : ui.BinaryBINRelease)->setChecked(true);
+    m_flashSize = settings.flashSize;
 }
 
 void BinaryTab::forgetPaths()
@@ -101,18 +104,25 @@ QString BinaryTab::offsetFieldName(const QString &key) const
         if (SettingsKeys::binaryOffsetFile(slot) == key)
             return ui.label_15->text().simplified() + QStringLiteral(" (Файл %1)").arg(slot + 1);
     }
-    return key;
+    return flashFieldName(key);
+}
+
+MemoryMapSet BinaryTab::memoryMaps() const
+{
+    const JobFromSettings<BinaryJob> made = binaryJobFrom(settings());
+    return memoryMapsOfMade(made, made.ok() ? QString() : offsetFieldName(made.invalidOffset->key));
 }
 
 void BinaryTab::assemble()
 {
     const JobFromSettings<BinaryJob> made = binaryJobFrom(settings());
     if (!made.ok()) {
-        m_dialogs.message(
-            MessageKind::Critical, ReportTitle::error(),
-            invalidOffsetMessage(offsetFieldName(made.invalidOffset->key), made.invalidOffset->text));
+        m_dialogs.message(MessageKind::Critical, ReportTitle::error(),
+                          made.invalidOffset->message(offsetFieldName(made.invalidOffset->key)));
         return;
     }
+    if (!confirmBuild(memoryMapsOf(made.job), m_dialogs))
+        return;
     JobProgress progress(m_window, QStringLiteral("Идет процесс сборки..."));
     ProgressAwareReporter reporter(progress, m_dialogs);
     assembleBinaryImage(made.job, reporter,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/mapsource.h"
 #include "gui/settingstab.h"
 #include "settings/tabsettings.h"
 
@@ -17,7 +18,7 @@ class MainWindow;
 
 // The "Binary" page: up to six files, each ticked to take part, placed at their own offsets or one
 // after another, into one image named by the template with the chosen extension.
-class BinaryTab : public SettingsTab<BinarySettings> {
+class BinaryTab : public SettingsTab<BinarySettings>, public MapSource {
 public:
     BinaryTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs);
     ~BinaryTab() override;
@@ -25,6 +26,11 @@ public:
     BinarySettings settings() const override;
     // The settings' files become current; the files shown before stay offered in the lists.
     void showSettings(const BinarySettings &settings) override;
+
+    // The image its current settings would build, and the flash it is meant for.
+    MemoryMapSet memoryMaps() const override;
+    QString flashSize() const override { return m_flashSize; }
+    void setFlashSize(const QString &size) override { m_flashSize = size; }
 
     // A "..." button: chooses a piece or the output directory.
     void chooseFile(QObject *button);
@@ -48,4 +54,5 @@ private:
     QWidget *m_window;
     UserDialogs &m_dialogs;
     FileRow m_rows[6];
+    QString m_flashSize; // as config.conf or a template holds it; empty: no limit
 };

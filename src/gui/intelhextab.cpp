@@ -3,6 +3,7 @@
 #include "assembly/assemblymessages.h"
 #include "assembly/tabjobs.h"
 #include "discovery/sourcefiles.h"
+#include "gui/flashfield.h"
 #include "gui/jobprogress.h"
 #include "gui/pathwidgets.h"
 #include "gui/userdialogs.h"
@@ -39,6 +40,8 @@ IntelHexSettings IntelHexTab::settings() const
     settings.templateName = ui.IntelHEXTemplFileName->text();
     for (int slot = 0; slot < 6; ++slot)
         settings.enabled[slot] = m_rows[slot].check->isChecked();
+    settings.flashSize = m_flashSize;
+    settings.flashBase = m_flashBase;
     return settings;
 }
 
@@ -53,6 +56,8 @@ void IntelHexTab::showSettings(const IntelHexSettings &settings)
         m_rows[slot].check->setChecked(settings.enabled[slot]);
         m_rows[slot].group->setEnabled(settings.enabled[slot]);
     }
+    m_flashSize = settings.flashSize;
+    m_flashBase = settings.flashBase;
 }
 
 void IntelHexTab::forgetPaths()
@@ -83,9 +88,23 @@ void IntelHexTab::chooseFile(QObject *button)
         PathWidgets::chooseReleaseDirectory(m_dialogs, ui.IntelHEXReleaseDirrect);
 }
 
+MemoryMapSet IntelHexTab::memoryMaps() const
+{
+    const JobFromSettings<IntelHexJoinJob> made = intelHexJobFrom(settings());
+    return memoryMapsOfMade(made, made.ok() ? QString() : flashFieldName(made.invalidOffset->key));
+}
+
 void IntelHexTab::assemble()
 {
-    IntelHexJoinJob job = intelHexJobFrom(settings());
+    const JobFromSettings<IntelHexJoinJob> made = intelHexJobFrom(settings());
+    if (!made.ok()) {
+        m_dialogs.message(MessageKind::Critical, ReportTitle::error(),
+                          made.invalidOffset->message(flashFieldName(made.invalidOffset->key)));
+        return;
+    }
+    if (!confirmBuild(memoryMapsOf(made.job), m_dialogs))
+        return;
+    IntelHexJoinJob job = made.job;
     JobProgress progress(m_window, QStringLiteral("Идет процесс сборки..."));
     ProgressAwareReporter reporter(progress, m_dialogs);
     job.cancelled = [&progress] {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/mapsource.h"
 #include "gui/settingstab.h"
 #include "settings/tabsettings.h"
 
@@ -16,7 +17,7 @@ class MainWindow;
 
 // The "IntelHEX" page: up to six Intel HEX files, each ticked to take part, joined in a fixed order
 // into one HEX file named by the template.
-class IntelHexTab : public SettingsTab<IntelHexSettings> {
+class IntelHexTab : public SettingsTab<IntelHexSettings>, public MapSource {
 public:
     IntelHexTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs);
     ~IntelHexTab() override;
@@ -24,6 +25,14 @@ public:
     IntelHexSettings settings() const override;
     // The settings' files become current; the files shown before stay offered in the lists.
     void showSettings(const IntelHexSettings &settings) override;
+
+    // The image its current settings would build, and the flash it is meant for.
+    MemoryMapSet memoryMaps() const override;
+    QString flashSize() const override { return m_flashSize; }
+    void setFlashSize(const QString &size) override { m_flashSize = size; }
+    bool hasFlashBase() const override { return true; }
+    QString flashBase() const override { return m_flashBase; }
+    void setFlashBase(const QString &base) override { m_flashBase = base; }
 
     // A "..." button: chooses a source file or the output directory.
     void chooseFile(QObject *button);
@@ -45,4 +54,6 @@ private:
     QWidget *m_window;
     UserDialogs &m_dialogs;
     SourceRow m_rows[6];
+    QString m_flashSize; // as config.conf or a template holds it; empty: no limit
+    QString m_flashBase;
 };

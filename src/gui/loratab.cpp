@@ -6,6 +6,7 @@
 #include "assembly/tabjobs.h"
 #include "discovery/sourcefiles.h"
 #include "gui/flashdialog.h"
+#include "gui/flashfield.h"
 #include "gui/pathwidgets.h"
 #include "gui/userdialogs.h"
 #include "programmer/programmercommands.h"
@@ -58,6 +59,7 @@ LoRaSettings LoRaTab::settings() const
     settings.bootFilter = filterOf(Boot);
     settings.loraMacFilter = filterOf(LoRaMac);
     settings.appFilter = filterOf(App);
+    settings.flashSize = m_flashSize;
     return settings;
 }
 
@@ -84,6 +86,7 @@ void LoRaTab::showSettings(const LoRaSettings &settings)
     ui.LoRaComboOffset_lora_region->setText(settings.offsetSrchNameLora);
     ui.LoRaComboOffsetFW->setText(settings.offsetSrchNameFmw);
     ui.LoRaTemplateName->setText(settings.templateName);
+    m_flashSize = settings.flashSize;
 }
 
 void LoRaTab::search(Source source, const QString &directory)
@@ -144,7 +147,14 @@ QString LoRaTab::offsetFieldName(const QString &key) const
         if (labelKey == key)
             return label->text().simplified();
     }
-    return key;
+    return flashFieldName(key);
+}
+
+MemoryMapSet LoRaTab::memoryMaps() const
+{
+    const JobFromSettings<LoRaJob> made =
+        loraJobFrom(settings(), {m_sources[Boot].files, m_sources[LoRaMac].files, m_sources[App].files});
+    return memoryMapsOfMade(made, made.ok() ? QString() : offsetFieldName(made.invalidOffset->key));
 }
 
 bool LoRaTab::assemble()
@@ -157,11 +167,12 @@ LoRaResult LoRaTab::buildImages()
     const JobFromSettings<LoRaJob> made =
         loraJobFrom(settings(), {m_sources[Boot].files, m_sources[LoRaMac].files, m_sources[App].files});
     if (!made.ok()) {
-        m_dialogs.message(
-            MessageKind::Critical, ReportTitle::error(),
-            invalidOffsetMessage(offsetFieldName(made.invalidOffset->key), made.invalidOffset->text));
+        m_dialogs.message(MessageKind::Critical, ReportTitle::error(),
+                          made.invalidOffset->message(offsetFieldName(made.invalidOffset->key)));
         return {};
     }
+    if (!confirmBuild(memoryMapsOf(made.job), m_dialogs))
+        return {};
     const LoRaResult result = assembleLoRaImages(made.job, m_dialogs);
     // Of several images none is "the image just built": the flash button then asks which one.
     if (result.succeeded)

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "assembly/loraassembler.h"
+#include "gui/mapsource.h"
 #include "gui/settingstab.h"
 #include "settings/tabsettings.h"
 
@@ -25,7 +26,7 @@ class MainWindow;
 // The "LoRa" page: three source directories whose files are found by scanning, the offsets, the
 // output directory and name template, the build of one image per LoRaMAC and application pair, and
 // flashing the image just built.
-class LoRaTab : public SettingsTab<LoRaSettings> {
+class LoRaTab : public SettingsTab<LoRaSettings>, public MapSource {
 public:
     enum Source { Boot, LoRaMac, App };
 
@@ -35,6 +36,11 @@ public:
     LoRaSettings settings() const override;
     // Shows the settings and searches the three directories again.
     void showSettings(const LoRaSettings &settings) override;
+
+    // The image its current settings would build, and the flash it is meant for.
+    MemoryMapSet memoryMaps() const override;
+    QString flashSize() const override { return m_flashSize; }
+    void setFlashSize(const QString &size) override { m_flashSize = size; }
 
     // A "..." button: chooses a source or output directory.
     void chooseDirectory(QObject *button);
@@ -74,4 +80,5 @@ private:
     // The image the flash button programs; empty when it is to ask.
     QString m_lastImagePath;
     QPointer<FlashDialog> m_flashDialog;
+    QString m_flashSize; // as config.conf or a template holds it; empty: no limit
 };

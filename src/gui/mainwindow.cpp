@@ -1,6 +1,7 @@
 #include "gui/mainwindow.h"
 
 #include <QKeySequence>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <QSettings>
 #include <QShortcut>
@@ -9,6 +10,7 @@
 #include "gui/converterpanel.h"
 #include "gui/intelhextab.h"
 #include "gui/loratab.h"
+#include "gui/memorymapwindow.h"
 #include "gui/userdialogs.h"
 #include "platform/platform.h"
 #include "settings/configfile.h"
@@ -27,6 +29,19 @@ MainWindow::MainWindow(UserDialogs &dialogs)
     m_binary = std::make_unique<BinaryTab>(*ui, this, dialogs);
     m_intelHex = std::make_unique<IntelHexTab>(*ui, this, dialogs);
     m_converter = std::make_unique<ConverterPanel>(*ui, this, dialogs);
+
+    // In the free place of the bottom row, so that every other widget keeps its place and size.
+    m_memoryMapButton = new QPushButton(QStringLiteral("Карта"), ui->centralwidget);
+    m_memoryMapButton->setObjectName(QStringLiteral("MemoryMapButton"));
+    m_memoryMapButton->setGeometry(294, 584, 93, 30);
+    m_memoryMapButton->setToolTip(QStringLiteral("Карта памяти текущей вкладки (CTRL + M)"));
+    const QList<MapSource *> sources{m_lora.get(), m_binary.get(), m_intelHex.get()};
+    for (int page = 0; page < sources.size(); ++page) {
+        sources.at(page)->setOverlapHandler([this, page] {
+            if (ui->tabWidget->currentIndex() == page)
+                showMemoryMap();
+        });
+    }
 
     // Without a file the window still opens, with the values a missing file reads as.
     ConfigFile::ensureExists();
@@ -99,10 +114,21 @@ void MainWindow::connectSignals()
             &MainWindow::Key_Assembling);
     connect(new QShortcut(QKeySequence(Qt::ALT | Qt::Key_G), this), &QShortcut::activated, this,
             &MainWindow::Key_Assembling_Firmware);
+    connect(m_memoryMapButton, clicked, this, &MainWindow::showMemoryMap);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_M), this), &QShortcut::activated, this,
+            &MainWindow::showMemoryMap);
     connect(ui->Converter2BIN, pressed, this, &MainWindow::Start_convert);
     connect(ui->Converter2IntelHEX, pressed, this, &MainWindow::Start_convert);
     for (auto *list : {ui->LoRaComboRelease, ui->BinaryReleaseCombo, ui->IntelHEXReleaseDirrect})
         connect(list, &QListWidget::itemDoubleClicked, this, &MainWindow::Open_Folder);
+}
+
+void MainWindow::showMemoryMap()
+{
+    if (!m_memoryMap)
+        m_memoryMap = std::make_unique<MemoryMapWindow>(
+            ui->tabWidget, QList<MapSource *>{m_lora.get(), m_binary.get(), m_intelHex.get()});
+    m_memoryMap->showFor(this);
 }
 
 void MainWindow::loadAllSettings()

@@ -8,6 +8,8 @@ class BinaryTab;
 class ConverterPanel;
 class IntelHexTab;
 class LoRaTab;
+class MemoryMapWindow;
+class QPushButton;
 class QListWidgetItem;
 class UserDialogs;
 
@@ -67,6 +69,8 @@ protected:
 
 private:
     void connectSignals();
+    // "Карта памяти" (button and Ctrl+M): the current tab's map, in a window of its own beside this one.
+    void showMemoryMap();
     void toggleWidth();
     // config.conf in the working directory, through the tabs' own transfers. Loading shows the
     // file as a first start does, whatever the tabs showed before (start-up and "Сбросить все").
@@ -79,4 +83,7 @@ private:
     std::unique_ptr<BinaryTab> m_binary;
     std::unique_ptr<IntelHexTab> m_intelHex;
     std::unique_ptr<ConverterPanel> m_converter;
+    QPushButton *m_memoryMapButton = nullptr;
+    // Made when first shown; it watches the tabs, so it goes before them.
+    std::unique_ptr<MemoryMapWindow> m_memoryMap;
 };

@@ -26,6 +26,11 @@ inline QString stateWindowGroup()
 {
     return QStringLiteral("StateWindow");
 }
+// Written only once the user has chosen a flash size: files without it load as "no limit".
+inline QString flashGroup()
+{
+    return QStringLiteral("Flash");
+}
 
 inline QString loraPathToBoot()
 {
@@ -117,6 +122,23 @@ inline QString binaryTmpltNameOutFile()
 inline QString intelHexTmpltNameOutFile()
 {
     return QStringLiteral("IntelHEXTmpltNameOutFile");
+}
+
+inline QString loraFlashSize()
+{
+    return QStringLiteral("LoRaFlashSize");
+}
+inline QString binaryFlashSize()
+{
+    return QStringLiteral("BinaryFlashSize");
+}
+inline QString intelHexFlashSize()
+{
+    return QStringLiteral("IntelHEXFlashSize");
+}
+inline QString intelHexFlashBase()
+{
+    return QStringLiteral("IntelHEXFlashBase");
 }
 
 inline QString tab()

@@ -16,6 +16,21 @@ bool readFlag(QSettings &store, const QString &key)
     return store.value(key, false).toBool();
 }
 
+QString readFlashKey(QSettings &store, const QString &key)
+{
+    return store.value(SettingsKeys::flashGroup() + QLatin1Char('/') + key, QString()).toString();
+}
+
+// A key that says "no limit" is not written at all, and one that said otherwise before goes.
+void writeFlashKey(QSettings &store, const QString &key, const QString &value)
+{
+    const QString path = SettingsKeys::flashGroup() + QLatin1Char('/') + key;
+    if (value.isEmpty())
+        store.remove(path);
+    else
+        store.setValue(path, value);
+}
+
 } // namespace
 
 LoRaSettings LoRaSettings::defaults()
@@ -65,6 +80,7 @@ void LoRaSettings::readStored(QSettings &store)
     store.beginGroup(templatesNameGroup());
     templateName = readText(store, loraTmpltNameOutFile());
     store.endGroup();
+    flashSize = readFlashKey(store, loraFlashSize());
 }
 
 void LoRaSettings::save(QSettings &store) const
@@ -86,6 +102,7 @@ void LoRaSettings::save(QSettings &store) const
     store.beginGroup(templatesNameGroup());
     store.setValue(loraTmpltNameOutFile(), templateName);
     store.endGroup();
+    writeFlashKey(store, loraFlashSize(), flashSize);
 }
 
 bool LoRaSettings::operator==(const LoRaSettings &other) const
@@ -94,8 +111,9 @@ bool LoRaSettings::operator==(const LoRaSettings &other) const
            pathToRelease == other.pathToRelease && offsetWrtBoot == other.offsetWrtBoot &&
            offsetWrtFmwLora == other.offsetWrtFmwLora && offsetWrtFmw == other.offsetWrtFmw &&
            offsetSrchNameLora == other.offsetSrchNameLora && offsetSrchNameFmw == other.offsetSrchNameFmw &&
-           templateName == other.templateName && bootFilter == other.bootFilter &&
-           loraMacFilter == other.loraMacFilter && appFilter == other.appFilter;
+           templateName == other.templateName && flashSize == other.flashSize &&
+           bootFilter == other.bootFilter && loraMacFilter == other.loraMacFilter &&
+           appFilter == other.appFilter;
 }
 
 BinarySettings BinarySettings::defaults()
@@ -135,6 +153,7 @@ void BinarySettings::readStored(QSettings &store)
     for (int slot = 0; slot < 6; ++slot)
         enabled[slot] = readFlag(store, binaryEnabled(slot));
     store.endGroup();
+    flashSize = readFlashKey(store, binaryFlashSize());
 }
 
 void BinarySettings::save(QSettings &store) const
@@ -156,13 +175,14 @@ void BinarySettings::save(QSettings &store) const
     for (int slot = 0; slot < 6; ++slot)
         store.setValue(binaryEnabled(slot), enabled[slot]);
     store.endGroup();
+    writeFlashKey(store, binaryFlashSize(), flashSize);
 }
 
 bool BinarySettings::operator==(const BinarySettings &other) const
 {
     return pathFile == other.pathFile && pathRelease == other.pathRelease && offsetFile == other.offsetFile &&
-           templateName == other.templateName && enabled == other.enabled && sequential == other.sequential &&
-           hexOutput == other.hexOutput;
+           templateName == other.templateName && enabled == other.enabled && flashSize == other.flashSize &&
+           sequential == other.sequential && hexOutput == other.hexOutput;
 }
 
 std::array<QString, 6> IntelHexSettings::sourcesInOrder() const
@@ -215,6 +235,8 @@ void IntelHexSettings::readStored(QSettings &store)
     for (int slot = 0; slot < 6; ++slot)
         enabled[slot] = readFlag(store, intelHexEnabled(slot));
     store.endGroup();
+    flashSize = readFlashKey(store, intelHexFlashSize());
+    flashBase = readFlashKey(store, intelHexFlashBase());
 }
 
 void IntelHexSettings::save(QSettings &store) const
@@ -235,11 +257,15 @@ void IntelHexSettings::save(QSettings &store) const
     for (int slot = 0; slot < 6; ++slot)
         store.setValue(intelHexEnabled(slot), enabled[slot]);
     store.endGroup();
+    // The base means something only with a size; it is kept, and dropped, together with it.
+    writeFlashKey(store, intelHexFlashSize(), flashSize);
+    writeFlashKey(store, intelHexFlashBase(), flashSize.isEmpty() ? QString() : flashBase);
 }
 
 bool IntelHexSettings::operator==(const IntelHexSettings &other) const
 {
     return pathBoot == other.pathBoot && pathApp == other.pathApp && pathMain == other.pathMain &&
            pathAddictFile == other.pathAddictFile && pathRelease == other.pathRelease &&
-           templateName == other.templateName && enabled == other.enabled;
+           templateName == other.templateName && enabled == other.enabled && flashSize == other.flashSize &&
+           flashBase == other.flashBase;
 }

@@ -14,7 +14,9 @@ class QSettings;
 // .IntelHEX") under the keys noted beside them. The choices the files have never held (file-name
 // filters, output format, placement mode) are not stored: reading a file leaves them as they are.
 // Each load/save works on an already open store and touches only its own tab's keys; offsets stay
-// the text the user typed.
+// the text the user typed. The flash the image is meant for is kept only once the user has chosen
+// a size: an empty size means no limit and leaves no key behind, so files written before there was
+// a choice load and save exactly as they are.
 struct LoRaSettings {
     QString pathToBoot;         // PathTo/LoRaPathToBoot
     QString pathToLoRa;         // PathTo/LoRaPathToLoRa
@@ -26,6 +28,7 @@ struct LoRaSettings {
     QString offsetSrchNameLora; // Offsets/LoRaOffsetSrchNameLora
     QString offsetSrchNameFmw;  // Offsets/LoRaOffsetSrchNameFmw
     QString templateName;       // Templates_Name/LoRaTmpltNameOutFile
+    QString flashSize;          // Flash/LoRaFlashSize, e.g. "0x80000"; empty: no limit
 
     // Which files of each source directory are pieces (wildcard patterns, not stored).
     QString bootFilter = extensionFilter(false);
@@ -53,6 +56,7 @@ struct BinarySettings {
     std::array<QString, 6> offsetFile; // Offsets/BinaryOffsetFile_1.._6
     QString templateName;              // Templates_Name/BinaryTmpltNameOutFile
     std::array<bool, 6> enabled{};     // StateWindow/Bin1..Bin6
+    QString flashSize;                 // Flash/BinaryFlashSize; empty: no limit
     // The pieces follow one another from offset 0 instead of each going to its own offset (not stored).
     bool sequential = false;
     // The image is named ".hex" instead of ".bin" (not stored).
@@ -74,6 +78,8 @@ struct IntelHexSettings {
     QString pathRelease;                   // PathTo/IntelHEXPathRelease
     QString templateName;                  // Templates_Name/IntelHEXTmpltNameOutFile
     std::array<bool, 6> enabled{};         // StateWindow/HEX1..HEX6 (boot, boot2, app, file 1..3)
+    QString flashSize;                     // Flash/IntelHEXFlashSize; empty: no limit
+    QString flashBase;                     // Flash/IntelHEXFlashBase; empty: 0x08000000
 
     // The six sources in join order: boot, app (firmware bootloader), main, additional 1..3.
     std::array<QString, 6> sourcesInOrder() const;

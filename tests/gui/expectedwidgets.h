@@ -27,6 +27,7 @@ inline QList<ExpectedWidget> expectedWidgets()
         {"Reset", "QPushButton", "centralwidget", "Сбросить все"},
         {"Converter2BIN", "QPushButton", "centralwidget", "IntelHEX to BIN"},
         {"Converter2IntelHEX", "QPushButton", "centralwidget", "BIN to IntelHEX", S::Unspecified, S::On},
+        {"MemoryMapButton", "QPushButton", "centralwidget", "Карта"},
         {"LoRa", "QWidget", "tabWidget", "LoRa"},
         {"Binary", "QWidget", "tabWidget", "Binary"},
         {"IntelHEX", "QWidget", "tabWidget", "IntelHEX"},

@@ -377,7 +377,7 @@ void MainWindowTest::narrowWindowShowsExactlyTheNonExtensionWidgets()
     QVERIFY(extensionCount >= 3);
 
     // The bottom row stays inside the window.
-    for (const char *name : {"tabWidget", "Reset", "Converter2BIN", "Converter2IntelHEX"})
+    for (const char *name : {"tabWidget", "Reset", "Converter2BIN", "Converter2IntelHEX", "MemoryMapButton"})
         QVERIFY2(child<QWidget>(&window, name)->geometry().right() < window.width(), name);
 }
 
@@ -611,7 +611,8 @@ void MainWindowTest::shortcutsBelongToTheWindow()
         keys << shortcut->key().toString(QKeySequence::PortableText);
     }
     keys.sort();
-    QCOMPARE(keys, QStringList({QStringLiteral("Alt+G"), QStringLiteral("Ctrl+G")}));
+    QCOMPARE(keys,
+             QStringList({QStringLiteral("Alt+G"), QStringLiteral("Ctrl+G"), QStringLiteral("Ctrl+M")}));
 }
 
 void MainWindowTest::ctrlGFromTheKeyboardActivatesTheAssemblyShortcut()

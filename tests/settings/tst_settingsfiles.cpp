@@ -82,6 +82,8 @@ private slots:
     void eachTabWritesOnlyItsOwnKeys_data();
     void eachTabWritesOnlyItsOwnKeys();
     void missingKeysReadEmpty();
+    void flashKeysAreWrittenOnlyOnceASizeIsSet_data();
+    void flashKeysAreWrittenOnlyOnceASizeIsSet();
     void updateKeepsForeignKeys();
     void updateOfGarbageWritesAFreshFile_data();
     void updateOfGarbageWritesAFreshFile();
@@ -304,6 +306,59 @@ void SettingsFilesTest::missingKeysReadEmpty()
     QCOMPARE(binary.enabled, (std::array<bool, 6>{false, false, true, false, false, false}));
     QVERIFY(binary.offsetFile[0].isEmpty());
     QCOMPARE(ConfigFile::loadTab(reader.store()), 0);
+}
+
+void SettingsFilesTest::flashKeysAreWrittenOnlyOnceASizeIsSet_data()
+{
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QByteArray>("flashGroup");
+    QTest::newRow("LoRa") << 0 << QByteArray("[Flash]\nLoRaFlashSize=0x40000\n");
+    QTest::newRow("Binary") << 1 << QByteArray("[Flash]\nBinaryFlashSize=0x40000\n");
+    QTest::newRow("IntelHEX") << 2
+                              << QByteArray(
+                                     "[Flash]\nIntelHEXFlashBase=0x08004000\nIntelHEXFlashSize=0x40000\n");
+}
+
+void SettingsFilesTest::flashKeysAreWrittenOnlyOnceASizeIsSet()
+{
+    QFETCH(int, tab);
+    QFETCH(QByteArray, flashGroup);
+    const QString config = path(QStringLiteral("config.conf"));
+    QVERIFY(ConfigFile::ensureExists(config));
+    const auto saveWith = [&](const QString &size) {
+        return SettingsFile::update(config, [&](QSettings &store) {
+            LoRaSettings lora = sampleLoRa();
+            BinarySettings binary = sampleBinary();
+            IntelHexSettings intelHex = sampleIntelHex();
+            (tab == 0 ? lora.flashSize : tab == 1 ? binary.flashSize : intelHex.flashSize) = size;
+            intelHex.flashBase = QStringLiteral("0x08004000");
+            lora.save(store);
+            binary.save(store);
+            intelHex.save(store);
+        });
+    };
+    // A file from before there was a flash size saves as it did, without a trace of one.
+    QVERIFY(saveWith(QString()));
+    const QByteArray withoutFlash = TestFiles::read(config);
+    QVERIFY(!withoutFlash.contains("Flash]"));
+
+    QVERIFY(saveWith(QStringLiteral("0x40000")));
+    // The other groups keep their bytes; the store writes its groups in name order.
+    QCOMPARE(TestFiles::read(config), flashGroup + '\n' + withoutFlash);
+    {
+        SettingsFile::Reader reader(config);
+        QCOMPARE(LoRaSettings::load(reader.store()).flashSize,
+                 tab == 0 ? QStringLiteral("0x40000") : QString());
+        QCOMPARE(BinarySettings::load(reader.store()).flashSize,
+                 tab == 1 ? QStringLiteral("0x40000") : QString());
+        const IntelHexSettings intelHex = IntelHexSettings::load(reader.store());
+        QCOMPARE(intelHex.flashSize, tab == 2 ? QStringLiteral("0x40000") : QString());
+        QCOMPARE(intelHex.flashBase, tab == 2 ? QStringLiteral("0x08004000") : QString());
+    }
+
+    // Back to no limit: the keys go again.
+    QVERIFY(saveWith(QString()));
+    QCOMPARE(TestFiles::read(config), withoutFlash);
 }
 
 void SettingsFilesTest::updateKeepsForeignKeys()

@@ -1,0 +1,35 @@
+#include "memorymap/flashfit.h"
+
+#include "assembly/binaryassembler.h"
+#include "assembly/intelhexjoin.h"
+#include "assembly/loraassembler.h"
+#include "memorymap/memorymap.h"
+#include "memorymap/memorymaptext.h"
+
+namespace {
+
+template <typename Job> QString overflowOf(const Job &job)
+{
+    if (!job.flash)
+        return QString();
+    const MemoryMapSet maps = memoryMapsOf(job);
+    const MemoryMap *tooLarge = maps.firstOverflowing();
+    return tooLarge ? MemoryMapText::overflowMessage(*tooLarge) : QString();
+}
+
+} // namespace
+
+QString flashOverflowOf(const LoRaJob &job)
+{
+    return overflowOf(job);
+}
+
+QString flashOverflowOf(const BinaryJob &job)
+{
+    return overflowOf(job);
+}
+
+QString flashOverflowOf(const IntelHexJoinJob &job)
+{
+    return overflowOf(job);
+}

@@ -1,0 +1,170 @@
+#include <QtTest>
+#include <QtWidgets>
+
+#include "gui/memorymapbar.h"
+#include "gui/memorymapwindow.h"
+#include "memorymap/mapcolours.h"
+#include "testfiles.h"
+#include "windowtest.h"
+
+using namespace TestFiles;
+
+namespace {
+
+// The map window, once it has been opened.
+QWidget *mapWindow()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QLatin1String("MemoryMapWindow") && widget->isVisible())
+            return widget;
+    }
+    return nullptr;
+}
+
+QStringList firstColumn(const QTableWidget *table)
+{
+    QStringList cells;
+    for (int row = 0; row < table->rowCount(); ++row)
+        cells << table->item(row, 0)->text();
+    return cells;
+}
+
+// Every file under `dir` with its size and time of change: what a look must leave as it was.
+QStringList filesUnder(const QString &dir)
+{
+    QStringList files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        files << QStringLiteral("%1 %2 %3")
+                     .arg(info.filePath())
+                     .arg(info.size())
+                     .arg(info.lastModified().toMSecsSinceEpoch());
+    }
+    files.sort();
+    return files;
+}
+
+// Binary tab, offsets mode, the given pieces ticked in slots 1.. at the given offsets.
+void setUpBinary(WindowTest &t, const QList<QPair<int, QString>> &pieces)
+{
+    const QString dir = t.workDir.path();
+    t.openTab(1);
+    t.tick(QStringLiteral("BinarySequentAssenbl"), true);
+    for (int slot = 1; slot <= 6; ++slot)
+        t.tick(QStringLiteral("BinaryCheckFile%1").arg(slot), slot <= pieces.size());
+    for (int slot = 1; slot <= pieces.size(); ++slot) {
+        t.chooseFile(
+            QStringLiteral("BinarySearchButtonFile%1").arg(slot),
+            write(dir, QStringLiteral("f%1.bin").arg(slot), pattern(pieces.at(slot - 1).first, slot)));
+        t.type(QStringLiteral("BinaryOffsetFile%1").arg(slot), pieces.at(slot - 1).second);
+    }
+    t.type(QStringLiteral("BinaryTemplateNameRelease"), QStringLiteral("release"));
+    t.chooseDirectory(QStringLiteral("BinarySearchRelesae"), dir + QStringLiteral("/out"));
+    QVERIFY(QDir(dir).mkdir(QStringLiteral("out")));
+}
+
+} // namespace
+
+class MemoryMapWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void typedOverlapIsDrawnAndNamedWithoutABuild();
+    void imageTooLargeForTheFlashAsksBeforeBuilding();
+    void overlapErrorOpensTheMap();
+};
+
+void MemoryMapWindowTest::typedOverlapIsDrawnAndNamedWithoutABuild()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    setUpBinary(t,
+                {{0x100, "0"}, {0x100, "200"}, {0x40, "400"}, {0x40, "500"}, {0x40, "600"}, {0x40, "700"}});
+    const QStringList before = filesUnder(t.workDir.path());
+
+    t.click(QStringLiteral("MemoryMapButton"));
+    QWidget *window = mapWindow();
+    QVERIFY(window);
+    auto *table = UserActions::widget<QTableWidget>(window, QStringLiteral("MemoryMapTable"));
+    QCOMPARE(firstColumn(table).mid(0, 3), QStringList({"f1.bin", "пусто", "f2.bin"}));
+
+    // The second piece moved into the first: no build, the map follows the typing.
+    t.type(QStringLiteral("BinaryOffsetFile2"), QStringLiteral("80"));
+    QTRY_VERIFY(firstColumn(table).contains(QStringLiteral("пересечение: f1.bin и f2.bin")));
+    const int overlapRow = int(firstColumn(table).indexOf(QStringLiteral("пересечение: f1.bin и f2.bin")));
+    QCOMPARE(table->item(overlapRow, 1)->text(), QStringLiteral("0x00000080"));
+    QCOMPARE(table->item(overlapRow, 2)->text(), QStringLiteral("0x000000FF"));
+
+    auto *bar = UserActions::widget<MemoryMapBar>(window, QStringLiteral("MemoryMapBar"));
+    const QImage picture = bar->grab().toImage();
+    const int y = int(bar->barRect().top()) + 3; // above the names written into the bar
+    const int inside = int((bar->xOf(0x80) + bar->xOf(0x100)) / 2);
+    QCOMPARE(picture.pixelColor(inside, y), QColor(MapColours::overlap()));
+    const int firstPieceOnly = int((bar->xOf(0) + bar->xOf(0x80)) / 2);
+    QCOMPARE(picture.pixelColor(firstPieceOnly, y), QColor(MapColours::piece(0)));
+
+    // How long a redraw of six pieces takes, reading the tab and painting (shown, not judged).
+    auto *map = dynamic_cast<MemoryMapWindow *>(window);
+    QVERIFY(map);
+    QElapsedTimer timer;
+    timer.start();
+    constexpr int Rounds = 20;
+    for (int round = 0; round < Rounds; ++round) {
+        map->refresh();
+        window->repaint();
+    }
+    qInfo("redraw of the map of six pieces: %.2f ms", double(timer.nsecsElapsed()) / 1e6 / Rounds);
+
+    QCOMPARE(filesUnder(t.workDir.path()), before);
+    QCOMPARE(t.dialogs.records.size(), 7); // the six files and the directory chosen: nothing said
+}
+
+void MemoryMapWindowTest::imageTooLargeForTheFlashAsksBeforeBuilding()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    setUpBinary(t, {{0x100, "0"}});
+    t.click(QStringLiteral("MemoryMapButton"));
+    QWidget *window = mapWindow();
+    QVERIFY(window);
+    auto *flash = UserActions::widget<QComboBox>(window, QStringLiteral("MemoryMapFlashSize"));
+    UserActions::typeInto(flash->lineEdit(), QStringLiteral("FF"));
+    auto *summary = UserActions::widget<QLabel>(window, QStringLiteral("MemoryMapSummary"));
+    QTRY_VERIFY2(summary->text().contains(QStringLiteral("на 1 байт больше")), qPrintable(summary->text()));
+
+    t.click(QStringLiteral("BinaryAssembling"));
+    QCOMPARE(t.dialogs.records.last().call, ScriptedDialogs::Call::Ask);
+    QCOMPARE(t.dialogs.records.last().title, QStringLiteral("Предупреждение!"));
+    QVERIFY2(t.dialogs.records.last().text.contains(QStringLiteral("он больше на 1 байт")),
+             qPrintable(t.dialogs.records.last().text));
+    QVERIFY(imagesIn(t.workDir.filePath(QStringLiteral("out"))).isEmpty());
+
+    t.dialogs.askAnswers.enqueue(true);
+    t.click(QStringLiteral("BinaryAssembling"));
+    QCOMPARE(t.dialogs.messageTexts(), QStringList{QStringLiteral("Сборка завершена")});
+    QCOMPARE(imagesIn(t.workDir.filePath(QStringLiteral("out"))).keys(), QStringList{"release.bin"});
+
+    // The size chosen is kept with the tab's settings, and only then.
+    t.reopen();
+    QVERIFY(
+        read(t.workDir.filePath(QStringLiteral("config.conf"))).contains("[Flash]\nBinaryFlashSize=0xFF\n"));
+}
+
+void MemoryMapWindowTest::overlapErrorOpensTheMap()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    setUpBinary(t, {{0x100, "0"}, {0x100, "80"}});
+    QVERIFY(!mapWindow());
+    t.click(QStringLiteral("BinaryAssembling"));
+    QCOMPARE(t.dialogs.messages().size(), 1);
+    QCOMPARE(t.dialogs.messages().first().title, QStringLiteral("Error!"));
+    QWidget *window = mapWindow();
+    QVERIFY(window);
+    QVERIFY(firstColumn(UserActions::widget<QTableWidget>(window, QStringLiteral("MemoryMapTable")))
+                .contains(QStringLiteral("пересечение: f1.bin и f2.bin")));
+}
+
+QTEST_MAIN(MemoryMapWindowTest)
+#include "tst_memorymapwindow.moc"
