@@ -69,15 +69,9 @@ int runCompareCommand(const QStringList &givenArguments)
             "range): --range START END"),
         QStringLiteral("START END")));
 
-    QStringList arguments = givenArguments;
-    QString rangeError;
-    const std::optional<QPair<quint64, quint64>> range = takeRangeOption(arguments, &rangeError);
-    if (!rangeError.isEmpty())
-        return commandLine.usageError(rangeError);
-    if (const std::optional<int> exitCode = commandLine.parse(arguments))
+    std::optional<QPair<quint64, quint64>> range;
+    if (const std::optional<int> exitCode = commandLine.parseWithRange(givenArguments, &range))
         return *exitCode;
-    if (parser.isSet(QStringLiteral("range")))
-        return commandLine.usageError(QStringLiteral("--range принимает два адреса: --range START END"));
     const QStringList files = parser.positionalArguments();
     if (files.size() != 2)
         return commandLine.usageError(QStringLiteral("нужны два файла, A и B"));

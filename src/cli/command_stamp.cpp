@@ -48,16 +48,9 @@ int runStampCommand(const QStringList &givenArguments)
                        "address past the range): --range START END"),
         QStringLiteral("START END")));
 
-    QStringList arguments = givenArguments;
-    QString rangeError;
     StampJob job;
-    job.range = takeRangeOption(arguments, &rangeError);
-    if (!rangeError.isEmpty())
-        return commandLine.usageError(rangeError);
-    if (const std::optional<int> exitCode = commandLine.parse(arguments))
+    if (const std::optional<int> exitCode = commandLine.parseWithRange(givenArguments, &job.range))
         return *exitCode;
-    if (parser.isSet(QStringLiteral("range")))
-        return commandLine.usageError(QStringLiteral("--range принимает два адреса: --range START END"));
     const QStringList files = parser.positionalArguments();
     if (files.size() != 1)
         return commandLine.usageError(files.isEmpty() ? QStringLiteral("не задан IMAGE")

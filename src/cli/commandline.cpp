@@ -87,6 +87,21 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
     return std::nullopt;
 }
 
+std::optional<int> CommandLine::parseWithRange(QStringList arguments,
+                                               std::optional<QPair<quint64, quint64>> *range)
+{
+    QString rangeError;
+    *range = takeRangeOption(arguments, &rangeError);
+    if (!rangeError.isEmpty())
+        return usageError(rangeError);
+    if (const std::optional<int> exitCode = parse(arguments))
+        return exitCode;
+    // A "--range" still seen by the parser came without its two addresses.
+    if (m_parser.isSet(QStringLiteral("range")))
+        return usageError(QStringLiteral("--range принимает два адреса: --range START END"));
+    return std::nullopt;
+}
+
 int CommandLine::usageError(const QString &text) const
 {
     cliErr() << m_command << ": " << text << "\nRun \"" << m_command << " --help\" for its options."

@@ -38,6 +38,9 @@ public:
     // No value: go on with the job. A value: the exit code to return at once (the help was shown,
     // or the arguments were wrong and that was said).
     std::optional<int> parse(const QStringList &arguments);
+    // The same for a job with a "--range START END" option (declared by the job for its help): the
+    // range is taken out first and set in `range` (none when not given).
+    std::optional<int> parseWithRange(QStringList arguments, std::optional<QPair<quint64, quint64>> *range);
     // Says what is wrong with the arguments; returns the usage exit code.
     int usageError(const QString &text) const;
     QString helpText() const;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
+
 #include <QFileInfo>
+#include <QList>
 #include <QString>
 
 // One finding about an input file: where (file, line when there is one) and how bad.
@@ -12,7 +15,7 @@ struct HexDiagnostic {
     int line = 0; // 1-based; 0 when the finding is about the file as a whole
     QString message;
 
-    // "fw.hex, line 12: checksum mismatch ..." (file name without its directory).
+    // "fw.hex, строка 12: неверная контрольная сумма ..." (file name without its directory).
     QString text() const
     {
         const QString name = QFileInfo(file).fileName();
@@ -21,3 +24,12 @@ struct HexDiagnostic {
         return QStringLiteral("%1: %2").arg(name, message);
     }
 };
+
+// The first error among a reader's findings; none when it found only warnings.
+inline std::optional<HexDiagnostic> firstError(const QList<HexDiagnostic> &diagnostics)
+{
+    for (const HexDiagnostic &diagnostic : diagnostics)
+        if (diagnostic.severity == HexDiagnostic::Severity::Error)
+            return diagnostic;
+    return std::nullopt;
+}

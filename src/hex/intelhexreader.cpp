@@ -26,10 +26,7 @@ bool IntelHexReader::readFile(const QString &path, const ProgressCallback &progr
 
 std::optional<HexDiagnostic> IntelHexReader::error() const
 {
-    for (const HexDiagnostic &diagnostic : m_diagnostics)
-        if (diagnostic.severity == HexDiagnostic::Severity::Error)
-            return diagnostic;
-    return std::nullopt;
+    return firstError(m_diagnostics);
 }
 
 bool IntelHexReader::fail(int line, const QString &message)
@@ -65,11 +62,11 @@ bool IntelHexReader::read(QIODevice &device, const QString &fileName, const Prog
     case RecordLineReader::Outcome::Failed:
         return false;
     case RecordLineReader::Outcome::ReadError:
-        return fail(0, QStringLiteral("не удалось прочитать файл: %1").arg(device.errorString()));
     case RecordLineReader::Outcome::LineTooLong:
-        return fail(lines.lineCount() + 1, QStringLiteral("строка длиннее любой записи"));
-    case RecordLineReader::Outcome::TooManyLines:
-        return fail(0, QStringLiteral("в файле больше строк, чем можно сосчитать"));
+    case RecordLineReader::Outcome::TooManyLines: {
+        const RecordLineReader::Problem problem = lines.problem(outcome);
+        return fail(problem.line, problem.message);
+    }
     case RecordLineReader::Outcome::Ended:
         m_diagnostics.append({HexDiagnostic::Severity::Warning, m_fileName, 0,
                               QStringLiteral("нет записи конца файла (:00000001FF); "

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QIODevice>
+#include <QString>
 
 #include "common/progress.h"
 #include "hex/progressthrottle.h"
@@ -43,6 +44,26 @@ public:
 
     // `handle(const RecordLine &)` returns a Step. `progress` gets (bytes read, size).
     template <typename Handler> Outcome read(Handler &&handle, const ProgressCallback &progress);
+
+    // Why reading stopped after ReadError, LineTooLong or TooManyLines, as every record reader says it:
+    // the line it concerns (0: the file as a whole) and the message.
+    struct Problem {
+        int line = 0;
+        QString message;
+    };
+    Problem problem(Outcome outcome) const
+    {
+        switch (outcome) {
+        case Outcome::ReadError:
+            return {0, QStringLiteral("не удалось прочитать файл: %1").arg(m_device.errorString())};
+        case Outcome::LineTooLong:
+            return {m_lineCount + 1, QStringLiteral("строка длиннее любой записи")};
+        case Outcome::TooManyLines:
+            return {0, QStringLiteral("в файле больше строк, чем можно сосчитать")};
+        default:
+            return {};
+        }
+    }
 
     int lineCount() const { return m_lineCount; }
     // The first line end met ("\r\n" or "\n"); empty when no line ended.

@@ -5,10 +5,7 @@
 
 std::optional<HexDiagnostic> SRecordReader::error() const
 {
-    for (const HexDiagnostic &diagnostic : m_diagnostics)
-        if (diagnostic.severity == HexDiagnostic::Severity::Error)
-            return diagnostic;
-    return std::nullopt;
+    return firstError(m_diagnostics);
 }
 
 bool SRecordReader::fail(int line, const QString &message)
@@ -41,11 +38,11 @@ bool SRecordReader::read(QIODevice &device, const QString &fileName, const Progr
     case RecordLineReader::Outcome::Failed:
         return false;
     case RecordLineReader::Outcome::ReadError:
-        return fail(0, QStringLiteral("не удалось прочитать файл: %1").arg(device.errorString()));
     case RecordLineReader::Outcome::LineTooLong:
-        return fail(lines.lineCount() + 1, QStringLiteral("строка длиннее любой записи"));
-    case RecordLineReader::Outcome::TooManyLines:
-        return fail(0, QStringLiteral("в файле больше строк, чем можно сосчитать"));
+    case RecordLineReader::Outcome::TooManyLines: {
+        const RecordLineReader::Problem problem = lines.problem(outcome);
+        return fail(problem.line, problem.message);
+    }
     case RecordLineReader::Outcome::Ended:
     case RecordLineReader::Outcome::Stopped:
         break;
