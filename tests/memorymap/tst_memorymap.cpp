@@ -52,14 +52,14 @@ QString describe(const MemoryMap &map)
     return parts.join(QStringLiteral("; "));
 }
 
-// A file spec "name:size@offset" (offset in hex; for .hex files the address of its data).
-struct Spec {
+// A file described as "name:size@offset" (offset in hex; for .hex files the address of its data).
+struct FileLayout {
     QString name;
     int size = 0;
     quint64 offset = 0;
 };
 
-Spec parseSpec(const QString &text)
+FileLayout parseLayout(const QString &text)
 {
     const QStringList nameRest = text.split(QLatin1Char(':'));
     const QStringList sizeOffset = nameRest.at(1).split(QLatin1Char('@'));
@@ -123,10 +123,10 @@ void MemoryMapTest::binaryJobs()
         const bool ticked = !file.startsWith(QLatin1Char('-'));
         if (!ticked)
             file.remove(0, 1);
-        const Spec spec = parseSpec(file);
+        const FileLayout layout = parseLayout(file);
         job.files.append({ticked,
-                          TestFiles::write(dir.path(), spec.name, TestFiles::pattern(spec.size, seed++)),
-                          qint64(spec.offset)});
+                          TestFiles::write(dir.path(), layout.name, TestFiles::pattern(layout.size, seed++)),
+                          qint64(layout.offset)});
     }
     const MemoryMapSet set = memoryMapsOf(job);
     QVERIFY2(set.problems.isEmpty(), qPrintable(set.problems.join(QLatin1Char('\n'))));
@@ -201,11 +201,11 @@ void MemoryMapTest::intelHexJoins()
     IntelHexJoinJob job;
     job.fileName = QStringLiteral("joined.hex");
     for (const QString &file : files) {
-        const Spec spec = parseSpec(file);
+        const FileLayout layout = parseLayout(file);
         // Files whose names share a first letter carry the same bytes.
         const QByteArray bytes =
-            firmwareBytes(spec.size, quint32(spec.name.at(0).unicode()) + quint32(spec.offset));
-        job.sources << TestFiles::write(dir.path(), spec.name, hexFor(quint32(spec.offset), bytes));
+            firmwareBytes(layout.size, quint32(layout.name.at(0).unicode()) + quint32(layout.offset));
+        job.sources << TestFiles::write(dir.path(), layout.name, hexFor(quint32(layout.offset), bytes));
     }
     const MemoryMapSet set = memoryMapsOf(job);
     QVERIFY(set.problems.isEmpty());
