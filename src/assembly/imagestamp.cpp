@@ -203,7 +203,7 @@ StampResult stampImage(const StampJob &job)
                                      static_cast<char>(result.value >> 24)};
     const QByteArray stampBytes(stamp, StampLength);
 
-    // Where the four bytes go in the file: an ELF file is changed where its segment holds them.
+    // Where the four bytes go in the file: an ELF file is changed where its section holds them.
     qint64 elfOffset = -1;
     if (loaded.format == InputFormat::Elf) {
         if (!QFileInfo(job.imagePath).isFile())
@@ -217,7 +217,7 @@ StampResult stampImage(const StampJob &job)
         if (elfOffset < 0)
             return failed(
                 result,
-                QStringLiteral("%1: ни один загружаемый сегмент файла не содержит четыре байта по адресу %2; "
+                QStringLiteral("%1: ни одна секция файла с данными не содержит четыре байта по адресу %2; "
                                "в файл ELF CRC записывается только туда, где есть данные")
                     .arg(name, HexText::address(job.address)));
     }

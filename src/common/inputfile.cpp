@@ -99,3 +99,13 @@ QByteArray InputFile::readAt(qint64 offset, qint64 length)
         return {};
     return m_file.read(length);
 }
+
+QByteArrayView InputFile::map()
+{
+    // The size now, not at opening: a file cut since then must not be read past its end.
+    const qint64 size = m_file.size();
+    if (!isRereadable() || size <= 0)
+        return {};
+    const uchar *bytes = m_file.map(0, size);
+    return bytes ? QByteArrayView(bytes, size) : QByteArrayView();
+}
