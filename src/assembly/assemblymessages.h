@@ -25,11 +25,13 @@ inline QString readFailed(const QString &path, const QString &reason)
 {
     return QStringLiteral("Не удалось прочитать файл по пути: %1 (%2)").arg(path, reason);
 }
+inline QString writeFailed(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Не удалось записать файл по пути: %1 (%2)").arg(path, reason);
+}
 inline QString tooLarge(const QString &path)
 {
-    return QStringLiteral("Файл %1 больше %2 МиБ: такие файлы не собираются.")
-        .arg(path)
-        .arg(LargestImageSize >> 20);
+    return QStringLiteral("%1: %2").arg(path, inputTooLargeText());
 }
 // A piece whose end lies past the largest image.
 inline QString pastLargestImage(const QString &path, qint64 offset, qint64 size)

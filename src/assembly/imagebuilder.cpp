@@ -22,6 +22,8 @@ public:
     virtual bool skip(qint64 length) = 0;
     virtual bool write(const char *data, qint64 length) = 0;
     virtual bool finish() { return true; }
+    // Why a write failed, in words.
+    virtual QString writeError() const { return QString(); }
 };
 
 namespace {
@@ -48,12 +50,18 @@ public:
     bool write(const char *data, qint64 length) override
     {
         m_digest.addData(data, length);
-        return m_out.write(data, length) == length;
+        SystemError::clear();
+        if (m_out.write(data, length) == length)
+            return true;
+        m_writeError = SystemError::of(m_out);
+        return false;
     }
+    QString writeError() const override { return m_writeError; }
 
 private:
     QIODevice &m_out;
     ImageDigestBuilder &m_digest;
+    QString m_writeError;
 };
 
 // Hands what is written on to another device and adds it to the image's digest: the digest of an
@@ -70,8 +78,8 @@ protected:
     qint64 writeData(const char *data, qint64 length) override
     {
         const qint64 written = m_target.write(data, length);
-        if (written < 0)
-            setErrorString(m_target.errorString());
+        if (written != length)
+            setErrorString(SystemError::of(m_target));
         else
             m_digest.addData(data, written);
         return written;
@@ -102,6 +110,7 @@ public:
         return written;
     }
     bool finish() override { return m_writer.finish(); }
+    QString writeError() const override { return m_writer.errorString(); }
 
 private:
     DigestingDevice m_device;
@@ -314,7 +323,7 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName, Ima
     if (!writeTo(*sink, &pieceHashes, &readError)) {
         file.cancel();
         m_reporter.message(MessageKind::Critical, ReportTitle::error(),
-                           readError.isEmpty() ? QStringLiteral("Не удалось записать файл по пути: ") + path
+                           readError.isEmpty() ? AssemblyText::writeFailed(path, sink->writeError())
                                                : readError);
         return false;
     }
@@ -334,7 +343,7 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName, Ima
     }
     if (!file.commit()) {
         m_reporter.message(MessageKind::Critical, ReportTitle::error(),
-                           QStringLiteral("Не удалось записать файл по пути: ") + path);
+                           AssemblyText::writeFailed(path, file.errorString()));
         return false;
     }
     return staged.commit(m_reporter);

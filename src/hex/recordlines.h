@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "common/progress.h"
+#include "common/systemerror.h"
 #include "hex/progressthrottle.h"
 
 // One line of a record file (Intel HEX, Motorola S-records), its line end cut.
@@ -55,7 +56,7 @@ public:
     {
         switch (outcome) {
         case Outcome::ReadError:
-            return {0, QStringLiteral("не удалось прочитать файл: %1").arg(m_device.errorString())};
+            return {0, QStringLiteral("не удалось прочитать файл: %1").arg(m_readError)};
         case Outcome::LineTooLong:
             return {m_lineCount + 1, QStringLiteral("строка длиннее любой записи")};
         case Outcome::TooManyLines:
@@ -91,6 +92,7 @@ private:
     int m_lineCount = 0;
     QByteArray m_lineEnd;
     qint64 m_textStart = 0;
+    QString m_readError;
 };
 
 template <typename Handler>
@@ -130,9 +132,12 @@ RecordLineReader::Outcome RecordLineReader::read(Handler &&handle, const Progres
     };
 
     for (;;) {
+        SystemError::clear();
         const qint64 got = m_device.read(block.data(), block.size());
-        if (got < 0)
+        if (got < 0) {
+            m_readError = SystemError::of(m_device);
             return Outcome::ReadError;
+        }
         if (got == 0)
             break;
         if (m_observer)
