@@ -36,9 +36,11 @@ run_fuzzer() {
 build_fuzzer recordreader_fuzzer "$root/fuzz/recordreader_fuzzer.cpp" \
     "$hex/intelhexreader.cpp" "$hex/intelhexrecord.cpp" "$hex/intelhexwriter.cpp" "$hex/memoryimage.cpp" \
     "$hex/inputformat.cpp" "$hex/intelhexjoiner.cpp" "$hex/datachunk.cpp" \
-    "$hex/srecord.cpp" "$hex/srecordreader.cpp" "$hex/srecordwriter.cpp" "$root/src/common/hextext.cpp"
+    "$hex/srecord.cpp" "$hex/srecordreader.cpp" "$hex/srecordwriter.cpp" "$root/src/common/hextext.cpp" \
+    "$root/src/common/systemerror.cpp"
 build_fuzzer elfreader_fuzzer "$root/fuzz/elfreader_fuzzer.cpp" \
-    "$hex/elfreader.cpp" "$hex/memoryimage.cpp" "$root/src/common/inputfile.cpp" "$root/src/common/hextext.cpp"
+    "$hex/elfreader.cpp" "$hex/memoryimage.cpp" "$root/src/common/inputfile.cpp" "$root/src/common/hextext.cpp" \
+    "$root/src/common/systemerror.cpp"
 
 if [ "${1:-}" = "--run" ]; then
     seconds="${2:-60}"
