@@ -43,6 +43,15 @@ inline QString pastLargestImage(const QString &path, qint64 offset, qint64 size)
         .arg(HexText::number(offset))
         .arg(LargestImageSize >> 20);
 }
+// A piece that would put nothing into the image: an empty file, records without data.
+inline QString emptyPiece(const QString &path)
+{
+    return QStringLiteral("Файл %1 пуст: в образ нечего положить, образ не собран.").arg(path);
+}
+inline QString holdsNoData(const QString &path)
+{
+    return QStringLiteral("В файле %1 нет данных: в образ нечего положить, образ не собран.").arg(path);
+}
 // A malformed Intel HEX input, with the line where there is one.
 inline QString hexError(const QString &path, const HexDiagnostic &diagnostic)
 {

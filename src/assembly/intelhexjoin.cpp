@@ -142,6 +142,11 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
             reporter.message(MessageKind::Warning, ReportTitle::warning(),
                              QStringLiteral("Файл %1: %2").arg(path, warning.message));
 
+        // A truncated build artefact (an empty file, an end-of-file record alone) joined without a
+        // word would go unnoticed: nothing of it would be in the image.
+        if (reader.content().dataBytes == 0)
+            return failed(AssemblyText::holdsNoData(path));
+
         Piece piece;
         piece.path = path;
         piece.content = reader.takeContent();

@@ -28,12 +28,17 @@ void warn(Reporter &reporter, const QString &text)
     reporter.message(MessageKind::Warning, ReportTitle::warning(), text);
 }
 
-// Opens a piece, which has to be a raw image: Intel HEX text placed as bytes would be a wrong image.
+// Opens a piece, which has to be a raw image: records or an ELF file placed as bytes would be a
+// wrong image.
 std::optional<ImagePiece> openRawPiece(const QString &path, Reporter &reporter, qint64 &heldBudget)
 {
     std::optional<ImagePiece> piece = openImagePiece(path, reporter, heldBudget);
-    if (piece && piece->intelHex) {
-        warn(reporter, SourceText::intelHexLeftOut(path));
+    if (piece && piece->isRecordOrExecutable()) {
+        warn(reporter, SourceText::leftOut(path, piece->format));
+        return std::nullopt;
+    }
+    if (piece && piece->size() == 0) {
+        reporter.message(MessageKind::Critical, ReportTitle::error(), AssemblyText::emptyPiece(path));
         return std::nullopt;
     }
     return piece;
