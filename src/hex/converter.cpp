@@ -84,6 +84,23 @@ qint64 readFull(QIODevice &device, char *block, qint64 size)
     return filled;
 }
 
+// "файл Intel HEX": what an input holds, as a message says it.
+QString formatDescription(InputFormat format)
+{
+    switch (format) {
+    case InputFormat::IntelHex:
+        return QStringLiteral("файл Intel HEX");
+    case InputFormat::SRecord:
+        return QStringLiteral("файл S-record");
+    case InputFormat::Elf:
+        return QStringLiteral("исполняемый файл ELF");
+    case InputFormat::Empty:
+    case InputFormat::Binary:
+        break;
+    }
+    return QStringLiteral("двоичный файл");
+}
+
 QString recordFormatName(OutputFormat format)
 {
     return format == OutputFormat::SRecord ? QStringLiteral("S-records") : QStringLiteral("Intel HEX");
@@ -252,6 +269,20 @@ ConversionResult hexToBin(InputFile &input, const ConversionOptions &options, Co
     return convertLoaded(input, 0, options, result, InputFormat::IntelHex);
 }
 
+// Holds the input to what the user said it is: Intel HEX is read as such, a binary must be one.
+// False (with the reason in the result) when it is not what was said.
+bool takeAsExpected(ConversionResult &result, std::optional<InputFormat> expected, const QString &inputPath)
+{
+    if (expected == InputFormat::IntelHex)
+        result.inputFormat = InputFormat::IntelHex;
+    if (expected != InputFormat::Binary || result.inputFormat == InputFormat::Binary)
+        return true;
+    result.ok = false;
+    result.errorText = QStringLiteral("%1: это %2, а не двоичный файл; ничего не записано")
+                           .arg(inputPath, formatDescription(result.inputFormat));
+    return false;
+}
+
 // The output path of a conversion, refused when it would be the input itself.
 bool chooseOutput(ConversionResult &result, const QString &inputPath, const ConversionOptions &options,
                   const QString &besideInput)
@@ -266,7 +297,7 @@ bool chooseOutput(ConversionResult &result, const QString &inputPath, const Conv
         return true;
     }
     result.ok = false;
-    result.errorText = QStringLiteral("%1: выходной файл заменил бы входной").arg(displayName(inputPath));
+    result.errorText = QStringLiteral("%1: выходной файл заменил бы входной").arg(inputPath);
     return false;
 }
 
@@ -311,8 +342,9 @@ ConversionResult convertFile(const QString &inputPath, const BinaryOffsetQuestio
         return result;
     result.inputFormat = detectInputFormat(input.device());
     if (result.inputFormat == InputFormat::Empty)
-        return failure(result,
-                       QStringLiteral("%1: файл пуст, конвертировать нечего").arg(displayName(inputPath)));
+        return failure(result, QStringLiteral("%1: файл пуст, конвертировать нечего").arg(inputPath));
+    if (!takeAsExpected(result, options.expectedInput, inputPath))
+        return result;
     const bool binaryInput = result.inputFormat == InputFormat::Binary;
     result.outputFormat = options.to.value_or(binaryInput ? OutputFormat::IntelHex : OutputFormat::Binary);
     // Intel HEX and binary keep the names they have always had when no format is asked for.
@@ -326,7 +358,7 @@ ConversionResult convertFile(const QString &inputPath, const BinaryOffsetQuestio
     if (!chooseOutput(result, inputPath, options, besideInput))
         return result;
     if (!binaryInput)
-        return convertLoaded(input, 0, options, result);
+        return convertLoaded(input, 0, options, result, result.inputFormat);
 
     quint64 offset = 0;
     if (askOffset) {
