@@ -84,6 +84,7 @@ private slots:
     void commandLine_data();
     void commandLine();
     void svgRectanglesLieAtTheRegionsScaledPlaces();
+    void svgIsKeptWhenTheMapFails();
 };
 
 void MemoryMapTest::binaryJobs_data()
@@ -412,6 +413,20 @@ void MemoryMapTest::svgRectanglesLieAtTheRegionsScaledPlaces()
     QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
     QCOMPARE(found.value("piece"), expected.value("piece"));
     QCOMPARE(found.value("overlap"), expected.value("overlap"));
+}
+
+// A map of a file that cannot be read is no picture: the SVG there stays as it was.
+void MemoryMapTest::svgIsKeptWhenTheMapFails()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    TestFiles::write(dir.path(), QStringLiteral("bad.hex"), ":0100000011EF\r\n:00000001FF\r\n");
+    TestFiles::write(dir.path(), QStringLiteral("keep.svg"), "<svg/>");
+    const ProcessRun run = runCli({"map", "bad.hex", "--svg", "keep.svg"}, dir.path());
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("bad.hex, строка 1")), qPrintable(run.err));
+    QCOMPARE(TestFiles::read(dir.filePath(QStringLiteral("keep.svg"))), QByteArray("<svg/>"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 QTEST_GUILESS_MAIN(MemoryMapTest)
