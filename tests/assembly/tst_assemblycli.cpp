@@ -149,6 +149,8 @@ void AssemblyCliTest::loraUsageErrors_data()
                                            << "cannot read the settings file \"none.LoRa\"";
     QTest::newRow("settings file that is not INI") << (complete + QStringList{"--settings", "garbage.LoRa"})
                                                    << "\"garbage.LoRa\" is not a valid settings file";
+    QTest::newRow("settings file that is a binary") << (complete + QStringList{"--settings", "lora0.bin"})
+                                                    << "\"lora0.bin\" is not a valid settings file";
 }
 
 void AssemblyCliTest::loraUsageErrors()
