@@ -11,7 +11,9 @@
 
 #include "assembly/assemblymessages.h"
 #include "common/atomicoutputfile.h"
+#include "common/outputname.h"
 #include "common/reporter.h"
+#include "common/systemerror.h"
 #include "hex/intelhexwriter.h"
 
 // Where the bytes of an image go, in address order.
@@ -206,9 +208,7 @@ struct ImageBuilder::Segment {
 
 QString imageFilePath(const QString &outputDir, const QString &fileName)
 {
-    if (outputDir.endsWith(QLatin1Char('/')) || outputDir.endsWith(QLatin1Char('\\')))
-        return outputDir + fileName;
-    return outputDir + QLatin1Char('/') + fileName;
+    return outputPathBelow(outputDir, fileName);
 }
 
 void ImageBuilder::placePiece(const ImagePiece &piece, qint64 offset)
@@ -303,6 +303,11 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName, Ima
     if (outputDir.isEmpty() || !QFileInfo(outputDir).isDir()) {
         m_reporter.message(MessageKind::Critical, ReportTitle::error(),
                            QStringLiteral("Не найдена директория по пути: ") + outputDir);
+        return false;
+    }
+    const QString folderProblem = outputFolderProblem(outputDir, fileName);
+    if (!folderProblem.isEmpty()) {
+        m_reporter.message(MessageKind::Critical, ReportTitle::error(), folderProblem);
         return false;
     }
     const QString path = imageFilePath(outputDir, fileName);

@@ -109,6 +109,9 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
     const QString nameProblem = outputFileNameProblem(job.fileName);
     if (!nameProblem.isEmpty())
         return failed(nameProblem);
+    const QString folderProblem = outputFolderProblem(job.outputDir, job.fileName);
+    if (!folderProblem.isEmpty())
+        return failed(folderProblem);
 
     QList<Piece> pieces;
     qint64 memoryUsed = 0;
@@ -185,7 +188,7 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
         }
     }
 
-    const QString imagePath = QDir(job.outputDir).filePath(job.fileName);
+    const QString imagePath = outputPathBelow(job.outputDir, job.fileName);
     AtomicOutputFile output(imagePath);
     if (!output.open())
         return failed(QStringLiteral("Не удалось открыть файл для записи по пути: ") + job.outputDir);
