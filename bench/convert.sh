@@ -18,7 +18,9 @@ cmake --build "$build" -j "$(nproc)" --target quillon-cli quillon_gui >/dev/null
 cli="$build/src/cli/quillon-cli"
 
 # shellcheck disable=SC2046
-g++ -std=c++17 -O2 -fPIC -I"$root/src" -I"$build/src/quillon_gui_autogen/include" \
+includes=()
+for folder in "$root"/src/*/; do includes+=(-I"$folder"); done
+g++ -std=c++17 -O2 -fPIC "${includes[@]}" -I"$build/src/quillon_gui_autogen/include" \
     $(pkg-config --cflags Qt6Widgets Qt6Network) \
     "$root/bench/convert_window_overhead.cpp" "$build/src/libquillon_gui.a" "$build/src/libquillon_core.a" \
     $(pkg-config --libs Qt6Widgets Qt6Network) -o "$work/window_overhead"

@@ -10,9 +10,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "gui/mainwindow.h"
-#include "gui/userdialogs.h"
-#include "hex/converter.h"
+#include "converter.h"
+#include "mainwindow.h"
+#include "userdialogs.h"
 
 namespace {
 

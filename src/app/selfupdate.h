@@ -6,9 +6,9 @@
 #include <QString>
 #include <QVersionNumber>
 
-#include "app/updatedownload.h"
-#include "app/updatemanifest.h"
-#include "app/updatesource.h"
+#include "updatedownload.h"
+#include "updatemanifest.h"
+#include "updatesource.h"
 
 class QTemporaryFile;
 class Reporter;

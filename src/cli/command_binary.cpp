@@ -4,12 +4,12 @@
 #include <QFileInfo>
 #include <QTextStream>
 
-#include "assembly/offsetparser.h"
-#include "assembly/tabjobs.h"
-#include "cli/clireporter.h"
-#include "cli/commandline.h"
-#include "cli/commands.h"
-#include "memorymap/flashfit.h"
+#include "clireporter.h"
+#include "commandline.h"
+#include "commands.h"
+#include "flashfit.h"
+#include "offsetparser.h"
+#include "tabjobs.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "cli/clireporter.h"
-#include "cli/commandline.h"
-#include "cli/commands.h"
+#include "clireporter.h"
+#include "commandline.h"
+#include "commands.h"
 
 #include <QTextStream>
 
-#include "common/hextext.h"
-#include "hex/imagecompare.h"
-#include "hex/imageloader.h"
+#include "hextext.h"
+#include "imagecompare.h"
+#include "imageloader.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "cli/clireporter.h"
-#include "cli/commandline.h"
-#include "cli/commands.h"
+#include "clireporter.h"
+#include "commandline.h"
+#include "commands.h"
 
 #include <QTextStream>
 
-#include "hex/converter.h"
+#include "converter.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "cli/clireporter.h"
-#include "cli/commandline.h"
-#include "cli/commands.h"
+#include "clireporter.h"
+#include "commandline.h"
+#include "commands.h"
 
 #include <QTextStream>
 
-#include "assembly/imageinfo.h"
+#include "imageinfo.h"
 
 // quillon-cli info FILE: prints what an image file holds, one "key: value" line per fact.
 int runInfoCommand(const QStringList &arguments)

@@ -1,11 +1,11 @@
-#include "cli/clireporter.h"
-#include "cli/commandline.h"
-#include "cli/commands.h"
+#include "clireporter.h"
+#include "commandline.h"
+#include "commands.h"
 
 #include <QTextStream>
 
-#include "assembly/imagestamp.h"
-#include "common/hextext.h"
+#include "hextext.h"
+#include "imagestamp.h"
 
 // quillon-cli stamp IMAGE --at ADDR: a CRC of the image written into it, for a bootloader to check.
 int runStampCommand(const QStringList &givenArguments)

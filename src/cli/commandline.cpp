@@ -1,18 +1,18 @@
-#include "cli/commandline.h"
+#include "commandline.h"
 
 #include <algorithm>
 
 #include <QCoreApplication>
 #include <QTextStream>
 
-#include "assembly/tabjobs.h"
-#include "cli/clireporter.h"
-#include "cli/commands.h"
-#include "common/flashtarget.h"
-#include "common/hextext.h"
-#include "common/reporter.h"
-#include "hex/intelhexrecord.h"
-#include "settings/settingskeys.h"
+#include "clireporter.h"
+#include "commands.h"
+#include "flashtarget.h"
+#include "hextext.h"
+#include "intelhexrecord.h"
+#include "reporter.h"
+#include "settingskeys.h"
+#include "tabjobs.h"
 
 bool parseHexArgument(QString text, quint64 *value)
 {

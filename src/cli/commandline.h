@@ -7,7 +7,7 @@
 #include <QPair>
 #include <QString>
 
-#include "settings/settingsfile.h"
+#include "settingsfile.h"
 
 class Reporter;
 struct InvalidOffset;

@@ -1,8 +1,8 @@
-#include "common/flashtarget.h"
+#include "flashtarget.h"
 
 #include <QRegularExpression>
 
-#include "common/hextext.h"
+#include "hextext.h"
 
 namespace {
 

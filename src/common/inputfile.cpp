@@ -1,10 +1,10 @@
-#include "common/inputfile.h"
+#include "inputfile.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "common/imagelimits.h"
-#include "common/systemerror.h"
+#include "imagelimits.h"
+#include "systemerror.h"
 
 namespace {
 

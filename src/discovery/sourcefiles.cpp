@@ -1,11 +1,11 @@
-#include "discovery/sourcefiles.h"
+#include "sourcefiles.h"
 
 #include <algorithm>
 
 #include <QDirIterator>
 #include <QFile>
 
-#include "common/reporter.h"
+#include "reporter.h"
 
 namespace {
 constexpr int SniffedLines = 20;

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "hex/inputformat.h"
+#include "inputformat.h"
 
 class QIODevice;
 class Reporter;

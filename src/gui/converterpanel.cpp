@@ -1,14 +1,14 @@
-#include "gui/converterpanel.h"
+#include "converterpanel.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpressionValidator>
 
-#include "common/hextext.h"
-#include "gui/conversionprogress.h"
-#include "gui/userdialogs.h"
-#include "hex/converter.h"
+#include "conversionprogress.h"
+#include "converter.h"
+#include "hextext.h"
 #include "ui_mainwindow.h"
+#include "userdialogs.h"
 
 ConverterPanel::ConverterPanel(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
     : ui(ui), m_window(window), m_dialogs(dialogs)

@@ -1,22 +1,22 @@
-#include "memorymap/memorymap.h"
+#include "memorymap.h"
 
 #include <algorithm>
 
 #include <QFileInfo>
 #include <QMap>
 
-#include "assembly/assemblymessages.h"
-#include "assembly/binaryassembler.h"
-#include "assembly/imageinfo.h"
-#include "assembly/imagepiece.h"
-#include "assembly/intelhexjoin.h"
-#include "assembly/loraassembler.h"
-#include "common/imagelimits.h"
-#include "common/inputfile.h"
-#include "common/reporter.h"
-#include "discovery/sourcefiles.h"
-#include "hex/intelhexreader.h"
-#include "hex/memoryimage.h"
+#include "assemblymessages.h"
+#include "binaryassembler.h"
+#include "imageinfo.h"
+#include "imagelimits.h"
+#include "imagepiece.h"
+#include "inputfile.h"
+#include "intelhexassembler.h"
+#include "intelhexreader.h"
+#include "loraassembler.h"
+#include "memoryimage.h"
+#include "reporter.h"
+#include "sourcefiles.h"
 
 namespace {
 

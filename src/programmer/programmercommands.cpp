@@ -1,13 +1,13 @@
-#include "programmer/programmercommands.h"
+#include "programmercommands.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-#include "common/inputfile.h"
-#include "hex/inputformat.h"
-#include "hex/intelhexreader.h"
-#include "hex/srecordreader.h"
-#include "programmer/programmerlocator.h"
+#include "inputfile.h"
+#include "inputformat.h"
+#include "intelhexreader.h"
+#include "programmerlocator.h"
+#include "srecordreader.h"
 
 namespace ProgrammerCommands {
 

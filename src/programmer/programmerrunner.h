@@ -8,7 +8,7 @@
 #include <QStringDecoder>
 #include <QTimer>
 
-#include "programmer/programmercommands.h"
+#include "programmercommands.h"
 
 // Runs the programmer's steps one after another without blocking the event loop. Each step is a
 // process started directly (no shell) with its own argument list; its standard output and error

@@ -1,9 +1,9 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include "gui/conversionprogress.h"
-#include "gui/mainwindow.h"
-#include "hex/converter.h"
+#include "conversionprogress.h"
+#include "converter.h"
+#include "mainwindow.h"
 #include "scripteddialogs.h"
 #include "testfiles.h"
 #include "useractions.h"

@@ -3,12 +3,12 @@
 #include <QtTest>
 #include <QXmlStreamReader>
 
-#include "assembly/binaryassembler.h"
-#include "assembly/intelhexjoin.h"
-#include "assembly/loraassembler.h"
+#include "binaryassembler.h"
+#include "flashfit.h"
 #include "hextesttools.h"
-#include "memorymap/flashfit.h"
-#include "memorymap/memorymap.h"
+#include "intelhexassembler.h"
+#include "loraassembler.h"
+#include "memorymap.h"
 #include "processes.h"
 #include "testfiles.h"
 

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "hex/intelhexrecord.h"
+#include "intelhexrecord.h"
 #include "processes.h"
 #include "testfiles.h"
 

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "hex/intelhexrecord.h"
+#include "intelhexrecord.h"
 
 namespace TestFiles {
 
