@@ -29,7 +29,7 @@ std::optional<ImagePiece> openRawPiece(const QString &path, Reporter &reporter, 
     // The pieces are raw images: records or an ELF file placed as bytes would be a wrong image.
     if (piece->isRecordOrExecutable()) {
         reporter.message(MessageKind::Warning, SourceText::wrongFormatTitle(),
-                         SourceText::isNotRawImage(path, piece->format));
+                         AssemblyText::isNotRawImage(path, piece->format));
         return std::nullopt;
     }
     if (piece->size() == 0) {

@@ -334,7 +334,9 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName, Ima
     }
     ReleaseManifest manifest;
     manifest.image = digest.result();
-    manifest.names = m_releaseNames;
+    if (m_releaseNames)
+        manifest.names =
+            ManifestNames{m_releaseNames->version, m_releaseNames->region, m_releaseNames->firmware};
     manifest.flashSize = m_flashSize;
     for (qsizetype index = 0; index < m_pieces.size(); ++index) {
         const PlacedPiece &placed = m_pieces.at(index);

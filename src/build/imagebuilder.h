@@ -3,15 +3,13 @@
 #include <QList>
 #include <QString>
 
+#include "imagejobs.h"
 #include "imagepiece.h"
 #include "releasemanifest.h"
+#include "releasename.h"
 
 class ImageSink;
 class Reporter;
-
-// How an image is written: a flat binary from address 0 (the gaps as zero bytes), or Intel HEX with
-// each piece's bytes at their offset as address and no record for the gaps.
-enum class ImageFormat { RawBinary, IntelHex };
 
 // Collects the pieces of one output image and writes the image once, from scratch, when all of them
 // are in: a file of the same name is replaced whole (no tail of an older, longer image survives),

@@ -1,27 +1,11 @@
 #pragma once
 
-#include <functional>
-#include <optional>
-
 #include <QString>
-#include <QStringList>
 
-#include "flashtarget.h"
+#include "imagejobs.h"
 #include "progress.h"
 
 class Reporter;
-
-// What to join: the Intel HEX files in join order (only those that take part) and where the
-// image goes.
-struct IntelHexJoinJob {
-    QStringList sources;
-    QString outputDir;
-    QString fileName; // with its extension
-    // The flash the image is meant for; the faces check the fit before a run, the manifest names it.
-    std::optional<FlashTarget> flash;
-    // Asked between pieces; true stops the run before anything is written.
-    std::function<bool()> cancelled;
-};
 
 struct IntelHexJoinResult {
     enum class Outcome { Joined, NothingToJoin, Failed, Cancelled };

@@ -12,7 +12,6 @@
 #include "pieceoverlap.h"
 #include "releasename.h"
 #include "reporter.h"
-#include "sourcefiles.h"
 
 namespace {
 
@@ -34,7 +33,7 @@ std::optional<ImagePiece> openRawPiece(const QString &path, Reporter &reporter, 
 {
     std::optional<ImagePiece> piece = openImagePiece(path, reporter, heldBudget);
     if (piece && piece->isRecordOrExecutable()) {
-        warn(reporter, SourceText::leftOut(path, piece->format));
+        warn(reporter, AssemblyText::leftOut(path, piece->format));
         return std::nullopt;
     }
     if (piece && piece->size() == 0) {
@@ -151,27 +150,6 @@ std::optional<QList<PlannedImage>> planImages(const LoRaJob &job, const QList<Im
 }
 
 } // namespace
-
-QByteArray loraMacNameField(const LoRaJob &job, const ImagePiece &loraMac)
-{
-    return loraMac.fileBytes(job.regionFieldOffset, LoRaMacNameFieldSize);
-}
-
-QByteArray firmwareNameField(const LoRaJob &job, const ImagePiece &app)
-{
-    return app.fileBytes(job.fwFieldOffset, FirmwareNameFieldSize);
-}
-
-PairNames namePair(const LoRaJob &job, const ImagePiece &loraMac, const ImagePiece &app)
-{
-    PairNames names;
-    names.loraMacField = loraMacNameField(job, loraMac);
-    names.firmwareField = firmwareNameField(job, app);
-    names.fields =
-        parseReleaseNameFields(nameFieldText(names.loraMacField), nameFieldText(names.firmwareField));
-    names.baseName = fillReleaseTemplate(job.nameTemplate, names.fields);
-    return names;
-}
 
 LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
 {

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include "binaryassembler.h"
 #include "clireporter.h"
 #include "commandline.h"
 #include "commands.h"

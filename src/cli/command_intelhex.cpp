@@ -7,6 +7,7 @@
 
 #include "assemblymessages.h"
 #include "flashfit.h"
+#include "intelhexassembler.h"
 #include "tabjobs.h"
 
 namespace {

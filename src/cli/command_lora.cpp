@@ -8,6 +8,7 @@
 #include "commandline.h"
 #include "commands.h"
 #include "flashfit.h"
+#include "loraassembler.h"
 #include "offsetparser.h"
 #include "settingsfile.h"
 #include "settingskeys.h"

@@ -1,5 +1,6 @@
 #include "binarytab.h"
 
+#include "binaryassembler.h"
 #include "flashfield.h"
 #include "jobprogress.h"
 #include "offsetparser.h"

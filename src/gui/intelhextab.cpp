@@ -2,6 +2,7 @@
 
 #include "assemblymessages.h"
 #include "flashfield.h"
+#include "intelhexassembler.h"
 #include "jobprogress.h"
 #include "pathwidgets.h"
 #include "sourcefiles.h"

@@ -10,7 +10,6 @@
 
 #include "atomicoutputfile.h"
 #include "crc32.h"
-#include "releasename.h"
 
 class Reporter;
 
@@ -41,14 +40,21 @@ struct ManifestPiece {
     QByteArray sha256;  // of the source file, raw 32 bytes
 };
 
+// The words an image's name was made of, read out of its pieces' name fields (LoRa images).
+struct ManifestNames {
+    QString version; // empty when the field holds no version
+    QString region;
+    QString firmware;
+};
+
 // What a release engineer needs to tell later which pieces went into an image and to compare it:
 // written beside every assembled image as "<image file name>.manifest.json".
 struct ReleaseManifest {
     QString imageFileName;
     ImageDigest image;
     QList<ManifestPiece> pieces;
-    std::optional<ReleaseNameFields> names; // read out of the pieces (LoRa images)
-    std::optional<quint64> flashSize;       // of the flash the image was built for, when one was chosen
+    std::optional<ManifestNames> names;
+    std::optional<quint64> flashSize; // of the flash the image was built for, when one was chosen
     QDateTime created;
 
     QByteArray toJson() const;

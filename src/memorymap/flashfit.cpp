@@ -1,8 +1,6 @@
 #include "flashfit.h"
 
-#include "binaryassembler.h"
-#include "intelhexassembler.h"
-#include "loraassembler.h"
+#include "imagejobs.h"
 #include "memorymap.h"
 #include "memorymaptext.h"
 

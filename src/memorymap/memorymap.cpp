@@ -6,17 +6,15 @@
 #include <QMap>
 
 #include "assemblymessages.h"
-#include "binaryassembler.h"
 #include "imageinfo.h"
+#include "imagejobs.h"
 #include "imagelimits.h"
 #include "imagepiece.h"
 #include "inputfile.h"
-#include "intelhexassembler.h"
 #include "intelhexreader.h"
-#include "loraassembler.h"
 #include "memoryimage.h"
+#include "pairnames.h"
 #include "reporter.h"
-#include "sourcefiles.h"
 
 namespace {
 
@@ -156,7 +154,7 @@ std::optional<ImagePiece> openForMap(const QString &path, ProblemList &problems,
 void noteNotRawPiece(const ImagePiece &piece, ProblemList &problems)
 {
     if (piece.isRecordOrExecutable())
-        problems.texts << SourceText::isNotRawImage(piece.sourcePath, piece.format);
+        problems.texts << AssemblyText::isNotRawImage(piece.sourcePath, piece.format);
     else if (piece.size() == 0)
         problems.texts << AssemblyText::emptyPiece(piece.sourcePath);
 }

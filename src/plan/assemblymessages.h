@@ -6,6 +6,8 @@
 #include "hextext.h"
 #include "imagelimits.h"
 #include "inputfile.h"
+#include "inputformat.h"
+#include "sourcefiles.h"
 
 // Texts shared by the assemblers and their callers.
 namespace AssemblyText {
@@ -61,6 +63,26 @@ inline QString hexError(const QString &path, const HexDiagnostic &diagnostic)
             .arg(diagnostic.line)
             .arg(diagnostic.message);
     return QStringLiteral("Ошибка в файле %1: %2").arg(path, diagnostic.message);
+}
+// "S-record", "ELF": a format with addresses as the messages name it.
+inline QString formatWord(InputFormat format)
+{
+    return format == InputFormat::Elf ? QStringLiteral("ELF") : QStringLiteral("S-record");
+}
+// A file with records or an executable among the LoRa tab's sources: left out.
+inline QString leftOut(const QString &path, InputFormat format)
+{
+    if (format == InputFormat::IntelHex)
+        return SourceText::intelHexLeftOut(path);
+    return QStringLiteral("Файл %1, является %2 файлом и не будет добавлен в очередь.")
+        .arg(path, formatWord(format));
+}
+// The same as a piece of the Binary tab's image: refused.
+inline QString isNotRawImage(const QString &path, InputFormat format)
+{
+    if (format == InputFormat::IntelHex)
+        return SourceText::isIntelHex(path);
+    return QStringLiteral("%1 является %2 файлом.").arg(path, formatWord(format));
 }
 // Why an input named by the user cannot be taken, after InputFile::open() or a read failed.
 inline QString inputProblem(const QString &path, const InputFile &input)

@@ -5,9 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "binaryassembler.h"
-#include "intelhexassembler.h"
-#include "loraassembler.h"
+#include "imagejobs.h"
 #include "tabsettings.h"
 
 // The one way from a tab's settings to the job its assembler runs, shared by the window and

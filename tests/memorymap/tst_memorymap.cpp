@@ -3,13 +3,12 @@
 #include <QtTest>
 #include <QXmlStreamReader>
 
-#include "binaryassembler.h"
 #include "flashfit.h"
 #include "hextesttools.h"
-#include "intelhexassembler.h"
-#include "loraassembler.h"
+#include "imagejobs.h"
 #include "memorymap.h"
 #include "processes.h"
+#include "releasename.h"
 #include "testfiles.h"
 
 using namespace HexTestTools;
