@@ -26,11 +26,6 @@ QVersionNumber SelfUpdate::runningVersion()
     return QVersionNumber::fromString(QStringLiteral(QUILLON_VERSION));
 }
 
-QString SelfUpdate::fileDigest(const QByteArray &data)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
-}
-
 // Read piece by piece: the running executable may be large. Empty when it cannot be read.
 static QByteArray digestOfFile(const QString &path)
 {

@@ -36,9 +36,6 @@ public:
     static QString signatureFileName() { return QStringLiteral("Quillon.exe.json.sig"); }
     static QVersionNumber runningVersion();
 
-    // SHA-256 of the data as 64 lower-case hexadecimal digits.
-    static QString fileDigest(const QByteArray &data);
-
     explicit SelfUpdate(const QString &executablePath, const QVersionNumber &running = runningVersion());
     ~SelfUpdate();
 

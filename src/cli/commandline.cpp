@@ -11,7 +11,6 @@
 #include "hextext.h"
 #include "intelhexrecord.h"
 #include "reporter.h"
-#include "settingskeys.h"
 #include "tabjobs.h"
 
 bool parseHexArgument(QString text, quint64 *value)
@@ -107,11 +106,6 @@ int CommandLine::usageError(const QString &text) const
     cliErr() << m_command << ": " << text << "\nRun \"" << m_command << " --help\" for its options."
              << Qt::endl;
     return CliExit::Usage;
-}
-
-QString CommandLine::savedOffsetField(const QString &key, const QString &settingsPath)
-{
-    return savedField(SettingsKeys::offsetsGroup(), key, settingsPath);
 }
 
 QString CommandLine::savedField(const QString &group, const QString &key, const QString &settingsPath)

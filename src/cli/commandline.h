@@ -55,9 +55,7 @@ public:
         return loadSettings<TabSettings>(m_parser.value(settingsOption));
     }
 
-    // How an offset read from a settings file is named in a message: "Offsets/<key> (<file>)".
-    static QString savedOffsetField(const QString &key, const QString &settingsPath);
-    // The same for any field: "<group>/<key> (<file>)".
+    // How a field read from a settings file is named in a message: "<group>/<key> (<file>)".
     static QString savedField(const QString &group, const QString &key, const QString &settingsPath);
     // The usage error for a field of a settings file whose text is no number; its exit code.
     int invalidSavedField(const InvalidOffset &invalid, const QString &settingsPath) const;

@@ -100,13 +100,6 @@ QString InputFile::problemText(qint64 limit) const
     return QString();
 }
 
-QByteArray InputFile::readAt(qint64 offset, qint64 length)
-{
-    if (offset < 0 || length <= 0 || !m_file.seek(offset))
-        return {};
-    return m_file.read(length);
-}
-
 QByteArrayView InputFile::map()
 {
     // The size now, not at opening: a file cut since then must not be read past its end.

@@ -1,7 +1,5 @@
 #include "intelhexreader.h"
 
-#include <QFile>
-
 #include "recordlines.h"
 
 namespace {
@@ -11,18 +9,6 @@ constexpr quint64 AddressSpaceEnd = Q_UINT64_C(0x100000000);
 constexpr qint64 ControlRecordCost = 16;
 
 } // namespace
-
-bool IntelHexReader::readFile(const QString &path, const ProgressCallback &progress)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_content = {};
-        m_diagnostics.clear();
-        m_fileName = path;
-        return fail(0, QStringLiteral("не удалось открыть файл: %1").arg(file.errorString()));
-    }
-    return read(file, path, progress);
-}
 
 std::optional<HexDiagnostic> IntelHexReader::error() const
 {

@@ -56,8 +56,6 @@ struct IntelHexContent {
 // bytes themselves and the bookkeeping of scattered records) stops reading with an error.
 class IntelHexReader {
 public:
-    // Reads a file. `progress` gets (bytes read, file size).
-    bool readFile(const QString &path, const ProgressCallback &progress = {});
     // Reads from an open device, from its current position to the end-of-file record or the end;
     // `fileName` only names the input in diagnostics.
     bool read(QIODevice &device, const QString &fileName, const ProgressCallback &progress = {});

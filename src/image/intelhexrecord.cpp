@@ -2,19 +2,9 @@
 
 #include <cstring>
 
-#include <QIODevice>
-
 #include "hextext.h"
 
 namespace {
-
-bool allErased(QByteArrayView block)
-{
-    for (char byte : block)
-        if (static_cast<quint8>(byte) != 0xFF)
-            return false;
-    return true;
-}
 
 // -1: any number of data bytes.
 int expectedDataLength(IntelHexRecordType type)
@@ -86,26 +76,6 @@ QString checkRecordLine(const char *text, qsizetype length, DecodedRecordLine &r
     return QString();
 }
 
-quint8 recordChecksum(QByteArrayView hexBody)
-{
-    quint8 sum = 0;
-    for (qsizetype i = 0; i + 1 < hexBody.size(); i += 2) {
-        const int high = hexDigitValue(hexBody[i]);
-        const int low = hexDigitValue(hexBody[i + 1]);
-        if (high >= 0 && low >= 0)
-            sum += static_cast<quint8>(high * 16 + low);
-    }
-    return static_cast<quint8>(0x100 - sum);
-}
-
-quint8 recordChecksumOfBytes(QByteArrayView bytes)
-{
-    quint8 sum = 0;
-    for (char byte : bytes)
-        sum += static_cast<quint8>(byte);
-    return static_cast<quint8>(0x100 - sum);
-}
-
 char *formatRecordLine(char *out, IntelHexRecordType type, quint16 address, const char *data, qsizetype size)
 {
     Q_ASSERT(size <= IntelHexLayout::MaximumDataLength);
@@ -129,13 +99,6 @@ char *formatRecordLine(char *out, IntelHexRecordType type, quint16 address, cons
     return p;
 }
 
-void appendRecordLine(QByteArray &out, IntelHexRecordType type, quint16 address, QByteArrayView data)
-{
-    const qsizetype start = out.size();
-    out.resize(start + recordLineLength(data.size()));
-    formatRecordLine(out.data() + start, type, address, data.data(), data.size());
-}
-
 ExtendedAddress extendedAddressFor(quint32 offset)
 {
     ExtendedAddress result;
@@ -149,26 +112,4 @@ ExtendedAddress extendedAddressFor(quint32 offset)
         result.base = static_cast<quint32>(result.value) << 16;
     }
     return result;
-}
-
-bool writeExtendedAddressRecord(QIODevice &out, quint32 offset)
-{
-    if (offset == 0)
-        return true;
-    const ExtendedAddress extended = extendedAddressFor(offset);
-    const char value[2] = {static_cast<char>(extended.value >> 8), static_cast<char>(extended.value & 0xFF)};
-    QByteArray line;
-    appendRecordLine(line, extended.type, 0, QByteArrayView(value, 2));
-    return out.write(line) == line.size();
-}
-
-QByteArray buildDataRecord(QByteArrayView block, quint32 absoluteAddress, quint32 base)
-{
-    Q_ASSERT(absoluteAddress >= base);
-    Q_ASSERT(absoluteAddress - base + static_cast<quint64>(block.size()) <= IntelHexLayout::WindowSize);
-    QByteArray line;
-    if (block.isEmpty() || allErased(block))
-        return line;
-    appendRecordLine(line, IntelHexRecordType::Data, static_cast<quint16>(absoluteAddress - base), block);
-    return line;
 }

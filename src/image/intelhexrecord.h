@@ -6,8 +6,6 @@
 
 #include "hexdigits.h"
 
-class QIODevice;
-
 // The layout of one Intel HEX record line:
 //   ':' count(2) address(4) type(2) data(2 * count) checksum(2)
 // every byte as two hex digits; the checksum makes the sum of all bytes after ':' zero.
@@ -75,13 +73,6 @@ struct DecodedRecordLine {
 // otherwise what is wrong with it, in words.
 QString checkRecordLine(const char *text, qsizetype length, DecodedRecordLine &record);
 
-// The checksum of a record body given as hex text (count, address, type and data digits, without
-// ':'): the two's complement of the 8-bit sum of its bytes. A trailing odd digit is ignored.
-quint8 recordChecksum(QByteArrayView hexBody);
-
-// The same checksum over raw record bytes.
-quint8 recordChecksumOfBytes(QByteArrayView bytes);
-
 // Writes one record as an upper-case line ended by CR LF at `out`, which must have room for
 // RecordLineLength(data size) characters; returns the position after it.
 constexpr qsizetype recordLineLength(qsizetype dataSize)
@@ -89,9 +80,6 @@ constexpr qsizetype recordLineLength(qsizetype dataSize)
     return IntelHexLayout::MinimumLineLength + 2 * dataSize + 2;
 }
 char *formatRecordLine(char *out, IntelHexRecordType type, quint16 address, const char *data, qsizetype size);
-
-// Appends one record as an upper-case line ended by CR LF.
-void appendRecordLine(QByteArray &out, IntelHexRecordType type, quint16 address, QByteArrayView data);
 
 // The record that starts the address window for the given first address: none for 0, a segment
 // record (type 02, value offset / 16) up to 0xFFFF0, a linear record (type 04, value offset /
@@ -102,12 +90,3 @@ struct ExtendedAddress {
     quint32 base = 0;
 };
 ExtendedAddress extendedAddressFor(quint32 offset);
-
-// Writes the extended address record for the offset; writes nothing for offset 0.
-// False when the device refused the write.
-bool writeExtendedAddressRecord(QIODevice &out, quint32 offset);
-
-// The data record for a block (at most 255 bytes) that starts at the absolute address, with the
-// address field counted from `base`; the block must lie inside the 64 KiB window above `base`.
-// An empty line when every byte is 0xFF: erased flash is not written.
-QByteArray buildDataRecord(QByteArrayView block, quint32 absoluteAddress, quint32 base = 0);

@@ -263,12 +263,6 @@ ConversionResult convertLoaded(InputFile &input, quint64 binaryOffset, const Con
     return result;
 }
 
-ConversionResult hexToBin(InputFile &input, const ConversionOptions &options, ConversionResult result)
-{
-    result.outputFormat = OutputFormat::Binary;
-    return convertLoaded(input, 0, options, result, InputFormat::IntelHex);
-}
-
 // Holds the input to what the user said it is: Intel HEX is read as such, a binary must be one.
 // False (with the reason in the result) when it is not what was said.
 bool takeAsExpected(ConversionResult &result, std::optional<InputFormat> expected, const QString &inputPath)
@@ -378,26 +372,4 @@ ConversionResult convertFile(const QString &inputPath, const BinaryOffsetQuestio
         break;
     }
     return convertLoaded(input, offset, options, result);
-}
-
-ConversionResult convertBinToHex(const QString &inputPath, quint64 offset, const ConversionOptions &options)
-{
-    ConversionResult result;
-    if (!chooseOutput(result, inputPath, options, hexOutputPathFor(inputPath)))
-        return result;
-    InputFile input(inputPath);
-    if (!openInput(input, result))
-        return result;
-    return binToHex(input, offset, options, result);
-}
-
-ConversionResult convertHexToBin(const QString &inputPath, const ConversionOptions &options)
-{
-    ConversionResult result;
-    if (!chooseOutput(result, inputPath, options, binaryOutputPathFor(inputPath)))
-        return result;
-    InputFile input(inputPath);
-    if (!openInput(input, result))
-        return result;
-    return hexToBin(input, options, result);
 }

@@ -57,14 +57,6 @@ using BinaryOffsetQuestion = std::function<std::optional<quint64>()>;
 ConversionResult convertFile(const QString &inputPath, const BinaryOffsetQuestion &askOffset,
                              const ConversionOptions &options = {});
 
-// Writes the input as Intel HEX with its first byte at `offset`. The output replaces any file
-// of that name only when the conversion succeeds.
-ConversionResult convertBinToHex(const QString &inputPath, quint64 offset,
-                                 const ConversionOptions &options = {});
-// Writes the memory image of an Intel HEX file as a flat binary from address 0: the byte at
-// address A lands at file position A, and every address without data reads 0xFF (erased flash).
-ConversionResult convertHexToBin(const QString &inputPath, const ConversionOptions &options = {});
-
 // Output names beside the input: every ".bin" in the file name becomes ".hex" (and the reverse);
 // a name without one gets the new extension appended.
 QString hexOutputPathFor(const QString &binaryPath);

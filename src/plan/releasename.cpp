@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include <QFile>
+#include <QList>
 #include <QStringDecoder>
+#include <QStringList>
 
 #include "hextext.h"
 
@@ -26,14 +27,6 @@ QString textOf(QByteArray bytes)
     while (bytes.endsWith('\0'))
         bytes.chop(1);
     return QString::fromUtf8(bytes);
-}
-
-QByteArray readField(const QString &path, qint64 offset, qint64 length)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
-        return {};
-    return file.read(length);
 }
 
 } // namespace
@@ -146,15 +139,6 @@ QString fillReleaseTemplate(const QString &nameTemplate, const ReleaseNameFields
     name.remove(QLatin1String("kimo "), Qt::CaseInsensitive);
     name.replace(QLatin1Char(' '), QLatin1Char('_'));
     return sanitizeFileName(name, KeepFolders::Yes);
-}
-
-QString buildReleaseName(const QString &nameTemplate, const QString &loraMacPath, const QString &appPath,
-                         qint64 regionOffset, qint64 fwOffset)
-{
-    const ReleaseNameFields fields =
-        parseReleaseNameFields(readField(loraMacPath, regionOffset, LoRaMacNameFieldSize),
-                               readField(appPath, fwOffset, FirmwareNameFieldSize));
-    return fillReleaseTemplate(nameTemplate, fields);
 }
 
 QString sanitizeFileName(const QString &name, KeepFolders keepFolders)

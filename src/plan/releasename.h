@@ -39,12 +39,6 @@ bool templateUsesFirmwareField(const QString &nameTemplate);
 // template itself holds.
 QString fillReleaseTemplate(const QString &nameTemplate, const ReleaseNameFields &fields);
 
-// The output name (without extension) of the image of one LoRaMAC and one application file, from
-// the name fields at regionOffset in the LoRaMAC file and at fwOffset in the application file.
-// A file that cannot be read gives empty fields.
-QString buildReleaseName(const QString &nameTemplate, const QString &loraMacPath, const QString &appPath,
-                         qint64 regionOffset, qint64 fwOffset);
-
 // Path separators, the characters Windows forbids in a file name (<>:"/\|?*) and control
 // characters become "_", so that a name read out of an image always stays in its directory. With
 // KeepFolders::Yes the separators stay: the name is a path below the output directory.

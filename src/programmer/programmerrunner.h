@@ -34,8 +34,6 @@ public:
 
     bool isRunning() const { return m_running; }
     Outcome outcome() const { return m_outcome; }
-    // The step that ended the run (the last one on success), counted from 0.
-    int stepIndex() const { return m_stepIndex; }
     int exitCode() const { return m_exitCode; }
     // Everything the programmer wrote, over all steps.
     QString output() const { return m_output; }

@@ -20,7 +20,9 @@ ConversionResult convertWatched(QWidget *window, const QString &binPath, quint64
     ConversionProgress progress(window, 0);
     ConversionOptions options;
     progress.watch(options);
-    const ConversionResult result = convertBinToHex(binPath, offset, options);
+    options.expectedInput = InputFormat::Binary;
+    const ConversionResult result = convertFile(
+        binPath, [offset] { return std::optional<quint64>(offset); }, options);
     progress.finish();
     return result;
 }

@@ -77,6 +77,28 @@ QStringList filesIn(const QString &directory)
     return QDir(directory).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
+// The converter as its two buttons call it: "BIN to IntelHEX" with the first byte at `offset`, and
+// "IntelHEX to BIN", the file read as Intel HEX.
+ConversionResult convertAsBinary(const QString &path, quint64 offset, ConversionOptions options = {})
+{
+    options.expectedInput = InputFormat::Binary;
+    return convertFile(
+        path, [offset] { return std::optional<quint64>(offset); }, options);
+}
+
+ConversionResult convertAsIntelHex(const QString &path, ConversionOptions options = {})
+{
+    options.expectedInput = InputFormat::IntelHex;
+    return convertFile(path, {}, options);
+}
+
+// What the reader makes of a whole Intel HEX file.
+bool readHexFile(IntelHexReader &reader, const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && reader.read(file, path);
+}
+
 } // namespace
 
 class HexConvertTest : public QObject {
@@ -284,7 +306,7 @@ void HexConvertTest::inputsAreReadToTheirEnd()
     QVERIFY2(piped.exitCode() == 0, piped.readAllStandardError().constData());
     const QString regular = dir.filePath(QStringLiteral("regular.bin"));
     QVERIFY(writeFile(regular, input));
-    QVERIFY(convertBinToHex(regular, 0x1000).ok);
+    QVERIFY(convertAsBinary(regular, 0x1000).ok);
     QCOMPARE(readFile(dir.filePath(QStringLiteral("piped.hex"))),
              readFile(dir.filePath(QStringLiteral("regular.hex"))));
 
@@ -376,7 +398,7 @@ void HexConvertTest::roundTrip()
     const QString binPath = dir.filePath(QStringLiteral("fw.bin"));
     QVERIFY(writeFile(binPath, input));
 
-    const ConversionResult toHex = convertBinToHex(binPath, offset);
+    const ConversionResult toHex = convertAsBinary(binPath, offset);
     QVERIFY2(toHex.ok, qPrintable(toHex.errorText));
     QCOMPARE(toHex.outputPath, dir.filePath(QStringLiteral("fw.hex")));
 
@@ -407,7 +429,7 @@ void HexConvertTest::roundTrip()
     }
 
     IntelHexReader reader;
-    QVERIFY(reader.readFile(toHex.outputPath));
+    QVERIFY(readHexFile(reader, toHex.outputPath));
     QVERIFY(reader.diagnostics().isEmpty());
     std::optional<MemoryImage::Conflict> conflict;
     const MemoryImage image = MemoryImage::fromChunks(reader.content().chunks, &conflict);
@@ -416,7 +438,7 @@ void HexConvertTest::roundTrip()
 
     // The flat image from address 0 is written in full only where it stays small.
     if (offset <= 0x1000 || size == 1) {
-        const ConversionResult toBin = convertHexToBin(toHex.outputPath);
+        const ConversionResult toBin = convertAsIntelHex(toHex.outputPath);
         QVERIFY2(toBin.ok, qPrintable(toBin.errorText));
         QCOMPARE(toBin.outputPath, binPath);
         QVERIFY(flatImageHolds(binPath, offset, input));
@@ -429,11 +451,11 @@ void HexConvertTest::flatImageMatchesObjcopyAndSrecCat()
     const QByteArray input = firmwareBytes(70000);
     const QString binPath = dir.filePath(QStringLiteral("app.bin"));
     QVERIFY(writeFile(binPath, input));
-    const ConversionResult toHex = convertBinToHex(binPath, 0x8000000);
+    const ConversionResult toHex = convertAsBinary(binPath, 0x8000000);
     QVERIFY(toHex.ok);
     QVERIFY(QFile::remove(binPath));
 
-    const ConversionResult toBin = convertHexToBin(toHex.outputPath);
+    const ConversionResult toBin = convertAsIntelHex(toHex.outputPath);
     QVERIFY2(toBin.ok, qPrintable(toBin.errorText));
     QCOMPARE(toBin.outputPath, binPath);
     const QByteArray flat = readFile(binPath);
@@ -498,7 +520,7 @@ void HexConvertTest::readsHexWrittenByOtherTools()
     QVERIFY2(run.exitCode == 0, run.err.constData());
 
     IntelHexReader reader;
-    QVERIFY2(reader.readFile(hexPath), reader.error() ? qPrintable(reader.error()->text()) : "");
+    QVERIFY2(readHexFile(reader, hexPath), reader.error() ? qPrintable(reader.error()->text()) : "");
     std::optional<MemoryImage::Conflict> conflict;
     const MemoryImage image = MemoryImage::fromChunks(reader.content().chunks, &conflict);
     QVERIFY(!conflict);
@@ -509,7 +531,7 @@ void HexConvertTest::readsHexWrittenByOtherTools()
     QVERIFY(joined == input);
 
     if (offset < 0x100000) {
-        const ConversionResult toBin = convertHexToBin(hexPath);
+        const ConversionResult toBin = convertAsIntelHex(hexPath);
         QVERIFY2(toBin.ok, qPrintable(toBin.errorText));
         QCOMPARE(toBin.outputPath, dir.filePath(QStringLiteral("peer.bin")));
         QVERIFY(readFile(toBin.outputPath) == QByteArray(qsizetype(offset), '\xFF') + input);
@@ -524,7 +546,7 @@ void HexConvertTest::gapsAndLeadInAreErased()
                                ":01000A0033C2\n"       // 0x000A
                                ":0400000312345678E5\n" // start address, no data
                                ":00000001FF\n"));
-    const ConversionResult result = convertHexToBin(hexPath);
+    const ConversionResult result = convertAsIntelHex(hexPath);
     QVERIFY2(result.ok, qPrintable(result.errorText));
     QVERIFY(result.warnings.isEmpty());
     QCOMPARE(readFile(result.outputPath), QByteArray::fromHex("FFFFFFFF1122FFFFFFFF33"));
@@ -538,12 +560,12 @@ void HexConvertTest::erasedBlocksAreSkippedButReadBackAsErased()
     input += QByteArray(32, '\xFF'); // erased tail: nothing is written for it
     const QString binPath = dir.filePath(QStringLiteral("runs.bin"));
     QVERIFY(writeFile(binPath, input));
-    const ConversionResult toHex = convertBinToHex(binPath, 0x1000);
+    const ConversionResult toHex = convertAsBinary(binPath, 0x1000);
     QVERIFY(toHex.ok);
     QVERIFY(!readFile(toHex.outputPath).contains("FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"));
 
     QVERIFY(QFile::remove(binPath));
-    const ConversionResult toBin = convertHexToBin(toHex.outputPath);
+    const ConversionResult toBin = convertAsIntelHex(toHex.outputPath);
     QVERIFY(toBin.ok);
     const QByteArray flat = readFile(toBin.outputPath);
     // The block holding the last data bytes is written whole; the erased blocks after it are not.
@@ -580,7 +602,7 @@ void HexConvertTest::badRecordWritesNothing()
     const QString binPath = dir.filePath(QStringLiteral("bad.bin"));
     QVERIFY(writeFile(hexPath, ":0100000011EE\r\n:0100010022DC\r\n" + badLine + "\r\n:00000001FF\r\n"));
 
-    ConversionResult result = convertHexToBin(hexPath);
+    ConversionResult result = convertAsIntelHex(hexPath);
     QVERIFY(!result.ok);
     QVERIFY2(result.errorText.startsWith(hexPath + QStringLiteral(", ") + message),
              qPrintable(result.errorText));
@@ -588,7 +610,7 @@ void HexConvertTest::badRecordWritesNothing()
 
     // An earlier good output stays exactly as it was.
     QVERIFY(writeFile(binPath, "previous"));
-    result = convertHexToBin(hexPath);
+    result = convertAsIntelHex(hexPath);
     QVERIFY(!result.ok);
     QCOMPARE(readFile(binPath), QByteArray("previous"));
     QCOMPARE(filesIn(dir.path()), (QStringList{QStringLiteral("bad.bin"), QStringLiteral("bad.hex")}));
@@ -599,7 +621,7 @@ void HexConvertTest::missingEndOfFileConvertsWithWarning()
     QTemporaryDir dir;
     const QString hexPath = dir.filePath(QStringLiteral("cut.hex"));
     QVERIFY(writeFile(hexPath, ":0100000011EE\n:0100010022DC\n"));
-    const ConversionResult result = convertHexToBin(hexPath);
+    const ConversionResult result = convertAsIntelHex(hexPath);
     QVERIFY(result.ok);
     QCOMPARE(readFile(result.outputPath), QByteArray("\x11\x22"));
     QCOMPARE(
@@ -613,7 +635,7 @@ void HexConvertTest::clashingRecordsNameBothLines()
     QTemporaryDir dir;
     const QString hexPath = dir.filePath(QStringLiteral("clash.hex"));
     QVERIFY(writeFile(hexPath, ":0100000011EE\n:0100000011EE\n:0100010022DC\n:0100000012ED\n:00000001FF\n"));
-    const ConversionResult result = convertHexToBin(hexPath);
+    const ConversionResult result = convertAsIntelHex(hexPath);
     QVERIFY(!result.ok);
     QCOMPARE(result.errorText,
              hexPath + QStringLiteral(", строки 1 и 4: разные байты по адресу 0x00000000 (0x11 и 0x12)"));
@@ -625,7 +647,7 @@ void HexConvertTest::hugeImageIsRefused()
     QTemporaryDir dir;
     const QString hexPath = dir.filePath(QStringLiteral("far.hex"));
     QVERIFY(writeFile(hexPath, ":020000042000DA\n:0100000011EE\n:00000001FF\n"));
-    const ConversionResult result = convertHexToBin(hexPath);
+    const ConversionResult result = convertAsIntelHex(hexPath);
     QVERIFY(!result.ok);
     QCOMPARE(result.errorText,
              hexPath + QStringLiteral(": данные доходят до адреса 0x20000000, двоичный образ от адреса 0 "
@@ -656,7 +678,7 @@ void HexConvertTest::offsetPastAddressSpaceIsRefused()
     QTemporaryDir dir;
     const QString binPath = dir.filePath(QStringLiteral("fw.bin"));
     QVERIFY(writeFile(binPath, firmwareBytes(32)));
-    const ConversionResult result = convertBinToHex(binPath, 0xFFFFFFF0);
+    const ConversionResult result = convertAsBinary(binPath, 0xFFFFFFF0);
     QVERIFY(!result.ok);
     QCOMPARE(result.errorText,
              binPath + QStringLiteral(
@@ -671,8 +693,8 @@ void HexConvertTest::existingOutputIsReplacedWhole()
     const QString hexPath = dir.filePath(QStringLiteral("fw.hex"));
     QVERIFY(writeFile(binPath, QByteArray::fromHex("0102")));
     QVERIFY(writeFile(hexPath, QByteArray(10000, 'x')));
-    QVERIFY(convertBinToHex(binPath, 0).ok);
-    QVERIFY(convertBinToHex(binPath, 0).ok);
+    QVERIFY(convertAsBinary(binPath, 0).ok);
+    QVERIFY(convertAsBinary(binPath, 0).ok);
     QCOMPARE(readFile(hexPath), QByteArray(":020000000102FB\r\n:00000001FF\r\n"));
 }
 
@@ -687,13 +709,13 @@ void HexConvertTest::progressAndCancel()
         QVERIFY(done <= total);
         seen << done * 1000 / total;
     };
-    QVERIFY(convertBinToHex(binPath, 0, options).ok);
+    QVERIFY(convertAsBinary(binPath, 0, options).ok);
     QVERIFY(!seen.isEmpty());
     QCOMPARE(seen.last(), 1000);
     QVERIFY(std::is_sorted(seen.begin(), seen.end()));
 
     seen.clear();
-    QVERIFY(convertHexToBin(dir.filePath(QStringLiteral("fw.hex")), options).ok);
+    QVERIFY(convertAsIntelHex(dir.filePath(QStringLiteral("fw.hex")), options).ok);
     QCOMPARE(seen.last(), 1000);
     QVERIFY(std::is_sorted(seen.begin(), seen.end()));
 
@@ -705,7 +727,7 @@ void HexConvertTest::progressAndCancel()
     };
     const QByteArray big = firmwareBytes(64 << 20);
     QVERIFY(writeFile(binPath, big));
-    const ConversionResult cancelled = convertBinToHex(binPath, 0, options);
+    const ConversionResult cancelled = convertAsBinary(binPath, 0, options);
     QVERIFY(!cancelled.ok);
     QVERIFY(cancelled.cancelled);
     QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("fw.bin")});

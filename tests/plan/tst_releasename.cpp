@@ -1,6 +1,10 @@
 #include <QtTest>
 
+#include "imagelimits.h"
+#include "imagepiece.h"
+#include "pairnames.h"
 #include "releasename.h"
+#include "scripteddialogs.h"
 
 namespace {
 QByteArray field(const QByteArray &text, int size)
@@ -8,6 +12,18 @@ QByteArray field(const QByteArray &text, int size)
     QByteArray bytes = text;
     bytes.resize(size, '\0');
     return bytes;
+}
+
+// The name of the pair's image (without extension), its fields read out of the two pieces as the
+// build reads them.
+QString pairName(const QString &nameTemplate, const ImagePiece &loraMac, const ImagePiece &app,
+                 qint64 regionOffset, qint64 fwOffset)
+{
+    LoRaJob job;
+    job.nameTemplate = nameTemplate;
+    job.regionFieldOffset = regionOffset;
+    job.fwFieldOffset = fwOffset;
+    return namePair(job, loraMac, app).baseName;
 }
 } // namespace
 
@@ -119,15 +135,21 @@ void ReleaseNameTest::readsFieldsOutOfFiles()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     }
-    QCOMPARE(buildReleaseName(QStringLiteral("kimo lora region fw"), loraMacPath, appPath, 0x100, 0x180),
+    ScriptedDialogs reporter;
+    qint64 heldBudget = LargestImageSize;
+    const std::optional<ImagePiece> loraMacPiece = openImagePiece(loraMacPath, reporter, heldBudget);
+    const std::optional<ImagePiece> appPiece = openImagePiece(appPath, reporter, heldBudget);
+    QVERIFY(loraMacPiece && appPiece);
+    QCOMPARE(pairName(QStringLiteral("kimo lora region fw"), *loraMacPiece, *appPiece, 0x100, 0x180),
              QStringLiteral("1.0.4_RU864_App1"));
 }
 
 void ReleaseNameTest::unreadableFilesGiveEmptyFields()
 {
-    QCOMPARE(buildReleaseName(QStringLiteral("lora region fw"), QStringLiteral("/nonexistent/a"),
-                              QStringLiteral("/nonexistent/b"), 0, 0),
-             QStringLiteral("lora__"));
+    // Pieces whose files went away after they were opened.
+    const ImagePiece loraMac{QStringLiteral("/nonexistent/a"), InputFormat::Binary, 0x400, {}};
+    const ImagePiece app{QStringLiteral("/nonexistent/b"), InputFormat::Binary, 0x200, {}};
+    QCOMPARE(pairName(QStringLiteral("lora region fw"), loraMac, app, 0, 0), QStringLiteral("lora__"));
 }
 
 void ReleaseNameTest::keepsNamesInsideTheDirectory_data()

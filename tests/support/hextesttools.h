@@ -15,6 +15,7 @@
 // out of a file.
 namespace HexTestTools {
 
+using TestFiles::appendRecordLine;
 using TestFiles::writeFile;
 inline QByteArray readFile(const QString &path)
 {

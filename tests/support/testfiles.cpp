@@ -95,6 +95,13 @@ QByteArray nameField(const QByteArray &text, int size)
     return field;
 }
 
+void appendRecordLine(QByteArray &out, IntelHexRecordType type, quint16 address, QByteArrayView data)
+{
+    const qsizetype start = out.size();
+    out.resize(start + recordLineLength(data.size()));
+    formatRecordLine(out.data() + start, type, address, data.data(), data.size());
+}
+
 QByteArray intelHexText(quint16 address, const QByteArray &bytes)
 {
     QByteArray text;
