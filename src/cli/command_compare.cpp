@@ -76,7 +76,7 @@ int runCompareCommand(const QStringList &givenArguments)
     if (files.size() != 2)
         return commandLine.usageError(QStringLiteral("нужны два файла, A и B"));
     ImageLoadOptions options;
-    if (parser.isSet(offsetOption) && !parseHexArgument(parser.value(offsetOption), &options.binaryOffset))
+    if (!readHexOption(parser, offsetOption, options.binaryOffset))
         return commandLine.usageError(QStringLiteral("--offset принимает шестнадцатеричное число, а не «%1»")
                                           .arg(parser.value(offsetOption)));
 

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include "atomicoutputfile.h"
 #include "hextext.h"
@@ -315,16 +314,6 @@ QString outputPathFor(const QString &inputPath, OutputFormat format)
     // A dot that starts the name (".hidden") is no extension.
     const bool hasExtension = dot > slash + 1;
     return (hasExtension ? inputPath.left(dot) : inputPath) + outputFormatExtension(format);
-}
-
-std::optional<quint64> parseLoadAddress(const QString &text)
-{
-    static const QRegularExpression whole(
-        QRegularExpression::anchoredPattern(QLatin1String(LoadAddressPattern)));
-    const QRegularExpressionMatch match = whole.match(text);
-    if (!match.hasMatch())
-        return std::nullopt;
-    return text.mid(match.capturedLength(1)).toULongLong(nullptr, 16);
 }
 
 ConversionResult convertFile(const QString &inputPath, const BinaryOffsetQuestion &askOffset,

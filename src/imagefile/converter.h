@@ -65,7 +65,5 @@ QString binaryOutputPathFor(const QString &hexPath);
 // the format's (".bin", ".hex", ".srec"), or the format's appended to a name without one.
 QString outputPathFor(const QString &inputPath, OutputFormat format);
 
-// A load address as the user types it: hexadecimal digits (either case), with or without "0x", up to
-// 0xFFFFFFFF. LoadAddressPattern is the same rule for an input field's validator.
-inline constexpr char LoadAddressPattern[] = "(0[xX])?[0-9A-Fa-f]{1,8}";
-std::optional<quint64> parseLoadAddress(const QString &text);
+// The largest load address the user may type (as a HexNumber): Intel HEX addresses 4 GiB.
+constexpr quint64 LargestLoadAddress = 0xFFFFFFFF;

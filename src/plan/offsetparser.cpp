@@ -1,24 +1,15 @@
 #include "offsetparser.h"
 
+#include "hexnumber.h"
+
 std::optional<qint64> parseOffset(const QString &text)
 {
-    QString digits = text.trimmed();
-    if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-        digits = digits.mid(2);
-    else if (digits.isEmpty())
+    if (text.trimmed().isEmpty())
         return 0;
-    // "0x" alone and signs are not offsets; toLongLong would accept a leading '+' or '-'.
-    if (digits.isEmpty() || digits.size() > 16)
+    const std::optional<quint64> value = HexNumber::parse(text, MaximumOffset);
+    if (!value)
         return std::nullopt;
-    for (const QChar c : digits) {
-        if (!c.isDigit() && !(c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f')))
-            return std::nullopt;
-    }
-    bool ok = false;
-    const qulonglong value = digits.toULongLong(&ok, 16);
-    if (!ok || value > qulonglong(MaximumOffset))
-        return std::nullopt;
-    return qint64(value);
+    return qint64(*value);
 }
 
 QString invalidOffsetMessage(const QString &fieldName, const QString &text)

@@ -4,8 +4,9 @@
 
 #include <QString>
 
-// Offsets are typed as hexadecimal text ("8000" or "0x8000"); an empty field means 0.
-// The largest offset is the largest 32-bit signed value, the range the images are addressed in.
+// Offsets are typed as hexadecimal numbers ("8000" or "0x8000", HexNumber's rule); an empty field
+// means 0. The largest offset is the largest 32-bit signed value, the range the images are
+// addressed in.
 constexpr qint64 MaximumOffset = 0x7FFFFFFF;
 
 // The offset a field's text stands for, or nothing when the text is not such a number.
