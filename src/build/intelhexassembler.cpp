@@ -136,12 +136,12 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
         reader.setMemoryLimit(LargestImageSize, memoryUsed);
         reader.setBlockObserver(observe);
         if (!reader.read(input.device(), path))
-            return failed(AssemblyText::hexError(path, reader.error().value_or(HexDiagnostic{})));
+            return failed(AssemblyText::hexError(path, reader.error().value_or(Problem{})));
         // The manifest describes the whole file, what follows its end-of-file record too.
         if (!drainInput(input.device(), observe))
             return failed(AssemblyText::readFailed(path, input.device().errorString()));
         memoryUsed = reader.memoryUsed();
-        for (const HexDiagnostic &warning : reader.diagnostics())
+        for (const Problem &warning : reader.diagnostics())
             reporter.message(MessageKind::Warning, ReportTitle::warning(),
                              QStringLiteral("Файл %1: %2").arg(path, warning.message));
 

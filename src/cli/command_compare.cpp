@@ -83,8 +83,8 @@ int runCompareCommand(const QStringList &givenArguments)
     LoadedImage images[2];
     for (int i = 0; i < 2; ++i) {
         images[i] = loadImageFile(files.at(i), options);
-        for (const HexDiagnostic &warning : images[i].warnings)
-            cliErr() << "warning: " << warning.text() << Qt::endl;
+        for (const Problem &warning : images[i].warnings)
+            cliErr() << "warning: " << warning.toString() << Qt::endl;
         if (!images[i].ok()) {
             cliErr() << "quillon-cli compare: " << images[i].errorText << Qt::endl;
             return CliExit::Usage;

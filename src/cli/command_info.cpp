@@ -34,8 +34,8 @@ int runInfoCommand(const QStringList &arguments)
         cliErr() << "quillon-cli info: " << error << Qt::endl;
         return CliExit::Failed;
     }
-    for (const HexDiagnostic &warning : info->warnings)
-        cliErr() << "warning: " << warning.text() << Qt::endl;
+    for (const Problem &warning : info->warnings)
+        cliErr() << "warning: " << warning.toString() << Qt::endl;
     for (const QString &line : info->lines())
         cliOut() << line << '\n';
     cliOut() << Qt::flush;

@@ -52,7 +52,7 @@ LoadedImage placeChunks(LoadedImage loaded, QList<DataChunk> chunks, const QStri
 // "name, line 12: what is wrong", with the file named as the caller names it.
 template <typename Reader> QString readerError(const Reader &reader, const QString &name)
 {
-    const HexDiagnostic diagnostic = reader.error().value_or(HexDiagnostic{});
+    const Problem diagnostic = reader.error().value_or(Problem{});
     if (diagnostic.line > 0)
         return QStringLiteral("%1, строка %2: %3").arg(name).arg(diagnostic.line).arg(diagnostic.message);
     return QStringLiteral("%1: %2").arg(name, diagnostic.message);
@@ -89,7 +89,7 @@ LoadedImage loadElf(InputFile &input, const ImageLoadOptions &options, const QSt
     loaded.startAddress = content.entryPoint;
     loaded.fileSpans = content.fileSpans;
     for (const QString &warning : std::as_const(content.warnings))
-        loaded.warnings.append({HexDiagnostic::Severity::Warning, name, 0, warning});
+        loaded.warnings.append({Problem::Severity::Warning, name, 0, warning});
     if (options.progress)
         options.progress(loaded.fileSize, loaded.fileSize);
     return placeChunks(std::move(loaded), std::move(content.chunks), name,

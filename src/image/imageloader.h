@@ -6,10 +6,10 @@
 #include <QList>
 #include <QString>
 
-#include "hexdiagnostic.h"
 #include "imagelimits.h"
 #include "inputformat.h"
 #include "memoryimage.h"
+#include "problem.h"
 #include "progress.h"
 
 class InputFile;
@@ -33,7 +33,7 @@ struct LoadedImage {
     QByteArray header;                   // the text of an S-record file's S0 record
     qint64 fileSize = 0;                 // bytes in the file, to its end
     QList<FileSpan> fileSpans;           // ELF: where the image's bytes lie in the file
-    QList<HexDiagnostic> warnings;
+    QList<Problem> warnings;
     QString errorText; // why it could not be read, naming the file (and line); empty when it was
 
     bool ok() const { return errorText.isEmpty(); }

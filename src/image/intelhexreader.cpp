@@ -10,14 +10,14 @@ constexpr qint64 ControlRecordCost = 16;
 
 } // namespace
 
-std::optional<HexDiagnostic> IntelHexReader::error() const
+std::optional<Problem> IntelHexReader::error() const
 {
     return firstError(m_diagnostics);
 }
 
 bool IntelHexReader::fail(int line, const QString &message)
 {
-    m_diagnostics.append({HexDiagnostic::Severity::Error, m_fileName, line, message});
+    m_diagnostics.append({Problem::Severity::Error, m_fileName, line, message});
     return false;
 }
 
@@ -50,11 +50,11 @@ bool IntelHexReader::read(QIODevice &device, const QString &fileName, const Prog
     case RecordLineReader::Outcome::ReadError:
     case RecordLineReader::Outcome::LineTooLong:
     case RecordLineReader::Outcome::TooManyLines: {
-        const RecordLineReader::Problem problem = lines.problem(outcome);
+        const Problem problem = lines.problem(outcome);
         return fail(problem.line, problem.message);
     }
     case RecordLineReader::Outcome::Ended:
-        m_diagnostics.append({HexDiagnostic::Severity::Warning, m_fileName, 0,
+        m_diagnostics.append({Problem::Severity::Warning, m_fileName, 0,
                               QStringLiteral("нет записи конца файла (:00000001FF); "
                                              "данные прочитаны до конца файла")});
         break;

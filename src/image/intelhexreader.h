@@ -9,9 +9,9 @@
 #include <QString>
 
 #include "datachunk.h"
-#include "hexdiagnostic.h"
 #include "imagelimits.h"
 #include "intelhexrecord.h"
+#include "problem.h"
 #include "progress.h"
 
 class QIODevice;
@@ -76,16 +76,16 @@ public:
     const IntelHexContent &content() const { return m_content; }
     IntelHexContent takeContent() { return std::move(m_content); }
     // The error when read() failed, the warnings otherwise.
-    const QList<HexDiagnostic> &diagnostics() const { return m_diagnostics; }
+    const QList<Problem> &diagnostics() const { return m_diagnostics; }
     // The first error, if any.
-    std::optional<HexDiagnostic> error() const;
+    std::optional<Problem> error() const;
 
 private:
     bool parseLine(const RecordLine &line);
     bool fail(int line, const QString &message);
 
     IntelHexContent m_content;
-    QList<HexDiagnostic> m_diagnostics;
+    QList<Problem> m_diagnostics;
     QString m_fileName;
     std::function<void(QByteArrayView)> m_observer;
     DataChunkCollector m_collector;

@@ -9,6 +9,7 @@
 #include <QIODevice>
 #include <QString>
 
+#include "problem.h"
 #include "progress.h"
 #include "progressthrottle.h"
 #include "systemerror.h"
@@ -47,20 +48,16 @@ public:
     template <typename Handler> Outcome read(Handler &&handle, const ProgressCallback &progress);
 
     // Why reading stopped after ReadError, LineTooLong or TooManyLines, as every record reader says it:
-    // the line it concerns (0: the file as a whole) and the message.
-    struct Problem {
-        int line = 0;
-        QString message;
-    };
+    // the line it concerns (0: the file as a whole) and the message; the reader names the file.
     Problem problem(Outcome outcome) const
     {
         switch (outcome) {
         case Outcome::ReadError:
-            return {0, QStringLiteral("не удалось прочитать файл: %1").arg(m_readError)};
+            return Problem::error(QStringLiteral("не удалось прочитать файл: %1").arg(m_readError));
         case Outcome::LineTooLong:
-            return {m_lineCount + 1, QStringLiteral("строка длиннее любой записи")};
+            return Problem::error(QStringLiteral("строка длиннее любой записи"), QString(), m_lineCount + 1);
         case Outcome::TooManyLines:
-            return {0, QStringLiteral("в файле больше строк, чем можно сосчитать")};
+            return Problem::error(QStringLiteral("в файле больше строк, чем можно сосчитать"));
         default:
             return {};
         }

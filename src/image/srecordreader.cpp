@@ -3,14 +3,14 @@
 #include "recordlines.h"
 #include "srecord.h"
 
-std::optional<HexDiagnostic> SRecordReader::error() const
+std::optional<Problem> SRecordReader::error() const
 {
     return firstError(m_diagnostics);
 }
 
 bool SRecordReader::fail(int line, const QString &message)
 {
-    m_diagnostics.append({HexDiagnostic::Severity::Error, m_fileName, line, message});
+    m_diagnostics.append({Problem::Severity::Error, m_fileName, line, message});
     return false;
 }
 
@@ -40,7 +40,7 @@ bool SRecordReader::read(QIODevice &device, const QString &fileName, const Progr
     case RecordLineReader::Outcome::ReadError:
     case RecordLineReader::Outcome::LineTooLong:
     case RecordLineReader::Outcome::TooManyLines: {
-        const RecordLineReader::Problem problem = lines.problem(outcome);
+        const Problem problem = lines.problem(outcome);
         return fail(problem.line, problem.message);
     }
     case RecordLineReader::Outcome::Ended:
@@ -51,7 +51,7 @@ bool SRecordReader::read(QIODevice &device, const QString &fileName, const Progr
     // may have lost its tail.
     if (!m_content.hasTermination && !m_content.hasCount)
         m_diagnostics.append(
-            {HexDiagnostic::Severity::Warning, m_fileName, 0,
+            {Problem::Severity::Warning, m_fileName, 0,
              QStringLiteral("файл не завершается ни записью счётчика (S5, S6), ни завершающей "
                             "записью (S7, S8, S9); данные прочитаны до конца файла")});
     return true;

@@ -7,7 +7,7 @@
 #include <QString>
 
 #include "datachunk.h"
-#include "hexdiagnostic.h"
+#include "problem.h"
 #include "progress.h"
 
 class QIODevice;
@@ -46,15 +46,15 @@ public:
 
     SRecordContent takeContent() { return std::move(m_content); }
     // The error when read() failed, the warnings otherwise.
-    const QList<HexDiagnostic> &diagnostics() const { return m_diagnostics; }
-    std::optional<HexDiagnostic> error() const;
+    const QList<Problem> &diagnostics() const { return m_diagnostics; }
+    std::optional<Problem> error() const;
 
 private:
     bool parseLine(const char *text, qsizetype length, int lineNumber);
     bool fail(int line, const QString &message);
 
     SRecordContent m_content;
-    QList<HexDiagnostic> m_diagnostics;
+    QList<Problem> m_diagnostics;
     QString m_fileName;
     std::function<void(QByteArrayView)> m_observer;
     DataChunkCollector m_collector;

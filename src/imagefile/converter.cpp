@@ -212,8 +212,8 @@ ConversionResult convertLoaded(InputFile &input, quint64 binaryOffset, const Con
     result.inputFormat = loaded.format;
     if (!loaded.ok())
         return failure(result, loaded.errorText);
-    for (const HexDiagnostic &diagnostic : loaded.warnings)
-        result.warnings << diagnostic.text();
+    for (const Problem &diagnostic : loaded.warnings)
+        result.warnings << diagnostic.toString();
     if (options.cancelRequested && options.cancelRequested()) {
         result.cancelled = true;
         return result;

@@ -8,8 +8,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "hexdiagnostic.h"
 #include "inputformat.h"
+#include "problem.h"
 
 // What a firmware file holds, for "quillon-cli info": its size, for a format with addresses (Intel
 // HEX, S-records, ELF) the address ranges it covers, and SHA-256 and CRC-32 of its data. For a raw
@@ -25,7 +25,7 @@ struct ImageInfo {
     QByteArray header;                     // S-records: the S0 text
     QByteArray sha256;                     // raw digest
     quint32 crc32 = 0;
-    QList<HexDiagnostic> warnings;
+    QList<Problem> warnings;
 
     bool hasAddresses() const { return format != InputFormat::Binary && format != InputFormat::Empty; }
     // One "key: value" line per fact; ranges and gaps inclusive, addresses in hex.

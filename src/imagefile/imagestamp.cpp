@@ -138,8 +138,8 @@ StampResult stampImage(const StampJob &job)
         return failed(result, loaded.errorText);
     if (loaded.format == InputFormat::Empty)
         return failed(result, QStringLiteral("%1: файл пуст, записывать CRC не во что").arg(name));
-    for (const HexDiagnostic &warning : loaded.warnings)
-        result.warnings << warning.text();
+    for (const Problem &warning : loaded.warnings)
+        result.warnings << warning.toString();
     MemoryImage &image = loaded.image;
 
     // The range and the stamp's place.

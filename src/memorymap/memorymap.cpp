@@ -414,7 +414,7 @@ MemoryMapSet memoryMapsOf(const IntelHexJoinJob &job)
         IntelHexReader reader;
         reader.setMemoryLimit(LargestImageSize, memoryUsed);
         if (!reader.read(input.device(), path)) {
-            set.problems << AssemblyText::hexError(path, reader.error().value_or(HexDiagnostic{}));
+            set.problems << AssemblyText::hexError(path, reader.error().value_or(Problem{}));
             continue;
         }
         memoryUsed = reader.memoryUsed();

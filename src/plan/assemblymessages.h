@@ -2,11 +2,11 @@
 
 #include <QString>
 
-#include "hexdiagnostic.h"
 #include "hextext.h"
 #include "imagelimits.h"
 #include "inputfile.h"
 #include "inputformat.h"
+#include "problem.h"
 #include "sourcefiles.h"
 
 // Texts shared by the assemblers and their callers.
@@ -55,7 +55,7 @@ inline QString holdsNoData(const QString &path)
     return QStringLiteral("В файле %1 нет данных: в образ нечего положить, образ не собран.").arg(path);
 }
 // A malformed Intel HEX input, with the line where there is one.
-inline QString hexError(const QString &path, const HexDiagnostic &diagnostic)
+inline QString hexError(const QString &path, const Problem &diagnostic)
 {
     if (diagnostic.line > 0)
         return QStringLiteral("Ошибка в файле %1, строка %2: %3")

@@ -16,9 +16,9 @@ namespace {
 const char flashStartAddress[] = "0x08000000";
 
 // "строка 3: ...": the file is named by the message around it.
-QString whereAndWhat(const std::optional<HexDiagnostic> &error)
+QString whereAndWhat(const std::optional<Problem> &error)
 {
-    const HexDiagnostic diagnostic = error.value_or(HexDiagnostic{});
+    const Problem diagnostic = error.value_or(Problem{});
     if (diagnostic.line > 0)
         return QStringLiteral("строка %1: %2").arg(diagnostic.line).arg(diagnostic.message);
     return diagnostic.message;

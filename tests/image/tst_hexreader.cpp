@@ -8,7 +8,7 @@ namespace {
 struct ReadOutcome {
     bool ok = false;
     IntelHexContent content;
-    QList<HexDiagnostic> diagnostics;
+    QList<Problem> diagnostics;
 };
 
 ReadOutcome readText(const QByteArray &text)
@@ -90,11 +90,11 @@ void HexReaderTest::malformedRecordIsRejectedWithItsLine()
     const ReadOutcome outcome = readText(text);
     QVERIFY(!outcome.ok);
     QCOMPARE(outcome.diagnostics.size(), 1);
-    const HexDiagnostic error = outcome.diagnostics.first();
-    QCOMPARE(error.severity, HexDiagnostic::Severity::Error);
+    const Problem error = outcome.diagnostics.first();
+    QCOMPARE(error.severity, Problem::Severity::Error);
     QCOMPARE(error.line, 3 + int(badLine.count('\n')));
     QVERIFY2(error.message.contains(message), qPrintable(error.message));
-    QVERIFY(error.text().startsWith(QStringLiteral("/some/dir/fw.hex, строка %1: ").arg(error.line)));
+    QVERIFY(error.toString().startsWith(QStringLiteral("/some/dir/fw.hex, строка %1: ").arg(error.line)));
 }
 
 void HexReaderTest::lineEndsAndLowerCaseAreAccepted_data()
@@ -163,9 +163,9 @@ void HexReaderTest::missingEndOfFileIsAWarning()
     QVERIFY(!outcome.content.hasEndOfFile);
     QCOMPARE(outcome.content.chunks.size(), 1);
     QCOMPARE(outcome.diagnostics.size(), 1);
-    QCOMPARE(outcome.diagnostics.first().severity, HexDiagnostic::Severity::Warning);
-    QVERIFY(
-        outcome.diagnostics.first().text().contains(QStringLiteral("нет записи конца файла (:00000001FF)")));
+    QCOMPARE(outcome.diagnostics.first().severity, Problem::Severity::Warning);
+    QVERIFY(outcome.diagnostics.first().toString().contains(
+        QStringLiteral("нет записи конца файла (:00000001FF)")));
 }
 
 void HexReaderTest::readingStopsAtEndOfFile()
@@ -186,7 +186,8 @@ void HexReaderTest::consecutiveRecordsFormOneChunk()
                     .toUpper() +
                 "\n";
     const ReadOutcome outcome = readText(text + endOfFile);
-    QVERIFY2(outcome.ok, outcome.diagnostics.isEmpty() ? "" : qPrintable(outcome.diagnostics.first().text()));
+    QVERIFY2(outcome.ok,
+             outcome.diagnostics.isEmpty() ? "" : qPrintable(outcome.diagnostics.first().toString()));
     QCOMPARE(outcome.content.chunks.size(), 1);
     const IntelHexChunk chunk = outcome.content.chunks.first();
     QCOMPARE(chunk.bytes.size(), 16);

@@ -491,7 +491,7 @@ void HexConvertTest::readsHexWrittenByOtherTools()
     QVERIFY2(run.exitCode == 0, run.err.constData());
 
     IntelHexReader reader;
-    QVERIFY2(readHexFile(reader, hexPath), reader.error() ? qPrintable(reader.error()->text()) : "");
+    QVERIFY2(readHexFile(reader, hexPath), reader.error() ? qPrintable(reader.error()->toString()) : "");
     std::optional<MemoryImage::Conflict> conflict;
     const MemoryImage image = MemoryImage::fromChunks(reader.content().chunks, &conflict);
     QVERIFY(!conflict);
