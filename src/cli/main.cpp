@@ -1,8 +1,8 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
-#include "cli/clireporter.h"
-#include "cli/commands.h"
+#include "clireporter.h"
+#include "commands.h"
 
 namespace {
 

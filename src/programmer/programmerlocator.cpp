@@ -1,9 +1,9 @@
-#include "programmer/programmerlocator.h"
+#include "programmerlocator.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include "platform/platform.h"
+#include "platform.h"
 
 namespace {
 

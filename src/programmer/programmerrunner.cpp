@@ -1,9 +1,9 @@
-#include "programmer/programmerrunner.h"
+#include "programmerrunner.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include "platform/platform.h"
+#include "platform.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 #include <QtTest>
 
-#include "app/leftovercleanup.h"
-#include "app/selfupdate.h"
-#include "app/singleinstance.h"
-#include "app/updatesignature.h"
 #include "httpfixture.h"
-#include "platform/platform.h"
+#include "leftovercleanup.h"
+#include "platform.h"
 #include "scripteddialogs.h"
+#include "selfupdate.h"
+#include "singleinstance.h"
 #include "updaterelease.h"
+#include "updatesignature.h"
 
 #include <unistd.h>
 

@@ -9,8 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/singleinstance.h"
-#include "platform/platform.h"
+#include "platform.h"
+#include "singleinstance.h"
 
 // The guard within one process: a second SingleInstance object finds the lock file held by a live
 // process (this one) exactly as a second start of the program would. A second start waits for the

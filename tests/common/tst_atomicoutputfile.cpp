@@ -3,7 +3,7 @@
 
 #include <QtTest>
 
-#include "common/atomicoutputfile.h"
+#include "atomicoutputfile.h"
 #include "smallfilesystem.h"
 #include "testfiles.h"
 

@@ -2,11 +2,11 @@
 
 #include <unistd.h>
 
-#include "settings/configfile.h"
-#include "settings/settingsfile.h"
-#include "settings/tabsettings.h"
-#include "settings/templatestore.h"
+#include "configfile.h"
+#include "settingsfile.h"
 #include "smallfilesystem.h"
+#include "tabsettings.h"
+#include "templatestore.h"
 #include "testfiles.h"
 
 using TestFiles::writeFile;
