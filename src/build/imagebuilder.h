@@ -7,9 +7,9 @@
 #include "imagepiece.h"
 #include "releasemanifest.h"
 #include "releasename.h"
+#include "result.h"
 
 class ImageSink;
-class Reporter;
 
 // Collects the pieces of one output image and writes the image once, from scratch, when all of them
 // are in: a file of the same name is replaced whole (no tail of an older, longer image survives),
@@ -19,8 +19,6 @@ class Reporter;
 // changed since it was opened stops the image.
 class ImageBuilder {
 public:
-    explicit ImageBuilder(Reporter &reporter) : m_reporter(reporter) {}
-
     // Places a piece that was opened already.
     void placePiece(const ImagePiece &piece, qint64 offset);
 
@@ -34,10 +32,10 @@ public:
     // The whole image in memory (for images known to be small).
     QByteArray contents() const;
     // Writes the image to outputDir + "/" + fileName through a temporary file that replaces the
-    // target only when everything was written, and its release manifest beside it. Reports its own
-    // errors.
-    bool commit(const QString &outputDir, const QString &fileName,
-                ImageFormat format = ImageFormat::RawBinary);
+    // target only when everything was written, and its release manifest beside it; gives the
+    // image's path.
+    Result<QString> commit(const QString &outputDir, const QString &fileName,
+                           ImageFormat format = ImageFormat::RawBinary) const;
 
     struct PlacedPiece {
         ImagePiece piece;
@@ -52,8 +50,9 @@ private:
     // Writes the image; `pieceHashes`, when given, gets the SHA-256 of each piece's whole file.
     // False on failure, with the reason for a piece that could not be read in `readError`.
     bool writeTo(ImageSink &sink, QList<QByteArray> *pieceHashes, QString *readError) const;
+    // The manifest of the image written with `digest`, its pieces with their hashes.
+    ReleaseManifest manifest(const ImageDigest &digest, const QList<QByteArray> &pieceHashes) const;
 
-    Reporter &m_reporter;
     QList<PlacedPiece> m_pieces;
     std::optional<ReleaseNameFields> m_releaseNames;
     std::optional<quint64> m_flashSize;

@@ -1,15 +1,13 @@
 #include <optional>
 
 #include <QCommandLineParser>
-#include <QFileInfo>
-#include <QTextStream>
 
-#include "binaryassembler.h"
 #include "clireporter.h"
 #include "commandline.h"
 #include "commands.h"
-#include "flashfit.h"
 #include "hexnumber.h"
+#include "imageplan.h"
+#include "jobrun.h"
 #include "offsetparser.h"
 #include "tabjobs.h"
 
@@ -144,10 +142,6 @@ int runBinaryCommand(const QStringList &arguments)
         return *exitCode;
 
     CliReporter reporter;
-    if (!fitsChosenFlash(flashOverflowOf(job), reporter))
-        return CliExit::Failed;
-    const BinaryResult result = assembleBinaryImage(job, reporter);
-    if (result.succeeded)
-        cliOut() << result.imagePath << Qt::endl;
-    return result.succeeded ? CliExit::Success : CliExit::Failed;
+    JobRun run({}, [&reporter](const Problem &problem) { reportProblem(reporter, problem); });
+    return buildPlannedImages(planImages(job, run), run, reporter);
 }

@@ -1,13 +1,8 @@
 #include "clireporter.h"
 #include "commandline.h"
 #include "commands.h"
-
-#include <QFileInfo>
-#include <QTextStream>
-
-#include "assemblymessages.h"
-#include "flashfit.h"
-#include "intelhexassembler.h"
+#include "imageplan.h"
+#include "jobrun.h"
 #include "tabjobs.h"
 
 namespace {
@@ -99,12 +94,6 @@ int runIntelHexCommand(const QStringList &arguments)
         return *exitCode;
 
     CliReporter reporter;
-    if (!fitsChosenFlash(flashOverflowOf(job), reporter))
-        return CliExit::Failed;
-    const IntelHexJoinResult result = joinIntelHexFiles(job, reporter);
-    if (!result.succeeded())
-        return CliExit::Failed;
-    reporter.message(MessageKind::Information, ReportTitle::complete(), AssemblyText::finished());
-    cliOut() << result.imagePath << Qt::endl;
-    return CliExit::Success;
+    JobRun run({}, [&reporter](const Problem &problem) { reportProblem(reporter, problem); });
+    return buildPlannedImages(planImages(job, run), run, reporter);
 }

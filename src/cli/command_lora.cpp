@@ -1,14 +1,12 @@
 #include <optional>
 
 #include <QCommandLineParser>
-#include <QFileInfo>
-#include <QTextStream>
 
 #include "clireporter.h"
 #include "commandline.h"
 #include "commands.h"
-#include "flashfit.h"
-#include "loraassembler.h"
+#include "imageplan.h"
+#include "jobrun.h"
 #include "offsetparser.h"
 #include "settingsfile.h"
 #include "settingskeys.h"
@@ -197,11 +195,6 @@ int runLoRaCommand(const QStringList &arguments)
         return *exitCode;
 
     CliReporter reporter;
-    if (!fitsChosenFlash(flashOverflowOf(job), reporter))
-        return CliExit::Failed;
-    const LoRaResult result = assembleLoRaImages(job, reporter);
-    for (const LoRaImage &image : result.images)
-        cliOut() << image.path << '\n';
-    cliOut().flush();
-    return result.succeeded ? CliExit::Success : CliExit::Failed;
+    JobRun run({}, [&reporter](const Problem &problem) { reportProblem(reporter, problem); });
+    return buildPlannedImages(planImages(job, run), run, reporter);
 }

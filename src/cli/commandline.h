@@ -10,12 +10,15 @@
 
 #include "settingsfile.h"
 
+class JobRun;
 class Reporter;
+struct ImagePlan;
 struct InvalidOffset;
 
-// Refuses a job whose image would not fit the flash chosen for it (`overflow`, from
-// flashOverflowOf(): empty when it fits), saying why; true when it fits.
-bool fitsChosenFlash(const QString &overflow, Reporter &reporter);
+// "Сборка" of a tab's job from its plan, as the window runs it: refused when an image would not fit
+// the flash chosen for it; what goes wrong goes to `run`, and on success "Сборка завершена" goes to
+// `reporter` and each image's path to standard output. The exit code.
+int buildPlannedImages(const ImagePlan &plan, JobRun &run, Reporter &reporter);
 
 // The hexadecimal number an option was given (HexNumber's rule, at most `largest`) into `value`;
 // false when it is given and is no such number, true when it is not given.

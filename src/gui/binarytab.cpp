@@ -1,7 +1,7 @@
 #include "binarytab.h"
 
-#include "binaryassembler.h"
 #include "flashfield.h"
+#include "imagebuild.h"
 #include "jobprogress.h"
 #include "offsetparser.h"
 #include "pathwidgets.h"
@@ -122,10 +122,14 @@ void BinaryTab::assemble()
                           made.invalidOffset->message(offsetFieldName(made.invalidOffset->key)));
         return;
     }
-    if (!confirmBuild(memoryMapsOf(made.job), m_dialogs))
+    JobRun planning;
+    const ImagePlan plan = planImages(made.job, planning);
+    if (!confirmBuild(plan, m_dialogs))
         return;
     JobProgress progress(m_window, QStringLiteral("Идет процесс сборки..."));
     ProgressAwareReporter reporter(progress, m_dialogs);
-    assembleBinaryImage(made.job, reporter,
-                        [&progress](qint64 done, qint64 total) { progress.report(done, total); });
+    JobRun run([&progress](qint64 done, qint64 total) { progress.report(done, total); },
+               [&reporter](const Problem &problem) { reportProblem(reporter, problem); });
+    if (buildImages(plan, run))
+        reporter.message(MessageKind::Information, ReportTitle::complete(), plan.finishedText);
 }

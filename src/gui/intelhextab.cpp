@@ -1,8 +1,7 @@
 #include "intelhextab.h"
 
-#include "assemblymessages.h"
 #include "flashfield.h"
-#include "intelhexassembler.h"
+#include "imagebuild.h"
 #include "jobprogress.h"
 #include "pathwidgets.h"
 #include "sourcefiles.h"
@@ -103,17 +102,21 @@ void IntelHexTab::assemble()
                           made.invalidOffset->message(flashFieldName(made.invalidOffset->key)));
         return;
     }
-    if (!confirmBuild(memoryMapsOf(made.job), m_dialogs))
-        return;
-    IntelHexJoinJob job = made.job;
+    // The files are read while planning: the progress and "Отмена" cover that.
     JobProgress progress(m_window, QStringLiteral("Идет процесс сборки..."));
     ProgressAwareReporter reporter(progress, m_dialogs);
-    job.cancelled = [&progress] {
-        return progress.cancelRequested();
-    };
-    const IntelHexJoinResult result = joinIntelHexFiles(
-        job, reporter, [&progress](qint64 done, qint64 total) { progress.report(done, total); });
+    JobRun run(
+        [&progress, &run](qint64 done, qint64 total) {
+            progress.report(done, total);
+            if (progress.cancelRequested())
+                run.cancel();
+        },
+        [&reporter](const Problem &problem) { reportProblem(reporter, problem); });
+    const ImagePlan plan = planImages(made.job, run);
     progress.finish();
-    if (result.succeeded())
-        m_dialogs.message(MessageKind::Information, ReportTitle::complete(), AssemblyText::finished());
+    if (!confirmBuild(plan, m_dialogs))
+        return;
+    progress.restartClock();
+    if (buildImages(plan, run))
+        reporter.message(MessageKind::Information, ReportTitle::complete(), plan.finishedText);
 }

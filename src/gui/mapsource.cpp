@@ -1,16 +1,15 @@
 #include "mapsource.h"
 
-#include "memorymaptext.h"
 #include "reporter.h"
 #include "userdialogs.h"
 
-bool MapSource::confirmBuild(const MemoryMapSet &maps, UserDialogs &dialogs) const
+bool MapSource::confirmBuild(const ImagePlan &plan, UserDialogs &dialogs) const
 {
-    if (maps.hasRefusedOverlap() && m_showOverlap)
+    if (plan.hasRefusedOverlap() && m_showOverlap)
         m_showOverlap();
-    const MemoryMap *tooLarge = maps.firstOverflowing();
+    const std::optional<Problem> tooLarge = plan.flashOverflow();
     if (!tooLarge)
         return true;
-    return dialogs.ask(ReportTitle::warning(), MemoryMapText::overflowMessage(*tooLarge) +
-                                                   QStringLiteral("\n\nСобрать образ все равно?"));
+    return dialogs.ask(ReportTitle::warning(),
+                       tooLarge->message + QStringLiteral("\n\nСобрать образ все равно?"));
 }

@@ -4,9 +4,8 @@
 
 #include <QString>
 
-#include "binaryassembler.h"
-#include "intelhexassembler.h"
-#include "loraassembler.h"
+#include "imageplan.h"
+#include "jobrun.h"
 #include "memorymap.h"
 #include "tabjobs.h"
 
@@ -31,9 +30,10 @@ public:
     void setOverlapHandler(std::function<void()> handler) { m_showOverlap = std::move(handler); }
 
 protected:
-    // Before a build: shows the map when pieces overlap (the assembler then says why it refuses),
-    // and asks whether to build an image that does not fit its flash. False: the user said no.
-    bool confirmBuild(const MemoryMapSet &maps, UserDialogs &dialogs) const;
+    // Before the build of a plan: shows the map when pieces overlap (the build then says why it
+    // refuses), and asks whether to build an image that does not fit its flash. False: the user
+    // said no.
+    bool confirmBuild(const ImagePlan &plan, UserDialogs &dialogs) const;
 
 private:
     std::function<void()> m_showOverlap;
@@ -44,8 +44,10 @@ private:
 template <typename Job>
 MemoryMapSet memoryMapsOfMade(const JobFromSettings<Job> &made, const QString &invalidFieldName)
 {
-    if (made.ok())
-        return memoryMapsOf(made.job);
+    if (made.ok()) {
+        JobRun run;
+        return memoryMapsOf(planImages(made.job, run, PlanPurpose::Look));
+    }
     MemoryMapSet set;
     set.problems << made.invalidOffset->message(invalidFieldName);
     return set;

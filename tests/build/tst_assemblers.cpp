@@ -4,8 +4,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "binaryassembler.h"
-#include "loraassembler.h"
+#include "imagebuild.h"
+#include "imageplan.h"
+#include "jobrun.h"
 #include "pieceoverlap.h"
 #include "scripteddialogs.h"
 #include "testfiles.h"
@@ -73,6 +74,27 @@ QString completed()
     return QStringLiteral("Сборка завершена");
 }
 
+// A "Сборка" as the window and quillon-cli run it, without the flash question: the job's plan, its
+// build, and what the user is told.
+struct Built {
+    bool succeeded = false;
+    QStringList images; // written, in order
+    QString imagePath;  // the first of them
+};
+
+template <typename Job>
+Built build(const Job &job, Reporter &reporter, const JobRun::ProgressConsumer &progress = {})
+{
+    JobRun run(
+        progress, [&reporter](const Problem &problem) { reportProblem(reporter, problem); }, 0);
+    const ImagePlan plan = planImages(job, run);
+    const Result<QStringList> built = buildImages(plan, run);
+    if (!built)
+        return {};
+    reporter.message(MessageKind::Information, ReportTitle::complete(), plan.finishedText);
+    return {true, built.value(), built->value(0)};
+}
+
 } // namespace
 
 class AssemblersTest : public QObject {
@@ -115,12 +137,12 @@ void AssemblersTest::writesAManifestBesideEachImage()
     ws.addApp("App2");
     ScriptedDialogs reporter;
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter);
+    const Built result = build(ws.job, reporter);
     QVERIFY(result.succeeded);
     QCOMPARE(result.images.size(), 2);
 
     for (int app = 0; app < 2; ++app) {
-        const QString imagePath = result.images[app].path;
+        const QString imagePath = result.images[app];
         const QByteArray image = read(imagePath);
         QFile file(imagePath + QStringLiteral(".manifest.json"));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -180,11 +202,11 @@ void AssemblersTest::buildsOneLoRaImageByteForByte()
     ws.addLoRaMac("1.0.4RU864");
     ws.addApp("App1");
     ScriptedDialogs reporter;
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter);
+    const Built result = build(ws.job, reporter);
     QVERIFY(result.succeeded);
     QCOMPARE(result.images.size(), 1);
-    QCOMPARE(result.images.first().path, ws.outPath(QStringLiteral("1.0.4_RU864_App1.bin")));
-    const QByteArray image = read(result.images.first().path);
+    QCOMPARE(result.images.first(), ws.outPath(QStringLiteral("1.0.4_RU864_App1.bin")));
+    const QByteArray image = read(result.images.first());
     QCOMPARE(image.size(), 0x20000 + 0x4000);
     QCOMPARE(image, ws.expectedImage(0, 0));
     QCOMPARE(image.mid(0x1000, 0x7000), QByteArray(0x7000, '\0'));
@@ -203,7 +225,7 @@ void AssemblersTest::buildsAnImagePerPairEachWithTheBootloader()
     ws.addApp("Beta", 0x100);
     ws.addApp("Gamma", 0x5000);
     ScriptedDialogs reporter;
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter);
+    const Built result = build(ws.job, reporter);
     QVERIFY(result.succeeded);
     const QStringList expectedNames = {
         "1.0.4_RU864_Alpha", "1.0.4_RU864_Beta", "1.0.4_RU864_Gamma",
@@ -211,9 +233,9 @@ void AssemblersTest::buildsAnImagePerPairEachWithTheBootloader()
     };
     QCOMPARE(result.images.size(), 6);
     for (int i = 0; i < 6; ++i) {
-        QCOMPARE(result.images[i].path, ws.outPath(expectedNames[i] + QStringLiteral(".bin")));
-        QCOMPARE(read(result.images[i].path), ws.expectedImage(i / 3, i % 3));
-        QCOMPARE(read(result.images[i].path).left(ws.boot.size()), ws.boot);
+        QCOMPARE(result.images[i], ws.outPath(expectedNames[i] + QStringLiteral(".bin")));
+        QCOMPARE(read(result.images[i]), ws.expectedImage(i / 3, i % 3));
+        QCOMPARE(read(result.images[i]).left(ws.boot.size()), ws.boot);
     }
     QCOMPARE(reporter.messageTexts(), QStringList{completed()});
     QCOMPARE(dirEntries(ws.job.outputDir).size(), 6);
@@ -227,7 +249,7 @@ void AssemblersTest::replacesAnOlderLongerImage()
     const QString target = ws.outPath(QStringLiteral("1.0.4_RU864_App1.bin"));
     write(ws.job.outputDir, QStringLiteral("1.0.4_RU864_App1.bin"), QByteArray(0x40000, '\xEE'));
     ScriptedDialogs reporter;
-    QVERIFY(assembleLoRaImages(ws.job, reporter).succeeded);
+    QVERIFY(build(ws.job, reporter).succeeded);
     QCOMPARE(read(target), ws.expectedImage(0, 0));
 }
 
@@ -253,10 +275,10 @@ void AssemblersTest::acceptsTouchingAndReorderedPieces()
     ws.job.loraMacOffset = loraMacOffset;
     ws.job.appOffset = appOffset;
     ScriptedDialogs reporter;
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter);
+    const Built result = build(ws.job, reporter);
     QVERIFY(result.succeeded);
     QCOMPARE(reporter.messageTexts(), QStringList{completed()});
-    QCOMPARE(read(result.images.first().path), ws.expectedImage(0, 0));
+    QCOMPARE(read(result.images.first()), ws.expectedImage(0, 0));
 }
 
 void AssemblersTest::rejectsCollidingLoRaPieces_data()
@@ -299,7 +321,7 @@ void AssemblersTest::rejectsCollidingLoRaPieces()
     ws.job.appOffset = appOffset;
     const QStringList paths = {ws.job.bootPath, ws.job.loraMacPaths.first(), ws.job.appPaths.first()};
     ScriptedDialogs reporter;
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter);
+    const Built result = build(ws.job, reporter);
     QVERIFY(!result.succeeded);
     QVERIFY(result.images.isEmpty());
     QCOMPARE(reporter.messageTexts(),
@@ -315,28 +337,28 @@ void AssemblersTest::failedRunLeavesThePreviousImage()
     ws.addLoRaMac("1.0.4RU864");
     ws.addApp("App1");
     ScriptedDialogs reporter;
-    const LoRaResult first = assembleLoRaImages(ws.job, reporter);
+    const Built first = build(ws.job, reporter);
     QVERIFY(first.succeeded);
-    const QByteArray before = read(first.images.first().path);
+    const QByteArray before = read(first.images.first());
 
     // A changed application and a missing second one: the run writes nothing, not even the image
     // of the pair whose files are all there.
     write(ws.dir.path(), QStringLiteral("app/app1.bin"), pattern(0x6000, 98));
     ws.job.appPaths << ws.dir.filePath(QStringLiteral("app/missing.bin"));
     ScriptedDialogs second;
-    QVERIFY(!assembleLoRaImages(ws.job, second).succeeded);
+    QVERIFY(!build(ws.job, second).succeeded);
     QCOMPARE(second.messageTexts(),
              QStringList{QStringLiteral("Не удалось открыть файл по пути: ") + ws.job.appPaths.last()});
-    QCOMPARE(read(first.images.first().path), before);
+    QCOMPARE(read(first.images.first()), before);
 
     // And a run that fails on its offsets.
     ws.job.appPaths.removeLast();
     ws.job.appOffset = 0x9000;
     ScriptedDialogs third;
-    QVERIFY(!assembleLoRaImages(ws.job, third).succeeded);
+    QVERIFY(!build(ws.job, third).succeeded);
     QCOMPARE(third.messages().size(), 1);
     QVERIFY(third.messageTexts().first().startsWith(QStringLiteral("Некорректное смещение. Файл ")));
-    QCOMPARE(read(first.images.first().path), before);
+    QCOMPARE(read(first.images.first()), before);
     QCOMPARE(dirEntries(ws.job.outputDir), QStringList{QStringLiteral("1.0.4_RU864_App1.bin")});
 }
 
@@ -349,7 +371,7 @@ void AssemblersTest::rejectsPairsThatWouldShareAName()
     ws.addApp("APP1", 0x100);
     ws.job.nameTemplate = QStringLiteral("fw");
     ScriptedDialogs reporter;
-    QVERIFY(!assembleLoRaImages(ws.job, reporter).succeeded);
+    QVERIFY(!build(ws.job, reporter).succeeded);
     QCOMPARE(
         reporter.messageTexts(),
         QStringList{QStringLiteral("Одно имя APP1.bin получают образы двух пар: %1 с %2 и %1 с %3. Измените "
@@ -389,7 +411,7 @@ void AssemblersTest::warnsWhenThereIsNothingToAssemble()
     if (!withOutput)
         ws.job.outputDir.clear();
     ScriptedDialogs reporter;
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter);
+    const Built result = build(ws.job, reporter);
     QVERIFY(!result.succeeded);
     QCOMPARE(reporter.messages().size(), 1);
     QCOMPARE(reporter.messages().first().kind, MessageKind::Warning);
@@ -407,7 +429,7 @@ void AssemblersTest::matchesSrecCat()
     ws.addLoRaMac("1.0.4RU864", 0x3210);
     ws.addApp("App1", 0x5432);
     ScriptedDialogs reporter;
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter);
+    const Built result = build(ws.job, reporter);
     QVERIFY(result.succeeded);
     const QString reference = ws.dir.filePath(QStringLiteral("reference.bin"));
     const qint64 end = ws.job.appOffset + ws.apps.first().size();
@@ -417,7 +439,7 @@ void AssemblersTest::matchesSrecCat()
                          "0x00", "0", QStringLiteral("0x%1").arg(end, 0, 16), "-o", reference, "-binary"});
     QVERIFY(srec.waitForFinished(30000));
     QCOMPARE(srec.exitCode(), 0);
-    QCOMPARE(read(result.images.first().path), read(reference));
+    QCOMPARE(read(result.images.first()), read(reference));
 }
 
 void AssemblersTest::binaryFollowsCheckedSlotsSequentially()
@@ -437,7 +459,7 @@ void AssemblersTest::binaryFollowsCheckedSlotsSequentially()
                  {false, QString(), 0}};
     ScriptedDialogs reporter;
     QList<std::pair<qint64, qint64>> progress;
-    const BinaryResult result = assembleBinaryImage(job, reporter, [&](qint64 done, qint64 total) {
+    const Built result = build(job, reporter, [&](qint64 done, qint64 total) {
         progress.append({done, total});
     });
     QVERIFY(result.succeeded);
@@ -464,7 +486,7 @@ void AssemblersTest::binaryPlacesPiecesAtTheirOffsets()
                  {false, write(dir.path(), "3.bin", pattern(0x1000, 3)), 0x1000},
                  {true, write(dir.path(), "4.bin", four), 0}};
     ScriptedDialogs reporter;
-    const BinaryResult result = assembleBinaryImage(job, reporter);
+    const Built result = build(job, reporter);
     QVERIFY(result.succeeded);
     QCOMPARE(read(result.imagePath), layout({{0x1000, one}, {0x4000, two}, {0, four}}));
 }
@@ -493,7 +515,7 @@ void AssemblersTest::binaryChecksEveryPlacedPiece()
                  {true, write(dir.path(), "3.bin", bytes[2]), thirdOffset}};
     const QStringList ranges = {"0x0-0xFF", "0x1000-0x100F", formatPieceRange(thirdOffset, 0x10)};
     ScriptedDialogs reporter;
-    const BinaryResult result = assembleBinaryImage(job, reporter);
+    const Built result = build(job, reporter);
     if (collidesWith < 0) {
         QVERIFY(result.succeeded);
         QCOMPARE(read(result.imagePath),
@@ -520,7 +542,7 @@ void AssemblersTest::binaryWritesBinaryHoldingTheRecordWhole()
     job.fileName = QStringLiteral("release.bin");
     job.files = {{true, write(dir.path(), "1.bin", tricky), 0}, {true, write(dir.path(), "2.bin", after), 0}};
     ScriptedDialogs reporter;
-    const BinaryResult result = assembleBinaryImage(job, reporter);
+    const Built result = build(job, reporter);
     QVERIFY(result.succeeded);
     QCOMPARE(read(result.imagePath), tricky + after);
 }
@@ -535,7 +557,7 @@ void AssemblersTest::binaryReplacesAnOlderLongerImage()
     job.fileName = QStringLiteral("release.bin");
     job.files = {{true, write(dir.path(), "1.bin", one), 0x10}};
     ScriptedDialogs reporter;
-    QVERIFY(assembleBinaryImage(job, reporter).succeeded);
+    QVERIFY(build(job, reporter).succeeded);
     QCOMPARE(read(dir.filePath(QStringLiteral("release.bin"))), layout({{0x10, one}}));
 }
 
@@ -551,7 +573,7 @@ void AssemblersTest::binaryKeepsTheOldImageWhenItsManifestCannotBeWritten()
     job.fileName = fileName;
     job.files = {{true, write(dir.path(), "1.bin", pattern(0x40, 1)), 0}};
     ScriptedDialogs reporter;
-    QVERIFY(!assembleBinaryImage(job, reporter).succeeded);
+    QVERIFY(!build(job, reporter).succeeded);
     QCOMPARE(reporter.messages().size(), 1);
     QCOMPARE(reporter.messages().first().kind, MessageKind::Critical);
     QVERIFY(reporter.messages().first().text.endsWith(
@@ -586,7 +608,7 @@ void AssemblersTest::binaryWarnsWhenThereIsNothingToAssemble()
     job.fileName = fileName;
     job.files = {{checked, write(dir.path(), "1.bin", pattern(4, 1)), 0}, {false, QString(), 0}};
     ScriptedDialogs reporter;
-    QVERIFY(!assembleBinaryImage(job, reporter).succeeded);
+    QVERIFY(!build(job, reporter).succeeded);
     QCOMPARE(reporter.messageTexts(), QStringList{warning});
     QCOMPARE(reporter.messages().first().title, QStringLiteral("Предупреждение!"));
     QCOMPARE(dirEntries(dir.path()), QStringList{QStringLiteral("1.bin")});
@@ -643,8 +665,8 @@ void AssemblersTest::refusesIntelHexAsARawPiece()
     path = write(lora.dir.path(), QStringLiteral("text.bin"), content);
 
     ScriptedDialogs reporter;
-    const bool built = job == QLatin1String("lora") ? assembleLoRaImages(lora.job, reporter).succeeded
-                                                    : assembleBinaryImage(binary, reporter).succeeded;
+    const bool built = job == QLatin1String("lora") ? build(lora.job, reporter).succeeded
+                                                    : build(binary, reporter).succeeded;
     QVERIFY(!built);
     QCOMPARE(reporter.messages().size(), 1);
     const ScriptedDialogs::Record refusal = reporter.messages().first();
@@ -665,7 +687,7 @@ void AssemblersTest::binaryKeepsThePreviousImageWhenAPieceIsMissing()
     const QString missing = dir.filePath(QStringLiteral("missing.bin"));
     job.files = {{true, write(dir.path(), "1.bin", pattern(0x10, 1)), 0}, {true, missing, 0x100}};
     ScriptedDialogs reporter;
-    QVERIFY(!assembleBinaryImage(job, reporter).succeeded);
+    QVERIFY(!build(job, reporter).succeeded);
     QCOMPARE(reporter.messageTexts(),
              QStringList{QStringLiteral("Не удалось открыть файл по пути: ") + missing});
     QCOMPARE(read(dir.filePath(QStringLiteral("release.bin"))), previous);

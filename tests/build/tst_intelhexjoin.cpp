@@ -5,10 +5,12 @@
 #include <QJsonObject>
 
 #include "hextesttools.h"
-#include "intelhexassembler.h"
+#include "imagebuild.h"
+#include "imageplan.h"
 #include "intelhexreader.h"
 #include "intelhexrecord.h"
 #include "intelhexwriter.h"
+#include "jobrun.h"
 #include "memoryimage.h"
 #include "peakmemory.h"
 #include "scripteddialogs.h"
@@ -33,6 +35,39 @@ QMap<quint64, quint8> dataOf(const QByteArray &text)
         for (int i = 0; i < chunk.bytes.size(); ++i)
             result.insert(chunk.address + static_cast<quint64>(i), static_cast<quint8>(chunk.bytes.at(i)));
     return result;
+}
+
+// How a join ended, and the image it wrote.
+struct Joined {
+    enum class Outcome { Joined, NothingToJoin, Failed, Cancelled };
+    Outcome outcome = Outcome::Failed;
+    QString imagePath;
+
+    bool succeeded() const { return outcome == Outcome::Joined; }
+};
+
+// The IntelHEX tab's "Сборка" without its questions: the job's plan, then its build; what the user
+// is told goes to `reporter`. `stopWhen` is asked at each progress report, as the window asks its
+// "Отмена".
+Joined joinAsTheTabDoes(const IntelHexJoinJob &job, Reporter &reporter,
+                        const JobRun::ProgressConsumer &progress = {},
+                        const std::function<bool()> &stopWhen = {})
+{
+    JobRun run(
+        [&](qint64 done, qint64 total) {
+            if (progress)
+                progress(done, total);
+            if (stopWhen && stopWhen())
+                run.cancel();
+        },
+        [&reporter](const Problem &problem) { reportProblem(reporter, problem); }, 0);
+    const Result<QStringList> built = buildImages(planImages(job, run), run);
+    if (built)
+        return {Joined::Outcome::Joined, built->first()};
+    if (run.isCancelled())
+        return {Joined::Outcome::Cancelled, QString()};
+    return {built.problems().first().isError() ? Joined::Outcome::Failed : Joined::Outcome::NothingToJoin,
+            QString()};
 }
 
 } // namespace
@@ -75,7 +110,7 @@ private slots:
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
     QString put(const QString &name, const QByteArray &text);
-    IntelHexJoinResult join(const QStringList &sources, const QString &name = QStringLiteral("out.hex"));
+    Joined join(const QStringList &sources, const QString &name = QStringLiteral("out.hex"));
     QStringList entries() const
     {
         return QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
@@ -103,13 +138,13 @@ QString IntelHexJoinTest::put(const QString &name, const QByteArray &text)
     return target;
 }
 
-IntelHexJoinResult IntelHexJoinTest::join(const QStringList &sources, const QString &name)
+Joined IntelHexJoinTest::join(const QStringList &sources, const QString &name)
 {
     IntelHexJoinJob job;
     job.sources = sources;
     job.outputDir = m_dir->path();
     job.fileName = name;
-    return joinIntelHexFiles(job, m_reporter);
+    return joinAsTheTabDoes(job, m_reporter);
 }
 
 void IntelHexJoinTest::twoFilesGiveTheirRecordsThenOneEndOfFile_data()
@@ -130,7 +165,7 @@ void IntelHexJoinTest::twoFilesGiveTheirRecordsThenOneEndOfFile()
     const QString a = put(QStringLiteral("a.hex"), withLineEnd(aRecords + EndOfFile));
     const QString b = put(QStringLiteral("b.hex"), withLineEnd(bRecords + EndOfFile));
 
-    const IntelHexJoinResult result = join({a, b});
+    const Joined result = join({a, b});
 
     QVERIFY(result.succeeded());
     QCOMPARE(result.imagePath, path(QStringLiteral("out.hex")));
@@ -144,7 +179,7 @@ void IntelHexJoinTest::writesAManifestListingEachFile()
     const QByteArray bText = hexFor(0x08004000, pattern(0x20, 7));
     const QString a = put(QStringLiteral("a.hex"), aText);
     const QString b = put(QStringLiteral("b.hex"), bText);
-    const IntelHexJoinResult result = join({a, b});
+    const Joined result = join({a, b});
     QVERIFY(result.succeeded());
     QCOMPARE(entries(), (QStringList{"a.hex", "b.hex", "out.hex", "out.hex.manifest.json"}));
 
@@ -373,7 +408,7 @@ void IntelHexJoinTest::differentBytesAtOneAddressAreRefused()
         put(QStringLiteral("app.hex"), linearBase(0x0800) + dataRecord(0x0000, clashing) + EndOfFile);
     const QString old = put(QStringLiteral("out.hex"), "old image\n");
 
-    const IntelHexJoinResult result = join({boot, app});
+    const Joined result = join({boot, app});
 
     QVERIFY(!result.succeeded());
     QCOMPARE(m_reporter.messages().size(), 1);
@@ -462,9 +497,9 @@ void IntelHexJoinTest::longerOldImageLeavesNoTail()
 
 void IntelHexJoinTest::nothingCheckedOrNoOutputDirIsAWarning()
 {
-    const IntelHexJoinResult result = join({});
+    const Joined result = join({});
 
-    QCOMPARE(result.outcome, IntelHexJoinResult::Outcome::NothingToJoin);
+    QCOMPARE(result.outcome, Joined::Outcome::NothingToJoin);
     QCOMPARE(m_reporter.messages().size(), 1);
     QCOMPARE(m_reporter.messages().first().kind, MessageKind::Warning);
     QCOMPARE(m_reporter.messages().first().title, QStringLiteral("Предупреждение!"));
@@ -475,7 +510,7 @@ void IntelHexJoinTest::nothingCheckedOrNoOutputDirIsAWarning()
     IntelHexJoinJob job;
     job.sources = {a};
     job.fileName = QStringLiteral("out.hex");
-    QCOMPARE(joinIntelHexFiles(job, m_reporter).outcome, IntelHexJoinResult::Outcome::NothingToJoin);
+    QCOMPARE(joinAsTheTabDoes(job, m_reporter).outcome, Joined::Outcome::NothingToJoin);
     QCOMPARE(m_reporter.messages().size(), 2);
     QCOMPARE(m_reporter.messages().last().kind, MessageKind::Warning);
     QCOMPARE(m_reporter.messages().last().text,
@@ -527,9 +562,9 @@ void IntelHexJoinTest::badSourcesAndOutputsAreErrors()
                                                       : base + QLatin1Char('/') + outputDir;
     job.fileName = fileName;
 
-    const IntelHexJoinResult result = joinIntelHexFiles(job, m_reporter);
+    const Joined result = joinAsTheTabDoes(job, m_reporter);
 
-    QCOMPARE(result.outcome, IntelHexJoinResult::Outcome::Failed);
+    QCOMPARE(result.outcome, Joined::Outcome::Failed);
     QCOMPARE(m_reporter.messageTexts(),
              QStringList(error.contains(QLatin1String("%1")) ? error.arg(base) : error));
     QCOMPARE(m_reporter.messages().first().title, QStringLiteral("Error!"));
@@ -550,15 +585,15 @@ void IntelHexJoinTest::progressCountsPiecesAndCancelWritesNothing()
         steps.append({done, total});
     };
 
-    QVERIFY(joinIntelHexFiles(job, m_reporter, record).succeeded());
+    QVERIFY(joinAsTheTabDoes(job, m_reporter, record).succeeded());
     QCOMPARE(steps, (QList<QPair<qint64, qint64>>{{1, 3}, {2, 3}, {3, 3}}));
 
     QVERIFY(QFile::remove(path(QStringLiteral("out.hex"))));
     steps.clear();
-    job.cancelled = [&steps] {
+    const auto cancelled = [&steps] {
         return steps.size() == 2;
     };
-    QCOMPARE(joinIntelHexFiles(job, m_reporter, record).outcome, IntelHexJoinResult::Outcome::Cancelled);
+    QCOMPARE(joinAsTheTabDoes(job, m_reporter, record, cancelled).outcome, Joined::Outcome::Cancelled);
     QCOMPARE(steps.size(), 2);
     QVERIFY(!QFile::exists(path(QStringLiteral("out.hex"))));
     QVERIFY(m_reporter.records.isEmpty());
