@@ -1,5 +1,8 @@
 #include <QtTest>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include "hextesttools.h"
 #include "peakmemory.h"
 #include "processes.h"
@@ -21,6 +24,38 @@ QStringList lines(const QString &text)
 {
     return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
+
+// Counts the opens of watched files, by whatever process, as the kernel reports them.
+class OpenCounter {
+public:
+    OpenCounter() : m_fd(::inotify_init1(IN_NONBLOCK)) {}
+    ~OpenCounter() { ::close(m_fd); }
+    bool watch(const QString &path)
+    {
+        const int wd = ::inotify_add_watch(m_fd, QFile::encodeName(path).constData(), IN_OPEN);
+        m_paths.insert(wd, path);
+        return wd >= 0;
+    }
+    // The opens of every watched file so far, by path.
+    QMap<QString, int> opens()
+    {
+        alignas(inotify_event) char buffer[4096];
+        ssize_t length;
+        while ((length = ::read(m_fd, buffer, sizeof buffer)) > 0) {
+            for (char *at = buffer; at < buffer + length;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(at);
+                ++m_opens[m_paths.value(event->wd)];
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        return m_opens;
+    }
+
+private:
+    int m_fd;
+    QMap<int, QString> m_paths;
+    QMap<QString, int> m_opens;
+};
 
 } // namespace
 
@@ -58,6 +93,8 @@ private slots:
     void loraChecksSizesBeforeReading_data();
     void loraChecksSizesBeforeReading();
     void loraStreamsItsPieces();
+    void everyPieceIsOpenedOnce_data();
+    void everyPieceIsOpenedOnce();
 
 private:
     QTemporaryDir *m_dir = nullptr;
@@ -562,4 +599,46 @@ void AssemblyCliTest::binaryRejectsABadSavedOffset()
 }
 
 QTEST_GUILESS_MAIN(AssemblyCliTest)
+void AssemblyCliTest::everyPieceIsOpenedOnce_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // {0}, {1}, ... stand for the pieces
+    QTest::addColumn<QByteArrayList>("pieces");
+    const QByteArray boot = pattern(0x2000, 1);
+    const QByteArray loraMac = withField(pattern(0x3000, 2), 0x10, nameField("1.0.4RU864", 32));
+    const QByteArray app1 = withField(pattern(0x5000, 4), 0x200, nameField("App1", 16));
+    const QByteArray app2 = withField(pattern(0x1000, 5), 0x200, nameField("App2", 16));
+    QTest::newRow("binary") << QStringList{"binary", "--name", "once",    "--file",
+                                           "{0}@0",  "--file", "{1}@4000"}
+                            << QByteArrayList{boot, app2};
+    // The bootloader and the LoRaMAC image go into both images.
+    QTest::newRow("lora, two applications")
+        << QStringList{"lora", "--boot",          "{0}", "--loramac",        "{1}",  "--app",
+                       "{2}",  "--app",           "{3}", "--loramac-offset", "2000", "--app-offset",
+                       "8000", "--region-offset", "10",  "--fw-offset",      "200"}
+        << QByteArrayList{boot, loraMac, app1, app2};
+    QTest::newRow("intelhex") << QStringList{"intelhex", "--name", "once", "{0}", "{1}"}
+                              << QByteArrayList{HexTestTools::hexFor(0x08000000, boot),
+                                                HexTestTools::hexFor(0x08004000, app2)};
+}
+
+// A build, its flash question included, opens each piece once, however many images take it.
+void AssemblyCliTest::everyPieceIsOpenedOnce()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArrayList, pieces);
+    OpenCounter counter;
+    QMap<QString, int> once;
+    for (int i = 0; i < pieces.size(); ++i) {
+        const QString path = write(m_dir->path(), QStringLiteral("piece%1").arg(i), pieces[i]);
+        QVERIFY(counter.watch(path));
+        once.insert(path, 1);
+        arguments.replaceInStrings(QStringLiteral("{%1}").arg(i), path);
+    }
+    const ProcessRun run =
+        runCli(arguments + QStringList{"--flash-size", "1M", "--out", "out"}, m_dir->path());
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY(!imagesIn(m_dir->filePath(QStringLiteral("out"))).isEmpty());
+    QCOMPARE(counter.opens(), once);
+}
+
 #include "tst_assemblycli.moc"
