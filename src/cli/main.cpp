@@ -3,6 +3,7 @@
 
 #include "cli/clireporter.h"
 #include "cli/commands.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ void printUsage(QTextStream &stream)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    Platform::useUtf8StandardStreams();
     QCoreApplication::setApplicationName(QStringLiteral("quillon-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
 
