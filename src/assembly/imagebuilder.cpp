@@ -293,14 +293,16 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName, Ima
 {
     if (outputDir.isEmpty() || !QFileInfo(outputDir).isDir()) {
         m_reporter.message(MessageKind::Critical, ReportTitle::error(),
-                           QStringLiteral("Не найдена директория по пути: ") + outputDir);
+                           QStringLiteral("Не найдена директория по пути: ") +
+                               QDir::toNativeSeparators(outputDir));
         return false;
     }
     const QString path = imageFilePath(outputDir, fileName);
     AtomicOutputFile file(path);
     if (!file.open()) {
         m_reporter.message(MessageKind::Critical, ReportTitle::error(),
-                           QStringLiteral("Не удалось открыть файл для записи по пути: ") + outputDir);
+                           QStringLiteral("Не удалось открыть файл для записи по пути: ") +
+                               QDir::toNativeSeparators(outputDir));
         return false;
     }
     ImageDigestBuilder digest;
@@ -314,7 +316,8 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName, Ima
     if (!writeTo(*sink, &pieceHashes, &readError)) {
         file.cancel();
         m_reporter.message(MessageKind::Critical, ReportTitle::error(),
-                           readError.isEmpty() ? QStringLiteral("Не удалось записать файл по пути: ") + path
+                           readError.isEmpty() ? QStringLiteral("Не удалось записать файл по пути: ") +
+                                                     QDir::toNativeSeparators(path)
                                                : readError);
         return false;
     }
@@ -334,7 +337,8 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName, Ima
     }
     if (!file.commit()) {
         m_reporter.message(MessageKind::Critical, ReportTitle::error(),
-                           QStringLiteral("Не удалось записать файл по пути: ") + path);
+                           QStringLiteral("Не удалось записать файл по пути: ") +
+                               QDir::toNativeSeparators(path));
         return false;
     }
     return staged.commit(m_reporter);

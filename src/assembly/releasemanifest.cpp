@@ -1,5 +1,6 @@
 #include "assembly/releasemanifest.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -25,7 +26,8 @@ QByteArray ReleaseManifest::toJson() const
 {
     QJsonArray pieceList;
     for (const ManifestPiece &piece : pieces) {
-        pieceList.append(QJsonObject{{QStringLiteral("source"), piece.sourcePath},
+        // The path as the user's file manager shows it ("C:\\fw\\boot.bin" on Windows).
+        pieceList.append(QJsonObject{{QStringLiteral("source"), QDir::toNativeSeparators(piece.sourcePath)},
                                      {QStringLiteral("offset"), HexText::number(piece.offset, 8)},
                                      {QStringLiteral("size"), piece.size},
                                      {QStringLiteral("sha256"), QString::fromLatin1(piece.sha256.toHex())}});
@@ -117,6 +119,7 @@ bool StagedManifest::failed(Reporter &reporter)
 {
     m_file.cancel();
     reporter.message(MessageKind::Critical, ReportTitle::error(),
-                     QStringLiteral("Не удалось записать файл по пути: ") + m_file.targetPath());
+                     QStringLiteral("Не удалось записать файл по пути: ") +
+                         QDir::toNativeSeparators(m_file.targetPath()));
     return false;
 }
