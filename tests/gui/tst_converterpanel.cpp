@@ -136,8 +136,8 @@ void ConverterPanelTest::binaryToHexAsksForTheOffset()
     const ScriptedDialogs::Record done = m_dialogs->records.at(2);
     QCOMPARE(done.kind, MessageKind::Information);
     QCOMPARE(done.title, QStringLiteral("Конвертация"));
-    QCOMPARE(done.text,
-             QStringLiteral("Процесс завершен.\nАдрес первого байта: %1.\nФайл: %2").arg(address, hexPath));
+    QCOMPARE(done.text, QStringLiteral("Процесс завершен.\nАдрес первого байта: %1.\nФайл: %2")
+                            .arg(address, QDir::toNativeSeparators(hexPath)));
     QCOMPARE(read(hexPath), hex);
     QVERIFY(!m_window->findChild<QProgressDialog *>());
 }
@@ -177,7 +177,8 @@ void ConverterPanelTest::existingOutputIsReplacedOnlyWhenConfirmed()
 
     const ScriptedDialogs::Record question = m_dialogs->records.at(1);
     QCOMPARE(question.call, ScriptedDialogs::Call::Ask);
-    QCOMPARE(question.text, QStringLiteral("Файл %1 уже существует. Заменить?").arg(outputPath));
+    QCOMPARE(question.text,
+             QStringLiteral("Файл %1 уже существует. Заменить?").arg(QDir::toNativeSeparators(outputPath)));
     QVERIFY(question.hadParent);
     if (!replace) {
         QCOMPARE(m_dialogs->records.size(), 2);
@@ -201,8 +202,9 @@ void ConverterPanelTest::hexChosenThroughBinToHexConvertsToBinary()
 
     QCOMPARE(m_dialogs->records.size(), 2); // no offset asked for a HEX input
     QCOMPARE(m_dialogs->records.at(0).filter, QStringLiteral("*.bin"));
-    QCOMPARE(m_dialogs->messageTexts(), QStringList{QStringLiteral("Процесс завершен.\nФайл: ") +
-                                                    m_workDir->filePath(QStringLiteral("boot.bin"))});
+    QCOMPARE(m_dialogs->messageTexts(),
+             QStringList{QStringLiteral("Процесс завершен.\nФайл: ") +
+                         QDir::toNativeSeparators(m_workDir->filePath(QStringLiteral("boot.bin")))});
     QCOMPARE(read(m_workDir->filePath(QStringLiteral("boot.bin"))),
              QByteArray(0x1000, '\xFF') + "\x01\x02\x03");
 }
