@@ -1,30 +1,49 @@
 #!/usr/bin/env bash
-# Builds the fuzzer of the record file reading path (the format decision, the Intel HEX and S-record
-# readers and writers, and the join) with clang++ (libFuzzer, AddressSanitizer, UBSan) against Qt Core (found through pkg-config).
+# Builds the fuzzers with clang++ (libFuzzer, AddressSanitizer, UBSan) against Qt Core (found through
+# pkg-config): the record file reading path (the format decision, the Intel HEX and S-record readers
+# and writers, and the join) and the ELF reader.
 #   fuzz/build.sh                 build only
-#   fuzz/build.sh --run SECONDS   build, then fuzz for that long starting from the seed corpus
+#   fuzz/build.sh --run SECONDS   build, then fuzz each for that long starting from its seed corpus
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${QUILLON_FUZZ_DIR:-$root/build-fuzz}"
 mkdir -p "$out"
 
 hex="$root/src/hex"
-# shellcheck disable=SC2046
-clang++ -std=c++17 -g -O1 -fPIC -fno-omit-frame-pointer \
-    -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I"$root/src" $(pkg-config --cflags Qt6Core) \
-    "$root/fuzz/recordreader_fuzzer.cpp" \
+
+# build_fuzzer NAME SOURCES...: builds $out/NAME.
+build_fuzzer() {
+    local name="$1"
+    shift
+    # shellcheck disable=SC2046
+    clang++ -std=c++17 -g -O1 -fPIC -fno-omit-frame-pointer \
+        -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+        -I"$root/src" $(pkg-config --cflags Qt6Core) \
+        "$@" \
+        $(pkg-config --libs Qt6Core) \
+        -o "$out/$name"
+}
+
+# run_fuzzer NAME SEEDS SECONDS: new inputs go to a scratch corpus; the checked-in seeds are only read.
+run_fuzzer() {
+    local name="$1" seeds="$2" seconds="$3"
+    mkdir -p "$out/$name-corpus"
+    ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=0" UBSAN_OPTIONS="print_stacktrace=1" \
+        "$out/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -max_len=8192 -print_final_stats=1 "$out/$name-corpus" "$seeds"
+}
+
+build_fuzzer recordreader_fuzzer "$root/fuzz/recordreader_fuzzer.cpp" \
     "$hex/intelhexreader.cpp" "$hex/intelhexrecord.cpp" "$hex/intelhexwriter.cpp" "$hex/memoryimage.cpp" \
     "$hex/inputformat.cpp" "$hex/intelhexjoiner.cpp" "$hex/datachunk.cpp" \
     "$hex/srecord.cpp" "$hex/srecordreader.cpp" "$hex/srecordwriter.cpp" "$root/src/common/hextext.cpp" \
-    $(pkg-config --libs Qt6Core) \
-    -o "$out/recordreader_fuzzer"
+    "$root/src/common/systemerror.cpp"
+build_fuzzer elfreader_fuzzer "$root/fuzz/elfreader_fuzzer.cpp" \
+    "$hex/elfreader.cpp" "$hex/memoryimage.cpp" "$root/src/common/inputfile.cpp" "$root/src/common/hextext.cpp" \
+    "$root/src/common/systemerror.cpp"
 
 if [ "${1:-}" = "--run" ]; then
     seconds="${2:-60}"
-    # New inputs go to a scratch corpus; the checked-in seeds are only read.
-    mkdir -p "$out/corpus"
-    ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=0" UBSAN_OPTIONS="print_stacktrace=1" \
-        "$out/recordreader_fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-        -max_len=8192 -print_final_stats=1 "$out/corpus" "$root/fuzz/corpus"
+    run_fuzzer recordreader_fuzzer "$root/fuzz/corpus" "$seconds"
+    run_fuzzer elfreader_fuzzer "$root/fuzz/elf-corpus" "$seconds"
 fi

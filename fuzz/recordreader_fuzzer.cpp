@@ -1,7 +1,7 @@
 // libFuzzer target: any bytes through the reading path of every job: the format decision, the
 // Intel HEX and S-record readers, the memory image, the writers and the join.
-// - An input decided to be Intel HEX or S-records has a sound first record: if reading fails, it
-//   fails later.
+// - An input that reads cleanly as Intel HEX or S-records, with at least one record, is decided to
+//   be that format; an input decided to be one that fails to read fails on a line it names.
 // - Whatever reads cleanly is written back as Intel HEX and read again; the second reading must hold
 //   the same bytes (erased 0xFF blocks may be left out, as the writer skips them).
 // - Joined with itself, it gives a text that holds the same bytes, each address once, and never
@@ -65,36 +65,23 @@ bool holds(const MemoryImage &image, quint64 address, char value)
     return false;
 }
 
-// The line number of the first non-empty line after a byte order mark, counted as the reader does.
-int firstRecordLine(const QByteArray &text)
+// Whether anything but line ends follows the byte order mark: a file of records, not an empty one.
+bool holdsALine(const QByteArray &text)
 {
-    qsizetype position = text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    for (int line = 1; position < text.size(); ++line) {
-        qsizetype end = text.indexOf('\n', position);
-        if (end < 0)
-            end = text.size();
-        const qsizetype length = end - position - (end > position && text.at(end - 1) == '\r' ? 1 : 0);
-        if (length > 0)
-            return line;
-        position = end + 1;
-    }
-    return 0;
+    for (qsizetype i = text.startsWith("\xEF\xBB\xBF") ? 3 : 0; i < text.size(); ++i)
+        if (text.at(i) != '\r' && text.at(i) != '\n')
+            return true;
+    return false;
 }
 
-// The first non-empty line after a byte order mark.
-QByteArray firstRecord(const QByteArray &text)
+// What the format decision promises of a record format `which` and the reading of the text as it.
+void checkDecision(InputFormat format, InputFormat which, bool readCleanly, int errorLine,
+                   const QByteArray &text)
 {
-    qsizetype position = text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    while (position < text.size()) {
-        qsizetype end = text.indexOf('\n', position);
-        if (end < 0)
-            end = text.size();
-        const QByteArray line = text.mid(position, end - position).trimmed();
-        if (!line.isEmpty())
-            return line;
-        position = end + 1;
-    }
-    return {};
+    if (readCleanly && holdsALine(text) && format != which)
+        std::abort();
+    if (format == which && !readCleanly && errorLine <= 0)
+        std::abort();
 }
 
 // Every data record of the joined text is read alike by readers that replace one base by the other
@@ -185,11 +172,7 @@ void checkSRecords(const QByteArray &text, InputFormat format)
 {
     int errorLine = 0;
     std::optional<SRecordContent> content = readSRecords(text, &errorLine);
-    // A count record is sound on its own and still wrong for the file: the only way to fail on the
-    // line that decided the format.
-    if (format == InputFormat::SRecord && !content && errorLine == firstRecordLine(text) &&
-        !firstRecord(text).startsWith("S5") && !firstRecord(text).startsWith("S6"))
-        std::abort();
+    checkDecision(format, InputFormat::SRecord, content.has_value(), errorLine, text);
     if (!content)
         return;
     std::optional<MemoryImage::Conflict> conflict;
@@ -227,15 +210,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QBuffer device(&copy);
     device.open(QIODevice::ReadOnly);
     const InputFormat format = detectInputFormat(device);
-    if (format != detectInputFormat(text, true) || device.pos() != 0)
+    if (format != detectInputFormat(text) || device.pos() != 0)
         std::abort();
 
     checkSRecords(text, format);
 
     int errorLine = 0;
     const std::optional<IntelHexContent> content = readContent(text, &errorLine);
-    if (format == InputFormat::IntelHex && !content && errorLine == firstRecordLine(text))
-        std::abort();
+    checkDecision(format, InputFormat::IntelHex, content.has_value(), errorLine, text);
     if (!content)
         return 0;
     const std::optional<MemoryImage> image = imageOf(*content);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDir>
 #include <QString>
 
 #include "common/hextext.h"
@@ -25,11 +26,15 @@ inline QString readFailed(const QString &path, const QString &reason)
 {
     return QStringLiteral("Не удалось прочитать файл по пути: %1 (%2)").arg(path, reason);
 }
+// The path of an output, which the program composed: with the system's separators.
+inline QString writeFailed(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Не удалось записать файл по пути: %1 (%2)")
+        .arg(QDir::toNativeSeparators(path), reason);
+}
 inline QString tooLarge(const QString &path)
 {
-    return QStringLiteral("Файл %1 больше %2 МиБ: такие файлы не собираются.")
-        .arg(path)
-        .arg(LargestImageSize >> 20);
+    return QStringLiteral("%1: %2").arg(path, inputTooLargeText());
 }
 // A piece whose end lies past the largest image.
 inline QString pastLargestImage(const QString &path, qint64 offset, qint64 size)
@@ -40,6 +45,15 @@ inline QString pastLargestImage(const QString &path, qint64 offset, qint64 size)
         .arg(size)
         .arg(HexText::number(offset))
         .arg(LargestImageSize >> 20);
+}
+// A piece that would put nothing into the image: an empty file, records without data.
+inline QString emptyPiece(const QString &path)
+{
+    return QStringLiteral("Файл %1 пуст: в образ нечего положить, образ не собран.").arg(path);
+}
+inline QString holdsNoData(const QString &path)
+{
+    return QStringLiteral("В файле %1 нет данных: в образ нечего положить, образ не собран.").arg(path);
 }
 // A malformed Intel HEX input, with the line where there is one.
 inline QString hexError(const QString &path, const HexDiagnostic &diagnostic)

@@ -20,6 +20,25 @@ QString overlapMessage(const ImageBuilder::PlacedPiece &placed, const ImagePiece
            QStringLiteral(")");
 }
 
+// Opens a slot's file; nothing, with the reason reported, when it cannot be a piece of a flat image.
+std::optional<ImagePiece> openRawPiece(const QString &path, Reporter &reporter, qint64 &heldBudget)
+{
+    std::optional<ImagePiece> piece = openImagePiece(path, reporter, heldBudget);
+    if (!piece)
+        return std::nullopt;
+    // The pieces are raw images: records or an ELF file placed as bytes would be a wrong image.
+    if (piece->isRecordOrExecutable()) {
+        reporter.message(MessageKind::Warning, SourceText::wrongFormatTitle(),
+                         SourceText::isNotRawImage(path, piece->format));
+        return std::nullopt;
+    }
+    if (piece->size() == 0) {
+        reporter.message(MessageKind::Critical, ReportTitle::error(), AssemblyText::emptyPiece(path));
+        return std::nullopt;
+    }
+    return piece;
+}
+
 } // namespace
 
 BinaryResult assembleBinaryImage(const BinaryJob &job, Reporter &reporter, const ProgressCallback &progress)
@@ -66,15 +85,9 @@ BinaryResult assembleBinaryImage(const BinaryJob &job, Reporter &reporter, const
         const BinarySlot &slot = job.files.at(index);
         if (slot.enabled) {
             // Only the size is taken now; the piece is streamed into the image when it is written.
-            const std::optional<ImagePiece> piece = openImagePiece(slot.path, reporter, heldBudget);
+            const std::optional<ImagePiece> piece = openRawPiece(slot.path, reporter, heldBudget);
             if (!piece)
                 return result;
-            // The pieces are raw images: Intel HEX text placed as bytes would be a wrong image.
-            if (piece->intelHex) {
-                reporter.message(MessageKind::Warning, SourceText::wrongFormatTitle(),
-                                 SourceText::isIntelHex(piece->sourcePath));
-                return result;
-            }
             const qint64 offset = binaryPieceOffset(job, slot, runningOffset);
             if (offset + piece->size() > LargestImageSize) {
                 reporter.message(MessageKind::Critical, ReportTitle::error(),

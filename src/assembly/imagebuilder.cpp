@@ -11,7 +11,9 @@
 
 #include "assembly/assemblymessages.h"
 #include "common/atomicoutputfile.h"
+#include "common/outputname.h"
 #include "common/reporter.h"
+#include "common/systemerror.h"
 #include "hex/intelhexwriter.h"
 
 // Where the bytes of an image go, in address order.
@@ -22,6 +24,8 @@ public:
     virtual bool skip(qint64 length) = 0;
     virtual bool write(const char *data, qint64 length) = 0;
     virtual bool finish() { return true; }
+    // Why a write failed, in words.
+    virtual QString writeError() const { return QString(); }
 };
 
 namespace {
@@ -48,12 +52,18 @@ public:
     bool write(const char *data, qint64 length) override
     {
         m_digest.addData(data, length);
-        return m_out.write(data, length) == length;
+        SystemError::clear();
+        if (m_out.write(data, length) == length)
+            return true;
+        m_writeError = SystemError::of(m_out);
+        return false;
     }
+    QString writeError() const override { return m_writeError; }
 
 private:
     QIODevice &m_out;
     ImageDigestBuilder &m_digest;
+    QString m_writeError;
 };
 
 // Hands what is written on to another device and adds it to the image's digest: the digest of an
@@ -70,8 +80,8 @@ protected:
     qint64 writeData(const char *data, qint64 length) override
     {
         const qint64 written = m_target.write(data, length);
-        if (written < 0)
-            setErrorString(m_target.errorString());
+        if (written != length)
+            setErrorString(SystemError::of(m_target));
         else
             m_digest.addData(data, written);
         return written;
@@ -102,6 +112,7 @@ public:
         return written;
     }
     bool finish() override { return m_writer.finish(); }
+    QString writeError() const override { return m_writer.errorString(); }
 
 private:
     DigestingDevice m_device;
@@ -197,9 +208,7 @@ struct ImageBuilder::Segment {
 
 QString imageFilePath(const QString &outputDir, const QString &fileName)
 {
-    if (outputDir.endsWith(QLatin1Char('/')) || outputDir.endsWith(QLatin1Char('\\')))
-        return outputDir + fileName;
-    return outputDir + QLatin1Char('/') + fileName;
+    return outputPathBelow(outputDir, fileName);
 }
 
 void ImageBuilder::placePiece(const ImagePiece &piece, qint64 offset)
@@ -297,6 +306,11 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName, Ima
                                QDir::toNativeSeparators(outputDir));
         return false;
     }
+    const QString folderProblem = outputFolderProblem(outputDir, fileName);
+    if (!folderProblem.isEmpty()) {
+        m_reporter.message(MessageKind::Critical, ReportTitle::error(), folderProblem);
+        return false;
+    }
     const QString path = imageFilePath(outputDir, fileName);
     AtomicOutputFile file(path);
     if (!file.open()) {
@@ -316,8 +330,7 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName, Ima
     if (!writeTo(*sink, &pieceHashes, &readError)) {
         file.cancel();
         m_reporter.message(MessageKind::Critical, ReportTitle::error(),
-                           readError.isEmpty() ? QStringLiteral("Не удалось записать файл по пути: ") +
-                                                     QDir::toNativeSeparators(path)
+                           readError.isEmpty() ? AssemblyText::writeFailed(path, sink->writeError())
                                                : readError);
         return false;
     }
@@ -337,8 +350,7 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName, Ima
     }
     if (!file.commit()) {
         m_reporter.message(MessageKind::Critical, ReportTitle::error(),
-                           QStringLiteral("Не удалось записать файл по пути: ") +
-                               QDir::toNativeSeparators(path));
+                           AssemblyText::writeFailed(path, file.errorString()));
         return false;
     }
     return staged.commit(m_reporter);

@@ -37,8 +37,7 @@ std::optional<ImagePiece> openImagePiece(const QString &sourcePath, Reporter &re
         reportError(reporter, AssemblyText::inputProblem(sourcePath, input));
         return std::nullopt;
     }
-    const InputFormat format = detectInputFormat(input.device());
-    piece.intelHex = format == InputFormat::IntelHex;
+    piece.format = detectInputFormat(input.device());
     if (input.isRereadable()) {
         piece.fileSize = input.knownSize();
         if (piece.fileSize > LargestImageSize) {

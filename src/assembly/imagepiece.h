@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "hex/inputformat.h"
+
 class Reporter;
 
 // One source file as it goes into an image, byte for byte. Its size is known before its bytes are
@@ -13,14 +15,20 @@ class Reporter;
 // limit). Everything else is streamed from the file into each image it goes into.
 struct ImagePiece {
     QString sourcePath;
-    // The file holds Intel HEX text (judged as the converter judges it); the LoRa and Binary images
-    // take raw images only and refuse it.
-    bool intelHex = false;
+    // What the file holds, judged as the converter judges it: the LoRa and Binary images take raw
+    // images only and refuse Intel HEX, S-records and ELF.
+    InputFormat format = InputFormat::Binary;
     qint64 fileSize = 0;
     QByteArray held; // the whole file, when it cannot be read twice; empty otherwise
 
     qint64 size() const { return fileSize; }
     bool isHeld() const { return !held.isEmpty() || fileSize == 0; }
+    // Records or an executable: its bytes placed as they are would be a wrong image.
+    bool isRecordOrExecutable() const
+    {
+        return format == InputFormat::IntelHex || format == InputFormat::SRecord ||
+               format == InputFormat::Elf;
+    }
     // Up to `length` bytes of the file from `offset` (fewer at its end).
     QByteArray fileBytes(qint64 offset, qint64 length) const;
 };

@@ -8,6 +8,7 @@
 #include "common/crc32.h"
 #include "common/hextext.h"
 #include "common/stm32crc.h"
+#include "common/systemerror.h"
 #include "hex/imageloader.h"
 #include "hex/imagewriter.h"
 
@@ -28,11 +29,12 @@ protected:
     qint64 readData(char *, qint64) override { return -1; }
     qint64 writeData(const char *data, qint64 length) override
     {
+        SystemError::clear();
         const qint64 written = m_target.write(data, length);
         if (written > 0)
             m_digest.addData(data, written);
         if (written != length)
-            setErrorString(m_target.errorString());
+            setErrorString(SystemError::of(m_target));
         return written;
     }
 
@@ -77,16 +79,18 @@ bool copyPatched(const QString &path, qint64 patchOffset, const QByteArray &patc
                  QString *error)
 {
     QFile file(path);
+    SystemError::clear();
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
+        *error = SystemError::of(file);
         return false;
     }
     qint64 position = 0;
     QByteArray block(CopyBlockSize, Qt::Uninitialized);
     for (;;) {
+        SystemError::clear();
         const qint64 got = file.read(block.data(), block.size());
         if (got < 0) {
-            *error = file.errorString();
+            *error = SystemError::of(file);
             return false;
         }
         if (got == 0)
@@ -96,8 +100,9 @@ bool copyPatched(const QString &path, qint64 patchOffset, const QByteArray &patc
             if (at >= 0 && at < got)
                 block[at] = patch.at(i);
         }
+        SystemError::clear();
         if (out.write(block.constData(), got) != got) {
-            *error = out.errorString();
+            *error = SystemError::of(out);
             return false;
         }
         position += got;
@@ -123,7 +128,7 @@ std::optional<StampAlgorithm> stampAlgorithmFromName(const QString &name)
 StampResult stampImage(const StampJob &job)
 {
     StampResult result;
-    const QString name = QFileInfo(job.imagePath).fileName();
+    const QString name = job.imagePath; // as typed, in every message
     ImageLoadOptions loadOptions;
     loadOptions.binaryOffset = job.binaryOffset;
     loadOptions.displayName = name;
@@ -203,7 +208,7 @@ StampResult stampImage(const StampJob &job)
                                      static_cast<char>(result.value >> 24)};
     const QByteArray stampBytes(stamp, StampLength);
 
-    // Where the four bytes go in the file: an ELF file is changed where its segment holds them.
+    // Where the four bytes go in the file: an ELF file is changed where its section holds them.
     qint64 elfOffset = -1;
     if (loaded.format == InputFormat::Elf) {
         if (!QFileInfo(job.imagePath).isFile())
@@ -217,7 +222,7 @@ StampResult stampImage(const StampJob &job)
         if (elfOffset < 0)
             return failed(
                 result,
-                QStringLiteral("%1: ни один загружаемый сегмент файла не содержит четыре байта по адресу %2; "
+                QStringLiteral("%1: ни одна секция файла с данными не содержит четыре байта по адресу %2; "
                                "в файл ELF CRC записывается только туда, где есть данные")
                     .arg(name, HexText::address(job.address)));
     }
@@ -242,21 +247,23 @@ StampResult stampImage(const StampJob &job)
 
     // A manifest beside the image goes along, the stamp recorded in it.
     result.outputPath = job.outputPath.isEmpty() ? job.imagePath : job.outputPath;
-    const QString outputName = QFileInfo(result.outputPath).fileName();
+    const QString outputName = QFileInfo(result.outputPath).fileName(); // as the manifest records it
     QByteArray manifestText;
     QFile manifestFile(releaseManifestPath(job.imagePath));
     const bool hasManifest = manifestFile.exists();
     if (hasManifest) {
+        SystemError::clear();
         if (!manifestFile.open(QIODevice::ReadOnly))
             return failed(result, QStringLiteral("%1: не удалось прочитать файл: %2")
-                                      .arg(QFileInfo(manifestFile).fileName(), manifestFile.errorString()));
+                                      .arg(manifestFile.fileName(), SystemError::of(manifestFile)));
         manifestText = manifestFile.readAll();
     }
 
     AtomicOutputFile output(result.outputPath);
     if (!output.open())
         return failed(
-            result, QStringLiteral("%1: не удалось записать файл: %2").arg(outputName, output.errorString()));
+            result,
+            QStringLiteral("%1: не удалось записать файл: %2").arg(result.outputPath, output.errorString()));
     ImageDigestBuilder digest;
     DigestingDevice device(output.device(), digest);
     QString writeError;
@@ -266,7 +273,8 @@ StampResult stampImage(const StampJob &job)
             : writeImage(device, image, outputFormat, writeOptions, &writeError) == WriteOutcome::Written;
     if (!written) {
         output.cancel();
-        return failed(result, QStringLiteral("%1: не удалось записать файл: %2").arg(outputName, writeError));
+        return failed(result,
+                      QStringLiteral("%1: не удалось записать файл: %2").arg(result.outputPath, writeError));
     }
 
     AtomicOutputFile manifest(releaseManifestPath(result.outputPath));
@@ -280,25 +288,24 @@ StampResult stampImage(const StampJob &job)
         if (!updated) {
             output.cancel();
             return failed(result, QStringLiteral("%1: в манифест выпуска нельзя записать CRC: %2")
-                                      .arg(QFileInfo(manifestFile).fileName(), manifestError));
+                                      .arg(manifestFile.fileName(), manifestError));
         }
         // Written aside before the image replaces anything, so that a manifest that cannot be
         // written leaves the old image and manifest as they were.
         if (!manifest.open() || !manifest.write(*updated)) {
             output.cancel();
-            return failed(result,
-                          QStringLiteral("%1: не удалось записать файл: %2")
-                              .arg(QFileInfo(manifest.targetPath()).fileName(), manifest.errorString()));
+            return failed(result, QStringLiteral("%1: не удалось записать файл: %2")
+                                      .arg(manifest.targetPath(), manifest.errorString()));
         }
     }
     if (!output.commit())
         return failed(
-            result, QStringLiteral("%1: не удалось записать файл: %2").arg(outputName, output.errorString()));
+            result,
+            QStringLiteral("%1: не удалось записать файл: %2").arg(result.outputPath, output.errorString()));
     if (hasManifest) {
         if (!manifest.commit())
-            return failed(result,
-                          QStringLiteral("%1: не удалось записать файл: %2")
-                              .arg(QFileInfo(manifest.targetPath()).fileName(), manifest.errorString()));
+            return failed(result, QStringLiteral("%1: не удалось записать файл: %2")
+                                      .arg(manifest.targetPath(), manifest.errorString()));
         result.manifestPath = manifest.targetPath();
     }
     result.ok = true;

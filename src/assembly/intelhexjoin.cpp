@@ -110,6 +110,9 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
     const QString nameProblem = outputFileNameProblem(job.fileName);
     if (!nameProblem.isEmpty())
         return failed(nameProblem);
+    const QString folderProblem = outputFolderProblem(job.outputDir, job.fileName);
+    if (!folderProblem.isEmpty())
+        return failed(folderProblem);
 
     QList<Piece> pieces;
     qint64 memoryUsed = 0;
@@ -142,6 +145,11 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
         for (const HexDiagnostic &warning : reader.diagnostics())
             reporter.message(MessageKind::Warning, ReportTitle::warning(),
                              QStringLiteral("Файл %1: %2").arg(path, warning.message));
+
+        // A truncated build artefact (an empty file, an end-of-file record alone) joined without a
+        // word would go unnoticed: nothing of it would be in the image.
+        if (reader.content().dataBytes == 0)
+            return failed(AssemblyText::holdsNoData(path));
 
         Piece piece;
         piece.path = path;
@@ -181,7 +189,7 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
         }
     }
 
-    const QString imagePath = QDir(job.outputDir).filePath(job.fileName);
+    const QString imagePath = outputPathBelow(job.outputDir, job.fileName);
     AtomicOutputFile output(imagePath);
     if (!output.open())
         return failed(QStringLiteral("Не удалось открыть файл для записи по пути: ") + job.outputDir);

@@ -28,12 +28,17 @@ void warn(Reporter &reporter, const QString &text)
     reporter.message(MessageKind::Warning, ReportTitle::warning(), text);
 }
 
-// Opens a piece, which has to be a raw image: Intel HEX text placed as bytes would be a wrong image.
+// Opens a piece, which has to be a raw image: records or an ELF file placed as bytes would be a
+// wrong image.
 std::optional<ImagePiece> openRawPiece(const QString &path, Reporter &reporter, qint64 &heldBudget)
 {
     std::optional<ImagePiece> piece = openImagePiece(path, reporter, heldBudget);
-    if (piece && piece->intelHex) {
-        warn(reporter, SourceText::intelHexLeftOut(path));
+    if (piece && piece->isRecordOrExecutable()) {
+        warn(reporter, SourceText::leftOut(path, piece->format));
+        return std::nullopt;
+    }
+    if (piece && piece->size() == 0) {
+        reporter.message(MessageKind::Critical, ReportTitle::error(), AssemblyText::emptyPiece(path));
         return std::nullopt;
     }
     return piece;
@@ -116,6 +121,33 @@ std::optional<QList<QByteArray>> readNameFields(const QList<ImagePiece> &pieces,
         names.append(nameFieldText(field));
     }
     return names;
+}
+
+// One image per pair, named from its pair's fields; nothing, with the reason reported, when a name
+// cannot be written into the output directory.
+std::optional<QList<PlannedImage>> planImages(const LoRaJob &job, const QList<ImagePiece> &loraMacs,
+                                              const QList<ImagePiece> &apps,
+                                              const QList<QByteArray> &loraMacNames,
+                                              const QList<QByteArray> &appNames, Reporter &reporter)
+{
+    QList<PlannedImage> plan;
+    for (int l = 0; l < loraMacs.size(); ++l) {
+        for (int a = 0; a < apps.size(); ++a) {
+            const ReleaseNameFields fields = parseReleaseNameFields(loraMacNames.at(l), appNames.at(a));
+            const QString name = fillReleaseTemplate(job.nameTemplate, fields);
+            QString problem = outputFolderProblem(job.outputDir, name);
+            if (!outputNameProblem(name).isEmpty())
+                problem = QStringLiteral("Шаблон имени «%1» дает для %2 и %3 имя «%4», которое не может "
+                                         "быть именем файла.")
+                              .arg(job.nameTemplate, loraMacs.at(l).sourcePath, apps.at(a).sourcePath, name);
+            if (!problem.isEmpty()) {
+                reporter.message(MessageKind::Critical, ReportTitle::error(), problem);
+                return std::nullopt;
+            }
+            plan.append({l, a, name, fields});
+        }
+    }
+    return plan;
 }
 
 } // namespace
@@ -211,28 +243,14 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
     if (!appNames)
         return result;
 
-    QList<PlannedImage> plan;
-    for (int l = 0; l < loraMacs->size(); ++l) {
-        const ImagePiece &loraMac = loraMacs->at(l);
-        for (int a = 0; a < apps->size(); ++a) {
-            const ImagePiece &app = apps->at(a);
-            const ReleaseNameFields fields = parseReleaseNameFields(loraMacNames->at(l), appNames->at(a));
-            const QString name = fillReleaseTemplate(job.nameTemplate, fields);
-            if (!outputNameProblem(name).isEmpty()) {
-                reporter.message(
-                    MessageKind::Critical, ReportTitle::error(),
-                    QStringLiteral("Шаблон имени «%1» дает для %2 и %3 имя «%4», которое не может "
-                                   "быть именем файла.")
-                        .arg(job.nameTemplate, loraMac.sourcePath, app.sourcePath, name));
-                return result;
-            }
-            plan.append({l, a, name, fields});
-        }
-    }
-    if (!checkNamesDiffer(plan, job, reporter))
+    std::optional<QList<PlannedImage>> plan =
+        planImages(job, *loraMacs, *apps, *loraMacNames, *appNames, reporter);
+    if (!plan)
+        return result;
+    if (!checkNamesDiffer(*plan, job, reporter))
         return result;
 
-    for (const PlannedImage &planned : plan) {
+    for (const PlannedImage &planned : *plan) {
         ImageBuilder image(reporter);
         image.setReleaseNames(planned.names);
         if (job.flash)

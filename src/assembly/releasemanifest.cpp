@@ -1,5 +1,7 @@
 #include "assembly/releasemanifest.h"
 
+#include <cerrno>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -9,6 +11,7 @@
 #include "common/atomicoutputfile.h"
 #include "common/hextext.h"
 #include "common/reporter.h"
+#include "common/systemerror.h"
 
 void ImageDigestBuilder::addData(const char *data, qint64 length)
 {
@@ -104,22 +107,22 @@ bool StagedManifest::stage(ReleaseManifest manifest, Reporter &reporter)
     // place: refuse it now, while the old image still stands.
     constexpr qsizetype LongestFileName = 255;
     if (QFileInfo(m_file.targetPath()).fileName().toUtf8().size() > LongestFileName)
-        return failed(reporter);
+        return failed(reporter, SystemError::text(ENAMETOOLONG));
     if (!m_file.open() || !m_file.write(manifest.toJson()))
-        return failed(reporter);
+        return failed(reporter, m_file.errorString());
     return true;
 }
 
 bool StagedManifest::commit(Reporter &reporter)
 {
-    return m_file.commit() || failed(reporter);
+    return m_file.commit() || failed(reporter, m_file.errorString());
 }
 
-bool StagedManifest::failed(Reporter &reporter)
+bool StagedManifest::failed(Reporter &reporter, const QString &reason)
 {
     m_file.cancel();
     reporter.message(MessageKind::Critical, ReportTitle::error(),
-                     QStringLiteral("Не удалось записать файл по пути: ") +
-                         QDir::toNativeSeparators(m_file.targetPath()));
+                     QStringLiteral("Не удалось записать файл по пути: %1 (%2)")
+                         .arg(QDir::toNativeSeparators(m_file.targetPath()), reason));
     return false;
 }

@@ -85,7 +85,7 @@ public:
     bool commit(Reporter &reporter);
 
 private:
-    bool failed(Reporter &reporter);
+    bool failed(Reporter &reporter, const QString &reason);
 
     QString m_imagePath;
     AtomicOutputFile m_file;

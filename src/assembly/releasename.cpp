@@ -105,8 +105,9 @@ QString nameFieldProblem(const QString &path, qint64 offset, const QByteArray &f
 {
     QString reason;
     const QByteArray name = nameFieldText(field);
-    if (field.size() < fieldSize)
-        reason = QStringLiteral("поле длиной %1 байт выходит за конец файла").arg(fieldSize);
+    // A field cut short by the end of its file holds a name all the same when its bytes do.
+    if (field.isEmpty())
+        reason = QStringLiteral("поле длиной %1 байт начинается за концом файла").arg(fieldSize);
     else if (field.count('\xFF') == field.size())
         reason = QStringLiteral("поле стерто (все байты FF)");
     else if (field.count('\0') == field.size())
@@ -117,6 +118,8 @@ QString nameFieldProblem(const QString &path, qint64 offset, const QByteArray &f
         reason = QStringLiteral("в имени есть байты, которые не являются печатаемым текстом");
     else
         return QString();
+    if (!field.isEmpty() && field.size() < fieldSize)
+        reason += QStringLiteral(" (поле длиной %1 байт обрезано концом файла)").arg(fieldSize);
     return QStringLiteral("Поле имени в файле %1 по смещению %2 не содержит имени: %3. Найденные байты: %4.")
         .arg(path, HexText::number(quint64(offset)), reason, byteList(field));
 }
@@ -134,14 +137,15 @@ bool templateUsesFirmwareField(const QString &nameTemplate)
 
 QString fillReleaseTemplate(const QString &nameTemplate, const ReleaseNameFields &fields)
 {
+    // What is read out of the pieces never names a folder; the template may (2024/region_lora_fw).
     QString name = nameTemplate;
     if (fields.hasVersion)
-        name.replace(QLatin1String("lora"), fields.version, Qt::CaseInsensitive);
-    name.replace(QLatin1String("region"), fields.region, Qt::CaseInsensitive);
-    name.replace(QLatin1String("fw"), fields.firmware, Qt::CaseInsensitive);
+        name.replace(QLatin1String("lora"), sanitizeFileName(fields.version), Qt::CaseInsensitive);
+    name.replace(QLatin1String("region"), sanitizeFileName(fields.region), Qt::CaseInsensitive);
+    name.replace(QLatin1String("fw"), sanitizeFileName(fields.firmware), Qt::CaseInsensitive);
     name.remove(QLatin1String("kimo "), Qt::CaseInsensitive);
     name.replace(QLatin1Char(' '), QLatin1Char('_'));
-    return sanitizeFileName(name);
+    return sanitizeFileName(name, KeepFolders::Yes);
 }
 
 QString buildReleaseName(const QString &nameTemplate, const QString &loraMacPath, const QString &appPath,
@@ -153,13 +157,17 @@ QString buildReleaseName(const QString &nameTemplate, const QString &loraMacPath
     return fillReleaseTemplate(nameTemplate, fields);
 }
 
-QString sanitizeFileName(const QString &name)
+QString sanitizeFileName(const QString &name, KeepFolders keepFolders)
 {
-    static const QString forbidden = QStringLiteral("<>:\"/\\|?*");
+    static const QString forbidden = QStringLiteral("<>:\"|?*");
+    const auto isSeparator = [](QChar c) {
+        return c == QLatin1Char('/') || c == QLatin1Char('\\');
+    };
     QString safe = name;
     for (QChar &c : safe) {
         // Other_Control covers both the C0 and the C1 control characters and DEL.
-        if (c.category() == QChar::Other_Control || forbidden.contains(c))
+        if (c.category() == QChar::Other_Control || forbidden.contains(c) ||
+            (isSeparator(c) && keepFolders == KeepFolders::No))
             c = QLatin1Char('_');
     }
     return safe;

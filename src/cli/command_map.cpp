@@ -41,7 +41,10 @@ int showMaps(const MemoryMapSet &set, const QString &svgPath)
     }
     cliOut().flush();
 
-    if (!svgPath.isEmpty()) {
+    // A map made of what could be read would be a picture of another image: the picture is
+    // written only when every file was read (overlaps and overflows are drawn, not hidden).
+    const bool mapped = set.problems.isEmpty() && !set.maps.isEmpty();
+    if (!svgPath.isEmpty() && mapped) {
         AtomicOutputFile svg(svgPath);
         if (!svg.open() || !svg.write(MemoryMapSvg::picture(set.maps)) || !svg.commit()) {
             reporter.message(
@@ -51,7 +54,10 @@ int showMaps(const MemoryMapSet &set, const QString &svgPath)
         }
     }
 
-    bool buildable = set.problems.isEmpty() && !set.maps.isEmpty();
+    if (!svgPath.isEmpty() && !mapped)
+        reporter.message(MessageKind::Critical, ReportTitle::error(),
+                         QStringLiteral("Карта не построена; файл %1 не записан.").arg(svgPath));
+    bool buildable = mapped;
     if (set.hasRefusedOverlap()) {
         reporter.message(MessageKind::Critical, ReportTitle::error(),
                          QStringLiteral("Файлы пересекаются: такой образ не будет собран."));

@@ -8,6 +8,8 @@
 #include <QRandomGenerator>
 #include <QtGlobal>
 
+#include "common/systemerror.h"
+
 #ifdef Q_OS_LINUX
 #include <cerrno>
 #include <cstdio>
@@ -63,7 +65,7 @@ bool replaceTarget(const QString &from, const QString &to, QString *error)
         // Something that is not a file took the target's name meanwhile: give it back.
         const int reason = errno;
         ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE);
-        *error = qt_error_string(reason);
+        *error = SystemError::text(reason);
         return false;
     }
     // No target yet, or a file system that cannot swap: a plain rename does.
@@ -71,7 +73,8 @@ bool replaceTarget(const QString &from, const QString &to, QString *error)
     std::error_code failure;
     std::filesystem::rename(nativePath(from), nativePath(to), failure);
     if (failure) {
-        *error = QString::fromStdString(failure.message());
+        *error = failure.category() == std::generic_category() ? SystemError::text(failure.value())
+                                                               : QString::fromStdString(failure.message());
         return false;
     }
     return true;
@@ -79,7 +82,39 @@ bool replaceTarget(const QString &from, const QString &to, QString *error)
 
 } // namespace
 
+// Hands writes on to the hidden file and keeps the operating system's reason for the first that
+// fails: Qt records none for a write cut short, and the code is gone by the time commit() is called.
+class AtomicOutputFile::WriteThrough : public QIODevice {
+public:
+    explicit WriteThrough(QFile &file) : m_file(file) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+    QString failure() const { return m_failure; }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 length) override
+    {
+        SystemError::clear();
+        const qint64 written = m_file.write(data, length);
+        if (written != length && m_failure.isEmpty()) {
+            m_failure = SystemError::of(m_file);
+            setErrorString(m_failure);
+        }
+        return written;
+    }
+
+private:
+    QFile &m_file;
+    QString m_failure;
+};
+
 AtomicOutputFile::AtomicOutputFile(const QString &targetPath) : m_targetPath(targetPath) {}
+
+QIODevice &AtomicOutputFile::device()
+{
+    if (!m_device)
+        m_device = std::make_unique<WriteThrough>(m_file);
+    return *m_device;
+}
 
 AtomicOutputFile::~AtomicOutputFile()
 {
@@ -90,6 +125,7 @@ bool AtomicOutputFile::open()
 {
     cancel();
     m_error.clear();
+    m_device.reset();
     const QString target = resolvedTarget(m_targetPath);
     const QFileInfo existing(target);
     if (existing.isDir())
@@ -100,22 +136,25 @@ bool AtomicOutputFile::open()
     // Like QSaveFile: a file made read-only is kept from being replaced.
     if (existing.exists() && !existing.isWritable())
         return fail(QStringLiteral("%1 доступен только для чтения").arg(QDir::toNativeSeparators(target)));
+    QString error;
     for (int attempt = 0; attempt < NameAttempts; ++attempt) {
         m_file.setFileName(hiddenNameFor(target));
+        SystemError::clear();
         // NewOnly never takes over a file someone else made; the umask sets the permissions.
         if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             // The User bits tell what this process may do, not what the file's owner may.
             const QFileDevice::Permissions kept =
                 existing.permissions() &
                 ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+            SystemError::clear();
             if (existing.exists() && !m_file.setPermissions(kept))
-                return fail(m_file.errorString());
+                return fail(SystemError::of(m_file));
             return true;
         }
+        error = SystemError::of(m_file);
         if (!m_file.exists())
             break;
     }
-    const QString error = m_file.errorString();
     m_file.setFileName(QString());
     return fail(error);
 }
@@ -124,8 +163,9 @@ bool AtomicOutputFile::write(const char *data, qint64 size)
 {
     if (m_failed || !m_file.isOpen())
         return false;
+    SystemError::clear();
     if (m_file.write(data, size) != size)
-        return fail(m_file.errorString());
+        return fail(SystemError::of(m_file));
     return true;
 }
 
@@ -133,14 +173,17 @@ bool AtomicOutputFile::commit()
 {
     if (m_failed || !m_file.isOpen())
         return false;
+    if (m_device && !m_device->failure().isEmpty())
+        return fail(m_device->failure());
     if (m_file.error() != QFileDevice::NoError)
         return fail(m_file.errorString());
     // A full disk often shows only here, when the last buffered bytes go out, or on close.
+    SystemError::clear();
     if (!m_file.flush())
-        return fail(m_file.errorString());
+        return fail(SystemError::of(m_file));
     m_file.close();
     if (m_file.error() != QFileDevice::NoError)
-        return fail(m_file.errorString());
+        return fail(SystemError::of(m_file));
     QString error;
     if (!replaceTarget(m_file.fileName(), resolvedTarget(m_targetPath), &error))
         return fail(error);

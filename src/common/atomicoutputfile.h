@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -22,8 +24,9 @@ public:
     // False when not every byte was taken; the failure sticks until cancel().
     bool write(const char *data, qint64 size);
     bool write(const QByteArray &data) { return write(data.constData(), data.size()); }
-    // For writers that take a device; their writes must be checked too.
-    QIODevice &device() { return m_file; }
+    // For writers that take a device; their writes must be checked too. A failed write is kept
+    // with its reason in words, which commit() then gives.
+    QIODevice &device();
 
     bool commit();
     void cancel();
@@ -32,10 +35,13 @@ public:
     QString errorString() const { return m_error; }
 
 private:
+    class WriteThrough;
+
     bool fail(const QString &error);
 
     QString m_targetPath;
     QFile m_file;
+    std::unique_ptr<WriteThrough> m_device;
     QString m_error;
     bool m_failed = false;
 };

@@ -3,6 +3,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/imagelimits.h"
+#include "common/systemerror.h"
+
 namespace {
 
 constexpr qint64 ReadBlockSize = 256 * 1024;
@@ -40,8 +43,9 @@ bool InputFile::open()
     default:
         break;
     }
+    SystemError::clear();
     if (!m_file.open(QIODevice::ReadOnly))
-        return fail(Problem::CannotOpen, m_file.errorString());
+        return fail(Problem::CannotOpen, SystemError::of(m_file));
     if (!m_file.isSequential() && m_file.size() > 0)
         m_knownSize = m_file.size();
     return true;
@@ -57,9 +61,10 @@ std::optional<QByteArray> InputFile::readToEnd(qint64 limit)
         const qint64 want = qMin(ReadBlockSize, room);
         const qsizetype start = data.size();
         data.resize(start + want);
+        SystemError::clear();
         const qint64 got = m_file.read(data.data() + start, want);
         if (got < 0) {
-            fail(Problem::CannotRead, m_file.errorString());
+            fail(Problem::CannotRead, SystemError::of(m_file));
             return std::nullopt;
         }
         data.resize(start + got);
@@ -88,7 +93,9 @@ QString InputFile::problemText(qint64 limit) const
     case Problem::CannotRead:
         return QStringLiteral("не удалось прочитать файл: %1").arg(m_systemError);
     case Problem::TooLarge:
-        return QStringLiteral("файл больше %1 МиБ; такие большие файлы не принимаются").arg(limit >> 20);
+        if (limit == LargestImageSize)
+            return inputTooLargeText();
+        return QStringLiteral("файл больше %1 байт; такие большие файлы не принимаются").arg(limit);
     }
     return QString();
 }
@@ -98,4 +105,14 @@ QByteArray InputFile::readAt(qint64 offset, qint64 length)
     if (offset < 0 || length <= 0 || !m_file.seek(offset))
         return {};
     return m_file.read(length);
+}
+
+QByteArrayView InputFile::map()
+{
+    // The size now, not at opening: a file cut since then must not be read past its end.
+    const qint64 size = m_file.size();
+    if (!isRereadable() || size <= 0)
+        return {};
+    const uchar *bytes = m_file.map(0, size);
+    return bytes ? QByteArrayView(bytes, size) : QByteArrayView();
 }

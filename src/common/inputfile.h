@@ -3,6 +3,7 @@
 #include <optional>
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QFile>
 #include <QString>
 
@@ -27,8 +28,6 @@ public:
 
     QString path() const { return m_file.fileName(); }
     QIODevice &device() { return m_file; }
-    // The open file's descriptor, for libraries that read by themselves (libelf maps the file).
-    int handle() const { return m_file.handle(); }
     // The size the file system gives beforehand; -1 for an input known only once it has been read.
     qint64 knownSize() const { return m_knownSize; }
     // Whether any part can be read again later (a regular file with a size).
@@ -37,6 +36,9 @@ public:
     // Reads from the current position to the end; nothing, with TooLarge, when more than `limit`
     // bytes come, and with CannotRead when reading fails.
     std::optional<QByteArray> readToEnd(qint64 limit);
+    // The whole of a rereadable file mapped into memory, valid while the file stays open; empty
+    // when the system cannot map it.
+    QByteArrayView map();
     // Up to `length` bytes from `offset` of a rereadable file (fewer at its end).
     QByteArray readAt(qint64 offset, qint64 length);
 

@@ -25,8 +25,9 @@ void ConverterPanel::convert(QObject *button)
         return;
     }
 
-    // The content decides the direction, whichever button was pressed; the offset is asked for only
-    // when the file turns out to be binary. A cancelled question is a cancelled conversion, never a
+    // The button pressed says what the file is: "IntelHEX to BIN" reads it as Intel HEX (a file that
+    // is not gets the reader's error, naming its line), "BIN to IntelHEX" takes binaries only. The
+    // offset is asked for a binary only. A cancelled question is a cancelled conversion, never a
     // silent offset 0 or a silently replaced file.
     ConversionProgress progress(m_window);
     std::optional<quint64> chosenOffset;
@@ -42,6 +43,7 @@ void ConverterPanel::convert(QObject *button)
         return chosenOffset;
     };
     ConversionOptions options;
+    options.expectedInput = binaryWanted ? InputFormat::Binary : InputFormat::IntelHex;
     progress.watch(options);
     options.confirmReplace = [&](const QString &outputPath) {
         const bool replace =

@@ -10,7 +10,8 @@ class MainWindow;
 }
 
 // The two converter buttons under the tabs, "IntelHEX to BIN" and "BIN to IntelHEX": asks for a
-// file, converts it beside itself in the direction its content calls for, and reports.
+// file, converts it beside itself in the direction of the button pressed, and reports; a file that
+// is not what the button converts is refused.
 class ConverterPanel : public QObject {
     Q_OBJECT
 

@@ -7,6 +7,7 @@
 #include "common/atomicoutputfile.h"
 #include "common/hextext.h"
 #include "common/inputfile.h"
+#include "common/systemerror.h"
 #include "hex/imageloader.h"
 #include "hex/intelhexwriter.h"
 #include "hex/memoryimage.h"
@@ -18,11 +19,6 @@ namespace {
 constexpr quint64 AddressSpaceEnd = Q_UINT64_C(0x100000000);
 // Bytes handed to the writer between two looks at the clock; a multiple of 16 keeps the record grid.
 constexpr qsizetype SliceSize = 256 * 1024;
-
-QString displayName(const QString &path)
-{
-    return QFileInfo(path).fileName();
-}
 
 ConversionResult failure(ConversionResult result, const QString &text)
 {
@@ -68,7 +64,7 @@ bool openInput(InputFile &input, ConversionResult &result)
     if (input.open())
         return true;
     result.ok = false;
-    result.errorText = QStringLiteral("%1: %2").arg(displayName(input.path()), input.problemText());
+    result.errorText = QStringLiteral("%1: %2").arg(input.path(), input.problemText());
     return false;
 }
 
@@ -88,6 +84,23 @@ qint64 readFull(QIODevice &device, char *block, qint64 size)
     return filled;
 }
 
+// "файл Intel HEX": what an input holds, as a message says it.
+QString formatDescription(InputFormat format)
+{
+    switch (format) {
+    case InputFormat::IntelHex:
+        return QStringLiteral("файл Intel HEX");
+    case InputFormat::SRecord:
+        return QStringLiteral("файл S-record");
+    case InputFormat::Elf:
+        return QStringLiteral("исполняемый файл ELF");
+    case InputFormat::Empty:
+    case InputFormat::Binary:
+        break;
+    }
+    return QStringLiteral("двоичный файл");
+}
+
 QString recordFormatName(OutputFormat format)
 {
     return format == OutputFormat::SRecord ? QStringLiteral("S-records") : QStringLiteral("Intel HEX");
@@ -100,7 +113,10 @@ ConversionResult streamBinary(InputFile &input, quint64 offset, const Conversion
                               ConversionResult result, Begin &&begin)
 {
     result.inputFormat = InputFormat::Binary;
-    const QString inputName = displayName(input.path());
+    const QString inputName = input.path();
+    const auto pastLimit = [&]() {
+        return failure(result, QStringLiteral("%1: %2").arg(inputName, inputTooLargeText()));
+    };
     const auto tooLarge = [&](quint64 size) {
         return failure(result,
                        QStringLiteral("%1: %2 байт по смещению %3 выходят за 4 ГиБ, которые адресует %4")
@@ -109,14 +125,18 @@ ConversionResult streamBinary(InputFile &input, quint64 offset, const Conversion
                            .arg(HexText::address(offset), recordFormatName(result.outputFormat)));
     };
     const qint64 knownSize = input.knownSize();
+    // Streamed or held, every input stops at the largest image.
+    if (knownSize > LargestImageSize)
+        return pastLimit();
     if (offset >= AddressSpaceEnd ||
         offset + static_cast<quint64>(qMax<qint64>(0, knownSize)) > AddressSpaceEnd)
         return tooLarge(static_cast<quint64>(knownSize));
 
     AtomicOutputFile output(result.outputPath);
     if (!output.open())
-        return failure(result, QStringLiteral("%1: не удалось записать файл: %2")
-                                   .arg(displayName(result.outputPath), output.errorString()));
+        return failure(
+            result,
+            QStringLiteral("%1: не удалось записать файл: %2").arg(result.outputPath, output.errorString()));
 
     ProgressThrottle throttle(options.progress, qMax<qint64>(0, knownSize));
     Writer writer(output.device());
@@ -124,12 +144,17 @@ ConversionResult streamBinary(InputFile &input, quint64 offset, const Conversion
     QByteArray block(SliceSize, Qt::Uninitialized);
     quint64 position = 0;
     while (written) {
+        SystemError::clear();
         const qint64 got = readFull(input.device(), block.data(), block.size());
         if (got < 0)
             return failure(result, QStringLiteral("%1: не удалось прочитать файл: %2")
-                                       .arg(inputName, input.device().errorString()));
+                                       .arg(inputName, SystemError::of(input.device())));
         if (got == 0)
             break;
+        if (position + static_cast<quint64>(got) > static_cast<quint64>(LargestImageSize)) {
+            output.cancel();
+            return pastLimit();
+        }
         if (offset + position + static_cast<quint64>(got) > AddressSpaceEnd) {
             output.cancel();
             return tooLarge(position + static_cast<quint64>(got));
@@ -145,10 +170,10 @@ ConversionResult streamBinary(InputFile &input, quint64 offset, const Conversion
         }
     }
     if (!written || !writer.finish() || !output.commit())
-        return failure(result, QStringLiteral("%1: не удалось записать файл: %2")
-                                   .arg(displayName(result.outputPath), writer.errorString().isEmpty()
-                                                                            ? output.errorString()
-                                                                            : writer.errorString()));
+        return failure(result,
+                       QStringLiteral("%1: не удалось записать файл: %2")
+                           .arg(result.outputPath, writer.errorString().isEmpty() ? output.errorString()
+                                                                                  : writer.errorString()));
     throttle.finish();
     result.ok = true;
     return result;
@@ -178,7 +203,7 @@ ConversionResult binToSRecord(InputFile &input, quint64 offset, const Conversion
 ConversionResult convertLoaded(InputFile &input, quint64 binaryOffset, const ConversionOptions &options,
                                ConversionResult result, std::optional<InputFormat> format = std::nullopt)
 {
-    const QString inputName = displayName(input.path());
+    const QString inputName = input.path();
     ImageLoadOptions loadOptions;
     loadOptions.format = format;
     loadOptions.binaryOffset = binaryOffset;
@@ -214,8 +239,9 @@ ConversionResult convertLoaded(InputFile &input, quint64 binaryOffset, const Con
 
     AtomicOutputFile output(result.outputPath);
     if (!output.open())
-        return failure(result, QStringLiteral("%1: не удалось записать файл: %2")
-                                   .arg(displayName(result.outputPath), output.errorString()));
+        return failure(
+            result,
+            QStringLiteral("%1: не удалось записать файл: %2").arg(result.outputPath, output.errorString()));
     QString writeError;
     switch (writeImage(output.device(), loaded.image, result.outputFormat, writeOptions, &writeError)) {
     case WriteOutcome::Cancelled:
@@ -224,14 +250,15 @@ ConversionResult convertLoaded(InputFile &input, quint64 binaryOffset, const Con
         return result;
     case WriteOutcome::Failed:
         output.cancel();
-        return failure(result, QStringLiteral("%1: не удалось записать файл: %2")
-                                   .arg(displayName(result.outputPath), writeError));
+        return failure(result,
+                       QStringLiteral("%1: не удалось записать файл: %2").arg(result.outputPath, writeError));
     case WriteOutcome::Written:
         break;
     }
     if (!output.commit())
-        return failure(result, QStringLiteral("%1: не удалось записать файл: %2")
-                                   .arg(displayName(result.outputPath), output.errorString()));
+        return failure(
+            result,
+            QStringLiteral("%1: не удалось записать файл: %2").arg(result.outputPath, output.errorString()));
     result.ok = true;
     return result;
 }
@@ -240,6 +267,20 @@ ConversionResult hexToBin(InputFile &input, const ConversionOptions &options, Co
 {
     result.outputFormat = OutputFormat::Binary;
     return convertLoaded(input, 0, options, result, InputFormat::IntelHex);
+}
+
+// Holds the input to what the user said it is: Intel HEX is read as such, a binary must be one.
+// False (with the reason in the result) when it is not what was said.
+bool takeAsExpected(ConversionResult &result, std::optional<InputFormat> expected, const QString &inputPath)
+{
+    if (expected == InputFormat::IntelHex)
+        result.inputFormat = InputFormat::IntelHex;
+    if (expected != InputFormat::Binary || result.inputFormat == InputFormat::Binary)
+        return true;
+    result.ok = false;
+    result.errorText = QStringLiteral("%1: это %2, а не двоичный файл; ничего не записано")
+                           .arg(inputPath, formatDescription(result.inputFormat));
+    return false;
 }
 
 // The output path of a conversion, refused when it would be the input itself.
@@ -256,7 +297,7 @@ bool chooseOutput(ConversionResult &result, const QString &inputPath, const Conv
         return true;
     }
     result.ok = false;
-    result.errorText = QStringLiteral("%1: выходной файл заменил бы входной").arg(displayName(inputPath));
+    result.errorText = QStringLiteral("%1: выходной файл заменил бы входной").arg(inputPath);
     return false;
 }
 
@@ -301,8 +342,9 @@ ConversionResult convertFile(const QString &inputPath, const BinaryOffsetQuestio
         return result;
     result.inputFormat = detectInputFormat(input.device());
     if (result.inputFormat == InputFormat::Empty)
-        return failure(result,
-                       QStringLiteral("%1: файл пуст, конвертировать нечего").arg(displayName(inputPath)));
+        return failure(result, QStringLiteral("%1: файл пуст, конвертировать нечего").arg(inputPath));
+    if (!takeAsExpected(result, options.expectedInput, inputPath))
+        return result;
     const bool binaryInput = result.inputFormat == InputFormat::Binary;
     result.outputFormat = options.to.value_or(binaryInput ? OutputFormat::IntelHex : OutputFormat::Binary);
     // Intel HEX and binary keep the names they have always had when no format is asked for.
@@ -316,7 +358,7 @@ ConversionResult convertFile(const QString &inputPath, const BinaryOffsetQuestio
     if (!chooseOutput(result, inputPath, options, besideInput))
         return result;
     if (!binaryInput)
-        return convertLoaded(input, 0, options, result);
+        return convertLoaded(input, 0, options, result, result.inputFormat);
 
     quint64 offset = 0;
     if (askOffset) {

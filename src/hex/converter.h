@@ -23,6 +23,11 @@ struct ConversionOptions {
     // Asked when the output exists already; false cancels the conversion before anything is written.
     // Without it an existing output is replaced, as command-line converters do.
     std::function<bool(const QString &outputPath)> confirmReplace;
+    // What the user said the input is (the window's two buttons); none: whatever its content is.
+    // An input said to be Intel HEX is read as Intel HEX, so that the reader names the line that is
+    // not a record; one said to be binary that holds records or an ELF executable is refused, the
+    // message saying what it holds.
+    std::optional<InputFormat> expectedInput;
 };
 
 struct ConversionResult {

@@ -2,7 +2,6 @@
 
 #include <optional>
 
-#include <QFileInfo>
 #include <QList>
 #include <QString>
 
@@ -11,17 +10,16 @@ struct HexDiagnostic {
     enum class Severity { Warning, Error };
 
     Severity severity = Severity::Error;
-    QString file; // as given by the caller, usually the full path
+    QString file; // as given by the caller: the path as the user typed it
     int line = 0; // 1-based; 0 when the finding is about the file as a whole
     QString message;
 
-    // "fw.hex, строка 12: неверная контрольная сумма ..." (file name without its directory).
+    // "build/fw.hex, строка 12: неверная контрольная сумма ...", the file named as it was given.
     QString text() const
     {
-        const QString name = QFileInfo(file).fileName();
         if (line > 0)
-            return QStringLiteral("%1, строка %2: %3").arg(name).arg(line).arg(message);
-        return QStringLiteral("%1: %2").arg(name, message);
+            return QStringLiteral("%1, строка %2: %3").arg(file).arg(line).arg(message);
+        return QStringLiteral("%1: %2").arg(file, message);
     }
 };
 

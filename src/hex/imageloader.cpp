@@ -87,11 +87,14 @@ LoadedImage loadElf(InputFile &input, const ImageLoadOptions &options, const QSt
     ElfContent content = reader.takeContent();
     loaded.fileSize = content.fileSize;
     loaded.startAddress = content.entryPoint;
-    loaded.fileSpans = content.segments;
+    loaded.fileSpans = content.fileSpans;
+    for (const QString &warning : std::as_const(content.warnings))
+        loaded.warnings.append({HexDiagnostic::Severity::Warning, name, 0, warning});
     if (options.progress)
         options.progress(loaded.fileSize, loaded.fileSize);
     return placeChunks(std::move(loaded), std::move(content.chunks), name,
-                       QStringLiteral("программные заголовки"));
+                       content.fromSegments ? QStringLiteral("программные заголовки")
+                                            : QStringLiteral("секции"));
 }
 
 LoadedImage loadBinary(InputFile &input, const ImageLoadOptions &options, const QString &name,

@@ -32,7 +32,7 @@ struct LoadedImage {
     std::optional<quint64> startAddress; // Intel HEX 03/05, S7/S8/S9, the ELF entry point
     QByteArray header;                   // the text of an S-record file's S0 record
     qint64 fileSize = 0;                 // bytes in the file, to its end
-    QList<FileSpan> fileSpans;           // ELF: where the loadable segments' bytes lie in the file
+    QList<FileSpan> fileSpans;           // ELF: where the image's bytes lie in the file
     QList<HexDiagnostic> warnings;
     QString errorText; // why it could not be read, naming the file (and line); empty when it was
 
@@ -40,8 +40,8 @@ struct LoadedImage {
 };
 
 // Reads an image file of any of the four formats into one memory image, the format decided by
-// the content (detectInputFormat). Every record is checked; two records (or ELF segments) that
-// put different bytes at one address are an error naming both lines (or program headers). An
+// the content (detectInputFormat). Every record is checked; two records (or ELF sections) that
+// put different bytes at one address are an error naming both lines (or sections). An
 // empty file is an empty image of format Empty. The file is opened once: a pipe or FIFO is read
 // all the same; devices and directories are refused.
 LoadedImage loadImageFile(const QString &path, const ImageLoadOptions &options = {});

@@ -4,6 +4,7 @@
 
 #include "common/hextext.h"
 #include "common/imagelimits.h"
+#include "common/systemerror.h"
 #include "hex/intelhexwriter.h"
 #include "hex/progressthrottle.h"
 #include "hex/srecordwriter.h"
@@ -78,13 +79,14 @@ WriteOutcome writeBinary(QIODevice &out, const MemoryImage &image, const ImageWr
                          QString *error)
 {
     const QByteArray erased(SliceSize, '\xFF');
-    const WriteOutcome outcome =
-        walk(image, options.binaryBase, qMax(options.binaryBase, image.endAddress()), true, options,
-             [&](quint64, const char *data, qsizetype length) {
-                 return out.write(data ? data : erased.constData(), length) == length;
-             });
-    if (outcome == WriteOutcome::Failed)
-        *error = out.errorString();
+    const WriteOutcome outcome = walk(image, options.binaryBase, qMax(options.binaryBase, image.endAddress()),
+                                      true, options, [&](quint64, const char *data, qsizetype length) {
+                                          SystemError::clear();
+                                          if (out.write(data ? data : erased.constData(), length) == length)
+                                              return true;
+                                          *error = SystemError::of(out);
+                                          return false;
+                                      });
     return outcome;
 }
 

@@ -3,59 +3,54 @@
 #include <QByteArray>
 #include <QIODevice>
 
+#include "hex/hexdigits.h"
 #include "hex/intelhexrecord.h"
 #include "hex/srecord.h"
 
 namespace {
 
-// Enough for the longest record behind a run of empty lines; an input whose first record is not
-// within this many bytes is not taken for a record file.
+// Enough to pass a long run of empty lines before the first record.
 constexpr qint64 LookedAtBytes = 64 * 1024;
 constexpr char ByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr char ElfMagic[] = "\x7F"
                             "ELF";
 
-InputFormat formatOfRecord(QByteArrayView line)
+bool isDecimalDigit(char c)
 {
-    if (line.endsWith('\r'))
-        line.chop(1);
-    if (line.startsWith(IntelHexLayout::StartCode)) {
-        DecodedRecordLine record;
-        if (checkRecordLine(line.data(), line.size(), record).isEmpty())
-            return InputFormat::IntelHex;
-    } else if (line.startsWith(SRecordLayout::StartCode)) {
-        DecodedSRecord record;
-        if (checkSRecordLine(line.data(), line.size(), record).isEmpty())
-            return InputFormat::SRecord;
-    }
+    return c >= '0' && c <= '9';
+}
+
+// The shape of a record, not its soundness: a damaged record is still a record, and the reader
+// names what is wrong with it.
+InputFormat formatOfShape(QByteArrayView start)
+{
+    if (start.size() >= 2 && start[0] == IntelHexLayout::StartCode && hexDigitValue(start[1]) >= 0)
+        return InputFormat::IntelHex;
+    if (start.size() >= 3 &&
+        (start[0] == SRecordLayout::StartCode || start[0] == SRecordLayout::LowerCaseStartCode) &&
+        isDecimalDigit(start[1]) && hexDigitValue(start[2]) >= 0)
+        return InputFormat::SRecord;
     return InputFormat::Binary;
 }
 
 } // namespace
 
-InputFormat detectInputFormat(QByteArrayView head, bool complete)
+InputFormat detectInputFormat(QByteArrayView head)
 {
     if (head.isEmpty())
         return InputFormat::Empty;
     if (head.startsWith(QByteArrayView(ElfMagic)))
         return InputFormat::Elf;
     qsizetype position = head.startsWith(QByteArrayView(ByteOrderMark)) ? 3 : 0;
-    while (position < head.size()) {
-        const qsizetype newline = head.indexOf('\n', position);
-        if (newline < 0)
-            return complete ? formatOfRecord(head.sliced(position)) : InputFormat::Binary;
-        const QByteArrayView line = head.sliced(position, newline - position);
-        if (!line.isEmpty() && line != "\r")
-            return formatOfRecord(line);
-        position = newline + 1;
-    }
-    return InputFormat::Binary;
+    while (position < head.size() && (head[position] == '\r' || head[position] == '\n'))
+        ++position;
+    return formatOfShape(head.sliced(position));
 }
 
 InputFormat detectInputFormat(QIODevice &device)
 {
     const QByteArray head = device.peek(LookedAtBytes);
-    return detectInputFormat(head, head.size() < LookedAtBytes);
+    return detectInputFormat(head);
 }
 
 QString inputFormatName(InputFormat format)

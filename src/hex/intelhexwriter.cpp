@@ -2,6 +2,7 @@
 
 #include <QIODevice>
 
+#include "common/systemerror.h"
 #include "hex/intelhexrecord.h"
 
 namespace {
@@ -114,8 +115,9 @@ bool IntelHexWriter::flush()
 {
     if (m_used == 0)
         return true;
+    SystemError::clear();
     if (m_out.write(m_buffer.constData(), m_used) != m_used) {
-        m_error = m_out.errorString();
+        m_error = SystemError::of(m_out);
         return false;
     }
     m_used = 0;

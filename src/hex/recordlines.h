@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "common/progress.h"
+#include "common/systemerror.h"
 #include "hex/progressthrottle.h"
 
 // One line of a record file (Intel HEX, Motorola S-records), its line end cut.
@@ -21,7 +22,7 @@ struct RecordLine {
 };
 
 // Reads a record file line by line from a device, to its end or until the handler stops: lines end
-// in LF or CR LF, a UTF-8 byte order mark before the first line is left out, and the device is read
+// in LF, CR LF or CR, a UTF-8 byte order mark before the first line is left out, and the device is read
 // in large blocks, so that a line split between two reads is the only text ever copied. A line
 // that keeps growing past what any record can hold stops reading: the input is no record file.
 class RecordLineReader {
@@ -55,7 +56,7 @@ public:
     {
         switch (outcome) {
         case Outcome::ReadError:
-            return {0, QStringLiteral("не удалось прочитать файл: %1").arg(m_device.errorString())};
+            return {0, QStringLiteral("не удалось прочитать файл: %1").arg(m_readError)};
         case Outcome::LineTooLong:
             return {m_lineCount + 1, QStringLiteral("строка длиннее любой записи")};
         case Outcome::TooManyLines:
@@ -66,7 +67,7 @@ public:
     }
 
     int lineCount() const { return m_lineCount; }
-    // The first line end met ("\r\n" or "\n"); empty when no line ended.
+    // The first line end met ("\r\n", "\n" or "\r"); empty when no line ended.
     QByteArray lineEnd() const { return m_lineEnd; }
     // Where the text proper begins: 3 after a byte order mark, else 0.
     qint64 textStart() const { return m_textStart; }
@@ -84,6 +85,7 @@ private:
     }
     template <typename Handler>
     Step deliver(Handler &handle, const char *text, qsizetype length, qint64 offset);
+    void noteLineEnd(const char *lineEnd);
 
     QIODevice &m_device;
     qsizetype m_longestLine;
@@ -91,6 +93,7 @@ private:
     int m_lineCount = 0;
     QByteArray m_lineEnd;
     qint64 m_textStart = 0;
+    QString m_readError;
 };
 
 template <typename Handler>
@@ -105,9 +108,13 @@ RecordLineReader::Step RecordLineReader::deliver(Handler &handle, const char *te
         offset += ByteOrderMarkLength;
         m_textStart = ByteOrderMarkLength;
     }
-    if (length > 0 && text[length - 1] == '\r')
-        --length;
     return handle(RecordLine{text, length, m_lineCount, offset});
+}
+
+inline void RecordLineReader::noteLineEnd(const char *lineEnd)
+{
+    if (m_lineEnd.isEmpty())
+        m_lineEnd = lineEnd;
 }
 
 template <typename Handler>
@@ -125,14 +132,21 @@ RecordLineReader::Outcome RecordLineReader::read(Handler &&handle, const Progres
     QByteArray partialLine; // a line split between two reads
     qint64 partialLineOffset = 0;
     qint64 consumed = 0;
+    // The last line ended in a CR that was the last byte read: a LF first in the next block is the
+    // rest of its CR LF, not an empty line.
+    bool carriageReturnEndedBlock = false;
+    bool firstLineEndUnsure = false; // that CR is the first line end met
     const auto outcomeOf = [](Step step) {
         return step == Step::Stop ? Outcome::Stopped : Outcome::Failed;
     };
 
     for (;;) {
+        SystemError::clear();
         const qint64 got = m_device.read(block.data(), block.size());
-        if (got < 0)
+        if (got < 0) {
+            m_readError = SystemError::of(m_device);
             return Outcome::ReadError;
+        }
         if (got == 0)
             break;
         if (m_observer)
@@ -140,25 +154,49 @@ RecordLineReader::Outcome RecordLineReader::read(Handler &&handle, const Progres
         const qint64 blockOffset = consumed;
         consumed += got;
         const char *data = block.constData();
+        const char *blockEnd = data + got;
         qsizetype start = 0;
+        if (carriageReturnEndedBlock && data[0] == '\n') {
+            start = 1;
+            if (firstLineEndUnsure)
+                m_lineEnd = "\r\n";
+        }
+        carriageReturnEndedBlock = false;
+        firstLineEndUnsure = false;
+        // Lines end in LF, CR LF or a lone CR (as srec_cat's and objcopy's readers take them); the
+        // next LF is looked up once, not once per line.
+        const char *lineFeed = nullptr;
         while (start < got) {
-            const void *found = std::memchr(data + start, '\n', static_cast<size_t>(got - start));
-            if (!found) {
+            if (!lineFeed || lineFeed < data + start) {
+                lineFeed = static_cast<const char *>(std::memchr(data + start, '\n', size_t(got - start)));
+                if (!lineFeed)
+                    lineFeed = blockEnd;
+            }
+            const auto *carriageReturn =
+                static_cast<const char *>(std::memchr(data + start, '\r', size_t(lineFeed - (data + start))));
+            const char *lineEnd = carriageReturn ? carriageReturn : lineFeed;
+            if (lineEnd == blockEnd) {
                 if (partialLine.isEmpty())
                     partialLineOffset = blockOffset + start;
                 partialLine.append(data + start, got - start);
-                if (partialLine.size() > m_longestLine + ByteOrderMarkLength + 1)
+                if (partialLine.size() > m_longestLine + ByteOrderMarkLength)
                     return Outcome::LineTooLong;
                 break;
             }
-            const qsizetype end = static_cast<const char *>(found) - data;
+            const qsizetype end = lineEnd - data;
             if (m_lineCount == std::numeric_limits<int>::max() - 1)
                 return Outcome::TooManyLines;
-            if (m_lineEnd.isEmpty())
-                m_lineEnd =
-                    (end > start && data[end - 1] == '\r') || (end == start && partialLine.endsWith('\r'))
-                        ? QByteArray("\r\n")
-                        : QByteArray("\n");
+            qsizetype next = end + 1;
+            if (!carriageReturn) {
+                noteLineEnd("\n");
+            } else if (next < got && data[next] == '\n') {
+                noteLineEnd("\r\n");
+                ++next;
+            } else {
+                firstLineEndUnsure = m_lineEnd.isEmpty() && next == got;
+                noteLineEnd("\r");
+                carriageReturnEndedBlock = next == got;
+            }
             Step step;
             if (partialLine.isEmpty()) {
                 step = deliver(handle, data + start, end - start, blockOffset + start);
@@ -169,7 +207,7 @@ RecordLineReader::Outcome RecordLineReader::read(Handler &&handle, const Progres
             }
             if (step != Step::Continue)
                 return finish(throttle, outcomeOf(step));
-            start = end + 1;
+            start = next;
         }
         throttle.update(consumed);
     }

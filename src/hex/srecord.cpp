@@ -39,7 +39,7 @@ bool isSRecordCount(SRecordType type)
 QString checkSRecordLine(const char *text, qsizetype length, DecodedSRecord &record)
 {
     using namespace SRecordLayout;
-    if (length == 0 || text[0] != StartCode)
+    if (length == 0 || (text[0] != StartCode && text[0] != LowerCaseStartCode))
         return QStringLiteral("запись не начинается с «S»");
     if (length > MaximumLineLength)
         return QStringLiteral("строка длиннее любой записи");

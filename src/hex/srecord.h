@@ -9,6 +9,8 @@
 // checksum is the ones' complement of the low byte of the sum of the count, address and data bytes.
 namespace SRecordLayout {
 constexpr char StartCode = 'S';
+// Written in upper case; read in either, as some tools write whole files in lower case.
+constexpr char LowerCaseStartCode = 's';
 constexpr int TypeColumn = 1;
 constexpr int CountColumn = 2;
 constexpr int AddressColumn = 4;
@@ -57,7 +59,7 @@ struct DecodedSRecord {
     int dataLength() const { return count() - addressLength() - 1; }
 };
 
-// Checks one record line (its line end already cut): the leading 'S', a known record type (S4 is
+// Checks one record line (its line end already cut): the leading 'S' (or 's'), a known record type (S4 is
 // reserved), hex digits of either case, the count against the line's length and the record's
 // address width, the checksum, no data where the type carries none, and data that stays inside
 // the type's address space. Empty when the line is a sound record (then `record` holds it);

@@ -39,6 +39,8 @@ public:
     bool read(QIODevice &device, const QString &fileName, const ProgressCallback &progress = {});
 
     void setMemoryLimit(qint64 limit) { m_collector.setMemoryLimit(limit); }
+    // Without data kept, reading checks the text and counts the data bytes only.
+    void setKeepData(bool keep) { m_collector.setKeepData(keep); }
     // Sees every block read from the device, e.g. to count the input's bytes while it is read.
     void setBlockObserver(std::function<void(QByteArrayView)> observer) { m_observer = std::move(observer); }
 

@@ -151,12 +151,14 @@ std::optional<ImagePiece> openForMap(const QString &path, ProblemList &problems,
     return openImagePiece(path, problems, heldBudget);
 }
 
-// Flat images (LoRa, Binary) take raw pieces; an Intel HEX file among them is refused by the build,
-// and is shown (by its file's size) with a note that says so.
-void noteIntelHexPiece(const ImagePiece &piece, ProblemList &problems)
+// Flat images (LoRa, Binary) take raw pieces that hold bytes; records or ELF among them, or an
+// empty file, are refused by the build, and are shown (by the file's size) with a note that says so.
+void noteNotRawPiece(const ImagePiece &piece, ProblemList &problems)
 {
-    if (piece.intelHex)
-        problems.texts << SourceText::isIntelHex(piece.sourcePath);
+    if (piece.isRecordOrExecutable())
+        problems.texts << SourceText::isNotRawImage(piece.sourcePath, piece.format);
+    else if (piece.size() == 0)
+        problems.texts << AssemblyText::emptyPiece(piece.sourcePath);
 }
 
 class FlatMapBuilder {
@@ -309,7 +311,7 @@ MemoryMapSet memoryMapsOf(const LoRaJob &job)
         QList<std::optional<ImagePiece>> pieces;
         for (const QString &path : paths) {
             if (std::optional<ImagePiece> piece = openForMap(path, problems, heldBudget)) {
-                noteIntelHexPiece(*piece, problems);
+                noteNotRawPiece(*piece, problems);
                 pieces.append(piece);
             }
         }
@@ -323,7 +325,7 @@ MemoryMapSet memoryMapsOf(const LoRaJob &job)
     if (!job.bootPath.isEmpty()) {
         boot = openForMap(job.bootPath, problems, heldBudget);
         if (boot)
-            noteIntelHexPiece(*boot, problems);
+            noteNotRawPiece(*boot, problems);
     }
     const QList<std::optional<ImagePiece>> loraMacs = openAll(job.loraMacPaths);
     const QList<std::optional<ImagePiece>> apps = openAll(job.appPaths);
@@ -372,7 +374,7 @@ MemoryMapSet memoryMapsOf(const BinaryJob &job)
         const std::optional<ImagePiece> piece = openForMap(slot.path, problems, heldBudget);
         if (!piece)
             continue;
-        noteIntelHexPiece(*piece, problems);
+        noteNotRawPiece(*piece, problems);
         const qint64 offset = binaryPieceOffset(job, slot, previousEnd);
         builder.place(*piece, offset);
         previousEnd = offset + piece->size();
@@ -418,6 +420,8 @@ MemoryMapSet memoryMapsOf(const IntelHexJoinJob &job)
             continue;
         }
         memoryUsed = reader.memoryUsed();
+        if (reader.content().dataBytes == 0)
+            set.problems << AssemblyText::holdsNoData(path);
         std::optional<MemoryImage::Conflict> conflict;
         MemoryImage image = MemoryImage::fromChunks(reader.takeContent().chunks, &conflict);
         if (conflict) {

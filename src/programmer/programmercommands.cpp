@@ -6,6 +6,7 @@
 #include "common/inputfile.h"
 #include "hex/inputformat.h"
 #include "hex/intelhexreader.h"
+#include "hex/srecordreader.h"
 #include "programmer/programmerlocator.h"
 
 namespace ProgrammerCommands {
@@ -13,6 +14,15 @@ namespace ProgrammerCommands {
 namespace {
 
 const char flashStartAddress[] = "0x08000000";
+
+// "строка 3: ...": the file is named by the message around it.
+QString whereAndWhat(const std::optional<HexDiagnostic> &error)
+{
+    const HexDiagnostic diagnostic = error.value_or(HexDiagnostic{});
+    if (diagnostic.line > 0)
+        return QStringLiteral("строка %1: %2").arg(diagnostic.line).arg(diagnostic.message);
+    return diagnostic.message;
+}
 
 // What makes an image unfit to flash, or nothing.
 QString imageProblem(const QString &path)
@@ -27,8 +37,15 @@ QString imageProblem(const QString &path)
         reader.setKeepData(false);
         if (!reader.read(input.device(), path))
             return QStringLiteral("Файл прошивки «%1» не читается как Intel HEX: %2")
-                .arg(path, reader.error().value_or(HexDiagnostic{}).text());
+                .arg(path, whereAndWhat(reader.error()));
         dataBytes = reader.content().dataBytes;
+    } else if (format == InputFormat::SRecord) {
+        SRecordReader reader;
+        reader.setKeepData(false);
+        if (!reader.read(input.device(), path))
+            return QStringLiteral("Файл прошивки «%1» не читается как S-record: %2")
+                .arg(path, whereAndWhat(reader.error()));
+        dataBytes = reader.takeContent().dataBytes;
     }
     if (dataBytes == 0)
         return QStringLiteral("Файл прошивки «%1» пуст: прошивать нечего, а плата была бы стёрта.").arg(path);

@@ -7,6 +7,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <optional>
 
 #include "common/savefile.h"
@@ -41,6 +42,15 @@ std::unique_ptr<QTemporaryDir> scratchCopy(const QByteArray &content)
     return scratch;
 }
 
+// INI text holds no control characters but line ends and tabs; a binary blob holds them at once.
+bool isText(const QByteArray &content)
+{
+    return std::none_of(content.cbegin(), content.cend(), [](char c) {
+        const auto byte = static_cast<quint8>(c);
+        return (byte < 0x20 && c != '\t' && c != '\n' && c != '\r') || byte == 0x7F;
+    });
+}
+
 bool writableTarget(const QString &path)
 {
     const QFileInfo target(path);
@@ -51,11 +61,12 @@ bool writableTarget(const QString &path)
 
 SettingsFile::Reader::Reader(const QString &path)
 {
-    m_copy = scratchCopy(readWholeFile(path));
+    const QByteArray content = readWholeFile(path);
+    m_copy = scratchCopy(content);
     // Without room for a private copy, reading the file itself is the best that remains.
     const QString source = m_copy ? scratchPath(*m_copy) : path;
     m_store = std::make_unique<QSettings>(source, QSettings::IniFormat);
-    m_wellFormed = m_store->status() == QSettings::NoError;
+    m_wellFormed = m_store->status() == QSettings::NoError && isText(content);
 }
 
 SettingsFile::Reader::~Reader() = default;

@@ -23,7 +23,8 @@ public:
         explicit Reader(const QString &path);
         ~Reader();
         QSettings &store() { return *m_store; }
-        // False when the file exists but is not valid INI; whatever could be read is still offered.
+        // False when the file exists but is not valid INI text (a binary file among them); whatever
+        // could be read is still offered.
         bool wellFormed() const { return m_wellFormed; }
 
     private:

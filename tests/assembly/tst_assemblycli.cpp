@@ -45,6 +45,7 @@ private slots:
 
     void binaryPlacesPiecesAtTheirOffsets();
     void binaryFollowsPiecesWithSequential();
+    void jobsWriteIntoAnExistingFolder();
     void binaryFailsOnCollidingPieces();
     void binaryUsageErrors_data();
     void binaryUsageErrors();
@@ -150,6 +151,8 @@ void AssemblyCliTest::loraUsageErrors_data()
                                            << "cannot read the settings file \"none.LoRa\"";
     QTest::newRow("settings file that is not INI") << (complete + QStringList{"--settings", "garbage.LoRa"})
                                                    << "\"garbage.LoRa\" is not a valid settings file";
+    QTest::newRow("settings file that is a binary") << (complete + QStringList{"--settings", "lora0.bin"})
+                                                    << "\"lora0.bin\" is not a valid settings file";
 }
 
 void AssemblyCliTest::loraUsageErrors()
@@ -194,6 +197,24 @@ void AssemblyCliTest::binaryFollowsPiecesWithSequential()
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(lines(run.out), QStringList{"out/joined.bin"});
     QCOMPARE(read(m_dir->filePath(QStringLiteral("out/joined.bin"))), m_boot + m_apps[1]);
+}
+
+// A name may put the image into a folder of the output directory, as saved templates do.
+void AssemblyCliTest::jobsWriteIntoAnExistingFolder()
+{
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("out/2024")));
+    ProcessRun run =
+        runCli({"binary", "--out", "out", "--name", "2024/img", "--file", "boot.bin"}, m_dir->path());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(read(m_dir->filePath(QStringLiteral("out/2024/img.bin"))), m_boot);
+    run = runCli({"lora", "--out", "out", "--name", "2024\\region_lora_fw", "--boot", "boot.bin", "--loramac",
+                  "lora0.bin", "--app", "app0.bin", "--loramac-offset", "4000", "--app-offset", "8000",
+                  "--region-offset", "10", "--fw-offset", "200"},
+                 m_dir->path());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(read(m_dir->filePath(QStringLiteral("out/2024/RU864_1.0.4_App1.bin"))),
+             layout({{0, m_boot}, {0x4000, m_loraMacs[0]}, {0x8000, m_apps[0]}}));
+    QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("out/2024/RU864_1.0.4_App1.bin.manifest.json"))));
 }
 
 void AssemblyCliTest::binaryFailsOnCollidingPieces()
@@ -254,15 +275,38 @@ void AssemblyCliTest::jobsRefuseWhatCannotBeAPieceOrAName_data()
                            "--loramac", "/dev/zero", "--app",    "app0.bin"}
             << "/dev/zero (это устройство";
     }
-    // Names are file names in the output directory, never paths out of it.
+    // Names are file names in the output directory, or in a folder there, never paths out of it.
     QTest::newRow("binary name climbing out")
         << QStringList{"binary", "--out", "out/deep", "--name", "../x", "--file", "boot.bin"}
-        << "Имя выходного файла «../x» недопустимо: в нём не может быть «/» и «\\»";
+        << "Имя выходного файла «../x» недопустимо: «.» и «..» не могут быть именем файла или папки.";
     QTest::newRow("binary name with a backslash")
         << QStringList{"binary", "--out", "out/deep", "--name", "..\\x", "--file", "boot.bin"} << "«..\\x»";
-    QTest::newRow("binary name into a folder")
-        << QStringList{"binary", "--out", "out/deep", "--name", "sub/img", "--file", "boot.bin"}
-        << "«sub/img»";
+    QTest::newRow("binary name from the root")
+        << QStringList{"binary", "--out", "out/deep", "--name", "/tmp/img", "--file", "boot.bin"}
+        << "«/tmp/img» недопустимо: путь от корня или от диска";
+    QTest::newRow("binary name on a drive")
+        << QStringList{"binary", "--out", "out/deep", "--name", "C:img", "--file", "boot.bin"} << "«C:img»";
+    QTest::newRow("binary name into a missing folder")
+        << QStringList{"binary", "--out", "out/deep", "--name", "none/img", "--file", "boot.bin"}
+        << "Не найдена папка out/deep/none";
+    QTest::newRow("LoRa name into a missing folder")
+        << (QStringList{"lora", "--out", "out/deep", "--name", "region/x", "--region-offset", "10"} +
+            loraPieces)
+        << "Не найдена папка out/deep/RU864";
+    // Nothing built is a failure: an image missing a piece is no release.
+    QTest::newRow("empty binary piece") << QStringList{"binary", "--out",    "out/deep", "--name",        "x",
+                                                       "--file", "boot.bin", "--file",   "empty.bin@4000"}
+                                        << "Файл empty.bin пуст: в образ нечего положить, образ не собран.";
+    QTest::newRow("empty HEX piece") << QStringList{"intelhex", "--out",     "out/deep", "--name",
+                                                    "x",        "piece.hex", "empty.bin"}
+                                     << "В файле empty.bin нет данных";
+    QTest::newRow("HEX piece of an end-of-file record")
+        << QStringList{"intelhex", "--out", "out/deep", "--name", "x", "end.hex"}
+        << "В файле end.hex нет данных";
+    // A damaged record file is refused as a piece, never placed as its text.
+    QTest::newRow("damaged Intel HEX as a binary piece")
+        << QStringList{"binary", "--out", "out/deep", "--name", "x", "--file", "bad.hex"}
+        << "bad.hex явлеяется IntelHEX файлом.";
     QTest::newRow("binary name dot") << QStringList{"binary", "--out",  "out/deep", "--name",
                                                     ".",      "--file", "boot.bin"}
                                      << "«.» и «..» не могут быть именем файла";
@@ -285,6 +329,9 @@ void AssemblyCliTest::jobsRefuseWhatCannotBeAPieceOrAName()
     QFETCH(QString, complaint);
     QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("out/deep/sub")));
     write(m_dir->path(), QStringLiteral("piece.hex"), ":0100000011EE\r\n:00000001FF\r\n");
+    write(m_dir->path(), QStringLiteral("bad.hex"), ":0100000011EF\r\n:00000001FF\r\n");
+    write(m_dir->path(), QStringLiteral("end.hex"), ":00000001FF\r\n");
+    write(m_dir->path(), QStringLiteral("empty.bin"), QByteArray());
     const ProcessRun run = runCli(arguments, m_dir->path());
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains(complaint), qPrintable(run.err));

@@ -23,6 +23,8 @@ private slots:
     void unreadableFilesGiveEmptyFields();
     void keepsNamesInsideTheDirectory_data();
     void keepsNamesInsideTheDirectory();
+    void fieldCutShortIsJudgedByItsBytes_data();
+    void fieldCutShortIsJudgedByItsBytes();
 };
 
 void ReleaseNameTest::splitsNameFields_data()
@@ -91,6 +93,7 @@ void ReleaseNameTest::fillsTemplates_data()
         << "release lora region fw" << field("V2.3EU868", 32) << "release_V2.3_EU868_App1";
     QTest::newRow("lora kept without version") << "lora region" << field("EU", 32) << "lora_EU";
     QTest::newRow("no tokens") << "final image" << ru << "final_image";
+    QTest::newRow("into a folder") << "2024/region_lora_fw" << ru << "2024/RU864_1.0.4_App1";
 }
 
 void ReleaseNameTest::fillsTemplates()
@@ -150,6 +153,27 @@ void ReleaseNameTest::keepsNamesInsideTheDirectory()
     QCOMPARE(built, name);
     QVERIFY(!built.contains(QLatin1Char('/')));
     QVERIFY(!built.contains(QLatin1Char('\\')));
+}
+
+void ReleaseNameTest::fieldCutShortIsJudgedByItsBytes_data()
+{
+    QTest::addColumn<QByteArray>("bytes"); // what the file holds from the field's offset to its end
+    QTest::addColumn<QString>("reason");   // empty: a name
+    QTest::newRow("a whole name") << QByteArray("1.0.4RU864") << QString();
+    QTest::newRow("nothing") << QByteArray() << "поле длиной 32 байт начинается за концом файла";
+    QTest::newRow("erased") << QByteArray(5, '\xFF')
+                            << "поле стерто (все байты FF) (поле длиной 32 байт обрезано";
+    QTest::newRow("not text") << QByteArray("1.0\x01") << "не являются печатаемым текстом";
+}
+
+// A LoRaMAC file that ends in its name, without the padding after it, is named from those bytes.
+void ReleaseNameTest::fieldCutShortIsJudgedByItsBytes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
+    const QString problem =
+        nameFieldProblem(QStringLiteral("lora/x.bin"), 0x100, bytes, LoRaMacNameFieldSize);
+    QVERIFY2(reason.isEmpty() ? problem.isEmpty() : problem.contains(reason), qPrintable(problem));
 }
 
 QTEST_GUILESS_MAIN(ReleaseNameTest)

@@ -41,7 +41,8 @@ private slots:
     void writesTheHexOutputAsIntelHex();
     void refusesABadOffsetOfATickedSlotOnly();
     void warnsWithoutTickedSlots();
-    void intelHexPieceIsRefusedLikeTheCommandLine();
+    void pieceIsRefusedLikeTheCommandLine_data();
+    void pieceIsRefusedLikeTheCommandLine();
     void buildsWhatTheCommandLineBuildsFromTheSameSettings_data();
     void buildsWhatTheCommandLineBuildsFromTheSameSettings();
 };
@@ -270,15 +271,31 @@ void BinaryTabTest::warnsWithoutTickedSlots()
     QVERIFY(!QFile::exists(t.workDir.filePath(QStringLiteral("release.bin"))));
 }
 
-void BinaryTabTest::intelHexPieceIsRefusedLikeTheCommandLine()
+void BinaryTabTest::pieceIsRefusedLikeTheCommandLine_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("said"); // after the file's path
+    QTest::newRow("Intel HEX") << HexRecords << "Не верный формат!"
+                               << " явлеяется IntelHEX файлом.";
+    QTest::newRow("S-records") << QByteArray("S1060000010203F3\r\n") << "Не верный формат!"
+                               << " является S-record файлом.";
+    QTest::newRow("empty") << QByteArray() << "Error!"
+                           << " пуст: в образ нечего положить, образ не собран.";
+}
+
+void BinaryTabTest::pieceIsRefusedLikeTheCommandLine()
 {
     // The file chooser refuses Intel HEX, but a saved path reaches the build unchecked: the build
     // refuses it the way the command line does, and writes nothing.
+    QFETCH(QByteArray, content);
+    QFETCH(QString, title);
+    QFETCH(QString, said);
     WindowTest t;
     QVERIFY(t.isValid());
     const QString dir = t.workDir.path();
     const QString raw = write(dir, QStringLiteral("raw.bin"), pattern(0x40, 1));
-    const QString text = write(dir, QStringLiteral("text.bin"), HexRecords);
+    const QString text = write(dir, QStringLiteral("text.bin"), content);
     write(dir, QStringLiteral("out/image.bin"), "an older image");
     const QByteArray saved =
         QStringLiteral("[PathTo]\nBinaryPathFile_1=%1\nBinaryPathFile_2=%2\n"
@@ -295,10 +312,11 @@ void BinaryTabTest::intelHexPieceIsRefusedLikeTheCommandLine()
     QCOMPARE(t.widget<QComboBox>(fileControl("Combo", 2))->currentText(), text);
 
     t.click(QStringLiteral("BinaryAssembling"));
-    const QString refusal = text + QStringLiteral(" явлеяется IntelHEX файлом.");
+    const QString refusal = (content.isEmpty() ? QStringLiteral("Файл ") : QString()) + text + said;
     QCOMPARE(t.dialogs.messages().size(), 1);
-    QCOMPARE(t.dialogs.messages().first().kind, MessageKind::Warning);
-    QCOMPARE(t.dialogs.messages().first().title, QStringLiteral("Не верный формат!"));
+    QCOMPARE(t.dialogs.messages().first().kind,
+             content.isEmpty() ? MessageKind::Critical : MessageKind::Warning);
+    QCOMPARE(t.dialogs.messages().first().title, title);
     QCOMPARE(t.dialogs.messages().first().text, refusal);
     // Refused in front of the window, with no progress dialog standing behind the box.
     QVERIFY(t.dialogs.messages().first().hadParent);
@@ -312,7 +330,7 @@ void BinaryTabTest::intelHexPieceIsRefusedLikeTheCommandLine()
                       text + QStringLiteral("@100")}}) {
         const ProcessRun run = runCli(QStringList{QStringLiteral("binary")} + arguments, dir);
         QCOMPARE(run.exitCode, 1);
-        QCOMPARE(run.err, QStringLiteral("Не верный формат! ") + refusal + QLatin1Char('\n'));
+        QCOMPARE(run.err, title + QLatin1Char(' ') + refusal + QLatin1Char('\n'));
         QVERIFY(run.out.isEmpty());
         QCOMPARE(read(dir + QStringLiteral("/out/image.bin")), QByteArray("an older image"));
     }

@@ -39,7 +39,8 @@ private slots:
     void binaryToHexAsksForTheOffset();
     void existingOutputIsReplacedOnlyWhenConfirmed_data();
     void existingOutputIsReplacedOnlyWhenConfirmed();
-    void hexChosenThroughBinToHexConvertsToBinary();
+    void fileNotForTheButtonIsRefused_data();
+    void fileNotForTheButtonIsRefused();
     void nothingChosenWarns_data();
     void nothingChosenWarns();
     void cancelledOffsetCancelsTheConversion();
@@ -173,7 +174,7 @@ void ConverterPanelTest::existingOutputIsReplacedOnlyWhenConfirmed()
     m_dialogs->askAnswers.enqueue(replace);
     m_dialogs->textAnswers.enqueue(QStringLiteral("0"));
 
-    click("Converter2BIN");
+    click(input.endsWith(QLatin1String(".hex")) ? "Converter2BIN" : "Converter2IntelHEX");
 
     const ScriptedDialogs::Record question = m_dialogs->records.at(1);
     QCOMPARE(question.call, ScriptedDialogs::Call::Ask);
@@ -192,21 +193,49 @@ void ConverterPanelTest::existingOutputIsReplacedOnlyWhenConfirmed()
     QCOMPARE(read(outputPath), converted);
 }
 
-void ConverterPanelTest::hexChosenThroughBinToHexConvertsToBinary()
+void ConverterPanelTest::fileNotForTheButtonIsRefused_data()
 {
-    const QString hexPath = m_workDir->filePath(QStringLiteral("boot.hex"));
-    QVERIFY(writeFile(hexPath, ":020000020100FB\r\n:03000000010203F7\r\n:00000001FF\r\n"));
-    m_dialogs->fileAnswers.enqueue(hexPath);
+    QTest::addColumn<QByteArray>("button");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("error"); // after the file's path
+    const QByteArray hex = ":03000000010203F7\r\n:00000001FF\r\n";
+    QTest::newRow("Intel HEX to BIN to IntelHEX")
+        << QByteArray("Converter2IntelHEX") << hex
+        << ": это файл Intel HEX, а не двоичный файл; ничего не записано";
+    QTest::newRow("S-records to BIN to IntelHEX")
+        << QByteArray("Converter2IntelHEX") << QByteArray("S1060000010203F3\r\nS9030000FC\r\n")
+        << ": это файл S-record, а не двоичный файл; ничего не записано";
+    QTest::newRow("ELF to BIN to IntelHEX")
+        << QByteArray("Converter2IntelHEX")
+        << QByteArray("\x7F"
+                      "ELF\x01\x01")
+        << ": это исполняемый файл ELF, а не двоичный файл; ничего не записано";
+    QTest::newRow("binary to IntelHEX to BIN") << QByteArray("Converter2BIN") << QByteArray("\x01\x02\x03\n")
+                                               << ", строка 1: запись не начинается с ':'";
+    QTest::newRow("broken first record to IntelHEX to BIN")
+        << QByteArray("Converter2BIN") << QByteArray(":03000000010203F8\r\n:00000001FF\r\n")
+        << ", строка 1: неверная контрольная сумма: в записи F8, по её байтам F7";
+}
 
-    click("Converter2IntelHEX");
+// The button pressed is what the user means: a file that is not what it converts is refused with
+// what the file is (or the reader's error), and nothing is written.
+void ConverterPanelTest::fileNotForTheButtonIsRefused()
+{
+    QFETCH(QByteArray, button);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, error);
+    const QString path = m_workDir->filePath(QStringLiteral("boot.hex"));
+    QVERIFY(writeFile(path, content));
+    m_dialogs->fileAnswers.enqueue(path);
 
-    QCOMPARE(m_dialogs->records.size(), 2); // no offset asked for a HEX input
-    QCOMPARE(m_dialogs->records.at(0).filter, QStringLiteral("*.bin"));
-    QCOMPARE(m_dialogs->messageTexts(),
-             QStringList{QStringLiteral("Процесс завершен.\nФайл: ") +
-                         QDir::toNativeSeparators(m_workDir->filePath(QStringLiteral("boot.bin")))});
-    QCOMPARE(read(m_workDir->filePath(QStringLiteral("boot.bin"))),
-             QByteArray(0x1000, '\xFF') + "\x01\x02\x03");
+    click(button.constData());
+
+    QCOMPARE(m_dialogs->records.size(), 2); // the chooser, the error: no offset, no question
+    const ScriptedDialogs::Record message = m_dialogs->records.at(1);
+    QCOMPARE(message.kind, MessageKind::Critical);
+    QCOMPARE(message.text, path + error);
+    QCOMPARE(QDir(m_workDir->path()).entryList({QStringLiteral("boot*")}, QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("boot.hex")});
 }
 
 void ConverterPanelTest::nothingChosenWarns_data()
@@ -237,10 +266,10 @@ void ConverterPanelTest::cancelledOffsetCancelsTheConversion()
     m_dialogs->fileAnswers.enqueue(binPath);
     m_dialogs->textAnswers.enqueue(std::nullopt);
 
-    click("Converter2BIN");
+    click("Converter2IntelHEX");
 
     QCOMPARE(m_dialogs->records.size(), 2);
-    QCOMPARE(m_dialogs->records.at(0).filter, QStringLiteral("*.hex"));
+    QCOMPARE(m_dialogs->records.at(0).filter, QStringLiteral("*.bin"));
     QVERIFY(m_dialogs->messages().isEmpty());
     QVERIFY(!QFile::exists(m_workDir->filePath(QStringLiteral("app.hex"))));
 }
@@ -261,7 +290,8 @@ void ConverterPanelTest::badRecordIsReportedWithItsLine()
     QCOMPARE(messages.first().kind, MessageKind::Critical);
     QCOMPARE(messages.first().title, QStringLiteral("Error!"));
     QCOMPARE(messages.first().text,
-             QStringLiteral("bad.hex, строка 2: неверная контрольная сумма: в записи DD, по её байтам DC"));
+             hexPath +
+                 QStringLiteral(", строка 2: неверная контрольная сумма: в записи DD, по её байтам DC"));
     QCOMPARE(read(binPath), QByteArray("old"));
 }
 
@@ -277,7 +307,8 @@ void ConverterPanelTest::missingEndOfFileIsToldBeforeCompletion()
     QCOMPARE(messages.size(), 2);
     QCOMPARE(messages.at(0).kind, MessageKind::Warning);
     QCOMPARE(messages.at(0).title, QStringLiteral("Предупреждение!"));
-    QVERIFY(messages.at(0).text.startsWith(QStringLiteral("cut.hex: нет записи конца файла (:00000001FF)")));
+    QVERIFY(
+        messages.at(0).text.startsWith(hexPath + QStringLiteral(": нет записи конца файла (:00000001FF)")));
     QVERIFY(messages.at(1).text.startsWith(QStringLiteral("Процесс завершен.")));
     QCOMPARE(read(m_workDir->filePath(QStringLiteral("cut.bin"))), QByteArray("\x11"));
 }

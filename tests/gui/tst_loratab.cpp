@@ -510,14 +510,17 @@ void LoRaTabTest::refusesANameFieldThatHoldsNoName_data()
         QStringLiteral("Поле имени в файле {root}/%1 по смещению %2 не содержит имени: %3. "
                        "Найденные байты: {bytes}.");
     const QString notText = QStringLiteral("в имени есть байты, которые не являются печатаемым текстом");
-    QTest::newRow("LoRaMAC field past the end of its file")
-        << lora << QByteArray() << "FF0"
+    // A name at the very end of its file, without the padding after it, names the image.
+    QTest::newRow("LoRaMAC name cut short by the end of its file")
+        << lora << pattern(0xFF6, 10) + "1.0.4RU864"
+        << "FF6"
         << "100"
-        << "lora region fw" << refusal.arg(lora, "0xFF0", "поле длиной 32 байт выходит за конец файла");
+        << "lora region fw"
+        << "Сборка завершена";
     QTest::newRow("LoRaMAC field beyond its file")
         << lora << QByteArray() << "5000"
         << "100"
-        << "region" << refusal.arg(lora, "0x5000", "поле длиной 32 байт выходит за конец файла");
+        << "region" << refusal.arg(lora, "0x5000", "поле длиной 32 байт начинается за концом файла");
     QTest::newRow("erased LoRaMAC field")
         << lora << loraMac(QByteArray(32, '\xFF')) << "20"
         << "100"
@@ -530,10 +533,11 @@ void LoRaTabTest::refusesANameFieldThatHoldsNoName_data()
         << lora << loraMac(nameField("1.0.4\aRU864", 32)) << "20"
         << "100"
         << "lora region fw" << refusal.arg(lora, "0x20", notText);
-    QTest::newRow("firmware field past the end of its file")
+    QTest::newRow("firmware field cut short, holding no text")
         << app << QByteArray() << "20"
         << "1FF8"
-        << "region_fw" << refusal.arg(app, "0x1FF8", "поле длиной 16 байт выходит за конец файла");
+        << "region_fw"
+        << refusal.arg(app, "0x1FF8", notText + " (поле длиной 16 байт обрезано концом файла)");
     QTest::newRow("firmware name that is not UTF-8")
         << app << application(nameField("SENS\xFF\xFEOR", 16)) << "20"
         << "100"

@@ -89,6 +89,7 @@ private slots:
     void missingEndOfFileConvertsWithWarning();
     void clashingRecordsNameBothLines();
     void hugeImageIsRefused();
+    void everyInputStopsAtTheImageLimit();
     void offsetPastAddressSpaceIsRefused();
     void existingOutputIsReplacedWhole();
     void progressAndCancel();
@@ -566,7 +567,7 @@ void HexConvertTest::badRecordWritesNothing()
 
     ConversionResult result = convertHexToBin(hexPath);
     QVERIFY(!result.ok);
-    QVERIFY2(result.errorText.startsWith(QStringLiteral("bad.hex, ") + message),
+    QVERIFY2(result.errorText.startsWith(hexPath + QStringLiteral(", ") + message),
              qPrintable(result.errorText));
     QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("bad.hex")});
 
@@ -586,9 +587,10 @@ void HexConvertTest::missingEndOfFileConvertsWithWarning()
     const ConversionResult result = convertHexToBin(hexPath);
     QVERIFY(result.ok);
     QCOMPARE(readFile(result.outputPath), QByteArray("\x11\x22"));
-    QCOMPARE(result.warnings,
-             QStringList{QStringLiteral("cut.hex: нет записи конца файла (:00000001FF); данные прочитаны до "
-                                        "конца файла")});
+    QCOMPARE(
+        result.warnings,
+        QStringList{hexPath + QStringLiteral(": нет записи конца файла (:00000001FF); данные прочитаны до "
+                                             "конца файла")});
 }
 
 void HexConvertTest::clashingRecordsNameBothLines()
@@ -599,7 +601,7 @@ void HexConvertTest::clashingRecordsNameBothLines()
     const ConversionResult result = convertHexToBin(hexPath);
     QVERIFY(!result.ok);
     QCOMPARE(result.errorText,
-             QStringLiteral("clash.hex, строки 1 и 4: разные байты по адресу 0x00000000 (0x11 и 0x12)"));
+             hexPath + QStringLiteral(", строки 1 и 4: разные байты по адресу 0x00000000 (0x11 и 0x12)"));
     QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("clash.hex")});
 }
 
@@ -611,9 +613,27 @@ void HexConvertTest::hugeImageIsRefused()
     const ConversionResult result = convertHexToBin(hexPath);
     QVERIFY(!result.ok);
     QCOMPARE(result.errorText,
-             QStringLiteral("far.hex: данные доходят до адреса 0x20000000, двоичный образ от адреса 0 "
-                            "занял бы 513 МиБ; образы больше 512 МиБ не создаются"));
+             hexPath + QStringLiteral(": данные доходят до адреса 0x20000000, двоичный образ от адреса 0 "
+                                      "занял бы 513 МиБ; образы больше 512 МиБ не создаются"));
     QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("far.hex")});
+}
+
+// A binary streamed into records stops where one read whole does, with the same words.
+void HexConvertTest::everyInputStopsAtTheImageLimit()
+{
+    QTemporaryDir dir;
+    QFile big(dir.filePath(QStringLiteral("big.bin")));
+    QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(qint64(600) << 20));
+    big.close();
+    const QByteArray said = "big.bin: файл больше 512 МиБ; образы больше 512 МиБ не принимаются";
+    for (const QStringList &arguments : {QStringList{"convert", "big.bin", "-o", "big.hex"},
+                                         QStringList{"convert", "big.bin", "--to", "srec", "-o", "big.srec"},
+                                         QStringList{"info", "big.bin"}}) {
+        const ProcessRun run = runCli(arguments, dir.path());
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.toUtf8().contains(said), qPrintable(run.err));
+    }
+    QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("big.bin")});
 }
 
 void HexConvertTest::offsetPastAddressSpaceIsRefused()
@@ -624,8 +644,8 @@ void HexConvertTest::offsetPastAddressSpaceIsRefused()
     const ConversionResult result = convertBinToHex(binPath, 0xFFFFFFF0);
     QVERIFY(!result.ok);
     QCOMPARE(result.errorText,
-             QStringLiteral(
-                 "fw.bin: 32 байт по смещению 0xFFFFFFF0 выходят за 4 ГиБ, которые адресует Intel HEX"));
+             binPath + QStringLiteral(
+                           ": 32 байт по смещению 0xFFFFFFF0 выходят за 4 ГиБ, которые адресует Intel HEX"));
     QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("fw.bin")});
 }
 

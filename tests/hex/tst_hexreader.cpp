@@ -94,7 +94,7 @@ void HexReaderTest::malformedRecordIsRejectedWithItsLine()
     QCOMPARE(error.severity, HexDiagnostic::Severity::Error);
     QCOMPARE(error.line, 3 + int(badLine.count('\n')));
     QVERIFY2(error.message.contains(message), qPrintable(error.message));
-    QVERIFY(error.text().startsWith(QStringLiteral("fw.hex, строка %1: ").arg(error.line)));
+    QVERIFY(error.text().startsWith(QStringLiteral("/some/dir/fw.hex, строка %1: ").arg(error.line)));
 }
 
 void HexReaderTest::lineEndsAndLowerCaseAreAccepted_data()

@@ -316,11 +316,12 @@ void IntelHexJoinTest::zeroBaseLeftNeedsNoReset()
     const QString a = put(QStringLiteral("a.hex"), aRecords + EndOfFile);
     const QString b = put(QStringLiteral("b.hex"), bRecords + EndOfFile);
     // The last piece's window needs no reset either: the end-of-file record follows.
-    const QString c = put(QStringLiteral("c.hex"), linearBase(0x0801) + EndOfFile);
+    const QByteArray cRecords = linearBase(0x0801) + dataRecord(0, pattern(16, 10));
+    const QString c = put(QStringLiteral("c.hex"), cRecords + EndOfFile);
 
     QVERIFY(join({a, b, c}).succeeded());
 
-    QCOMPARE(readFile(path(QStringLiteral("out.hex"))), aRecords + bRecords + linearBase(0x0801) + EndOfFile);
+    QCOMPARE(readFile(path(QStringLiteral("out.hex"))), aRecords + bRecords + cRecords + EndOfFile);
 }
 
 void IntelHexJoinTest::onlyTheFirstStartAddressIsKept()

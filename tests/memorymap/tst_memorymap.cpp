@@ -85,6 +85,7 @@ private slots:
     void commandLine_data();
     void commandLine();
     void svgRectanglesLieAtTheRegionsScaledPlaces();
+    void svgIsKeptWhenTheMapFails();
 };
 
 void MemoryMapTest::binaryJobs_data()
@@ -120,6 +121,7 @@ void MemoryMapTest::binaryJobs()
     job.sequential = sequential;
     job.fileName = QStringLiteral("out.bin");
     int seed = 1;
+    QStringList refusedByTheBuild; // an empty piece is shown, and said to stop the build
     for (QString file : files) {
         const bool ticked = !file.startsWith(QLatin1Char('-'));
         if (!ticked)
@@ -128,9 +130,12 @@ void MemoryMapTest::binaryJobs()
         job.files.append({ticked,
                           TestFiles::write(dir.path(), layout.name, TestFiles::pattern(layout.size, seed++)),
                           qint64(layout.offset)});
+        if (layout.size == 0)
+            refusedByTheBuild << QStringLiteral("Файл %1 пуст: в образ нечего положить, образ не собран.")
+                                     .arg(job.files.last().path);
     }
     const MemoryMapSet set = memoryMapsOf(job);
-    QVERIFY2(set.problems.isEmpty(), qPrintable(set.problems.join(QLatin1Char('\n'))));
+    QCOMPARE(set.problems, refusedByTheBuild);
     QCOMPARE(set.maps.size(), 1);
     QCOMPARE(describe(set.maps.first()), expected);
     QCOMPARE(set.maps.first().start, 0u);
@@ -410,6 +415,20 @@ void MemoryMapTest::svgRectanglesLieAtTheRegionsScaledPlaces()
     QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
     QCOMPARE(found.value("piece"), expected.value("piece"));
     QCOMPARE(found.value("overlap"), expected.value("overlap"));
+}
+
+// A map of a file that cannot be read is no picture: the SVG there stays as it was.
+void MemoryMapTest::svgIsKeptWhenTheMapFails()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    TestFiles::write(dir.path(), QStringLiteral("bad.hex"), ":0100000011EF\r\n:00000001FF\r\n");
+    TestFiles::write(dir.path(), QStringLiteral("keep.svg"), "<svg/>");
+    const ProcessRun run = runCli({"map", "bad.hex", "--svg", "keep.svg"}, dir.path());
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("bad.hex, строка 1")), qPrintable(run.err));
+    QCOMPARE(TestFiles::read(dir.filePath(QStringLiteral("keep.svg"))), QByteArray("<svg/>"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 QTEST_GUILESS_MAIN(MemoryMapTest)

@@ -485,7 +485,14 @@ void ProgrammerTest::cliExitCodes_data()
                                             << QByteArray("ok") << 1 << 0 << "пуст: прошивать нечего";
     QTest::newRow("malformed Intel HEX")
         << QStringList{QStringLiteral("bad.hex")} << QByteArray("ok") << QByteArray("ok") << 1 << 0
-        << "bad.hex, строка 2: неверная контрольная сумма";
+        << "bad.hex» не читается как Intel HEX: строка 2: неверная контрольная сумма";
+    // A damaged first record makes no binary of the text.
+    QTest::newRow("damaged first record")
+        << QStringList{QStringLiteral("first.hex")} << QByteArray("ok") << QByteArray("ok") << 1 << 0
+        << "first.hex» не читается как Intel HEX: строка 1:";
+    QTest::newRow("malformed S-records")
+        << QStringList{QStringLiteral("bad.srec")} << QByteArray("ok") << QByteArray("ok") << 1 << 0
+        << "bad.srec» не читается как S-record: строка 1:";
 }
 
 void ProgrammerTest::cliExitCodes()
@@ -505,6 +512,8 @@ void ProgrammerTest::cliExitCodes()
     writeFile(m_dir->filePath(QStringLiteral("nodata.hex")), ":020000040800F2\r\n:00000001FF\r\n");
     writeFile(m_dir->filePath(QStringLiteral("bad.hex")),
               ":0100000011EE\r\n:0100010022DD\r\n:00000001FF\r\n");
+    writeFile(m_dir->filePath(QStringLiteral("first.hex")), ":0100000011EF\r\n:00000001FF\r\n");
+    writeFile(m_dir->filePath(QStringLiteral("bad.srec")), "S1060000010203F4\r\nS9030000FC\r\n");
 
     QProcess cli;
     cli.start(cliPath(), QStringList{QStringLiteral("flash")} + arguments);
