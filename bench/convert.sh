@@ -17,10 +17,16 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUILLON_BUILD_TESTS=OF
 cmake --build "$build" -j "$(nproc)" --target quillon-cli quillon_gui >/dev/null
 cli="$build/src/cli/quillon-cli"
 
+includes=()
+for folder in "$root"/src/*/; do includes+=(-I"$folder"); done
+libraries=() # each layer after those that use it
+for layer in gui memorymap build plan imagefile programmer platform settings discovery image common; do
+    libraries+=("$build/src/$layer/libquillon_$layer.a")
+done
 # shellcheck disable=SC2046
-g++ -std=c++17 -O2 -fPIC -I"$root/src" -I"$build/src/quillon_gui_autogen/include" \
+g++ -std=c++17 -O2 -fPIC "${includes[@]}" -I"$build/src/gui/quillon_gui_autogen/include" \
     $(pkg-config --cflags Qt6Widgets Qt6Network) \
-    "$root/bench/convert_window_overhead.cpp" "$build/src/libquillon_gui.a" "$build/src/libquillon_core.a" \
+    "$root/bench/convert_window_overhead.cpp" "${libraries[@]}" \
     $(pkg-config --libs Qt6Widgets Qt6Network) -o "$work/window_overhead"
 
 median() { # hyperfine JSON -> median seconds of command N

@@ -10,9 +10,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "gui/mainwindow.h"
-#include "gui/userdialogs.h"
-#include "hex/converter.h"
+#include "converter.h"
+#include "hexnumber.h"
+#include "mainwindow.h"
+#include "userdialogs.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ int main(int argc, char *argv[])
     }
     const QString input = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     const QString offsetText = QString::fromLatin1(argv[2]);
-    const std::optional<quint64> offset = parseLoadAddress(offsetText);
+    const std::optional<quint64> offset = HexNumber::parse(offsetText, LargestLoadAddress);
     if (!offset) {
         std::fprintf(stderr, "%s: not a hexadecimal load address\n", argv[2]);
         return 2;

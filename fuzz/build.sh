@@ -9,7 +9,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${QUILLON_FUZZ_DIR:-$root/build-fuzz}"
 mkdir -p "$out"
 
-hex="$root/src/hex"
+image="$root/src/image"
+common="$root/src/common"
 
 # build_fuzzer NAME SOURCES...: builds $out/NAME.
 build_fuzzer() {
@@ -18,7 +19,7 @@ build_fuzzer() {
     # shellcheck disable=SC2046
     clang++ -std=c++17 -g -O1 -fPIC -fno-omit-frame-pointer \
         -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-        -I"$root/src" $(pkg-config --cflags Qt6Core) \
+        -I"$image" -I"$common" $(pkg-config --cflags Qt6Core) \
         "$@" \
         $(pkg-config --libs Qt6Core) \
         -o "$out/$name"
@@ -34,13 +35,13 @@ run_fuzzer() {
 }
 
 build_fuzzer recordreader_fuzzer "$root/fuzz/recordreader_fuzzer.cpp" \
-    "$hex/intelhexreader.cpp" "$hex/intelhexrecord.cpp" "$hex/intelhexwriter.cpp" "$hex/memoryimage.cpp" \
-    "$hex/inputformat.cpp" "$hex/intelhexjoiner.cpp" "$hex/datachunk.cpp" \
-    "$hex/srecord.cpp" "$hex/srecordreader.cpp" "$hex/srecordwriter.cpp" "$root/src/common/hextext.cpp" \
-    "$root/src/common/systemerror.cpp"
+    "$image/intelhexreader.cpp" "$image/intelhexrecord.cpp" "$image/intelhexwriter.cpp" "$image/memoryimage.cpp" \
+    "$image/inputformat.cpp" "$image/joinedhexwriter.cpp" "$image/datachunk.cpp" \
+    "$image/srecord.cpp" "$image/srecordreader.cpp" "$image/srecordwriter.cpp" "$common/hextext.cpp" \
+    "$common/systemerror.cpp"
 build_fuzzer elfreader_fuzzer "$root/fuzz/elfreader_fuzzer.cpp" \
-    "$hex/elfreader.cpp" "$hex/memoryimage.cpp" "$root/src/common/inputfile.cpp" "$root/src/common/hextext.cpp" \
-    "$root/src/common/systemerror.cpp"
+    "$image/elfreader.cpp" "$image/memoryimage.cpp" "$common/inputfile.cpp" "$common/hextext.cpp" \
+    "$common/systemerror.cpp"
 
 if [ "${1:-}" = "--run" ]; then
     seconds="${2:-60}"

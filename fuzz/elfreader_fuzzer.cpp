@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <optional>
 
-#include "hex/elfreader.h"
-#include "hex/memoryimage.h"
+#include "elfreader.h"
+#include "memoryimage.h"
 
 namespace {
 

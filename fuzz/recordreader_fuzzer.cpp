@@ -15,13 +15,13 @@
 
 #include <QBuffer>
 
-#include "hex/inputformat.h"
-#include "hex/intelhexjoiner.h"
-#include "hex/intelhexreader.h"
-#include "hex/intelhexwriter.h"
-#include "hex/memoryimage.h"
-#include "hex/srecordreader.h"
-#include "hex/srecordwriter.h"
+#include "inputformat.h"
+#include "intelhexreader.h"
+#include "intelhexwriter.h"
+#include "joinedhexwriter.h"
+#include "memoryimage.h"
+#include "srecordreader.h"
+#include "srecordwriter.h"
 
 namespace {
 
@@ -131,13 +131,13 @@ void checkWriterRoundTrip(const MemoryImage &image)
 void checkJoinWithItself(const IntelHexContent &content, const MemoryImage &image)
 {
     QByteArray joined;
-    IntelHexJoiner joiner(
+    JoinedHexWriter writer(
         [&joined](QByteArrayView block) {
             joined.append(block.data(), block.size());
             return true;
         },
         content.lineEnd.isEmpty() ? QByteArray("\r\n") : content.lineEnd);
-    if (!joiner.addPiece(content) || !joiner.addPiece(content) || !joiner.finish())
+    if (!writer.addPiece(content) || !writer.addPiece(content) || !writer.finish())
         std::abort();
     const std::optional<IntelHexContent> again = readContent(joined);
     const std::optional<MemoryImage> image2 = again ? imageOf(*again) : std::nullopt;

@@ -1,9 +1,9 @@
-#include "app/leftovercleanup.h"
+#include "leftovercleanup.h"
 
 #include <QDir>
 #include <QFile>
 
-#include "platform/platform.h"
+#include "platform.h"
 
 bool finishLeftoverUpdate(const QString &executableDirectory, int timeoutMs)
 {

@@ -1,7 +1,7 @@
 #include <QApplication>
 
-#include "app/startup.h"
-#include "gui/messageboxdialogs.h"
+#include "messageboxdialogs.h"
+#include "startup.h"
 
 int main(int argc, char *argv[])
 {

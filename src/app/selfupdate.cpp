@@ -1,4 +1,4 @@
-#include "app/selfupdate.h"
+#include "selfupdate.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -8,12 +8,12 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
-#include "app/singleinstance.h"
-#include "app/startuplog.h"
-#include "app/updatesignature.h"
-#include "common/reporter.h"
-#include "common/savefile.h"
-#include "platform/platform.h"
+#include "platform.h"
+#include "reporter.h"
+#include "savefile.h"
+#include "singleinstance.h"
+#include "startuplog.h"
+#include "updatesignature.h"
 
 QString SelfUpdate::notInstalledText(const QString &reason)
 {
@@ -24,11 +24,6 @@ QString SelfUpdate::notInstalledText(const QString &reason)
 QVersionNumber SelfUpdate::runningVersion()
 {
     return QVersionNumber::fromString(QStringLiteral(QUILLON_VERSION));
-}
-
-QString SelfUpdate::fileDigest(const QByteArray &data)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
 }
 
 // Read piece by piece: the running executable may be large. Empty when it cannot be read.

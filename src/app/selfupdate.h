@@ -6,9 +6,9 @@
 #include <QString>
 #include <QVersionNumber>
 
-#include "app/updatedownload.h"
-#include "app/updatemanifest.h"
-#include "app/updatesource.h"
+#include "updatedownload.h"
+#include "updatemanifest.h"
+#include "updatesource.h"
 
 class QTemporaryFile;
 class Reporter;
@@ -35,9 +35,6 @@ public:
     static QString manifestFileName() { return QStringLiteral("Quillon.exe.json"); }
     static QString signatureFileName() { return QStringLiteral("Quillon.exe.json.sig"); }
     static QVersionNumber runningVersion();
-
-    // SHA-256 of the data as 64 lower-case hexadecimal digits.
-    static QString fileDigest(const QByteArray &data);
 
     explicit SelfUpdate(const QString &executablePath, const QVersionNumber &running = runningVersion());
     ~SelfUpdate();

@@ -1,4 +1,4 @@
-#include "app/singleinstance.h"
+#include "singleinstance.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -6,7 +6,7 @@
 #include <QLocalSocket>
 #include <QThread>
 
-#include "platform/platform.h"
+#include "platform.h"
 
 // A lock file that a starting instance is writing is unreadable for a few microseconds; one
 // unreadable for this long is damaged.

@@ -1,4 +1,4 @@
-#include "app/startup.h"
+#include "startup.h"
 
 #include <optional>
 
@@ -9,13 +9,13 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/leftovercleanup.h"
-#include "app/selfupdate.h"
-#include "app/singleinstance.h"
-#include "app/startuplog.h"
-#include "app/translations.h"
-#include "gui/mainwindow.h"
-#include "gui/userdialogs.h"
+#include "leftovercleanup.h"
+#include "mainwindow.h"
+#include "selfupdate.h"
+#include "singleinstance.h"
+#include "startuplog.h"
+#include "translations.h"
+#include "userdialogs.h"
 
 namespace Startup {
 

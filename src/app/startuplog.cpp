@@ -1,4 +1,4 @@
-#include "app/startuplog.h"
+#include "startuplog.h"
 
 #include <QFile>
 

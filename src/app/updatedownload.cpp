@@ -1,4 +1,4 @@
-#include "app/updatedownload.h"
+#include "updatedownload.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>

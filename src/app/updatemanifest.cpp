@@ -1,4 +1,4 @@
-#include "app/updatemanifest.h"
+#include "updatemanifest.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "app/updatesignature.h"
+#include "updatesignature.h"
 
 #include <sodium.h>
 

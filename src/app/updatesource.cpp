@@ -1,6 +1,6 @@
-#include "app/updatesource.h"
+#include "updatesource.h"
 
-#include "app/updatesignature.h"
+#include "updatesignature.h"
 
 #ifndef QUILLON_DEFAULT_UPDATE_URL
 #define QUILLON_DEFAULT_UPDATE_URL ""

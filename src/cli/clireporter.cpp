@@ -1,4 +1,4 @@
-#include "cli/clireporter.h"
+#include "clireporter.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/reporter.h"
+#include "reporter.h"
 
 // Messages go to standard error, one per line, with the same texts the window shows. Questions
 // are answered by a fixed choice made from the command line (default: No).

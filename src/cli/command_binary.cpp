@@ -4,12 +4,14 @@
 #include <QFileInfo>
 #include <QTextStream>
 
-#include "assembly/offsetparser.h"
-#include "assembly/tabjobs.h"
-#include "cli/clireporter.h"
-#include "cli/commandline.h"
-#include "cli/commands.h"
-#include "memorymap/flashfit.h"
+#include "binaryassembler.h"
+#include "clireporter.h"
+#include "commandline.h"
+#include "commands.h"
+#include "flashfit.h"
+#include "hexnumber.h"
+#include "offsetparser.h"
+#include "tabjobs.h"
 
 namespace {
 
@@ -25,13 +27,13 @@ std::optional<BinarySlot> parseFileArgument(const QString &argument, QString &er
     slot.path = at < 0 ? argument : argument.left(at);
     if (at >= 0) {
         const QString offsetText = argument.mid(at + 1);
-        quint64 offset = 0;
         // An '@' with nothing after it is a typing slip, not offset 0.
-        if (!parseHexArgument(offsetText, &offset) || offset > quint64(MaximumOffset)) {
+        const std::optional<quint64> offset = HexNumber::parse(offsetText, MaximumOffset);
+        if (!offset) {
             error = invalidOffsetMessage(QStringLiteral("--file ") + argument, offsetText);
             return std::nullopt;
         }
-        slot.offset = qint64(offset);
+        slot.offset = qint64(*offset);
     }
     if (slot.path.isEmpty()) {
         error = QStringLiteral("--file \"%1\" names no file").arg(argument);

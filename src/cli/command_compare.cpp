@@ -1,12 +1,12 @@
-#include "cli/clireporter.h"
-#include "cli/commandline.h"
-#include "cli/commands.h"
+#include "clireporter.h"
+#include "commandline.h"
+#include "commands.h"
 
 #include <QTextStream>
 
-#include "common/hextext.h"
-#include "hex/imagecompare.h"
-#include "hex/imageloader.h"
+#include "hextext.h"
+#include "imagecompare.h"
+#include "imageloader.h"
 
 namespace {
 
@@ -76,15 +76,15 @@ int runCompareCommand(const QStringList &givenArguments)
     if (files.size() != 2)
         return commandLine.usageError(QStringLiteral("нужны два файла, A и B"));
     ImageLoadOptions options;
-    if (parser.isSet(offsetOption) && !parseHexArgument(parser.value(offsetOption), &options.binaryOffset))
+    if (!readHexOption(parser, offsetOption, options.binaryOffset))
         return commandLine.usageError(QStringLiteral("--offset принимает шестнадцатеричное число, а не «%1»")
                                           .arg(parser.value(offsetOption)));
 
     LoadedImage images[2];
     for (int i = 0; i < 2; ++i) {
         images[i] = loadImageFile(files.at(i), options);
-        for (const HexDiagnostic &warning : images[i].warnings)
-            cliErr() << "warning: " << warning.text() << Qt::endl;
+        for (const Problem &warning : images[i].warnings)
+            cliErr() << "warning: " << warning.toString() << Qt::endl;
         if (!images[i].ok()) {
             cliErr() << "quillon-cli compare: " << images[i].errorText << Qt::endl;
             return CliExit::Usage;

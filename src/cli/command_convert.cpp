@@ -1,10 +1,10 @@
-#include "cli/clireporter.h"
-#include "cli/commandline.h"
-#include "cli/commands.h"
+#include "clireporter.h"
+#include "commandline.h"
+#include "commands.h"
 
 #include <QTextStream>
 
-#include "hex/converter.h"
+#include "converter.h"
 
 namespace {
 
@@ -73,11 +73,11 @@ int runConvertCommand(const QStringList &arguments)
     if (files.size() != 1)
         return commandLine.usageError(QStringLiteral("expected exactly one FILE"));
     quint64 offset = 0;
-    if (parser.isSet(offsetOption) && !parseHexArgument(parser.value(offsetOption), &offset))
+    if (!readHexOption(parser, offsetOption, offset))
         return commandLine.usageError(QStringLiteral("--offset takes a hexadecimal number, not \"%1\"")
                                           .arg(parser.value(offsetOption)));
     ConversionOptions options;
-    if (parser.isSet(baseOption) && !parseHexArgument(parser.value(baseOption), &options.binaryBase))
+    if (!readHexOption(parser, baseOption, options.binaryBase))
         return commandLine.usageError(QStringLiteral("--base принимает шестнадцатеричное число, а не «%1»")
                                           .arg(parser.value(baseOption)));
     if (parser.isSet(toOption)) {

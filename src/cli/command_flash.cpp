@@ -1,13 +1,13 @@
-#include "cli/clireporter.h"
-#include "cli/commandline.h"
-#include "cli/commands.h"
+#include "clireporter.h"
+#include "commandline.h"
+#include "commands.h"
 
 #include <QEventLoop>
 #include <QTextStream>
 
-#include "platform/platform.h"
-#include "programmer/programmercommands.h"
-#include "programmer/programmerrunner.h"
+#include "platform.h"
+#include "programmercommands.h"
+#include "programmerrunner.h"
 
 // quillon-cli flash IMAGE: sets the read-out protection to level 0, then erases the board and
 // writes the image, streaming the programmer's output as it comes.

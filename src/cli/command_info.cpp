@@ -1,10 +1,10 @@
-#include "cli/clireporter.h"
-#include "cli/commandline.h"
-#include "cli/commands.h"
+#include "clireporter.h"
+#include "commandline.h"
+#include "commands.h"
 
 #include <QTextStream>
 
-#include "assembly/imageinfo.h"
+#include "imageinfo.h"
 
 // quillon-cli info FILE: prints what an image file holds, one "key: value" line per fact.
 int runInfoCommand(const QStringList &arguments)
@@ -34,8 +34,8 @@ int runInfoCommand(const QStringList &arguments)
         cliErr() << "quillon-cli info: " << error << Qt::endl;
         return CliExit::Failed;
     }
-    for (const HexDiagnostic &warning : info->warnings)
-        cliErr() << "warning: " << warning.text() << Qt::endl;
+    for (const Problem &warning : info->warnings)
+        cliErr() << "warning: " << warning.toString() << Qt::endl;
     for (const QString &line : info->lines())
         cliOut() << line << '\n';
     cliOut() << Qt::flush;

@@ -1,13 +1,14 @@
-#include "cli/clireporter.h"
-#include "cli/commandline.h"
-#include "cli/commands.h"
+#include "clireporter.h"
+#include "commandline.h"
+#include "commands.h"
 
 #include <QFileInfo>
 #include <QTextStream>
 
-#include "assembly/assemblymessages.h"
-#include "assembly/tabjobs.h"
-#include "memorymap/flashfit.h"
+#include "assemblymessages.h"
+#include "flashfit.h"
+#include "intelhexassembler.h"
+#include "tabjobs.h"
 
 namespace {
 

@@ -4,16 +4,17 @@
 #include <QFileInfo>
 #include <QTextStream>
 
-#include "assembly/offsetparser.h"
-#include "assembly/tabjobs.h"
-#include "cli/clireporter.h"
-#include "cli/commandline.h"
-#include "cli/commands.h"
-#include "discovery/sourcefiles.h"
-#include "memorymap/flashfit.h"
-#include "settings/settingsfile.h"
-#include "settings/settingskeys.h"
-#include "settings/tabsettings.h"
+#include "clireporter.h"
+#include "commandline.h"
+#include "commands.h"
+#include "flashfit.h"
+#include "loraassembler.h"
+#include "offsetparser.h"
+#include "settingsfile.h"
+#include "settingskeys.h"
+#include "sourcefiles.h"
+#include "tabjobs.h"
+#include "tabsettings.h"
 
 namespace {
 

@@ -1,16 +1,16 @@
 #include <QCommandLineParser>
 #include <QTextStream>
 
-#include "assembly/binaryassembler.h"
-#include "assembly/intelhexjoin.h"
-#include "assembly/loraassembler.h"
-#include "cli/clireporter.h"
-#include "cli/commandline.h"
-#include "cli/commands.h"
-#include "common/atomicoutputfile.h"
-#include "memorymap/memorymap.h"
-#include "memorymap/memorymapsvg.h"
-#include "memorymap/memorymaptext.h"
+#include "atomicoutputfile.h"
+#include "binaryassembler.h"
+#include "clireporter.h"
+#include "commandline.h"
+#include "commands.h"
+#include "intelhexassembler.h"
+#include "loraassembler.h"
+#include "memorymap.h"
+#include "memorymapsvg.h"
+#include "memorymaptext.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "cli/clireporter.h"
-#include "cli/commandline.h"
-#include "cli/commands.h"
+#include "clireporter.h"
+#include "commandline.h"
+#include "commands.h"
 
 #include <QTextStream>
 
-#include "assembly/imagestamp.h"
-#include "common/hextext.h"
+#include "hextext.h"
+#include "imagestamp.h"
 
 // quillon-cli stamp IMAGE --at ADDR: a CRC of the image written into it, for a bootloader to check.
 int runStampCommand(const QStringList &givenArguments)
@@ -57,7 +57,8 @@ int runStampCommand(const QStringList &givenArguments)
                                                       : QStringLiteral("IMAGE задаётся только один"));
     if (!parser.isSet(atOption))
         return commandLine.usageError(QStringLiteral("нужен --at ADDR"));
-    if (!parseHexArgument(parser.value(atOption), &job.address) || job.address > 0xFFFFFFFFFFFFFFFBull)
+    // The four bytes of the stamp end inside the 64-bit address space.
+    if (!readHexOption(parser, atOption, job.address, 0xFFFFFFFFFFFFFFFBull))
         return commandLine.usageError(
             QStringLiteral("--at принимает шестнадцатеричный адрес, а не «%1»").arg(parser.value(atOption)));
     if (parser.isSet(algorithmOption)) {
@@ -67,7 +68,7 @@ int runStampCommand(const QStringList &givenArguments)
                                               .arg(parser.value(algorithmOption)));
         job.algorithm = *algorithm;
     }
-    if (parser.isSet(offsetOption) && !parseHexArgument(parser.value(offsetOption), &job.binaryOffset))
+    if (!readHexOption(parser, offsetOption, job.binaryOffset))
         return commandLine.usageError(QStringLiteral("--offset принимает шестнадцатеричное число, а не «%1»")
                                           .arg(parser.value(offsetOption)));
     job.imagePath = files.first();

@@ -1,31 +1,25 @@
-#include "cli/commandline.h"
-
-#include <algorithm>
+#include "commandline.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
 
-#include "assembly/tabjobs.h"
-#include "cli/clireporter.h"
-#include "cli/commands.h"
-#include "common/flashtarget.h"
-#include "common/hextext.h"
-#include "common/reporter.h"
-#include "hex/intelhexrecord.h"
-#include "settings/settingskeys.h"
+#include "clireporter.h"
+#include "commands.h"
+#include "flashtarget.h"
+#include "hexnumber.h"
+#include "hextext.h"
+#include "reporter.h"
+#include "tabjobs.h"
 
-bool parseHexArgument(QString text, quint64 *value)
+bool readHexOption(const QCommandLineParser &parser, const QCommandLineOption &option, quint64 &value,
+                   quint64 largest)
 {
-    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-        text = text.mid(2);
-    // Digits only: toULongLong() would also take a sign and surrounding blanks.
-    if (text.isEmpty() || !std::all_of(text.cbegin(), text.cend(), [](QChar c) {
-            return c.unicode() < 0x80 && hexDigitValue(char(c.unicode())) >= 0;
-        }))
-        return false;
-    bool ok = false;
-    *value = text.toULongLong(&ok, 16);
-    return ok;
+    if (!parser.isSet(option))
+        return true;
+    const std::optional<quint64> number = HexNumber::parse(parser.value(option), largest);
+    if (number)
+        value = *number;
+    return number.has_value();
 }
 
 std::optional<QPair<quint64, quint64>> takeRangeOption(QStringList &arguments, QString *error)
@@ -36,10 +30,10 @@ std::optional<QPair<quint64, quint64>> takeRangeOption(QStringList &arguments, Q
             break;
         if (arguments.at(i) != QLatin1String("--range"))
             continue;
-        quint64 start = 0;
-        quint64 end = 0;
-        if (i + 2 >= arguments.size() || !parseHexArgument(arguments.at(i + 1), &start) ||
-            !parseHexArgument(arguments.at(i + 2), &end)) {
+        const std::optional<quint64> start =
+            i + 2 < arguments.size() ? HexNumber::parse(arguments.at(i + 1)) : std::nullopt;
+        const std::optional<quint64> end = start ? HexNumber::parse(arguments.at(i + 2)) : std::nullopt;
+        if (!start || !end) {
             *error =
                 QStringLiteral("--range принимает два шестнадцатеричных адреса, START и END (первый адрес "
                                "за диапазоном)");
@@ -49,12 +43,12 @@ std::optional<QPair<quint64, quint64>> takeRangeOption(QStringList &arguments, Q
             *error = QStringLiteral("--range задан дважды");
             return std::nullopt;
         }
-        if (end <= start) {
+        if (*end <= *start) {
             *error = QStringLiteral("--range %1 %2 пуст: END — первый адрес за диапазоном")
                          .arg(arguments.at(i + 1), arguments.at(i + 2));
             return std::nullopt;
         }
-        range = qMakePair(start, end);
+        range = qMakePair(*start, *end);
         arguments.remove(i, 3);
         --i;
     }
@@ -107,11 +101,6 @@ int CommandLine::usageError(const QString &text) const
     cliErr() << m_command << ": " << text << "\nRun \"" << m_command << " --help\" for its options."
              << Qt::endl;
     return CliExit::Usage;
-}
-
-QString CommandLine::savedOffsetField(const QString &key, const QString &settingsPath)
-{
-    return savedField(SettingsKeys::offsetsGroup(), key, settingsPath);
 }
 
 QString CommandLine::savedField(const QString &group, const QString &key, const QString &settingsPath)

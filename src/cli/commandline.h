@@ -1,5 +1,6 @@
 #pragma once
 
+#include <limits>
 #include <optional>
 
 #include <QCommandLineParser>
@@ -7,7 +8,7 @@
 #include <QPair>
 #include <QString>
 
-#include "settings/settingsfile.h"
+#include "settingsfile.h"
 
 class Reporter;
 struct InvalidOffset;
@@ -16,9 +17,10 @@ struct InvalidOffset;
 // flashOverflowOf(): empty when it fits), saying why; true when it fits.
 bool fitsChosenFlash(const QString &overflow, Reporter &reporter);
 
-// A hexadecimal number as an option's value: hex digits only, after an optional "0x" (no sign, no
-// blanks, not empty).
-bool parseHexArgument(QString text, quint64 *value);
+// The hexadecimal number an option was given (HexNumber's rule, at most `largest`) into `value`;
+// false when it is given and is no such number, true when it is not given.
+bool readHexOption(const QCommandLineParser &parser, const QCommandLineOption &option, quint64 &value,
+                   quint64 largest = std::numeric_limits<quint64>::max());
 
 // An address range given as "--range START END" (hexadecimal; END is the first address past the
 // range), taken out of `arguments` before the parser sees them, as the parser takes one value per
@@ -55,9 +57,7 @@ public:
         return loadSettings<TabSettings>(m_parser.value(settingsOption));
     }
 
-    // How an offset read from a settings file is named in a message: "Offsets/<key> (<file>)".
-    static QString savedOffsetField(const QString &key, const QString &settingsPath);
-    // The same for any field: "<group>/<key> (<file>)".
+    // How a field read from a settings file is named in a message: "<group>/<key> (<file>)".
     static QString savedField(const QString &group, const QString &key, const QString &settingsPath);
     // The usage error for a field of a settings file whose text is no number; its exit code.
     int invalidSavedField(const InvalidOffset &invalid, const QString &settingsPath) const;

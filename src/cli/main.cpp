@@ -1,9 +1,9 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
-#include "cli/clireporter.h"
-#include "cli/commands.h"
-#include "platform/platform.h"
+#include "clireporter.h"
+#include "commands.h"
+#include "platform.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "common/atomicoutputfile.h"
+#include "atomicoutputfile.h"
 
 #include <filesystem>
 #include <system_error>
@@ -8,7 +8,7 @@
 #include <QRandomGenerator>
 #include <QtGlobal>
 
-#include "common/systemerror.h"
+#include "systemerror.h"
 
 #ifdef Q_OS_LINUX
 #include <cerrno>

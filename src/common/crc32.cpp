@@ -1,4 +1,4 @@
-#include "common/crc32.h"
+#include "crc32.h"
 
 #include <array>
 

@@ -1,25 +1,14 @@
-#include "common/flashtarget.h"
+#include "flashtarget.h"
 
 #include <QRegularExpression>
 
-#include "common/hextext.h"
+#include "hexnumber.h"
+#include "hextext.h"
 
 namespace {
 
 constexpr quint64 KiB = 1024;
 constexpr quint64 MiB = 1024 * KiB;
-
-std::optional<quint64> parseHexDigits(QString digits)
-{
-    digits = digits.trimmed();
-    if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-        digits = digits.mid(2);
-    // A sign or inner blanks are no part of a number here; toULongLong would take some of them.
-    static const QRegularExpression hexDigits(QStringLiteral("^[0-9A-Fa-f]{1,9}$"));
-    if (!hexDigits.match(digits).hasMatch())
-        return std::nullopt;
-    return digits.toULongLong(nullptr, 16);
-}
 
 } // namespace
 
@@ -54,7 +43,7 @@ std::optional<quint64> parse(const QString &typed)
             match.captured(2).compare(QLatin1String("k"), Qt::CaseInsensitive) == 0 ? KiB : MiB;
         size = match.captured(1).toULongLong() * unit;
     } else {
-        size = parseHexDigits(typed);
+        size = HexNumber::parse(typed, AddressSpaceEnd);
     }
     if (!size || *size == 0 || *size > AddressSpaceEnd)
         return std::nullopt;
@@ -69,10 +58,7 @@ std::optional<quint64> parse(const QString &text)
 {
     if (text.trimmed().isEmpty())
         return DefaultFlashBase;
-    const std::optional<quint64> base = parseHexDigits(text);
-    if (!base || *base >= AddressSpaceEnd)
-        return std::nullopt;
-    return base;
+    return HexNumber::parse(text, AddressSpaceEnd - 1);
 }
 
 } // namespace FlashBase

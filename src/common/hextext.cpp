@@ -1,4 +1,4 @@
-#include "common/hextext.h"
+#include "hextext.h"
 
 namespace HexText {
 

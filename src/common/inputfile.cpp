@@ -1,10 +1,10 @@
-#include "common/inputfile.h"
+#include "inputfile.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "common/imagelimits.h"
-#include "common/systemerror.h"
+#include "imagelimits.h"
+#include "systemerror.h"
 
 namespace {
 
@@ -98,13 +98,6 @@ QString InputFile::problemText(qint64 limit) const
         return QStringLiteral("файл больше %1 байт; такие большие файлы не принимаются").arg(limit);
     }
     return QString();
-}
-
-QByteArray InputFile::readAt(qint64 offset, qint64 length)
-{
-    if (offset < 0 || length <= 0 || !m_file.seek(offset))
-        return {};
-    return m_file.read(length);
 }
 
 QByteArrayView InputFile::map()

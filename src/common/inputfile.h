@@ -39,8 +39,6 @@ public:
     // The whole of a rereadable file mapped into memory, valid while the file stays open; empty
     // when the system cannot map it.
     QByteArrayView map();
-    // Up to `length` bytes from `offset` of a rereadable file (fewer at its end).
-    QByteArray readAt(qint64 offset, qint64 length);
 
 private:
     bool fail(Problem problem, const QString &systemError = QString());

@@ -1,4 +1,4 @@
-#include "common/outputname.h"
+#include "outputname.h"
 
 #include <algorithm>
 
@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
-#include "common/hextext.h"
+#include "hextext.h"
 
 namespace {
 

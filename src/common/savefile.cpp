@@ -1,4 +1,4 @@
-#include "common/savefile.h"
+#include "savefile.h"
 
 #include <QSaveFile>
 

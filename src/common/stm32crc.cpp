@@ -1,4 +1,4 @@
-#include "common/stm32crc.h"
+#include "stm32crc.h"
 
 #include <array>
 

@@ -12,7 +12,6 @@ public:
     void addData(const char *data, qint64 length);
     // The CRC of the words fed so far; bytes of a word not yet complete are not in it.
     quint32 result() const { return m_state; }
-    bool wordComplete() const { return m_pendingLength == 0; }
 
 private:
     void addWords(const uchar *bytes, qint64 length);

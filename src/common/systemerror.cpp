@@ -1,4 +1,4 @@
-#include "common/systemerror.h"
+#include "systemerror.h"
 
 #include <cerrno>
 #include <cstring>

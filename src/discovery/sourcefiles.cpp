@@ -1,11 +1,11 @@
-#include "discovery/sourcefiles.h"
+#include "sourcefiles.h"
 
 #include <algorithm>
 
 #include <QDirIterator>
 #include <QFile>
 
-#include "common/reporter.h"
+#include "reporter.h"
 
 namespace {
 constexpr int SniffedLines = 20;
@@ -36,30 +36,12 @@ bool isIntelHexFile(const QString &path)
     return file.open(QIODevice::ReadOnly) && isIntelHexDevice(file);
 }
 
-namespace {
-
-// "S-record", "ELF": the format as the messages name it.
-QString formatWord(InputFormat format)
-{
-    return format == InputFormat::Elf ? QStringLiteral("ELF") : QStringLiteral("S-record");
-}
-
-} // namespace
-
 namespace SourceText {
 
 QString intelHexLeftOut(const QString &path)
 {
     return QStringLiteral("Файл ") + path +
            QStringLiteral(", является IntelHEX фалом и не будет добавлен в очередь.");
-}
-
-QString leftOut(const QString &path, InputFormat format)
-{
-    if (format == InputFormat::IntelHex)
-        return intelHexLeftOut(path);
-    return QStringLiteral("Файл %1, является %2 файлом и не будет добавлен в очередь.")
-        .arg(path, formatWord(format));
 }
 
 QString wrongFormatTitle()
@@ -70,13 +52,6 @@ QString wrongFormatTitle()
 QString isIntelHex(const QString &path)
 {
     return path + QStringLiteral(" явлеяется IntelHEX файлом.");
-}
-
-QString isNotRawImage(const QString &path, InputFormat format)
-{
-    if (format == InputFormat::IntelHex)
-        return isIntelHex(path);
-    return QStringLiteral("%1 является %2 файлом.").arg(path, formatWord(format));
 }
 
 QString isNotIntelHex(const QString &path)

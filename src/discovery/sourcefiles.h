@@ -4,8 +4,6 @@
 #include <QString>
 #include <QStringList>
 
-#include "hex/inputformat.h"
-
 class QIODevice;
 class Reporter;
 
@@ -17,15 +15,14 @@ bool isIntelHexFile(const QString &path);
 // The same rule on a device from its current position (which moves).
 bool isIntelHexDevice(QIODevice &device);
 
-// What the program says of an Intel HEX file (or S-records, or ELF) offered where a raw image belongs.
+// What the program says of an Intel HEX file offered where a raw image belongs (S-records and ELF
+// files are told apart by content when they are read: AssemblyText).
 namespace SourceText {
 // The LoRa tab leaves such a file out of its sources.
 QString intelHexLeftOut(const QString &path);
-QString leftOut(const QString &path, InputFormat format);
 // The Binary tab refuses it as a piece.
 QString wrongFormatTitle();
 QString isIntelHex(const QString &path);
-QString isNotRawImage(const QString &path, InputFormat format);
 // The IntelHEX tab refuses a file that is not Intel HEX.
 QString isNotIntelHex(const QString &path);
 } // namespace SourceText

@@ -1,14 +1,15 @@
-#include "gui/binarytab.h"
+#include "binarytab.h"
 
-#include "assembly/offsetparser.h"
-#include "assembly/tabjobs.h"
-#include "discovery/sourcefiles.h"
-#include "gui/flashfield.h"
-#include "gui/jobprogress.h"
-#include "gui/pathwidgets.h"
-#include "gui/userdialogs.h"
-#include "settings/settingskeys.h"
+#include "binaryassembler.h"
+#include "flashfield.h"
+#include "jobprogress.h"
+#include "offsetparser.h"
+#include "pathwidgets.h"
+#include "settingskeys.h"
+#include "sourcefiles.h"
+#include "tabjobs.h"
 #include "ui_mainwindow.h"
+#include "userdialogs.h"
 
 BinaryTab::BinaryTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
     : SettingsTab(TemplateKind::Binary, ui.BinaryNameWrtSettings, ui.BinaryListFileSettings, dialogs), ui(ui),

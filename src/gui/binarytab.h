@@ -1,8 +1,8 @@
 #pragma once
 
-#include "gui/mapsource.h"
-#include "gui/settingstab.h"
-#include "settings/tabsettings.h"
+#include "mapsource.h"
+#include "settingstab.h"
+#include "tabsettings.h"
 
 class QAbstractButton;
 class QCheckBox;

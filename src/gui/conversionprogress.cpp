@@ -1,8 +1,8 @@
-#include "gui/conversionprogress.h"
+#include "conversionprogress.h"
 
 #include <QCoreApplication>
 
-#include "hex/converter.h"
+#include "converter.h"
 
 ConversionProgress::ConversionProgress(QWidget *window, int delayMs)
     : JobProgress(window, QCoreApplication::translate("ConverterPanel", "Конвертация..."), delayMs)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gui/jobprogress.h"
+#include "jobprogress.h"
 
 struct ConversionOptions;
 

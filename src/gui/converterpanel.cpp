@@ -1,14 +1,15 @@
-#include "gui/converterpanel.h"
+#include "converterpanel.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpressionValidator>
 
-#include "common/hextext.h"
-#include "gui/conversionprogress.h"
-#include "gui/userdialogs.h"
-#include "hex/converter.h"
+#include "conversionprogress.h"
+#include "converter.h"
+#include "hexnumber.h"
+#include "hexnumbervalidator.h"
+#include "hextext.h"
 #include "ui_mainwindow.h"
+#include "userdialogs.h"
 
 ConverterPanel::ConverterPanel(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
     : ui(ui), m_window(window), m_dialogs(dialogs)
@@ -31,7 +32,7 @@ void ConverterPanel::convert(QObject *button)
     // silent offset 0 or a silently replaced file.
     ConversionProgress progress(m_window);
     std::optional<quint64> chosenOffset;
-    const QRegularExpressionValidator hexAddress{QRegularExpression(QLatin1String(LoadAddressPattern))};
+    const HexNumberValidator hexAddress(LargestLoadAddress);
     const BinaryOffsetQuestion askOffset = [&]() -> std::optional<quint64> {
         const std::optional<QString> typed = m_dialogs.askText(
             tr("Смещение"),
@@ -39,7 +40,7 @@ void ConverterPanel::convert(QObject *button)
             QStringLiteral("0x"), &hexAddress);
         progress.restartClock(); // the time spent typing is not work
         if (typed)
-            chosenOffset = parseLoadAddress(*typed);
+            chosenOffset = HexNumber::parse(*typed, LargestLoadAddress);
         return chosenOffset;
     };
     ConversionOptions options;

@@ -1,4 +1,4 @@
-#include "gui/flashdialog.h"
+#include "flashdialog.h"
 
 #include <QFontDatabase>
 #include <QLabel>

@@ -2,8 +2,8 @@
 
 #include <QDialog>
 
-#include "programmer/programmercommands.h"
-#include "programmer/programmerrunner.h"
+#include "programmercommands.h"
+#include "programmerrunner.h"
 
 class QLabel;
 class QPlainTextEdit;

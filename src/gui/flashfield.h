@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "settings/settingskeys.h"
+#include "settingskeys.h"
 
 // How the window names the flash fields in its messages: as the map window labels them.
 inline QString flashFieldName(const QString &key)

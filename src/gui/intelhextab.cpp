@@ -1,13 +1,14 @@
-#include "gui/intelhextab.h"
+#include "intelhextab.h"
 
-#include "assembly/assemblymessages.h"
-#include "assembly/tabjobs.h"
-#include "discovery/sourcefiles.h"
-#include "gui/flashfield.h"
-#include "gui/jobprogress.h"
-#include "gui/pathwidgets.h"
-#include "gui/userdialogs.h"
+#include "assemblymessages.h"
+#include "flashfield.h"
+#include "intelhexassembler.h"
+#include "jobprogress.h"
+#include "pathwidgets.h"
+#include "sourcefiles.h"
+#include "tabjobs.h"
 #include "ui_mainwindow.h"
+#include "userdialogs.h"
 
 IntelHexTab::IntelHexTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
     : SettingsTab(TemplateKind::IntelHex, ui.IntelHEXNameWrtSettings, ui.IntelHEXListFileSettings, dialogs),

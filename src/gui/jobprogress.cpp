@@ -1,9 +1,9 @@
-#include "gui/jobprogress.h"
+#include "jobprogress.h"
 
 #include <QCoreApplication>
 #include <QProgressDialog>
 
-#include "gui/userdialogs.h"
+#include "userdialogs.h"
 
 JobProgress::JobProgress(QWidget *window, const QString &label, int delayMs)
     : m_window(window), m_label(label), m_delayMs(delayMs)

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QtGlobal>
 
-#include "common/reporter.h"
+#include "reporter.h"
 
 class QProgressDialog;
 class QWidget;

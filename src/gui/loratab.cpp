@@ -1,17 +1,17 @@
-#include "gui/loratab.h"
+#include "loratab.h"
 
 #include <utility>
 
-#include "assembly/offsetparser.h"
-#include "assembly/tabjobs.h"
-#include "discovery/sourcefiles.h"
-#include "gui/flashdialog.h"
-#include "gui/flashfield.h"
-#include "gui/pathwidgets.h"
-#include "gui/userdialogs.h"
-#include "programmer/programmercommands.h"
-#include "settings/settingskeys.h"
+#include "flashdialog.h"
+#include "flashfield.h"
+#include "offsetparser.h"
+#include "pathwidgets.h"
+#include "programmercommands.h"
+#include "settingskeys.h"
+#include "sourcefiles.h"
+#include "tabjobs.h"
 #include "ui_mainwindow.h"
+#include "userdialogs.h"
 
 LoRaTab::LoRaTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
     : SettingsTab(TemplateKind::LoRa, ui.LoRaNameWrtSettings, ui.LoRaListFileSettings, dialogs), ui(ui),

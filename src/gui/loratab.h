@@ -4,10 +4,10 @@
 #include <QString>
 #include <QStringList>
 
-#include "assembly/loraassembler.h"
-#include "gui/mapsource.h"
-#include "gui/settingstab.h"
-#include "settings/tabsettings.h"
+#include "loraassembler.h"
+#include "mapsource.h"
+#include "settingstab.h"
+#include "tabsettings.h"
 
 class FlashDialog;
 class QAbstractButton;

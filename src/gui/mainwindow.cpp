@@ -1,4 +1,4 @@
-#include "gui/mainwindow.h"
+#include "mainwindow.h"
 
 #include <QKeySequence>
 #include <QPushButton>
@@ -6,16 +6,16 @@
 #include <QSettings>
 #include <QShortcut>
 
-#include "gui/binarytab.h"
-#include "gui/converterpanel.h"
-#include "gui/intelhextab.h"
-#include "gui/loratab.h"
-#include "gui/memorymapwindow.h"
-#include "gui/userdialogs.h"
-#include "platform/platform.h"
-#include "settings/configfile.h"
-#include "settings/settingsfile.h"
+#include "binarytab.h"
+#include "configfile.h"
+#include "converterpanel.h"
+#include "intelhextab.h"
+#include "loratab.h"
+#include "memorymapwindow.h"
+#include "platform.h"
+#include "settingsfile.h"
 #include "ui_mainwindow.h"
+#include "userdialogs.h"
 
 MainWindow::MainWindow(UserDialogs &dialogs)
     : QMainWindow(nullptr), ui(std::make_unique<Ui::MainWindow>()), m_dialogs(dialogs)

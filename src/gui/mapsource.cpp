@@ -1,8 +1,8 @@
-#include "gui/mapsource.h"
+#include "mapsource.h"
 
-#include "common/reporter.h"
-#include "gui/userdialogs.h"
-#include "memorymap/memorymaptext.h"
+#include "memorymaptext.h"
+#include "reporter.h"
+#include "userdialogs.h"
 
 bool MapSource::confirmBuild(const MemoryMapSet &maps, UserDialogs &dialogs) const
 {

@@ -4,11 +4,11 @@
 
 #include <QString>
 
-#include "assembly/binaryassembler.h"
-#include "assembly/intelhexjoin.h"
-#include "assembly/loraassembler.h"
-#include "assembly/tabjobs.h"
-#include "memorymap/memorymap.h"
+#include "binaryassembler.h"
+#include "intelhexassembler.h"
+#include "loraassembler.h"
+#include "memorymap.h"
+#include "tabjobs.h"
 
 class UserDialogs;
 

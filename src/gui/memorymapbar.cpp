@@ -1,12 +1,12 @@
-#include "gui/memorymapbar.h"
+#include "memorymapbar.h"
 
 #include <QHelpEvent>
 #include <QPainter>
 #include <QToolTip>
 
-#include "common/hextext.h"
-#include "memorymap/mapcolours.h"
-#include "memorymap/memorymaptext.h"
+#include "hextext.h"
+#include "mapcolours.h"
+#include "memorymaptext.h"
 
 namespace {
 

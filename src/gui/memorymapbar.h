@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "memorymap/memorymap.h"
+#include "memorymap.h"
 
 // One image drawn as a bar scaled to the addresses it spans (its flash included): a colour per
 // piece, gaps white, overlaps red, the name fields marked above the bar, the flash's limits as

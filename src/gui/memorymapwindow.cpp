@@ -1,4 +1,4 @@
-#include "gui/memorymapwindow.h"
+#include "memorymapwindow.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
@@ -15,11 +15,11 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "common/hextext.h"
-#include "gui/mapsource.h"
-#include "gui/memorymapbar.h"
-#include "memorymap/mapcolours.h"
-#include "memorymap/memorymaptext.h"
+#include "hextext.h"
+#include "mapcolours.h"
+#include "mapsource.h"
+#include "memorymapbar.h"
+#include "memorymaptext.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "memorymap/memorymap.h"
+#include "memorymap.h"
 
 class MapSource;
 class MemoryMapBar;

@@ -1,4 +1,4 @@
-#include "gui/messageboxdialogs.h"
+#include "messageboxdialogs.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gui/userdialogs.h"
+#include "userdialogs.h"
 
 // The real boxes and dialogs: modal, over the main window, each deleted after use. A question's
 // default answer is No: every question of the program is about replacing or resetting something.

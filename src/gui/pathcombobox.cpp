@@ -1,4 +1,4 @@
-#include "gui/pathcombobox.h"
+#include "pathcombobox.h"
 
 #include <QAbstractItemView>
 #include <QStyleOptionComboBox>

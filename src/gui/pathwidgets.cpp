@@ -1,9 +1,9 @@
-#include "gui/pathwidgets.h"
+#include "pathwidgets.h"
 
 #include <QComboBox>
 #include <QListWidget>
 
-#include "gui/userdialogs.h"
+#include "userdialogs.h"
 
 namespace PathWidgets {
 

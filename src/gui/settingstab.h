@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-#include "gui/templatelist.h"
+#include "templatelist.h"
 
 class QSettings;
 

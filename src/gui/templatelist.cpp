@@ -1,12 +1,12 @@
-#include "gui/templatelist.h"
+#include "templatelist.h"
 
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSettings>
 
-#include "gui/userdialogs.h"
-#include "settings/settingsfile.h"
+#include "settingsfile.h"
+#include "userdialogs.h"
 
 namespace {
 

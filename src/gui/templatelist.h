@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "settings/templatestore.h"
+#include "templatestore.h"
 
 class QLineEdit;
 class QListWidget;

@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "common/reporter.h"
+#include "reporter.h"
 
 class QValidator;
 

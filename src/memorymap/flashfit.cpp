@@ -1,10 +1,8 @@
-#include "memorymap/flashfit.h"
+#include "flashfit.h"
 
-#include "assembly/binaryassembler.h"
-#include "assembly/intelhexjoin.h"
-#include "assembly/loraassembler.h"
-#include "memorymap/memorymap.h"
-#include "memorymap/memorymaptext.h"
+#include "imagejobs.h"
+#include "memorymap.h"
+#include "memorymaptext.h"
 
 namespace {
 

@@ -1,22 +1,20 @@
-#include "memorymap/memorymap.h"
+#include "memorymap.h"
 
 #include <algorithm>
 
 #include <QFileInfo>
 #include <QMap>
 
-#include "assembly/assemblymessages.h"
-#include "assembly/binaryassembler.h"
-#include "assembly/imageinfo.h"
-#include "assembly/imagepiece.h"
-#include "assembly/intelhexjoin.h"
-#include "assembly/loraassembler.h"
-#include "common/imagelimits.h"
-#include "common/inputfile.h"
-#include "common/reporter.h"
-#include "discovery/sourcefiles.h"
-#include "hex/intelhexreader.h"
-#include "hex/memoryimage.h"
+#include "assemblymessages.h"
+#include "imageinfo.h"
+#include "imagejobs.h"
+#include "imagelimits.h"
+#include "imagepiece.h"
+#include "inputfile.h"
+#include "intelhexreader.h"
+#include "memoryimage.h"
+#include "pairnames.h"
+#include "reporter.h"
 
 namespace {
 
@@ -156,7 +154,7 @@ std::optional<ImagePiece> openForMap(const QString &path, ProblemList &problems,
 void noteNotRawPiece(const ImagePiece &piece, ProblemList &problems)
 {
     if (piece.isRecordOrExecutable())
-        problems.texts << SourceText::isNotRawImage(piece.sourcePath, piece.format);
+        problems.texts << AssemblyText::isNotRawImage(piece.sourcePath, piece.format);
     else if (piece.size() == 0)
         problems.texts << AssemblyText::emptyPiece(piece.sourcePath);
 }
@@ -416,7 +414,7 @@ MemoryMapSet memoryMapsOf(const IntelHexJoinJob &job)
         IntelHexReader reader;
         reader.setMemoryLimit(LargestImageSize, memoryUsed);
         if (!reader.read(input.device(), path)) {
-            set.problems << AssemblyText::hexError(path, reader.error().value_or(HexDiagnostic{}));
+            set.problems << AssemblyText::hexError(path, reader.error().value_or(Problem{}));
             continue;
         }
         memoryUsed = reader.memoryUsed();

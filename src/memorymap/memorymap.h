@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "common/flashtarget.h"
+#include "flashtarget.h"
 
 struct BinaryJob;
 struct IntelHexJoinJob;

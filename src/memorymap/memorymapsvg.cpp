@@ -1,12 +1,12 @@
-#include "memorymap/memorymapsvg.h"
+#include "memorymapsvg.h"
 
 #include <algorithm>
 
 #include <QXmlStreamWriter>
 
-#include "common/hextext.h"
-#include "memorymap/mapcolours.h"
-#include "memorymap/memorymaptext.h"
+#include "hextext.h"
+#include "mapcolours.h"
+#include "memorymaptext.h"
 
 namespace {
 

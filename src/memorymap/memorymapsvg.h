@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QList>
 
-#include "memorymap/memorymap.h"
+#include "memorymap.h"
 
 // The maps as one SVG picture, one block per map from top to bottom: the title and summary, the
 // bar (every region a rectangle at its scaled place, its exact range as the rectangle's tooltip),

@@ -1,9 +1,9 @@
-#include "memorymap/memorymaptext.h"
+#include "memorymaptext.h"
 
 #include <algorithm>
 
-#include "assembly/releasename.h"
-#include "common/hextext.h"
+#include "hextext.h"
+#include "releasename.h"
 
 namespace {
 

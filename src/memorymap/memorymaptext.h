@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "memorymap/memorymap.h"
+#include "memorymap.h"
 
 // A memory map in words, the same for the window's table and tooltips, the clipboard and
 // quillon-cli: addresses in hexadecimal (first and last byte, inclusive), sizes in bytes.

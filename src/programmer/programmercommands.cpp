@@ -1,13 +1,13 @@
-#include "programmer/programmercommands.h"
+#include "programmercommands.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-#include "common/inputfile.h"
-#include "hex/inputformat.h"
-#include "hex/intelhexreader.h"
-#include "hex/srecordreader.h"
-#include "programmer/programmerlocator.h"
+#include "inputfile.h"
+#include "inputformat.h"
+#include "intelhexreader.h"
+#include "programmerlocator.h"
+#include "srecordreader.h"
 
 namespace ProgrammerCommands {
 
@@ -16,9 +16,9 @@ namespace {
 const char flashStartAddress[] = "0x08000000";
 
 // "строка 3: ...": the file is named by the message around it.
-QString whereAndWhat(const std::optional<HexDiagnostic> &error)
+QString whereAndWhat(const std::optional<Problem> &error)
 {
-    const HexDiagnostic diagnostic = error.value_or(HexDiagnostic{});
+    const Problem diagnostic = error.value_or(Problem{});
     if (diagnostic.line > 0)
         return QStringLiteral("строка %1: %2").arg(diagnostic.line).arg(diagnostic.message);
     return diagnostic.message;

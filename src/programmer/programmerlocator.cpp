@@ -1,10 +1,10 @@
-#include "programmer/programmerlocator.h"
+#include "programmerlocator.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include "platform/platform.h"
+#include "platform.h"
 
 namespace {
 

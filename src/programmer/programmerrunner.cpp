@@ -1,10 +1,10 @@
-#include "programmer/programmerrunner.h"
+#include "programmerrunner.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include "platform/platform.h"
+#include "platform.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <QStringDecoder>
 #include <QTimer>
 
-#include "programmer/programmercommands.h"
+#include "programmercommands.h"
 
 // Runs the programmer's steps one after another without blocking the event loop. Each step is a
 // process started directly (no shell) with its own argument list; its standard output and error
@@ -34,8 +34,6 @@ public:
 
     bool isRunning() const { return m_running; }
     Outcome outcome() const { return m_outcome; }
-    // The step that ended the run (the last one on success), counted from 0.
-    int stepIndex() const { return m_stepIndex; }
     int exitCode() const { return m_exitCode; }
     // Everything the programmer wrote, over all steps.
     QString output() const { return m_output; }

@@ -1,4 +1,4 @@
-#include "settings/configfile.h"
+#include "configfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -6,8 +6,8 @@
 #include <QPair>
 #include <QSettings>
 
-#include "settings/settingsfile.h"
-#include "settings/settingskeys.h"
+#include "settingsfile.h"
+#include "settingskeys.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "settings/settingsfile.h"
+#include "settingsfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "common/savefile.h"
+#include "savefile.h"
 
 namespace {
 

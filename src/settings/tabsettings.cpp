@@ -1,8 +1,8 @@
-#include "settings/tabsettings.h"
+#include "tabsettings.h"
 
 #include <QSettings>
 
-#include "settings/settingskeys.h"
+#include "settingskeys.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "settings/templatestore.h"
+#include "templatestore.h"
 
 #include <QDir>
 
-#include "settings/settingsfile.h"
+#include "settingsfile.h"
 
 TemplateStore::TemplateStore(const QString &baseDirectory) : m_base(baseDirectory) {}
 

@@ -10,7 +10,7 @@
 
 #include <optional>
 
-#include "platform/platform.h"
+#include "platform.h"
 #include "processes.h"
 
 // Runs the real quillon program headless in a working directory of the test's, with a runtime

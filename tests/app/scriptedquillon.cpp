@@ -9,9 +9,9 @@
 #include <QFile>
 #include <QTimer>
 
-#include "app/startup.h"
-#include "app/startuplog.h"
-#include "gui/userdialogs.h"
+#include "startup.h"
+#include "startuplog.h"
+#include "userdialogs.h"
 
 class LoggedDialogs : public UserDialogs {
 public:

@@ -1,7 +1,7 @@
 #include <QtTest>
 
-#include "app/leftovercleanup.h"
-#include "platform/platform.h"
+#include "leftovercleanup.h"
+#include "platform.h"
 
 class LeftoverCleanupTest : public QObject {
     Q_OBJECT

@@ -1,15 +1,15 @@
 #include <QtTest>
 
-#include "app/leftovercleanup.h"
-#include "app/selfupdate.h"
-#include "app/singleinstance.h"
-#include "app/updatesignature.h"
 #include "httpfixture.h"
-#include "platform/platform.h"
+#include "leftovercleanup.h"
+#include "platform.h"
 #include "processes.h"
 #include "scripteddialogs.h"
+#include "selfupdate.h"
+#include "singleinstance.h"
 #include "testplatform.h"
 #include "updaterelease.h"
+#include "updatesignature.h"
 
 // The update against a real HTTP server on 127.0.0.1, with a key pair made here, on files in a
 // temporary directory: a copy of the update probe built with the tests plays the running executable.

@@ -6,8 +6,8 @@
 #include <atomic>
 #include <thread>
 
-#include "app/singleinstance.h"
-#include "platform/platform.h"
+#include "platform.h"
+#include "singleinstance.h"
 #include "testplatform.h"
 
 // The guard within one process: a second SingleInstance object finds the lock file held by a live

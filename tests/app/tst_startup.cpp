@@ -3,12 +3,12 @@
 #include <QLocalSocket>
 #include <QScopeGuard>
 
-#include "app/selfupdate.h"
-#include "app/singleinstance.h"
 #include "httpfixture.h"
-#include "platform/platform.h"
+#include "platform.h"
 #include "quillonprocess.h"
 #include "scripteddialogs.h"
+#include "selfupdate.h"
+#include "singleinstance.h"
 #include "testplatform.h"
 #include "updaterelease.h"
 

@@ -1,8 +1,8 @@
 #include <QtTest>
 
-#include "app/startup.h"
-#include "gui/mainwindow.h"
+#include "mainwindow.h"
 #include "scripteddialogs.h"
+#include "startup.h"
 
 class StartupWindowTest : public QObject {
     Q_OBJECT

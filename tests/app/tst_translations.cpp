@@ -1,8 +1,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include "app/translations.h"
-#include "gui/messageboxdialogs.h"
+#include "messageboxdialogs.h"
+#include "translations.h"
 
 class TranslationsTest : public QObject {
     Q_OBJECT

@@ -6,8 +6,8 @@
 
 #include <sodium.h>
 
-#include "app/selfupdate.h"
 #include "httpfixture.h"
+#include "selfupdate.h"
 
 // A publisher with an Ed25519 key pair made for the test, and the release files it puts on the
 // update server: the executable, its manifest and the manifest's signature.

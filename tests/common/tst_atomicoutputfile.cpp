@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "common/atomicoutputfile.h"
+#include "atomicoutputfile.h"
 #include "smallfilesystem.h"
 #include "testfiles.h"
 #include "testplatform.h"

@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "discovery/sourcefiles.h"
+#include "sourcefiles.h"
 #include "testfiles.h"
 
 using TestFiles::writeFile;

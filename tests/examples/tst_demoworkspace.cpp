@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 
-#include "gui/mainwindow.h"
+#include "mainwindow.h"
 #include "processes.h"
 #include "scripteddialogs.h"
 #include "testfiles.h"

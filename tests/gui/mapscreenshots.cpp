@@ -9,7 +9,7 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "gui/mainwindow.h"
+#include "mainwindow.h"
 #include "scripteddialogs.h"
 #include "useractions.h"
 

@@ -1,9 +1,9 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include "gui/conversionprogress.h"
-#include "gui/mainwindow.h"
-#include "hex/converter.h"
+#include "conversionprogress.h"
+#include "converter.h"
+#include "mainwindow.h"
 #include "scripteddialogs.h"
 #include "testfiles.h"
 #include "useractions.h"
@@ -20,7 +20,9 @@ ConversionResult convertWatched(QWidget *window, const QString &binPath, quint64
     ConversionProgress progress(window, 0);
     ConversionOptions options;
     progress.watch(options);
-    const ConversionResult result = convertBinToHex(binPath, offset, options);
+    options.expectedInput = InputFormat::Binary;
+    const ConversionResult result = convertFile(
+        binPath, [offset] { return std::optional<quint64>(offset); }, options);
     progress.finish();
     return result;
 }
@@ -96,6 +98,10 @@ void ConverterPanelTest::binaryToHexAsksForTheOffset_data()
     QTest::newRow("lower case") << "0X0800c000"
                                 << QByteArray(":020000040800F2\r\n:03C0000001020337\r\n:00000001FF\r\n")
                                 << "0x0800C000";
+    // The one rule of every hexadecimal field: blanks around the number are dropped.
+    QTest::newRow("blanks around") << " 1000 "
+                                   << QByteArray(":020000020100FB\r\n:03000000010203F7\r\n:00000001FF\r\n")
+                                   << "0x00001000";
     QTest::newRow("past 32 bits") << "100000000" << QByteArray() << QString();
     QTest::newRow("not hexadecimal") << "0x800G" << QByteArray() << QString();
     QTest::newRow("prefix alone") << "0x" << QByteArray() << QString();

@@ -2,7 +2,7 @@
 #include <QtWidgets>
 
 #include "fakeprogrammer.h"
-#include "gui/flashdialog.h"
+#include "flashdialog.h"
 #include "testfiles.h"
 #include "windowtest.h"
 

@@ -17,7 +17,7 @@
 #include <QTreeWidget>
 
 #include "expectedwidgets.h"
-#include "gui/mainwindow.h"
+#include "mainwindow.h"
 #include "scripteddialogs.h"
 #include "testplatform.h"
 #include "useractions.h"

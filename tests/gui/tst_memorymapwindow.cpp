@@ -1,9 +1,9 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include "gui/memorymapbar.h"
-#include "gui/memorymapwindow.h"
-#include "memorymap/mapcolours.h"
+#include "mapcolours.h"
+#include "memorymapbar.h"
+#include "memorymapwindow.h"
 #include "testfiles.h"
 #include "testplatform.h"
 #include "windowtest.h"

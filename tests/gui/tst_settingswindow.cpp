@@ -3,10 +3,10 @@
 
 #include <memory>
 
-#include "gui/pathcombobox.h"
-#include "settings/configfile.h"
-#include "settings/tabsettings.h"
+#include "configfile.h"
+#include "pathcombobox.h"
 #include "smallfilesystem.h"
+#include "tabsettings.h"
 #include "testfiles.h"
 #include "windowtest.h"
 

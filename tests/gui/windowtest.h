@@ -4,7 +4,7 @@
 
 #include <QtTest>
 
-#include "gui/mainwindow.h"
+#include "mainwindow.h"
 #include "processes.h"
 #include "scripteddialogs.h"
 #include "testfiles.h"

@@ -3,13 +3,12 @@
 #include <QtTest>
 #include <QXmlStreamReader>
 
-#include "assembly/binaryassembler.h"
-#include "assembly/intelhexjoin.h"
-#include "assembly/loraassembler.h"
+#include "flashfit.h"
 #include "hextesttools.h"
-#include "memorymap/flashfit.h"
-#include "memorymap/memorymap.h"
+#include "imagejobs.h"
+#include "memorymap.h"
 #include "processes.h"
+#include "releasename.h"
 #include "testfiles.h"
 #include "testplatform.h"
 

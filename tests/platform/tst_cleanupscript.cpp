@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "platform/platform.h"
+#include "platform.h"
 
 class CleanupScriptTest : public QObject {
     Q_OBJECT

@@ -1,10 +1,10 @@
 #include <QtTest>
 
 #include "fakeprogrammer.h"
-#include "platform/platform.h"
-#include "programmer/programmercommands.h"
-#include "programmer/programmerlocator.h"
-#include "programmer/programmerrunner.h"
+#include "platform.h"
+#include "programmercommands.h"
+#include "programmerlocator.h"
+#include "programmerrunner.h"
 
 namespace {
 

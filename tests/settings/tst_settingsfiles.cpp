@@ -1,10 +1,12 @@
 #include <QtTest>
 
-#include "settings/configfile.h"
-#include "settings/settingsfile.h"
-#include "settings/tabsettings.h"
-#include "settings/templatestore.h"
+#include "configfile.h"
+#include "settingsfile.h"
+#include "tabsettings.h"
+#include "templatestore.h"
 #include "smallfilesystem.h"
+#include "tabsettings.h"
+#include "templatestore.h"
 #include "testfiles.h"
 #include "testplatform.h"
 

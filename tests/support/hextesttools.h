@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "hex/intelhexrecord.h"
+#include "intelhexrecord.h"
 #include "processes.h"
 #include "testfiles.h"
 
@@ -15,6 +15,7 @@
 // out of a file.
 namespace HexTestTools {
 
+using TestFiles::appendRecordLine;
 using TestFiles::writeFile;
 inline QByteArray readFile(const QString &path)
 {

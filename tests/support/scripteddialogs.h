@@ -9,7 +9,7 @@
 #include <QStringList>
 #include <QValidator>
 
-#include "gui/userdialogs.h"
+#include "userdialogs.h"
 
 // The tests' stand-in for every box and dialog: answers come from queues filled by the test, and
 // every call is recorded so a test can assert on exactly what a user would have been shown.

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "hex/intelhexrecord.h"
+#include "intelhexrecord.h"
 
 namespace TestFiles {
 
@@ -93,6 +93,13 @@ QByteArray nameField(const QByteArray &text, int size)
     QByteArray field = text;
     field.resize(size, '\0');
     return field;
+}
+
+void appendRecordLine(QByteArray &out, IntelHexRecordType type, quint16 address, QByteArrayView data)
+{
+    const qsizetype start = out.size();
+    out.resize(start + recordLineLength(data.size()));
+    formatRecordLine(out.data() + start, type, address, data.data(), data.size());
 }
 
 QByteArray intelHexText(quint16 address, const QByteArray &bytes)

@@ -4,8 +4,11 @@
 #include <utility>
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QMap>
 #include <QString>
+
+#include "intelhexrecord.h"
 
 // Small real files for the tests: written where a test says, read back whole.
 namespace TestFiles {
@@ -35,6 +38,10 @@ QByteArray layout(std::initializer_list<std::pair<qint64, QByteArray>> pieces);
 QByteArray withField(QByteArray bytes, qint64 offset, const QByteArray &field);
 // A NUL-padded name field of the given size.
 QByteArray nameField(const QByteArray &text, int size);
+
+// Appends one Intel HEX record as an upper-case line ended by CR LF, written by the program's own
+// record formatter.
+void appendRecordLine(QByteArray &out, IntelHexRecordType type, quint16 address, QByteArrayView data);
 
 // One data record per 16 bytes of `bytes` from `address` (below 64 KiB), then the end-of-file
 // record: a small, well-formed Intel HEX file.

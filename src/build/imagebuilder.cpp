@@ -1,0 +1,359 @@
+#include "imagebuilder.h"
+
+#include <algorithm>
+#include <memory>
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "assemblymessages.h"
+#include "atomicoutputfile.h"
+#include "intelhexwriter.h"
+#include "outputname.h"
+#include "reporter.h"
+#include "systemerror.h"
+
+// Where the bytes of an image go, in address order.
+class ImageSink {
+public:
+    virtual ~ImageSink() = default;
+    // `length` bytes that no piece covers.
+    virtual bool skip(qint64 length) = 0;
+    virtual bool write(const char *data, qint64 length) = 0;
+    virtual bool finish() { return true; }
+    // Why a write failed, in words.
+    virtual QString writeError() const { return QString(); }
+};
+
+namespace {
+
+constexpr qint64 ZeroChunkSize = 64 * 1024;
+constexpr qint64 CopyBlockSize = 256 * 1024;
+
+// A flat image: every byte from address 0 to the end of the last piece, the gaps as zero bytes.
+class FlatSink : public ImageSink {
+public:
+    FlatSink(QIODevice &out, ImageDigestBuilder &digest) : m_out(out), m_digest(digest) {}
+
+    bool skip(qint64 length) override
+    {
+        static const QByteArray zeros(ZeroChunkSize, '\0');
+        while (length > 0) {
+            const qint64 chunk = qMin(length, ZeroChunkSize);
+            if (!write(zeros.constData(), chunk))
+                return false;
+            length -= chunk;
+        }
+        return true;
+    }
+    bool write(const char *data, qint64 length) override
+    {
+        m_digest.addData(data, length);
+        SystemError::clear();
+        if (m_out.write(data, length) == length)
+            return true;
+        m_writeError = SystemError::of(m_out);
+        return false;
+    }
+    QString writeError() const override { return m_writeError; }
+
+private:
+    QIODevice &m_out;
+    ImageDigestBuilder &m_digest;
+    QString m_writeError;
+};
+
+// Hands what is written on to another device and adds it to the image's digest: the digest of an
+// Intel HEX image is that of its text, the file as it lies on disk.
+class DigestingDevice : public QIODevice {
+public:
+    DigestingDevice(QIODevice &target, ImageDigestBuilder &digest) : m_target(target), m_digest(digest)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 length) override
+    {
+        const qint64 written = m_target.write(data, length);
+        if (written != length)
+            setErrorString(SystemError::of(m_target));
+        else
+            m_digest.addData(data, written);
+        return written;
+    }
+
+private:
+    QIODevice &m_target;
+    ImageDigestBuilder &m_digest;
+};
+
+// An Intel HEX image: each byte of every piece at its place in the image as its address, 0xFF
+// bytes too; the gaps get no record, and one end-of-file record closes the file.
+class IntelHexSink : public ImageSink {
+public:
+    IntelHexSink(QIODevice &out, ImageDigestBuilder &digest)
+        : m_device(out, digest), m_writer(m_device, IntelHexWriter::ErasedBlocks::Write)
+    {}
+
+    bool skip(qint64 length) override
+    {
+        m_address += quint64(length);
+        return true;
+    }
+    bool write(const char *data, qint64 length) override
+    {
+        const bool written = m_writer.writeData(m_address, QByteArrayView(data, length));
+        m_address += quint64(length);
+        return written;
+    }
+    bool finish() override { return m_writer.finish(); }
+    QString writeError() const override { return m_writer.errorString(); }
+
+private:
+    DigestingDevice m_device;
+    IntelHexWriter m_writer;
+    quint64 m_address = 0;
+};
+
+// Takes the bytes of a piece that is only read for its hash.
+class NullSink : public ImageSink {
+public:
+    bool skip(qint64) override { return true; }
+    bool write(const char *, qint64) override { return true; }
+};
+
+QString changedText(const QString &path)
+{
+    return QStringLiteral("Файл %1 изменился во время сборки; соберите образ заново.").arg(path);
+}
+
+// Copies bytes [from, to) of a piece's file into the image. With `fileHash`, the whole file is read
+// on the way and hashed (then the copy must be of the whole file), so that a piece is read once per
+// image.
+bool streamPiece(const ImagePiece &piece, qint64 from, qint64 to, ImageSink &out,
+                 QCryptographicHash *fileHash, QString *readError, bool *writeFailed)
+{
+    const auto copyPart = [&](const char *block, qint64 blockStart, qint64 length) {
+        const qint64 start = qMax(blockStart, from);
+        const qint64 end = qMin(blockStart + length, to);
+        if (start < end && !out.write(block + (start - blockStart), end - start)) {
+            *writeFailed = true;
+            return false;
+        }
+        return true;
+    };
+    if (piece.isHeld()) {
+        if (fileHash)
+            fileHash->addData(piece.held);
+        return copyPart(piece.held.constData(), 0, piece.held.size());
+    }
+
+    QFile file(piece.sourcePath);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        *readError = AssemblyText::cannotOpen(piece.sourcePath);
+        return false;
+    }
+    if (file.size() != piece.fileSize) {
+        *readError = changedText(piece.sourcePath);
+        return false;
+    }
+    qint64 position = fileHash ? 0 : from;
+    const qint64 end = fileHash ? piece.fileSize : to;
+    if (!file.seek(position)) {
+        *readError = AssemblyText::readFailed(piece.sourcePath, file.errorString());
+        return false;
+    }
+    QByteArray block(qMin(CopyBlockSize, qMax<qint64>(1, end - position)), Qt::Uninitialized);
+    while (position < end) {
+        const qint64 got = file.read(block.data(), qMin<qint64>(block.size(), end - position));
+        if (got < 0) {
+            *readError = AssemblyText::readFailed(piece.sourcePath, file.errorString());
+            return false;
+        }
+        if (got == 0) {
+            *readError = changedText(piece.sourcePath);
+            return false;
+        }
+        if (fileHash)
+            fileHash->addData(QByteArrayView(block.constData(), got));
+        if (!copyPart(block.constData(), position, got))
+            return false;
+        position += got;
+    }
+    return true;
+}
+
+QByteArray hashOfFile(const ImagePiece &piece, QString *readError)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    NullSink nowhere;
+    bool writeFailed = false;
+    if (!streamPiece(piece, 0, 0, nowhere, &hash, readError, &writeFailed))
+        return {};
+    return hash.result();
+}
+
+} // namespace
+
+struct ImageBuilder::Segment {
+    const PlacedPiece *placed = nullptr;
+    qint64 start = 0; // in the image
+    qint64 end = 0;
+};
+
+QString imageFilePath(const QString &outputDir, const QString &fileName)
+{
+    return outputPathBelow(outputDir, fileName);
+}
+
+void ImageBuilder::placePiece(const ImagePiece &piece, qint64 offset)
+{
+    m_pieces.append({piece, offset});
+}
+
+qint64 ImageBuilder::size() const
+{
+    qint64 end = 0;
+    for (const PlacedPiece &placed : m_pieces) {
+        if (placed.piece.size() > 0)
+            end = qMax(end, placed.end());
+    }
+    return end;
+}
+
+QByteArray ImageBuilder::contents() const
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    ImageDigestBuilder digest;
+    FlatSink flat(buffer, digest);
+    QString readError;
+    if (!writeTo(flat, nullptr, &readError))
+        return {};
+    return buffer.data();
+}
+
+QList<ImageBuilder::Segment> ImageBuilder::visibleSegments() const
+{
+    // Each piece covers what was placed before it; pieces apart, the usual case, stay whole.
+    QList<Segment> segments;
+    for (const PlacedPiece &placed : m_pieces) {
+        if (placed.piece.size() <= 0)
+            continue;
+        QList<Segment> kept;
+        for (const Segment &segment : segments) {
+            if (segment.end <= placed.offset || segment.start >= placed.end()) {
+                kept.append(segment);
+                continue;
+            }
+            if (segment.start < placed.offset)
+                kept.append({segment.placed, segment.start, placed.offset});
+            if (segment.end > placed.end())
+                kept.append({segment.placed, placed.end(), segment.end});
+        }
+        kept.append({&placed, placed.offset, placed.end()});
+        segments = std::move(kept);
+    }
+    std::sort(segments.begin(), segments.end(),
+              [](const Segment &a, const Segment &b) { return a.start < b.start; });
+    return segments;
+}
+
+bool ImageBuilder::writeTo(ImageSink &sink, QList<QByteArray> *pieceHashes, QString *readError) const
+{
+    if (pieceHashes) {
+        pieceHashes->clear();
+        pieceHashes->resize(m_pieces.size());
+    }
+    bool writeFailed = false;
+    qint64 position = 0;
+    for (const Segment &segment : visibleSegments()) {
+        if (!sink.skip(segment.start - position))
+            return false;
+        const PlacedPiece &placed = *segment.placed;
+        const bool whole = segment.start == placed.offset && segment.end == placed.end();
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        if (!streamPiece(placed.piece, segment.start - placed.offset, segment.end - placed.offset, sink,
+                         whole && pieceHashes ? &hash : nullptr, readError, &writeFailed))
+            return false;
+        if (whole && pieceHashes)
+            (*pieceHashes)[&placed - m_pieces.constData()] = hash.result();
+        position = segment.end;
+    }
+    // Pieces hidden under others, or empty, are read once more for their manifest entries.
+    if (pieceHashes) {
+        for (qsizetype index = 0; index < m_pieces.size(); ++index) {
+            if (pieceHashes->at(index).isEmpty()) {
+                (*pieceHashes)[index] = hashOfFile(m_pieces.at(index).piece, readError);
+                if (!readError->isEmpty())
+                    return false;
+            }
+        }
+    }
+    return sink.finish();
+}
+
+bool ImageBuilder::commit(const QString &outputDir, const QString &fileName, ImageFormat format)
+{
+    if (outputDir.isEmpty() || !QFileInfo(outputDir).isDir()) {
+        m_reporter.message(MessageKind::Critical, ReportTitle::error(),
+                           QStringLiteral("Не найдена директория по пути: ") +
+                               QDir::toNativeSeparators(outputDir));
+        return false;
+    }
+    const QString folderProblem = outputFolderProblem(outputDir, fileName);
+    if (!folderProblem.isEmpty()) {
+        m_reporter.message(MessageKind::Critical, ReportTitle::error(), folderProblem);
+        return false;
+    }
+    const QString path = imageFilePath(outputDir, fileName);
+    AtomicOutputFile file(path);
+    if (!file.open()) {
+        m_reporter.message(MessageKind::Critical, ReportTitle::error(),
+                           QStringLiteral("Не удалось открыть файл для записи по пути: ") +
+                               QDir::toNativeSeparators(outputDir));
+        return false;
+    }
+    ImageDigestBuilder digest;
+    std::unique_ptr<ImageSink> sink;
+    if (format == ImageFormat::IntelHex)
+        sink = std::make_unique<IntelHexSink>(file.device(), digest);
+    else
+        sink = std::make_unique<FlatSink>(file.device(), digest);
+    QList<QByteArray> pieceHashes;
+    QString readError;
+    if (!writeTo(*sink, &pieceHashes, &readError)) {
+        file.cancel();
+        m_reporter.message(MessageKind::Critical, ReportTitle::error(),
+                           readError.isEmpty() ? AssemblyText::writeFailed(path, sink->writeError())
+                                               : readError);
+        return false;
+    }
+    ReleaseManifest manifest;
+    manifest.image = digest.result();
+    if (m_releaseNames)
+        manifest.names =
+            ManifestNames{m_releaseNames->version, m_releaseNames->region, m_releaseNames->firmware};
+    manifest.flashSize = m_flashSize;
+    for (qsizetype index = 0; index < m_pieces.size(); ++index) {
+        const PlacedPiece &placed = m_pieces.at(index);
+        manifest.pieces.append({QFileInfo(placed.piece.sourcePath).absoluteFilePath(), placed.offset,
+                                placed.piece.fileSize, pieceHashes.at(index)});
+    }
+    StagedManifest staged(path);
+    if (!staged.stage(manifest, m_reporter)) {
+        file.cancel();
+        return false;
+    }
+    if (!file.commit()) {
+        m_reporter.message(MessageKind::Critical, ReportTitle::error(),
+                           AssemblyText::writeFailed(path, file.errorString()));
+        return false;
+    }
+    return staged.commit(m_reporter);
+}

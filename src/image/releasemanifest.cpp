@@ -1,0 +1,128 @@
+#include "releasemanifest.h"
+
+#include <cerrno>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "atomicoutputfile.h"
+#include "hextext.h"
+#include "reporter.h"
+#include "systemerror.h"
+
+void ImageDigestBuilder::addData(const char *data, qint64 length)
+{
+    m_sha256.addData(QByteArrayView(data, length));
+    m_crc32.addData(data, length);
+    m_size += length;
+}
+
+ImageDigest ImageDigestBuilder::result() const
+{
+    return {m_size, m_sha256.result(), m_crc32.result()};
+}
+
+QByteArray ReleaseManifest::toJson() const
+{
+    QJsonArray pieceList;
+    for (const ManifestPiece &piece : pieces) {
+        // The path as the user's file manager shows it ("C:\\fw\\boot.bin" on Windows).
+        pieceList.append(QJsonObject{{QStringLiteral("source"), QDir::toNativeSeparators(piece.sourcePath)},
+                                     {QStringLiteral("offset"), HexText::number(piece.offset, 8)},
+                                     {QStringLiteral("size"), piece.size},
+                                     {QStringLiteral("sha256"), QString::fromLatin1(piece.sha256.toHex())}});
+    }
+    QJsonObject root{
+        {QStringLiteral("image"),
+         QJsonObject{{QStringLiteral("file"), imageFileName},
+                     {QStringLiteral("size"), image.size},
+                     {QStringLiteral("sha256"), QString::fromLatin1(image.sha256.toHex())},
+                     {QStringLiteral("crc32"), HexText::number(image.crc32, 8)}}},
+        {QStringLiteral("pieces"), pieceList},
+        {QStringLiteral("created"), created.toUTC().toString(Qt::ISODate)},
+        {QStringLiteral("tool"), QStringLiteral("Quillon %1").arg(QStringLiteral(QUILLON_VERSION))},
+    };
+    if (names) {
+        root.insert(QStringLiteral("names"), QJsonObject{{QStringLiteral("version"), names->version},
+                                                         {QStringLiteral("region"), names->region},
+                                                         {QStringLiteral("firmware"), names->firmware}});
+    }
+    if (flashSize)
+        root.insert(QStringLiteral("flashSize"), qint64(*flashSize));
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+QString releaseManifestPath(const QString &imagePath)
+{
+    return imagePath + QStringLiteral(".manifest.json");
+}
+
+std::optional<QByteArray> manifestWithStamp(const QByteArray &json, const QString &imageFileName,
+                                            const ImageDigest &digest, const ManifestStamp &stamp,
+                                            QString *error)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (document.isNull()) {
+        *error = QStringLiteral("это не JSON (%1 в байте %2)")
+                     .arg(parseError.errorString())
+                     .arg(parseError.offset);
+        return std::nullopt;
+    }
+    QJsonObject root = document.object();
+    if (!document.isObject() || !root.value(QStringLiteral("image")).isObject()) {
+        *error = QStringLiteral("в нём не назван образ");
+        return std::nullopt;
+    }
+    QJsonObject image = root.value(QStringLiteral("image")).toObject();
+    image.insert(QStringLiteral("file"), imageFileName);
+    image.insert(QStringLiteral("size"), digest.size);
+    image.insert(QStringLiteral("sha256"), QString::fromLatin1(digest.sha256.toHex()));
+    image.insert(QStringLiteral("crc32"), HexText::number(digest.crc32, 8));
+    root.insert(QStringLiteral("image"), image);
+    QJsonArray stamps = root.value(QStringLiteral("stamps")).toArray();
+    stamps.append(QJsonObject{
+        {QStringLiteral("algorithm"), stamp.algorithm},
+        {QStringLiteral("range"), QJsonObject{{QStringLiteral("start"), HexText::address(stamp.rangeStart)},
+                                              {QStringLiteral("end"), HexText::address(stamp.rangeEnd)}}},
+        {QStringLiteral("address"), HexText::address(stamp.address)},
+        {QStringLiteral("value"), HexText::address(stamp.value)},
+    });
+    root.insert(QStringLiteral("stamps"), stamps);
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+StagedManifest::StagedManifest(const QString &imagePath)
+    : m_imagePath(imagePath), m_file(releaseManifestPath(imagePath))
+{}
+
+bool StagedManifest::stage(ReleaseManifest manifest, Reporter &reporter)
+{
+    manifest.imageFileName = QFileInfo(m_imagePath).fileName();
+    manifest.created = QDateTime::currentDateTimeUtc();
+    // A manifest name past what file systems take (255 bytes) could only fail once the image is in
+    // place: refuse it now, while the old image still stands.
+    constexpr qsizetype LongestFileName = 255;
+    if (QFileInfo(m_file.targetPath()).fileName().toUtf8().size() > LongestFileName)
+        return failed(reporter, SystemError::text(ENAMETOOLONG));
+    if (!m_file.open() || !m_file.write(manifest.toJson()))
+        return failed(reporter, m_file.errorString());
+    return true;
+}
+
+bool StagedManifest::commit(Reporter &reporter)
+{
+    return m_file.commit() || failed(reporter, m_file.errorString());
+}
+
+bool StagedManifest::failed(Reporter &reporter, const QString &reason)
+{
+    m_file.cancel();
+    reporter.message(MessageKind::Critical, ReportTitle::error(),
+                     QStringLiteral("Не удалось записать файл по пути: %1 (%2)")
+                         .arg(QDir::toNativeSeparators(m_file.targetPath()), reason));
+    return false;
+}

@@ -1,0 +1,128 @@
+#include "srecord.h"
+
+#include "hexdigits.h"
+
+int sRecordAddressLength(SRecordType type)
+{
+    switch (type) {
+    case SRecordType::Header:
+    case SRecordType::Data16:
+    case SRecordType::Count16:
+    case SRecordType::Start16:
+        return 2;
+    case SRecordType::Data24:
+    case SRecordType::Count24:
+    case SRecordType::Start24:
+        return 3;
+    case SRecordType::Data32:
+    case SRecordType::Start32:
+        return 4;
+    }
+    return 2;
+}
+
+bool isSRecordData(SRecordType type)
+{
+    return type == SRecordType::Data16 || type == SRecordType::Data24 || type == SRecordType::Data32;
+}
+
+bool isSRecordStart(SRecordType type)
+{
+    return type == SRecordType::Start16 || type == SRecordType::Start24 || type == SRecordType::Start32;
+}
+
+bool isSRecordCount(SRecordType type)
+{
+    return type == SRecordType::Count16 || type == SRecordType::Count24;
+}
+
+QString checkSRecordLine(const char *text, qsizetype length, DecodedSRecord &record)
+{
+    using namespace SRecordLayout;
+    if (length == 0 || (text[0] != StartCode && text[0] != LowerCaseStartCode))
+        return QStringLiteral("запись не начинается с «S»");
+    if (length > MaximumLineLength)
+        return QStringLiteral("строка длиннее любой записи");
+    if (length < 2)
+        return QStringLiteral("запись слишком коротка (символов: %1)").arg(length);
+    const char typeDigit = text[TypeColumn];
+    if (typeDigit == '4')
+        return QStringLiteral("S4 — зарезервированный тип записи");
+    if (typeDigit < '0' || typeDigit > '9')
+        return QStringLiteral("неизвестный тип записи %1").arg(describeCharacter(typeDigit));
+    record.type = static_cast<SRecordType>(typeDigit - '0');
+    const int addressLength = record.addressLength();
+    // The shortest record: count, address and checksum.
+    const qsizetype shortest = AddressColumn + 2 * (addressLength + 1);
+    if (length < shortest)
+        return QStringLiteral("запись слишком коротка для записи S%2 (символов: %1)")
+            .arg(length)
+            .arg(QLatin1Char(typeDigit));
+    for (qsizetype i = CountColumn; i < length; ++i) {
+        if (hexDigitValue(text[i]) < 0)
+            return QStringLiteral("%1 в столбце %2 — не шестнадцатеричная цифра")
+                .arg(describeCharacter(text[i]))
+                .arg(i + 1);
+    }
+    const qsizetype digits = length - CountColumn;
+    if (digits % 2 != 0)
+        return QStringLiteral("в записи нечётное число шестнадцатеричных цифр");
+    const qsizetype byteCount = digits / 2;
+    quint8 *bytes = record.bytes;
+    quint8 sum = 0;
+    for (qsizetype i = 0; i < byteCount; ++i) {
+        bytes[i] = static_cast<quint8>(hexDigitValue(text[CountColumn + 2 * i]) * 16 +
+                                       hexDigitValue(text[CountColumn + 2 * i + 1]));
+        sum += bytes[i];
+    }
+    const int count = bytes[0];
+    if (byteCount - 1 != count)
+        return QStringLiteral("счётчик байтов %1 (%2 байт) не совпадает со строкой: после него в ней %3 байт")
+            .arg(QLatin1String(HexDigits::PairTable.pairs[count], 2))
+            .arg(count)
+            .arg(byteCount - 1);
+    // Adding the checksum to the ones' complement of the others' sum gives 0xFF.
+    if (sum != 0xFF) {
+        const quint8 recorded = bytes[byteCount - 1];
+        const auto computed = static_cast<quint8>(~(sum - recorded));
+        return QStringLiteral("контрольная сумма не сходится: в записи %1, по её байтам %2")
+            .arg(QLatin1String(HexDigits::PairTable.pairs[recorded], 2),
+                 QLatin1String(HexDigits::PairTable.pairs[computed], 2));
+    }
+    const int dataLength = record.dataLength();
+    if (dataLength > 0 && (isSRecordCount(record.type) || isSRecordStart(record.type)))
+        return QStringLiteral("запись S%1 не несёт данных, а в этой %2 байт")
+            .arg(QLatin1Char(typeDigit))
+            .arg(dataLength);
+    if (isSRecordData(record.type)) {
+        const quint64 addressSpace = Q_UINT64_C(1) << (8 * addressLength);
+        if (record.address() + static_cast<quint64>(dataLength) > addressSpace)
+            return QStringLiteral("данные выходят за %1-битное адресное пространство записи S%2")
+                .arg(8 * addressLength)
+                .arg(QLatin1Char(typeDigit));
+    }
+    return QString();
+}
+
+char *formatSRecordLine(char *out, SRecordType type, quint32 address, const char *data, qsizetype size)
+{
+    const int addressLength = sRecordAddressLength(type);
+    Q_ASSERT(addressLength + size + 1 <= SRecordLayout::MaximumCount);
+    const auto count = static_cast<quint8>(addressLength + size + 1);
+    char *p = out;
+    *p++ = SRecordLayout::StartCode;
+    *p++ = static_cast<char>('0' + static_cast<int>(type));
+    p = HexDigits::putByte(p, count);
+    quint8 sum = count;
+    for (int shift = 8 * (addressLength - 1); shift >= 0; shift -= 8) {
+        const auto byte = static_cast<quint8>(address >> shift);
+        sum += byte;
+        p = HexDigits::putByte(p, byte);
+    }
+    sum += HexDigits::putBytes(p, data, size);
+    p += 2 * size;
+    p = HexDigits::putByte(p, static_cast<quint8>(~sum));
+    *p++ = '\r';
+    *p++ = '\n';
+    return p;
+}

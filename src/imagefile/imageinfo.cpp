@@ -1,0 +1,87 @@
+#include "imageinfo.h"
+
+#include <QCryptographicHash>
+
+#include "crc32.h"
+#include "hextext.h"
+#include "imageloader.h"
+
+namespace {
+
+QString rangeLine(const char *key, quint64 start, quint64 end)
+{
+    return QStringLiteral("%1: %2-%3 (%4 bytes)")
+        .arg(QLatin1String(key), HexText::address(start), HexText::address(end - 1))
+        .arg(end - start);
+}
+
+// The header's text as it can be shown on one line: printable ASCII as it is, anything else as \xNN.
+QString printableText(const QByteArray &bytes)
+{
+    QString text;
+    for (const char c : bytes) {
+        const auto byte = static_cast<quint8>(c);
+        if (byte >= 0x20 && byte < 0x7F && c != '\\')
+            text += QLatin1Char(c);
+        else
+            text += QStringLiteral("\\x") + HexText::digits(byte, 2);
+    }
+    return text;
+}
+
+} // namespace
+
+std::optional<ImageInfo> inspectImage(const QString &path, QString *error)
+{
+    const LoadedImage loaded = loadImageFile(path);
+    if (!loaded.ok()) {
+        *error = loaded.errorText;
+        return std::nullopt;
+    }
+    ImageInfo info;
+    info.path = path;
+    // An empty file, like any that does not start with a record, is binary.
+    info.format = loaded.format == InputFormat::Empty ? InputFormat::Binary : loaded.format;
+    info.fileSize = loaded.fileSize;
+    info.warnings = loaded.warnings;
+    info.startAddress = loaded.startAddress;
+    info.header = loaded.header;
+    QCryptographicHash sha(QCryptographicHash::Sha256);
+    Crc32 crc;
+    for (const MemoryImage::Range &range : loaded.image.ranges()) {
+        sha.addData(range.bytes);
+        crc.addData(range.bytes);
+    }
+    info.dataSize = loaded.image.dataSize();
+    info.ranges = loaded.image.spans();
+    info.sha256 = sha.result();
+    info.crc32 = crc.result();
+    return info;
+}
+
+QStringList ImageInfo::lines() const
+{
+    QStringList out;
+    out << QStringLiteral("file: %1").arg(path);
+    out << QStringLiteral("format: %1").arg(inputFormatName(format));
+    out << QStringLiteral("size: %1").arg(fileSize);
+    if (hasAddresses()) {
+        if (format == InputFormat::SRecord)
+            out << QStringLiteral("header: %1").arg(printableText(header));
+        out << QStringLiteral("data: %1").arg(dataSize);
+        out << QStringLiteral("ranges: %1 (inclusive, hex)").arg(ranges.size());
+        for (qsizetype i = 0; i < ranges.size(); ++i) {
+            if (i > 0)
+                out << rangeLine("gap", ranges.at(i - 1).second, ranges.at(i).first);
+            out << rangeLine("range", ranges.at(i).first, ranges.at(i).second);
+        }
+        out << QStringLiteral("start: %1")
+                   .arg(startAddress ? HexText::address(*startAddress) : QStringLiteral("none"));
+    }
+    out << QStringLiteral("sha256: %1").arg(QString::fromLatin1(sha256.toHex()));
+    out << QStringLiteral("crc32: %1").arg(HexText::address(crc32));
+    out << QStringLiteral("checksums-of: %1")
+               .arg(hasAddresses() ? QStringLiteral("the data bytes in address order, gaps not included")
+                                   : QStringLiteral("the whole file"));
+    return out;
+}

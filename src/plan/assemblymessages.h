@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QDir>
+#include <QString>
+
+#include "hextext.h"
+#include "imagelimits.h"
+#include "inputfile.h"
+#include "inputformat.h"
+#include "problem.h"
+#include "sourcefiles.h"
+
+// Texts shared by the assemblers and their callers.
+namespace AssemblyText {
+inline QString finished()
+{
+    return QStringLiteral("Сборка завершена");
+}
+inline QString noOutputDirectory()
+{
+    return QStringLiteral("Нечего собирать: не выбран путь записи out-file.");
+}
+inline QString cannotOpen(const QString &path)
+{
+    return QStringLiteral("Не удалось открыть файл по пути: ") + path;
+}
+inline QString readFailed(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Не удалось прочитать файл по пути: %1 (%2)").arg(path, reason);
+}
+// The path of an output, which the program composed: with the system's separators.
+inline QString writeFailed(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Не удалось записать файл по пути: %1 (%2)")
+        .arg(QDir::toNativeSeparators(path), reason);
+}
+inline QString tooLarge(const QString &path)
+{
+    return QStringLiteral("%1: %2").arg(path, inputTooLargeText());
+}
+// A piece whose end lies past the largest image.
+inline QString pastLargestImage(const QString &path, qint64 offset, qint64 size)
+{
+    return QStringLiteral("Файл %1 (%2 байт) со смещения %3 заканчивается за %4 МиБ: образы больше %4 МиБ не "
+                          "собираются.")
+        .arg(path)
+        .arg(size)
+        .arg(HexText::number(offset))
+        .arg(LargestImageSize >> 20);
+}
+// A piece that would put nothing into the image: an empty file, records without data.
+inline QString emptyPiece(const QString &path)
+{
+    return QStringLiteral("Файл %1 пуст: в образ нечего положить, образ не собран.").arg(path);
+}
+inline QString holdsNoData(const QString &path)
+{
+    return QStringLiteral("В файле %1 нет данных: в образ нечего положить, образ не собран.").arg(path);
+}
+// A malformed Intel HEX input, with the line where there is one.
+inline QString hexError(const QString &path, const Problem &diagnostic)
+{
+    if (diagnostic.line > 0)
+        return QStringLiteral("Ошибка в файле %1, строка %2: %3")
+            .arg(path)
+            .arg(diagnostic.line)
+            .arg(diagnostic.message);
+    return QStringLiteral("Ошибка в файле %1: %2").arg(path, diagnostic.message);
+}
+// "S-record", "ELF": a format with addresses as the messages name it.
+inline QString formatWord(InputFormat format)
+{
+    return format == InputFormat::Elf ? QStringLiteral("ELF") : QStringLiteral("S-record");
+}
+// A file with records or an executable among the LoRa tab's sources: left out.
+inline QString leftOut(const QString &path, InputFormat format)
+{
+    if (format == InputFormat::IntelHex)
+        return SourceText::intelHexLeftOut(path);
+    return QStringLiteral("Файл %1, является %2 файлом и не будет добавлен в очередь.")
+        .arg(path, formatWord(format));
+}
+// The same as a piece of the Binary tab's image: refused.
+inline QString isNotRawImage(const QString &path, InputFormat format)
+{
+    if (format == InputFormat::IntelHex)
+        return SourceText::isIntelHex(path);
+    return QStringLiteral("%1 является %2 файлом.").arg(path, formatWord(format));
+}
+// Why an input named by the user cannot be taken, after InputFile::open() or a read failed.
+inline QString inputProblem(const QString &path, const InputFile &input)
+{
+    switch (input.problem()) {
+    case InputFile::Problem::Device:
+        return cannotOpen(path) + QStringLiteral(" (это устройство, а не файл: устройства не читаются)");
+    case InputFile::Problem::CannotRead:
+        return readFailed(path, input.systemError());
+    case InputFile::Problem::TooLarge:
+        return tooLarge(path);
+    case InputFile::Problem::None:
+    case InputFile::Problem::Missing:
+    case InputFile::Problem::Directory:
+    case InputFile::Problem::CannotOpen:
+        break;
+    }
+    return cannotOpen(path);
+}
+} // namespace AssemblyText
