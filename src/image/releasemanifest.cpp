@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -27,7 +28,8 @@ QByteArray ReleaseManifest::toJson() const
 {
     QJsonArray pieceList;
     for (const ManifestPiece &piece : pieces) {
-        pieceList.append(QJsonObject{{QStringLiteral("source"), piece.sourcePath},
+        // The path as the user's file manager shows it ("C:\\fw\\boot.bin" on Windows).
+        pieceList.append(QJsonObject{{QStringLiteral("source"), QDir::toNativeSeparators(piece.sourcePath)},
                                      {QStringLiteral("offset"), HexText::number(piece.offset, 8)},
                                      {QStringLiteral("size"), piece.size},
                                      {QStringLiteral("sha256"), QString::fromLatin1(piece.sha256.toHex())}});
@@ -120,6 +122,6 @@ std::optional<Problem> StagedManifest::commit()
 Problem StagedManifest::failed(const QString &reason)
 {
     m_file.cancel();
-    return Problem::error(
-        QStringLiteral("Не удалось записать файл по пути: %1 (%2)").arg(m_file.targetPath(), reason));
+    return Problem::error(QStringLiteral("Не удалось записать файл по пути: %1 (%2)")
+                              .arg(QDir::toNativeSeparators(m_file.targetPath()), reason));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDir>
 #include <QString>
 
 #include "flashtarget.h"
@@ -24,13 +25,14 @@ inline QString noFileTicked()
 {
     return QStringLiteral("Нечего собирать: не отмечен ни один файл.");
 }
+// The output folder, as the system writes paths.
 inline QString missingDirectory(const QString &dir)
 {
-    return QStringLiteral("Не найдена директория по пути: ") + dir;
+    return QStringLiteral("Не найдена директория по пути: ") + QDir::toNativeSeparators(dir);
 }
 inline QString cannotOpenForWriting(const QString &dir)
 {
-    return QStringLiteral("Не удалось открыть файл для записи по пути: ") + dir;
+    return QStringLiteral("Не удалось открыть файл для записи по пути: ") + QDir::toNativeSeparators(dir);
 }
 // Not shown: the user who cancelled knows.
 inline QString cancelled()
@@ -45,9 +47,11 @@ inline QString readFailed(const QString &path, const QString &reason)
 {
     return QStringLiteral("Не удалось прочитать файл по пути: %1 (%2)").arg(path, reason);
 }
+// The path of an output, which the program composed: with the system's separators.
 inline QString writeFailed(const QString &path, const QString &reason)
 {
-    return QStringLiteral("Не удалось записать файл по пути: %1 (%2)").arg(path, reason);
+    return QStringLiteral("Не удалось записать файл по пути: %1 (%2)")
+        .arg(QDir::toNativeSeparators(path), reason);
 }
 inline QString tooLarge(const QString &path)
 {

@@ -242,8 +242,8 @@ void ImageWriterTest::reportsAMissingDirectoryAndKeepsTheOldImage()
     image.placePiece(held(QStringLiteral("a"), pattern(10, 1)), 0);
     const QString missingDir = dir.filePath(QStringLiteral("nowhere"));
     QVERIFY(!commitTo(image, missingDir, QStringLiteral("out.bin"), reporter));
-    QCOMPARE(reporter.messageTexts(),
-             QStringList{QStringLiteral("Не найдена директория по пути: ") + missingDir});
+    QCOMPARE(reporter.messageTexts(), QStringList{QStringLiteral("Не найдена директория по пути: ") +
+                                                  QDir::toNativeSeparators(missingDir)});
     QVERIFY(!QFile::exists(missingDir));
 }
 

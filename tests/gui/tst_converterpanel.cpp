@@ -143,8 +143,8 @@ void ConverterPanelTest::binaryToHexAsksForTheOffset()
     const ScriptedDialogs::Record done = m_dialogs->records.at(2);
     QCOMPARE(done.kind, MessageKind::Information);
     QCOMPARE(done.title, QStringLiteral("Конвертация"));
-    QCOMPARE(done.text,
-             QStringLiteral("Процесс завершен.\nАдрес первого байта: %1.\nФайл: %2").arg(address, hexPath));
+    QCOMPARE(done.text, QStringLiteral("Процесс завершен.\nАдрес первого байта: %1.\nФайл: %2")
+                            .arg(address, QDir::toNativeSeparators(hexPath)));
     QCOMPARE(read(hexPath), hex);
     QVERIFY(!m_window->findChild<QProgressDialog *>());
 }
@@ -184,7 +184,8 @@ void ConverterPanelTest::existingOutputIsReplacedOnlyWhenConfirmed()
 
     const ScriptedDialogs::Record question = m_dialogs->records.at(1);
     QCOMPARE(question.call, ScriptedDialogs::Call::Ask);
-    QCOMPARE(question.text, QStringLiteral("Файл %1 уже существует. Заменить?").arg(outputPath));
+    QCOMPARE(question.text,
+             QStringLiteral("Файл %1 уже существует. Заменить?").arg(QDir::toNativeSeparators(outputPath)));
     QVERIFY(question.hadParent);
     if (!replace) {
         QCOMPARE(m_dialogs->records.size(), 2);
