@@ -1,8 +1,5 @@
 #include <QtTest>
 
-#include <sys/inotify.h>
-#include <unistd.h>
-
 #include "hextesttools.h"
 #include "peakmemory.h"
 #include "processes.h"
@@ -25,38 +22,6 @@ QStringList lines(const QString &text)
 {
     return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
-
-// Counts the opens of watched files, by whatever process, as the kernel reports them.
-class OpenCounter {
-public:
-    OpenCounter() : m_fd(::inotify_init1(IN_NONBLOCK)) {}
-    ~OpenCounter() { ::close(m_fd); }
-    bool watch(const QString &path)
-    {
-        const int wd = ::inotify_add_watch(m_fd, QFile::encodeName(path).constData(), IN_OPEN);
-        m_paths.insert(wd, path);
-        return wd >= 0;
-    }
-    // The opens of every watched file so far, by path.
-    QMap<QString, int> opens()
-    {
-        alignas(inotify_event) char buffer[4096];
-        ssize_t length;
-        while ((length = ::read(m_fd, buffer, sizeof buffer)) > 0) {
-            for (char *at = buffer; at < buffer + length;) {
-                const auto *event = reinterpret_cast<const inotify_event *>(at);
-                ++m_opens[m_paths.value(event->wd)];
-                at += sizeof(inotify_event) + event->len;
-            }
-        }
-        return m_opens;
-    }
-
-private:
-    int m_fd;
-    QMap<int, QString> m_paths;
-    QMap<QString, int> m_opens;
-};
 
 } // namespace
 
@@ -634,7 +599,8 @@ void AssemblyCliTest::everyPieceIsOpenedOnce()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArrayList, pieces);
-    OpenCounter counter;
+    POSIX_ONLY("opens are counted with inotify");
+    TestPlatform::OpenCounter counter;
     QMap<QString, int> once;
     for (int i = 0; i < pieces.size(); ++i) {
         const QString path = write(m_dir->path(), QStringLiteral("piece%1").arg(i), pieces[i]);
