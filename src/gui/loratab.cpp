@@ -234,7 +234,8 @@ void LoRaTab::flash()
             [this](ProgrammerRunner::Outcome outcome, const QString &message) {
                 if (outcome == ProgrammerRunner::Outcome::Succeeded)
                     m_dialogs.message(MessageKind::Information, ReportTitle::complete(), message);
-                else if (outcome == ProgrammerRunner::Outcome::Cancelled)
+                else if (outcome == ProgrammerRunner::Outcome::Cancelled ||
+                         outcome == ProgrammerRunner::Outcome::SucceededWithErrors)
                     m_dialogs.message(MessageKind::Warning, ReportTitle::warning(), message);
                 else
                     m_dialogs.message(MessageKind::Critical, ReportTitle::error(), message);

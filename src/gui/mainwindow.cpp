@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QKeySequence>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -134,6 +136,13 @@ void MainWindow::showMemoryMap()
 void MainWindow::loadAllSettings()
 {
     SettingsFile::Reader reader(ConfigFile::defaultPath());
+    if (!reader.problem().isEmpty())
+        m_dialogs.message(
+            MessageKind::Warning, ReportTitle::warning(),
+            QStringLiteral("%1: настройки не прочитаны: %2. Окно открыто с настройками по "
+                           "умолчанию, а файл останется как есть.")
+                .arg(QDir::toNativeSeparators(QFileInfo(ConfigFile::defaultPath()).absoluteFilePath()),
+                     reader.problem()));
     QSettings &store = reader.store();
     m_lora->resetSettings(store);
     m_binary->resetSettings(store);

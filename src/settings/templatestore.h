@@ -31,6 +31,9 @@ public:
     // file is left as it was.
     bool save(const QString &name, TemplateKind kind, const std::function<void(QSettings &)> &write) const;
 
+    // Removes the temporaries of templates that a killed window left in the folder.
+    void removeStaleTemporaries() const;
+
 private:
     QString m_base;
 };
