@@ -53,6 +53,15 @@ void killProcessGroup(QProcess &process);
 // program as the signal would have.
 void endProcessGroupOnInterrupt();
 
+// From now on an interrupt (Ctrl+C) or a request to end this program (SIGTERM, SIGHUP; Ctrl+Break or
+// the console closing on Windows) calls `interrupted(signal)` instead of ending it, once: a second
+// one ends the program as the signal would. `interrupted` runs inside a signal handler (on a thread
+// of its own on Windows), so it may only set lock-free atomics. Null: the signals end the program
+// again.
+void setInterruptHandler(void (*interrupted)(int signal));
+// Whether standard error is a terminal (and not a file or a pipe).
+bool standardErrorIsTerminal();
+
 // Where the STM32 programmer is installed by default, and its executable's file name.
 QString defaultProgrammerPath();
 QString programmerExecutableName();

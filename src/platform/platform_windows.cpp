@@ -4,6 +4,30 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+#include <io.h>
+#include <windows.h>
+
+namespace {
+
+std::atomic<void (*)(int)> interruptHandler{nullptr};
+
+// Runs on a thread of its own. The first event goes to the handler; a second one, or one with no
+// handler, is left to the default, which ends the program.
+BOOL WINAPI onConsoleEvent(DWORD event)
+{
+    void (*handler)(int) = interruptHandler.exchange(nullptr);
+    if (!handler)
+        return FALSE;
+    handler(event == CTRL_C_EVENT ? SIGINT : SIGTERM);
+    return TRUE;
+}
+
+} // namespace
+
 // The logged-in user's name, safe inside a pipe name, so that the channels of two users never meet.
 static QString currentUserId()
 {
@@ -93,6 +117,18 @@ void killProcessGroup(QProcess &process)
         QProcess::execute(QStringLiteral("taskkill"), {QStringLiteral("/PID"), QString::number(root),
                                                        QStringLiteral("/T"), QStringLiteral("/F")});
     process.kill();
+}
+
+void setInterruptHandler(void (*interrupted)(int signal))
+{
+    interruptHandler = interrupted;
+    static const bool installed = SetConsoleCtrlHandler(onConsoleEvent, TRUE) != 0;
+    Q_UNUSED(installed);
+}
+
+bool standardErrorIsTerminal()
+{
+    return _isatty(_fileno(stderr)) != 0;
 }
 
 void endProcessGroupOnInterrupt()
