@@ -41,13 +41,9 @@ std::optional<ImagePiece> openRawPiece(const QString &path, Reporter &reporter, 
 
 } // namespace
 
-BinaryResult assembleBinaryImage(const BinaryJob &job, Reporter &reporter, const ProgressCallback &progress)
+BinaryResult assembleBinaryImage(const BinaryJob &job, Reporter &reporter, JobRun &run)
 {
     BinaryResult result;
-    const auto report = [&](qint64 done) {
-        if (progress)
-            progress(done, job.files.size());
-    };
 
     bool anyEnabled = false;
     for (const BinarySlot &slot : job.files)
@@ -75,12 +71,11 @@ BinaryResult assembleBinaryImage(const BinaryJob &job, Reporter &reporter, const
         return result;
     }
 
-    ImageBuilder image(reporter);
+    ImageBuilder image(reporter, run);
     if (job.flash)
         image.setFlashSize(job.flash->size);
     qint64 runningOffset = 0;
     qint64 heldBudget = LargestImageSize;
-    report(0);
     for (int index = 0; index < job.files.size(); ++index) {
         const BinarySlot &slot = job.files.at(index);
         if (slot.enabled) {
@@ -106,7 +101,6 @@ BinaryResult assembleBinaryImage(const BinaryJob &job, Reporter &reporter, const
             image.placePiece(*piece, offset);
             runningOffset = offset + piece->size();
         }
-        report(index + 1);
     }
 
     if (!image.commit(job.outputDir, job.fileName, job.format))

@@ -3,8 +3,8 @@
 #include <QString>
 
 #include "imagejobs.h"
-#include "progress.h"
 
+class JobRun;
 class Reporter;
 
 struct BinaryResult {
@@ -13,7 +13,6 @@ struct BinaryResult {
 };
 
 // Builds the one image of the Binary tab. At its own offsets, each piece is checked against every
-// piece placed before it. Nothing is written unless every piece was read and placed. Progress counts
-// slots (done out of the number of slots).
-BinaryResult assembleBinaryImage(const BinaryJob &job, Reporter &reporter,
-                                 const ProgressCallback &progress = {});
+// piece placed before it. Nothing is written unless every piece was read and placed. The run gets the
+// bytes written; a cancel leaves any earlier image as it was and reports nothing.
+BinaryResult assembleBinaryImage(const BinaryJob &job, Reporter &reporter, JobRun &run);

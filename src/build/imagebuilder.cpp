@@ -12,6 +12,7 @@
 #include "assemblymessages.h"
 #include "atomicoutputfile.h"
 #include "intelhexwriter.h"
+#include "jobrun.h"
 #include "outputname.h"
 #include "reporter.h"
 #include "systemerror.h"
@@ -32,6 +33,8 @@ namespace {
 
 constexpr qint64 ZeroChunkSize = 64 * 1024;
 constexpr qint64 CopyBlockSize = 256 * 1024;
+// The most a gap is skipped over between two looks for a cancel.
+constexpr qint64 WatchedSkipSize = 1 << 20;
 
 // A flat image: every byte from address 0 to the end of the last piece, the gaps as zero bytes.
 class FlatSink : public ImageSink {
@@ -127,6 +130,45 @@ public:
     bool write(const char *, qint64) override { return true; }
 };
 
+// Passes the bytes on to another sink, reports how many came out of `total` (none when the total
+// is below 0) and takes no more once the run is cancelled.
+class WatchedSink : public ImageSink {
+public:
+    WatchedSink(ImageSink &target, JobRun &run, qint64 total) : m_target(target), m_run(run), m_total(total)
+    {}
+
+    bool skip(qint64 length) override
+    {
+        for (qint64 left = length; left > 0;) {
+            const qint64 step = qMin(left, WatchedSkipSize);
+            if (!m_target.skip(step) || !advance(step))
+                return false;
+            left -= step;
+        }
+        return true;
+    }
+    bool write(const char *data, qint64 length) override
+    {
+        return m_target.write(data, length) && advance(length);
+    }
+    bool finish() override { return m_target.finish(); }
+    QString writeError() const override { return m_target.writeError(); }
+
+private:
+    bool advance(qint64 length)
+    {
+        m_done += length;
+        if (m_total >= 0)
+            m_run.setProgress(qMin(m_done, m_total), m_total);
+        return !m_run.isCancelled();
+    }
+
+    ImageSink &m_target;
+    JobRun &m_run;
+    qint64 m_total;
+    qint64 m_done = 0;
+};
+
 QString changedText(const QString &path)
 {
     return QStringLiteral("Файл %1 изменился во время сборки; соберите образ заново.").arg(path);
@@ -188,12 +230,13 @@ bool streamPiece(const ImagePiece &piece, qint64 from, qint64 to, ImageSink &out
     return true;
 }
 
-QByteArray hashOfFile(const ImagePiece &piece, QString *readError)
+QByteArray hashOfFile(const ImagePiece &piece, QString *readError, JobRun &run)
 {
     QCryptographicHash hash(QCryptographicHash::Sha256);
     NullSink nowhere;
+    WatchedSink watched(nowhere, run, -1);
     bool writeFailed = false;
-    if (!streamPiece(piece, 0, 0, nowhere, &hash, readError, &writeFailed))
+    if (!streamPiece(piece, 0, 0, watched, &hash, readError, &writeFailed))
         return {};
     return hash.result();
 }
@@ -289,8 +332,8 @@ bool ImageBuilder::writeTo(ImageSink &sink, QList<QByteArray> *pieceHashes, QStr
     if (pieceHashes) {
         for (qsizetype index = 0; index < m_pieces.size(); ++index) {
             if (pieceHashes->at(index).isEmpty()) {
-                (*pieceHashes)[index] = hashOfFile(m_pieces.at(index).piece, readError);
-                if (!readError->isEmpty())
+                (*pieceHashes)[index] = hashOfFile(m_pieces.at(index).piece, readError, m_run);
+                if (!readError->isEmpty() || m_run.isCancelled())
                     return false;
             }
         }
@@ -323,10 +366,13 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName, Ima
         sink = std::make_unique<IntelHexSink>(file.device(), digest);
     else
         sink = std::make_unique<FlatSink>(file.device(), digest);
+    WatchedSink watched(*sink, m_run, size());
     QList<QByteArray> pieceHashes;
     QString readError;
-    if (!writeTo(*sink, &pieceHashes, &readError)) {
+    if (!writeTo(watched, &pieceHashes, &readError)) {
         file.cancel();
+        if (m_run.isCancelled())
+            return false;
         m_reporter.message(MessageKind::Critical, ReportTitle::error(),
                            readError.isEmpty() ? AssemblyText::writeFailed(path, sink->writeError())
                                                : readError);
@@ -344,7 +390,7 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName, Ima
                                 placed.piece.fileSize, pieceHashes.at(index)});
     }
     StagedManifest staged(path);
-    if (!staged.stage(manifest, m_reporter)) {
+    if (m_run.isCancelled() || !staged.stage(manifest, m_reporter)) {
         file.cancel();
         return false;
     }

@@ -9,6 +9,7 @@
 #include "releasename.h"
 
 class ImageSink;
+class JobRun;
 class Reporter;
 
 // Collects the pieces of one output image and writes the image once, from scratch, when all of them
@@ -17,9 +18,12 @@ class Reporter;
 // zero bytes (or, in Intel HEX, left out); where pieces overlap, the one placed later wins. The pieces are
 // streamed from their files into the image, so memory stays small however large the image; a file that
 // changed since it was opened stops the image.
+//
+// The run gets the bytes written out of the image's length, and a cancel stops the writing within
+// a block: the target stays as it was, nothing is left beside it, and nothing is reported.
 class ImageBuilder {
 public:
-    explicit ImageBuilder(Reporter &reporter) : m_reporter(reporter) {}
+    ImageBuilder(Reporter &reporter, JobRun &run) : m_reporter(reporter), m_run(run) {}
 
     // Places a piece that was opened already.
     void placePiece(const ImagePiece &piece, qint64 offset);
@@ -54,6 +58,7 @@ private:
     bool writeTo(ImageSink &sink, QList<QByteArray> *pieceHashes, QString *readError) const;
 
     Reporter &m_reporter;
+    JobRun &m_run;
     QList<PlacedPiece> m_pieces;
     std::optional<ReleaseNameFields> m_releaseNames;
     std::optional<quint64> m_flashSize;

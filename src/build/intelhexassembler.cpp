@@ -13,6 +13,7 @@
 #include "inputfile.h"
 #include "intelhexreader.h"
 #include "intelhexrecord.h"
+#include "jobrun.h"
 #include "joinedhexwriter.h"
 #include "memoryimage.h"
 #include "outputname.h"
@@ -25,6 +26,10 @@ namespace {
 // into a band of their own so that a clash can be traced back to its file and line.
 constexpr int LineBand = 1 << 28;
 constexpr int MaximumPieces = (std::numeric_limits<int>::max() / LineBand) - 1;
+
+// The share of the progress that reading and checking the files takes, in thousandths; writing the
+// image takes the rest.
+constexpr int ReadShare = 500;
 
 // A checked piece ready to be laid into the image.
 struct Piece {
@@ -75,8 +80,7 @@ void reportError(Reporter &reporter, const QString &text)
 
 } // namespace
 
-IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &reporter,
-                                     const ProgressCallback &progress)
+IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &reporter, JobRun &run)
 {
     using Outcome = IntelHexJoinResult::Outcome;
     IntelHexJoinResult result;
@@ -85,8 +89,9 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
         result.outcome = Outcome::Failed;
         return result;
     };
-    const auto isCancelled = [&job] {
-        return job.cancelled && job.cancelled();
+    const auto cancelled = [&] {
+        result.outcome = Outcome::Cancelled;
+        return result;
     };
 
     if (job.sources.isEmpty()) {
@@ -115,11 +120,10 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
 
     QList<Piece> pieces;
     qint64 memoryUsed = 0;
+    qint64 textBytes = 0; // of all files, for the progress of writing
     for (const QString &path : job.sources) {
-        if (isCancelled()) {
-            result.outcome = Outcome::Cancelled;
-            return result;
-        }
+        const auto first = static_cast<int>(pieces.size() * ReadShare / job.sources.size());
+        run.setStage(first, static_cast<int>((pieces.size() + 1) * ReadShare / job.sources.size()));
         if (path.isEmpty())
             return failed(QStringLiteral("Один из отмеченных файлов не выбран."));
         // Read once, streamed: a pipe or FIFO as well as a file; only the decoded data stays.
@@ -135,8 +139,10 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
         IntelHexReader reader;
         reader.setMemoryLimit(LargestImageSize, memoryUsed);
         reader.setBlockObserver(observe);
-        if (!reader.read(input.device(), path))
-            return failed(AssemblyText::hexError(path, reader.error().value_or(Problem{})));
+        if (!reader.read(input.device(), path, &run))
+            return run.isCancelled()
+                       ? cancelled()
+                       : failed(AssemblyText::hexError(path, reader.error().value_or(Problem{})));
         // The manifest describes the whole file, what follows its end-of-file record too.
         if (!drainInput(input.device(), observe))
             return failed(AssemblyText::readFailed(path, input.device().errorString()));
@@ -158,8 +164,7 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
         piece.manifest = {QFileInfo(path).absoluteFilePath(), qint64(piece.content.lowestAddress), fileSize,
                           sha256.result()};
         pieces.append(std::move(piece));
-        if (progress)
-            progress(pieces.size(), job.sources.size());
+        textBytes += fileSize;
     }
 
     // The chunks share their bytes with the pieces: the check costs no second copy of the data.
@@ -176,10 +181,8 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
     if (conflict)
         return failed(conflictText(pieces, *conflict));
 
-    if (isCancelled()) {
-        result.outcome = Outcome::Cancelled;
-        return result;
-    }
+    if (run.isCancelled())
+        return cancelled();
     QByteArray lineEnd = IntelHexLayout::LineEnd;
     for (const Piece &piece : pieces) {
         if (!piece.content.lineEnd.isEmpty()) {
@@ -197,18 +200,24 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
             QStringLiteral("Не удалось записать файл по пути: %1 (%2)").arg(imagePath, output.errorString()));
     };
     ImageDigestBuilder digest;
+    qint64 written = 0;
+    run.setStage(ReadShare, JobRun::PerMille);
+    // A cancel refuses the next block, which stops the writer as a failed write would.
     JoinedHexWriter writer(
         [&](QByteArrayView block) {
             digest.addData(block.data(), block.size());
-            return output.write(block.data(), block.size());
+            written += block.size();
+            run.setProgress(qMin(written, textBytes), textBytes);
+            return !run.isCancelled() && output.write(block.data(), block.size());
         },
         lineEnd);
     for (const Piece &piece : pieces) {
         if (!writer.addPiece(piece.content))
-            return writeFailed();
+            return run.isCancelled() ? cancelled() : writeFailed();
     }
     if (!writer.finish())
-        return writeFailed();
+        return run.isCancelled() ? cancelled() : writeFailed();
+    run.setProgress(textBytes, textBytes); // the image is shorter than its files' text
 
     ReleaseManifest manifest;
     manifest.image = digest.result();
@@ -217,6 +226,8 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
     for (const Piece &piece : pieces)
         manifest.pieces.append(piece.manifest);
     StagedManifest staged(imagePath);
+    if (run.isCancelled())
+        return cancelled();
     if (!staged.stage(manifest, reporter)) {
         output.cancel();
         result.outcome = Outcome::Failed;

@@ -3,8 +3,8 @@
 #include <QString>
 
 #include "imagejobs.h"
-#include "progress.h"
 
+class JobRun;
 class Reporter;
 
 struct IntelHexJoinResult {
@@ -26,7 +26,7 @@ struct IntelHexJoinResult {
 //
 // Errors go to `reporter` as "Error!" boxes, an empty selection or no output directory as a
 // warning, as does a file without an end-of-file record. Success is left to the caller
-// (AssemblyText::finished()), so that a window can close its progress dialog first. `progress` gets
-// (pieces checked, pieces).
-IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &reporter,
-                                     const ProgressCallback &progress = {});
+// (AssemblyText::finished()), so that a window can close its progress dialog first. The run gets the
+// progress of reading and then of writing; a cancel ends the join (Cancelled) with any earlier
+// image as it was, and reports nothing.
+IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &reporter, JobRun &run);

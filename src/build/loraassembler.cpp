@@ -8,6 +8,7 @@
 #include "imagebuilder.h"
 #include "imagelimits.h"
 #include "imagepiece.h"
+#include "jobrun.h"
 #include "outputname.h"
 #include "pieceoverlap.h"
 #include "releasename.h"
@@ -151,7 +152,7 @@ std::optional<QList<PlannedImage>> planImages(const LoRaJob &job, const QList<Im
 
 } // namespace
 
-LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
+LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter, JobRun &run)
 {
     LoRaResult result;
     if (job.bootPath.isEmpty()) {
@@ -228,8 +229,11 @@ LoRaResult assembleLoRaImages(const LoRaJob &job, Reporter &reporter)
     if (!checkNamesDiffer(*plan, job, reporter))
         return result;
 
-    for (const PlannedImage &planned : *plan) {
-        ImageBuilder image(reporter);
+    for (qsizetype index = 0; index < plan->size(); ++index) {
+        const PlannedImage &planned = plan->at(index);
+        run.setStage(int(index * JobRun::PerMille / plan->size()),
+                     int((index + 1) * JobRun::PerMille / plan->size()));
+        ImageBuilder image(reporter, run);
         image.setReleaseNames(planned.names);
         if (job.flash)
             image.setFlashSize(job.flash->size);

@@ -5,6 +5,7 @@
 #include <QTextStream>
 
 #include "binaryassembler.h"
+#include "clijobrun.h"
 #include "clireporter.h"
 #include "commandline.h"
 #include "commands.h"
@@ -146,7 +147,10 @@ int runBinaryCommand(const QStringList &arguments)
     CliReporter reporter;
     if (!fitsChosenFlash(flashOverflowOf(job), reporter))
         return CliExit::Failed;
-    const BinaryResult result = assembleBinaryImage(job, reporter);
+    CliJobRun run(QStringLiteral("Сборка"));
+    const BinaryResult result = assembleBinaryImage(job, reporter, run.run());
+    if (run.interrupted())
+        return run.reportInterrupted();
     if (result.succeeded)
         cliOut() << result.imagePath << Qt::endl;
     return result.succeeded ? CliExit::Success : CliExit::Failed;

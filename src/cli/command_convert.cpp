@@ -1,3 +1,4 @@
+#include "clijobrun.h"
 #include "clireporter.h"
 #include "commandline.h"
 #include "commands.h"
@@ -89,20 +90,19 @@ int runConvertCommand(const QStringList &arguments)
 
     const QString input = files.first();
     options.outputPath = parser.value(outputOption);
-    const ConversionResult result = convertFile(
-        input, [offset]() -> std::optional<quint64> { return offset; }, options);
-    if (result.inputFormat != InputFormat::Binary && result.inputFormat != InputFormat::Empty &&
-        parser.isSet(offsetOption))
-        cliErr() << "quillon-cli convert: " << input << " — " << readableFormatName(result.inputFormat)
+    CliJobRun job(QStringLiteral("Конвертация"));
+    const Result<Conversion> result = convertFile(
+        input, [offset]() -> std::optional<quint64> { return offset; }, options, job.run());
+    if (job.interrupted())
+        return job.reportInterrupted();
+    if (result && result->inputFormat != InputFormat::Binary && parser.isSet(offsetOption))
+        cliErr() << "quillon-cli convert: " << input << " — " << readableFormatName(result->inputFormat)
                  << ", --offset не учитывается" << Qt::endl;
-    if (result.ok && result.outputFormat != OutputFormat::Binary && parser.isSet(baseOption))
+    if (result && result->outputFormat != OutputFormat::Binary && parser.isSet(baseOption))
         cliErr() << "quillon-cli convert: выход не двоичный, --base не учитывается" << Qt::endl;
-    for (const QString &warning : result.warnings)
-        cliErr() << "warning: " << warning << Qt::endl;
-    if (!result.ok) {
-        cliErr() << "error: " << result.errorText << Qt::endl;
+    printProblems(result.problems());
+    if (!result)
         return CliExit::Failed;
-    }
-    cliOut() << result.outputPath << Qt::endl;
+    cliOut() << result->outputPath << Qt::endl;
     return CliExit::Success;
 }

@@ -1,3 +1,4 @@
+#include "clijobrun.h"
 #include "clireporter.h"
 #include "commandline.h"
 #include "commands.h"
@@ -101,7 +102,10 @@ int runIntelHexCommand(const QStringList &arguments)
     CliReporter reporter;
     if (!fitsChosenFlash(flashOverflowOf(job), reporter))
         return CliExit::Failed;
-    const IntelHexJoinResult result = joinIntelHexFiles(job, reporter);
+    CliJobRun run(QStringLiteral("Сборка"));
+    const IntelHexJoinResult result = joinIntelHexFiles(job, reporter, run.run());
+    if (run.interrupted())
+        return run.reportInterrupted();
     if (!result.succeeded())
         return CliExit::Failed;
     reporter.message(MessageKind::Information, ReportTitle::complete(), AssemblyText::finished());

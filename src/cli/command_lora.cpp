@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include "clijobrun.h"
 #include "clireporter.h"
 #include "commandline.h"
 #include "commands.h"
@@ -199,9 +200,12 @@ int runLoRaCommand(const QStringList &arguments)
     CliReporter reporter;
     if (!fitsChosenFlash(flashOverflowOf(job), reporter))
         return CliExit::Failed;
-    const LoRaResult result = assembleLoRaImages(job, reporter);
+    CliJobRun run(QStringLiteral("Сборка"));
+    const LoRaResult result = assembleLoRaImages(job, reporter, run.run());
     for (const LoRaImage &image : result.images)
         cliOut() << image.path << '\n';
     cliOut().flush();
+    if (run.interrupted())
+        return run.reportInterrupted();
     return result.succeeded ? CliExit::Success : CliExit::Failed;
 }

@@ -1,3 +1,4 @@
+#include "clijobrun.h"
 #include "clireporter.h"
 #include "commandline.h"
 #include "commands.h"
@@ -75,22 +76,22 @@ int runStampCommand(const QStringList &givenArguments)
     job.outputPath = parser.value(outputOption);
     job.force = parser.isSet(forceOption);
 
-    const StampResult result = stampImage(job);
-    for (const QString &warning : result.warnings)
-        cliErr() << "warning: " << warning << Qt::endl;
-    if (!result.ok) {
-        cliErr() << "error: " << result.errorText << Qt::endl;
+    CliJobRun run(QStringLiteral("CRC"));
+    const Result<Stamp> result = stampImage(job, run.run());
+    if (run.interrupted())
+        return run.reportInterrupted();
+    printProblems(result.problems());
+    if (!result)
         return CliExit::Failed;
-    }
+    const Stamp &stamp = result.value();
     cliOut() << "algorithm: " << stampAlgorithmName(job.algorithm) << '\n'
-             << "range: " << HexText::address(result.rangeStart) << '-'
-             << HexText::address(result.rangeEnd - 1) << " (" << result.rangeEnd - result.rangeStart
-             << " bytes)\n"
+             << "range: " << HexText::address(stamp.rangeStart) << '-' << HexText::address(stamp.rangeEnd - 1)
+             << " (" << stamp.rangeEnd - stamp.rangeStart << " bytes)\n"
              << "address: " << HexText::address(job.address) << '\n'
-             << "value: " << HexText::address(result.value) << '\n'
-             << "output: " << result.outputPath << '\n';
-    if (!result.manifestPath.isEmpty())
-        cliOut() << "manifest: " << result.manifestPath << '\n';
+             << "value: " << HexText::address(stamp.value) << '\n'
+             << "output: " << stamp.outputPath << '\n';
+    if (!stamp.manifestPath.isEmpty())
+        cliOut() << "manifest: " << stamp.manifestPath << '\n';
     cliOut() << Qt::flush;
     return CliExit::Success;
 }

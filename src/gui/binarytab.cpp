@@ -2,7 +2,7 @@
 
 #include "binaryassembler.h"
 #include "flashfield.h"
-#include "jobprogress.h"
+#include "jobrunner.h"
 #include "offsetparser.h"
 #include "pathwidgets.h"
 #include "settingskeys.h"
@@ -11,9 +11,9 @@
 #include "ui_mainwindow.h"
 #include "userdialogs.h"
 
-BinaryTab::BinaryTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
+BinaryTab::BinaryTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs, JobRunner &jobs)
     : SettingsTab(TemplateKind::Binary, ui.BinaryNameWrtSettings, ui.BinaryListFileSettings, dialogs), ui(ui),
-      m_window(window), m_dialogs(dialogs)
+      m_window(window), m_dialogs(dialogs), m_jobs(jobs)
 {
     m_rows[0] = {ui.BinaryCheckFile1, ui.File1Group,     ui.BinaryComboFile1,       ui.BinaryOffsetFile1,
                  ui.BinaryBINFile1,   ui.BinaryHEXFile1, ui.BinarySearchButtonFile1};
@@ -124,8 +124,7 @@ void BinaryTab::assemble()
     }
     if (!confirmBuild(memoryMapsOf(made.job), m_dialogs))
         return;
-    JobProgress progress(m_window, QStringLiteral("Идет процесс сборки..."));
-    ProgressAwareReporter reporter(progress, m_dialogs);
-    assembleBinaryImage(made.job, reporter,
-                        [&progress](qint64 done, qint64 total) { progress.report(done, total); });
+    const BinaryJob &job = made.job;
+    m_jobs.run(QStringLiteral("Идет процесс сборки..."),
+               [&job](JobRun &run, UserDialogs &dialogs) { return assembleBinaryImage(job, dialogs, run); });
 }

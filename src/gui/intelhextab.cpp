@@ -3,16 +3,16 @@
 #include "assemblymessages.h"
 #include "flashfield.h"
 #include "intelhexassembler.h"
-#include "jobprogress.h"
+#include "jobrunner.h"
 #include "pathwidgets.h"
 #include "sourcefiles.h"
 #include "tabjobs.h"
 #include "ui_mainwindow.h"
 #include "userdialogs.h"
 
-IntelHexTab::IntelHexTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
+IntelHexTab::IntelHexTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs, JobRunner &jobs)
     : SettingsTab(TemplateKind::IntelHex, ui.IntelHEXNameWrtSettings, ui.IntelHEXListFileSettings, dialogs),
-      ui(ui), m_window(window), m_dialogs(dialogs)
+      ui(ui), m_window(window), m_dialogs(dialogs), m_jobs(jobs)
 {
     m_rows[0] = {ui.IntelHEXCheckBOOT, ui.IntelHEXBOOT, ui.IntelHEXComboBOOT, ui.IntelHEXSearchBOOT};
     m_rows[1] = {ui.IntelHEXCheckBOOT2, ui.IntelHEXAppBOOT, ui.IntelHEXComboApp, ui.IntelHEXSearchBOOTApp};
@@ -105,15 +105,11 @@ void IntelHexTab::assemble()
     }
     if (!confirmBuild(memoryMapsOf(made.job), m_dialogs))
         return;
-    IntelHexJoinJob job = made.job;
-    JobProgress progress(m_window, QStringLiteral("Идет процесс сборки..."));
-    ProgressAwareReporter reporter(progress, m_dialogs);
-    job.cancelled = [&progress] {
-        return progress.cancelRequested();
-    };
-    const IntelHexJoinResult result = joinIntelHexFiles(
-        job, reporter, [&progress](qint64 done, qint64 total) { progress.report(done, total); });
-    progress.finish();
+    const IntelHexJoinJob &job = made.job;
+    const IntelHexJoinResult result =
+        m_jobs.run(QStringLiteral("Идет процесс сборки..."), [&job](JobRun &run, UserDialogs &dialogs) {
+            return joinIntelHexFiles(job, dialogs, run);
+        });
     if (result.succeeded())
         m_dialogs.message(MessageKind::Information, ReportTitle::complete(), AssemblyText::finished());
 }

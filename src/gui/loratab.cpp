@@ -4,6 +4,7 @@
 
 #include "flashdialog.h"
 #include "flashfield.h"
+#include "jobrunner.h"
 #include "offsetparser.h"
 #include "pathwidgets.h"
 #include "programmercommands.h"
@@ -13,9 +14,9 @@
 #include "ui_mainwindow.h"
 #include "userdialogs.h"
 
-LoRaTab::LoRaTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
+LoRaTab::LoRaTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs, JobRunner &jobs)
     : SettingsTab(TemplateKind::LoRa, ui.LoRaNameWrtSettings, ui.LoRaListFileSettings, dialogs), ui(ui),
-      m_window(window), m_dialogs(dialogs)
+      m_window(window), m_dialogs(dialogs), m_jobs(jobs)
 {
     m_sources[Boot] = {ui.LoRaSearchBOOT, ui.LoRaComboBOOT, ui.LoRaFoundFilesBOOT,
                        ui.LoRaBINBOOT,    ui.LoRaHEXBOOT,   QStringLiteral("Bootloader Directory")};
@@ -173,7 +174,11 @@ LoRaResult LoRaTab::buildImages()
     }
     if (!confirmBuild(memoryMapsOf(made.job), m_dialogs))
         return {};
-    const LoRaResult result = assembleLoRaImages(made.job, m_dialogs);
+    const LoRaJob &job = made.job;
+    const LoRaResult result =
+        m_jobs.run(QStringLiteral("Идет процесс сборки..."), [&job](JobRun &run, UserDialogs &dialogs) {
+            return assembleLoRaImages(job, dialogs, run);
+        });
     // Of several images none is "the image just built": the flash button then asks which one.
     if (result.succeeded)
         m_lastImagePath = result.images.size() == 1 ? result.images.first().path : QString();

@@ -9,9 +9,8 @@
 #include <QIODevice>
 #include <QString>
 
+#include "jobrun.h"
 #include "problem.h"
-#include "progress.h"
-#include "progressthrottle.h"
 #include "systemerror.h"
 
 // One line of a record file (Intel HEX, Motorola S-records), its line end cut.
@@ -36,6 +35,7 @@ public:
         ReadError,   // the device refused a read (errorString() of the device says why)
         LineTooLong, // line lineCount() + 1 grows past the longest record
         TooManyLines,
+        Cancelled, // the run was cancelled
     };
 
     RecordLineReader(QIODevice &device, qsizetype longestLine) : m_device(device), m_longestLine(longestLine)
@@ -44,8 +44,9 @@ public:
     // Sees every block read from the device, e.g. to hash the input while it is read.
     void setBlockObserver(std::function<void(QByteArrayView)> observer) { m_observer = std::move(observer); }
 
-    // `handle(const RecordLine &)` returns a Step. `progress` gets (bytes read, size).
-    template <typename Handler> Outcome read(Handler &&handle, const ProgressCallback &progress);
+    // `handle(const RecordLine &)` returns a Step. The run, when there is one, gets (bytes read, size)
+    // and is asked for a cancel after every block.
+    template <typename Handler> Outcome read(Handler &&handle, JobRun *run);
 
     // Why reading stopped after ReadError, LineTooLong or TooManyLines, as every record reader says it:
     // the line it concerns (0: the file as a whole) and the message; the reader names the file.
@@ -58,6 +59,8 @@ public:
             return Problem::error(QStringLiteral("строка длиннее любой записи"), QString(), m_lineCount + 1);
         case Outcome::TooManyLines:
             return Problem::error(QStringLiteral("в файле больше строк, чем можно сосчитать"));
+        case Outcome::Cancelled:
+            return JobRun::cancelledProblem();
         default:
             return {};
         }
@@ -74,10 +77,11 @@ private:
     static constexpr char ByteOrderMark[] = "\xEF\xBB\xBF";
     static constexpr qsizetype ByteOrderMarkLength = 3;
 
-    static Outcome finish(ProgressThrottle &throttle, Outcome outcome)
+    // The last report of a read that went to its end or was stopped by its handler.
+    static Outcome finish(JobRun *run, qint64 consumed, qint64 total, Outcome outcome)
     {
-        if (outcome != Outcome::Failed)
-            throttle.finish();
+        if (run && outcome != Outcome::Failed)
+            run->setProgress(consumed, qMax(total, consumed));
         return outcome;
     }
     template <typename Handler>
@@ -114,15 +118,13 @@ inline void RecordLineReader::noteLineEnd(const char *lineEnd)
         m_lineEnd = lineEnd;
 }
 
-template <typename Handler>
-RecordLineReader::Outcome RecordLineReader::read(Handler &&handle, const ProgressCallback &progress)
+template <typename Handler> RecordLineReader::Outcome RecordLineReader::read(Handler &&handle, JobRun *run)
 {
     m_lineCount = 0;
     m_lineEnd.clear();
     m_textStart = 0;
     // Pipes and files that report no size are read to their end all the same.
     const qint64 total = m_device.isSequential() ? 0 : qMax<qint64>(0, m_device.size() - m_device.pos());
-    ProgressThrottle throttle(progress, total);
     // Small inputs get a small buffer; large ones are read in blocks that stay warm in the cache.
     const qint64 blockSize = total > 0 ? qBound<qint64>(4096, total + 1, ReadBlockSize) : ReadBlockSize;
     QByteArray block(blockSize, Qt::Uninitialized);
@@ -203,15 +205,19 @@ RecordLineReader::Outcome RecordLineReader::read(Handler &&handle, const Progres
                 partialLine.clear();
             }
             if (step != Step::Continue)
-                return finish(throttle, outcomeOf(step));
+                return finish(run, consumed, total, outcomeOf(step));
             start = next;
         }
-        throttle.update(consumed);
+        if (run) {
+            run->setProgress(consumed, total);
+            if (run->isCancelled())
+                return Outcome::Cancelled;
+        }
     }
     if (!partialLine.isEmpty()) {
         const Step step = deliver(handle, partialLine.constData(), partialLine.size(), partialLineOffset);
         if (step != Step::Continue)
-            return finish(throttle, outcomeOf(step));
+            return finish(run, consumed, total, outcomeOf(step));
     }
-    return finish(throttle, Outcome::Ended);
+    return finish(run, consumed, total, Outcome::Ended);
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <optional>
 
 #include <QList>
@@ -66,6 +65,4 @@ struct IntelHexJoinJob {
     QString fileName; // with its extension
     // The flash the image is meant for; the faces check the fit before a run, the manifest names it.
     std::optional<FlashTarget> flash;
-    // Asked between pieces; true stops the run before anything is written.
-    std::function<bool()> cancelled;
 };

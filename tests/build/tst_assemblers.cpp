@@ -5,6 +5,7 @@
 #include <QJsonObject>
 
 #include "binaryassembler.h"
+#include "jobrun.h"
 #include "loraassembler.h"
 #include "pieceoverlap.h"
 #include "scripteddialogs.h"
@@ -114,8 +115,9 @@ void AssemblersTest::writesAManifestBesideEachImage()
     ws.addApp("App1");
     ws.addApp("App2");
     ScriptedDialogs reporter;
+    JobRun run;
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter);
+    const LoRaResult result = assembleLoRaImages(ws.job, reporter, run);
     QVERIFY(result.succeeded);
     QCOMPARE(result.images.size(), 2);
 
@@ -180,7 +182,8 @@ void AssemblersTest::buildsOneLoRaImageByteForByte()
     ws.addLoRaMac("1.0.4RU864");
     ws.addApp("App1");
     ScriptedDialogs reporter;
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter);
+    JobRun run;
+    const LoRaResult result = assembleLoRaImages(ws.job, reporter, run);
     QVERIFY(result.succeeded);
     QCOMPARE(result.images.size(), 1);
     QCOMPARE(result.images.first().path, ws.outPath(QStringLiteral("1.0.4_RU864_App1.bin")));
@@ -203,7 +206,8 @@ void AssemblersTest::buildsAnImagePerPairEachWithTheBootloader()
     ws.addApp("Beta", 0x100);
     ws.addApp("Gamma", 0x5000);
     ScriptedDialogs reporter;
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter);
+    JobRun run;
+    const LoRaResult result = assembleLoRaImages(ws.job, reporter, run);
     QVERIFY(result.succeeded);
     const QStringList expectedNames = {
         "1.0.4_RU864_Alpha", "1.0.4_RU864_Beta", "1.0.4_RU864_Gamma",
@@ -227,7 +231,8 @@ void AssemblersTest::replacesAnOlderLongerImage()
     const QString target = ws.outPath(QStringLiteral("1.0.4_RU864_App1.bin"));
     write(ws.job.outputDir, QStringLiteral("1.0.4_RU864_App1.bin"), QByteArray(0x40000, '\xEE'));
     ScriptedDialogs reporter;
-    QVERIFY(assembleLoRaImages(ws.job, reporter).succeeded);
+    JobRun run;
+    QVERIFY(assembleLoRaImages(ws.job, reporter, run).succeeded);
     QCOMPARE(read(target), ws.expectedImage(0, 0));
 }
 
@@ -253,7 +258,8 @@ void AssemblersTest::acceptsTouchingAndReorderedPieces()
     ws.job.loraMacOffset = loraMacOffset;
     ws.job.appOffset = appOffset;
     ScriptedDialogs reporter;
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter);
+    JobRun run;
+    const LoRaResult result = assembleLoRaImages(ws.job, reporter, run);
     QVERIFY(result.succeeded);
     QCOMPARE(reporter.messageTexts(), QStringList{completed()});
     QCOMPARE(read(result.images.first().path), ws.expectedImage(0, 0));
@@ -299,7 +305,8 @@ void AssemblersTest::rejectsCollidingLoRaPieces()
     ws.job.appOffset = appOffset;
     const QStringList paths = {ws.job.bootPath, ws.job.loraMacPaths.first(), ws.job.appPaths.first()};
     ScriptedDialogs reporter;
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter);
+    JobRun run;
+    const LoRaResult result = assembleLoRaImages(ws.job, reporter, run);
     QVERIFY(!result.succeeded);
     QVERIFY(result.images.isEmpty());
     QCOMPARE(reporter.messageTexts(),
@@ -315,7 +322,8 @@ void AssemblersTest::failedRunLeavesThePreviousImage()
     ws.addLoRaMac("1.0.4RU864");
     ws.addApp("App1");
     ScriptedDialogs reporter;
-    const LoRaResult first = assembleLoRaImages(ws.job, reporter);
+    JobRun run;
+    const LoRaResult first = assembleLoRaImages(ws.job, reporter, run);
     QVERIFY(first.succeeded);
     const QByteArray before = read(first.images.first().path);
 
@@ -324,7 +332,7 @@ void AssemblersTest::failedRunLeavesThePreviousImage()
     write(ws.dir.path(), QStringLiteral("app/app1.bin"), pattern(0x6000, 98));
     ws.job.appPaths << ws.dir.filePath(QStringLiteral("app/missing.bin"));
     ScriptedDialogs second;
-    QVERIFY(!assembleLoRaImages(ws.job, second).succeeded);
+    QVERIFY(!assembleLoRaImages(ws.job, second, run).succeeded);
     QCOMPARE(second.messageTexts(),
              QStringList{QStringLiteral("Не удалось открыть файл по пути: ") + ws.job.appPaths.last()});
     QCOMPARE(read(first.images.first().path), before);
@@ -333,7 +341,7 @@ void AssemblersTest::failedRunLeavesThePreviousImage()
     ws.job.appPaths.removeLast();
     ws.job.appOffset = 0x9000;
     ScriptedDialogs third;
-    QVERIFY(!assembleLoRaImages(ws.job, third).succeeded);
+    QVERIFY(!assembleLoRaImages(ws.job, third, run).succeeded);
     QCOMPARE(third.messages().size(), 1);
     QVERIFY(third.messageTexts().first().startsWith(QStringLiteral("Некорректное смещение. Файл ")));
     QCOMPARE(read(first.images.first().path), before);
@@ -349,7 +357,8 @@ void AssemblersTest::rejectsPairsThatWouldShareAName()
     ws.addApp("APP1", 0x100);
     ws.job.nameTemplate = QStringLiteral("fw");
     ScriptedDialogs reporter;
-    QVERIFY(!assembleLoRaImages(ws.job, reporter).succeeded);
+    JobRun run;
+    QVERIFY(!assembleLoRaImages(ws.job, reporter, run).succeeded);
     QCOMPARE(
         reporter.messageTexts(),
         QStringList{QStringLiteral("Одно имя APP1.bin получают образы двух пар: %1 с %2 и %1 с %3. Измените "
@@ -389,7 +398,8 @@ void AssemblersTest::warnsWhenThereIsNothingToAssemble()
     if (!withOutput)
         ws.job.outputDir.clear();
     ScriptedDialogs reporter;
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter);
+    JobRun run;
+    const LoRaResult result = assembleLoRaImages(ws.job, reporter, run);
     QVERIFY(!result.succeeded);
     QCOMPARE(reporter.messages().size(), 1);
     QCOMPARE(reporter.messages().first().kind, MessageKind::Warning);
@@ -407,7 +417,8 @@ void AssemblersTest::matchesSrecCat()
     ws.addLoRaMac("1.0.4RU864", 0x3210);
     ws.addApp("App1", 0x5432);
     ScriptedDialogs reporter;
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter);
+    JobRun run;
+    const LoRaResult result = assembleLoRaImages(ws.job, reporter, run);
     QVERIFY(result.succeeded);
     const QString reference = ws.dir.filePath(QStringLiteral("reference.bin"));
     const qint64 end = ws.job.appOffset + ws.apps.first().size();
@@ -437,15 +448,15 @@ void AssemblersTest::binaryFollowsCheckedSlotsSequentially()
                  {false, QString(), 0}};
     ScriptedDialogs reporter;
     QList<std::pair<qint64, qint64>> progress;
-    const BinaryResult result = assembleBinaryImage(job, reporter, [&](qint64 done, qint64 total) {
-        progress.append({done, total});
-    });
+    JobRun run([&](qint64 done, qint64 total) { progress.append({done, total}); });
+    const BinaryResult result = assembleBinaryImage(job, reporter, run);
     QVERIFY(result.succeeded);
     QCOMPARE(result.imagePath, dir.filePath(QStringLiteral("release.bin")));
     QCOMPARE(read(result.imagePath), one + three);
     QCOMPARE(reporter.messageTexts(), QStringList{completed()});
-    QCOMPARE(progress.first(), std::pair(qint64(0), qint64(6)));
-    QCOMPARE(progress.last(), std::pair(qint64(6), qint64(6)));
+    const qint64 imageSize = one.size() + three.size();
+    QCOMPARE(progress.first().second, imageSize);
+    QCOMPARE(progress.last(), std::pair(imageSize, imageSize));
     for (int i = 1; i < progress.size(); ++i)
         QVERIFY(progress[i].first >= progress[i - 1].first);
 }
@@ -464,7 +475,8 @@ void AssemblersTest::binaryPlacesPiecesAtTheirOffsets()
                  {false, write(dir.path(), "3.bin", pattern(0x1000, 3)), 0x1000},
                  {true, write(dir.path(), "4.bin", four), 0}};
     ScriptedDialogs reporter;
-    const BinaryResult result = assembleBinaryImage(job, reporter);
+    JobRun run;
+    const BinaryResult result = assembleBinaryImage(job, reporter, run);
     QVERIFY(result.succeeded);
     QCOMPARE(read(result.imagePath), layout({{0x1000, one}, {0x4000, two}, {0, four}}));
 }
@@ -493,7 +505,8 @@ void AssemblersTest::binaryChecksEveryPlacedPiece()
                  {true, write(dir.path(), "3.bin", bytes[2]), thirdOffset}};
     const QStringList ranges = {"0x0-0xFF", "0x1000-0x100F", formatPieceRange(thirdOffset, 0x10)};
     ScriptedDialogs reporter;
-    const BinaryResult result = assembleBinaryImage(job, reporter);
+    JobRun run;
+    const BinaryResult result = assembleBinaryImage(job, reporter, run);
     if (collidesWith < 0) {
         QVERIFY(result.succeeded);
         QCOMPARE(read(result.imagePath),
@@ -520,7 +533,8 @@ void AssemblersTest::binaryWritesBinaryHoldingTheRecordWhole()
     job.fileName = QStringLiteral("release.bin");
     job.files = {{true, write(dir.path(), "1.bin", tricky), 0}, {true, write(dir.path(), "2.bin", after), 0}};
     ScriptedDialogs reporter;
-    const BinaryResult result = assembleBinaryImage(job, reporter);
+    JobRun run;
+    const BinaryResult result = assembleBinaryImage(job, reporter, run);
     QVERIFY(result.succeeded);
     QCOMPARE(read(result.imagePath), tricky + after);
 }
@@ -535,7 +549,8 @@ void AssemblersTest::binaryReplacesAnOlderLongerImage()
     job.fileName = QStringLiteral("release.bin");
     job.files = {{true, write(dir.path(), "1.bin", one), 0x10}};
     ScriptedDialogs reporter;
-    QVERIFY(assembleBinaryImage(job, reporter).succeeded);
+    JobRun run;
+    QVERIFY(assembleBinaryImage(job, reporter, run).succeeded);
     QCOMPARE(read(dir.filePath(QStringLiteral("release.bin"))), layout({{0x10, one}}));
 }
 
@@ -551,7 +566,8 @@ void AssemblersTest::binaryKeepsTheOldImageWhenItsManifestCannotBeWritten()
     job.fileName = fileName;
     job.files = {{true, write(dir.path(), "1.bin", pattern(0x40, 1)), 0}};
     ScriptedDialogs reporter;
-    QVERIFY(!assembleBinaryImage(job, reporter).succeeded);
+    JobRun run;
+    QVERIFY(!assembleBinaryImage(job, reporter, run).succeeded);
     QCOMPARE(reporter.messages().size(), 1);
     QCOMPARE(reporter.messages().first().kind, MessageKind::Critical);
     QVERIFY(reporter.messages().first().text.endsWith(
@@ -586,7 +602,8 @@ void AssemblersTest::binaryWarnsWhenThereIsNothingToAssemble()
     job.fileName = fileName;
     job.files = {{checked, write(dir.path(), "1.bin", pattern(4, 1)), 0}, {false, QString(), 0}};
     ScriptedDialogs reporter;
-    QVERIFY(!assembleBinaryImage(job, reporter).succeeded);
+    JobRun run;
+    QVERIFY(!assembleBinaryImage(job, reporter, run).succeeded);
     QCOMPARE(reporter.messageTexts(), QStringList{warning});
     QCOMPARE(reporter.messages().first().title, QStringLiteral("Предупреждение!"));
     QCOMPARE(dirEntries(dir.path()), QStringList{QStringLiteral("1.bin")});
@@ -643,8 +660,9 @@ void AssemblersTest::refusesIntelHexAsARawPiece()
     path = write(lora.dir.path(), QStringLiteral("text.bin"), content);
 
     ScriptedDialogs reporter;
-    const bool built = job == QLatin1String("lora") ? assembleLoRaImages(lora.job, reporter).succeeded
-                                                    : assembleBinaryImage(binary, reporter).succeeded;
+    JobRun run;
+    const bool built = job == QLatin1String("lora") ? assembleLoRaImages(lora.job, reporter, run).succeeded
+                                                    : assembleBinaryImage(binary, reporter, run).succeeded;
     QVERIFY(!built);
     QCOMPARE(reporter.messages().size(), 1);
     const ScriptedDialogs::Record refusal = reporter.messages().first();
@@ -665,7 +683,8 @@ void AssemblersTest::binaryKeepsThePreviousImageWhenAPieceIsMissing()
     const QString missing = dir.filePath(QStringLiteral("missing.bin"));
     job.files = {{true, write(dir.path(), "1.bin", pattern(0x10, 1)), 0}, {true, missing, 0x100}};
     ScriptedDialogs reporter;
-    QVERIFY(!assembleBinaryImage(job, reporter).succeeded);
+    JobRun run;
+    QVERIFY(!assembleBinaryImage(job, reporter, run).succeeded);
     QCOMPARE(reporter.messageTexts(),
              QStringList{QStringLiteral("Не удалось открыть файл по пути: ") + missing});
     QCOMPARE(read(dir.filePath(QStringLiteral("release.bin"))), previous);

@@ -3,6 +3,7 @@
 #include "imagebuilder.h"
 #include "imagelimits.h"
 #include "imagepiece.h"
+#include "jobrun.h"
 #include "offsetparser.h"
 #include "pieceoverlap.h"
 #include "scripteddialogs.h"
@@ -136,7 +137,8 @@ void ImageWriterTest::placesPiecesWithZeroGaps()
     const QByteArray a = pattern(300, 1);
     const QByteArray b = pattern(77, 2);
     ScriptedDialogs reporter;
-    ImageBuilder image(reporter);
+    JobRun run;
+    ImageBuilder image(reporter, run);
     image.placePiece(opened(write(dir.path(), QStringLiteral("a.bin"), a), reporter), 0);
     image.placePiece(opened(write(dir.path(), QStringLiteral("b.bin"), b), reporter), 0x1000);
     QCOMPARE(image.size(), qint64(0x1000 + 77));
@@ -154,7 +156,8 @@ void ImageWriterTest::replacesALongerExistingImage()
     const QString target = write(dir.path(), QStringLiteral("out.bin"), QByteArray(5000, '\x77'));
     const QByteArray a = pattern(100, 3);
     ScriptedDialogs reporter;
-    ImageBuilder image(reporter);
+    JobRun run;
+    ImageBuilder image(reporter, run);
     image.placePiece(opened(write(dir.path(), QStringLiteral("a.bin"), a), reporter), 0x10);
     QVERIFY(image.commit(dir.path(), QStringLiteral("out.bin")));
     QCOMPARE(read(target), layout({{0x10, a}}));
@@ -164,7 +167,8 @@ void ImageWriterTest::laysOverlappingPiecesInOrder()
 {
     QTemporaryDir dir;
     ScriptedDialogs reporter;
-    ImageBuilder image(reporter);
+    JobRun run;
+    ImageBuilder image(reporter, run);
     const QByteArray a = pattern(0x100, 4);
     const QByteArray b = pattern(0x100, 5);
     image.placePiece(held(QStringLiteral("a"), a), 0x40);
@@ -205,7 +209,8 @@ void ImageWriterTest::judgesIntelHexAsTheConverterDoes()
     QVERIFY(piece);
     QCOMPARE(piece->format == InputFormat::IntelHex, intelHex);
     QCOMPARE(piece->size(), qint64(file.size()));
-    ImageBuilder image(reporter);
+    JobRun run;
+    ImageBuilder image(reporter, run);
     image.placePiece(*piece, 0);
     QVERIFY(image.commit(dir.path(), QStringLiteral("out")));
     QCOMPARE(read(dir.filePath(QStringLiteral("out"))), file);
@@ -228,7 +233,8 @@ void ImageWriterTest::reportsAMissingDirectoryAndKeepsTheOldImage()
 {
     QTemporaryDir dir;
     ScriptedDialogs reporter;
-    ImageBuilder image(reporter);
+    JobRun run;
+    ImageBuilder image(reporter, run);
     image.placePiece(held(QStringLiteral("a"), pattern(10, 1)), 0);
     const QString missingDir = dir.filePath(QStringLiteral("nowhere"));
     QVERIFY(!image.commit(missingDir, QStringLiteral("out.bin")));
@@ -243,7 +249,8 @@ void ImageWriterTest::failedCommitLeavesNoTemporaryFile()
     // The target name is taken by a directory: the image cannot be renamed into place.
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out.bin")));
     ScriptedDialogs reporter;
-    ImageBuilder image(reporter);
+    JobRun run;
+    ImageBuilder image(reporter, run);
     image.placePiece(held(QStringLiteral("a"), pattern(10, 1)), 0);
     QVERIFY(!image.commit(dir.path(), QStringLiteral("out.bin")));
     QCOMPARE(reporter.messages().size(), 1);
@@ -275,7 +282,8 @@ void ImageWriterTest::fullDiskKeepsTheOldImage()
     disk.fill();
 
     ScriptedDialogs reporter;
-    ImageBuilder image(reporter);
+    JobRun run;
+    ImageBuilder image(reporter, run);
     image.placePiece(held(QStringLiteral("a"), pattern(imageSize, 1)), 0);
     QVERIFY(!image.commit(mountPoint, QStringLiteral("out.bin")));
     QCOMPARE(

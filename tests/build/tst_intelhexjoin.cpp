@@ -9,6 +9,7 @@
 #include "intelhexreader.h"
 #include "intelhexrecord.h"
 #include "intelhexwriter.h"
+#include "jobrun.h"
 #include "memoryimage.h"
 #include "peakmemory.h"
 #include "scripteddialogs.h"
@@ -63,7 +64,8 @@ private slots:
     void nothingCheckedOrNoOutputDirIsAWarning();
     void badSourcesAndOutputsAreErrors_data();
     void badSourcesAndOutputsAreErrors();
-    void progressCountsPiecesAndCancelWritesNothing();
+    void progressEndsWholeAndCancelWritesNothing_data();
+    void progressEndsWholeAndCancelWritesNothing();
     void holdsOnlyTheDecodedData();
 
     void cliJoinsAndPrintsThePath();
@@ -109,7 +111,8 @@ IntelHexJoinResult IntelHexJoinTest::join(const QStringList &sources, const QStr
     job.sources = sources;
     job.outputDir = m_dir->path();
     job.fileName = name;
-    return joinIntelHexFiles(job, m_reporter);
+    JobRun run;
+    return joinIntelHexFiles(job, m_reporter, run);
 }
 
 void IntelHexJoinTest::twoFilesGiveTheirRecordsThenOneEndOfFile_data()
@@ -475,7 +478,8 @@ void IntelHexJoinTest::nothingCheckedOrNoOutputDirIsAWarning()
     IntelHexJoinJob job;
     job.sources = {a};
     job.fileName = QStringLiteral("out.hex");
-    QCOMPARE(joinIntelHexFiles(job, m_reporter).outcome, IntelHexJoinResult::Outcome::NothingToJoin);
+    JobRun run;
+    QCOMPARE(joinIntelHexFiles(job, m_reporter, run).outcome, IntelHexJoinResult::Outcome::NothingToJoin);
     QCOMPARE(m_reporter.messages().size(), 2);
     QCOMPARE(m_reporter.messages().last().kind, MessageKind::Warning);
     QCOMPARE(m_reporter.messages().last().text,
@@ -527,7 +531,8 @@ void IntelHexJoinTest::badSourcesAndOutputsAreErrors()
                                                       : base + QLatin1Char('/') + outputDir;
     job.fileName = fileName;
 
-    const IntelHexJoinResult result = joinIntelHexFiles(job, m_reporter);
+    JobRun run;
+    const IntelHexJoinResult result = joinIntelHexFiles(job, m_reporter, run);
 
     QCOMPARE(result.outcome, IntelHexJoinResult::Outcome::Failed);
     QCOMPARE(m_reporter.messageTexts(),
@@ -536,32 +541,52 @@ void IntelHexJoinTest::badSourcesAndOutputsAreErrors()
     QCOMPARE(entries(), QStringList(QStringLiteral("a.hex")));
 }
 
-void IntelHexJoinTest::progressCountsPiecesAndCancelWritesNothing()
+void IntelHexJoinTest::progressEndsWholeAndCancelWritesNothing_data()
 {
+    QTest::addColumn<qint64>("cancelAt"); // thousandths of the run
+    QTest::newRow("not cancelled") << qint64(2000);
+    QTest::newRow("cancelled while reading") << qint64(0);
+    QTest::newRow("cancelled while writing") << qint64(500);
+}
+
+void IntelHexJoinTest::progressEndsWholeAndCancelWritesNothing()
+{
+    QFETCH(qint64, cancelAt);
     const QString a = put(QStringLiteral("a.hex"), dataRecord(0, pattern(16, 25)) + EndOfFile);
     const QString b = put(QStringLiteral("b.hex"), dataRecord(0x10, pattern(16, 26)) + EndOfFile);
     const QString c = put(QStringLiteral("c.hex"), dataRecord(0x20, pattern(16, 27)) + EndOfFile);
+    put(QStringLiteral("out.hex"), "previous");
     IntelHexJoinJob job;
     job.sources = {a, b, c};
     job.outputDir = m_dir->path();
     job.fileName = QStringLiteral("out.hex");
-    QList<QPair<qint64, qint64>> steps;
-    const auto record = [&steps](qint64 done, qint64 total) {
-        steps.append({done, total});
-    };
+    QList<qint64> steps;
+    JobRun *watched = nullptr;
+    // Every report passed on, so that a cancel can fall at any of them.
+    JobRun run(
+        [&](qint64 done, qint64 total) {
+            QCOMPARE(total, qint64(1000));
+            steps << done;
+            if (done >= cancelAt)
+                watched->cancel();
+        },
+        {}, 0);
+    watched = &run;
 
-    QVERIFY(joinIntelHexFiles(job, m_reporter, record).succeeded());
-    QCOMPARE(steps, (QList<QPair<qint64, qint64>>{{1, 3}, {2, 3}, {3, 3}}));
+    const IntelHexJoinResult result = joinIntelHexFiles(job, m_reporter, run);
 
-    QVERIFY(QFile::remove(path(QStringLiteral("out.hex"))));
-    steps.clear();
-    job.cancelled = [&steps] {
-        return steps.size() == 2;
-    };
-    QCOMPARE(joinIntelHexFiles(job, m_reporter, record).outcome, IntelHexJoinResult::Outcome::Cancelled);
-    QCOMPARE(steps.size(), 2);
-    QVERIFY(!QFile::exists(path(QStringLiteral("out.hex"))));
+    QVERIFY(std::is_sorted(steps.begin(), steps.end()));
     QVERIFY(m_reporter.records.isEmpty());
+    if (cancelAt > 1000) {
+        QVERIFY(result.succeeded());
+        QCOMPARE(steps.last(), qint64(1000));
+        return;
+    }
+    QCOMPARE(result.outcome, IntelHexJoinResult::Outcome::Cancelled);
+    QVERIFY(steps.last() >= cancelAt && steps.last() < 1000);
+    QCOMPARE(readFile(path(QStringLiteral("out.hex"))), QByteArray("previous"));
+    QCOMPARE(entries(), (QStringList{QStringLiteral("a.hex"), QStringLiteral("b.hex"),
+                                     QStringLiteral("c.hex"), QStringLiteral("out.hex")}));
 }
 
 // The files are streamed through the reader: what is held is their data, not their text, and the
