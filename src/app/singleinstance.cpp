@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QThread>
 
 #include "platform.h"
@@ -15,7 +14,7 @@ static constexpr int DamageConfirmMs = 200;
 
 QString SingleInstance::privateRuntimeDirectory(QString *problem)
 {
-    const QString directory = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    const QString directory = Platform::instanceLockDirectory();
     if (directory.isEmpty()) {
         *problem = QStringLiteral("нет каталога времени выполнения (XDG_RUNTIME_DIR), доступного только вам");
         return QString();

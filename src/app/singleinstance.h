@@ -36,7 +36,7 @@ public:
     // The running instance's answer to it.
     static QByteArray confirmationMessage() { return QByteArrayLiteral("activated"); }
     static QString defaultKey() { return QStringLiteral("Quillon"); }
-    // The user's runtime directory (QStandardPaths::RuntimeLocation), when only the user can
+    // The user's folder for the lock (Platform::instanceLockDirectory), when only the user can
     // write it; otherwise empty, and problem says why.
     static QString privateRuntimeDirectory(QString *problem);
 

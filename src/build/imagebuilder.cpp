@@ -345,7 +345,8 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName, Ima
 {
     if (outputDir.isEmpty() || !QFileInfo(outputDir).isDir()) {
         m_reporter.message(MessageKind::Critical, ReportTitle::error(),
-                           QStringLiteral("Не найдена директория по пути: ") + outputDir);
+                           QStringLiteral("Не найдена директория по пути: ") +
+                               QDir::toNativeSeparators(outputDir));
         return false;
     }
     const QString folderProblem = outputFolderProblem(outputDir, fileName);
@@ -357,7 +358,8 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName, Ima
     AtomicOutputFile file(path);
     if (!file.open()) {
         m_reporter.message(MessageKind::Critical, ReportTitle::error(),
-                           QStringLiteral("Не удалось открыть файл для записи по пути: ") + outputDir);
+                           QStringLiteral("Не удалось открыть файл для записи по пути: ") +
+                               QDir::toNativeSeparators(outputDir));
         return false;
     }
     ImageDigestBuilder digest;

@@ -108,7 +108,8 @@ IntelHexJoinResult joinIntelHexFiles(const IntelHexJoinJob &job, Reporter &repor
         return result;
     }
     if (!QFileInfo(job.outputDir).isDir())
-        return failed(QStringLiteral("Не найдена директория по пути: ") + job.outputDir);
+        return failed(QStringLiteral("Не найдена директория по пути: ") +
+                      QDir::toNativeSeparators(job.outputDir));
     if (QFileInfo(job.fileName).completeBaseName().isEmpty())
         return failed(QStringLiteral("Не задано имя out-file."));
     const QString nameProblem = outputFileNameProblem(job.fileName);

@@ -3,6 +3,7 @@
 
 #include "clireporter.h"
 #include "commands.h"
+#include "platform.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ void printUsage(QTextStream &stream)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    Platform::useUtf8StandardStreams();
     QCoreApplication::setApplicationName(QStringLiteral("quillon-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
 

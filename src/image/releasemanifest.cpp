@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -28,7 +29,8 @@ QByteArray ReleaseManifest::toJson() const
 {
     QJsonArray pieceList;
     for (const ManifestPiece &piece : pieces) {
-        pieceList.append(QJsonObject{{QStringLiteral("source"), piece.sourcePath},
+        // The path as the user's file manager shows it ("C:\\fw\\boot.bin" on Windows).
+        pieceList.append(QJsonObject{{QStringLiteral("source"), QDir::toNativeSeparators(piece.sourcePath)},
                                      {QStringLiteral("offset"), HexText::number(piece.offset, 8)},
                                      {QStringLiteral("size"), piece.size},
                                      {QStringLiteral("sha256"), QString::fromLatin1(piece.sha256.toHex())}});
@@ -119,8 +121,8 @@ bool StagedManifest::commit(Reporter &reporter)
 bool StagedManifest::failed(Reporter &reporter, const QString &reason)
 {
     m_file.cancel();
-    reporter.message(
-        MessageKind::Critical, ReportTitle::error(),
-        QStringLiteral("Не удалось записать файл по пути: %1 (%2)").arg(m_file.targetPath(), reason));
+    reporter.message(MessageKind::Critical, ReportTitle::error(),
+                     QStringLiteral("Не удалось записать файл по пути: %1 (%2)")
+                         .arg(QDir::toNativeSeparators(m_file.targetPath()), reason));
     return false;
 }

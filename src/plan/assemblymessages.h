@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDir>
 #include <QString>
 
 #include "hextext.h"
@@ -27,9 +28,11 @@ inline QString readFailed(const QString &path, const QString &reason)
 {
     return QStringLiteral("Не удалось прочитать файл по пути: %1 (%2)").arg(path, reason);
 }
+// The path of an output, which the program composed: with the system's separators.
 inline QString writeFailed(const QString &path, const QString &reason)
 {
-    return QStringLiteral("Не удалось записать файл по пути: %1 (%2)").arg(path, reason);
+    return QStringLiteral("Не удалось записать файл по пути: %1 (%2)")
+        .arg(QDir::toNativeSeparators(path), reason);
 }
 inline QString tooLarge(const QString &path)
 {

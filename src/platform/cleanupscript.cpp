@@ -6,12 +6,19 @@ namespace CleanupScript {
 
 QByteArray windowsText(QString oldExecutablePath)
 {
+    // The script always lies beside the old executable and names it through its own folder
+    // (%~dp0): cmd reads a batch file in the console's OEM code page, where a UTF-8 path with
+    // Cyrillic letters (a per-user installation under C:\Users\Иван) would name another file, and
+    // a "%" in the path would be expanded as a variable.
     oldExecutablePath.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    QString oldName = oldExecutablePath.mid(oldExecutablePath.lastIndexOf(QLatin1Char('\\')) + 1);
+    oldName.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    const QString old = QStringLiteral("%~dp0") + oldName;
     const QStringList lines = {
         QStringLiteral("@echo off"),
         QStringLiteral(":loop"),
-        QStringLiteral("del /F /Q \"%1\"").arg(oldExecutablePath),
-        QStringLiteral("if exist \"%1\" (").arg(oldExecutablePath),
+        QStringLiteral("del /F /Q \"%1\"").arg(old),
+        QStringLiteral("if exist \"%1\" (").arg(old),
         QStringLiteral("    goto loop"),
         QStringLiteral(") else ("),
         QStringLiteral("   timeout /t 10 >nul & del /F /Q \"%~f0\""),

@@ -38,6 +38,9 @@ void runCleanupScript(const QString &scriptPath, int timeoutMs);
 bool isPrivateDirectory(const QString &path, QString *problem);
 // Whether the entry itself (a symbolic link is not followed) belongs to the logged-in user.
 bool isOwnedByCurrentUser(const QString &path);
+// The per-user folder for the single-instance guard's lock: the private runtime directory on Linux
+// (XDG_RUNTIME_DIR), %LOCALAPPDATA%\Quillon on Windows (made when missing). Empty when there is none.
+QString instanceLockDirectory();
 // The name of the single-instance guard's local channel: a socket in the private runtime
 // directory on Linux; on Windows, whose pipes have a namespace of their own, a name carrying the
 // user.
@@ -61,6 +64,10 @@ void endProcessGroupOnInterrupt();
 void setInterruptHandler(void (*interrupted)(int signal));
 // Whether standard error is a terminal (and not a file or a pipe).
 bool standardErrorIsTerminal();
+// Lets the standard streams carry the program's UTF-8 text unchanged: a Windows console is told to
+// show UTF-8 (it would read the bytes in an OEM code page such as 866) until the program ends, and
+// "\n" is no longer turned into "\r\n", so output sent to a file is the same bytes on every platform.
+void useUtf8StandardStreams();
 
 // Where the STM32 programmer is installed by default, and its executable's file name.
 QString defaultProgrammerPath();
@@ -70,7 +77,8 @@ QString programmerExecutableName();
 
 // Both script texts are built on every platform so that each can be checked by the tests here.
 namespace CleanupScript {
-// The Windows batch file: deletes the old executable until it is gone, then itself.
+// The Windows batch file: deletes the old executable (named from the script's own folder, which
+// is the old executable's) until it is gone, then itself.
 QByteArray windowsText(QString oldExecutablePath);
 // Where the Windows batch file is written for that path: its file name replaced by "delete.bat",
 // with "\\" separators.

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 
 #include <atomic>
 #include <csignal>
@@ -97,6 +98,11 @@ bool isOwnedByCurrentUser(const QString &path)
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && status.st_uid == getuid();
 }
 
+QString instanceLockDirectory()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+}
+
 QString instanceServerName(const QString &runtimeDirectory, const QString &key)
 {
     // A full path: QLocalServer then uses it as the socket file instead of one in /tmp.
@@ -146,6 +152,11 @@ void endProcessGroupOnInterrupt()
     sigemptyset(&action.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP})
         ::sigaction(signal, &action, nullptr);
+}
+
+void useUtf8StandardStreams()
+{
+    // The streams take bytes as they are, and terminals here expect UTF-8.
 }
 
 QString defaultProgrammerPath()

@@ -1,8 +1,21 @@
 #include "platform.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QList>
+#include <QMultiHash>
 #include <QProcess>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
 
 #include <atomic>
 #include <csignal>
@@ -37,6 +50,55 @@ static QString currentUserId()
         if (!character.isLetterOrNumber())
             character = QLatin1Char('_');
     return user;
+}
+
+// When the process started, to tell a child from an older process that merely inherited the id
+// of a parent long gone.
+static ULONGLONG creationTime(DWORD processId)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process)
+        return 0;
+    FILETIME created{}, exited{}, kernel{}, user{};
+    const bool known = GetProcessTimes(process, &created, &exited, &kernel, &user);
+    CloseHandle(process);
+    return known ? (ULONGLONG(created.dwHighDateTime) << 32) | created.dwLowDateTime : 0;
+}
+
+// The process and every process it started, and they in turn, that still run: what taskkill /T
+// ends (Wine's taskkill has no /T), found through the parent id each process keeps.
+static QList<DWORD> processTree(DWORD root)
+{
+    QMultiHash<DWORD, DWORD> children;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot != INVALID_HANDLE_VALUE) {
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof(entry);
+        for (bool more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+            if (entry.th32ProcessID != entry.th32ParentProcessID)
+                children.insert(entry.th32ParentProcessID, entry.th32ProcessID);
+        CloseHandle(snapshot);
+    }
+    QList<DWORD> tree{root};
+    for (qsizetype next = 0; next < tree.size(); ++next) {
+        const ULONGLONG parentStarted = creationTime(tree.at(next));
+        for (DWORD child : children.values(tree.at(next)))
+            if (!tree.contains(child) && creationTime(child) >= parentStarted)
+                tree.append(child);
+    }
+    return tree;
+}
+
+// Ends the tree from the top, so that no process in it starts another meanwhile.
+static void terminateProcessTree(DWORD root)
+{
+    for (DWORD processId : processTree(root)) {
+        HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, processId);
+        if (process) {
+            TerminateProcess(process, 1);
+            CloseHandle(process);
+        }
+    }
 }
 
 namespace Platform {
@@ -98,15 +160,28 @@ bool isOwnedByCurrentUser(const QString &path)
     return QFileInfo::exists(path);
 }
 
+QString instanceLockDirectory()
+{
+    QString localAppData = qEnvironmentVariable("LOCALAPPDATA");
+    if (localAppData.isEmpty())
+        localAppData = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (localAppData.isEmpty())
+        return QString();
+    const QString directory = QDir(localAppData).filePath(QStringLiteral("Quillon"));
+    return QDir().mkpath(directory) ? directory : QString();
+}
+
 QString instanceServerName(const QString &runtimeDirectory, const QString &key)
 {
-    Q_UNUSED(runtimeDirectory);
-    return key + QLatin1Char('-') + currentUserId();
+    // The folder's digest keeps guards over different lock folders (a second profile, a test) apart.
+    const QByteArray folder = QDir::cleanPath(runtimeDirectory).toLower().toUtf8();
+    const QByteArray digest = QCryptographicHash::hash(folder, QCryptographicHash::Sha256).toHex().left(12);
+    return key + QLatin1Char('-') + currentUserId() + QLatin1Char('-') + QString::fromLatin1(digest);
 }
 
 void startInOwnProcessGroup(QProcess &process)
 {
-    // Windows keeps the parent of every process: taskkill /T finds the whole tree without a group.
+    // Windows keeps the parent of every process: the whole tree is found without a group.
     Q_UNUSED(process);
 }
 
@@ -114,8 +189,7 @@ void killProcessGroup(QProcess &process)
 {
     const qint64 root = process.processId();
     if (root > 0)
-        QProcess::execute(QStringLiteral("taskkill"), {QStringLiteral("/PID"), QString::number(root),
-                                                       QStringLiteral("/T"), QStringLiteral("/F")});
+        terminateProcessTree(DWORD(root));
     process.kill();
 }
 
@@ -136,10 +210,23 @@ void endProcessGroupOnInterrupt()
     // The console's Ctrl+C reaches every process attached to it, the programmer included.
 }
 
+void useUtf8StandardStreams()
+{
+    // The console belongs to the shell that started us: its own code page comes back at exit.
+    static const UINT previousCodePage = GetConsoleOutputCP();
+    if (previousCodePage != 0 && previousCodePage != CP_UTF8 && SetConsoleOutputCP(CP_UTF8))
+        std::atexit([] { SetConsoleOutputCP(previousCodePage); });
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+}
+
 QString defaultProgrammerPath()
 {
-    return QStringLiteral("C:/Program Files/STMicroelectronics/STM32Cube/STM32CubeProgrammer/bin/"
-                          "STM32_Programmer_CLI.exe");
+    // Where STM32CubeProgrammer's installer puts it: under Program Files, which need not be on C:.
+    const QString programFiles =
+        QDir::fromNativeSeparators(qEnvironmentVariable("ProgramFiles", QStringLiteral("C:\\Program Files")));
+    return programFiles +
+           QStringLiteral("/STMicroelectronics/STM32Cube/STM32CubeProgrammer/bin/STM32_Programmer_CLI.exe");
 }
 
 QString programmerExecutableName()

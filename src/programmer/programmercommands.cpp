@@ -76,7 +76,8 @@ FlashPlan planFlashing(const QString &imagePath, const ProgrammerTimeouts &timeo
     FlashPlan plan;
     const QFileInfo image(imagePath);
     if (!image.isFile()) {
-        plan.error = QStringLiteral("Файл прошивки не найден: «%1».").arg(image.absoluteFilePath());
+        plan.error = QStringLiteral("Файл прошивки не найден: «%1».")
+                         .arg(QDir::toNativeSeparators(image.absoluteFilePath()));
         return plan;
     }
     // The programmer erases the whole flash before it writes: an image with nothing to write, or one

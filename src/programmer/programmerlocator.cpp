@@ -1,5 +1,6 @@
 #include "programmerlocator.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -22,12 +23,12 @@ ProgrammerLocation checked(const QString &path, const QString &origin)
     if (!info.isFile())
         return {{},
                 QStringLiteral("Программатор не найден: %1 указывает на «%2», такого файла нет.")
-                    .arg(origin, info.absoluteFilePath())};
+                    .arg(origin, QDir::toNativeSeparators(info.absoluteFilePath()))};
     if (isCommandScript(path))
         return {{},
                 QStringLiteral("Программатор «%1» является командным файлом; запускается только "
                                "исполняемый файл программатора.")
-                    .arg(info.absoluteFilePath())};
+                    .arg(QDir::toNativeSeparators(info.absoluteFilePath()))};
     return {info.absoluteFilePath(), {}};
 }
 
@@ -52,5 +53,5 @@ ProgrammerLocation locateProgrammer()
             QStringLiteral("Программатор %1 не найден. Искали: переменную окружения %2 (не задана), "
                            "каталоги PATH, путь установки по умолчанию «%3». Установите "
                            "STM32CubeProgrammer или укажите путь к программатору в %2.")
-                .arg(name, QLatin1String(programmerVariable), defaultPath)};
+                .arg(name, QLatin1String(programmerVariable), QDir::toNativeSeparators(defaultPath))};
 }

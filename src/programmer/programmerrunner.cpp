@@ -1,5 +1,6 @@
 #include "programmerrunner.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -173,8 +174,9 @@ QString ProgrammerRunner::failureText() const
     QString text;
     switch (m_outcome) {
     case Outcome::FailedToStart:
-        text = QStringLiteral("Не удалось запустить программатор «%1» (%2): %3")
-                   .arg(QFileInfo(m_program).absoluteFilePath(), step, m_startError);
+        text =
+            QStringLiteral("Не удалось запустить программатор «%1» (%2): %3")
+                .arg(QDir::toNativeSeparators(QFileInfo(m_program).absoluteFilePath()), step, m_startError);
         break;
     case Outcome::ExitedWithError:
         text = QStringLiteral("Программатор завершился с ошибкой, код %1 (%2).").arg(m_exitCode).arg(step);

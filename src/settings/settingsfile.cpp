@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSettings>
-#include <QTemporaryFile>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <optional>
@@ -22,15 +22,22 @@ QByteArray readWholeFile(const QString &path)
     return file.readAll();
 }
 
-std::unique_ptr<QTemporaryFile> scratchCopy(const QByteArray &content)
+// The one file in a private scratch folder (removed with it) that QSettings reads and rewrites in
+// place of the real one. A plain file, closed before QSettings opens it: a QTemporaryFile keeps its
+// handle after close() on Windows, where QSettings' replace-by-rename onto it then fails.
+QString scratchPath(const QTemporaryDir &scratch)
+{
+    return scratch.filePath(QStringLiteral("settings.ini"));
+}
+
+std::unique_ptr<QTemporaryDir> scratchCopy(const QByteArray &content)
 {
     auto scratch =
-        std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/quillon-settings-XXXXXX.ini"));
-    if (!scratch->open())
+        std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/quillon-settings-XXXXXX"));
+    if (!scratch->isValid())
         return nullptr;
-    const bool written = scratch->write(content) == content.size() && scratch->flush();
-    scratch->close();
-    if (!written)
+    QFile file(scratchPath(*scratch));
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.flush())
         return nullptr;
     return scratch;
 }
@@ -57,7 +64,7 @@ SettingsFile::Reader::Reader(const QString &path)
     const QByteArray content = readWholeFile(path);
     m_copy = scratchCopy(content);
     // Without room for a private copy, reading the file itself is the best that remains.
-    const QString source = m_copy ? m_copy->fileName() : path;
+    const QString source = m_copy ? scratchPath(*m_copy) : path;
     m_store = std::make_unique<QSettings>(source, QSettings::IniFormat);
     m_wellFormed = m_store->status() == QSettings::NoError && isText(content);
 }
@@ -76,7 +83,7 @@ std::optional<QByteArray> composeContent(const QString &path, const std::functio
         return std::nullopt;
     QHash<QString, QString> written;
     {
-        QSettings store(scratch->fileName(), QSettings::IniFormat);
+        QSettings store(scratchPath(*scratch), QSettings::IniFormat);
         if (carryOver) {
             SettingsFile::Reader old(path);
             if (old.wellFormed()) {
@@ -93,12 +100,12 @@ std::optional<QByteArray> composeContent(const QString &path, const std::functio
         for (const QString &key : keys)
             written.insert(key, store.value(key).toString());
     }
-    const QByteArray content = readWholeFile(scratch->fileName());
+    const QByteArray content = readWholeFile(scratchPath(*scratch));
 
     auto check = scratchCopy(content);
     if (!check)
         return std::nullopt;
-    QSettings reread(check->fileName(), QSettings::IniFormat);
+    QSettings reread(scratchPath(*check), QSettings::IniFormat);
     if (reread.status() != QSettings::NoError || reread.allKeys().size() != written.size())
         return std::nullopt;
     for (auto it = written.cbegin(); it != written.cend(); ++it)

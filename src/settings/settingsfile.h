@@ -7,7 +7,7 @@
 #include <QString>
 
 class QSettings;
-class QTemporaryFile;
+class QTemporaryDir;
 
 // Reads and rewrites INI files through QSettings without trusting QSettings with the file itself:
 // a crash, a full disk or a read-only file must never leave a truncated file where a good one
@@ -28,7 +28,7 @@ public:
         bool wellFormed() const { return m_wellFormed; }
 
     private:
-        std::unique_ptr<QTemporaryFile> m_copy;
+        std::unique_ptr<QTemporaryDir> m_copy;
         std::unique_ptr<QSettings> m_store;
         bool m_wellFormed = true;
     };

@@ -2,10 +2,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <QtTest>
+
+#include <optional>
+
+#include "platform.h"
+#include "processes.h"
 
 // Runs the real quillon program headless in a working directory of the test's, with a runtime
 // directory of the test's own (so tests running side by side never meet), no update address
@@ -18,7 +24,8 @@ public:
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+        for (const char *variable : lockFolderVariables)
+            environment.insert(QString::fromLatin1(variable), runtimeDir);
         environment.insert(QStringLiteral("QUILLON_STARTUP_LOG"), logPath);
         // Set and empty: no update check, whatever the build carries.
         environment.insert(QStringLiteral("QUILLON_UPDATE_URL"), QString());
@@ -37,13 +44,29 @@ public:
     }
 
     // The window program as built, and the same start-up with its boxes written to the log.
-    static QString builtProgram()
+    static QString builtProgram() { return ::builtProgram(QStringLiteral(QUILLON_WINDOW_PATH)); }
+    static QString scriptedProgram() { return ::builtProgram(QStringLiteral(SCRIPTED_QUILLON_PATH)); }
+
+    // What points the program's lock folder (Platform::instanceLockDirectory) into a folder of the
+    // test's: XDG_RUNTIME_DIR on Linux, LOCALAPPDATA on Windows.
+    static constexpr const char *lockFolderVariables[] = {"XDG_RUNTIME_DIR", "LOCALAPPDATA"};
+    // The lock folder the program takes when those variables name `base`.
+    static QString lockDirectoryUnder(const QString &base)
     {
-        return qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/app/quillon");
-    }
-    static QString scriptedProgram()
-    {
-        return qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/tests/app/scripted_quillon");
+        QHash<const char *, std::optional<QByteArray>> saved;
+        for (const char *variable : lockFolderVariables) {
+            saved.insert(variable, qEnvironmentVariableIsSet(variable) ? std::optional(qgetenv(variable))
+                                                                       : std::nullopt);
+            qputenv(variable, QFile::encodeName(base));
+        }
+        const QString directory = Platform::instanceLockDirectory();
+        for (auto it = saved.cbegin(); it != saved.cend(); ++it) {
+            if (it.value())
+                qputenv(it.key(), *it.value());
+            else
+                qunsetenv(it.key());
+        }
+        return directory;
     }
 
     // Before start(): an empty value sets the variable empty, a null one removes it.

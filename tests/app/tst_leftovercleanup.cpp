@@ -36,14 +36,14 @@ void LeftoverCleanupTest::cleansUp()
     if (withOld) {
         QFile file(old);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("\x7f"
-                   "ELF old build");
+        file.write("old build");
     }
     if (withScript) {
         QFile file(script);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        // The real script, plus a line that leaves a trace of having run.
-        file.write("touch '" + ranMarker.toUtf8() + "'\n" + Platform::cleanupScriptText(old));
+        // The real script, plus a line that leaves a trace of having run (the same in sh and cmd).
+        file.write("echo ran> \"" + QDir::toNativeSeparators(ranMarker).toUtf8() + "\"\n" +
+                   Platform::cleanupScriptText(old));
     }
 
     QCOMPARE(finishLeftoverUpdate(directory.path()), expectRun);

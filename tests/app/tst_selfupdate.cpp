@@ -3,16 +3,16 @@
 #include "httpfixture.h"
 #include "leftovercleanup.h"
 #include "platform.h"
+#include "processes.h"
 #include "scripteddialogs.h"
 #include "selfupdate.h"
 #include "singleinstance.h"
+#include "testplatform.h"
 #include "updaterelease.h"
 #include "updatesignature.h"
 
-#include <unistd.h>
-
 // The update against a real HTTP server on 127.0.0.1, with a key pair made here, on files in a
-// temporary directory: a copy of a small ELF program plays the running executable.
+// temporary directory: a copy of the update probe built with the tests plays the running executable.
 class SelfUpdateTest : public QObject {
     Q_OBJECT
 
@@ -74,7 +74,13 @@ void SelfUpdateTest::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_executable = m_dir->filePath(Platform::publishedExecutableName());
-    QVERIFY(QFile::copy(QStringLiteral("/bin/true"), m_executable));
+    // The update probe, with a trailer that keeps it apart from the probe as published.
+    QVERIFY(QFile::copy(builtProgram(QStringLiteral(UPDATE_PROBE_PATH)), m_executable));
+    {
+        QFile running(m_executable);
+        QVERIFY(running.open(QIODevice::Append));
+        running.write("running build");
+    }
     m_running = readFile(m_executable);
     QVERIFY(Platform::isNativeExecutable(m_running));
     m_newer = m_running + QByteArray("new build");
@@ -374,7 +380,10 @@ class UnwritableDirectory {
 public:
     explicit UnwritableDirectory(const QString &path) : m_path(path)
     {
-        if (geteuid() == 0)
+        // Windows keeps files out of a folder only through its access list, not set here.
+        if (!TestPlatform::isPosix())
+            return;
+        if (TestPlatform::isSuperUser())
             m_done = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0;
         else
             m_done = QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
@@ -383,7 +392,7 @@ public:
     {
         if (!m_done)
             return;
-        if (geteuid() == 0)
+        if (TestPlatform::isSuperUser())
             QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path});
         else
             QFile::setPermissions(m_path,
@@ -413,7 +422,7 @@ void SelfUpdateTest::unwritableFolderIsNeverOffered()
 
 void SelfUpdateTest::yesSwapsRestartsAndNextStartCleansUp()
 {
-    const QByteArray published = readFile(QStringLiteral(UPDATE_PROBE_PATH));
+    const QByteArray published = readFile(builtProgram(QStringLiteral(UPDATE_PROBE_PATH)));
     QVERIFY(Platform::isNativeExecutable(published));
     m_publisher.publish(m_http, UpdatePublisher::versionAfterRunning(), published);
     // The marker goes elsewhere: the started build may write it at any moment.
@@ -490,10 +499,10 @@ void SelfUpdateTest::failedInstallIsReported()
 
 void SelfUpdateTest::unstartableBuildIsRolledBackAndReported()
 {
-    // Looks like an executable, but the system refuses to run it.
-    const QByteArray unstartable = QByteArray("\x7f"
-                                              "ELF",
-                                              4) +
+    // Looks like an executable of this system, but the system refuses to run it.
+    const QByteArray unstartable = (TestPlatform::isPosix() ? QByteArray("\x7f"
+                                                                         "ELF")
+                                                            : QByteArray("MZ")) +
                                    QByteArray(64, '\0');
     m_publisher.publish(m_http, UpdatePublisher::versionAfterRunning(), unstartable);
 

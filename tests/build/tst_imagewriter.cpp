@@ -238,8 +238,8 @@ void ImageWriterTest::reportsAMissingDirectoryAndKeepsTheOldImage()
     image.placePiece(held(QStringLiteral("a"), pattern(10, 1)), 0);
     const QString missingDir = dir.filePath(QStringLiteral("nowhere"));
     QVERIFY(!image.commit(missingDir, QStringLiteral("out.bin")));
-    QCOMPARE(reporter.messageTexts(),
-             QStringList{QStringLiteral("Не найдена директория по пути: ") + missingDir});
+    QCOMPARE(reporter.messageTexts(), QStringList{QStringLiteral("Не найдена директория по пути: ") +
+                                                  QDir::toNativeSeparators(missingDir)});
     QVERIFY(!QFile::exists(missingDir));
 }
 

@@ -10,6 +10,7 @@
 #include "processes.h"
 #include "scripteddialogs.h"
 #include "testfiles.h"
+#include "testplatform.h"
 #include "useractions.h"
 
 using TestFiles::read;
@@ -50,6 +51,8 @@ QJsonObject timelessManifest(const QString &imagePath)
 
 void DemoWorkspaceTest::initTestCase()
 {
+    // Under Wine, scripts/windows/compare-cli.py builds the demo workspace's templates instead.
+    POSIX_ONLY("the workspace is made by Python and copied with cp, Linux programs");
     QVERIFY(m_workspace.isValid());
     // Made in one place and used in a copy elsewhere, the original gone: a workspace that still
     // pointed into where it was made would build nothing, or the wrong pieces.

@@ -106,8 +106,8 @@ void FlashWindowTest::flashesTheChosenImageInAWindowModalDialog()
     // End the hanging write; the arguments it received are already recorded.
     UserActions::click(button);
     QCOMPARE(m_fake->runs().size(), 2);
-    QCOMPARE(m_fake->runs()[1].arguments,
-             (QStringList{"-c", "port=SWD", "-e", "all", "-w", image, "0x08000000"}));
+    QCOMPARE(m_fake->runs()[1].arguments, (QStringList{"-c", "port=SWD", "-e", "all", "-w",
+                                                       QDir::toNativeSeparators(image), "0x08000000"}));
     QVERIFY(!QFileInfo::exists(release(QStringLiteral("pwned"))));
     QVERIFY(!QFileInfo::exists(m_window->workDir.filePath(QStringLiteral("pwned"))));
 }
@@ -138,9 +138,9 @@ void FlashWindowTest::secondPressAsksForAFileAgain()
     QCOMPARE(m_window->dialogs.messages()[1].title, QStringLiteral("Complete!"));
     const QList<FakeProgrammer::Run> runs = m_fake->runs();
     QCOMPARE(runs.size(), 4);
-    QCOMPARE(runs[1].arguments.value(5), first);
+    QCOMPARE(runs[1].arguments.value(5), QDir::toNativeSeparators(first));
     QCOMPARE(runs[2].arguments, (QStringList{"-c", "port=SWD", "-ob", "rdp=0xAA"}));
-    QCOMPARE(runs[3].arguments.value(5), second);
+    QCOMPARE(runs[3].arguments.value(5), QDir::toNativeSeparators(second));
 }
 
 void FlashWindowTest::failureShowsTheMessageWithTheOutput_data()
@@ -275,7 +275,8 @@ void FlashWindowTest::assembleAndFlashFlashesOnlyASingleImage()
     if (images.size() == 1) {
         QTRY_VERIFY(runningDialog() && !runningDialog()->isRunning());
         QCOMPARE(m_fake->runs().size(), 2);
-        QCOMPARE(m_fake->runs()[1].arguments.value(5), releaseDir.absoluteFilePath(images.first()));
+        QCOMPARE(m_fake->runs()[1].arguments.value(5),
+                 QDir::toNativeSeparators(releaseDir.absoluteFilePath(images.first())));
         QCOMPARE(m_window->dialogs.messageTexts(), (QStringList{"Сборка завершена", "Прошивка завершена"}));
         return;
     }
@@ -324,7 +325,8 @@ void FlashWindowTest::assembleAndFlashAfterAFailedAssemblyFlashesNothing()
     // The image of the good build is still the one "Прошивка" flashes, without asking.
     pressFlash();
     QTRY_COMPARE(m_fake->runs().size(), 2);
-    QCOMPARE(m_fake->runs()[1].arguments.value(5), QDir(release()).absoluteFilePath(built.first()));
+    QCOMPARE(m_fake->runs()[1].arguments.value(5),
+             QDir::toNativeSeparators(QDir(release()).absoluteFilePath(built.first())));
     for (const ScriptedDialogs::Record &record : m_window->dialogs.records)
         QVERIFY(record.call != ScriptedDialogs::Call::ChooseFile);
 }

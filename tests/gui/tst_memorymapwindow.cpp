@@ -5,6 +5,7 @@
 #include "memorymapbar.h"
 #include "memorymapwindow.h"
 #include "testfiles.h"
+#include "testplatform.h"
 #include "windowtest.h"
 
 using namespace TestFiles;
@@ -147,8 +148,8 @@ void MemoryMapWindowTest::imageTooLargeForTheFlashAsksBeforeBuilding()
 
     // The size chosen is kept with the tab's settings, and only then.
     t.reopen();
-    QVERIFY(
-        read(t.workDir.filePath(QStringLiteral("config.conf"))).contains("[Flash]\nBinaryFlashSize=0xFF\n"));
+    QVERIFY(read(t.workDir.filePath(QStringLiteral("config.conf")))
+                .contains(TestPlatform::settingsText("[Flash]\nBinaryFlashSize=0xFF\n")));
 }
 
 void MemoryMapWindowTest::overlapErrorOpensTheMap()

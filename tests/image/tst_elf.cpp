@@ -3,6 +3,7 @@
 #include "hextesttools.h"
 #include "hextext.h"
 #include "imageloader.h"
+#include "testplatform.h"
 
 using namespace HexTestTools;
 
@@ -206,6 +207,7 @@ class ElfTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void imageIsWhatObjcopyMakes_data();
     void imageIsWhatObjcopyMakes();
     void stampChangesFourBytesOfASection_data();
@@ -215,6 +217,13 @@ private slots:
     void damagedHeadersAreErrors_data();
     void damagedHeadersAreErrors();
 };
+
+// Every ELF file here is made by the GNU assembler and linker, Linux programs that a Windows build
+// under Wine does not have.
+void ElfTest::initTestCase()
+{
+    POSIX_ONLY("the ELF files are made with the GNU assembler and linker");
+}
 
 void ElfTest::imageIsWhatObjcopyMakes_data()
 {

@@ -1,15 +1,12 @@
 #include <QtTest>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "converter.h"
 #include "hextesttools.h"
 #include "intelhexreader.h"
 #include "jobrun.h"
 #include "memoryimage.h"
 #include "sourcefiles.h"
+#include "testplatform.h"
 
 using namespace HexTestTools;
 
@@ -57,20 +54,6 @@ QByteArray dataOfHex(const QByteArray &text)
     for (const MemoryImage::Range &range : image.ranges())
         data += range.bytes;
     return data;
-}
-
-// Opens a FIFO for writing once its reader has opened it, within a few seconds; -1 otherwise.
-int openFifoForWriting(const QString &path)
-{
-    for (int attempt = 0; attempt < 200; ++attempt) {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
-        if (fd >= 0) {
-            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-            return fd;
-        }
-        QThread::msleep(50);
-    }
-    return -1;
 }
 
 QStringList filesIn(const QString &directory)
@@ -290,6 +273,7 @@ void HexConvertTest::emptyInputIsNoConversion()
 // Pipes and /proc files report no size; they are read until they end. Devices never end.
 void HexConvertTest::inputsAreReadToTheirEnd()
 {
+    POSIX_ONLY("/dev/stdin, /proc and /dev/zero");
     QTemporaryDir dir;
     const QByteArray input = firmwareBytes(100000, 3);
     QProcess piped;
@@ -333,16 +317,13 @@ void HexConvertTest::fifoIsOpenedOnce()
 {
     QTemporaryDir dir;
     const QString fifo = dir.filePath(QStringLiteral("records.hex"));
-    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    POSIX_ONLY("FIFOs");
+    QVERIFY(TestPlatform::makeFifo(fifo));
     const QString output = dir.filePath(QStringLiteral("flat.bin"));
     QProcess cli;
     cli.start(cliPath(), {QStringLiteral("convert"), fifo, QStringLiteral("-o"), output});
     QVERIFY(cli.waitForStarted());
-    const int fd = openFifoForWriting(fifo);
-    QVERIFY(fd >= 0);
-    const QByteArray text = ":0400100001020304E2\r\n:00000001FF\r\n";
-    QCOMPARE(::write(fd, text.constData(), size_t(text.size())), ssize_t(text.size()));
-    ::close(fd);
+    QVERIFY(TestPlatform::writeToFifo(fifo, ":0400100001020304E2\r\n:00000001FF\r\n"));
     // A second open of the FIFO would wait for a writer that never comes.
     if (!cli.waitForFinished(20000)) {
         cli.kill();
@@ -408,6 +389,7 @@ void HexConvertTest::roundTrip()
     if (offset != 0)
         srecArguments << QStringLiteral("-offset") << QStringLiteral("-") + hexArgument(offset);
     srecArguments << QStringLiteral("-o") << srecPath << QStringLiteral("-Binary");
+    POSIX_ONLY("judged by srec_cat, objcopy and Python's intelhex, Linux programs");
     const ToolRun srec = runTool(QStringLiteral("srec_cat"), srecArguments);
     QVERIFY2(srec.exitCode == 0, srec.err.constData());
     QVERIFY(readFile(srecPath) == input);
@@ -464,6 +446,7 @@ void HexConvertTest::flatImageMatchesObjcopyAndSrecCat()
     QVERIFY(flat.first(0x8000000) == QByteArray(0x8000000, '\xFF'));
     QVERIFY(flat.sliced(0x8000000) == input);
 
+    POSIX_ONLY("judged by srec_cat, objcopy and Python's intelhex, Linux programs");
     const QString objcopyPath = dir.filePath(QStringLiteral("objcopy.bin"));
     const ToolRun objcopy =
         runTool(QStringLiteral("objcopy"),
@@ -517,6 +500,7 @@ void HexConvertTest::readsHexWrittenByOtherTools()
     QVERIFY(writeFile(binPath, input));
     arguments.replaceInStrings(QRegularExpression(QStringLiteral("^IN$")), binPath);
     arguments.replaceInStrings(QRegularExpression(QStringLiteral("^OUT$")), hexPath);
+    POSIX_ONLY("judged by srec_cat, objcopy and Python's intelhex, Linux programs");
     const ToolRun run = runTool(tool, arguments);
     QVERIFY2(run.exitCode == 0, run.err.constData());
 
@@ -573,6 +557,7 @@ void HexConvertTest::erasedBlocksAreSkippedButReadBackAsErased()
     QCOMPARE(flat, QByteArray(0x1000, '\xFF') + input.first(3 * 4096 + 16));
 
     const QString srecPath = dir.filePath(QStringLiteral("srec.bin"));
+    POSIX_ONLY("judged by srec_cat, objcopy and Python's intelhex, Linux programs");
     const ToolRun srec = runTool(QStringLiteral("srec_cat"),
                                  {toHex.outputPath, QStringLiteral("-Intel"), QStringLiteral("-offset"),
                                   QStringLiteral("-0x1000"), QStringLiteral("-fill"), QStringLiteral("0xFF"),
@@ -798,6 +783,8 @@ void HexConvertTest::commandLineNeverWritesOverItsInput()
     QFETCH(QByteArray, content);
     QFETCH(QString, output);
     QFETCH(bool, refused);
+    if (output == QLatin1String("link.hex"))
+        POSIX_ONLY("symbolic links (QFile::link makes a shortcut on Windows)");
     QTemporaryDir dir;
     const QString inputPath = dir.filePath(input);
     QVERIFY(writeFile(inputPath, content));

@@ -10,36 +10,38 @@ private slots:
     void windowsScript();
     void windowsScriptPath_data();
     void windowsScriptPath();
-    void posixScriptRemovesOddlyNamedOldBuild_data();
-    void posixScriptRemovesOddlyNamedOldBuild();
+    void scriptRemovesOddlyNamedOldBuild_data();
+    void scriptRemovesOddlyNamedOldBuild();
     void platformNames();
 };
 
 void CleanupScriptTest::windowsScript_data()
 {
     QTest::addColumn<QString>("oldPath");
-    QTest::addColumn<QByteArray>("quotedPath");
+    QTest::addColumn<QByteArray>("quotedOld");
     QTest::addColumn<QString>("scriptPath");
-    QTest::newRow("C:/Tools/Old") << "C:/Tools/Old" << QByteArray("\"C:\\Tools\\Old\"")
-                                  << "C:\\Tools\\delete.bat";
-    // Unquoted, cmd would take "C:\Program" for the path and the rest for the command.
-    QTest::newRow("blanks") << "C:/Program Files/Quillon/Old"
-                            << QByteArray("\"C:\\Program Files\\Quillon\\Old\"")
-                            << "C:\\Program Files\\Quillon\\delete.bat";
+    QTest::newRow("C:/Tools/Old") << "C:/Tools/Old" << QByteArray("\"%~dp0Old\"") << "C:\\Tools\\delete.bat";
+    // The folder never appears in the text: cmd would read its Cyrillic letters in the OEM code
+    // page, and take a "%" in it for a variable.
+    QTest::newRow("blanks, Cyrillic, percent")
+        << "C:/Users/Иван Петров/100% ready/Old" << QByteArray("\"%~dp0Old\"")
+        << "C:\\Users\\Иван Петров\\100% ready\\delete.bat";
+    QTest::newRow("percent in the name")
+        << "C:/Tools/100% Old" << QByteArray("\"%~dp0100%% Old\"") << "C:\\Tools\\delete.bat";
 }
 
 void CleanupScriptTest::windowsScript()
 {
     QFETCH(QString, oldPath);
-    QFETCH(QByteArray, quotedPath);
+    QFETCH(QByteArray, quotedOld);
     QFETCH(QString, scriptPath);
     const QByteArray expected = "@echo off\n"
                                 ":loop\n"
                                 "del /F /Q " +
-                                quotedPath +
+                                quotedOld +
                                 "\n"
                                 "if exist " +
-                                quotedPath +
+                                quotedOld +
                                 " (\n"
                                 "    goto loop\n"
                                 ") else (\n"
@@ -68,15 +70,17 @@ void CleanupScriptTest::windowsScriptPath()
     QCOMPARE(CleanupScript::windowsScriptPath(oldPath), scriptPath);
 }
 
-void CleanupScriptTest::posixScriptRemovesOddlyNamedOldBuild_data()
+void CleanupScriptTest::scriptRemovesOddlyNamedOldBuild_data()
 {
     QTest::addColumn<QString>("name");
     QTest::newRow("plain") << "Old";
     QTest::newRow("blank, quote, ampersand") << "it's old & gone";
     QTest::newRow("dollar and backquote") << "$HOME`true`";
+    QTest::newRow("percent and caret") << "100% ^old";
 }
 
-void CleanupScriptTest::posixScriptRemovesOddlyNamedOldBuild()
+// The platform's own script, run as the next start runs it (sh on Linux, cmd on Windows).
+void CleanupScriptTest::scriptRemovesOddlyNamedOldBuild()
 {
     QFETCH(QString, name);
     QTemporaryDir directory;
@@ -88,16 +92,14 @@ void CleanupScriptTest::posixScriptRemovesOddlyNamedOldBuild()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("build");
     }
-    const QString script = directory.filePath(QStringLiteral("delete.sh"));
+    const QString script = directory.filePath(Platform::cleanupScriptName());
     {
         QFile file(script);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(CleanupScript::posixText(old));
+        file.write(Platform::cleanupScriptText(old));
     }
-    QProcess shell;
-    shell.start(QStringLiteral("/bin/sh"), {script});
-    QVERIFY(shell.waitForFinished(10000));
-    QCOMPARE(shell.exitCode(), 0);
+    // Windows' script waits ten seconds before it deletes itself.
+    Platform::runCleanupScript(script, 30000);
     QVERIFY(!QFile::exists(old));
     QVERIFY(!QFile::exists(script));
     QVERIFY(QFile::exists(bystander));

@@ -10,9 +10,10 @@ namespace {
 
 const QStringList optionBytesArguments{"-c", "port=SWD", "-ob", "rdp=0xAA"};
 
+// The programmer is handed the image's full path as the system writes it (backslashes on Windows).
 QStringList eraseAndWrite(const QString &absoluteImage)
 {
-    return {"-c", "port=SWD", "-e", "all", "-w", absoluteImage, "0x08000000"};
+    return {"-c", "port=SWD", "-e", "all", "-w", QDir::toNativeSeparators(absoluteImage), "0x08000000"};
 }
 
 QString writeFile(const QString &path, const QByteArray &bytes = QByteArray(16, '\x5a'),
@@ -62,7 +63,8 @@ RunResult runToEnd(const FlashPlan &plan)
     return result;
 }
 
-constexpr int shortTimeoutMs = 300;
+// Wine takes longer than 0.3 s to start a program.
+const int shortTimeoutMs = TestPlatform::isPosix() ? 300 : 5000;
 const ProgrammerTimeouts shortTimeouts{shortTimeoutMs, shortTimeoutMs};
 
 } // namespace
@@ -105,6 +107,7 @@ private:
     QString m_previousDir;
     QByteArray m_savedPath;
     QByteArray m_savedHome;
+    QByteArray m_savedProgramFiles;
 };
 
 void ProgrammerTest::init()
@@ -112,9 +115,12 @@ void ProgrammerTest::init()
     m_previousDir = QDir::currentPath();
     m_savedPath = qgetenv("PATH");
     m_savedHome = qgetenv("HOME");
+    m_savedProgramFiles = qgetenv("ProgramFiles");
     m_dir.emplace();
     QVERIFY(m_dir->isValid());
     QVERIFY(QDir::setCurrent(m_dir->path()));
+    // A programmer installed on this machine is never found by a test.
+    qputenv("ProgramFiles", QFile::encodeName(m_dir->filePath(QStringLiteral("Program Files"))));
 }
 
 void ProgrammerTest::cleanup()
@@ -123,6 +129,7 @@ void ProgrammerTest::cleanup()
     QDir::setCurrent(m_previousDir);
     qputenv("PATH", m_savedPath);
     qputenv("HOME", m_savedHome);
+    qputenv("ProgramFiles", m_savedProgramFiles);
     m_dir.reset();
 }
 
@@ -160,7 +167,8 @@ void ProgrammerTest::anExplicitProgrammerThatIsMissingIsNotReplaced()
     const ProgrammerLocation location = locateProgrammer();
     QVERIFY(!location.found());
     QVERIFY(location.error.contains(QLatin1String("QUILLON_PROGRAMMER")));
-    QVERIFY(location.error.contains(m_dir->filePath(QStringLiteral("missing/prog"))));
+    QVERIFY(
+        location.error.contains(QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("missing/prog")))));
 }
 
 void ProgrammerTest::refusesACommandScriptAsProgrammer()
@@ -171,7 +179,7 @@ void ProgrammerTest::refusesACommandScriptAsProgrammer()
     fake.setProgram(script);
     const ProgrammerLocation location = locateProgrammer();
     QVERIFY(!location.found());
-    QVERIFY(location.error.contains(script));
+    QVERIFY(location.error.contains(QDir::toNativeSeparators(script)));
 }
 
 void ProgrammerTest::locatesTheProgrammerOnTheSearchPath()
@@ -181,8 +189,9 @@ void ProgrammerTest::locatesTheProgrammerOnTheSearchPath()
     const QString onPath =
         writeFile(m_dir->filePath(QStringLiteral("bin/")) + Platform::programmerExecutableName(), "x",
                   QFile::ReadOwner | QFile::ExeOwner);
-    qputenv("PATH", QFile::encodeName(m_dir->filePath(QStringLiteral("empty"))) + ':' +
-                        QFile::encodeName(m_dir->filePath(QStringLiteral("bin"))));
+    qputenv("PATH", QFile::encodeName(QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("empty")) +
+                                                               QDir::listSeparator() +
+                                                               m_dir->filePath(QStringLiteral("bin")))));
     qputenv("HOME", QFile::encodeName(m_dir->filePath(QStringLiteral("home"))));
     QCOMPARE(locateProgrammer().path, onPath);
 }
@@ -192,6 +201,7 @@ void ProgrammerTest::locatesTheProgrammerAtItsDefaultPath()
     FakeProgrammer fake;
     qunsetenv("QUILLON_PROGRAMMER");
     qputenv("PATH", QFile::encodeName(m_dir->filePath(QStringLiteral("empty"))));
+    // The default lies under the home folder on Linux, under Program Files (see init) on Windows.
     qputenv("HOME", QFile::encodeName(m_dir->filePath(QStringLiteral("home"))));
     const QString installed =
         writeFile(Platform::defaultProgrammerPath(), "x", QFile::ReadOwner | QFile::ExeOwner);
@@ -207,8 +217,9 @@ void ProgrammerTest::reportsEveryPlaceLookedAtWhenNotFound()
     qputenv("HOME", QFile::encodeName(m_dir->filePath(QStringLiteral("home"))));
     const ProgrammerLocation location = locateProgrammer();
     QVERIFY(!location.found());
-    for (const QString &place : {QStringLiteral("QUILLON_PROGRAMMER"), QStringLiteral("PATH"),
-                                 Platform::defaultProgrammerPath(), Platform::programmerExecutableName()})
+    for (const QString &place :
+         {QStringLiteral("QUILLON_PROGRAMMER"), QStringLiteral("PATH"),
+          QDir::toNativeSeparators(Platform::defaultProgrammerPath()), Platform::programmerExecutableName()})
         QVERIFY2(location.error.contains(place), qPrintable(location.error));
 
     const FlashPlan plan =
@@ -222,7 +233,7 @@ void ProgrammerTest::planRefusesAMissingImage()
     FakeProgrammer fake;
     const FlashPlan plan = ProgrammerCommands::planFlashing(QStringLiteral("nowhere.bin"));
     QVERIFY(!plan.ok());
-    QVERIFY(plan.error.contains(m_dir->filePath(QStringLiteral("nowhere.bin"))));
+    QVERIFY(plan.error.contains(QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("nowhere.bin")))));
     QVERIFY(plan.steps.isEmpty());
 }
 
@@ -237,18 +248,22 @@ void ProgrammerTest::flashRunsBothStepsInOrderWithOddNames_data()
     QTest::newRow("backticks and pipes") << "`touch pwned_tick`;|<x>.hex";
     QTest::newRow("leading dash") << "-w evil.bin";
     QTest::newRow("all at once") << "-dir & $(touch pwned_dir)/-\"q\" 'x' & $(touch pwned) .bin";
+    QTest::newRow("command interpreter's own") << "100% ^done & (x) !PATH! %PATH%.bin";
+    QTest::newRow("Cyrillic and blanks") << "выпуск 1/образ с пробелами.bin";
 }
 
 void ProgrammerTest::flashRunsBothStepsInOrderWithOddNames()
 {
     QFETCH(QString, relativeImage);
+    if (relativeImage.contains(QRegularExpression(QStringLiteral("[\"<>|]"))))
+        POSIX_ONLY("Windows file names cannot hold \" < > |");
     FakeProgrammer fake;
     const QString absoluteImage = writeFile(m_dir->filePath(relativeImage));
     QVERIFY(!absoluteImage.isEmpty());
 
     const FlashPlan plan = ProgrammerCommands::planFlashing(relativeImage);
     QVERIFY2(plan.ok(), qPrintable(plan.error));
-    QCOMPARE(plan.program, QStringLiteral(FAKE_PROGRAMMER_PATH));
+    QCOMPARE(plan.program, FakeProgrammer::builtPath());
     const RunResult result = runToEnd(plan);
 
     QCOMPARE(result.outcome, ProgrammerRunner::Outcome::Succeeded);
@@ -269,9 +284,13 @@ void ProgrammerTest::flashRunsBothStepsInOrderWithOddNames()
 void ProgrammerTest::programmerPathWithOddCharactersIsStartedDirectly()
 {
     FakeProgrammer fake;
-    const QString oddProgram = m_dir->filePath(QStringLiteral("tools & $(touch pwned) 'x'/-\"prog\" here"));
+    // Windows runs only files named .exe, and no file name there holds a double quote.
+    const QString programName =
+        TestPlatform::isPosix() ? QStringLiteral("-\"prog\" here") : QStringLiteral("-prog here.exe");
+    const QString oddProgram =
+        m_dir->filePath(QStringLiteral("tools & $(touch pwned) 'x' 100% ^y/") + programName);
     QDir().mkpath(QFileInfo(oddProgram).absolutePath());
-    QVERIFY(QFile::copy(QStringLiteral(FAKE_PROGRAMMER_PATH), oddProgram));
+    QVERIFY(QFile::copy(FakeProgrammer::builtPath(), oddProgram));
     fake.setProgram(oddProgram);
     const QString image = writeFile(m_dir->filePath(QStringLiteral("image.bin")));
 
@@ -298,8 +317,8 @@ void ProgrammerTest::failuresAreToldApart_data()
         << QByteArray("crash") << QByteArray("ok") << O::Crashed << 1 << "аварийно завершился"
         << "option bytes";
     QTest::newRow("option bytes hang")
-        << QByteArray("hang") << QByteArray("ok") << O::TimedOut << 1 << "не завершился за 0.3 с"
-        << "option bytes";
+        << QByteArray("hang") << QByteArray("ok") << O::TimedOut << 1
+        << QStringLiteral("не завершился за %1 с").arg(shortTimeoutMs / 1000.0) << "option bytes";
     QTest::newRow("write exit code") << QByteArray("ok") << QByteArray("exit:1") << O::ExitedWithError << 2
                                      << "завершился с ошибкой, код 1 (стирание и запись)"
                                      << "erase and write";
@@ -343,8 +362,9 @@ void ProgrammerTest::programmerThatCannotBeStarted()
     const RunResult result =
         runToEnd(ProgrammerCommands::planFlashing(writeFile(m_dir->filePath("image.bin"))));
     QCOMPARE(result.outcome, ProgrammerRunner::Outcome::FailedToStart);
-    QVERIFY2(result.message.startsWith(QStringLiteral("Не удалось запустить программатор «") +
-                                       m_dir->filePath(QStringLiteral("not executable"))),
+    QVERIFY2(result.message.startsWith(
+                 QStringLiteral("Не удалось запустить программатор «") +
+                 QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("not executable")))),
              qPrintable(result.message));
     QVERIFY(result.message.contains(QStringLiteral("Программатор ничего не вывел.")));
     QCOMPARE(result.commandLines.size(), 1);
@@ -412,22 +432,21 @@ void ProgrammerTest::timeOutEndsTheProgrammersHelpers()
     FakeProgrammer fake;
     fake.setOptionBytesBehaviour("hang-with-helper");
     writeFile(m_dir->filePath(QStringLiteral("image.bin")));
-    const QString cliPath =
-        qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli");
-
     QProcess timedOut;
-    timedOut.start(cliPath, {QStringLiteral("flash"), QStringLiteral("--timeout"), QStringLiteral("1"),
-                             QStringLiteral("image.bin")});
+    timedOut.start(cliPath(), {QStringLiteral("flash"), QStringLiteral("--timeout"), QStringLiteral("1"),
+                               QStringLiteral("image.bin")});
     QVERIFY(timedOut.waitForFinished(30000));
     QCOMPARE(timedOut.exitCode(), 1);
     QCOMPARE(fake.helperIds().size(), 1);
     QTRY_VERIFY(!FakeProgrammer::processRuns(fake.helperIds().first()));
 
+    // Windows' console hands Ctrl+C to every process attached to it, the programmer's too.
+    POSIX_ONLY("Ctrl+C as a signal to quillon-cli alone");
     QProcess interrupted;
-    interrupted.start(cliPath, {QStringLiteral("flash"), QStringLiteral("image.bin")});
+    interrupted.start(cliPath(), {QStringLiteral("flash"), QStringLiteral("image.bin")});
     QTRY_COMPARE(fake.helperIds().size(), 2);
     const qint64 programmer = fake.runs().last().processId;
-    ::kill(pid_t(interrupted.processId()), SIGINT);
+    QVERIFY(TestPlatform::interruptProcess(interrupted.processId()));
     QVERIFY(interrupted.waitForFinished(30000));
     QTRY_VERIFY(!FakeProgrammer::processRuns(programmer));
     QTRY_VERIFY(!FakeProgrammer::processRuns(fake.helperIds().last()));
@@ -497,8 +516,7 @@ void ProgrammerTest::cliExitCodes()
     writeFile(m_dir->filePath(QStringLiteral("bad.srec")), "S1060000010203F4\r\nS9030000FC\r\n");
 
     QProcess cli;
-    cli.start(qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli"),
-              QStringList{QStringLiteral("flash")} + arguments);
+    cli.start(cliPath(), QStringList{QStringLiteral("flash")} + arguments);
     QVERIFY(cli.waitForFinished(30000));
     const QString errors = QString::fromUtf8(cli.readAllStandardError());
     QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
@@ -510,10 +528,12 @@ void ProgrammerTest::cliExitCodes()
 void ProgrammerTest::cliStreamsOutputAndPassesOddPaths()
 {
     FakeProgrammer fake;
-    const QString image = writeFile(m_dir->filePath(QStringLiteral("out dir/$(touch pwned) & \"v1\".bin")));
+    // No file name on Windows holds a double quote.
+    const QString name = TestPlatform::isPosix() ? QStringLiteral("out dir/$(touch pwned) & \"v1\".bin")
+                                                 : QStringLiteral("out dir/$(touch pwned) & 100% ^v1.bin");
+    const QString image = writeFile(m_dir->filePath(name));
     QProcess cli;
-    cli.start(qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli"),
-              {QStringLiteral("flash"), image});
+    cli.start(cliPath(), {QStringLiteral("flash"), image});
     QVERIFY(cli.waitForFinished(30000));
     QCOMPARE(cli.exitCode(), 0);
     const QString output = QString::fromUtf8(cli.readAllStandardOutput());
@@ -531,8 +551,7 @@ void ProgrammerTest::cliTakesARelativeImageStartingWithADash()
     const QString image = writeFile(m_dir->filePath(QStringLiteral("-w evil.bin")));
     QProcess cli;
     cli.setWorkingDirectory(m_dir->path());
-    cli.start(qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli"),
-              {QStringLiteral("flash"), QStringLiteral("--"), QStringLiteral("-w evil.bin")});
+    cli.start(cliPath(), {QStringLiteral("flash"), QStringLiteral("--"), QStringLiteral("-w evil.bin")});
     QVERIFY(cli.waitForFinished(30000));
     QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
     QCOMPARE(fake.runs().size(), 2);

@@ -8,7 +8,6 @@
 //                  FAKE_PROGRAMMER_LOG + ".helpers"), then hang as well
 // FAKE_PROGRAMMER_LINES=N adds N numbered lines of output first.
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,20 +15,25 @@
 #include <string>
 #include <thread>
 
-#include <unistd.h>
+#include "fakeprogrammerprocess.h"
 
 int main(int argc, char *argv[])
 {
+    if (argc == 2 && std::strcmp(argv[1], FakeProgrammerProcess::helperArgument) == 0) {
+        std::this_thread::sleep_for(std::chrono::minutes(10));
+        return 0;
+    }
+    const std::vector<std::string> arguments = FakeProgrammerProcess::arguments(argc, argv);
     bool optionBytes = false;
-    for (int i = 1; i < argc; ++i)
-        optionBytes = optionBytes || std::strcmp(argv[i], "-ob") == 0;
+    for (const std::string &argument : arguments)
+        optionBytes = optionBytes || argument == "-ob";
     const char *stepName = optionBytes ? "option bytes" : "erase and write";
 
     if (const char *logPath = std::getenv("FAKE_PROGRAMMER_LOG")) {
         std::ofstream log(logPath, std::ios::app | std::ios::binary);
-        log << "#run " << getpid() << '\n';
-        for (int i = 1; i < argc; ++i)
-            log << argv[i] << '\n';
+        log << "#run " << FakeProgrammerProcess::ownId() << '\n';
+        for (const std::string &argument : arguments)
+            log << argument << '\n';
     }
 
     const char *linesText = std::getenv("FAKE_PROGRAMMER_LINES");
@@ -44,18 +48,11 @@ int main(int argc, char *argv[])
     const char *behaviourText = std::getenv(optionBytes ? "FAKE_PROGRAMMER_OB" : "FAKE_PROGRAMMER_WRITE");
     const std::string behaviour = behaviourText ? behaviourText : "ok";
     if (behaviour == "crash") {
-        // A sanitizer build installs its own SIGSEGV handler, which would turn the crash into an
-        // ordinary exit; the default action makes it a real crash in every build.
-        std::signal(SIGSEGV, SIG_DFL);
-        std::raise(SIGSEGV);
+        FakeProgrammerProcess::crash();
         return 99; // not reached
     }
     if (behaviour == "hang-with-helper") {
-        const pid_t helper = fork();
-        if (helper == 0) {
-            std::this_thread::sleep_for(std::chrono::minutes(10));
-            _exit(0);
-        }
+        const long long helper = FakeProgrammerProcess::startHelper(argv[0]);
         if (const char *logPath = std::getenv("FAKE_PROGRAMMER_LOG")) {
             std::ofstream helpers(std::string(logPath) + ".helpers", std::ios::app);
             helpers << helper << '\n';

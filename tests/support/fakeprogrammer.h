@@ -1,6 +1,5 @@
 #pragma once
 
-#include <csignal>
 #include <optional>
 
 #include <QByteArray>
@@ -9,6 +8,9 @@
 #include <QList>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include "processes.h"
+#include "testplatform.h"
 
 // Points QUILLON_PROGRAMMER at the fake programmer built with the tests for as long as it lives,
 // chooses how the fake behaves, and reads back what each run received. Restores the environment
@@ -26,7 +28,7 @@ public:
                                  "FAKE_PROGRAMMER_WRITE", "FAKE_PROGRAMMER_LINES"})
             m_saved.insert(name, qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name))
                                                                  : std::nullopt);
-        setProgram(QStringLiteral(FAKE_PROGRAMMER_PATH));
+        setProgram(builtPath());
         qputenv("FAKE_PROGRAMMER_LOG", QFile::encodeName(logPath()));
         qunsetenv("FAKE_PROGRAMMER_OB");
         qunsetenv("FAKE_PROGRAMMER_WRITE");
@@ -44,6 +46,8 @@ public:
     FakeProgrammer(const FakeProgrammer &) = delete;
     FakeProgrammer &operator=(const FakeProgrammer &) = delete;
 
+    // The fake as this build made it.
+    static QString builtPath() { return builtProgram(QStringLiteral(FAKE_PROGRAMMER_PATH)); }
     void setProgram(const QString &path) { qputenv("QUILLON_PROGRAMMER", QFile::encodeName(path)); }
     // "ok", "exit:N", "crash" or "hang".
     void setOptionBytesBehaviour(const QByteArray &behaviour) { qputenv("FAKE_PROGRAMMER_OB", behaviour); }
@@ -80,18 +84,8 @@ public:
         return ids;
     }
 
-    // Whether a process of that id still exists (a reaped child no longer does).
-    static bool processExists(qint64 processId) { return ::kill(pid_t(processId), 0) == 0; }
-    // Whether it still runs: a killed process whose new parent has not reaped it yet is a zombie.
-    static bool processRuns(qint64 processId)
-    {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(processId));
-        if (!stat.open(QIODevice::ReadOnly))
-            return false;
-        const QByteArray text = stat.readAll();
-        const qsizetype state = text.lastIndexOf(')') + 2;
-        return state < text.size() && text.at(state) != 'Z';
-    }
+    static bool processExists(qint64 processId) { return TestPlatform::processExists(processId); }
+    static bool processRuns(qint64 processId) { return TestPlatform::processRuns(processId); }
 
 private:
     QTemporaryDir m_dir;

@@ -21,9 +21,18 @@ ProcessRun runProcess(const QString &program, const QStringList &arguments, cons
     return run;
 }
 
+QString builtProgram(const QString &pathAtBuildTime)
+{
+    const QString buildTree = QStringLiteral(QUILLON_BUILD_TREE);
+    const QString runTree = qEnvironmentVariable("QUILLON_TEST_BIN_DIR", buildTree);
+    if (!pathAtBuildTime.startsWith(buildTree + QLatin1Char('/')))
+        return pathAtBuildTime;
+    return runTree + pathAtBuildTime.mid(buildTree.size());
+}
+
 QString cliPath()
 {
-    return qEnvironmentVariable("QUILLON_TEST_BIN_DIR") + QStringLiteral("/src/cli/quillon-cli");
+    return builtProgram(QStringLiteral(QUILLON_CLI_PATH));
 }
 
 ProcessRun runCli(const QStringList &arguments, const QString &workingDir)

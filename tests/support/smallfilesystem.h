@@ -1,11 +1,11 @@
 #pragma once
 
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QString>
+
+#include "testplatform.h"
 
 // A tmpfs of a few KiB mounted for one test, to see what a full disk does to a write. Mounting
 // needs root; isMounted() tells whether the test can go on. Unmounted when it goes out of scope.
@@ -13,7 +13,7 @@ class SmallFileSystem {
 public:
     SmallFileSystem(const QString &mountPoint, int kibibytes) : m_mountPoint(mountPoint)
     {
-        if (::geteuid() != 0 || !QDir().mkpath(mountPoint))
+        if (!TestPlatform::isPosix() || !TestPlatform::isSuperUser() || !QDir().mkpath(mountPoint))
             return;
         m_mounted = QProcess::execute(QStringLiteral("mount"),
                                       {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
