@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include "assemblymessages.h"
@@ -14,7 +14,6 @@
 #include "intelhexwriter.h"
 #include "jobrun.h"
 #include "outputname.h"
-#include "reporter.h"
 #include "systemerror.h"
 
 // Where the bytes of an image go, in address order.
@@ -174,69 +173,85 @@ QString changedText(const QString &path)
     return QStringLiteral("Файл %1 изменился во время сборки; соберите образ заново.").arg(path);
 }
 
-// Copies bytes [from, to) of a piece's file into the image. With `fileHash`, the whole file is read
-// on the way and hashed (then the copy must be of the whole file), so that a piece is read once per
-// image.
-bool streamPiece(const ImagePiece &piece, qint64 from, qint64 to, ImageSink &out,
-                 QCryptographicHash *fileHash, QString *readError, bool *writeFailed)
-{
-    const auto copyPart = [&](const char *block, qint64 blockStart, qint64 length) {
-        const qint64 start = qMax(blockStart, from);
-        const qint64 end = qMin(blockStart + length, to);
-        if (start < end && !out.write(block + (start - blockStart), end - start)) {
-            *writeFailed = true;
+// Hands the part of a block of a piece's bytes that lies in [from, to) to the image.
+class PieceCopy {
+public:
+    PieceCopy(ImageSink &out, qint64 from, qint64 to) : m_out(out), m_from(from), m_to(to) {}
+
+    bool add(const char *block, qint64 blockStart, qint64 length)
+    {
+        const qint64 start = qMax(blockStart, m_from);
+        const qint64 end = qMin(blockStart + length, m_to);
+        if (start < end && !m_out.write(block + (start - blockStart), end - start)) {
+            m_writeFailed = true;
             return false;
         }
         return true;
-    };
-    if (piece.isHeld()) {
-        if (fileHash)
-            fileHash->addData(piece.held);
-        return copyPart(piece.held.constData(), 0, piece.held.size());
     }
+    bool writeFailed() const { return m_writeFailed; }
 
-    QFile file(piece.sourcePath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        *readError = AssemblyText::cannotOpen(piece.sourcePath);
-        return false;
-    }
-    if (file.size() != piece.fileSize) {
-        *readError = changedText(piece.sourcePath);
-        return false;
-    }
-    qint64 position = fileHash ? 0 : from;
-    const qint64 end = fileHash ? piece.fileSize : to;
-    if (!file.seek(position)) {
-        *readError = AssemblyText::readFailed(piece.sourcePath, file.errorString());
-        return false;
-    }
+private:
+    ImageSink &m_out;
+    qint64 m_from;
+    qint64 m_to;
+    bool m_writeFailed = false;
+};
+
+// Reads bytes [position, end) of a piece's open file in blocks, handing each to `copy`. Empty, or
+// why the file could not be read as it was measured.
+QString readPiece(const ImagePiece &piece, qint64 position, qint64 end, QCryptographicHash *fileHash,
+                  PieceCopy &copy)
+{
+    QIODevice &file = *piece.device();
+    if (file.size() != piece.fileSize)
+        return changedText(piece.sourcePath);
+    if (!file.seek(position))
+        return AssemblyText::readFailed(piece.sourcePath, file.errorString());
     QByteArray block(qMin(CopyBlockSize, qMax<qint64>(1, end - position)), Qt::Uninitialized);
     while (position < end) {
         const qint64 got = file.read(block.data(), qMin<qint64>(block.size(), end - position));
-        if (got < 0) {
-            *readError = AssemblyText::readFailed(piece.sourcePath, file.errorString());
-            return false;
-        }
-        if (got == 0) {
-            *readError = changedText(piece.sourcePath);
-            return false;
-        }
+        if (got < 0)
+            return AssemblyText::readFailed(piece.sourcePath, file.errorString());
+        if (got == 0)
+            return changedText(piece.sourcePath);
         if (fileHash)
             fileHash->addData(QByteArrayView(block.constData(), got));
-        if (!copyPart(block.constData(), position, got))
-            return false;
+        if (!copy.add(block.constData(), position, got))
+            return QString();
         position += got;
     }
-    return true;
+    return QString();
 }
 
-QByteArray hashOfFile(const ImagePiece &piece, QString *readError, JobRun &run)
+// Copies bytes [from, to) of a piece into the image, from the file opened when the piece was. With
+// `fileHash`, the whole file is read on the way and hashed (then the copy must be of the whole
+// file), so that a piece is read once per image.
+bool streamPiece(const ImagePiece &piece, qint64 from, qint64 to, ImageSink &out,
+                 QCryptographicHash *fileHash, QString *readError, bool *writeFailed)
+{
+    PieceCopy copy(out, from, to);
+    if (piece.isHeld()) {
+        if (fileHash)
+            fileHash->addData(piece.held);
+        *writeFailed = !copy.add(piece.held.constData(), 0, piece.held.size());
+        return !*writeFailed;
+    }
+    *readError = readPiece(piece, fileHash ? 0 : from, fileHash ? piece.fileSize : to, fileHash, copy);
+    *writeFailed = copy.writeFailed();
+    return readError->isEmpty() && !*writeFailed;
+}
+
+// The SHA-256 of a piece's whole file; empty when it could not be read, or on a cancel.
+QByteArray hashOfFile(const ImagePiece &piece, QString *readError, JobRun *run)
 {
     QCryptographicHash hash(QCryptographicHash::Sha256);
     NullSink nowhere;
-    WatchedSink watched(nowhere, run, -1);
+    std::optional<WatchedSink> watched;
+    if (run)
+        watched.emplace(nowhere, *run, -1);
     bool writeFailed = false;
-    if (!streamPiece(piece, 0, 0, watched, &hash, readError, &writeFailed))
+    if (!streamPiece(piece, 0, 0, watched ? static_cast<ImageSink &>(*watched) : nowhere, &hash, readError,
+                     &writeFailed))
         return {};
     return hash.result();
 }
@@ -276,7 +291,7 @@ QByteArray ImageBuilder::contents() const
     ImageDigestBuilder digest;
     FlatSink flat(buffer, digest);
     QString readError;
-    if (!writeTo(flat, nullptr, &readError))
+    if (!writeTo(flat, nullptr, &readError, nullptr))
         return {};
     return buffer.data();
 }
@@ -307,7 +322,8 @@ QList<ImageBuilder::Segment> ImageBuilder::visibleSegments() const
     return segments;
 }
 
-bool ImageBuilder::writeTo(ImageSink &sink, QList<QByteArray> *pieceHashes, QString *readError) const
+bool ImageBuilder::writeTo(ImageSink &sink, QList<QByteArray> *pieceHashes, QString *readError,
+                           JobRun *run) const
 {
     if (pieceHashes) {
         pieceHashes->clear();
@@ -332,8 +348,8 @@ bool ImageBuilder::writeTo(ImageSink &sink, QList<QByteArray> *pieceHashes, QStr
     if (pieceHashes) {
         for (qsizetype index = 0; index < m_pieces.size(); ++index) {
             if (pieceHashes->at(index).isEmpty()) {
-                (*pieceHashes)[index] = hashOfFile(m_pieces.at(index).piece, readError, m_run);
-                if (!readError->isEmpty() || m_run.isCancelled())
+                (*pieceHashes)[index] = hashOfFile(m_pieces.at(index).piece, readError, run);
+                if (pieceHashes->at(index).isEmpty())
                     return false;
             }
         }
@@ -341,47 +357,29 @@ bool ImageBuilder::writeTo(ImageSink &sink, QList<QByteArray> *pieceHashes, QStr
     return sink.finish();
 }
 
-bool ImageBuilder::commit(const QString &outputDir, const QString &fileName, ImageFormat format)
+namespace {
+
+// Why an image cannot go to outputDir + "/" + fileName; empty when it can.
+QString outputProblem(const QString &outputDir, const QString &fileName)
 {
-    if (outputDir.isEmpty() || !QFileInfo(outputDir).isDir()) {
-        m_reporter.message(MessageKind::Critical, ReportTitle::error(),
-                           QStringLiteral("Не найдена директория по пути: ") +
-                               QDir::toNativeSeparators(outputDir));
-        return false;
-    }
-    const QString folderProblem = outputFolderProblem(outputDir, fileName);
-    if (!folderProblem.isEmpty()) {
-        m_reporter.message(MessageKind::Critical, ReportTitle::error(), folderProblem);
-        return false;
-    }
-    const QString path = imageFilePath(outputDir, fileName);
-    AtomicOutputFile file(path);
-    if (!file.open()) {
-        m_reporter.message(MessageKind::Critical, ReportTitle::error(),
-                           QStringLiteral("Не удалось открыть файл для записи по пути: ") +
-                               QDir::toNativeSeparators(outputDir));
-        return false;
-    }
-    ImageDigestBuilder digest;
-    std::unique_ptr<ImageSink> sink;
+    if (outputDir.isEmpty() || !QFileInfo(outputDir).isDir())
+        return AssemblyText::missingDirectory(outputDir);
+    return outputFolderProblem(outputDir, fileName);
+}
+
+std::unique_ptr<ImageSink> sinkFor(ImageFormat format, QIODevice &out, ImageDigestBuilder &digest)
+{
     if (format == ImageFormat::IntelHex)
-        sink = std::make_unique<IntelHexSink>(file.device(), digest);
-    else
-        sink = std::make_unique<FlatSink>(file.device(), digest);
-    WatchedSink watched(*sink, m_run, size());
-    QList<QByteArray> pieceHashes;
-    QString readError;
-    if (!writeTo(watched, &pieceHashes, &readError)) {
-        file.cancel();
-        if (m_run.isCancelled())
-            return false;
-        m_reporter.message(MessageKind::Critical, ReportTitle::error(),
-                           readError.isEmpty() ? AssemblyText::writeFailed(path, sink->writeError())
-                                               : readError);
-        return false;
-    }
+        return std::make_unique<IntelHexSink>(out, digest);
+    return std::make_unique<FlatSink>(out, digest);
+}
+
+} // namespace
+
+ReleaseManifest ImageBuilder::manifest(const ImageDigest &digest, const QList<QByteArray> &pieceHashes) const
+{
     ReleaseManifest manifest;
-    manifest.image = digest.result();
+    manifest.image = digest;
     if (m_releaseNames)
         manifest.names =
             ManifestNames{m_releaseNames->version, m_releaseNames->region, m_releaseNames->firmware};
@@ -391,15 +389,45 @@ bool ImageBuilder::commit(const QString &outputDir, const QString &fileName, Ima
         manifest.pieces.append({QFileInfo(placed.piece.sourcePath).absoluteFilePath(), placed.offset,
                                 placed.piece.fileSize, pieceHashes.at(index)});
     }
-    StagedManifest staged(path);
-    if (m_run.isCancelled() || !staged.stage(manifest, m_reporter)) {
+    return manifest;
+}
+
+Result<QString> ImageBuilder::commit(const QString &outputDir, const QString &fileName, ImageFormat format,
+                                     JobRun *run) const
+{
+    const QString problem = outputProblem(outputDir, fileName);
+    if (!problem.isEmpty())
+        return Failure(Problem::error(problem));
+    const QString path = imageFilePath(outputDir, fileName);
+    AtomicOutputFile file(path);
+    if (!file.open())
+        return Failure(Problem::error(AssemblyText::cannotOpenForWriting(outputDir)));
+    ImageDigestBuilder digest;
+    const std::unique_ptr<ImageSink> sink = sinkFor(format, file.device(), digest);
+    std::optional<WatchedSink> watched;
+    if (run)
+        watched.emplace(*sink, *run, size());
+    QList<QByteArray> pieceHashes;
+    QString readError;
+    if (!writeTo(watched ? *watched : *sink, &pieceHashes, &readError, run)) {
         file.cancel();
-        return false;
+        if (run && run->isCancelled())
+            return Failure(JobRun::cancelledProblem());
+        return Failure(Problem::error(
+            readError.isEmpty() ? AssemblyText::writeFailed(path, sink->writeError()) : readError));
     }
-    if (!file.commit()) {
-        m_reporter.message(MessageKind::Critical, ReportTitle::error(),
-                           AssemblyText::writeFailed(path, file.errorString()));
-        return false;
+    if (run && run->isCancelled()) {
+        file.cancel();
+        return Failure(JobRun::cancelledProblem());
     }
-    return staged.commit(m_reporter);
+    StagedManifest staged(path);
+    if (const std::optional<Problem> failed = staged.stage(manifest(digest.result(), pieceHashes))) {
+        file.cancel();
+        return Failure(*failed);
+    }
+    if (!file.commit())
+        return Failure(Problem::error(AssemblyText::writeFailed(path, file.errorString())));
+    if (const std::optional<Problem> failed = staged.commit())
+        return Failure(*failed);
+    return path;
 }

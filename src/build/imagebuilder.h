@@ -7,10 +7,10 @@
 #include "imagepiece.h"
 #include "releasemanifest.h"
 #include "releasename.h"
+#include "result.h"
 
 class ImageSink;
 class JobRun;
-class Reporter;
 
 // Collects the pieces of one output image and writes the image once, from scratch, when all of them
 // are in: a file of the same name is replaced whole (no tail of an older, longer image survives),
@@ -19,12 +19,11 @@ class Reporter;
 // streamed from their files into the image, so memory stays small however large the image; a file that
 // changed since it was opened stops the image.
 //
-// The run gets the bytes written out of the image's length, and a cancel stops the writing within
-// a block: the target stays as it was, nothing is left beside it, and nothing is reported.
+// A run, when one is given, gets the bytes written out of the image's length, and its cancel stops
+// the writing within a block: the target stays as it was, nothing is left beside it, and the
+// problem is JobRun::cancelledProblem().
 class ImageBuilder {
 public:
-    ImageBuilder(Reporter &reporter, JobRun &run) : m_reporter(reporter), m_run(run) {}
-
     // Places a piece that was opened already.
     void placePiece(const ImagePiece &piece, qint64 offset);
 
@@ -38,10 +37,10 @@ public:
     // The whole image in memory (for images known to be small).
     QByteArray contents() const;
     // Writes the image to outputDir + "/" + fileName through a temporary file that replaces the
-    // target only when everything was written, and its release manifest beside it. Reports its own
-    // errors.
-    bool commit(const QString &outputDir, const QString &fileName,
-                ImageFormat format = ImageFormat::RawBinary);
+    // target only when everything was written, and its release manifest beside it; gives the
+    // image's path.
+    Result<QString> commit(const QString &outputDir, const QString &fileName,
+                           ImageFormat format = ImageFormat::RawBinary, JobRun *run = nullptr) const;
 
     struct PlacedPiece {
         ImagePiece piece;
@@ -54,11 +53,12 @@ private:
     struct Segment; // a part of a piece that shows in the image
     QList<Segment> visibleSegments() const;
     // Writes the image; `pieceHashes`, when given, gets the SHA-256 of each piece's whole file.
-    // False on failure, with the reason for a piece that could not be read in `readError`.
-    bool writeTo(ImageSink &sink, QList<QByteArray> *pieceHashes, QString *readError) const;
+    // False on failure, with the reason for a piece that could not be read in `readError`, or on a
+    // cancel of `run`.
+    bool writeTo(ImageSink &sink, QList<QByteArray> *pieceHashes, QString *readError, JobRun *run) const;
+    // The manifest of the image written with `digest`, its pieces with their hashes.
+    ReleaseManifest manifest(const ImageDigest &digest, const QList<QByteArray> &pieceHashes) const;
 
-    Reporter &m_reporter;
-    JobRun &m_run;
     QList<PlacedPiece> m_pieces;
     std::optional<ReleaseNameFields> m_releaseNames;
     std::optional<quint64> m_flashSize;

@@ -1,6 +1,7 @@
 #include "clijobrun.h"
 
 #include <atomic>
+#include <utility>
 
 #include <QTextStream>
 
@@ -26,9 +27,9 @@ void cancelInterruptedRun(int signal)
 
 } // namespace
 
-CliJobRun::CliJobRun(const QString &label)
+CliJobRun::CliJobRun(const QString &label, JobRun::ProblemConsumer problems)
     : m_label(label), m_toTerminal(Platform::standardErrorIsTerminal()),
-      m_run([this](qint64 done, qint64 total) { showProgress(done, total); })
+      m_run([this](qint64 done, qint64 total) { showProgress(done, total); }, std::move(problems))
 {
     m_clock.start();
     interruptSignal = 0;

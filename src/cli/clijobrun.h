@@ -13,7 +13,8 @@
 class CliJobRun {
 public:
     // `label` names the job in the progress line: "Конвертация", "Сборка".
-    explicit CliJobRun(const QString &label);
+    // `problems` gets what the job hands to its run.
+    explicit CliJobRun(const QString &label, JobRun::ProblemConsumer problems = {});
     ~CliJobRun();
     CliJobRun(const CliJobRun &) = delete;
     CliJobRun &operator=(const CliJobRun &) = delete;

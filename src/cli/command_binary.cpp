@@ -1,16 +1,13 @@
 #include <optional>
 
 #include <QCommandLineParser>
-#include <QFileInfo>
-#include <QTextStream>
 
-#include "binaryassembler.h"
-#include "clijobrun.h"
 #include "clireporter.h"
 #include "commandline.h"
 #include "commands.h"
-#include "flashfit.h"
 #include "hexnumber.h"
+#include "imageplan.h"
+#include "jobrun.h"
 #include "offsetparser.h"
 #include "tabjobs.h"
 
@@ -145,13 +142,5 @@ int runBinaryCommand(const QStringList &arguments)
         return *exitCode;
 
     CliReporter reporter;
-    if (!fitsChosenFlash(flashOverflowOf(job), reporter))
-        return CliExit::Failed;
-    CliJobRun run(QStringLiteral("Сборка"));
-    const BinaryResult result = assembleBinaryImage(job, reporter, run.run());
-    if (run.interrupted())
-        return run.reportInterrupted();
-    if (result.succeeded)
-        cliOut() << result.imagePath << Qt::endl;
-    return result.succeeded ? CliExit::Success : CliExit::Failed;
+    return planAndBuildImages([&job](JobRun &run) { return planImages(job, run); }, reporter);
 }

@@ -1,14 +1,8 @@
-#include "clijobrun.h"
 #include "clireporter.h"
 #include "commandline.h"
 #include "commands.h"
-
-#include <QFileInfo>
-#include <QTextStream>
-
-#include "assemblymessages.h"
-#include "flashfit.h"
-#include "intelhexassembler.h"
+#include "imageplan.h"
+#include "jobrun.h"
 #include "tabjobs.h"
 
 namespace {
@@ -100,15 +94,5 @@ int runIntelHexCommand(const QStringList &arguments)
         return *exitCode;
 
     CliReporter reporter;
-    if (!fitsChosenFlash(flashOverflowOf(job), reporter))
-        return CliExit::Failed;
-    CliJobRun run(QStringLiteral("Сборка"));
-    const IntelHexJoinResult result = joinIntelHexFiles(job, reporter, run.run());
-    if (run.interrupted())
-        return run.reportInterrupted();
-    if (!result.succeeded())
-        return CliExit::Failed;
-    reporter.message(MessageKind::Information, ReportTitle::complete(), AssemblyText::finished());
-    cliOut() << result.imagePath << Qt::endl;
-    return CliExit::Success;
+    return planAndBuildImages([&job](JobRun &run) { return planImages(job, run); }, reporter);
 }

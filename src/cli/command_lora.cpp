@@ -1,15 +1,12 @@
 #include <optional>
 
 #include <QCommandLineParser>
-#include <QFileInfo>
-#include <QTextStream>
 
-#include "clijobrun.h"
 #include "clireporter.h"
 #include "commandline.h"
 #include "commands.h"
-#include "flashfit.h"
-#include "loraassembler.h"
+#include "imageplan.h"
+#include "jobrun.h"
 #include "offsetparser.h"
 #include "settingsfile.h"
 #include "settingskeys.h"
@@ -198,14 +195,5 @@ int runLoRaCommand(const QStringList &arguments)
         return *exitCode;
 
     CliReporter reporter;
-    if (!fitsChosenFlash(flashOverflowOf(job), reporter))
-        return CliExit::Failed;
-    CliJobRun run(QStringLiteral("Сборка"));
-    const LoRaResult result = assembleLoRaImages(job, reporter, run.run());
-    for (const LoRaImage &image : result.images)
-        cliOut() << image.path << '\n';
-    cliOut().flush();
-    if (run.interrupted())
-        return run.reportInterrupted();
-    return result.succeeded ? CliExit::Success : CliExit::Failed;
+    return planAndBuildImages([&job](JobRun &run) { return planImages(job, run); }, reporter);
 }

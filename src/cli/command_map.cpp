@@ -2,12 +2,11 @@
 #include <QTextStream>
 
 #include "atomicoutputfile.h"
-#include "binaryassembler.h"
 #include "clireporter.h"
 #include "commandline.h"
 #include "commands.h"
-#include "intelhexassembler.h"
-#include "loraassembler.h"
+#include "imageplan.h"
+#include "jobrun.h"
 #include "memorymap.h"
 #include "memorymapsvg.h"
 #include "memorymaptext.h"
@@ -89,20 +88,22 @@ int mapOfJob(const QString &word, QStringList arguments)
     const QCommandLineOption svg = svgOption();
     commandLine.parser().addOption(svg);
 
+    // Only a look: a pipe named as a piece is left for the build to read.
     MemoryMapSet maps;
     std::optional<int> exitCode;
+    JobRun run;
     if (word == QLatin1String("lora")) {
         LoRaJob job;
         if (!(exitCode = readLoRaJob(commandLine, arguments, true, job)))
-            maps = memoryMapsOf(job);
+            maps = memoryMapsOf(planImages(job, run, PlanPurpose::Look));
     } else if (word == QLatin1String("binary")) {
         BinaryJob job;
         if (!(exitCode = readBinaryJob(commandLine, arguments, true, job)))
-            maps = memoryMapsOf(job);
+            maps = memoryMapsOf(planImages(job, run, PlanPurpose::Look));
     } else {
         IntelHexJoinJob job;
         if (!(exitCode = readIntelHexJob(commandLine, arguments, true, job)))
-            maps = memoryMapsOf(job);
+            maps = memoryMapsOf(planImages(job, run, PlanPurpose::Look));
     }
     if (exitCode)
         return *exitCode;
@@ -152,5 +153,5 @@ int runMapCommand(const QStringList &arguments)
     const quint64 base = FlashBase::parse(baseText).value_or(DefaultFlashBase);
     if (size && base + *size > AddressSpaceEnd)
         return commandLine.usageError(QStringLiteral("the flash would end past 4 GiB"));
-    return showMaps(memoryMapOfImageFile(files.first(), size, base), parser.value(svg));
+    return showMaps(memoryMapsOf(planImageFile(files.first(), size, base)), parser.value(svg));
 }

@@ -3,11 +3,15 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include "clijobrun.h"
 #include "clireporter.h"
 #include "commands.h"
 #include "flashtarget.h"
 #include "hexnumber.h"
 #include "hextext.h"
+#include "imagebuild.h"
+#include "imageplan.h"
+#include "jobrun.h"
 #include "reporter.h"
 #include "tabjobs.h"
 
@@ -55,12 +59,32 @@ std::optional<QPair<quint64, quint64>> takeRangeOption(QStringList &arguments, Q
     return range;
 }
 
-bool fitsChosenFlash(const QString &overflow, Reporter &reporter)
+namespace {
+
+int buildPlannedImages(const ImagePlan &plan, JobRun &run, Reporter &reporter)
 {
-    if (overflow.isEmpty())
-        return true;
-    reporter.message(MessageKind::Critical, ReportTitle::error(), overflow);
-    return false;
+    if (const std::optional<Problem> tooLarge = plan.flashOverflow()) {
+        reportProblem(reporter, *tooLarge);
+        return CliExit::Failed;
+    }
+    const Result<QStringList> built = buildImages(plan, run);
+    if (!built)
+        return CliExit::Failed;
+    reporter.message(MessageKind::Information, ReportTitle::complete(), plan.finishedText);
+    for (const QString &path : built.value())
+        cliOut() << path << '\n';
+    cliOut().flush();
+    return CliExit::Success;
+}
+
+} // namespace
+
+int planAndBuildImages(const std::function<ImagePlan(JobRun &)> &plan, Reporter &reporter)
+{
+    CliJobRun job(QStringLiteral("Сборка"),
+                  [&reporter](const Problem &problem) { reportProblem(reporter, problem); });
+    const int exitCode = buildPlannedImages(plan(job.run()), job.run(), reporter);
+    return job.interrupted() ? job.reportInterrupted() : exitCode;
 }
 
 CommandLine::CommandLine(const QString &job, const QString &description)

@@ -15,14 +15,16 @@ struct Problem {
     QString file; // as the user gave it; empty when the problem belongs to no file
     int line = 0; // 1-based; 0 when it is about the file as a whole
     QString message;
+    // The title of the box that shows it, where that is not its severity's own ("Не верный формат!").
+    QString title;
 
     static Problem error(const QString &message, const QString &file = QString(), int line = 0)
     {
-        return {Severity::Error, file, line, message};
+        return {Severity::Error, file, line, message, QString()};
     }
     static Problem warning(const QString &message, const QString &file = QString(), int line = 0)
     {
-        return {Severity::Warning, file, line, message};
+        return {Severity::Warning, file, line, message, QString()};
     }
 
     bool isError() const { return severity == Severity::Error; }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "problem.h"
+
 // How the core tells a user something without knowing whether a window, a terminal or a test
 // is listening. The window shows message boxes, quillon-cli prints to standard error, the tests
 // record every call.
@@ -31,3 +33,14 @@ inline QString complete()
     return QStringLiteral("Complete!");
 }
 } // namespace ReportTitle
+
+// Shows a problem as a box of its severity: "Error!" for an error, "Предупреждение!" for a warning
+// or a note, unless the problem names a title of its own; its text names the file and line.
+inline void reportProblem(Reporter &reporter, const Problem &problem)
+{
+    const bool error = problem.isError();
+    const QString title = !problem.title.isEmpty() ? problem.title
+                          : error                  ? ReportTitle::error()
+                                                   : ReportTitle::warning();
+    reporter.message(error ? MessageKind::Critical : MessageKind::Warning, title, problem.toString());
+}

@@ -1,7 +1,7 @@
 #include "binarytab.h"
 
-#include "binaryassembler.h"
 #include "flashfield.h"
+#include "imagebuild.h"
 #include "jobrunner.h"
 #include "offsetparser.h"
 #include "pathwidgets.h"
@@ -122,9 +122,5 @@ void BinaryTab::assemble()
                           made.invalidOffset->message(offsetFieldName(made.invalidOffset->key)));
         return;
     }
-    if (!confirmBuild(memoryMapsOf(made.job), m_dialogs))
-        return;
-    const BinaryJob &job = made.job;
-    m_jobs.run(QStringLiteral("Идет процесс сборки..."),
-               [&job](JobRun &run, UserDialogs &dialogs) { return assembleBinaryImage(job, dialogs, run); });
+    planAndBuild([&made](JobRun &run) { return planImages(made.job, run); }, m_jobs, m_dialogs);
 }

@@ -1,8 +1,7 @@
 #include "intelhextab.h"
 
-#include "assemblymessages.h"
 #include "flashfield.h"
-#include "intelhexassembler.h"
+#include "imagebuild.h"
 #include "jobrunner.h"
 #include "pathwidgets.h"
 #include "sourcefiles.h"
@@ -103,13 +102,6 @@ void IntelHexTab::assemble()
                           made.invalidOffset->message(flashFieldName(made.invalidOffset->key)));
         return;
     }
-    if (!confirmBuild(memoryMapsOf(made.job), m_dialogs))
-        return;
-    const IntelHexJoinJob &job = made.job;
-    const IntelHexJoinResult result =
-        m_jobs.run(QStringLiteral("Идет процесс сборки..."), [&job](JobRun &run, UserDialogs &dialogs) {
-            return joinIntelHexFiles(job, dialogs, run);
-        });
-    if (result.succeeded())
-        m_dialogs.message(MessageKind::Information, ReportTitle::complete(), AssemblyText::finished());
+    // The files are read while planning: the progress and "Отмена" cover that too.
+    planAndBuild([&made](JobRun &run) { return planImages(made.job, run); }, m_jobs, m_dialogs);
 }

@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include "jobrun.h"
+#include "reporter.h"
 
 // The window's dialogs as a job on the worker thread uses them: each call is made on the window's
 // thread, and the worker waits for its answer.
@@ -70,11 +71,13 @@ void JobRunner::execute(const QString &label, const std::function<void(JobRun &,
     m_label = label;
     m_percent = 0;
     const quint64 job = ++m_job;
-    // Progress is reported on the worker thread and shown on this one.
-    JobRun run([this, job](qint64 done, qint64 total) {
-        QMetaObject::invokeMethod(
-            this, [this, job, done, total] { showProgress(job, done, total); }, Qt::QueuedConnection);
-    });
+    // Progress is reported on the worker thread and shown on this one; problems are shown as boxes.
+    JobRun run(
+        [this, job](qint64 done, qint64 total) {
+            QMetaObject::invokeMethod(
+                this, [this, job, done, total] { showProgress(job, done, total); }, Qt::QueuedConnection);
+        },
+        [this](const Problem &problem) { reportProblem(*m_workerDialogs, problem); });
     m_run = &run;
     std::unique_ptr<QThread> worker(QThread::create([&] { work(run, *m_workerDialogs); }));
     m_delay.start();

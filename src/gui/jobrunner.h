@@ -40,8 +40,9 @@ public:
 
     // Runs `work(JobRun &, UserDialogs &)` on a worker thread and gives its value once it has
     // ended; the window's events are handled meanwhile. The dialogs given to the work are the
-    // window's, usable from the worker thread. `label` is the progress dialog's text. Not to be
-    // called while a job runs.
+    // window's, usable from the worker thread; the problems the work hands to its run are shown as
+    // boxes of their severity. `label` is the progress dialog's text. Not to be called while a job
+    // runs.
     template <typename Work> auto run(const QString &label, Work &&work)
     {
         using Value = std::invoke_result_t<Work &, JobRun &, UserDialogs &>;

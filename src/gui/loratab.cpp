@@ -4,6 +4,7 @@
 
 #include "flashdialog.h"
 #include "flashfield.h"
+#include "imagebuild.h"
 #include "jobrunner.h"
 #include "offsetparser.h"
 #include "pathwidgets.h"
@@ -160,39 +161,35 @@ MemoryMapSet LoRaTab::memoryMaps() const
 
 bool LoRaTab::assemble()
 {
-    return buildImages().succeeded;
+    return buildImages().has_value();
 }
 
-LoRaResult LoRaTab::buildImages()
+std::optional<QStringList> LoRaTab::buildImages()
 {
     const JobFromSettings<LoRaJob> made =
         loraJobFrom(settings(), {m_sources[Boot].files, m_sources[LoRaMac].files, m_sources[App].files});
     if (!made.ok()) {
         m_dialogs.message(MessageKind::Critical, ReportTitle::error(),
                           made.invalidOffset->message(offsetFieldName(made.invalidOffset->key)));
-        return {};
+        return std::nullopt;
     }
-    if (!confirmBuild(memoryMapsOf(made.job), m_dialogs))
-        return {};
-    const LoRaJob &job = made.job;
-    const LoRaResult result =
-        m_jobs.run(QStringLiteral("Идет процесс сборки..."), [&job](JobRun &run, UserDialogs &dialogs) {
-            return assembleLoRaImages(job, dialogs, run);
-        });
+    const std::optional<QStringList> built =
+        planAndBuild([&made](JobRun &run) { return planImages(made.job, run); }, m_jobs, m_dialogs);
+    if (!built)
+        return std::nullopt;
     // Of several images none is "the image just built": the flash button then asks which one.
-    if (result.succeeded)
-        m_lastImagePath = result.images.size() == 1 ? result.images.first().path : QString();
-    return result;
+    m_lastImagePath = built->size() == 1 ? built->first() : QString();
+    return built.value();
 }
 
 void LoRaTab::assembleAndFlash()
 {
     // Only the one image of this run goes to the board: not an older image after a failed run, nor
     // one picked out of several.
-    const LoRaResult result = buildImages();
-    if (!result.succeeded)
+    const std::optional<QStringList> images = buildImages();
+    if (!images)
         return;
-    if (result.images.size() == 1) {
+    if (images->size() == 1) {
         flash();
         return;
     }
@@ -200,7 +197,7 @@ void LoRaTab::assembleAndFlash()
         MessageKind::Warning, ReportTitle::warning(),
         QStringLiteral("Собрано образов: %1. Склейка с последующей прошивкой работает только для "
                        "одной прошивки, поэтому ничего не прошито.")
-            .arg(result.images.size()));
+            .arg(images->size()));
 }
 
 void LoRaTab::flash()

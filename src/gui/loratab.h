@@ -1,10 +1,11 @@
 #pragma once
 
+#include <optional>
+
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 
-#include "loraassembler.h"
 #include "mapsource.h"
 #include "settingstab.h"
 #include "tabsettings.h"
@@ -69,7 +70,7 @@ private:
     };
 
     // Builds the images; the flash button's image is the one built, when there is one.
-    LoRaResult buildImages();
+    std::optional<QStringList> buildImages();
     QString filterOf(Source source) const;
     void search(Source source, const QString &directory);
     QString offsetFieldName(const QString &key) const;

@@ -1,15 +1,17 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include <QString>
+#include <QStringList>
 
-#include "binaryassembler.h"
-#include "intelhexassembler.h"
-#include "loraassembler.h"
+#include "imageplan.h"
+#include "jobrun.h"
 #include "memorymap.h"
 #include "tabjobs.h"
 
+class JobRunner;
 class UserDialogs;
 
 // A tab as the memory map sees it: the maps of the image its current settings would build, and the
@@ -31,9 +33,16 @@ public:
     void setOverlapHandler(std::function<void()> handler) { m_showOverlap = std::move(handler); }
 
 protected:
-    // Before a build: shows the map when pieces overlap (the assembler then says why it refuses),
-    // and asks whether to build an image that does not fit its flash. False: the user said no.
-    bool confirmBuild(const MemoryMapSet &maps, UserDialogs &dialogs) const;
+    // Before the build of a plan: shows the map when pieces overlap (the build then says why it
+    // refuses), and asks whether to build an image that does not fit its flash. False: the user
+    // said no.
+    bool confirmBuild(const ImagePlan &plan, UserDialogs &dialogs) const;
+    // "Сборка" as every tab runs it: plans the job, asks confirmBuild on the window's thread, builds
+    // the plan and says the plan's closing text. Planning and building run off the window's thread
+    // through `jobs`, under "Идет процесс сборки...", their problems shown as boxes. The images
+    // written; none when the build was refused, failed or was cancelled.
+    std::optional<QStringList> planAndBuild(const std::function<ImagePlan(JobRun &)> &plan, JobRunner &jobs,
+                                            UserDialogs &dialogs) const;
 
 private:
     std::function<void()> m_showOverlap;
@@ -44,8 +53,10 @@ private:
 template <typename Job>
 MemoryMapSet memoryMapsOfMade(const JobFromSettings<Job> &made, const QString &invalidFieldName)
 {
-    if (made.ok())
-        return memoryMapsOf(made.job);
+    if (made.ok()) {
+        JobRun run;
+        return memoryMapsOf(planImages(made.job, run, PlanPurpose::Look));
+    }
     MemoryMapSet set;
     set.problems << made.invalidOffset->message(invalidFieldName);
     return set;

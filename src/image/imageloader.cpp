@@ -90,7 +90,7 @@ LoadedImage loadElf(InputFile &input, const ImageLoadOptions &options, const QSt
     loaded.startAddress = content.entryPoint;
     loaded.fileSpans = content.fileSpans;
     for (const QString &warning : std::as_const(content.warnings))
-        loaded.warnings.append({Problem::Severity::Warning, name, 0, warning});
+        loaded.warnings.append(Problem::warning(warning, name));
     if (options.run)
         options.run->setProgress(loaded.fileSize, loaded.fileSize);
     return placeChunks(std::move(loaded), std::move(content.chunks), name,

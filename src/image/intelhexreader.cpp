@@ -17,7 +17,7 @@ std::optional<Problem> IntelHexReader::error() const
 
 bool IntelHexReader::fail(int line, const QString &message)
 {
-    m_diagnostics.append({Problem::Severity::Error, m_fileName, line, message});
+    m_diagnostics.append(Problem::error(message, m_fileName, line));
     return false;
 }
 
@@ -55,9 +55,9 @@ bool IntelHexReader::read(QIODevice &device, const QString &fileName, JobRun *ru
         return fail(problem.line, problem.message);
     }
     case RecordLineReader::Outcome::Ended:
-        m_diagnostics.append({Problem::Severity::Warning, m_fileName, 0,
-                              QStringLiteral("нет записи конца файла (:00000001FF); "
-                                             "данные прочитаны до конца файла")});
+        m_diagnostics.append(Problem::warning(QStringLiteral("нет записи конца файла (:00000001FF); "
+                                                             "данные прочитаны до конца файла"),
+                                              m_fileName));
         break;
     case RecordLineReader::Outcome::Stopped:
         break;

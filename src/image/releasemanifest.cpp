@@ -10,7 +10,6 @@
 
 #include "atomicoutputfile.h"
 #include "hextext.h"
-#include "reporter.h"
 #include "systemerror.h"
 
 void ImageDigestBuilder::addData(const char *data, qint64 length)
@@ -99,7 +98,7 @@ StagedManifest::StagedManifest(const QString &imagePath)
     : m_imagePath(imagePath), m_file(releaseManifestPath(imagePath))
 {}
 
-bool StagedManifest::stage(ReleaseManifest manifest, Reporter &reporter)
+std::optional<Problem> StagedManifest::stage(ReleaseManifest manifest)
 {
     manifest.imageFileName = QFileInfo(m_imagePath).fileName();
     manifest.created = QDateTime::currentDateTimeUtc();
@@ -107,22 +106,22 @@ bool StagedManifest::stage(ReleaseManifest manifest, Reporter &reporter)
     // place: refuse it now, while the old image still stands.
     constexpr qsizetype LongestFileName = 255;
     if (QFileInfo(m_file.targetPath()).fileName().toUtf8().size() > LongestFileName)
-        return failed(reporter, SystemError::text(ENAMETOOLONG));
+        return failed(SystemError::text(ENAMETOOLONG));
     if (!m_file.open() || !m_file.write(manifest.toJson()))
-        return failed(reporter, m_file.errorString());
-    return true;
+        return failed(m_file.errorString());
+    return std::nullopt;
 }
 
-bool StagedManifest::commit(Reporter &reporter)
+std::optional<Problem> StagedManifest::commit()
 {
-    return m_file.commit() || failed(reporter, m_file.errorString());
+    if (m_file.commit())
+        return std::nullopt;
+    return failed(m_file.errorString());
 }
 
-bool StagedManifest::failed(Reporter &reporter, const QString &reason)
+Problem StagedManifest::failed(const QString &reason)
 {
     m_file.cancel();
-    reporter.message(MessageKind::Critical, ReportTitle::error(),
-                     QStringLiteral("Не удалось записать файл по пути: %1 (%2)")
-                         .arg(QDir::toNativeSeparators(m_file.targetPath()), reason));
-    return false;
+    return Problem::error(QStringLiteral("Не удалось записать файл по пути: %1 (%2)")
+                              .arg(QDir::toNativeSeparators(m_file.targetPath()), reason));
 }

@@ -10,8 +10,7 @@
 
 #include "atomicoutputfile.h"
 #include "crc32.h"
-
-class Reporter;
+#include "problem.h"
 
 // Size and checksums of an image as it was written.
 struct ImageDigest {
@@ -85,13 +84,13 @@ class StagedManifest {
 public:
     explicit StagedManifest(const QString &imagePath);
 
-    // Stamps the manifest with the current time and writes it aside; reports a failure.
-    bool stage(ReleaseManifest manifest, Reporter &reporter);
-    // Puts the staged manifest beside the image; reports a failure.
-    bool commit(Reporter &reporter);
+    // Stamps the manifest with the current time and writes it aside; why not, when it cannot.
+    std::optional<Problem> stage(ReleaseManifest manifest);
+    // Puts the staged manifest beside the image; why not, when it cannot.
+    std::optional<Problem> commit();
 
 private:
-    bool failed(Reporter &reporter, const QString &reason);
+    Problem failed(const QString &reason);
 
     QString m_imagePath;
     AtomicOutputFile m_file;

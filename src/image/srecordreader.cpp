@@ -10,7 +10,7 @@ std::optional<Problem> SRecordReader::error() const
 
 bool SRecordReader::fail(int line, const QString &message)
 {
-    m_diagnostics.append({Problem::Severity::Error, m_fileName, line, message});
+    m_diagnostics.append(Problem::error(message, m_fileName, line));
     return false;
 }
 
@@ -51,10 +51,10 @@ bool SRecordReader::read(QIODevice &device, const QString &fileName, JobRun *run
     // Many tools end a file without a start address by its count record alone; a file with neither
     // may have lost its tail.
     if (!m_content.hasTermination && !m_content.hasCount)
-        m_diagnostics.append(
-            {Problem::Severity::Warning, m_fileName, 0,
-             QStringLiteral("файл не завершается ни записью счётчика (S5, S6), ни завершающей "
-                            "записью (S7, S8, S9); данные прочитаны до конца файла")});
+        m_diagnostics.append(Problem::warning(
+            QStringLiteral("файл не завершается ни записью счётчика (S5, S6), ни завершающей "
+                           "записью (S7, S8, S9); данные прочитаны до конца файла"),
+            m_fileName));
     return true;
 }
 

@@ -8,14 +8,11 @@
 
 #include "flashtarget.h"
 
-struct BinaryJob;
-struct IntelHexJoinJob;
-struct LoRaJob;
+struct ImagePlan;
 
-// What an image holds and where, before anything is written: the layout of a tab's job (from the
-// same job the assembler runs, so the picture cannot disagree with the image "Сборка" builds) or
-// of an image file as "quillon-cli info" reads it. The window draws it, quillon-cli prints it and
-// writes it as SVG.
+// What an image holds and where, before anything is written, as a picture: drawn from the plan of a
+// tab's job (the plan "Сборка" builds, so the picture cannot disagree with the image) or of an image
+// file. The window draws it, quillon-cli prints it and writes it as SVG.
 
 // One source of the image: a file that goes in (or, for an image file, the file itself).
 struct MapPiece {
@@ -69,22 +66,13 @@ struct MemoryMap {
     quint64 overflow() const;
 };
 
-// The maps of a tab's job (a LoRa job gives one per LoRaMAC and application pair) and what kept
-// pieces out of them: files that cannot be read, or that the build would refuse.
+// The maps of a plan (a LoRa job gives one per LoRaMAC and application pair) and what kept pieces
+// out of them or marks them: files that cannot be read, or that the build would refuse.
 struct MemoryMapSet {
     QList<MemoryMap> maps;
     QStringList problems;
 
     bool hasRefusedOverlap() const;
-    // The first map that does not fit its flash, if any.
-    const MemoryMap *firstOverflowing() const;
 };
 
-// Only regular files are looked into: a pipe or a FIFO would be used up by looking.
-MemoryMapSet memoryMapsOf(const LoRaJob &job);
-MemoryMapSet memoryMapsOf(const BinaryJob &job);
-MemoryMapSet memoryMapsOf(const IntelHexJoinJob &job);
-// An image file in any format "quillon-cli info" reads, told apart by content as info does.
-// `flashSize` none: no limit; a binary's flash starts at its first byte, an addressed image's at `flashBase`.
-MemoryMapSet memoryMapOfImageFile(const QString &path, std::optional<quint64> flashSize,
-                                  quint64 flashBase = DefaultFlashBase);
+MemoryMapSet memoryMapsOf(const ImagePlan &plan);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "assemblymessages.h"
 #include "hextext.h"
 #include "releasename.h"
 
@@ -54,12 +55,6 @@ QString fieldNote(const MemoryRegion &region)
 QString percent(quint64 part, quint64 whole)
 {
     return QString::number(whole == 0 ? 0.0 : 100.0 * double(part) / double(whole), 'f', 1);
-}
-
-QString flashText(const FlashTarget &flash)
-{
-    return QStringLiteral("%1 (%2-%3)")
-        .arg(FlashSize::caption(flash.size), HexText::address(flash.base), HexText::address(flash.end() - 1));
 }
 
 } // namespace
@@ -248,12 +243,12 @@ QStringList summaryLines(const MemoryMap &map)
     if (map.flash) {
         if (map.overflow() > 0) {
             sentences << QStringLiteral("Не помещается во флеш-память %1: на %2 байт больше.")
-                             .arg(flashText(*map.flash))
+                             .arg(AssemblyText::flashText(*map.flash))
                              .arg(map.overflow());
         } else {
             const quint64 used = map.end > map.start ? map.end - map.flash->base : 0;
             sentences << QStringLiteral("Флеш-память %1: занято %2 байт (%3 %), свободно %4 байт.")
-                             .arg(flashText(*map.flash))
+                             .arg(AssemblyText::flashText(*map.flash))
                              .arg(used)
                              .arg(percent(used, map.flash->size))
                              .arg(map.flash->size - used);
@@ -268,9 +263,7 @@ QString overflowMessage(const MemoryMap &map)
 {
     if (!map.flash)
         return QString();
-    return QStringLiteral("Образ %1 не помещается во флеш-память %2: он больше на %3 байт.")
-        .arg(map.title, flashText(*map.flash))
-        .arg(map.overflow());
+    return AssemblyText::doesNotFitFlash(map.title, *map.flash, map.overflow());
 }
 
 } // namespace MemoryMapText

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QString>
 
+#include "flashtarget.h"
 #include "hextext.h"
 #include "imagelimits.h"
 #include "inputfile.h"
@@ -19,6 +20,24 @@ inline QString finished()
 inline QString noOutputDirectory()
 {
     return QStringLiteral("Нечего собирать: не выбран путь записи out-file.");
+}
+inline QString noFileTicked()
+{
+    return QStringLiteral("Нечего собирать: не отмечен ни один файл.");
+}
+// The output folder, as the system writes paths.
+inline QString missingDirectory(const QString &dir)
+{
+    return QStringLiteral("Не найдена директория по пути: ") + QDir::toNativeSeparators(dir);
+}
+inline QString cannotOpenForWriting(const QString &dir)
+{
+    return QStringLiteral("Не удалось открыть файл для записи по пути: ") + QDir::toNativeSeparators(dir);
+}
+// Not shown: the user who cancelled knows.
+inline QString cancelled()
+{
+    return QStringLiteral("Сборка отменена.");
 }
 inline QString cannotOpen(const QString &path)
 {
@@ -104,5 +123,32 @@ inline QString inputProblem(const QString &path, const InputFile &input)
         break;
     }
     return cannotOpen(path);
+}
+// Two pieces of a LoRa image that share bytes, each with the bytes it would take.
+inline QString loraOverlap(const QString &first, const QString &firstRange, const QString &second,
+                           const QString &secondRange)
+{
+    return QStringLiteral("Некорректное смещение. Файл %1: %2. Файл %3: %4")
+        .arg(first, firstRange, second, secondRange);
+}
+// The same on the Binary tab, as its messages always put it.
+inline QString binaryOverlap(const QString &first, const QString &firstRange, const QString &second,
+                             const QString &secondRange)
+{
+    return QStringLiteral("Некорректное смещение. Файл: %1 (%2). Файл: %3 (%4)")
+        .arg(first, firstRange, second, secondRange);
+}
+// "256 KiB (0x08000000-0x0803FFFF)"
+inline QString flashText(const FlashTarget &flash)
+{
+    return QStringLiteral("%1 (%2-%3)")
+        .arg(FlashSize::caption(flash.size), HexText::address(flash.base), HexText::address(flash.end() - 1));
+}
+// The image that does not fit, its flash and the overflow in bytes, as one sentence.
+inline QString doesNotFitFlash(const QString &title, const FlashTarget &flash, quint64 overflow)
+{
+    return QStringLiteral("Образ %1 не помещается во флеш-память %2: он больше на %3 байт.")
+        .arg(title, flashText(flash))
+        .arg(overflow);
 }
 } // namespace AssemblyText

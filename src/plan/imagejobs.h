@@ -8,8 +8,8 @@
 
 #include "flashtarget.h"
 
-// What each tab's "Сборка" builds, as tabjobs.h makes it from the tab's settings: read by the
-// assemblers (build/), the memory map and the flash fit alike.
+// What each tab's "Сборка" builds, as tabjobs.h makes it from the tab's settings; imageplan.h
+// turns it into the plan that the build, the flash question and the memory map all read.
 
 // Everything one LoRa run needs, gathered from the window or the command line.
 struct LoRaJob {
@@ -49,13 +49,6 @@ struct BinaryJob {
     // The flash the image is meant for; the faces check the fit before a run, the manifest names it.
     std::optional<FlashTarget> flash;
 };
-
-// Where a piece that takes part starts: at its own offset, or, with the pieces one after another,
-// where the piece before it ended (`previousEnd`, 0 for the first).
-inline qint64 binaryPieceOffset(const BinaryJob &job, const BinarySlot &slot, qint64 previousEnd)
-{
-    return job.sequential ? previousEnd : slot.offset;
-}
 
 // What to join: the Intel HEX files in join order (only those that take part) and where the
 // image goes.

@@ -1,20 +1,7 @@
 #include "imagepiece.h"
 
-#include <QFile>
-
 #include "assemblymessages.h"
 #include "inputfile.h"
-#include "inputformat.h"
-#include "reporter.h"
-
-namespace {
-
-void reportError(Reporter &reporter, const QString &text)
-{
-    reporter.message(MessageKind::Critical, ReportTitle::error(), text);
-}
-
-} // namespace
 
 QByteArray ImagePiece::fileBytes(qint64 offset, qint64 length) const
 {
@@ -22,38 +9,39 @@ QByteArray ImagePiece::fileBytes(qint64 offset, qint64 length) const
         return {};
     if (isHeld())
         return held.mid(offset, length);
-    QFile file(sourcePath);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
+    QIODevice &device = file->device();
+    if (!device.seek(offset))
         return {};
-    return file.read(length);
+    return device.read(length);
 }
 
-std::optional<ImagePiece> openImagePiece(const QString &sourcePath, Reporter &reporter, qint64 &heldBudget)
+QIODevice *ImagePiece::device() const
+{
+    return file ? &file->device() : nullptr;
+}
+
+Result<ImagePiece> openImagePiece(const QString &sourcePath, qint64 &heldBudget)
 {
     ImagePiece piece;
     piece.sourcePath = sourcePath;
-    InputFile input(sourcePath);
-    if (!input.open()) {
-        reportError(reporter, AssemblyText::inputProblem(sourcePath, input));
-        return std::nullopt;
-    }
-    piece.format = detectInputFormat(input.device());
-    if (input.isRereadable()) {
-        piece.fileSize = input.knownSize();
-        if (piece.fileSize > LargestImageSize) {
-            reportError(reporter, AssemblyText::tooLarge(sourcePath));
-            return std::nullopt;
-        }
+    auto input = std::make_shared<InputFile>(sourcePath);
+    if (!input->open())
+        return Failure(Problem::error(AssemblyText::inputProblem(sourcePath, *input)));
+    piece.format = detectInputFormat(input->device());
+    if (input->isRereadable()) {
+        piece.fileSize = input->knownSize();
+        if (piece.fileSize > LargestImageSize)
+            return Failure(Problem::error(AssemblyText::tooLarge(sourcePath)));
+        piece.file = std::move(input);
         return piece;
     }
 
     // Read once, to its end: held, so that every image it goes into gets the same bytes.
-    std::optional<QByteArray> data = input.readToEnd(qMin(heldBudget, LargestImageSize));
+    std::optional<QByteArray> data = input->readToEnd(qMin(heldBudget, LargestImageSize));
     if (!data) {
-        reportError(reporter, input.problem() == InputFile::Problem::TooLarge
-                                  ? AssemblyText::tooLarge(sourcePath)
-                                  : AssemblyText::inputProblem(sourcePath, input));
-        return std::nullopt;
+        return Failure(Problem::error(input->problem() == InputFile::Problem::TooLarge
+                                          ? AssemblyText::tooLarge(sourcePath)
+                                          : AssemblyText::inputProblem(sourcePath, *input)));
     }
     heldBudget -= data->size();
     piece.held = std::move(*data);

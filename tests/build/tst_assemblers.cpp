@@ -4,9 +4,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "binaryassembler.h"
+#include "imagebuild.h"
+#include "imageplan.h"
 #include "jobrun.h"
-#include "loraassembler.h"
 #include "pieceoverlap.h"
 #include "scripteddialogs.h"
 #include "testfiles.h"
@@ -75,6 +75,27 @@ QString completed()
     return QStringLiteral("Сборка завершена");
 }
 
+// A "Сборка" as the window and quillon-cli run it, without the flash question: the job's plan, its
+// build, and what the user is told.
+struct Built {
+    bool succeeded = false;
+    QStringList images; // written, in order
+    QString imagePath;  // the first of them
+};
+
+template <typename Job>
+Built build(const Job &job, Reporter &reporter, const JobRun::ProgressConsumer &progress = {})
+{
+    JobRun run(
+        progress, [&reporter](const Problem &problem) { reportProblem(reporter, problem); }, 0);
+    const ImagePlan plan = planImages(job, run);
+    const Result<QStringList> built = buildImages(plan, run);
+    if (!built)
+        return {};
+    reporter.message(MessageKind::Information, ReportTitle::complete(), plan.finishedText);
+    return {true, built.value(), built->value(0)};
+}
+
 } // namespace
 
 class AssemblersTest : public QObject {
@@ -116,14 +137,13 @@ void AssemblersTest::writesAManifestBesideEachImage()
     ws.addApp("App1");
     ws.addApp("App2");
     ScriptedDialogs reporter;
-    JobRun run;
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter, run);
+    const Built result = build(ws.job, reporter);
     QVERIFY(result.succeeded);
     QCOMPARE(result.images.size(), 2);
 
     for (int app = 0; app < 2; ++app) {
-        const QString imagePath = result.images[app].path;
+        const QString imagePath = result.images[app];
         const QByteArray image = read(imagePath);
         QFile file(imagePath + QStringLiteral(".manifest.json"));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -186,12 +206,11 @@ void AssemblersTest::buildsOneLoRaImageByteForByte()
     ws.addLoRaMac("1.0.4RU864");
     ws.addApp("App1");
     ScriptedDialogs reporter;
-    JobRun run;
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter, run);
+    const Built result = build(ws.job, reporter);
     QVERIFY(result.succeeded);
     QCOMPARE(result.images.size(), 1);
-    QCOMPARE(result.images.first().path, ws.outPath(QStringLiteral("1.0.4_RU864_App1.bin")));
-    const QByteArray image = read(result.images.first().path);
+    QCOMPARE(result.images.first(), ws.outPath(QStringLiteral("1.0.4_RU864_App1.bin")));
+    const QByteArray image = read(result.images.first());
     QCOMPARE(image.size(), 0x20000 + 0x4000);
     QCOMPARE(image, ws.expectedImage(0, 0));
     QCOMPARE(image.mid(0x1000, 0x7000), QByteArray(0x7000, '\0'));
@@ -210,8 +229,7 @@ void AssemblersTest::buildsAnImagePerPairEachWithTheBootloader()
     ws.addApp("Beta", 0x100);
     ws.addApp("Gamma", 0x5000);
     ScriptedDialogs reporter;
-    JobRun run;
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter, run);
+    const Built result = build(ws.job, reporter);
     QVERIFY(result.succeeded);
     const QStringList expectedNames = {
         "1.0.4_RU864_Alpha", "1.0.4_RU864_Beta", "1.0.4_RU864_Gamma",
@@ -219,9 +237,9 @@ void AssemblersTest::buildsAnImagePerPairEachWithTheBootloader()
     };
     QCOMPARE(result.images.size(), 6);
     for (int i = 0; i < 6; ++i) {
-        QCOMPARE(result.images[i].path, ws.outPath(expectedNames[i] + QStringLiteral(".bin")));
-        QCOMPARE(read(result.images[i].path), ws.expectedImage(i / 3, i % 3));
-        QCOMPARE(read(result.images[i].path).left(ws.boot.size()), ws.boot);
+        QCOMPARE(result.images[i], ws.outPath(expectedNames[i] + QStringLiteral(".bin")));
+        QCOMPARE(read(result.images[i]), ws.expectedImage(i / 3, i % 3));
+        QCOMPARE(read(result.images[i]).left(ws.boot.size()), ws.boot);
     }
     QCOMPARE(reporter.messageTexts(), QStringList{completed()});
     QCOMPARE(dirEntries(ws.job.outputDir).size(), 6);
@@ -235,8 +253,7 @@ void AssemblersTest::replacesAnOlderLongerImage()
     const QString target = ws.outPath(QStringLiteral("1.0.4_RU864_App1.bin"));
     write(ws.job.outputDir, QStringLiteral("1.0.4_RU864_App1.bin"), QByteArray(0x40000, '\xEE'));
     ScriptedDialogs reporter;
-    JobRun run;
-    QVERIFY(assembleLoRaImages(ws.job, reporter, run).succeeded);
+    QVERIFY(build(ws.job, reporter).succeeded);
     QCOMPARE(read(target), ws.expectedImage(0, 0));
 }
 
@@ -262,11 +279,10 @@ void AssemblersTest::acceptsTouchingAndReorderedPieces()
     ws.job.loraMacOffset = loraMacOffset;
     ws.job.appOffset = appOffset;
     ScriptedDialogs reporter;
-    JobRun run;
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter, run);
+    const Built result = build(ws.job, reporter);
     QVERIFY(result.succeeded);
     QCOMPARE(reporter.messageTexts(), QStringList{completed()});
-    QCOMPARE(read(result.images.first().path), ws.expectedImage(0, 0));
+    QCOMPARE(read(result.images.first()), ws.expectedImage(0, 0));
 }
 
 void AssemblersTest::rejectsCollidingLoRaPieces_data()
@@ -309,8 +325,7 @@ void AssemblersTest::rejectsCollidingLoRaPieces()
     ws.job.appOffset = appOffset;
     const QStringList paths = {ws.job.bootPath, ws.job.loraMacPaths.first(), ws.job.appPaths.first()};
     ScriptedDialogs reporter;
-    JobRun run;
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter, run);
+    const Built result = build(ws.job, reporter);
     QVERIFY(!result.succeeded);
     QVERIFY(result.images.isEmpty());
     QCOMPARE(reporter.messageTexts(),
@@ -326,29 +341,28 @@ void AssemblersTest::failedRunLeavesThePreviousImage()
     ws.addLoRaMac("1.0.4RU864");
     ws.addApp("App1");
     ScriptedDialogs reporter;
-    JobRun run;
-    const LoRaResult first = assembleLoRaImages(ws.job, reporter, run);
+    const Built first = build(ws.job, reporter);
     QVERIFY(first.succeeded);
-    const QByteArray before = read(first.images.first().path);
+    const QByteArray before = read(first.images.first());
 
     // A changed application and a missing second one: the run writes nothing, not even the image
     // of the pair whose files are all there.
     write(ws.dir.path(), QStringLiteral("app/app1.bin"), pattern(0x6000, 98));
     ws.job.appPaths << ws.dir.filePath(QStringLiteral("app/missing.bin"));
     ScriptedDialogs second;
-    QVERIFY(!assembleLoRaImages(ws.job, second, run).succeeded);
+    QVERIFY(!build(ws.job, second).succeeded);
     QCOMPARE(second.messageTexts(),
              QStringList{QStringLiteral("Не удалось открыть файл по пути: ") + ws.job.appPaths.last()});
-    QCOMPARE(read(first.images.first().path), before);
+    QCOMPARE(read(first.images.first()), before);
 
     // And a run that fails on its offsets.
     ws.job.appPaths.removeLast();
     ws.job.appOffset = 0x9000;
     ScriptedDialogs third;
-    QVERIFY(!assembleLoRaImages(ws.job, third, run).succeeded);
+    QVERIFY(!build(ws.job, third).succeeded);
     QCOMPARE(third.messages().size(), 1);
     QVERIFY(third.messageTexts().first().startsWith(QStringLiteral("Некорректное смещение. Файл ")));
-    QCOMPARE(read(first.images.first().path), before);
+    QCOMPARE(read(first.images.first()), before);
     QCOMPARE(dirEntries(ws.job.outputDir), QStringList{QStringLiteral("1.0.4_RU864_App1.bin")});
 }
 
@@ -361,8 +375,7 @@ void AssemblersTest::rejectsPairsThatWouldShareAName()
     ws.addApp("APP1", 0x100);
     ws.job.nameTemplate = QStringLiteral("fw");
     ScriptedDialogs reporter;
-    JobRun run;
-    QVERIFY(!assembleLoRaImages(ws.job, reporter, run).succeeded);
+    QVERIFY(!build(ws.job, reporter).succeeded);
     QCOMPARE(
         reporter.messageTexts(),
         QStringList{QStringLiteral("Одно имя APP1.bin получают образы двух пар: %1 с %2 и %1 с %3. Измените "
@@ -402,8 +415,7 @@ void AssemblersTest::warnsWhenThereIsNothingToAssemble()
     if (!withOutput)
         ws.job.outputDir.clear();
     ScriptedDialogs reporter;
-    JobRun run;
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter, run);
+    const Built result = build(ws.job, reporter);
     QVERIFY(!result.succeeded);
     QCOMPARE(reporter.messages().size(), 1);
     QCOMPARE(reporter.messages().first().kind, MessageKind::Warning);
@@ -421,8 +433,7 @@ void AssemblersTest::matchesSrecCat()
     ws.addLoRaMac("1.0.4RU864", 0x3210);
     ws.addApp("App1", 0x5432);
     ScriptedDialogs reporter;
-    JobRun run;
-    const LoRaResult result = assembleLoRaImages(ws.job, reporter, run);
+    const Built result = build(ws.job, reporter);
     QVERIFY(result.succeeded);
     const QString reference = ws.dir.filePath(QStringLiteral("reference.bin"));
     const qint64 end = ws.job.appOffset + ws.apps.first().size();
@@ -432,7 +443,7 @@ void AssemblersTest::matchesSrecCat()
                          "0x00", "0", QStringLiteral("0x%1").arg(end, 0, 16), "-o", reference, "-binary"});
     QVERIFY(srec.waitForFinished(30000));
     QCOMPARE(srec.exitCode(), 0);
-    QCOMPARE(read(result.images.first().path), read(reference));
+    QCOMPARE(read(result.images.first()), read(reference));
 }
 
 void AssemblersTest::binaryFollowsCheckedSlotsSequentially()
@@ -452,17 +463,19 @@ void AssemblersTest::binaryFollowsCheckedSlotsSequentially()
                  {false, QString(), 0}};
     ScriptedDialogs reporter;
     QList<std::pair<qint64, qint64>> progress;
-    JobRun run([&](qint64 done, qint64 total) { progress.append({done, total}); });
-    const BinaryResult result = assembleBinaryImage(job, reporter, run);
+    const Built result = build(job, reporter, [&](qint64 done, qint64 total) {
+        progress.append({done, total});
+    });
     QVERIFY(result.succeeded);
     QCOMPARE(result.imagePath, dir.filePath(QStringLiteral("release.bin")));
     QCOMPARE(read(result.imagePath), one + three);
     QCOMPARE(reporter.messageTexts(), QStringList{completed()});
-    const qint64 imageSize = one.size() + three.size();
-    QCOMPARE(progress.first().second, imageSize);
-    QCOMPARE(progress.last(), std::pair(imageSize, imageSize));
+    // The slots planned, then the image written in thousandths.
+    QCOMPARE(progress.first(), std::pair(qint64(0), qint64(6)));
+    QVERIFY(progress.contains(std::pair(qint64(6), qint64(6))));
+    QCOMPARE(progress.last(), std::pair(qint64(JobRun::PerMille), qint64(JobRun::PerMille)));
     for (int i = 1; i < progress.size(); ++i)
-        QVERIFY(progress[i].first >= progress[i - 1].first);
+        QVERIFY(progress[i].first >= progress[i - 1].first || progress[i].second != progress[i - 1].second);
 }
 
 void AssemblersTest::binaryPlacesPiecesAtTheirOffsets()
@@ -479,8 +492,7 @@ void AssemblersTest::binaryPlacesPiecesAtTheirOffsets()
                  {false, write(dir.path(), "3.bin", pattern(0x1000, 3)), 0x1000},
                  {true, write(dir.path(), "4.bin", four), 0}};
     ScriptedDialogs reporter;
-    JobRun run;
-    const BinaryResult result = assembleBinaryImage(job, reporter, run);
+    const Built result = build(job, reporter);
     QVERIFY(result.succeeded);
     QCOMPARE(read(result.imagePath), layout({{0x1000, one}, {0x4000, two}, {0, four}}));
 }
@@ -509,8 +521,7 @@ void AssemblersTest::binaryChecksEveryPlacedPiece()
                  {true, write(dir.path(), "3.bin", bytes[2]), thirdOffset}};
     const QStringList ranges = {"0x0-0xFF", "0x1000-0x100F", formatPieceRange(thirdOffset, 0x10)};
     ScriptedDialogs reporter;
-    JobRun run;
-    const BinaryResult result = assembleBinaryImage(job, reporter, run);
+    const Built result = build(job, reporter);
     if (collidesWith < 0) {
         QVERIFY(result.succeeded);
         QCOMPARE(read(result.imagePath),
@@ -537,8 +548,7 @@ void AssemblersTest::binaryWritesBinaryHoldingTheRecordWhole()
     job.fileName = QStringLiteral("release.bin");
     job.files = {{true, write(dir.path(), "1.bin", tricky), 0}, {true, write(dir.path(), "2.bin", after), 0}};
     ScriptedDialogs reporter;
-    JobRun run;
-    const BinaryResult result = assembleBinaryImage(job, reporter, run);
+    const Built result = build(job, reporter);
     QVERIFY(result.succeeded);
     QCOMPARE(read(result.imagePath), tricky + after);
 }
@@ -553,8 +563,7 @@ void AssemblersTest::binaryReplacesAnOlderLongerImage()
     job.fileName = QStringLiteral("release.bin");
     job.files = {{true, write(dir.path(), "1.bin", one), 0x10}};
     ScriptedDialogs reporter;
-    JobRun run;
-    QVERIFY(assembleBinaryImage(job, reporter, run).succeeded);
+    QVERIFY(build(job, reporter).succeeded);
     QCOMPARE(read(dir.filePath(QStringLiteral("release.bin"))), layout({{0x10, one}}));
 }
 
@@ -570,8 +579,7 @@ void AssemblersTest::binaryKeepsTheOldImageWhenItsManifestCannotBeWritten()
     job.fileName = fileName;
     job.files = {{true, write(dir.path(), "1.bin", pattern(0x40, 1)), 0}};
     ScriptedDialogs reporter;
-    JobRun run;
-    QVERIFY(!assembleBinaryImage(job, reporter, run).succeeded);
+    QVERIFY(!build(job, reporter).succeeded);
     QCOMPARE(reporter.messages().size(), 1);
     QCOMPARE(reporter.messages().first().kind, MessageKind::Critical);
     QVERIFY(reporter.messages().first().text.endsWith(
@@ -606,8 +614,7 @@ void AssemblersTest::binaryWarnsWhenThereIsNothingToAssemble()
     job.fileName = fileName;
     job.files = {{checked, write(dir.path(), "1.bin", pattern(4, 1)), 0}, {false, QString(), 0}};
     ScriptedDialogs reporter;
-    JobRun run;
-    QVERIFY(!assembleBinaryImage(job, reporter, run).succeeded);
+    QVERIFY(!build(job, reporter).succeeded);
     QCOMPARE(reporter.messageTexts(), QStringList{warning});
     QCOMPARE(reporter.messages().first().title, QStringLiteral("Предупреждение!"));
     QCOMPARE(dirEntries(dir.path()), QStringList{QStringLiteral("1.bin")});
@@ -664,9 +671,8 @@ void AssemblersTest::refusesIntelHexAsARawPiece()
     path = write(lora.dir.path(), QStringLiteral("text.bin"), content);
 
     ScriptedDialogs reporter;
-    JobRun run;
-    const bool built = job == QLatin1String("lora") ? assembleLoRaImages(lora.job, reporter, run).succeeded
-                                                    : assembleBinaryImage(binary, reporter, run).succeeded;
+    const bool built = job == QLatin1String("lora") ? build(lora.job, reporter).succeeded
+                                                    : build(binary, reporter).succeeded;
     QVERIFY(!built);
     QCOMPARE(reporter.messages().size(), 1);
     const ScriptedDialogs::Record refusal = reporter.messages().first();
@@ -687,8 +693,7 @@ void AssemblersTest::binaryKeepsThePreviousImageWhenAPieceIsMissing()
     const QString missing = dir.filePath(QStringLiteral("missing.bin"));
     job.files = {{true, write(dir.path(), "1.bin", pattern(0x10, 1)), 0}, {true, missing, 0x100}};
     ScriptedDialogs reporter;
-    JobRun run;
-    QVERIFY(!assembleBinaryImage(job, reporter, run).succeeded);
+    QVERIFY(!build(job, reporter).succeeded);
     QCOMPARE(reporter.messageTexts(),
              QStringList{QStringLiteral("Не удалось открыть файл по пути: ") + missing});
     QCOMPARE(read(dir.filePath(QStringLiteral("release.bin"))), previous);

@@ -63,6 +63,8 @@ private slots:
     void loraStreamsItsPieces();
     void interruptedJobKeepsTheOldImage_data();
     void interruptedJobKeepsTheOldImage();
+    void everyPieceIsOpenedOnce_data();
+    void everyPieceIsOpenedOnce();
 
 private:
     QTemporaryDir *m_dir = nullptr;
@@ -615,4 +617,47 @@ void AssemblyCliTest::interruptedJobKeepsTheOldImage()
 }
 
 QTEST_GUILESS_MAIN(AssemblyCliTest)
+void AssemblyCliTest::everyPieceIsOpenedOnce_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // {0}, {1}, ... stand for the pieces
+    QTest::addColumn<QByteArrayList>("pieces");
+    const QByteArray boot = pattern(0x2000, 1);
+    const QByteArray loraMac = withField(pattern(0x3000, 2), 0x10, nameField("1.0.4RU864", 32));
+    const QByteArray app1 = withField(pattern(0x5000, 4), 0x200, nameField("App1", 16));
+    const QByteArray app2 = withField(pattern(0x1000, 5), 0x200, nameField("App2", 16));
+    QTest::newRow("binary") << QStringList{"binary", "--name", "once",    "--file",
+                                           "{0}@0",  "--file", "{1}@4000"}
+                            << QByteArrayList{boot, app2};
+    // The bootloader and the LoRaMAC image go into both images.
+    QTest::newRow("lora, two applications")
+        << QStringList{"lora", "--boot",          "{0}", "--loramac",        "{1}",  "--app",
+                       "{2}",  "--app",           "{3}", "--loramac-offset", "2000", "--app-offset",
+                       "8000", "--region-offset", "10",  "--fw-offset",      "200"}
+        << QByteArrayList{boot, loraMac, app1, app2};
+    QTest::newRow("intelhex") << QStringList{"intelhex", "--name", "once", "{0}", "{1}"}
+                              << QByteArrayList{HexTestTools::hexFor(0x08000000, boot),
+                                                HexTestTools::hexFor(0x08004000, app2)};
+}
+
+// A build, its flash question included, opens each piece once, however many images take it.
+void AssemblyCliTest::everyPieceIsOpenedOnce()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArrayList, pieces);
+    POSIX_ONLY("opens are counted with inotify");
+    TestPlatform::OpenCounter counter;
+    QMap<QString, int> once;
+    for (int i = 0; i < pieces.size(); ++i) {
+        const QString path = write(m_dir->path(), QStringLiteral("piece%1").arg(i), pieces[i]);
+        QVERIFY(counter.watch(path));
+        once.insert(path, 1);
+        arguments.replaceInStrings(QStringLiteral("{%1}").arg(i), path);
+    }
+    const ProcessRun run =
+        runCli(arguments + QStringList{"--flash-size", "1M", "--out", "out"}, m_dir->path());
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY(!imagesIn(m_dir->filePath(QStringLiteral("out"))).isEmpty());
+    QCOMPARE(counter.opens(), once);
+}
+
 #include "tst_assemblycli.moc"

@@ -3,7 +3,6 @@
 #include "imagebuilder.h"
 #include "imagelimits.h"
 #include "imagepiece.h"
-#include "jobrun.h"
 #include "offsetparser.h"
 #include "pieceoverlap.h"
 #include "scripteddialogs.h"
@@ -14,11 +13,20 @@ using namespace TestFiles;
 
 namespace {
 
-// A piece as the assemblers open it.
-ImagePiece opened(const QString &path, Reporter &reporter)
+// A piece as the planners open it.
+ImagePiece opened(const QString &path)
 {
     qint64 budget = LargestImageSize;
-    return *openImagePiece(path, reporter, budget);
+    return openImagePiece(path, budget).value();
+}
+
+// Commits the image, telling `reporter` what went wrong as the window and quillon-cli do.
+bool commitTo(const ImageBuilder &image, const QString &dir, const QString &name, Reporter &reporter)
+{
+    const Result<QString> written = image.commit(dir, name);
+    for (const Problem &problem : written.problems())
+        reportProblem(reporter, problem);
+    return written.ok();
 }
 
 // A piece held in memory.
@@ -137,12 +145,11 @@ void ImageWriterTest::placesPiecesWithZeroGaps()
     const QByteArray a = pattern(300, 1);
     const QByteArray b = pattern(77, 2);
     ScriptedDialogs reporter;
-    JobRun run;
-    ImageBuilder image(reporter, run);
-    image.placePiece(opened(write(dir.path(), QStringLiteral("a.bin"), a), reporter), 0);
-    image.placePiece(opened(write(dir.path(), QStringLiteral("b.bin"), b), reporter), 0x1000);
+    ImageBuilder image;
+    image.placePiece(opened(write(dir.path(), QStringLiteral("a.bin"), a)), 0);
+    image.placePiece(opened(write(dir.path(), QStringLiteral("b.bin"), b)), 0x1000);
     QCOMPARE(image.size(), qint64(0x1000 + 77));
-    QVERIFY(image.commit(dir.path(), QStringLiteral("out.bin")));
+    QVERIFY(commitTo(image, dir.path(), QStringLiteral("out.bin"), reporter));
     const QByteArray out = read(dir.filePath(QStringLiteral("out.bin")));
     QCOMPARE(out.size(), 0x1000 + 77);
     QCOMPARE(out, layout({{0, a}, {0x1000, b}}));
@@ -156,10 +163,9 @@ void ImageWriterTest::replacesALongerExistingImage()
     const QString target = write(dir.path(), QStringLiteral("out.bin"), QByteArray(5000, '\x77'));
     const QByteArray a = pattern(100, 3);
     ScriptedDialogs reporter;
-    JobRun run;
-    ImageBuilder image(reporter, run);
-    image.placePiece(opened(write(dir.path(), QStringLiteral("a.bin"), a), reporter), 0x10);
-    QVERIFY(image.commit(dir.path(), QStringLiteral("out.bin")));
+    ImageBuilder image;
+    image.placePiece(opened(write(dir.path(), QStringLiteral("a.bin"), a)), 0x10);
+    QVERIFY(commitTo(image, dir.path(), QStringLiteral("out.bin"), reporter));
     QCOMPARE(read(target), layout({{0x10, a}}));
 }
 
@@ -167,13 +173,12 @@ void ImageWriterTest::laysOverlappingPiecesInOrder()
 {
     QTemporaryDir dir;
     ScriptedDialogs reporter;
-    JobRun run;
-    ImageBuilder image(reporter, run);
+    ImageBuilder image;
     const QByteArray a = pattern(0x100, 4);
     const QByteArray b = pattern(0x100, 5);
     image.placePiece(held(QStringLiteral("a"), a), 0x40);
     image.placePiece(held(QStringLiteral("b"), b), 0);
-    QVERIFY(image.commit(dir.path(), QStringLiteral("out.bin")));
+    QVERIFY(commitTo(image, dir.path(), QStringLiteral("out.bin"), reporter));
     QCOMPARE(read(dir.filePath(QStringLiteral("out.bin"))), layout({{0x40, a}, {0, b}}));
 }
 
@@ -204,15 +209,13 @@ void ImageWriterTest::judgesIntelHexAsTheConverterDoes()
     QTemporaryDir dir;
     ScriptedDialogs reporter;
     qint64 budget = LargestImageSize;
-    const std::optional<ImagePiece> piece =
-        openImagePiece(write(dir.path(), QStringLiteral("piece"), file), reporter, budget);
+    const Result<ImagePiece> piece = openImagePiece(write(dir.path(), QStringLiteral("piece"), file), budget);
     QVERIFY(piece);
     QCOMPARE(piece->format == InputFormat::IntelHex, intelHex);
     QCOMPARE(piece->size(), qint64(file.size()));
-    JobRun run;
-    ImageBuilder image(reporter, run);
-    image.placePiece(*piece, 0);
-    QVERIFY(image.commit(dir.path(), QStringLiteral("out")));
+    ImageBuilder image;
+    image.placePiece(piece.value(), 0);
+    QVERIFY(commitTo(image, dir.path(), QStringLiteral("out"), reporter));
     QCOMPARE(read(dir.filePath(QStringLiteral("out"))), file);
     QVERIFY(reporter.records.isEmpty());
 }
@@ -223,7 +226,9 @@ void ImageWriterTest::reportsAMissingSource()
     ScriptedDialogs reporter;
     const QString missing = dir.filePath(QStringLiteral("missing.bin"));
     qint64 budget = LargestImageSize;
-    QVERIFY(!openImagePiece(missing, reporter, budget));
+    const Result<ImagePiece> piece = openImagePiece(missing, budget);
+    QVERIFY(!piece);
+    reportProblem(reporter, piece.problems().first());
     QCOMPARE(reporter.messageTexts(),
              QStringList{QStringLiteral("Не удалось открыть файл по пути: ") + missing});
     QCOMPARE(reporter.messages().first().title, QStringLiteral("Error!"));
@@ -233,11 +238,10 @@ void ImageWriterTest::reportsAMissingDirectoryAndKeepsTheOldImage()
 {
     QTemporaryDir dir;
     ScriptedDialogs reporter;
-    JobRun run;
-    ImageBuilder image(reporter, run);
+    ImageBuilder image;
     image.placePiece(held(QStringLiteral("a"), pattern(10, 1)), 0);
     const QString missingDir = dir.filePath(QStringLiteral("nowhere"));
-    QVERIFY(!image.commit(missingDir, QStringLiteral("out.bin")));
+    QVERIFY(!commitTo(image, missingDir, QStringLiteral("out.bin"), reporter));
     QCOMPARE(reporter.messageTexts(), QStringList{QStringLiteral("Не найдена директория по пути: ") +
                                                   QDir::toNativeSeparators(missingDir)});
     QVERIFY(!QFile::exists(missingDir));
@@ -249,10 +253,9 @@ void ImageWriterTest::failedCommitLeavesNoTemporaryFile()
     // The target name is taken by a directory: the image cannot be renamed into place.
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out.bin")));
     ScriptedDialogs reporter;
-    JobRun run;
-    ImageBuilder image(reporter, run);
+    ImageBuilder image;
     image.placePiece(held(QStringLiteral("a"), pattern(10, 1)), 0);
-    QVERIFY(!image.commit(dir.path(), QStringLiteral("out.bin")));
+    QVERIFY(!commitTo(image, dir.path(), QStringLiteral("out.bin"), reporter));
     QCOMPARE(reporter.messages().size(), 1);
     QCOMPARE(reporter.messages().first().kind, MessageKind::Critical);
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
@@ -282,10 +285,9 @@ void ImageWriterTest::fullDiskKeepsTheOldImage()
     disk.fill();
 
     ScriptedDialogs reporter;
-    JobRun run;
-    ImageBuilder image(reporter, run);
+    ImageBuilder image;
     image.placePiece(held(QStringLiteral("a"), pattern(imageSize, 1)), 0);
-    QVERIFY(!image.commit(mountPoint, QStringLiteral("out.bin")));
+    QVERIFY(!commitTo(image, mountPoint, QStringLiteral("out.bin"), reporter));
     QCOMPARE(
         reporter.messageTexts(),
         QStringList{QStringLiteral("Не удалось записать файл по пути: %1/out.bin (нет места на устройстве)")

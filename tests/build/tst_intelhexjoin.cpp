@@ -5,7 +5,8 @@
 #include <QJsonObject>
 
 #include "hextesttools.h"
-#include "intelhexassembler.h"
+#include "imagebuild.h"
+#include "imageplan.h"
 #include "intelhexreader.h"
 #include "intelhexrecord.h"
 #include "intelhexwriter.h"
@@ -35,6 +36,39 @@ QMap<quint64, quint8> dataOf(const QByteArray &text)
         for (int i = 0; i < chunk.bytes.size(); ++i)
             result.insert(chunk.address + static_cast<quint64>(i), static_cast<quint8>(chunk.bytes.at(i)));
     return result;
+}
+
+// How a join ended, and the image it wrote.
+struct Joined {
+    enum class Outcome { Joined, NothingToJoin, Failed, Cancelled };
+    Outcome outcome = Outcome::Failed;
+    QString imagePath;
+
+    bool succeeded() const { return outcome == Outcome::Joined; }
+};
+
+// The IntelHEX tab's "Сборка" without its questions: the job's plan, then its build; what the user
+// is told goes to `reporter`. `stopWhen` is asked at each progress report, as the window asks its
+// "Отмена".
+Joined joinAsTheTabDoes(const IntelHexJoinJob &job, Reporter &reporter,
+                        const JobRun::ProgressConsumer &progress = {},
+                        const std::function<bool()> &stopWhen = {})
+{
+    JobRun run(
+        [&](qint64 done, qint64 total) {
+            if (progress)
+                progress(done, total);
+            if (stopWhen && stopWhen())
+                run.cancel();
+        },
+        [&reporter](const Problem &problem) { reportProblem(reporter, problem); }, 0);
+    const Result<QStringList> built = buildImages(planImages(job, run), run);
+    if (built)
+        return {Joined::Outcome::Joined, built->first()};
+    if (run.isCancelled())
+        return {Joined::Outcome::Cancelled, QString()};
+    return {built.problems().first().isError() ? Joined::Outcome::Failed : Joined::Outcome::NothingToJoin,
+            QString()};
 }
 
 } // namespace
@@ -78,7 +112,7 @@ private slots:
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
     QString put(const QString &name, const QByteArray &text);
-    IntelHexJoinResult join(const QStringList &sources, const QString &name = QStringLiteral("out.hex"));
+    Joined join(const QStringList &sources, const QString &name = QStringLiteral("out.hex"));
     QStringList entries() const
     {
         return QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
@@ -106,14 +140,13 @@ QString IntelHexJoinTest::put(const QString &name, const QByteArray &text)
     return target;
 }
 
-IntelHexJoinResult IntelHexJoinTest::join(const QStringList &sources, const QString &name)
+Joined IntelHexJoinTest::join(const QStringList &sources, const QString &name)
 {
     IntelHexJoinJob job;
     job.sources = sources;
     job.outputDir = m_dir->path();
     job.fileName = name;
-    JobRun run;
-    return joinIntelHexFiles(job, m_reporter, run);
+    return joinAsTheTabDoes(job, m_reporter);
 }
 
 void IntelHexJoinTest::twoFilesGiveTheirRecordsThenOneEndOfFile_data()
@@ -134,7 +167,7 @@ void IntelHexJoinTest::twoFilesGiveTheirRecordsThenOneEndOfFile()
     const QString a = put(QStringLiteral("a.hex"), withLineEnd(aRecords + EndOfFile));
     const QString b = put(QStringLiteral("b.hex"), withLineEnd(bRecords + EndOfFile));
 
-    const IntelHexJoinResult result = join({a, b});
+    const Joined result = join({a, b});
 
     QVERIFY(result.succeeded());
     QCOMPARE(result.imagePath, path(QStringLiteral("out.hex")));
@@ -148,7 +181,7 @@ void IntelHexJoinTest::writesAManifestListingEachFile()
     const QByteArray bText = hexFor(0x08004000, pattern(0x20, 7));
     const QString a = put(QStringLiteral("a.hex"), aText);
     const QString b = put(QStringLiteral("b.hex"), bText);
-    const IntelHexJoinResult result = join({a, b});
+    const Joined result = join({a, b});
     QVERIFY(result.succeeded());
     QCOMPARE(entries(), (QStringList{"a.hex", "b.hex", "out.hex", "out.hex.manifest.json"}));
 
@@ -382,7 +415,7 @@ void IntelHexJoinTest::differentBytesAtOneAddressAreRefused()
         put(QStringLiteral("app.hex"), linearBase(0x0800) + dataRecord(0x0000, clashing) + EndOfFile);
     const QString old = put(QStringLiteral("out.hex"), "old image\n");
 
-    const IntelHexJoinResult result = join({boot, app});
+    const Joined result = join({boot, app});
 
     QVERIFY(!result.succeeded());
     QCOMPARE(m_reporter.messages().size(), 1);
@@ -471,9 +504,9 @@ void IntelHexJoinTest::longerOldImageLeavesNoTail()
 
 void IntelHexJoinTest::nothingCheckedOrNoOutputDirIsAWarning()
 {
-    const IntelHexJoinResult result = join({});
+    const Joined result = join({});
 
-    QCOMPARE(result.outcome, IntelHexJoinResult::Outcome::NothingToJoin);
+    QCOMPARE(result.outcome, Joined::Outcome::NothingToJoin);
     QCOMPARE(m_reporter.messages().size(), 1);
     QCOMPARE(m_reporter.messages().first().kind, MessageKind::Warning);
     QCOMPARE(m_reporter.messages().first().title, QStringLiteral("Предупреждение!"));
@@ -484,8 +517,7 @@ void IntelHexJoinTest::nothingCheckedOrNoOutputDirIsAWarning()
     IntelHexJoinJob job;
     job.sources = {a};
     job.fileName = QStringLiteral("out.hex");
-    JobRun run;
-    QCOMPARE(joinIntelHexFiles(job, m_reporter, run).outcome, IntelHexJoinResult::Outcome::NothingToJoin);
+    QCOMPARE(joinAsTheTabDoes(job, m_reporter).outcome, Joined::Outcome::NothingToJoin);
     QCOMPARE(m_reporter.messages().size(), 2);
     QCOMPARE(m_reporter.messages().last().kind, MessageKind::Warning);
     QCOMPARE(m_reporter.messages().last().text,
@@ -537,10 +569,9 @@ void IntelHexJoinTest::badSourcesAndOutputsAreErrors()
                                                       : base + QLatin1Char('/') + outputDir;
     job.fileName = fileName;
 
-    JobRun run;
-    const IntelHexJoinResult result = joinIntelHexFiles(job, m_reporter, run);
+    const Joined result = joinAsTheTabDoes(job, m_reporter);
 
-    QCOMPARE(result.outcome, IntelHexJoinResult::Outcome::Failed);
+    QCOMPARE(result.outcome, Joined::Outcome::Failed);
     // A missing output folder is named as the system writes paths; a source as it was given.
     QString expected = error.contains(QLatin1String("%1")) ? error.arg(base) : error;
     if (outputDir == QLatin1String("nowhere"))
@@ -552,15 +583,17 @@ void IntelHexJoinTest::badSourcesAndOutputsAreErrors()
 
 void IntelHexJoinTest::progressEndsWholeAndCancelWritesNothing_data()
 {
-    QTest::addColumn<qint64>("cancelAt"); // thousandths of the run
-    QTest::newRow("not cancelled") << qint64(2000);
-    QTest::newRow("cancelled while reading") << qint64(0);
-    QTest::newRow("cancelled while writing") << qint64(500);
+    QTest::addColumn<int>("cancelAt"); // the report the run is cancelled at; -1: none
+    QTest::newRow("not cancelled") << -1;
+    QTest::newRow("cancelled while reading") << 1;
+    QTest::newRow("cancelled while writing") << 3; // the first report of the writing
 }
 
+// The files are counted while they are read, then the writing goes on in thousandths to its end; a
+// cancel at any report leaves the older image and no temporary file, and says nothing.
 void IntelHexJoinTest::progressEndsWholeAndCancelWritesNothing()
 {
-    QFETCH(qint64, cancelAt);
+    QFETCH(int, cancelAt);
     const QString a = put(QStringLiteral("a.hex"), dataRecord(0, pattern(16, 25)) + EndOfFile);
     const QString b = put(QStringLiteral("b.hex"), dataRecord(0x10, pattern(16, 26)) + EndOfFile);
     const QString c = put(QStringLiteral("c.hex"), dataRecord(0x20, pattern(16, 27)) + EndOfFile);
@@ -569,30 +602,25 @@ void IntelHexJoinTest::progressEndsWholeAndCancelWritesNothing()
     job.sources = {a, b, c};
     job.outputDir = m_dir->path();
     job.fileName = QStringLiteral("out.hex");
-    QList<qint64> steps;
-    JobRun *watched = nullptr;
-    // Every report passed on, so that a cancel can fall at any of them.
-    JobRun run(
-        [&](qint64 done, qint64 total) {
-            QCOMPARE(total, qint64(1000));
-            steps << done;
-            if (done >= cancelAt)
-                watched->cancel();
-        },
-        {}, 0);
-    watched = &run;
+    QList<QPair<qint64, qint64>> steps;
+    const auto record = [&steps](qint64 done, qint64 total) {
+        steps.append({done, total});
+    };
+    const auto stop = [&steps, cancelAt] {
+        return steps.size() == cancelAt + 1;
+    };
 
-    const IntelHexJoinResult result = joinIntelHexFiles(job, m_reporter, run);
+    const Joined joined = joinAsTheTabDoes(job, m_reporter, record, stop);
 
-    QVERIFY(std::is_sorted(steps.begin(), steps.end()));
+    QCOMPARE(steps.mid(0, 3), (QList<QPair<qint64, qint64>>{{1, 3}, {2, 3}, {3, 3}}).mid(0, steps.size()));
     QVERIFY(m_reporter.records.isEmpty());
-    if (cancelAt > 1000) {
-        QVERIFY(result.succeeded());
-        QCOMPARE(steps.last(), qint64(1000));
+    if (cancelAt < 0) {
+        QVERIFY(joined.succeeded());
+        QCOMPARE(steps.last(), (QPair<qint64, qint64>{JobRun::PerMille, JobRun::PerMille}));
         return;
     }
-    QCOMPARE(result.outcome, IntelHexJoinResult::Outcome::Cancelled);
-    QVERIFY(steps.last() >= cancelAt && steps.last() < 1000);
+    QCOMPARE(joined.outcome, Joined::Outcome::Cancelled);
+    QCOMPARE(steps.size(), cancelAt + 1);
     QCOMPARE(readFile(path(QStringLiteral("out.hex"))), QByteArray("previous"));
     QCOMPARE(entries(), (QStringList{QStringLiteral("a.hex"), QStringLiteral("b.hex"),
                                      QStringLiteral("c.hex"), QStringLiteral("out.hex")}));

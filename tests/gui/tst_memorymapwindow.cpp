@@ -141,10 +141,16 @@ void MemoryMapWindowTest::imageTooLargeForTheFlashAsksBeforeBuilding()
              qPrintable(t.dialogs.records.last().text));
     QVERIFY(imagesIn(t.workDir.filePath(QStringLiteral("out"))).isEmpty());
 
+    // The question and the build come from one plan: the piece is opened once for both.
+    TestPlatform::OpenCounter counter;
+    const QString piece = t.workDir.filePath(QStringLiteral("f1.bin"));
+    const bool counted = counter.watch(piece);
     t.dialogs.askAnswers.enqueue(true);
     t.click(QStringLiteral("BinaryAssembling"));
     QCOMPARE(t.dialogs.messageTexts(), QStringList{QStringLiteral("Сборка завершена")});
     QCOMPARE(imagesIn(t.workDir.filePath(QStringLiteral("out"))).keys(), QStringList{"release.bin"});
+    if (counted)
+        QCOMPARE(counter.opens().value(piece), 1);
 
     // The size chosen is kept with the tab's settings, and only then.
     t.reopen();

@@ -3,9 +3,10 @@
 #include <QtTest>
 #include <QXmlStreamReader>
 
-#include "flashfit.h"
 #include "hextesttools.h"
 #include "imagejobs.h"
+#include "imageplan.h"
+#include "jobrun.h"
 #include "memorymap.h"
 #include "processes.h"
 #include "releasename.h"
@@ -65,6 +66,26 @@ FileLayout parseLayout(const QString &text)
     const QStringList sizeOffset = nameRest.at(1).split(QLatin1Char('@'));
     return {nameRest.at(0), sizeOffset.at(0).toInt(nullptr, 16),
             sizeOffset.value(1).toULongLong(nullptr, 16)};
+}
+
+// The maps of a job as the window's map shows them: from a plan made only to look.
+template <typename Job> MemoryMapSet memoryMapsOf(const Job &job)
+{
+    JobRun run;
+    return memoryMapsOf(planImages(job, run, PlanPurpose::Look));
+}
+
+// Why the image of a job would not fit its flash, as "Сборка" asks it; empty when it fits.
+template <typename Job> QString flashOverflowOf(const Job &job)
+{
+    JobRun run;
+    const std::optional<Problem> overflow = planImages(job, run).flashOverflow();
+    return overflow ? overflow->message : QString();
+}
+
+MemoryMapSet memoryMapOfImageFile(const QString &path, std::optional<quint64> flashSize)
+{
+    return memoryMapsOf(planImageFile(path, flashSize));
 }
 
 } // namespace

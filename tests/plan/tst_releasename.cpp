@@ -4,7 +4,6 @@
 #include "imagepiece.h"
 #include "pairnames.h"
 #include "releasename.h"
-#include "scripteddialogs.h"
 
 namespace {
 QByteArray field(const QByteArray &text, int size)
@@ -135,20 +134,24 @@ void ReleaseNameTest::readsFieldsOutOfFiles()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     }
-    ScriptedDialogs reporter;
     qint64 heldBudget = LargestImageSize;
-    const std::optional<ImagePiece> loraMacPiece = openImagePiece(loraMacPath, reporter, heldBudget);
-    const std::optional<ImagePiece> appPiece = openImagePiece(appPath, reporter, heldBudget);
+    const Result<ImagePiece> loraMacPiece = openImagePiece(loraMacPath, heldBudget);
+    const Result<ImagePiece> appPiece = openImagePiece(appPath, heldBudget);
     QVERIFY(loraMacPiece && appPiece);
-    QCOMPARE(pairName(QStringLiteral("kimo lora region fw"), *loraMacPiece, *appPiece, 0x100, 0x180),
-             QStringLiteral("1.0.4_RU864_App1"));
+    QCOMPARE(
+        pairName(QStringLiteral("kimo lora region fw"), loraMacPiece.value(), appPiece.value(), 0x100, 0x180),
+        QStringLiteral("1.0.4_RU864_App1"));
 }
 
 void ReleaseNameTest::unreadableFilesGiveEmptyFields()
 {
-    // Pieces whose files went away after they were opened.
-    const ImagePiece loraMac{QStringLiteral("/nonexistent/a"), InputFormat::Binary, 0x400, {}};
-    const ImagePiece app{QStringLiteral("/nonexistent/b"), InputFormat::Binary, 0x200, {}};
+    // Pieces whose bytes cannot be read: no file open, none held.
+    ImagePiece loraMac;
+    loraMac.sourcePath = QStringLiteral("/nonexistent/a");
+    loraMac.fileSize = 0x400;
+    ImagePiece app;
+    app.sourcePath = QStringLiteral("/nonexistent/b");
+    app.fileSize = 0x200;
     QCOMPARE(pairName(QStringLiteral("lora region fw"), loraMac, app, 0, 0), QStringLiteral("lora__"));
 }
 

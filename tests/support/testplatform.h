@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 
 // What the tests do differently on POSIX systems and on Windows, one implementation per platform
@@ -39,6 +40,26 @@ bool resumeProcess(qint64 processId);
 bool terminateProcess(qint64 processId);
 // The terminal's Ctrl+C to that one process (SIGINT); false where there is no such signal.
 bool interruptProcess(qint64 processId);
+
+// Counts the opens of watched files, by whatever process, as the kernel reports them (inotify on
+// Linux). Windows tells no such thing: there nothing can be watched.
+class OpenCounter {
+public:
+    OpenCounter();
+    ~OpenCounter();
+    OpenCounter(const OpenCounter &) = delete;
+    OpenCounter &operator=(const OpenCounter &) = delete;
+
+    // False when the file cannot be watched.
+    bool watch(const QString &path);
+    // The opens of each watched file so far, by path; files not opened are left out.
+    QMap<QString, int> opens();
+
+private:
+    int m_handle = -1;
+    QMap<int, QString> m_paths; // by watch
+    QMap<QString, int> m_opens;
+};
 
 } // namespace TestPlatform
 

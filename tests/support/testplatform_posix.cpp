@@ -6,6 +6,7 @@
 #include <csignal>
 
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -112,6 +113,37 @@ bool terminateProcess(qint64 processId)
 bool interruptProcess(qint64 processId)
 {
     return ::kill(pid_t(processId), SIGINT) == 0;
+}
+
+OpenCounter::OpenCounter() : m_handle(::inotify_init1(IN_NONBLOCK)) {}
+
+OpenCounter::~OpenCounter()
+{
+    if (m_handle >= 0)
+        ::close(m_handle);
+}
+
+bool OpenCounter::watch(const QString &path)
+{
+    const int watch = ::inotify_add_watch(m_handle, QFile::encodeName(path).constData(), IN_OPEN);
+    if (watch < 0)
+        return false;
+    m_paths.insert(watch, path);
+    return true;
+}
+
+QMap<QString, int> OpenCounter::opens()
+{
+    alignas(inotify_event) char buffer[4096];
+    ssize_t length;
+    while ((length = ::read(m_handle, buffer, sizeof buffer)) > 0) {
+        for (const char *at = buffer; at < buffer + length;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(at);
+            ++m_opens[m_paths.value(event->wd)];
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    return m_opens;
 }
 
 } // namespace TestPlatform

@@ -109,4 +109,18 @@ bool interruptProcess(qint64)
     return false;
 }
 
+OpenCounter::OpenCounter() = default;
+
+OpenCounter::~OpenCounter() = default;
+
+bool OpenCounter::watch(const QString &)
+{
+    return false;
+}
+
+QMap<QString, int> OpenCounter::opens()
+{
+    return m_opens;
+}
+
 } // namespace TestPlatform
