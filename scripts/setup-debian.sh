@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     cmake g++ make clang libclang-rt-14-dev pkgconf dpkg-dev
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n libgl-dev
-    libsodium-dev openssl
+    libsodium-dev libssl-dev openssl
     srecord binutils binutils-arm-none-eabi python3 python3-intelhex time hyperfine
     xvfb xauth
     xdotool imagemagick

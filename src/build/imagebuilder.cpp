@@ -5,7 +5,6 @@
 #include <optional>
 
 #include <QBuffer>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 
@@ -14,6 +13,7 @@
 #include "intelhexwriter.h"
 #include "jobrun.h"
 #include "outputname.h"
+#include "sha256.h"
 #include "systemerror.h"
 
 // Where the bytes of an image go, in address order.
@@ -199,8 +199,7 @@ private:
 
 // Reads bytes [position, end) of a piece's open file in blocks, handing each to `copy`. Empty, or
 // why the file could not be read as it was measured.
-QString readPiece(const ImagePiece &piece, qint64 position, qint64 end, QCryptographicHash *fileHash,
-                  PieceCopy &copy)
+QString readPiece(const ImagePiece &piece, qint64 position, qint64 end, Sha256 *fileHash, PieceCopy &copy)
 {
     QIODevice &file = *piece.device();
     if (file.size() != piece.fileSize)
@@ -226,8 +225,8 @@ QString readPiece(const ImagePiece &piece, qint64 position, qint64 end, QCryptog
 // Copies bytes [from, to) of a piece into the image, from the file opened when the piece was. With
 // `fileHash`, the whole file is read on the way and hashed (then the copy must be of the whole
 // file), so that a piece is read once per image.
-bool streamPiece(const ImagePiece &piece, qint64 from, qint64 to, ImageSink &out,
-                 QCryptographicHash *fileHash, QString *readError, bool *writeFailed)
+bool streamPiece(const ImagePiece &piece, qint64 from, qint64 to, ImageSink &out, Sha256 *fileHash,
+                 QString *readError, bool *writeFailed)
 {
     PieceCopy copy(out, from, to);
     if (piece.isHeld()) {
@@ -244,7 +243,7 @@ bool streamPiece(const ImagePiece &piece, qint64 from, qint64 to, ImageSink &out
 // The SHA-256 of a piece's whole file; empty when it could not be read, or on a cancel.
 QByteArray hashOfFile(const ImagePiece &piece, QString *readError, JobRun *run)
 {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    Sha256 hash;
     NullSink nowhere;
     std::optional<WatchedSink> watched;
     if (run)
@@ -336,7 +335,7 @@ bool ImageBuilder::writeTo(ImageSink &sink, QList<QByteArray> *pieceHashes, QStr
             return false;
         const PlacedPiece &placed = *segment.placed;
         const bool whole = segment.start == placed.offset && segment.end == placed.end();
-        QCryptographicHash hash(QCryptographicHash::Sha256);
+        Sha256 hash;
         if (!streamPiece(placed.piece, segment.start - placed.offset, segment.end - placed.offset, sink,
                          whole && pieceHashes ? &hash : nullptr, readError, &writeFailed))
             return false;

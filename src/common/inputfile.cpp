@@ -77,6 +77,24 @@ std::optional<QByteArray> InputFile::readToEnd(qint64 limit)
     }
 }
 
+bool InputFile::readInBlocks(qint64 limit, const std::function<void(QByteArrayView)> &take)
+{
+    QByteArray block(ReadBlockSize, Qt::Uninitialized);
+    qint64 total = 0;
+    for (;;) {
+        SystemError::clear();
+        const qint64 got = m_file.read(block.data(), block.size());
+        if (got < 0)
+            return fail(Problem::CannotRead, SystemError::of(m_file));
+        total += got;
+        if (total > limit)
+            return fail(Problem::TooLarge);
+        if (got == 0)
+            return true;
+        take(QByteArrayView(block.constData(), got));
+    }
+}
+
 QString InputFile::problemText(qint64 limit) const
 {
     switch (m_problem) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include <QByteArray>
@@ -36,6 +37,9 @@ public:
     // Reads from the current position to the end; nothing, with TooLarge, when more than `limit`
     // bytes come, and with CannotRead when reading fails.
     std::optional<QByteArray> readToEnd(qint64 limit);
+    // Reads from the current position to the end, handing each block to `take` and keeping none:
+    // false, with the same problems as readToEnd, when more than `limit` bytes come or reading fails.
+    bool readInBlocks(qint64 limit, const std::function<void(QByteArrayView)> &take);
     // The whole of a rereadable file mapped into memory, valid while the file stays open; empty
     // when the system cannot map it.
     QByteArrayView map();

@@ -14,12 +14,12 @@
 
 void ImageDigestBuilder::addData(const char *data, qint64 length)
 {
-    m_sha256.addData(QByteArrayView(data, length));
+    m_sha256.addData(data, length);
     m_crc32.addData(data, length);
     m_size += length;
 }
 
-ImageDigest ImageDigestBuilder::result() const
+ImageDigest ImageDigestBuilder::result()
 {
     return {m_size, m_sha256.result(), m_crc32.result()};
 }

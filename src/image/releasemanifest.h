@@ -3,7 +3,6 @@
 #include <optional>
 
 #include <QByteArray>
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -11,6 +10,7 @@
 #include "atomicoutputfile.h"
 #include "crc32.h"
 #include "problem.h"
+#include "sha256.h"
 
 // Size and checksums of an image as it was written.
 struct ImageDigest {
@@ -23,10 +23,10 @@ struct ImageDigest {
 class ImageDigestBuilder {
 public:
     void addData(const char *data, qint64 length);
-    ImageDigest result() const;
+    ImageDigest result();
 
 private:
-    QCryptographicHash m_sha256{QCryptographicHash::Sha256};
+    Sha256 m_sha256;
     Crc32 m_crc32;
     qint64 m_size = 0;
 };

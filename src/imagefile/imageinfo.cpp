@@ -1,10 +1,10 @@
 #include "imageinfo.h"
 
-#include <QCryptographicHash>
-
 #include "crc32.h"
 #include "hextext.h"
 #include "imageloader.h"
+#include "inputfile.h"
+#include "sha256.h"
 
 namespace {
 
@@ -29,24 +29,44 @@ QString printableText(const QByteArray &bytes)
     return text;
 }
 
-} // namespace
-
-std::optional<ImageInfo> inspectImage(const QString &path, QString *error)
+// A binary is its data: its size and digests come from reading it block by block, so a large image
+// never has to sit in memory for them.
+std::optional<ImageInfo> inspectBinary(InputFile &input, const QString &path, QString *error)
 {
-    const LoadedImage loaded = loadImageFile(path);
+    ImageInfo info;
+    info.path = path;
+    info.format = InputFormat::Binary;
+    Sha256 sha;
+    Crc32 crc;
+    const bool read = input.readInBlocks(LargestImageSize, [&](QByteArrayView block) {
+        sha.addData(block.data(), block.size());
+        crc.addData(block.data(), block.size());
+        info.fileSize += block.size();
+    });
+    if (!read) {
+        *error = QStringLiteral("%1: %2").arg(path, input.problemText(LargestImageSize));
+        return std::nullopt;
+    }
+    info.dataSize = info.fileSize;
+    info.sha256 = sha.result();
+    info.crc32 = crc.result();
+    return info;
+}
+
+std::optional<ImageInfo> inspectLoaded(const LoadedImage &loaded, const QString &path, QString *error)
+{
     if (!loaded.ok()) {
         *error = loaded.errorText;
         return std::nullopt;
     }
     ImageInfo info;
     info.path = path;
-    // An empty file, like any that does not start with a record, is binary.
-    info.format = loaded.format == InputFormat::Empty ? InputFormat::Binary : loaded.format;
+    info.format = loaded.format;
     info.fileSize = loaded.fileSize;
     info.warnings = loaded.warnings;
     info.startAddress = loaded.startAddress;
     info.header = loaded.header;
-    QCryptographicHash sha(QCryptographicHash::Sha256);
+    Sha256 sha;
     Crc32 crc;
     for (const MemoryImage::Range &range : loaded.image.ranges()) {
         sha.addData(range.bytes);
@@ -57,6 +77,24 @@ std::optional<ImageInfo> inspectImage(const QString &path, QString *error)
     info.sha256 = sha.result();
     info.crc32 = crc.result();
     return info;
+}
+
+} // namespace
+
+std::optional<ImageInfo> inspectImage(const QString &path, QString *error)
+{
+    InputFile input(path);
+    if (!input.open()) {
+        *error = QStringLiteral("%1: %2").arg(path, input.problemText());
+        return std::nullopt;
+    }
+    const InputFormat format = detectInputFormat(input.device());
+    // An empty file, like any that does not start with a record, is binary.
+    if (format == InputFormat::Binary || format == InputFormat::Empty)
+        return inspectBinary(input, path, error);
+    ImageLoadOptions options;
+    options.format = format;
+    return inspectLoaded(loadImage(input, options), path, error);
 }
 
 QStringList ImageInfo::lines() const

@@ -2,7 +2,6 @@
 #include <functional>
 #include <limits>
 
-#include <QCryptographicHash>
 #include <QFileInfo>
 
 #include "assemblymessages.h"
@@ -13,6 +12,7 @@
 #include "memoryimage.h"
 #include "outputname.h"
 #include "planning.h"
+#include "sha256.h"
 
 using namespace Planning;
 
@@ -68,7 +68,7 @@ Result<ImagePiece> readRecords(const QString &path, qint64 &memoryUsed, ImagePla
     ImagePiece piece;
     piece.sourcePath = path;
     piece.format = InputFormat::IntelHex;
-    QCryptographicHash sha256(QCryptographicHash::Sha256);
+    Sha256 sha256;
     const auto observe = [&](QByteArrayView block) {
         sha256.addData(block);
         piece.fileSize += block.size();
