@@ -68,6 +68,14 @@ void killProcessGroup(QProcess &process);
 // then this program as the signal would have.
 void endProcessGroupOnInterrupt();
 
+// From now on an interrupt (Ctrl+C) or a request to end this program (SIGTERM, SIGHUP; Ctrl+Break or
+// the console closing on Windows) calls `interrupted(signal)` instead of ending it, once: a second
+// one ends the program as the signal would. `interrupted` runs inside a signal handler (on a thread
+// of its own on Windows), so it may only set lock-free atomics. Null: the signals end the program
+// again.
+void setInterruptHandler(void (*interrupted)(int signal));
+// Whether standard error is a terminal (and not a file or a pipe).
+bool standardErrorIsTerminal();
 // Lets the standard streams carry the program's UTF-8 text unchanged: a Windows console is told to
 // show UTF-8 (it would read the bytes in an OEM code page such as 866) until the program ends, and
 // "\n" is no longer turned into "\r\n", so output sent to a file is the same bytes on every platform.

@@ -159,6 +159,22 @@ void killProcessGroup(QProcess &process)
     process.kill();
 }
 
+void setInterruptHandler(void (*interrupted)(int signal))
+{
+    struct sigaction action = {};
+    action.sa_handler = interrupted ? interrupted : SIG_DFL;
+    // The handler is taken down as it is called: a second signal ends the program.
+    action.sa_flags = interrupted ? SA_RESETHAND | SA_RESTART : 0;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
+bool standardErrorIsTerminal()
+{
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
 void endProcessGroupOnInterrupt()
 {
     struct sigaction action = {};

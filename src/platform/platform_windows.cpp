@@ -19,6 +19,30 @@
 // After windows.h, which it needs.
 #include <tlhelp32.h>
 
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+#include <io.h>
+#include <windows.h>
+
+namespace {
+
+std::atomic<void (*)(int)> interruptHandler{nullptr};
+
+// Runs on a thread of its own. The first event goes to the handler; a second one, or one with no
+// handler, is left to the default, which ends the program.
+BOOL WINAPI onConsoleEvent(DWORD event)
+{
+    void (*handler)(int) = interruptHandler.exchange(nullptr);
+    if (!handler)
+        return FALSE;
+    handler(event == CTRL_C_EVENT ? SIGINT : SIGTERM);
+    return TRUE;
+}
+
+} // namespace
+
 // The logged-in user's name, safe inside a pipe name, so that the channels of two users never meet.
 static QString currentUserId()
 {
@@ -222,6 +246,18 @@ void killProcessGroup(QProcess &process)
     if (root > 0 && process.state() != QProcess::NotRunning)
         terminateProcessTree(DWORD(root));
     process.kill();
+}
+
+void setInterruptHandler(void (*interrupted)(int signal))
+{
+    interruptHandler = interrupted;
+    static const bool installed = SetConsoleCtrlHandler(onConsoleEvent, TRUE) != 0;
+    Q_UNUSED(installed);
+}
+
+bool standardErrorIsTerminal()
+{
+    return _isatty(_fileno(stderr)) != 0;
 }
 
 void endProcessGroupOnInterrupt()
