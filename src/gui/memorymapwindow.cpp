@@ -20,6 +20,7 @@
 #include "mapsource.h"
 #include "memorymapbar.h"
 #include "memorymaptext.h"
+#include "windowplacement.h"
 
 namespace {
 
@@ -35,6 +36,19 @@ void watchModel(QAbstractItemModel *model, const std::function<void()> &changed,
     QObject::connect(model, &QAbstractItemModel::modelReset, context, changed);
 }
 
+// The title and the summary, the sentence saying the image does not fit in the warning colour.
+QString summaryHtml(const MemoryMap &map)
+{
+    const QString overflow = MemoryMapText::overflowLine(map);
+    QStringList lines{map.title.toHtmlEscaped()};
+    for (const QString &line : MemoryMapText::summaryLines(map)) {
+        lines << (line == overflow ? QStringLiteral("<span style=\"color: %1\">%2</span>")
+                                         .arg(MapColours::beyondFlash(), line.toHtmlEscaped())
+                                   : line.toHtmlEscaped());
+    }
+    return lines.join(QStringLiteral("<br>"));
+}
+
 } // namespace
 
 MemoryMapWindow::MemoryMapWindow(QTabWidget *tabs, const QList<MapSource *> &sources)
@@ -43,6 +57,8 @@ MemoryMapWindow::MemoryMapWindow(QTabWidget *tabs, const QList<MapSource *> &sou
     setObjectName(QStringLiteral("MemoryMapWindow"));
     setWindowTitle(QStringLiteral("Карта памяти"));
     resize(900, 560);
+    // The bars' ranges are read while working in the main window, with this one inactive beside it.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
 
     m_flashSize = new QComboBox(this);
     m_flashSize->setObjectName(QStringLiteral("MemoryMapFlashSize"));
@@ -65,6 +81,7 @@ MemoryMapWindow::MemoryMapWindow(QTabWidget *tabs, const QList<MapSource *> &sou
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("MemoryMapSummary"));
     m_summary->setWordWrap(true);
+    m_summary->setTextFormat(Qt::RichText);
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_bar = new MemoryMapBar(this);
     m_table = new QTableWidget(this);
@@ -149,10 +166,8 @@ void MemoryMapWindow::showFor(QWidget *beside)
 {
     showFlashOfSource();
     refresh();
-    if (!isVisible() && beside) {
-        const QRect frame = beside->frameGeometry();
-        move(frame.right() + 8, frame.top());
-    }
+    if (!isVisible() && beside)
+        WindowPlacement::placeBeside(this, beside);
     show();
     raise();
     activateWindow();
@@ -227,9 +242,7 @@ void MemoryMapWindow::showMap(int index)
 {
     const MemoryMap map = index >= 0 && index < m_maps.maps.size() ? m_maps.maps.at(index) : MemoryMap();
     const bool any = index >= 0 && index < m_maps.maps.size();
-    m_summary->setText(any ? map.title + QLatin1Char('\n') +
-                                 MemoryMapText::summaryLines(map).join(QLatin1Char('\n'))
-                           : QString());
+    m_summary->setText(any ? summaryHtml(map) : QString());
     m_bar->setMap(map);
     m_table->setRowCount(int(map.regions.size()));
     for (int row = 0; row < map.regions.size(); ++row) {
