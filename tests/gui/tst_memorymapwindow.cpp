@@ -88,6 +88,8 @@ private slots:
     void typedOverlapIsDrawnAndNamedWithoutABuild();
     void imageTooLargeForTheFlashAsksBeforeBuilding();
     void overlapErrorOpensTheMap();
+    void flashSizeShowsWhatItUnderstood_data();
+    void flashSizeShowsWhatItUnderstood();
     void mapStaysOnScreenWhereverTheWindowIs();
     void mapStaysOnScreenOfEverySizeAndScale_data();
     void mapStaysOnScreenOfEverySizeAndScale();
@@ -193,6 +195,55 @@ void MemoryMapWindowTest::overlapErrorOpensTheMap()
     QVERIFY(window);
     QVERIFY(firstColumn(UserActions::widget<QTableWidget>(window, QStringLiteral("MemoryMapTable")))
                 .contains(QStringLiteral("пересечение: f1.bin и f2.bin")));
+}
+
+void MemoryMapWindowTest::flashSizeShowsWhatItUnderstood_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("understood"); // empty: no size
+    QTest::newRow("hexadecimal bytes") << "100"
+                                       << "= 256 байт";
+    QTest::newRow("KiB in hexadecimal") << "0x40000"
+                                        << "= 256 КиБ";
+    QTest::newRow("MiB") << "2M"
+                         << "= 2 МиБ";
+    QTest::newRow("half typed") << "abcq" << QString();
+}
+
+void MemoryMapWindowTest::flashSizeShowsWhatItUnderstood()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, understood);
+    WindowTest t;
+    QVERIFY(t.isValid());
+    setUpBinary(t, {{0x100, "0"}});
+    t.click(QStringLiteral("MemoryMapButton"));
+    QWidget *window = mapWindow();
+    QVERIFY(window);
+    // "abc" first: a size, which the text typed last must not leave in force.
+    auto *flash = UserActions::widget<QComboBox>(window, QStringLiteral("MemoryMapFlashSize"));
+    UserActions::typeInto(flash->lineEdit(), QStringLiteral("abc"));
+    UserActions::typeInto(flash->lineEdit(), typed);
+    QCOMPARE(flash->currentText(), typed);
+    QCOMPARE(UserActions::widget<QLabel>(window, QStringLiteral("MemoryMapFlashUnderstood"))->text(),
+             understood);
+    const QString error = UserActions::widget<QLabel>(window, QStringLiteral("MemoryMapFlashError"))->text();
+    QCOMPARE(error.isEmpty(), !understood.isEmpty());
+
+    t.click(QStringLiteral("BinaryAssembling"));
+    const QString out = t.workDir.filePath(QStringLiteral("out"));
+    if (!understood.isEmpty()) {
+        QCOMPARE(t.dialogs.messageTexts(), QStringList{QStringLiteral("Сборка завершена")});
+        QCOMPARE(imagesIn(out).keys(), QStringList{"release.bin"});
+        return;
+    }
+    const QString named = QStringLiteral("\"Размер флеш-памяти\": \"abcq\"");
+    QCOMPARE(t.dialogs.messages().size(), 1);
+    QVERIFY2(t.dialogs.messages().first().text.contains(named),
+             qPrintable(t.dialogs.messages().first().text));
+    QVERIFY(imagesIn(out).isEmpty());
+    auto *problems = UserActions::widget<QLabel>(window, QStringLiteral("MemoryMapProblems"));
+    QTRY_VERIFY2(problems->text().contains(named), qPrintable(problems->text()));
 }
 
 void MemoryMapWindowTest::mapStaysOnScreenWhereverTheWindowIs()
