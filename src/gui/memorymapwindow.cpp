@@ -20,6 +20,7 @@
 #include "mapsource.h"
 #include "memorymapbar.h"
 #include "memorymaptext.h"
+#include "windowplacement.h"
 
 namespace {
 
@@ -35,6 +36,36 @@ void watchModel(QAbstractItemModel *model, const std::function<void()> &changed,
     QObject::connect(model, &QAbstractItemModel::modelReset, context, changed);
 }
 
+// The size as the user should read it back: "= 256 КиБ", "= 256 байт".
+QString understoodSize(quint64 size)
+{
+    constexpr quint64 KiB = 1024;
+    constexpr quint64 MiB = 1024 * KiB;
+    if (size >= MiB && size % MiB == 0)
+        return QStringLiteral("= %1 МиБ").arg(size / MiB);
+    if (size >= KiB && size % KiB == 0)
+        return QStringLiteral("= %1 КиБ").arg(size / KiB);
+    return QStringLiteral("= %1 байт").arg(size);
+}
+
+bool meansNoLimit(const QString &text)
+{
+    return text.trimmed().isEmpty() || text == noLimit();
+}
+
+// The title and the summary, the sentence saying the image does not fit in the warning colour.
+QString summaryHtml(const MemoryMap &map)
+{
+    const QString overflow = MemoryMapText::overflowLine(map);
+    QStringList lines{map.title.toHtmlEscaped()};
+    for (const QString &line : MemoryMapText::summaryLines(map)) {
+        lines << (line == overflow ? QStringLiteral("<span style=\"color: %1\">%2</span>")
+                                         .arg(MapColours::beyondFlash(), line.toHtmlEscaped())
+                                   : line.toHtmlEscaped());
+    }
+    return lines.join(QStringLiteral("<br>"));
+}
+
 } // namespace
 
 MemoryMapWindow::MemoryMapWindow(QTabWidget *tabs, const QList<MapSource *> &sources)
@@ -43,6 +74,8 @@ MemoryMapWindow::MemoryMapWindow(QTabWidget *tabs, const QList<MapSource *> &sou
     setObjectName(QStringLiteral("MemoryMapWindow"));
     setWindowTitle(QStringLiteral("Карта памяти"));
     resize(900, 560);
+    // The bars' ranges are read while working in the main window, with this one inactive beside it.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
 
     m_flashSize = new QComboBox(this);
     m_flashSize->setObjectName(QStringLiteral("MemoryMapFlashSize"));
@@ -57,6 +90,8 @@ MemoryMapWindow::MemoryMapWindow(QTabWidget *tabs, const QList<MapSource *> &sou
     m_flashBase = new QLineEdit(this);
     m_flashBase->setObjectName(QStringLiteral("MemoryMapFlashBase"));
     m_flashBase->setPlaceholderText(HexText::address(DefaultFlashBase));
+    m_flashUnderstood = new QLabel(this);
+    m_flashUnderstood->setObjectName(QStringLiteral("MemoryMapFlashUnderstood"));
     m_flashError = new QLabel(this);
     m_flashError->setObjectName(QStringLiteral("MemoryMapFlashError"));
     m_flashError->setStyleSheet(QStringLiteral("color: %1").arg(MapColours::overlap()));
@@ -65,6 +100,7 @@ MemoryMapWindow::MemoryMapWindow(QTabWidget *tabs, const QList<MapSource *> &sou
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("MemoryMapSummary"));
     m_summary->setWordWrap(true);
+    m_summary->setTextFormat(Qt::RichText);
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_bar = new MemoryMapBar(this);
     m_table = new QTableWidget(this);
@@ -84,6 +120,7 @@ MemoryMapWindow::MemoryMapWindow(QTabWidget *tabs, const QList<MapSource *> &sou
     auto *flashRow = new QHBoxLayout;
     flashRow->addWidget(new QLabel(QStringLiteral("Флеш-память:"), this));
     flashRow->addWidget(m_flashSize);
+    flashRow->addWidget(m_flashUnderstood);
     flashRow->addWidget(m_flashBaseLabel);
     flashRow->addWidget(m_flashBase);
     flashRow->addWidget(m_flashError, 1);
@@ -149,10 +186,8 @@ void MemoryMapWindow::showFor(QWidget *beside)
 {
     showFlashOfSource();
     refresh();
-    if (!isVisible() && beside) {
-        const QRect frame = beside->frameGeometry();
-        move(frame.right() + 8, frame.top());
-    }
+    if (!isVisible() && beside)
+        WindowPlacement::placeBeside(this, beside);
     show();
     raise();
     activateWindow();
@@ -164,12 +199,22 @@ void MemoryMapWindow::showFlashOfSource()
     if (!source)
         return;
     const QSignalBlocker sizeBlocker(m_flashSize);
-    const std::optional<quint64> size = FlashSize::parse(source->flashSize());
-    m_flashSize->setCurrentText(size ? FlashSize::caption(*size) : noLimit());
-    m_flashError->clear();
+    const QString stored = source->flashSize();
+    const std::optional<quint64> size = FlashSize::parse(stored);
+    m_flashSize->setCurrentText(size ? FlashSize::caption(*size) : stored.isEmpty() ? noLimit() : stored);
+    judgeFlashSize(m_flashSize->currentText());
     m_flashBaseLabel->setVisible(source->hasFlashBase());
     m_flashBase->setVisible(source->hasFlashBase());
     m_flashBase->setText(source->flashBase());
+}
+
+// Shows the size the text stands for, or that it stands for none.
+void MemoryMapWindow::judgeFlashSize(const QString &text)
+{
+    const std::optional<quint64> size = FlashSize::parse(text);
+    const bool invalid = !size && !meansNoLimit(text);
+    m_flashUnderstood->setText(size ? understoodSize(*size) : QString());
+    m_flashError->setText(invalid ? QStringLiteral("Некорректный размер флеш-памяти") : QString());
 }
 
 void MemoryMapWindow::flashSizeEdited(const QString &text)
@@ -177,16 +222,11 @@ void MemoryMapWindow::flashSizeEdited(const QString &text)
     MapSource *source = currentSource();
     if (!source)
         return;
-    if (text.trimmed().isEmpty() || text == noLimit()) {
-        source->setFlashSize(QString());
-    } else if (const std::optional<quint64> size = FlashSize::parse(text)) {
-        source->setFlashSize(FlashSize::text(*size));
-    } else {
-        // Until the text is a size the previous one stays in force.
-        m_flashError->setText(QStringLiteral("Некорректный размер флеш-памяти"));
-        return;
-    }
-    m_flashError->clear();
+    // A text that is no size is kept as typed, so that the map and "Сборка" name the field rather
+    // than use a size typed earlier or half of this one.
+    const std::optional<quint64> size = FlashSize::parse(text);
+    source->setFlashSize(meansNoLimit(text) ? QString() : size ? FlashSize::text(*size) : text.trimmed());
+    judgeFlashSize(text);
     scheduleRefresh();
 }
 
@@ -227,9 +267,7 @@ void MemoryMapWindow::showMap(int index)
 {
     const MemoryMap map = index >= 0 && index < m_maps.maps.size() ? m_maps.maps.at(index) : MemoryMap();
     const bool any = index >= 0 && index < m_maps.maps.size();
-    m_summary->setText(any ? map.title + QLatin1Char('\n') +
-                                 MemoryMapText::summaryLines(map).join(QLatin1Char('\n'))
-                           : QString());
+    m_summary->setText(any ? summaryHtml(map) : QString());
     m_bar->setMap(map);
     m_table->setRowCount(int(map.regions.size()));
     for (int row = 0; row < map.regions.size(); ++row) {

@@ -36,6 +36,7 @@ private:
     void flashSizeEdited(const QString &text);
     void flashBaseEdited(const QString &text);
     void showFlashOfSource();
+    void judgeFlashSize(const QString &text);
 
     QTabWidget *m_tabs;
     QList<MapSource *> m_sources;
@@ -46,6 +47,7 @@ private:
     QLabel *m_flashBaseLabel;
     QLineEdit *m_flashBase;
     QLabel *m_flashError;
+    QLabel *m_flashUnderstood;
     QComboBox *m_image;
     QLabel *m_summary;
     MemoryMapBar *m_bar;

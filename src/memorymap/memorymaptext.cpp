@@ -242,9 +242,7 @@ QStringList summaryLines(const MemoryMap &map)
         sentences << QStringLiteral("Образ пуст.");
     if (map.flash) {
         if (map.overflow() > 0) {
-            sentences << QStringLiteral("Не помещается во флеш-память %1: на %2 байт больше.")
-                             .arg(AssemblyText::flashText(*map.flash))
-                             .arg(map.overflow());
+            sentences << overflowLine(map);
         } else {
             const quint64 used = map.end > map.start ? map.end - map.flash->base : 0;
             sentences << QStringLiteral("Флеш-память %1: занято %2 байт (%3 %), свободно %4 байт.")
@@ -257,6 +255,15 @@ QStringList summaryLines(const MemoryMap &map)
     if (map.hasRefusedOverlap())
         sentences << QStringLiteral("Файлы пересекаются: такой образ не будет собран.");
     return sentences;
+}
+
+QString overflowLine(const MemoryMap &map)
+{
+    if (!map.flash || map.overflow() == 0)
+        return QString();
+    return QStringLiteral("Не помещается во флеш-память %1: на %2 байт больше.")
+        .arg(AssemblyText::flashText(*map.flash))
+        .arg(map.overflow());
 }
 
 QString overflowMessage(const MemoryMap &map)

@@ -37,6 +37,8 @@ QChar pieceSymbol(int piece);
 QString summary(const MemoryMap &map);
 // The same, one sentence a line.
 QStringList summaryLines(const MemoryMap &map);
+// The summary's sentence saying that the image does not fit its flash; empty when it fits.
+QString overflowLine(const MemoryMap &map);
 // The image that does not fit, its flash and the overflow in bytes, as one sentence.
 QString overflowMessage(const MemoryMap &map);
 

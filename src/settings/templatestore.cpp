@@ -1,6 +1,8 @@
 #include "templatestore.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include "settingsfile.h"
 
@@ -69,4 +71,22 @@ bool TemplateStore::save(const QString &name, TemplateKind kind,
     if (!QDir().mkpath(folder()))
         return false;
     return SettingsFile::update(pathOf(name + extension(kind)), write);
+}
+
+bool TemplateStore::exists(const QString &name, TemplateKind kind) const
+{
+    return QFileInfo::exists(pathOf(name + extension(kind)));
+}
+
+bool TemplateStore::remove(const QString &fileName) const
+{
+    return QFile::remove(pathOf(fileName));
+}
+
+bool TemplateStore::rename(const QString &fileName, const QString &newName, TemplateKind kind) const
+{
+    if (!nameProblem(newName).isEmpty() || exists(newName, kind))
+        return false;
+    // QFile::rename refuses to replace an existing file as well.
+    return QFile::rename(pathOf(fileName), pathOf(newName + extension(kind)));
 }

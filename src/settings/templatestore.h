@@ -30,6 +30,12 @@ public:
     // existing template of that name keeps the keys `write` does not touch. On failure the old
     // file is left as it was.
     bool save(const QString &name, TemplateKind kind, const std::function<void(QSettings &)> &write) const;
+    bool exists(const QString &name, TemplateKind kind) const;
+    // Deletes the listed file `fileName`.
+    bool remove(const QString &fileName) const;
+    // Gives the listed file `fileName` the template name `newName` in one step; refuses a name
+    // nameProblem() refuses and never replaces another template.
+    bool rename(const QString &fileName, const QString &newName, TemplateKind kind) const;
 
     // Removes the temporaries of templates that a killed window left in the folder.
     void removeStaleTemporaries() const;

@@ -65,6 +65,20 @@ void setUpBinary(WindowTest &t, const QList<QPair<int, QString>> &pieces)
     QVERIFY(QDir(dir).mkdir(QStringLiteral("out")));
 }
 
+// Some of the label is drawn in the red of warnings (plain text is grey to black).
+bool showsWarningColour(QWidget *label)
+{
+    const QImage picture = label->grab().toImage();
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QColor colour = picture.pixelColor(x, y);
+            if (colour.red() - qMax(colour.green(), colour.blue()) > 50)
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 class MemoryMapWindowTest : public QObject {
@@ -74,6 +88,11 @@ private slots:
     void typedOverlapIsDrawnAndNamedWithoutABuild();
     void imageTooLargeForTheFlashAsksBeforeBuilding();
     void overlapErrorOpensTheMap();
+    void flashSizeShowsWhatItUnderstood_data();
+    void flashSizeShowsWhatItUnderstood();
+    void mapStaysOnScreenWhereverTheWindowIs();
+    void mapStaysOnScreenOfEverySizeAndScale_data();
+    void mapStaysOnScreenOfEverySizeAndScale();
 };
 
 void MemoryMapWindowTest::typedOverlapIsDrawnAndNamedWithoutABuild()
@@ -133,6 +152,11 @@ void MemoryMapWindowTest::imageTooLargeForTheFlashAsksBeforeBuilding()
     UserActions::typeInto(flash->lineEdit(), QStringLiteral("FF"));
     auto *summary = UserActions::widget<QLabel>(window, QStringLiteral("MemoryMapSummary"));
     QTRY_VERIFY2(summary->text().contains(QStringLiteral("на 1 байт больше")), qPrintable(summary->text()));
+    QTRY_VERIFY2(showsWarningColour(summary), qPrintable(summary->text()));
+    UserActions::typeInto(flash->lineEdit(), QStringLiteral("1FF"));
+    QTRY_VERIFY(!summary->text().contains(QStringLiteral("больше")));
+    QTRY_VERIFY(!showsWarningColour(summary));
+    UserActions::typeInto(flash->lineEdit(), QStringLiteral("FF"));
 
     t.click(QStringLiteral("BinaryAssembling"));
     QCOMPARE(t.dialogs.records.last().call, ScriptedDialogs::Call::Ask);
@@ -171,6 +195,134 @@ void MemoryMapWindowTest::overlapErrorOpensTheMap()
     QVERIFY(window);
     QVERIFY(firstColumn(UserActions::widget<QTableWidget>(window, QStringLiteral("MemoryMapTable")))
                 .contains(QStringLiteral("пересечение: f1.bin и f2.bin")));
+}
+
+void MemoryMapWindowTest::flashSizeShowsWhatItUnderstood_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("understood"); // empty: no size
+    QTest::newRow("hexadecimal bytes") << "100"
+                                       << "= 256 байт";
+    QTest::newRow("KiB in hexadecimal") << "0x40000"
+                                        << "= 256 КиБ";
+    QTest::newRow("MiB") << "2M"
+                         << "= 2 МиБ";
+    QTest::newRow("half typed") << "abcq" << QString();
+}
+
+void MemoryMapWindowTest::flashSizeShowsWhatItUnderstood()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, understood);
+    WindowTest t;
+    QVERIFY(t.isValid());
+    setUpBinary(t, {{0x100, "0"}});
+    t.click(QStringLiteral("MemoryMapButton"));
+    QWidget *window = mapWindow();
+    QVERIFY(window);
+    // "abc" first: a size, which the text typed last must not leave in force.
+    auto *flash = UserActions::widget<QComboBox>(window, QStringLiteral("MemoryMapFlashSize"));
+    UserActions::typeInto(flash->lineEdit(), QStringLiteral("abc"));
+    UserActions::typeInto(flash->lineEdit(), typed);
+    QCOMPARE(flash->currentText(), typed);
+    QCOMPARE(UserActions::widget<QLabel>(window, QStringLiteral("MemoryMapFlashUnderstood"))->text(),
+             understood);
+    const QString error = UserActions::widget<QLabel>(window, QStringLiteral("MemoryMapFlashError"))->text();
+    QCOMPARE(error.isEmpty(), !understood.isEmpty());
+
+    t.click(QStringLiteral("BinaryAssembling"));
+    const QString out = t.workDir.filePath(QStringLiteral("out"));
+    if (!understood.isEmpty()) {
+        QCOMPARE(t.dialogs.messageTexts(), QStringList{QStringLiteral("Сборка завершена")});
+        QCOMPARE(imagesIn(out).keys(), QStringList{"release.bin"});
+        return;
+    }
+    const QString named = QStringLiteral("\"Размер флеш-памяти\": \"abcq\"");
+    QCOMPARE(t.dialogs.messages().size(), 1);
+    QVERIFY2(t.dialogs.messages().first().text.contains(named),
+             qPrintable(t.dialogs.messages().first().text));
+    QVERIFY(imagesIn(out).isEmpty());
+    auto *problems = UserActions::widget<QLabel>(window, QStringLiteral("MemoryMapProblems"));
+    QTRY_VERIFY2(problems->text().contains(named), qPrintable(problems->text()));
+}
+
+void MemoryMapWindowTest::mapStaysOnScreenWhereverTheWindowIs()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    QWidget *main = t.window.get();
+    const QRect available = main->screen()->availableGeometry();
+    qInfo("available %dx%d", available.width(), available.height());
+    const QSize size = main->frameGeometry().size();
+    const int lefts[] = {available.left(), available.center().x() - size.width() / 2,
+                         available.right() + 1 - size.width()};
+    const int tops[] = {available.top(), available.center().y() - size.height() / 2,
+                        available.bottom() + 1 - size.height()};
+    for (const int left : lefts) {
+        for (const int top : tops) {
+            main->move(left, top);
+            t.click(QStringLiteral("MemoryMapButton"));
+            QWidget *map = mapWindow();
+            QVERIFY(map);
+            const QRect frame = map->frameGeometry();
+            const QString where = QStringLiteral("window at %1,%2, map at %3,%4 %5x%6")
+                                      .arg(left)
+                                      .arg(top)
+                                      .arg(frame.x())
+                                      .arg(frame.y())
+                                      .arg(frame.width())
+                                      .arg(frame.height());
+            QVERIFY2(available.contains(frame), qPrintable(where));
+            // Where the screen has room beside the window, the map leaves the window in view.
+            const QRect owner = main->frameGeometry();
+            const bool room = available.right() - owner.right() > frame.width() + 8 ||
+                              owner.left() - available.left() > frame.width() + 8;
+            QVERIFY2(!room || !frame.intersects(owner), qPrintable(where));
+            map->close();
+        }
+    }
+}
+
+void MemoryMapWindowTest::mapStaysOnScreenOfEverySizeAndScale_data()
+{
+    QTest::addColumn<QSize>("screen");
+    QTest::addColumn<QString>("scale");
+    QTest::addColumn<QString>("available"); // in device-independent pixels
+    // Room beside the window on the first screen only.
+    QTest::newRow("2560x1440") << QSize(2560, 1440) << "1"
+                               << "2560x1440";
+    QTest::newRow("1600x900 at 1.5") << QSize(1600, 900) << "1.5"
+                                     << "1067x600";
+    QTest::newRow("1024x768 at 1.5") << QSize(1024, 768) << "1.5"
+                                     << "683x512";
+}
+
+// The test above, run again by this program under a screen of the given size and scale.
+void MemoryMapWindowTest::mapStaysOnScreenOfEverySizeAndScale()
+{
+    QFETCH(QSize, screen);
+    QFETCH(QString, scale);
+    QFETCH(QString, available);
+    QTemporaryDir dir;
+    const QString config = dir.filePath(QStringLiteral("screen.json"));
+    QVERIFY(writeFile(config,
+                      QStringLiteral("{\"screens\": [{\"name\": \"S\", \"x\": 0, \"y\": 0, \"width\": %1, "
+                                     "\"height\": %2, \"logicalDpi\": 96, \"dpr\": 1}]}")
+                          .arg(screen.width())
+                          .arg(screen.height())
+                          .toUtf8()));
+    QProcess test;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen:configfile=") + config);
+    environment.insert(QStringLiteral("QT_SCALE_FACTOR"), scale);
+    test.setProcessEnvironment(environment);
+    test.setProcessChannelMode(QProcess::MergedChannels);
+    test.start(QCoreApplication::applicationFilePath(),
+               {QStringLiteral("mapStaysOnScreenWhereverTheWindowIs")});
+    QVERIFY(test.waitForFinished(120000));
+    const QString output = QString::fromLocal8Bit(test.readAll());
+    QVERIFY2(test.exitCode() == 0, qPrintable(output));
+    QVERIFY2(output.contains(QStringLiteral("available ") + available), qPrintable(output));
 }
 
 QTEST_MAIN(MemoryMapWindowTest)

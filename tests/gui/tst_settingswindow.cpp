@@ -81,6 +81,14 @@ private slots:
     void binaryTemplateRestoresSwitchesAndRows();
     void intelHexTemplateRoundTrip();
     void templateWriteFailureWarnsAndKeepsTheName();
+    void foldersInsideTheWorkingDirectoryAreKeptRelative_data();
+    void foldersInsideTheWorkingDirectoryAreKeptRelative();
+    void templateKeysLoadTheCurrentRow_data();
+    void templateKeysLoadTheCurrentRow();
+    void templateSaveOverAnExistingOneAsks_data();
+    void templateSaveOverAnExistingOneAsks();
+    void templateDeleteAndRenameAsk_data();
+    void templateDeleteAndRenameAsk();
     void fullDiskKeepsTheOldFilesWhole();
 };
 
@@ -475,7 +483,8 @@ void SettingsWindowTest::templateSaveListsAndClears()
     QVERIFY(QFileInfo(saved).isFile());
     QCOMPARE(name->text(), QString());
     QCOMPARE(rows(list), (QStringList{"new one" + extension, "old" + extension}));
-    // Saving again under the same name overwrites and lists it once.
+    // Saving again under the same name, agreed to, overwrites and lists it once.
+    t.dialogs.askAnswers.enqueue(true);
     t.saveTemplate(prefix, extension, QStringLiteral("new one"));
     QCOMPARE(rows(list), (QStringList{"new one" + extension, "old" + extension}));
     QVERIFY(t.dialogs.messages().isEmpty());
@@ -552,6 +561,7 @@ void SettingsWindowTest::templateSelectStripsOnlyTheEndingExtension()
     QCOMPARE(t.widget<QLineEdit>(QStringLiteral("LoRaNameWrtSettings"))->text(),
              QStringLiteral("fw.LoRa.v2"));
     // Saving after the click writes over the template clicked, not beside it.
+    t.dialogs.askAnswers.enqueue(true);
     t.click(QStringLiteral("LoRaSaveSettings"));
     QCOMPARE(rows(list), QStringList{"fw.LoRa.v2.LoRa"});
     QVERIFY(read(QStringLiteral("Templates Setting/fw.LoRa.v2.LoRa")).contains("LoRaOffsetWrtBoot"));
@@ -658,6 +668,7 @@ void SettingsWindowTest::fullDiskKeepsTheOldFilesWhole()
         QStringLiteral("/elsewhere"));
     UserActions::typeInto(UserActions::widget<QLineEdit>(window.get(), QStringLiteral("LoRaNameWrtSettings")),
                           QStringLiteral("kept"));
+    dialogs.askAnswers.enqueue(true);
     UserActions::click(UserActions::widget<QPushButton>(window.get(), QStringLiteral("LoRaSaveSettings")));
     const QList<ScriptedDialogs::Record> messages = dialogs.messages();
     QCOMPARE(messages.size(), 1);
@@ -673,6 +684,152 @@ void SettingsWindowTest::fullDiskKeepsTheOldFilesWhole()
     QCOMPARE(dialogs.messages().size(), 1);
     QCOMPARE(read(QStringLiteral("config.conf")), ConfigFile::defaultContent());
     QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), (QStringList{"config.conf", "filler"}));
+}
+
+void SettingsWindowTest::foldersInsideTheWorkingDirectoryAreKeptRelative_data()
+{
+    // "%w" stands for the working directory.
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("inside") << "%w/out/sub"
+                            << "out/sub";
+    QTest::newRow("the working directory") << "%w"
+                                           << ".";
+    QTest::newRow("beside, with the same start") << "%w-other"
+                                                 << "%w-other";
+    QTest::newRow("outside") << QDir::rootPath() << QDir::rootPath();
+}
+
+void SettingsWindowTest::foldersInsideTheWorkingDirectoryAreKeptRelative()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, shown);
+    WindowTest t;
+    QVERIFY(t.isValid());
+    const QString working = QDir::currentPath();
+    t.chooseDirectory(QStringLiteral("IntelHEXSearchReleaseButton"),
+                      chosen.replace(QStringLiteral("%w"), working));
+    shown.replace(QStringLiteral("%w"), working);
+    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("IntelHEXReleaseDirrect"))), QStringList{shown});
+    t.reopen();
+    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("IntelHEXReleaseDirrect"))), QStringList{shown});
+}
+
+void SettingsWindowTest::templateKeysLoadTheCurrentRow_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::newRow("Enter") << int(Qt::Key_Return) << Qt::KeyboardModifiers();
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << Qt::KeyboardModifiers(Qt::KeypadModifier);
+    QTest::newRow("Space") << int(Qt::Key_Space) << Qt::KeyboardModifiers();
+}
+
+void SettingsWindowTest::templateKeysLoadTheCurrentRow()
+{
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    WindowTest t;
+    QVERIFY(t.isValid());
+    t.openTab(1);
+    t.type(QStringLiteral("BinaryTemplateNameRelease"), QStringLiteral("first"));
+    t.saveTemplate(QStringLiteral("Binary"), QStringLiteral(".binary"), QStringLiteral("a"));
+    t.type(QStringLiteral("BinaryTemplateNameRelease"), QStringLiteral("second"));
+    t.saveTemplate(QStringLiteral("Binary"), QStringLiteral(".binary"), QStringLiteral("b"));
+    auto *list = t.widget<QListWidget>(QStringLiteral("BinaryListFileSettings"));
+    UserActions::clickRow(list, 1);
+    QTest::keyClick(list, Qt::Key_Up);
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("BinaryTemplateNameRelease"))->text(),
+             QStringLiteral("second"));
+    QTest::keyClick(list, Qt::Key(key), modifiers);
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("BinaryTemplateNameRelease"))->text(),
+             QStringLiteral("first"));
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("BinaryNameWrtSettings"))->text(), QStringLiteral("a"));
+}
+
+void SettingsWindowTest::templateSaveOverAnExistingOneAsks_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Да") << true;
+    QTest::newRow("Нет") << false;
+}
+
+void SettingsWindowTest::templateSaveOverAnExistingOneAsks()
+{
+    QFETCH(bool, yes);
+    WindowTest t;
+    QVERIFY(t.isValid());
+    t.openTab(2);
+    t.type(QStringLiteral("IntelHEXTemplFileName"), QStringLiteral("first"));
+    const QString path =
+        t.saveTemplate(QStringLiteral("IntelHEX"), QStringLiteral(".IntelHEX"), QStringLiteral("t"));
+    QVERIFY(t.dialogs.records.isEmpty());
+    t.type(QStringLiteral("IntelHEXTemplFileName"), QStringLiteral("second"));
+    t.dialogs.askAnswers.enqueue(yes);
+    t.saveTemplate(QStringLiteral("IntelHEX"), QStringLiteral(".IntelHEX"), QStringLiteral("t"));
+    QCOMPARE(t.dialogs.records.size(), 1);
+    QCOMPARE(t.dialogs.records[0].call, ScriptedDialogs::Call::Ask);
+    QCOMPARE(t.dialogs.records[0].text, QStringLiteral("Шаблон \"t\" уже существует. Заменить его?"));
+    QVERIFY(read(path).contains(yes ? "=second" : "=first"));
+    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("IntelHEXNameWrtSettings"))->text(),
+             yes ? QString() : QStringLiteral("t"));
+}
+
+void SettingsWindowTest::templateDeleteAndRenameAsk_data()
+{
+    QTest::addColumn<QString>("action"); // a context menu entry, or empty for the Delete key
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<QString>("newName"); // the rename dialog's answer; none: cancelled
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("message");
+    const QString remove = QStringLiteral("Удалить");
+    const QString rename = QStringLiteral("Переименовать");
+    const QStringList both{"a.LoRa", "b.LoRa"};
+    QTest::newRow("Delete, Да") << QString() << true << QString() << QStringList{"b.LoRa"} << QString();
+    QTest::newRow("Delete, Нет") << QString() << false << QString() << both << QString();
+    QTest::newRow("menu delete") << remove << true << QString() << QStringList{"b.LoRa"} << QString();
+    QTest::newRow("rename") << rename << false << "c" << QStringList{"b.LoRa", "c.LoRa"} << QString();
+    QTest::newRow("rename cancelled") << rename << false << QString() << both << QString();
+    QTest::newRow("rename onto another")
+        << rename << false << "b" << both << QStringLiteral("Шаблон \"b\" уже существует.");
+    QTest::newRow("rename outside") << rename << false << "../c" << both
+                                    << QStringLiteral(
+                                           "Имя шаблона не может содержать символы \"/\" и \"\\\"");
+}
+
+void SettingsWindowTest::templateDeleteAndRenameAsk()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, yes);
+    QFETCH(QString, newName);
+    QFETCH(QStringList, files);
+    QFETCH(QString, message);
+    WindowTest t;
+    QVERIFY(t.isValid());
+    t.type(QStringLiteral("LoRaTemplateName"), QStringLiteral("kept_name"));
+    t.saveTemplate(QStringLiteral("LoRa"), QStringLiteral(".LoRa"), QStringLiteral("a"));
+    t.saveTemplate(QStringLiteral("LoRa"), QStringLiteral(".LoRa"), QStringLiteral("b"));
+    auto *list = t.widget<QListWidget>(QStringLiteral("LoRaListFileSettings"));
+    UserActions::clickRow(list, 0);
+    t.dialogs.askAnswers.enqueue(yes);
+    if (!newName.isNull())
+        t.dialogs.textAnswers.enqueue(newName);
+    if (action.isEmpty()) {
+        QTest::keyClick(list, Qt::Key_Delete);
+    } else {
+        const QList<QAction *> menu = list->actions();
+        const auto entry =
+            std::find_if(menu.begin(), menu.end(), [&](QAction *a) { return a->text() == action; });
+        QVERIFY(entry != menu.end() && (*entry)->isEnabled());
+        QCOMPARE(list->contextMenuPolicy(), Qt::ActionsContextMenu);
+        (*entry)->trigger();
+    }
+    QCOMPARE(QDir(QStringLiteral("Templates Setting")).entryList(QDir::Files), files);
+    QCOMPARE(rows(list), files);
+    QCOMPARE(t.dialogs.messageTexts(), message.isEmpty() ? QStringList() : QStringList{message});
+    if (action != QStringLiteral("Переименовать"))
+        QCOMPARE(t.dialogs.records.last().text, QStringLiteral("Удалить шаблон \"a\"?"));
+    else if (files.contains(QStringLiteral("c.LoRa")))
+        QVERIFY(read(QStringLiteral("Templates Setting/c.LoRa")).contains("kept_name"));
 }
 
 QTEST_MAIN(SettingsWindowTest)
