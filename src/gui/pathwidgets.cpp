@@ -1,6 +1,7 @@
 #include "pathwidgets.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QListWidget>
 
 #include "userdialogs.h"
@@ -34,11 +35,23 @@ void showPath(QComboBox *combo, const QString &text)
     combo->setCurrentIndex(index);
 }
 
+QString storedDirectory(const QString &chosen)
+{
+    const QDir working = QDir::current();
+    const QString absolute = QDir::cleanPath(working.absoluteFilePath(chosen));
+    // On another Windows drive the relative path comes back absolute, and is kept so.
+    const QString relative = working.relativeFilePath(absolute);
+    if (relative == QLatin1String("..") || relative.startsWith(QLatin1String("../")) ||
+        QDir::isAbsolutePath(relative))
+        return absolute;
+    return relative.isEmpty() ? QStringLiteral(".") : relative;
+}
+
 void chooseReleaseDirectory(UserDialogs &dialogs, QListWidget *list)
 {
     const QString directory = dialogs.chooseDirectory(QStringLiteral("Release Directory"), firstRow(list));
     if (!directory.isEmpty())
-        replaceRows(list, directory);
+        replaceRows(list, storedDirectory(directory));
 }
 
 } // namespace PathWidgets

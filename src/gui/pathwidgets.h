@@ -19,8 +19,11 @@ void replaceItems(QComboBox *combo, const QString &text);
 // `text` becomes current; the other entries stay offered below it, and `text` is added only when
 // the list does not hold it yet.
 void showPath(QComboBox *combo, const QString &text);
+// A chosen folder as the settings keep it: relative to the working directory when it lies inside
+// it, so that a workspace moved elsewhere keeps working; absolute otherwise.
+QString storedDirectory(const QString &chosen);
 // The "..." of an output directory: a directory dialog that starts at the one shown; a directory
-// chosen replaces it.
+// chosen replaces it, kept as storedDirectory() gives it.
 void chooseReleaseDirectory(UserDialogs &dialogs, QListWidget *list);
 
 } // namespace PathWidgets

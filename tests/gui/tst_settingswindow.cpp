@@ -81,6 +81,8 @@ private slots:
     void binaryTemplateRestoresSwitchesAndRows();
     void intelHexTemplateRoundTrip();
     void templateWriteFailureWarnsAndKeepsTheName();
+    void foldersInsideTheWorkingDirectoryAreKeptRelative_data();
+    void foldersInsideTheWorkingDirectoryAreKeptRelative();
     void templateKeysLoadTheCurrentRow_data();
     void templateKeysLoadTheCurrentRow();
     void templateSaveOverAnExistingOneAsks_data();
@@ -682,6 +684,35 @@ void SettingsWindowTest::fullDiskKeepsTheOldFilesWhole()
     QCOMPARE(dialogs.messages().size(), 1);
     QCOMPARE(read(QStringLiteral("config.conf")), ConfigFile::defaultContent());
     QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), (QStringList{"config.conf", "filler"}));
+}
+
+void SettingsWindowTest::foldersInsideTheWorkingDirectoryAreKeptRelative_data()
+{
+    // "%w" stands for the working directory.
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("inside") << "%w/out/sub"
+                            << "out/sub";
+    QTest::newRow("the working directory") << "%w"
+                                           << ".";
+    QTest::newRow("beside, with the same start") << "%w-other"
+                                                 << "%w-other";
+    QTest::newRow("outside") << QDir::rootPath() << QDir::rootPath();
+}
+
+void SettingsWindowTest::foldersInsideTheWorkingDirectoryAreKeptRelative()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, shown);
+    WindowTest t;
+    QVERIFY(t.isValid());
+    const QString working = QDir::currentPath();
+    t.chooseDirectory(QStringLiteral("IntelHEXSearchReleaseButton"),
+                      chosen.replace(QStringLiteral("%w"), working));
+    shown.replace(QStringLiteral("%w"), working);
+    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("IntelHEXReleaseDirrect"))), QStringList{shown});
+    t.reopen();
+    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("IntelHEXReleaseDirrect"))), QStringList{shown});
 }
 
 void SettingsWindowTest::templateKeysLoadTheCurrentRow_data()
