@@ -27,7 +27,7 @@ done
 g++ -std=c++17 -O2 -fPIC "${includes[@]}" -I"$build/src/gui/quillon_gui_autogen/include" \
     $(pkg-config --cflags Qt6Widgets Qt6Network) \
     "$root/bench/convert_window_overhead.cpp" "${libraries[@]}" \
-    $(pkg-config --libs Qt6Widgets Qt6Network) -o "$work/window_overhead"
+    $(pkg-config --libs Qt6Widgets Qt6Network libcrypto) -o "$work/window_overhead"
 
 median() { # hyperfine JSON -> median seconds of command N
     /usr/bin/python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][int(sys.argv[2])]["median"])' "$1" "$2"

@@ -69,6 +69,8 @@ SectionEnd
 Section "Uninstall"
     !insertmacro UninstallFiles
     ; Left by a self-update: the moved-aside build, its clean-up script, an unfinished download.
+    Delete "$INSTDIR\Quillon.old.exe"
+    Delete "$INSTDIR\quillon-update-cleanup.bat"
     Delete "$INSTDIR\Old"
     Delete "$INSTDIR\delete.bat"
     Delete "$INSTDIR\Quillon_new.exe"

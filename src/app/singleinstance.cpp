@@ -61,6 +61,11 @@ SingleInstance::Claim SingleInstance::claim(const Patience &patience)
 
 bool SingleInstance::takeLock()
 {
+    // QLockFile reads a lock it finds, through a link too; reading a FIFO would block for good.
+    // Anything but a plain file is damaged and replaced without being opened.
+    const QFileInfo entry(m_lockPath);
+    if (entry.isSymLink() || (entry.exists() && !entry.isFile()))
+        return removeDamagedLock() && m_lock.tryLock(0);
     if (m_lock.tryLock(0))
         return true;
     if (m_lock.error() != QLockFile::LockFailedError || !lockLooksDamaged())

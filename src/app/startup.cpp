@@ -1,19 +1,23 @@
 #include "startup.h"
 
-#include <optional>
+#include <memory>
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLocale>
 #include <QPointer>
 #include <QWidget>
 
+#include "backgroundupdate.h"
+#include "configfile.h"
 #include "leftovercleanup.h"
 #include "mainwindow.h"
-#include "selfupdate.h"
+#include "platform.h"
 #include "singleinstance.h"
 #include "startuplog.h"
+#include "templatestore.h"
 #include "translations.h"
 #include "userdialogs.h"
 
@@ -79,6 +83,8 @@ int run(UserDialogs &dialogs)
     else
         StartupLog::note(QStringLiteral("not listening: ") + instance.serverName());
 
+    // A programmer flashing when the window is terminated or loses its terminal ends with it.
+    Platform::endProcessGroupOnInterrupt();
     const QString executablePath = QCoreApplication::applicationFilePath();
     finishLeftoverUpdate(QFileInfo(executablePath).absolutePath());
     QApplication::setStyle(QStringLiteral("Fusion"));
@@ -89,12 +95,21 @@ int run(UserDialogs &dialogs)
         StartupLog::note(QStringLiteral("translation missing: Qt's buttons stay in English"));
     translations.install();
 
-    if (updateAtStartup(executablePath, UpdateSource::fromBuildAndEnvironment(), dialogs, instance))
-        return 0;
+    // This is the only window: what a killed one left half-written goes before anything is read.
+    ConfigFile::removeStaleTemporaries();
+    TemplateStore(QDir::currentPath()).removeStaleTemporaries();
 
-    MainWindow window(dialogs);
-    mainWindow = &window;
-    showMainWindow(window);
+    // The window first: the update server, however slow, is asked only once it is on the screen.
+    std::unique_ptr<MainWindow> window;
+    const auto open = [&] {
+        window = std::make_unique<MainWindow>(dialogs);
+        mainWindow = window.get();
+        showMainWindow(*window);
+    };
+    open();
+    BackgroundUpdate update(executablePath, UpdateSource::fromBuildAndEnvironment(), dialogs, instance,
+                            {[&] { return mainWindow.data(); }, [&] { window.reset(); }, open});
+    update.start();
     return QApplication::exec();
 }
 

@@ -7,8 +7,8 @@ class UserDialogs;
 
 // The window's start-up, in this order: a second start hands over to the running instance and
 // ends before it reads or writes anything; the first listens for later starts at once, finishes
-// an update left by the previous run, loads the translation, checks for an update (which may end
-// it), and only then builds the window, loads config.conf and shows it.
+// an update left by the previous run, loads the translation, builds the window, loads config.conf
+// and shows it, and only then looks for an update in the background.
 namespace Startup {
 
 // The text of the box a second start shows when the running instance does not answer.

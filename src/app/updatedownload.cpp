@@ -4,6 +4,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QThread>
 #include <QTimer>
 
 static constexpr qint64 PieceBytes = 64 * 1024;
@@ -29,7 +30,8 @@ UpdateDownload UpdateDownload::fetch(const QUrl &url, qint64 maxBytes, const Upd
 }
 
 UpdateDownload UpdateDownload::stream(const QUrl &url, qint64 maxBytes, const Sink &sink,
-                                      const UpdateTimeouts &timeouts)
+                                      const UpdateTimeouts &timeouts,
+                                      const std::function<bool()> &cancelRequested)
 {
     UpdateDownload result;
     if (!url.isValid() || url.host().isEmpty()) {
@@ -53,6 +55,8 @@ UpdateDownload UpdateDownload::stream(const QUrl &url, qint64 maxBytes, const Si
     connectTimer.setSingleShot(true);
     QTimer totalTimer;
     totalTimer.setSingleShot(true);
+    // Neither a thread's interruption nor the user's cancel reaches an event loop: both are looked for.
+    QTimer stopPoll;
     const auto stop = [&](const QString &why) {
         if (stopped.isEmpty())
             stopped = why;
@@ -88,11 +92,19 @@ UpdateDownload UpdateDownload::stream(const QUrl &url, qint64 maxBytes, const Si
         timedOut = true;
         reply->abort();
     });
+    QObject::connect(&stopPoll, &QTimer::timeout, &loop, [&] {
+        if (QThread::currentThread()->isInterruptionRequested())
+            stop(QStringLiteral("interrupted"));
+        else if (cancelRequested && cancelRequested())
+            stop(QStringLiteral("cancelled"));
+    });
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     connectTimer.start(timeouts.connectMs);
-    totalTimer.start(timeouts.totalMs);
+    if (timeouts.totalMs > 0)
+        totalTimer.start(timeouts.totalMs);
+    stopPoll.start(50);
     if (!reply->isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        loop.exec(cancelRequested ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     drain();
 
     const int status = statusOf(reply);

@@ -23,7 +23,7 @@ std::optional<Problem> sayVerdicts(const ImagePlan &plan, JobRun &run)
     return std::nullopt;
 }
 
-Result<QString> writeFlatImage(const ImagePlan &plan, const PlannedImage &planned)
+Result<QString> writeFlatImage(const ImagePlan &plan, const PlannedImage &planned, JobRun &run)
 {
     ImageBuilder image;
     for (const PiecePlacement &placement : planned.placements)
@@ -32,23 +32,31 @@ Result<QString> writeFlatImage(const ImagePlan &plan, const PlannedImage &planne
         image.setReleaseNames(*planned.names);
     if (plan.flash)
         image.setFlashSize(plan.flash->size);
-    return image.commit(plan.outputDir, planned.fileName, plan.format);
+    return image.commit(plan.outputDir, planned.fileName, plan.format, &run);
 }
 
 Result<QStringList> writeImages(const ImagePlan &plan, JobRun &run)
 {
     QStringList written;
-    for (const PlannedImage &planned : plan.images) {
-        if (run.isCancelled())
+    const auto count = static_cast<int>(plan.images.size());
+    for (int index = 0; index < count; ++index) {
+        const PlannedImage &planned = plan.images.at(index);
+        // Each image fills its share of the progress.
+        run.setStage(index * JobRun::PerMille / count, (index + 1) * JobRun::PerMille / count);
+        Result<QString> path = plan.kind == ImagePlan::Kind::IntelHexJoin
+                                   ? joinIntelHexFiles(plan, planned, run)
+                                   : writeFlatImage(plan, planned, run);
+        if (!path && run.isCancelled())
             return cancelled();
-        Result<QString> path = plan.kind == ImagePlan::Kind::IntelHexJoin ? joinIntelHexFiles(plan, planned)
-                                                                          : writeFlatImage(plan, planned);
         if (!path) {
             for (const Problem &problem : path.problems())
                 run.report(problem);
             return Failure(path.problems());
         }
         written << path.value();
+        // An image written stays; a cancel stops the ones after it.
+        if (run.isCancelled() && index + 1 < count)
+            return cancelled();
     }
     return written;
 }

@@ -15,5 +15,7 @@ class JobRun;
 // written from the records read while planning, so a build reads each file once.
 //
 // Every problem goes to `run` as it is met; the result gives the images written, in order, or the
-// problems that stopped the build (handed to `run` already; none is handed on for a cancel).
+// problems that stopped the build (handed to `run` already; none is handed on for a cancel). The
+// run gets the progress of the writing, each image its share; its cancel stops the image being
+// written, which leaves its older file as it was, and the images after it.
 Result<QStringList> buildImages(const ImagePlan &plan, JobRun &run);

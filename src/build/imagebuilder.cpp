@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include <QBuffer>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include "assemblymessages.h"
 #include "atomicoutputfile.h"
 #include "intelhexwriter.h"
+#include "jobrun.h"
 #include "outputname.h"
 #include "sha256.h"
 #include "systemerror.h"
@@ -30,6 +32,8 @@ namespace {
 
 constexpr qint64 ZeroChunkSize = 64 * 1024;
 constexpr qint64 CopyBlockSize = 256 * 1024;
+// The most a gap is skipped over between two looks for a cancel.
+constexpr qint64 WatchedSkipSize = 1 << 20;
 
 // A flat image: every byte from address 0 to the end of the last piece, the gaps as zero bytes.
 class FlatSink : public ImageSink {
@@ -125,6 +129,45 @@ public:
     bool write(const char *, qint64) override { return true; }
 };
 
+// Passes the bytes on to another sink, reports how many came out of `total` (none when the total
+// is below 0) and takes no more once the run is cancelled.
+class WatchedSink : public ImageSink {
+public:
+    WatchedSink(ImageSink &target, JobRun &run, qint64 total) : m_target(target), m_run(run), m_total(total)
+    {}
+
+    bool skip(qint64 length) override
+    {
+        for (qint64 left = length; left > 0;) {
+            const qint64 step = qMin(left, WatchedSkipSize);
+            if (!m_target.skip(step) || !advance(step))
+                return false;
+            left -= step;
+        }
+        return true;
+    }
+    bool write(const char *data, qint64 length) override
+    {
+        return m_target.write(data, length) && advance(length);
+    }
+    bool finish() override { return m_target.finish(); }
+    QString writeError() const override { return m_target.writeError(); }
+
+private:
+    bool advance(qint64 length)
+    {
+        m_done += length;
+        if (m_total >= 0)
+            m_run.setProgress(qMin(m_done, m_total), m_total);
+        return !m_run.isCancelled();
+    }
+
+    ImageSink &m_target;
+    JobRun &m_run;
+    qint64 m_total;
+    qint64 m_done = 0;
+};
+
 QString changedText(const QString &path)
 {
     return QStringLiteral("Файл %1 изменился во время сборки; соберите образ заново.").arg(path);
@@ -197,12 +240,17 @@ bool streamPiece(const ImagePiece &piece, qint64 from, qint64 to, ImageSink &out
     return readError->isEmpty() && !*writeFailed;
 }
 
-QByteArray hashOfFile(const ImagePiece &piece, QString *readError)
+// The SHA-256 of a piece's whole file; empty when it could not be read, or on a cancel.
+QByteArray hashOfFile(const ImagePiece &piece, QString *readError, JobRun *run)
 {
     Sha256 hash;
     NullSink nowhere;
+    std::optional<WatchedSink> watched;
+    if (run)
+        watched.emplace(nowhere, *run, -1);
     bool writeFailed = false;
-    if (!streamPiece(piece, 0, 0, nowhere, &hash, readError, &writeFailed))
+    if (!streamPiece(piece, 0, 0, watched ? static_cast<ImageSink &>(*watched) : nowhere, &hash, readError,
+                     &writeFailed))
         return {};
     return hash.result();
 }
@@ -242,7 +290,7 @@ QByteArray ImageBuilder::contents() const
     ImageDigestBuilder digest;
     FlatSink flat(buffer, digest);
     QString readError;
-    if (!writeTo(flat, nullptr, &readError))
+    if (!writeTo(flat, nullptr, &readError, nullptr))
         return {};
     return buffer.data();
 }
@@ -273,7 +321,8 @@ QList<ImageBuilder::Segment> ImageBuilder::visibleSegments() const
     return segments;
 }
 
-bool ImageBuilder::writeTo(ImageSink &sink, QList<QByteArray> *pieceHashes, QString *readError) const
+bool ImageBuilder::writeTo(ImageSink &sink, QList<QByteArray> *pieceHashes, QString *readError,
+                           JobRun *run) const
 {
     if (pieceHashes) {
         pieceHashes->clear();
@@ -298,8 +347,8 @@ bool ImageBuilder::writeTo(ImageSink &sink, QList<QByteArray> *pieceHashes, QStr
     if (pieceHashes) {
         for (qsizetype index = 0; index < m_pieces.size(); ++index) {
             if (pieceHashes->at(index).isEmpty()) {
-                (*pieceHashes)[index] = hashOfFile(m_pieces.at(index).piece, readError);
-                if (!readError->isEmpty())
+                (*pieceHashes)[index] = hashOfFile(m_pieces.at(index).piece, readError, run);
+                if (pieceHashes->at(index).isEmpty())
                     return false;
             }
         }
@@ -342,8 +391,8 @@ ReleaseManifest ImageBuilder::manifest(const ImageDigest &digest, const QList<QB
     return manifest;
 }
 
-Result<QString> ImageBuilder::commit(const QString &outputDir, const QString &fileName,
-                                     ImageFormat format) const
+Result<QString> ImageBuilder::commit(const QString &outputDir, const QString &fileName, ImageFormat format,
+                                     JobRun *run) const
 {
     const QString problem = outputProblem(outputDir, fileName);
     if (!problem.isEmpty())
@@ -354,12 +403,21 @@ Result<QString> ImageBuilder::commit(const QString &outputDir, const QString &fi
         return Failure(Problem::error(AssemblyText::cannotOpenForWriting(outputDir)));
     ImageDigestBuilder digest;
     const std::unique_ptr<ImageSink> sink = sinkFor(format, file.device(), digest);
+    std::optional<WatchedSink> watched;
+    if (run)
+        watched.emplace(*sink, *run, size());
     QList<QByteArray> pieceHashes;
     QString readError;
-    if (!writeTo(*sink, &pieceHashes, &readError)) {
+    if (!writeTo(watched ? *watched : *sink, &pieceHashes, &readError, run)) {
         file.cancel();
+        if (run && run->isCancelled())
+            return Failure(JobRun::cancelledProblem());
         return Failure(Problem::error(
             readError.isEmpty() ? AssemblyText::writeFailed(path, sink->writeError()) : readError));
+    }
+    if (run && run->isCancelled()) {
+        file.cancel();
+        return Failure(JobRun::cancelledProblem());
     }
     StagedManifest staged(path);
     if (const std::optional<Problem> failed = staged.stage(manifest(digest.result(), pieceHashes))) {

@@ -10,6 +10,7 @@
 #include "result.h"
 
 class ImageSink;
+class JobRun;
 
 // Collects the pieces of one output image and writes the image once, from scratch, when all of them
 // are in: a file of the same name is replaced whole (no tail of an older, longer image survives),
@@ -17,6 +18,10 @@ class ImageSink;
 // zero bytes (or, in Intel HEX, left out); where pieces overlap, the one placed later wins. The pieces are
 // streamed from their files into the image, so memory stays small however large the image; a file that
 // changed since it was opened stops the image.
+//
+// A run, when one is given, gets the bytes written out of the image's length, and its cancel stops
+// the writing within a block: the target stays as it was, nothing is left beside it, and the
+// problem is JobRun::cancelledProblem().
 class ImageBuilder {
 public:
     // Places a piece that was opened already.
@@ -35,7 +40,7 @@ public:
     // target only when everything was written, and its release manifest beside it; gives the
     // image's path.
     Result<QString> commit(const QString &outputDir, const QString &fileName,
-                           ImageFormat format = ImageFormat::RawBinary) const;
+                           ImageFormat format = ImageFormat::RawBinary, JobRun *run = nullptr) const;
 
     struct PlacedPiece {
         ImagePiece piece;
@@ -48,8 +53,9 @@ private:
     struct Segment; // a part of a piece that shows in the image
     QList<Segment> visibleSegments() const;
     // Writes the image; `pieceHashes`, when given, gets the SHA-256 of each piece's whole file.
-    // False on failure, with the reason for a piece that could not be read in `readError`.
-    bool writeTo(ImageSink &sink, QList<QByteArray> *pieceHashes, QString *readError) const;
+    // False on failure, with the reason for a piece that could not be read in `readError`, or on a
+    // cancel of `run`.
+    bool writeTo(ImageSink &sink, QList<QByteArray> *pieceHashes, QString *readError, JobRun *run) const;
     // The manifest of the image written with `digest`, its pieces with their hashes.
     ReleaseManifest manifest(const ImageDigest &digest, const QList<QByteArray> &pieceHashes) const;
 

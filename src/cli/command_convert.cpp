@@ -1,3 +1,4 @@
+#include "clijobrun.h"
 #include "clireporter.h"
 #include "commandline.h"
 #include "commands.h"
@@ -24,6 +25,71 @@ QString readableFormatName(InputFormat format)
     return QStringLiteral("binary");
 }
 
+struct ConvertOptions {
+    QCommandLineOption to;
+    QCommandLineOption offset;
+    QCommandLineOption base;
+    QCommandLineOption output;
+};
+
+ConvertOptions addConvertOptions(QCommandLineParser &parser)
+{
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("the file to convert"));
+    ConvertOptions options{
+        {QStringLiteral("to"),
+         QStringLiteral("output format: bin, hex or srec (default: a binary for Intel HEX, S-record and ELF "
+                        "input, hex for a binary)"),
+         QStringLiteral("FORMAT")},
+        {QStringLiteral("offset"),
+         QStringLiteral("address of a binary input's first byte, hexadecimal (default 0)"),
+         QStringLiteral("HEX")},
+        {QStringLiteral("base"),
+         QStringLiteral(
+             "address of a binary output's first byte, hexadecimal (default 0); data below it is an "
+             "error"),
+         QStringLiteral("HEX")},
+        {QStringList{QStringLiteral("o"), QStringLiteral("output")},
+         QStringLiteral("output file (default: beside the input; without --to .bin <-> .hex, with --to the "
+                        "input's extension replaced by .bin, .hex or .srec)"),
+         QStringLiteral("OUTPUT")},
+    };
+    for (const QCommandLineOption &option : {options.to, options.offset, options.base, options.output})
+        parser.addOption(option);
+    return options;
+}
+
+// Reads the options into the conversion's; a usage error gives the exit code.
+std::optional<int> readConversionOptions(CommandLine &commandLine, const ConvertOptions &names,
+                                         quint64 &offset, ConversionOptions &options)
+{
+    const QCommandLineParser &parser = commandLine.parser();
+    if (!readHexOption(parser, names.offset, offset))
+        return commandLine.usageError(QStringLiteral("--offset takes a hexadecimal number, not \"%1\"")
+                                          .arg(parser.value(names.offset)));
+    if (!readHexOption(parser, names.base, options.binaryBase))
+        return commandLine.usageError(QStringLiteral("--base принимает шестнадцатеричное число, а не «%1»")
+                                          .arg(parser.value(names.base)));
+    if (parser.isSet(names.to)) {
+        options.to = outputFormatFromName(parser.value(names.to));
+        if (!options.to)
+            return commandLine.usageError(
+                QStringLiteral("--to принимает bin, hex или srec, а не «%1»").arg(parser.value(names.to)));
+    }
+    options.outputPath = parser.value(names.output);
+    return std::nullopt;
+}
+
+// Says which given options the conversion had no use for.
+void noteUnusedOptions(const QCommandLineParser &parser, const ConvertOptions &names, const QString &input,
+                       const Conversion &conversion)
+{
+    if (conversion.inputFormat != InputFormat::Binary && parser.isSet(names.offset))
+        cliErr() << "quillon-cli convert: " << input << " — " << readableFormatName(conversion.inputFormat)
+                 << ", --offset не учитывается" << Qt::endl;
+    if (conversion.outputFormat != OutputFormat::Binary && parser.isSet(names.base))
+        cliErr() << "quillon-cli convert: выход не двоичный, --base не учитывается" << Qt::endl;
+}
+
 } // namespace
 
 int runConvertCommand(const QStringList &arguments)
@@ -43,66 +109,28 @@ int runConvertCommand(const QStringList &arguments)
             "sixteen 0xFF bytes are left out (they read back as erased flash). S-records are written as S3 "
             "records of 16 bytes with an S0 header, an S5 count and, when the input gives one, an S7 start "
             "address."));
-    QCommandLineParser &parser = commandLine.parser();
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("the file to convert"));
-    const QCommandLineOption toOption(QStringLiteral("to"),
-                                      QStringLiteral("output format: bin, hex or srec (default: a binary for "
-                                                     "Intel HEX, S-record and ELF input, hex for a binary)"),
-                                      QStringLiteral("FORMAT"));
-    const QCommandLineOption offsetOption(
-        QStringLiteral("offset"),
-        QStringLiteral("address of a binary input's first byte, hexadecimal (default 0)"),
-        QStringLiteral("HEX"));
-    const QCommandLineOption baseOption(
-        QStringLiteral("base"),
-        QStringLiteral(
-            "address of a binary output's first byte, hexadecimal (default 0); data below it is an "
-            "error"),
-        QStringLiteral("HEX"));
-    const QCommandLineOption outputOption(
-        QStringList{QStringLiteral("o"), QStringLiteral("output")},
-        QStringLiteral("output file (default: beside the input; without --to .bin <-> .hex, with --to the "
-                       "input's extension replaced by .bin, .hex or .srec)"),
-        QStringLiteral("OUTPUT"));
-    for (const QCommandLineOption &option : {toOption, offsetOption, baseOption, outputOption})
-        parser.addOption(option);
-
+    const ConvertOptions names = addConvertOptions(commandLine.parser());
     if (const std::optional<int> exitCode = commandLine.parse(arguments))
         return *exitCode;
-    const QStringList files = parser.positionalArguments();
+    const QStringList files = commandLine.parser().positionalArguments();
     if (files.size() != 1)
         return commandLine.usageError(QStringLiteral("expected exactly one FILE"));
     quint64 offset = 0;
-    if (!readHexOption(parser, offsetOption, offset))
-        return commandLine.usageError(QStringLiteral("--offset takes a hexadecimal number, not \"%1\"")
-                                          .arg(parser.value(offsetOption)));
     ConversionOptions options;
-    if (!readHexOption(parser, baseOption, options.binaryBase))
-        return commandLine.usageError(QStringLiteral("--base принимает шестнадцатеричное число, а не «%1»")
-                                          .arg(parser.value(baseOption)));
-    if (parser.isSet(toOption)) {
-        options.to = outputFormatFromName(parser.value(toOption));
-        if (!options.to)
-            return commandLine.usageError(
-                QStringLiteral("--to принимает bin, hex или srec, а не «%1»").arg(parser.value(toOption)));
-    }
+    if (const std::optional<int> exitCode = readConversionOptions(commandLine, names, offset, options))
+        return *exitCode;
 
     const QString input = files.first();
-    options.outputPath = parser.value(outputOption);
-    const ConversionResult result = convertFile(
-        input, [offset]() -> std::optional<quint64> { return offset; }, options);
-    if (result.inputFormat != InputFormat::Binary && result.inputFormat != InputFormat::Empty &&
-        parser.isSet(offsetOption))
-        cliErr() << "quillon-cli convert: " << input << " — " << readableFormatName(result.inputFormat)
-                 << ", --offset не учитывается" << Qt::endl;
-    if (result.ok && result.outputFormat != OutputFormat::Binary && parser.isSet(baseOption))
-        cliErr() << "quillon-cli convert: выход не двоичный, --base не учитывается" << Qt::endl;
-    for (const QString &warning : result.warnings)
-        cliErr() << "warning: " << warning << Qt::endl;
-    if (!result.ok) {
-        cliErr() << "error: " << result.errorText << Qt::endl;
+    CliJobRun job(QStringLiteral("Конвертация"));
+    const Result<Conversion> result = convertFile(
+        input, [offset]() -> std::optional<quint64> { return offset; }, options, job.run());
+    if (job.interrupted())
+        return job.reportInterrupted();
+    if (result)
+        noteUnusedOptions(commandLine.parser(), names, input, result.value());
+    printProblems(result.problems());
+    if (!result)
         return CliExit::Failed;
-    }
-    cliOut() << result.outputPath << Qt::endl;
+    cliOut() << result->outputPath << Qt::endl;
     return CliExit::Success;
 }

@@ -195,6 +195,5 @@ int runLoRaCommand(const QStringList &arguments)
         return *exitCode;
 
     CliReporter reporter;
-    JobRun run({}, [&reporter](const Problem &problem) { reportProblem(reporter, problem); });
-    return buildPlannedImages(planImages(job, run), run, reporter);
+    return planAndBuildImages([&job](JobRun &run) { return planImages(job, run); }, reporter);
 }

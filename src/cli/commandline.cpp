@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include "clijobrun.h"
 #include "clireporter.h"
 #include "commands.h"
 #include "flashtarget.h"
@@ -58,6 +59,8 @@ std::optional<QPair<quint64, quint64>> takeRangeOption(QStringList &arguments, Q
     return range;
 }
 
+namespace {
+
 int buildPlannedImages(const ImagePlan &plan, JobRun &run, Reporter &reporter)
 {
     if (const std::optional<Problem> tooLarge = plan.flashOverflow()) {
@@ -72,6 +75,16 @@ int buildPlannedImages(const ImagePlan &plan, JobRun &run, Reporter &reporter)
         cliOut() << path << '\n';
     cliOut().flush();
     return CliExit::Success;
+}
+
+} // namespace
+
+int planAndBuildImages(const std::function<ImagePlan(JobRun &)> &plan, Reporter &reporter)
+{
+    CliJobRun job(QStringLiteral("Сборка"),
+                  [&reporter](const Problem &problem) { reportProblem(reporter, problem); });
+    const int exitCode = buildPlannedImages(plan(job.run()), job.run(), reporter);
+    return job.interrupted() ? job.reportInterrupted() : exitCode;
 }
 
 CommandLine::CommandLine(const QString &job, const QString &description)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <limits>
 #include <optional>
 
@@ -15,10 +16,11 @@ class Reporter;
 struct ImagePlan;
 struct InvalidOffset;
 
-// "Сборка" of a tab's job from its plan, as the window runs it: refused when an image would not fit
-// the flash chosen for it; what goes wrong goes to `run`, and on success "Сборка завершена" goes to
-// `reporter` and each image's path to standard output. The exit code.
-int buildPlannedImages(const ImagePlan &plan, JobRun &run, Reporter &reporter);
+// "Сборка" of a tab's job, as the window runs it: plans it with `plan`, refuses when an image would
+// not fit the flash chosen for it, builds it; what goes wrong goes to `reporter`, and on success
+// "Сборка завершена" too and each image's path to standard output. The run shows its progress on a
+// terminal, and an interrupt cancels it. The exit code.
+int planAndBuildImages(const std::function<ImagePlan(JobRun &)> &plan, Reporter &reporter);
 
 // The hexadecimal number an option was given (HexNumber's rule, at most `largest`) into `value`;
 // false when it is given and is no such number, true when it is not given.

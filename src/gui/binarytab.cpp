@@ -2,7 +2,7 @@
 
 #include "flashfield.h"
 #include "imagebuild.h"
-#include "jobprogress.h"
+#include "jobrunner.h"
 #include "offsetparser.h"
 #include "pathwidgets.h"
 #include "settingskeys.h"
@@ -11,9 +11,9 @@
 #include "ui_mainwindow.h"
 #include "userdialogs.h"
 
-BinaryTab::BinaryTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
+BinaryTab::BinaryTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs, JobRunner &jobs)
     : SettingsTab(TemplateKind::Binary, ui.BinaryNameWrtSettings, ui.BinaryListFileSettings, dialogs), ui(ui),
-      m_window(window), m_dialogs(dialogs)
+      m_window(window), m_dialogs(dialogs), m_jobs(jobs)
 {
     m_rows[0] = {ui.BinaryCheckFile1, ui.File1Group,     ui.BinaryComboFile1,       ui.BinaryOffsetFile1,
                  ui.BinaryBINFile1,   ui.BinaryHEXFile1, ui.BinarySearchButtonFile1};
@@ -122,14 +122,5 @@ void BinaryTab::assemble()
                           made.invalidOffset->message(offsetFieldName(made.invalidOffset->key)));
         return;
     }
-    JobRun planning;
-    const ImagePlan plan = planImages(made.job, planning);
-    if (!confirmBuild(plan, m_dialogs))
-        return;
-    JobProgress progress(m_window, QStringLiteral("Идет процесс сборки..."));
-    ProgressAwareReporter reporter(progress, m_dialogs);
-    JobRun run([&progress](qint64 done, qint64 total) { progress.report(done, total); },
-               [&reporter](const Problem &problem) { reportProblem(reporter, problem); });
-    if (buildImages(plan, run))
-        reporter.message(MessageKind::Information, ReportTitle::complete(), plan.finishedText);
+    planAndBuild([&made](JobRun &run) { return planImages(made.job, run); }, m_jobs, m_dialogs);
 }

@@ -9,6 +9,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
+class JobRunner;
 class QWidget;
 class UserDialogs;
 
@@ -20,7 +21,7 @@ class MainWindow;
 // after another, into one image named by the template with the chosen extension.
 class BinaryTab : public SettingsTab<BinarySettings>, public MapSource {
 public:
-    BinaryTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs);
+    BinaryTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs, JobRunner &jobs);
     ~BinaryTab() override;
 
     BinarySettings settings() const override;
@@ -53,6 +54,7 @@ private:
     Ui::MainWindow &ui;
     QWidget *m_window;
     UserDialogs &m_dialogs;
+    JobRunner &m_jobs;
     FileRow m_rows[6];
     QString m_flashSize; // as config.conf or a template holds it; empty: no limit
 };

@@ -3,16 +3,16 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "conversionprogress.h"
 #include "converter.h"
 #include "hexnumber.h"
 #include "hexnumbervalidator.h"
 #include "hextext.h"
+#include "jobrunner.h"
 #include "ui_mainwindow.h"
 #include "userdialogs.h"
 
-ConverterPanel::ConverterPanel(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
-    : ui(ui), m_window(window), m_dialogs(dialogs)
+ConverterPanel::ConverterPanel(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs, JobRunner &jobs)
+    : ui(ui), m_window(window), m_dialogs(dialogs), m_jobs(jobs)
 {}
 
 void ConverterPanel::convert(QObject *button)
@@ -30,43 +30,43 @@ void ConverterPanel::convert(QObject *button)
     // is not gets the reader's error, naming its line), "BIN to IntelHEX" takes binaries only. The
     // offset is asked for a binary only. A cancelled question is a cancelled conversion, never a
     // silent offset 0 or a silently replaced file.
-    ConversionProgress progress(m_window);
     std::optional<quint64> chosenOffset;
     const HexNumberValidator hexAddress(LargestLoadAddress);
-    const BinaryOffsetQuestion askOffset = [&]() -> std::optional<quint64> {
-        const std::optional<QString> typed = m_dialogs.askText(
-            tr("Смещение"),
-            tr("Задайте смещение: адрес первого байта, шестнадцатеричный (например 0x08000000)"),
-            QStringLiteral("0x"), &hexAddress);
-        progress.restartClock(); // the time spent typing is not work
-        if (typed)
-            chosenOffset = HexNumber::parse(*typed, LargestLoadAddress);
-        return chosenOffset;
-    };
-    ConversionOptions options;
-    options.expectedInput = binaryWanted ? InputFormat::Binary : InputFormat::IntelHex;
-    progress.watch(options);
-    options.confirmReplace = [&](const QString &outputPath) {
-        const bool replace =
-            m_dialogs.ask(ReportTitle::warning(),
-                          tr("Файл %1 уже существует. Заменить?").arg(QDir::toNativeSeparators(outputPath)));
-        progress.restartClock();
-        return replace;
-    };
-    const ConversionResult result = convertFile(path, askOffset, options);
-    progress.finish();
+    const Result<Conversion> result =
+        m_jobs.run(tr("Конвертация..."), [&](JobRun &run, UserDialogs &dialogs) {
+            const BinaryOffsetQuestion askOffset = [&]() -> std::optional<quint64> {
+                const std::optional<QString> typed = dialogs.askText(
+                    tr("Смещение"),
+                    tr("Задайте смещение: адрес первого байта, шестнадцатеричный (например 0x08000000)"),
+                    QStringLiteral("0x"), &hexAddress);
+                if (typed)
+                    chosenOffset = HexNumber::parse(*typed, LargestLoadAddress);
+                return chosenOffset;
+            };
+            ConversionOptions options;
+            options.expectedInput = binaryWanted ? InputFormat::Binary : InputFormat::IntelHex;
+            options.confirmReplace = [&dialogs](const QString &outputPath) {
+                return dialogs.ask(
+                    ReportTitle::warning(),
+                    tr("Файл %1 уже существует. Заменить?").arg(QDir::toNativeSeparators(outputPath)));
+            };
+            return convertFile(path, askOffset, options, run);
+        });
+    if (!m_jobs.wasCancelled())
+        showOutcome(result, chosenOffset);
+}
 
-    if (result.cancelled)
-        return;
-    if (!result.ok) {
-        m_dialogs.message(MessageKind::Critical, ReportTitle::error(), result.errorText);
+void ConverterPanel::showOutcome(const Result<Conversion> &result, std::optional<quint64> chosenOffset)
+{
+    if (!result) {
+        m_dialogs.message(MessageKind::Critical, ReportTitle::error(), result.problems().first().toString());
         return;
     }
-    for (const QString &warning : result.warnings)
-        m_dialogs.message(MessageKind::Warning, ReportTitle::warning(), warning);
+    for (const Problem &warning : result.problems())
+        m_dialogs.message(MessageKind::Warning, ReportTitle::warning(), warning.toString());
     QString done = tr("Процесс завершен.");
     if (chosenOffset)
         done += QLatin1Char('\n') + tr("Адрес первого байта: %1.").arg(HexText::address(*chosenOffset));
-    done += QLatin1Char('\n') + tr("Файл: %1").arg(QDir::toNativeSeparators(result.outputPath));
+    done += QLatin1Char('\n') + tr("Файл: %1").arg(QDir::toNativeSeparators(result->outputPath));
     m_dialogs.message(MessageKind::Information, tr("Конвертация"), done);
 }

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <optional>
+
 #include <QObject>
 
+#include "converter.h"
+
 class QWidget;
+class JobRunner;
 class UserDialogs;
 
 namespace Ui {
@@ -16,13 +21,17 @@ class ConverterPanel : public QObject {
     Q_OBJECT
 
 public:
-    ConverterPanel(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs);
+    ConverterPanel(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs, JobRunner &jobs);
 
     // `button` is the converter button that was pressed.
     void convert(QObject *button);
 
 private:
+    // The error, or the warnings and the completion, of a conversion that was not cancelled.
+    void showOutcome(const Result<Conversion> &result, std::optional<quint64> chosenOffset);
+
     Ui::MainWindow &ui;
     QWidget *m_window;
     UserDialogs &m_dialogs;
+    JobRunner &m_jobs;
 };

@@ -2,16 +2,16 @@
 
 #include "flashfield.h"
 #include "imagebuild.h"
-#include "jobprogress.h"
+#include "jobrunner.h"
 #include "pathwidgets.h"
 #include "sourcefiles.h"
 #include "tabjobs.h"
 #include "ui_mainwindow.h"
 #include "userdialogs.h"
 
-IntelHexTab::IntelHexTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
+IntelHexTab::IntelHexTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs, JobRunner &jobs)
     : SettingsTab(TemplateKind::IntelHex, ui.IntelHEXNameWrtSettings, ui.IntelHEXListFileSettings, dialogs),
-      ui(ui), m_window(window), m_dialogs(dialogs)
+      ui(ui), m_window(window), m_dialogs(dialogs), m_jobs(jobs)
 {
     m_rows[0] = {ui.IntelHEXCheckBOOT, ui.IntelHEXBOOT, ui.IntelHEXComboBOOT, ui.IntelHEXSearchBOOT};
     m_rows[1] = {ui.IntelHEXCheckBOOT2, ui.IntelHEXAppBOOT, ui.IntelHEXComboApp, ui.IntelHEXSearchBOOTApp};
@@ -102,21 +102,6 @@ void IntelHexTab::assemble()
                           made.invalidOffset->message(flashFieldName(made.invalidOffset->key)));
         return;
     }
-    // The files are read while planning: the progress and "Отмена" cover that.
-    JobProgress progress(m_window, QStringLiteral("Идет процесс сборки..."));
-    ProgressAwareReporter reporter(progress, m_dialogs);
-    JobRun run(
-        [&progress, &run](qint64 done, qint64 total) {
-            progress.report(done, total);
-            if (progress.cancelRequested())
-                run.cancel();
-        },
-        [&reporter](const Problem &problem) { reportProblem(reporter, problem); });
-    const ImagePlan plan = planImages(made.job, run);
-    progress.finish();
-    if (!confirmBuild(plan, m_dialogs))
-        return;
-    progress.restartClock();
-    if (buildImages(plan, run))
-        reporter.message(MessageKind::Information, ReportTitle::complete(), plan.finishedText);
+    // The files are read while planning: the progress and "Отмена" cover that too.
+    planAndBuild([&made](JobRun &run) { return planImages(made.job, run); }, m_jobs, m_dialogs);
 }

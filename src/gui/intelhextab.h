@@ -9,6 +9,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QWidget;
+class JobRunner;
 class UserDialogs;
 
 namespace Ui {
@@ -19,7 +20,7 @@ class MainWindow;
 // into one HEX file named by the template.
 class IntelHexTab : public SettingsTab<IntelHexSettings>, public MapSource {
 public:
-    IntelHexTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs);
+    IntelHexTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs, JobRunner &jobs);
     ~IntelHexTab() override;
 
     IntelHexSettings settings() const override;
@@ -53,6 +54,7 @@ private:
     Ui::MainWindow &ui;
     QWidget *m_window;
     UserDialogs &m_dialogs;
+    JobRunner &m_jobs;
     SourceRow m_rows[6];
     QString m_flashSize; // as config.conf or a template holds it; empty: no limit
     QString m_flashBase;

@@ -5,6 +5,7 @@
 #include "flashdialog.h"
 #include "flashfield.h"
 #include "imagebuild.h"
+#include "jobrunner.h"
 #include "offsetparser.h"
 #include "pathwidgets.h"
 #include "programmercommands.h"
@@ -14,9 +15,9 @@
 #include "ui_mainwindow.h"
 #include "userdialogs.h"
 
-LoRaTab::LoRaTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs)
+LoRaTab::LoRaTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs, JobRunner &jobs)
     : SettingsTab(TemplateKind::LoRa, ui.LoRaNameWrtSettings, ui.LoRaListFileSettings, dialogs), ui(ui),
-      m_window(window), m_dialogs(dialogs)
+      m_window(window), m_dialogs(dialogs), m_jobs(jobs)
 {
     m_sources[Boot] = {ui.LoRaSearchBOOT, ui.LoRaComboBOOT, ui.LoRaFoundFilesBOOT,
                        ui.LoRaBINBOOT,    ui.LoRaHEXBOOT,   QStringLiteral("Bootloader Directory")};
@@ -172,14 +173,10 @@ std::optional<QStringList> LoRaTab::buildImages()
                           made.invalidOffset->message(offsetFieldName(made.invalidOffset->key)));
         return std::nullopt;
     }
-    JobRun run({}, [this](const Problem &problem) { reportProblem(m_dialogs, problem); });
-    const ImagePlan plan = planImages(made.job, run);
-    if (!confirmBuild(plan, m_dialogs))
-        return std::nullopt;
-    const Result<QStringList> built = ::buildImages(plan, run);
+    const std::optional<QStringList> built =
+        planAndBuild([&made](JobRun &run) { return planImages(made.job, run); }, m_jobs, m_dialogs);
     if (!built)
         return std::nullopt;
-    m_dialogs.message(MessageKind::Information, ReportTitle::complete(), plan.finishedText);
     // Of several images none is "the image just built": the flash button then asks which one.
     m_lastImagePath = built->size() == 1 ? built->first() : QString();
     return built.value();
@@ -234,7 +231,8 @@ void LoRaTab::flash()
             [this](ProgrammerRunner::Outcome outcome, const QString &message) {
                 if (outcome == ProgrammerRunner::Outcome::Succeeded)
                     m_dialogs.message(MessageKind::Information, ReportTitle::complete(), message);
-                else if (outcome == ProgrammerRunner::Outcome::Cancelled)
+                else if (outcome == ProgrammerRunner::Outcome::Cancelled ||
+                         outcome == ProgrammerRunner::Outcome::SucceededWithErrors)
                     m_dialogs.message(MessageKind::Warning, ReportTitle::warning(), message);
                 else
                     m_dialogs.message(MessageKind::Critical, ReportTitle::error(), message);

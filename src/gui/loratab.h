@@ -18,6 +18,7 @@ class QLineEdit;
 class QListWidgetItem;
 class QTreeWidget;
 class QWidget;
+class JobRunner;
 class UserDialogs;
 
 namespace Ui {
@@ -31,7 +32,7 @@ class LoRaTab : public SettingsTab<LoRaSettings>, public MapSource {
 public:
     enum Source { Boot, LoRaMac, App };
 
-    LoRaTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs);
+    LoRaTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs, JobRunner &jobs);
     ~LoRaTab() override;
 
     LoRaSettings settings() const override;
@@ -77,6 +78,7 @@ private:
     Ui::MainWindow &ui;
     QWidget *m_window;
     UserDialogs &m_dialogs;
+    JobRunner &m_jobs;
     SourceRow m_sources[3];
     // The image the flash button programs; empty when it is to ask.
     QString m_lastImagePath;

@@ -1,5 +1,8 @@
 #include "mainwindow.h"
 
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QKeySequence>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -10,6 +13,7 @@
 #include "configfile.h"
 #include "converterpanel.h"
 #include "intelhextab.h"
+#include "jobrunner.h"
 #include "loratab.h"
 #include "memorymapwindow.h"
 #include "platform.h"
@@ -25,10 +29,15 @@ MainWindow::MainWindow(UserDialogs &dialogs)
     m_dialogs.setWindow(this);
     resize(WideWidth, WindowHeight);
 
-    m_lora = std::make_unique<LoRaTab>(*ui, this, dialogs);
-    m_binary = std::make_unique<BinaryTab>(*ui, this, dialogs);
-    m_intelHex = std::make_unique<IntelHexTab>(*ui, this, dialogs);
-    m_converter = std::make_unique<ConverterPanel>(*ui, this, dialogs);
+    m_jobs = std::make_unique<JobRunner>(this, dialogs);
+    connect(m_jobs.get(), &JobRunner::idle, this, [this] {
+        if (m_closeWhenIdle)
+            close();
+    });
+    m_lora = std::make_unique<LoRaTab>(*ui, this, dialogs, *m_jobs);
+    m_binary = std::make_unique<BinaryTab>(*ui, this, dialogs, *m_jobs);
+    m_intelHex = std::make_unique<IntelHexTab>(*ui, this, dialogs, *m_jobs);
+    m_converter = std::make_unique<ConverterPanel>(*ui, this, dialogs, *m_jobs);
 
     // In the free place of the bottom row, so that every other widget keeps its place and size.
     m_memoryMapButton = new QPushButton(QStringLiteral("Карта"), ui->centralwidget);
@@ -134,6 +143,13 @@ void MainWindow::showMemoryMap()
 void MainWindow::loadAllSettings()
 {
     SettingsFile::Reader reader(ConfigFile::defaultPath());
+    if (!reader.problem().isEmpty())
+        m_dialogs.message(
+            MessageKind::Warning, ReportTitle::warning(),
+            QStringLiteral("%1: настройки не прочитаны: %2. Окно открыто с настройками по "
+                           "умолчанию, а файл останется как есть.")
+                .arg(QDir::toNativeSeparators(QFileInfo(ConfigFile::defaultPath()).absoluteFilePath()),
+                     reader.problem()));
     QSettings &store = reader.store();
     m_lora->resetSettings(store);
     m_binary->resetSettings(store);
@@ -204,8 +220,26 @@ void MainWindow::TabBar_Click_Page(int Page)
         setFixedWidth(WideWidth);
 }
 
+bool MainWindow::jobRunning() const
+{
+    return m_jobs->isBusy();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (!jobRunning()) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    m_closeWhenIdle = true;
+    m_jobs->cancel();
+    event->ignore();
+}
+
 void MainWindow::Key_Assembling()
 {
+    if (jobRunning())
+        return;
     switch (ui->tabWidget->currentIndex()) {
     case 0:
         LoRa_Start_Assembler();
@@ -241,12 +275,14 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 
 void MainWindow::Key_Assembling_Firmware()
 {
-    m_lora->assembleAndFlash();
+    if (!jobRunning())
+        m_lora->assembleAndFlash();
 }
 
 void MainWindow::Start_convert()
 {
-    m_converter->convert(sender());
+    if (!jobRunning())
+        m_converter->convert(sender());
 }
 
 void MainWindow::LoRa_Search_Open()
@@ -281,7 +317,8 @@ void MainWindow::LoRaMAC_Name_Check(int state)
 
 void MainWindow::LoRa_Start_Assembler()
 {
-    m_lora->assemble();
+    if (!jobRunning())
+        m_lora->assemble();
 }
 
 void MainWindow::LoRa_Button_Save_Setting()
@@ -291,7 +328,8 @@ void MainWindow::LoRa_Button_Save_Setting()
 
 void MainWindow::LoRa_Start_Firmware()
 {
-    m_lora->flash();
+    if (!jobRunning())
+        m_lora->flash();
 }
 
 void MainWindow::LoRa_Enter_Settings_File(QListWidgetItem *item)
@@ -311,7 +349,8 @@ void MainWindow::Binary_Enter_BIN_HEX_File()
 
 void MainWindow::Binary_Start_Assembling()
 {
-    m_binary->assemble();
+    if (!jobRunning())
+        m_binary->assemble();
 }
 
 void MainWindow::Binary_Load_Template_Config(QListWidgetItem *item)
@@ -341,7 +380,8 @@ void MainWindow::IntelHEX_Button_Save_Setting()
 
 void MainWindow::IntelHEX_Start_Assembling()
 {
-    m_intelHex->assemble();
+    if (!jobRunning())
+        m_intelHex->assemble();
 }
 
 void MainWindow::IntelHEX_Load_Template_Config(QListWidgetItem *item)

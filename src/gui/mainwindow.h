@@ -7,6 +7,7 @@
 class BinaryTab;
 class ConverterPanel;
 class IntelHexTab;
+class JobRunner;
 class LoRaTab;
 class MemoryMapWindow;
 class QPushButton;
@@ -66,6 +67,8 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    // While a job runs the window stays: the job is cancelled and the window closes once it ended.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void connectSignals();
@@ -76,9 +79,13 @@ private:
     // file as a first start does, whatever the tabs showed before (start-up and "Сбросить все").
     void loadAllSettings();
     void saveAllSettings();
+    // One job at a time: a click that would start another while one runs does nothing.
+    bool jobRunning() const;
 
     std::unique_ptr<Ui::MainWindow> ui;
     UserDialogs &m_dialogs;
+    std::unique_ptr<JobRunner> m_jobs;
+    bool m_closeWhenIdle = false;
     std::unique_ptr<LoRaTab> m_lora;
     std::unique_ptr<BinaryTab> m_binary;
     std::unique_ptr<IntelHexTab> m_intelHex;

@@ -1,5 +1,7 @@
 #include "mapsource.h"
 
+#include "imagebuild.h"
+#include "jobrunner.h"
 #include "reporter.h"
 #include "userdialogs.h"
 
@@ -12,4 +14,19 @@ bool MapSource::confirmBuild(const ImagePlan &plan, UserDialogs &dialogs) const
         return true;
     return dialogs.ask(ReportTitle::warning(),
                        tooLarge->message + QStringLiteral("\n\nСобрать образ все равно?"));
+}
+
+std::optional<QStringList> MapSource::planAndBuild(const std::function<ImagePlan(JobRun &)> &plan,
+                                                   JobRunner &jobs, UserDialogs &dialogs) const
+{
+    const QString label = QStringLiteral("Идет процесс сборки...");
+    const ImagePlan planned = jobs.run(label, [&plan](JobRun &run, UserDialogs &) { return plan(run); });
+    if (jobs.wasCancelled() || planned.cancelled || !confirmBuild(planned, dialogs))
+        return std::nullopt;
+    const Result<QStringList> built =
+        jobs.run(label, [&planned](JobRun &run, UserDialogs &) { return buildImages(planned, run); });
+    if (!built)
+        return std::nullopt;
+    dialogs.message(MessageKind::Information, ReportTitle::complete(), planned.finishedText);
+    return built.value();
 }

@@ -1,14 +1,17 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include <QString>
+#include <QStringList>
 
 #include "imageplan.h"
 #include "jobrun.h"
 #include "memorymap.h"
 #include "tabjobs.h"
 
+class JobRunner;
 class UserDialogs;
 
 // A tab as the memory map sees it: the maps of the image its current settings would build, and the
@@ -34,6 +37,12 @@ protected:
     // refuses), and asks whether to build an image that does not fit its flash. False: the user
     // said no.
     bool confirmBuild(const ImagePlan &plan, UserDialogs &dialogs) const;
+    // "Сборка" as every tab runs it: plans the job, asks confirmBuild on the window's thread, builds
+    // the plan and says the plan's closing text. Planning and building run off the window's thread
+    // through `jobs`, under "Идет процесс сборки...", their problems shown as boxes. The images
+    // written; none when the build was refused, failed or was cancelled.
+    std::optional<QStringList> planAndBuild(const std::function<ImagePlan(JobRun &)> &plan, JobRunner &jobs,
+                                            UserDialogs &dialogs) const;
 
 private:
     std::function<void()> m_showOverlap;

@@ -114,7 +114,13 @@ void TemplateList::load(QListWidgetItem *item)
 {
     if (!item)
         return;
-    SettingsFile::Reader reader(workingDirectoryTemplates().pathOf(item->text()));
+    const QString path = workingDirectoryTemplates().pathOf(item->text());
+    SettingsFile::Reader reader(path);
+    if (!reader.problem().isEmpty()) {
+        m_dialogs.message(MessageKind::Warning, ReportTitle::warning(),
+                          QStringLiteral("%1: шаблон не загружен: %2.").arg(path, reader.problem()));
+        return;
+    }
     m_loadTab(reader.store());
     m_nameEdit->setText(TemplateStore::nameOf(item->text(), m_kind));
 }

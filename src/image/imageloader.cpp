@@ -6,6 +6,7 @@
 #include "hextext.h"
 #include "inputfile.h"
 #include "intelhexreader.h"
+#include "jobrun.h"
 #include "srecordreader.h"
 
 namespace {
@@ -66,7 +67,7 @@ LoadedImage loadRecordFile(InputFile &input, const ImageLoadOptions &options, co
     Reader reader;
     reader.setMemoryLimit(options.memoryLimit);
     reader.setBlockObserver(countInto(loaded.fileSize));
-    if (!reader.read(input.device(), name, options.progress))
+    if (!reader.read(input.device(), name, options.run))
         return failed(std::move(loaded), readerError(reader, name));
     countRest(input.device(), loaded.fileSize);
     loaded.warnings = reader.diagnostics();
@@ -90,8 +91,8 @@ LoadedImage loadElf(InputFile &input, const ImageLoadOptions &options, const QSt
     loaded.fileSpans = content.fileSpans;
     for (const QString &warning : std::as_const(content.warnings))
         loaded.warnings.append(Problem::warning(warning, name));
-    if (options.progress)
-        options.progress(loaded.fileSize, loaded.fileSize);
+    if (options.run)
+        options.run->setProgress(loaded.fileSize, loaded.fileSize);
     return placeChunks(std::move(loaded), std::move(content.chunks), name,
                        content.fromSegments ? QStringLiteral("программные заголовки")
                                             : QStringLiteral("секции"));
@@ -109,8 +110,8 @@ LoadedImage loadBinary(InputFile &input, const ImageLoadOptions &options, const 
         return failed(std::move(loaded), QStringLiteral("%1: с адреса %2 данные выходят за конец адресного "
                                                         "пространства")
                                              .arg(name, HexText::address(options.binaryOffset)));
-    if (options.progress)
-        options.progress(loaded.fileSize, loaded.fileSize);
+    if (options.run)
+        options.run->setProgress(loaded.fileSize, loaded.fileSize);
     loaded.image = MemoryImage::fromBytes(options.binaryOffset, std::move(*bytes));
     return loaded;
 }

@@ -10,15 +10,16 @@
 #include "inputformat.h"
 #include "memoryimage.h"
 #include "problem.h"
-#include "progress.h"
 
 class InputFile;
+class JobRun;
 
 struct ImageLoadOptions {
     // Where a binary input's first byte lies: a binary has no address of its own.
     quint64 binaryOffset = 0;
     qint64 memoryLimit = LargestImageSize;
-    ProgressCallback progress; // (bytes read, file size)
+    // Gets (bytes read, file size) and may cancel the reading (an error, JobRun::cancelledProblem()).
+    JobRun *run = nullptr;
     // How messages name the file; empty: the path as given.
     QString displayName;
     // Read as this format, whatever the content looks like; none: decided by the content.

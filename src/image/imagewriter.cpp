@@ -5,7 +5,7 @@
 #include "hextext.h"
 #include "imagelimits.h"
 #include "intelhexwriter.h"
-#include "progressthrottle.h"
+#include "jobrun.h"
 #include "srecordwriter.h"
 #include "systemerror.h"
 
@@ -28,14 +28,16 @@ WriteOutcome walk(const MemoryImage &image, quint64 from, quint64 to, bool gapsT
         if (data || gapsToo)
             total += static_cast<qint64>(length);
     });
-    ProgressThrottle throttle(options.progress, total);
     qint64 done = 0;
     bool ok = true;
     bool cancelled = false;
     const auto hand = [&](quint64 address, const char *data, qsizetype length) {
         ok = put(address, data, length);
         done += length;
-        cancelled = throttle.update(done) && options.cancelRequested && options.cancelRequested();
+        if (options.run) {
+            options.run->setProgress(done, total);
+            cancelled = options.run->isCancelled();
+        }
     };
     QByteArray pending;
     quint64 pendingStart = 0;
@@ -71,7 +73,6 @@ WriteOutcome walk(const MemoryImage &image, quint64 from, quint64 to, bool gapsT
         return WriteOutcome::Cancelled;
     if (!ok)
         return WriteOutcome::Failed;
-    throttle.finish();
     return WriteOutcome::Written;
 }
 

@@ -1,14 +1,13 @@
 #pragma once
 
-#include <functional>
 #include <optional>
 
 #include <QByteArray>
 #include <QString>
 
 #include "memoryimage.h"
-#include "progress.h"
 
+class JobRun;
 class QIODevice;
 
 enum class OutputFormat { Binary, IntelHex, SRecord };
@@ -28,8 +27,8 @@ struct ImageWriteOptions {
     std::optional<quint64> startAddress;
     // The text of an S-record file's S0 record.
     QByteArray header = QByteArrayLiteral("Quillon");
-    ProgressCallback progress;             // (bytes done, bytes in all), at most every few milliseconds
-    std::function<bool()> cancelRequested; // polled as often as progress
+    // Gets (bytes done, bytes in all) and is asked for a cancel between slices.
+    JobRun *run = nullptr;
 };
 
 // Why the image cannot be written in the format, naming the file as `name`; empty when it can.

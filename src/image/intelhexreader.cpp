@@ -21,7 +21,7 @@ bool IntelHexReader::fail(int line, const QString &message)
     return false;
 }
 
-bool IntelHexReader::read(QIODevice &device, const QString &fileName, const ProgressCallback &progress)
+bool IntelHexReader::read(QIODevice &device, const QString &fileName, JobRun *run)
 {
     m_content = {};
     m_diagnostics.clear();
@@ -37,7 +37,7 @@ bool IntelHexReader::read(QIODevice &device, const QString &fileName, const Prog
                 return RecordLineReader::Step::Fail;
             return m_content.hasEndOfFile ? RecordLineReader::Step::Stop : RecordLineReader::Step::Continue;
         },
-        progress);
+        run);
     m_content.chunks = std::move(m_collector.chunks());
     m_content.dataBytes = m_collector.dataBytes();
     m_content.lowestAddress = m_collector.lowestAddress();
@@ -49,7 +49,8 @@ bool IntelHexReader::read(QIODevice &device, const QString &fileName, const Prog
         return false;
     case RecordLineReader::Outcome::ReadError:
     case RecordLineReader::Outcome::LineTooLong:
-    case RecordLineReader::Outcome::TooManyLines: {
+    case RecordLineReader::Outcome::TooManyLines:
+    case RecordLineReader::Outcome::Cancelled: {
         const Problem problem = lines.problem(outcome);
         return fail(problem.line, problem.message);
     }

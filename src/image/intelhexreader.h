@@ -12,8 +12,8 @@
 #include "imagelimits.h"
 #include "intelhexrecord.h"
 #include "problem.h"
-#include "progress.h"
 
+class JobRun;
 class QIODevice;
 struct RecordLine;
 
@@ -57,8 +57,9 @@ struct IntelHexContent {
 class IntelHexReader {
 public:
     // Reads from an open device, from its current position to the end-of-file record or the end;
-    // `fileName` only names the input in diagnostics.
-    bool read(QIODevice &device, const QString &fileName, const ProgressCallback &progress = {});
+    // `fileName` only names the input in diagnostics. The run, when there is one, gets (bytes read,
+    // size) and stops reading when cancelled (an error, JobRun::cancelledProblem()).
+    bool read(QIODevice &device, const QString &fileName, JobRun *run = nullptr);
 
     // Without data kept, reading checks the text and counts the data bytes only: memory stays
     // constant however large the input.

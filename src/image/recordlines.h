@@ -3,15 +3,15 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <optional>
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QIODevice>
 #include <QString>
 
+#include "jobrun.h"
 #include "problem.h"
-#include "progress.h"
-#include "progressthrottle.h"
 #include "systemerror.h"
 
 // One line of a record file (Intel HEX, Motorola S-records), its line end cut.
@@ -36,6 +36,7 @@ public:
         ReadError,   // the device refused a read (errorString() of the device says why)
         LineTooLong, // line lineCount() + 1 grows past the longest record
         TooManyLines,
+        Cancelled, // the run was cancelled
     };
 
     RecordLineReader(QIODevice &device, qsizetype longestLine) : m_device(device), m_longestLine(longestLine)
@@ -44,8 +45,9 @@ public:
     // Sees every block read from the device, e.g. to hash the input while it is read.
     void setBlockObserver(std::function<void(QByteArrayView)> observer) { m_observer = std::move(observer); }
 
-    // `handle(const RecordLine &)` returns a Step. `progress` gets (bytes read, size).
-    template <typename Handler> Outcome read(Handler &&handle, const ProgressCallback &progress);
+    // `handle(const RecordLine &)` returns a Step. The run, when there is one, gets (bytes read, size)
+    // and is asked for a cancel after every block.
+    template <typename Handler> Outcome read(Handler &&handle, JobRun *run);
 
     // Why reading stopped after ReadError, LineTooLong or TooManyLines, as every record reader says it:
     // the line it concerns (0: the file as a whole) and the message; the reader names the file.
@@ -58,6 +60,8 @@ public:
             return Problem::error(QStringLiteral("строка длиннее любой записи"), QString(), m_lineCount + 1);
         case Outcome::TooManyLines:
             return Problem::error(QStringLiteral("в файле больше строк, чем можно сосчитать"));
+        case Outcome::Cancelled:
+            return JobRun::cancelledProblem();
         default:
             return {};
         }
@@ -74,15 +78,33 @@ private:
     static constexpr char ByteOrderMark[] = "\xEF\xBB\xBF";
     static constexpr qsizetype ByteOrderMarkLength = 3;
 
-    static Outcome finish(ProgressThrottle &throttle, Outcome outcome)
+    // The last report of a read that went to its end or was stopped by its handler.
+    static Outcome finish(JobRun *run, qint64 consumed, qint64 total, Outcome outcome)
     {
-        if (outcome != Outcome::Failed)
-            throttle.finish();
+        if (run && outcome != Outcome::Failed)
+            run->setProgress(consumed, qMax(total, consumed));
         return outcome;
     }
+    // What one block leaves for the next.
+    struct Carry {
+        QByteArray partialLine; // a line split between two reads
+        qint64 partialLineOffset = 0;
+        // The last line ended in a CR that was the last byte read: a LF first in the next block is
+        // the rest of its CR LF, not an empty line.
+        bool carriageReturnEndedBlock = false;
+        bool firstLineEndUnsure = false; // that CR is the first line end met
+    };
+
     template <typename Handler>
     Step deliver(Handler &handle, const char *text, qsizetype length, qint64 offset);
+    // Hands the lines that end in one block to `handle`, keeping the unfinished last one in `carry`;
+    // an outcome when reading stops inside the block.
+    template <typename Handler>
+    std::optional<Outcome> splitBlock(Handler &handle, const char *data, qsizetype got, qint64 blockOffset,
+                                      Carry &carry);
     void noteLineEnd(const char *lineEnd);
+    // Notes how the line ending at `end` of the block ends, and gives where the next one starts.
+    qsizetype endLine(const char *data, qsizetype end, qsizetype got, bool atCarriageReturn, Carry &carry);
 
     QIODevice &m_device;
     qsizetype m_longestLine;
@@ -114,29 +136,90 @@ inline void RecordLineReader::noteLineEnd(const char *lineEnd)
         m_lineEnd = lineEnd;
 }
 
+inline qsizetype RecordLineReader::endLine(const char *data, qsizetype end, qsizetype got,
+                                           bool atCarriageReturn, Carry &carry)
+{
+    const qsizetype next = end + 1;
+    if (!atCarriageReturn) {
+        noteLineEnd("\n");
+        return next;
+    }
+    if (next < got && data[next] == '\n') {
+        noteLineEnd("\r\n");
+        return next + 1;
+    }
+    carry.firstLineEndUnsure = m_lineEnd.isEmpty() && next == got;
+    noteLineEnd("\r");
+    carry.carriageReturnEndedBlock = next == got;
+    return next;
+}
+
 template <typename Handler>
-RecordLineReader::Outcome RecordLineReader::read(Handler &&handle, const ProgressCallback &progress)
+std::optional<RecordLineReader::Outcome> RecordLineReader::splitBlock(Handler &handle, const char *data,
+                                                                      qsizetype got, qint64 blockOffset,
+                                                                      Carry &carry)
+{
+    const char *blockEnd = data + got;
+    qsizetype start = 0;
+    if (carry.carriageReturnEndedBlock && data[0] == '\n') {
+        start = 1;
+        if (carry.firstLineEndUnsure)
+            m_lineEnd = "\r\n";
+    }
+    carry.carriageReturnEndedBlock = false;
+    carry.firstLineEndUnsure = false;
+    // Lines end in LF, CR LF or a lone CR (as srec_cat's and objcopy's readers take them); the next
+    // LF is looked up once, not once per line.
+    const char *lineFeed = nullptr;
+    while (start < got) {
+        if (!lineFeed || lineFeed < data + start) {
+            lineFeed = static_cast<const char *>(std::memchr(data + start, '\n', size_t(got - start)));
+            if (!lineFeed)
+                lineFeed = blockEnd;
+        }
+        const auto *carriageReturn =
+            static_cast<const char *>(std::memchr(data + start, '\r', size_t(lineFeed - (data + start))));
+        const char *lineEnd = carriageReturn ? carriageReturn : lineFeed;
+        if (lineEnd == blockEnd) {
+            if (carry.partialLine.isEmpty())
+                carry.partialLineOffset = blockOffset + start;
+            carry.partialLine.append(data + start, got - start);
+            if (carry.partialLine.size() > m_longestLine + ByteOrderMarkLength)
+                return Outcome::LineTooLong;
+            return std::nullopt;
+        }
+        const qsizetype end = lineEnd - data;
+        if (m_lineCount == std::numeric_limits<int>::max() - 1)
+            return Outcome::TooManyLines;
+        const qsizetype next = endLine(data, end, got, carriageReturn != nullptr, carry);
+        Step step;
+        if (carry.partialLine.isEmpty()) {
+            step = deliver(handle, data + start, end - start, blockOffset + start);
+        } else {
+            carry.partialLine.append(data + start, end - start);
+            step = deliver(handle, carry.partialLine.constData(), carry.partialLine.size(),
+                           carry.partialLineOffset);
+            carry.partialLine.clear();
+        }
+        if (step != Step::Continue)
+            return step == Step::Stop ? Outcome::Stopped : Outcome::Failed;
+        start = next;
+    }
+    return std::nullopt;
+}
+
+template <typename Handler> RecordLineReader::Outcome RecordLineReader::read(Handler &&handle, JobRun *run)
 {
     m_lineCount = 0;
     m_lineEnd.clear();
     m_textStart = 0;
     // Pipes and files that report no size are read to their end all the same.
     const qint64 total = m_device.isSequential() ? 0 : qMax<qint64>(0, m_device.size() - m_device.pos());
-    ProgressThrottle throttle(progress, total);
     // Small inputs get a small buffer; large ones are read in blocks that stay warm in the cache.
     const qint64 blockSize = total > 0 ? qBound<qint64>(4096, total + 1, ReadBlockSize) : ReadBlockSize;
     QByteArray block(blockSize, Qt::Uninitialized);
-    QByteArray partialLine; // a line split between two reads
-    qint64 partialLineOffset = 0;
+    Carry carry;
     qint64 consumed = 0;
-    // The last line ended in a CR that was the last byte read: a LF first in the next block is the
-    // rest of its CR LF, not an empty line.
-    bool carriageReturnEndedBlock = false;
-    bool firstLineEndUnsure = false; // that CR is the first line end met
-    const auto outcomeOf = [](Step step) {
-        return step == Step::Stop ? Outcome::Stopped : Outcome::Failed;
-    };
-
     for (;;) {
         SystemError::clear();
         const qint64 got = m_device.read(block.data(), block.size());
@@ -150,68 +233,21 @@ RecordLineReader::Outcome RecordLineReader::read(Handler &&handle, const Progres
             m_observer(QByteArrayView(block.constData(), got));
         const qint64 blockOffset = consumed;
         consumed += got;
-        const char *data = block.constData();
-        const char *blockEnd = data + got;
-        qsizetype start = 0;
-        if (carriageReturnEndedBlock && data[0] == '\n') {
-            start = 1;
-            if (firstLineEndUnsure)
-                m_lineEnd = "\r\n";
+        // Only a read its handler stopped gets a last report; failures and limits get none.
+        if (const std::optional<Outcome> stop =
+                splitBlock(handle, block.constData(), got, blockOffset, carry))
+            return *stop == Outcome::Stopped ? finish(run, consumed, total, *stop) : *stop;
+        if (run) {
+            run->setProgress(consumed, total);
+            if (run->isCancelled())
+                return Outcome::Cancelled;
         }
-        carriageReturnEndedBlock = false;
-        firstLineEndUnsure = false;
-        // Lines end in LF, CR LF or a lone CR (as srec_cat's and objcopy's readers take them); the
-        // next LF is looked up once, not once per line.
-        const char *lineFeed = nullptr;
-        while (start < got) {
-            if (!lineFeed || lineFeed < data + start) {
-                lineFeed = static_cast<const char *>(std::memchr(data + start, '\n', size_t(got - start)));
-                if (!lineFeed)
-                    lineFeed = blockEnd;
-            }
-            const auto *carriageReturn =
-                static_cast<const char *>(std::memchr(data + start, '\r', size_t(lineFeed - (data + start))));
-            const char *lineEnd = carriageReturn ? carriageReturn : lineFeed;
-            if (lineEnd == blockEnd) {
-                if (partialLine.isEmpty())
-                    partialLineOffset = blockOffset + start;
-                partialLine.append(data + start, got - start);
-                if (partialLine.size() > m_longestLine + ByteOrderMarkLength)
-                    return Outcome::LineTooLong;
-                break;
-            }
-            const qsizetype end = lineEnd - data;
-            if (m_lineCount == std::numeric_limits<int>::max() - 1)
-                return Outcome::TooManyLines;
-            qsizetype next = end + 1;
-            if (!carriageReturn) {
-                noteLineEnd("\n");
-            } else if (next < got && data[next] == '\n') {
-                noteLineEnd("\r\n");
-                ++next;
-            } else {
-                firstLineEndUnsure = m_lineEnd.isEmpty() && next == got;
-                noteLineEnd("\r");
-                carriageReturnEndedBlock = next == got;
-            }
-            Step step;
-            if (partialLine.isEmpty()) {
-                step = deliver(handle, data + start, end - start, blockOffset + start);
-            } else {
-                partialLine.append(data + start, end - start);
-                step = deliver(handle, partialLine.constData(), partialLine.size(), partialLineOffset);
-                partialLine.clear();
-            }
-            if (step != Step::Continue)
-                return finish(throttle, outcomeOf(step));
-            start = next;
-        }
-        throttle.update(consumed);
     }
-    if (!partialLine.isEmpty()) {
-        const Step step = deliver(handle, partialLine.constData(), partialLine.size(), partialLineOffset);
+    if (!carry.partialLine.isEmpty()) {
+        const Step step =
+            deliver(handle, carry.partialLine.constData(), carry.partialLine.size(), carry.partialLineOffset);
         if (step != Step::Continue)
-            return finish(throttle, outcomeOf(step));
+            return finish(run, consumed, total, step == Step::Stop ? Outcome::Stopped : Outcome::Failed);
     }
-    return finish(throttle, Outcome::Ended);
+    return finish(run, consumed, total, Outcome::Ended);
 }

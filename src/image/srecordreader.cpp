@@ -14,7 +14,7 @@ bool SRecordReader::fail(int line, const QString &message)
     return false;
 }
 
-bool SRecordReader::read(QIODevice &device, const QString &fileName, const ProgressCallback &progress)
+bool SRecordReader::read(QIODevice &device, const QString &fileName, JobRun *run)
 {
     m_content = {};
     m_diagnostics.clear();
@@ -30,7 +30,7 @@ bool SRecordReader::read(QIODevice &device, const QString &fileName, const Progr
                 return RecordLineReader::Step::Fail;
             return m_content.hasTermination ? RecordLineReader::Step::Stop : RecordLineReader::Step::Continue;
         },
-        progress);
+        run);
     m_content.chunks = std::move(m_collector.chunks());
     m_content.dataBytes = m_collector.dataBytes();
     m_content.lineCount = lines.lineCount();
@@ -39,7 +39,8 @@ bool SRecordReader::read(QIODevice &device, const QString &fileName, const Progr
         return false;
     case RecordLineReader::Outcome::ReadError:
     case RecordLineReader::Outcome::LineTooLong:
-    case RecordLineReader::Outcome::TooManyLines: {
+    case RecordLineReader::Outcome::TooManyLines:
+    case RecordLineReader::Outcome::Cancelled: {
         const Problem problem = lines.problem(outcome);
         return fail(problem.line, problem.message);
     }

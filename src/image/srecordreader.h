@@ -8,8 +8,8 @@
 
 #include "datachunk.h"
 #include "problem.h"
-#include "progress.h"
 
+class JobRun;
 class QIODevice;
 
 // What a Motorola S-record file holds: its data at absolute addresses in file order, the text of its
@@ -35,8 +35,9 @@ struct SRecordContent {
 class SRecordReader {
 public:
     // Reads from an open device from its current position; `fileName` only names the input in
-    // diagnostics. `progress` gets (bytes read, size).
-    bool read(QIODevice &device, const QString &fileName, const ProgressCallback &progress = {});
+    // diagnostics. The run, when there is one, gets (bytes read, size) and stops reading when
+    // cancelled (an error, JobRun::cancelledProblem()).
+    bool read(QIODevice &device, const QString &fileName, JobRun *run = nullptr);
 
     void setMemoryLimit(qint64 limit) { m_collector.setMemoryLimit(limit); }
     // Without data kept, reading checks the text and counts the data bytes only.

@@ -8,23 +8,18 @@
 #include "imageloader.h"
 #include "inputfile.h"
 #include "intelhexwriter.h"
+#include "jobrun.h"
 #include "memoryimage.h"
-#include "progressthrottle.h"
 #include "srecordwriter.h"
 #include "systemerror.h"
 
 namespace {
 
 constexpr quint64 AddressSpaceEnd = Q_UINT64_C(0x100000000);
-// Bytes handed to the writer between two looks at the clock; a multiple of 16 keeps the record grid.
+// Bytes handed to the writer between two looks for a cancel; a multiple of 16 keeps the record grid.
 constexpr qsizetype SliceSize = 256 * 1024;
-
-ConversionResult failure(ConversionResult result, const QString &text)
-{
-    result.ok = false;
-    result.errorText = text;
-    return result;
-}
+// The share of the progress that reading an image into memory takes, in thousandths.
+constexpr int ReadShare = 400;
 
 QString replaceExtensionInName(const QString &path, QLatin1String from, QLatin1String to)
 {
@@ -44,27 +39,6 @@ bool sameFile(const QString &a, const QString &b)
     const QFileInfo second(b);
     return first.absoluteFilePath() == second.absoluteFilePath() ||
            (first.exists() && second.exists() && first.canonicalFilePath() == second.canonicalFilePath());
-}
-
-// Maps the progress of one phase onto a share of the whole job, in thousandths.
-ProgressCallback phaseProgress(const ProgressCallback &overall, int fromPerMille, int toPerMille)
-{
-    if (!overall)
-        return {};
-    return [overall, fromPerMille, toPerMille](qint64 done, qint64 total) {
-        const qint64 span = toPerMille - fromPerMille;
-        overall(fromPerMille + (total > 0 ? done * span / total : span), 1000);
-    };
-}
-
-// Opens the input once; false (with the reason in the result) when it cannot be read.
-bool openInput(InputFile &input, ConversionResult &result)
-{
-    if (input.open())
-        return true;
-    result.ok = false;
-    result.errorText = QStringLiteral("%1: %2").arg(input.path(), input.problemText());
-    return false;
 }
 
 // Fills the block from the device, so that a pipe's short reads do not break the 16-byte record
@@ -105,193 +79,244 @@ QString recordFormatName(OutputFormat format)
     return format == OutputFormat::SRecord ? QStringLiteral("S-records") : QStringLiteral("Intel HEX");
 }
 
-// A binary input streamed into records: a pipe has no size to map, and a large file needs no copy
-// in memory. `begin(writer)` writes what comes before the data.
-template <typename Writer, typename Begin>
-ConversionResult streamBinary(InputFile &input, quint64 offset, const ConversionOptions &options,
-                              ConversionResult result, Begin &&begin)
+Failure cancelled()
 {
-    result.inputFormat = InputFormat::Binary;
-    const QString inputName = input.path();
-    const auto pastLimit = [&]() {
-        return failure(result, QStringLiteral("%1: %2").arg(inputName, inputTooLargeText()));
-    };
-    const auto tooLarge = [&](quint64 size) {
-        return failure(result,
-                       QStringLiteral("%1: %2 байт по смещению %3 выходят за 4 ГиБ, которые адресует %4")
-                           .arg(inputName)
-                           .arg(size)
-                           .arg(HexText::address(offset), recordFormatName(result.outputFormat)));
-    };
-    const qint64 knownSize = input.knownSize();
-    // Streamed or held, every input stops at the largest image.
-    if (knownSize > LargestImageSize)
-        return pastLimit();
-    if (offset >= AddressSpaceEnd ||
-        offset + static_cast<quint64>(qMax<qint64>(0, knownSize)) > AddressSpaceEnd)
-        return tooLarge(static_cast<quint64>(knownSize));
+    return Failure(JobRun::cancelledProblem());
+}
 
-    AtomicOutputFile output(result.outputPath);
-    if (!output.open())
-        return failure(
-            result,
-            QStringLiteral("%1: не удалось записать файл: %2").arg(result.outputPath, output.errorString()));
+Problem writeProblem(const QString &outputPath, const QString &reason)
+{
+    return Problem::error(QStringLiteral("не удалось записать файл: %1").arg(reason), outputPath);
+}
 
-    ProgressThrottle throttle(options.progress, qMax<qint64>(0, knownSize));
-    Writer writer(output.device());
-    bool written = begin(writer);
+// What stops a binary input of `size` bytes (so far) at `offset`: past the largest image, or past
+// the 4 GiB the record formats address.
+std::optional<Problem> binaryExtentProblem(const QString &inputName, quint64 offset, quint64 size,
+                                           OutputFormat format)
+{
+    if (size > static_cast<quint64>(LargestImageSize))
+        return Problem::error(inputTooLargeText(), inputName);
+    if (offset >= AddressSpaceEnd || offset + size > AddressSpaceEnd)
+        return Problem::error(QStringLiteral("%1 байт по смещению %2 выходят за 4 ГиБ, которые адресует %3")
+                                  .arg(size)
+                                  .arg(HexText::address(offset), recordFormatName(format)),
+                              inputName);
+    return std::nullopt;
+}
+
+// Hands a binary input to the record writer block by block, so that a pipe needs no size and a
+// large file no copy in memory. Stops at a read or write failure, at a limit, or at a cancel.
+template <typename Writer>
+std::optional<Problem> copyBinary(InputFile &input, quint64 offset, Writer &writer, AtomicOutputFile &output,
+                                  OutputFormat format, JobRun &run)
+{
+    const qint64 total = qMax<qint64>(0, input.knownSize());
     QByteArray block(SliceSize, Qt::Uninitialized);
     quint64 position = 0;
-    while (written) {
+    for (;;) {
         SystemError::clear();
         const qint64 got = readFull(input.device(), block.data(), block.size());
         if (got < 0)
-            return failure(result, QStringLiteral("%1: не удалось прочитать файл: %2")
-                                       .arg(inputName, SystemError::of(input.device())));
+            return Problem::error(
+                QStringLiteral("не удалось прочитать файл: %1").arg(SystemError::of(input.device())),
+                input.path());
         if (got == 0)
-            break;
-        if (position + static_cast<quint64>(got) > static_cast<quint64>(LargestImageSize)) {
-            output.cancel();
-            return pastLimit();
-        }
-        if (offset + position + static_cast<quint64>(got) > AddressSpaceEnd) {
-            output.cancel();
-            return tooLarge(position + static_cast<quint64>(got));
-        }
+            return std::nullopt;
+        if (auto problem = binaryExtentProblem(input.path(), offset, position + quint64(got), format))
+            return problem;
         // After a failed write the writer's buffer is in doubt: nothing more may follow it.
-        written = writer.writeData(offset + position, QByteArrayView(block.constData(), got));
-        position += static_cast<quint64>(got);
-        if (throttle.update(static_cast<qint64>(position)) && options.cancelRequested &&
-            options.cancelRequested()) {
-            output.cancel();
-            result.cancelled = true;
-            return result;
-        }
+        if (!writer.writeData(offset + position, QByteArrayView(block.constData(), got)))
+            return writeProblem(output.targetPath(),
+                                writer.errorString().isEmpty() ? output.errorString() : writer.errorString());
+        position += quint64(got);
+        run.setProgress(qint64(position), total);
+        if (run.isCancelled())
+            return JobRun::cancelledProblem();
     }
-    if (!written || !writer.finish() || !output.commit())
-        return failure(result,
-                       QStringLiteral("%1: не удалось записать файл: %2")
-                           .arg(result.outputPath, writer.errorString().isEmpty() ? output.errorString()
-                                                                                  : writer.errorString()));
-    throttle.finish();
-    result.ok = true;
-    return result;
 }
 
-ConversionResult binToHex(InputFile &input, quint64 offset, const ConversionOptions &options,
-                          ConversionResult result)
+// A binary input streamed into records; `begin(writer)` writes what comes before the data.
+template <typename Writer, typename Begin>
+Result<Conversion> streamBinary(InputFile &input, quint64 offset, Conversion conversion, JobRun &run,
+                                Begin &&begin)
 {
-    result.outputFormat = OutputFormat::IntelHex;
-    return streamBinary<IntelHexWriter>(input, offset, options, result, [offset](IntelHexWriter &writer) {
+    // Streamed or held, every input stops at the largest image.
+    const auto knownSize = static_cast<quint64>(qMax<qint64>(0, input.knownSize()));
+    if (auto problem = binaryExtentProblem(input.path(), offset, knownSize, conversion.outputFormat))
+        return Failure(*problem);
+    AtomicOutputFile output(conversion.outputPath);
+    if (!output.open())
+        return Failure(writeProblem(conversion.outputPath, output.errorString()));
+    Writer writer(output.device());
+    if (!begin(writer))
+        return Failure(writeProblem(conversion.outputPath, writer.errorString()));
+    if (auto problem = copyBinary(input, offset, writer, output, conversion.outputFormat, run))
+        return Failure(*problem);
+    if (!writer.finish() || !output.commit())
+        return Failure(writeProblem(conversion.outputPath, writer.errorString().isEmpty()
+                                                               ? output.errorString()
+                                                               : writer.errorString()));
+    return conversion;
+}
+
+Result<Conversion> binToHex(InputFile &input, quint64 offset, Conversion conversion, JobRun &run)
+{
+    conversion.outputFormat = OutputFormat::IntelHex;
+    return streamBinary<IntelHexWriter>(input, offset, conversion, run, [offset](IntelHexWriter &writer) {
         return writer.begin(static_cast<quint32>(offset));
     });
 }
 
-ConversionResult binToSRecord(InputFile &input, quint64 offset, const ConversionOptions &options,
-                              ConversionResult result)
+Result<Conversion> binToSRecord(InputFile &input, quint64 offset, Conversion conversion, JobRun &run)
 {
-    result.outputFormat = OutputFormat::SRecord;
-    return streamBinary<SRecordWriter>(input, offset, options, result, [](SRecordWriter &writer) {
+    conversion.outputFormat = OutputFormat::SRecord;
+    return streamBinary<SRecordWriter>(input, offset, conversion, run, [](SRecordWriter &writer) {
         writer.setSkipErased(true);
         return writer.begin(ImageWriteOptions().header);
     });
 }
 
-// Any input read whole into memory (as `format`, or as its content says), then written in the
-// output format.
-ConversionResult convertLoaded(InputFile &input, quint64 binaryOffset, const ConversionOptions &options,
-                               ConversionResult result, std::optional<InputFormat> format = std::nullopt)
+// Reads any input whole into memory (as `format`, or as its content says), in the first share of
+// the run's progress.
+Result<LoadedImage> loadInput(InputFile &input, quint64 binaryOffset, std::optional<InputFormat> format,
+                              JobRun &run)
 {
-    const QString inputName = input.path();
     ImageLoadOptions loadOptions;
     loadOptions.format = format;
     loadOptions.binaryOffset = binaryOffset;
-    loadOptions.displayName = inputName;
-    loadOptions.progress = phaseProgress(options.progress, 0, 400);
-    const LoadedImage loaded = loadImage(input, loadOptions);
-    result.inputFormat = loaded.format;
+    loadOptions.displayName = input.path();
+    loadOptions.run = &run;
+    run.setStage(0, ReadShare);
+    LoadedImage loaded = loadImage(input, loadOptions);
+    run.setStage(ReadShare, JobRun::PerMille);
+    if (run.isCancelled())
+        return cancelled();
     if (!loaded.ok())
-        return failure(result, loaded.errorText);
-    for (const Problem &diagnostic : loaded.warnings)
-        result.warnings << diagnostic.toString();
-    if (options.cancelRequested && options.cancelRequested()) {
-        result.cancelled = true;
-        return result;
-    }
+        return Failure(Problem::error(loaded.errorText));
+    QList<Problem> warnings = loaded.warnings;
+    return Result<LoadedImage>(std::move(loaded), std::move(warnings));
+}
 
-    ImageWriteOptions writeOptions;
-    writeOptions.binaryBase = options.binaryBase;
-    writeOptions.startAddress = loaded.startAddress;
-    // A flat binary's 0xFF bytes are erased flash, as they are when it is streamed into records.
-    writeOptions.skipErased = loaded.format == InputFormat::Binary;
-    writeOptions.progress = phaseProgress(options.progress, 400, 1000);
-    writeOptions.cancelRequested = options.cancelRequested;
-    const QString problem = imageWriteProblem(loaded.image, result.outputFormat, writeOptions, inputName);
-    if (!problem.isEmpty())
-        return failure(result, problem);
-    if (loaded.image.isEmpty())
-        result.warnings << QStringLiteral("%1: в файле нет данных; %2 пуст")
-                               .arg(inputName,
-                                    result.outputFormat == OutputFormat::Binary
-                                        ? QStringLiteral("двоичный файл")
-                                        : QStringLiteral("файл ") + recordFormatName(result.outputFormat));
-
-    AtomicOutputFile output(result.outputPath);
+// Writes an image held in memory in the output format, replacing the output whole.
+std::optional<Problem> writeLoaded(const LoadedImage &loaded, const ImageWriteOptions &options,
+                                   const QString &outputPath, OutputFormat format)
+{
+    AtomicOutputFile output(outputPath);
     if (!output.open())
-        return failure(
-            result,
-            QStringLiteral("%1: не удалось записать файл: %2").arg(result.outputPath, output.errorString()));
+        return writeProblem(outputPath, output.errorString());
     QString writeError;
-    switch (writeImage(output.device(), loaded.image, result.outputFormat, writeOptions, &writeError)) {
+    switch (writeImage(output.device(), loaded.image, format, options, &writeError)) {
     case WriteOutcome::Cancelled:
-        output.cancel();
-        result.cancelled = true;
-        return result;
+        return JobRun::cancelledProblem();
     case WriteOutcome::Failed:
-        output.cancel();
-        return failure(result,
-                       QStringLiteral("%1: не удалось записать файл: %2").arg(result.outputPath, writeError));
+        return writeProblem(outputPath, writeError);
     case WriteOutcome::Written:
         break;
     }
     if (!output.commit())
-        return failure(
-            result,
-            QStringLiteral("%1: не удалось записать файл: %2").arg(result.outputPath, output.errorString()));
-    result.ok = true;
-    return result;
+        return writeProblem(outputPath, output.errorString());
+    return std::nullopt;
+}
+
+// Any input read whole into memory (as `format`, or as its content says), then written in the
+// output format.
+Result<Conversion> convertLoaded(InputFile &input, quint64 binaryOffset, const ConversionOptions &options,
+                                 Conversion conversion, JobRun &run,
+                                 std::optional<InputFormat> format = std::nullopt)
+{
+    const QString inputName = input.path();
+    Result<LoadedImage> loaded = loadInput(input, binaryOffset, format, run);
+    if (!loaded)
+        return Failure(loaded.problems());
+    conversion.inputFormat = loaded->format;
+
+    ImageWriteOptions writeOptions;
+    writeOptions.binaryBase = options.binaryBase;
+    writeOptions.startAddress = loaded->startAddress;
+    // A flat binary's 0xFF bytes are erased flash, as they are when it is streamed into records.
+    writeOptions.skipErased = loaded->format == InputFormat::Binary;
+    writeOptions.run = &run;
+    const QString problem =
+        imageWriteProblem(loaded->image, conversion.outputFormat, writeOptions, inputName);
+    if (!problem.isEmpty())
+        return Failure(Problem::error(problem));
+    QList<Problem> warnings = loaded.problems();
+    if (loaded->image.isEmpty())
+        warnings << Problem::warning(
+            QStringLiteral("в файле нет данных; %1 пуст")
+                .arg(conversion.outputFormat == OutputFormat::Binary
+                         ? QStringLiteral("двоичный файл")
+                         : QStringLiteral("файл ") + recordFormatName(conversion.outputFormat)),
+            inputName);
+    if (auto failed =
+            writeLoaded(loaded.value(), writeOptions, conversion.outputPath, conversion.outputFormat))
+        return Failure(*failed);
+    return Result<Conversion>(conversion, warnings);
 }
 
 // Holds the input to what the user said it is: Intel HEX is read as such, a binary must be one.
-// False (with the reason in the result) when it is not what was said.
-bool takeAsExpected(ConversionResult &result, std::optional<InputFormat> expected, const QString &inputPath)
+std::optional<Problem> takeAsExpected(Conversion &conversion, std::optional<InputFormat> expected,
+                                      const QString &inputPath)
 {
     if (expected == InputFormat::IntelHex)
-        result.inputFormat = InputFormat::IntelHex;
-    if (expected != InputFormat::Binary || result.inputFormat == InputFormat::Binary)
-        return true;
-    result.ok = false;
-    result.errorText = QStringLiteral("%1: это %2, а не двоичный файл; ничего не записано")
-                           .arg(inputPath, formatDescription(result.inputFormat));
-    return false;
+        conversion.inputFormat = InputFormat::IntelHex;
+    if (expected != InputFormat::Binary || conversion.inputFormat == InputFormat::Binary)
+        return std::nullopt;
+    return Problem::error(QStringLiteral("это %1, а не двоичный файл; ничего не записано")
+                              .arg(formatDescription(conversion.inputFormat)),
+                          inputPath);
 }
 
-// The output path of a conversion, refused when it would be the input itself.
-bool chooseOutput(ConversionResult &result, const QString &inputPath, const ConversionOptions &options,
-                  const QString &besideInput)
+// The output format, and the output path beside the input: Intel HEX and binary keep the names they
+// have always had when no format is asked for.
+void chooseOutputFormat(Conversion &conversion, const QString &inputPath, const ConversionOptions &options)
 {
-    result.outputPath = options.outputPath.isEmpty() ? besideInput : options.outputPath;
-    if (!sameFile(inputPath, result.outputPath)) {
-        if (options.confirmReplace && QFileInfo::exists(result.outputPath) &&
-            !options.confirmReplace(result.outputPath)) {
-            result.cancelled = true;
-            return false;
-        }
-        return true;
+    const bool binaryInput = conversion.inputFormat == InputFormat::Binary;
+    conversion.outputFormat =
+        options.to.value_or(binaryInput ? OutputFormat::IntelHex : OutputFormat::Binary);
+    if (!options.outputPath.isEmpty())
+        conversion.outputPath = options.outputPath;
+    else if (!options.to && conversion.inputFormat == InputFormat::IntelHex)
+        conversion.outputPath = binaryOutputPathFor(inputPath);
+    else if (!options.to && binaryInput)
+        conversion.outputPath = hexOutputPathFor(inputPath);
+    else
+        conversion.outputPath = outputPathFor(inputPath, conversion.outputFormat);
+}
+
+// Refuses an output that would be the input itself; asks before replacing an existing one (a "no"
+// cancels the run).
+std::optional<Problem> confirmOutput(const Conversion &conversion, const QString &inputPath,
+                                     const ConversionOptions &options, JobRun &run)
+{
+    if (sameFile(inputPath, conversion.outputPath))
+        return Problem::error(QStringLiteral("выходной файл заменил бы входной"), inputPath);
+    if (options.confirmReplace && QFileInfo::exists(conversion.outputPath) &&
+        !options.confirmReplace(conversion.outputPath)) {
+        run.cancel();
+        return JobRun::cancelledProblem();
     }
-    result.ok = false;
-    result.errorText = QStringLiteral("%1: выходной файл заменил бы входной").arg(inputPath);
-    return false;
+    return std::nullopt;
+}
+
+// A binary input, at the offset the question gives (a cancelled question cancels the run).
+Result<Conversion> convertBinary(InputFile &input, const BinaryOffsetQuestion &askOffset,
+                                 const ConversionOptions &options, const Conversion &conversion, JobRun &run)
+{
+    const std::optional<quint64> offset = askOffset ? askOffset() : std::optional<quint64>(0);
+    if (!offset) {
+        run.cancel();
+        return cancelled();
+    }
+    switch (conversion.outputFormat) {
+    case OutputFormat::IntelHex:
+        return binToHex(input, *offset, conversion, run);
+    case OutputFormat::SRecord:
+        return binToSRecord(input, *offset, conversion, run);
+    case OutputFormat::Binary:
+        break;
+    }
+    return convertLoaded(input, *offset, options, conversion, run);
 }
 
 } // namespace
@@ -316,49 +341,22 @@ QString outputPathFor(const QString &inputPath, OutputFormat format)
     return (hasExtension ? inputPath.left(dot) : inputPath) + outputFormatExtension(format);
 }
 
-ConversionResult convertFile(const QString &inputPath, const BinaryOffsetQuestion &askOffset,
-                             const ConversionOptions &options)
+Result<Conversion> convertFile(const QString &inputPath, const BinaryOffsetQuestion &askOffset,
+                               const ConversionOptions &options, JobRun &run)
 {
-    ConversionResult result;
     InputFile input(inputPath);
-    if (!openInput(input, result))
-        return result;
-    result.inputFormat = detectInputFormat(input.device());
-    if (result.inputFormat == InputFormat::Empty)
-        return failure(result, QStringLiteral("%1: файл пуст, конвертировать нечего").arg(inputPath));
-    if (!takeAsExpected(result, options.expectedInput, inputPath))
-        return result;
-    const bool binaryInput = result.inputFormat == InputFormat::Binary;
-    result.outputFormat = options.to.value_or(binaryInput ? OutputFormat::IntelHex : OutputFormat::Binary);
-    // Intel HEX and binary keep the names they have always had when no format is asked for.
-    QString besideInput;
-    if (!options.to && result.inputFormat == InputFormat::IntelHex)
-        besideInput = binaryOutputPathFor(inputPath);
-    else if (!options.to && binaryInput)
-        besideInput = hexOutputPathFor(inputPath);
-    else
-        besideInput = outputPathFor(inputPath, result.outputFormat);
-    if (!chooseOutput(result, inputPath, options, besideInput))
-        return result;
-    if (!binaryInput)
-        return convertLoaded(input, 0, options, result, result.inputFormat);
-
-    quint64 offset = 0;
-    if (askOffset) {
-        const std::optional<quint64> answer = askOffset();
-        if (!answer) {
-            result.cancelled = true;
-            return result;
-        }
-        offset = *answer;
-    }
-    switch (result.outputFormat) {
-    case OutputFormat::IntelHex:
-        return binToHex(input, offset, options, result);
-    case OutputFormat::SRecord:
-        return binToSRecord(input, offset, options, result);
-    case OutputFormat::Binary:
-        break;
-    }
-    return convertLoaded(input, offset, options, result);
+    if (!input.open())
+        return Failure(Problem::error(input.problemText(), input.path()));
+    Conversion conversion;
+    conversion.inputFormat = detectInputFormat(input.device());
+    if (conversion.inputFormat == InputFormat::Empty)
+        return Failure(Problem::error(QStringLiteral("файл пуст, конвертировать нечего"), inputPath));
+    if (auto problem = takeAsExpected(conversion, options.expectedInput, inputPath))
+        return Failure(*problem);
+    chooseOutputFormat(conversion, inputPath, options);
+    if (auto problem = confirmOutput(conversion, inputPath, options, run))
+        return Failure(*problem);
+    if (conversion.inputFormat != InputFormat::Binary)
+        return convertLoaded(input, 0, options, conversion, run, conversion.inputFormat);
+    return convertBinary(input, askOffset, options, conversion, run);
 }

@@ -9,19 +9,19 @@
 #include "imagelimits.h"
 #include "imagewriter.h"
 #include "inputformat.h"
-#include "progress.h"
+#include "result.h"
 
-// How one conversion is watched and where it writes.
+class JobRun;
+
+// Where one conversion writes, and what it asks.
 struct ConversionOptions {
-    ProgressCallback progress;             // (done, total), at most every few milliseconds
-    std::function<bool()> cancelRequested; // polled as often as progress; true stops without writing
-    QString outputPath;                    // empty: beside the input, named by the direction
+    QString outputPath; // empty: beside the input, named by the direction
     // The format to write; none: the direction follows the input (an image with addresses becomes a
     // flat binary from address 0, a binary becomes Intel HEX).
     std::optional<OutputFormat> to;
     quint64 binaryBase = 0; // the address of a binary output's first byte
-    // Asked when the output exists already; false cancels the conversion before anything is written.
-    // Without it an existing output is replaced, as command-line converters do.
+    // Asked when the output exists already; false cancels the conversion (and its run) before
+    // anything is written. Without it an existing output is replaced, as command-line converters do.
     std::function<bool(const QString &outputPath)> confirmReplace;
     // What the user said the input is (the window's two buttons); none: whatever its content is.
     // An input said to be Intel HEX is read as Intel HEX, so that the reader names the line that is
@@ -30,13 +30,10 @@ struct ConversionOptions {
     std::optional<InputFormat> expectedInput;
 };
 
-struct ConversionResult {
-    bool ok = false;
-    bool cancelled = false;
+// What a conversion wrote.
+struct Conversion {
     QString outputPath;
-    QString errorText;    // why it failed, naming the file (and line) where there is one
-    QStringList warnings; // things the user should know about a conversion that succeeded
-    InputFormat inputFormat = InputFormat::Empty; // how the input was read, once it was opened
+    InputFormat inputFormat = InputFormat::Empty; // how the input was read
     OutputFormat outputFormat = OutputFormat::Binary;
 };
 
@@ -44,7 +41,7 @@ struct ConversionResult {
 constexpr quint64 LargestFlatImage = LargestImageSize;
 
 // Asked for the load address of an input that turned out to be binary; no value cancels the
-// conversion.
+// conversion (and its run).
 using BinaryOffsetQuestion = std::function<std::optional<quint64>()>;
 
 // The converter as the user meets it: opens the input once (a pipe or FIFO too; devices and
@@ -54,8 +51,12 @@ using BinaryOffsetQuestion = std::function<std::optional<quint64>()>;
 // asked for a binary input (the address of its first byte); without it the offset is 0.
 // A binary written as Intel HEX or S-records leaves out blocks of sixteen 0xFF bytes (erased
 // flash); an image read from a format with addresses keeps every byte it names.
-ConversionResult convertFile(const QString &inputPath, const BinaryOffsetQuestion &askOffset,
-                             const ConversionOptions &options = {});
+//
+// The run gets the progress in thousandths of the whole conversion and may cancel it at any time:
+// nothing is written then, an earlier output stays as it was, and the problem is
+// JobRun::cancelledProblem(). The warnings of a conversion that succeeded come with its value.
+Result<Conversion> convertFile(const QString &inputPath, const BinaryOffsetQuestion &askOffset,
+                               const ConversionOptions &options, JobRun &run);
 
 // Output names beside the input: every ".bin" in the file name becomes ".hex" (and the reverse);
 // a name without one gets the new extension appended.

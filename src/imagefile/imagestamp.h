@@ -4,9 +4,11 @@
 
 #include <QPair>
 #include <QString>
-#include <QStringList>
 
 #include "inputformat.h"
+#include "result.h"
+
+class JobRun;
 
 enum class StampAlgorithm {
     Crc32, // the common CRC-32 (zlib's), the one "quillon-cli info" prints
@@ -28,10 +30,8 @@ struct StampJob {
     quint64 binaryOffset = 0; // where a binary image's first byte lies
 };
 
-struct StampResult {
-    bool ok = false;
-    QString errorText; // naming the file
-    QStringList warnings;
+// What a stamp wrote.
+struct Stamp {
     InputFormat format = InputFormat::Empty;
     quint64 rangeStart = 0;
     quint64 rangeEnd = 0;
@@ -49,4 +49,7 @@ struct StampResult {
 // multiple of 4, a range without data. The output replaces its file whole or not at all; a release
 // manifest beside the image is carried over beside the output with the stamp recorded and the
 // image's digest brought up to date.
-StampResult stampImage(const StampJob &job);
+//
+// The run gets the progress in thousandths and may cancel the stamp until the output replaces its
+// file: nothing is written then (JobRun::cancelledProblem()). Warnings come with the value.
+Result<Stamp> stampImage(const StampJob &job, JobRun &run);

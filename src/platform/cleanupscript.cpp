@@ -2,9 +2,45 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace CleanupScript {
 
-QByteArray windowsText(QString oldExecutablePath)
+static const QByteArray Mark = "quillon-update-cleanup sha256=";
+
+// A comment in either language: cmd reads "@rem" without echoing it, sh reads "#".
+static QByteArray markLine(const QByteArray &comment, const QByteArray &sha256)
+{
+    return comment + ' ' + Mark + sha256 + '\n';
+}
+
+QByteArray recordedDigest(const QByteArray &scriptText)
+{
+    QByteArray firstLine = scriptText.left(scriptText.indexOf('\n'));
+    if (firstLine.endsWith('\r'))
+        firstLine.chop(1);
+    for (const QByteArray &comment : {QByteArray("@rem "), QByteArray("# ")}) {
+        if (!firstLine.startsWith(comment + Mark))
+            continue;
+        const QByteArray digest = firstLine.mid(comment.size() + Mark.size());
+        const bool hex = std::all_of(digest.cbegin(), digest.cend(),
+                                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+        return digest.size() == 64 && hex ? digest : QByteArray();
+    }
+    return QByteArray();
+}
+
+QByteArray windowsText(const QString &oldExecutablePath, const QByteArray &oldSha256)
+{
+    return markLine("@rem", oldSha256) + legacyWindowsText(oldExecutablePath);
+}
+
+QByteArray posixText(const QString &oldExecutablePath, const QByteArray &oldSha256)
+{
+    return markLine("#", oldSha256) + legacyPosixText(oldExecutablePath);
+}
+
+QByteArray legacyWindowsText(QString oldExecutablePath)
 {
     // The script always lies beside the old executable and names it through its own folder
     // (%~dp0): cmd reads a batch file in the console's OEM code page, where a UTF-8 path with
@@ -40,7 +76,7 @@ static QString shellQuoted(QString text)
     return QLatin1Char('\'') + text + QLatin1Char('\'');
 }
 
-QByteArray posixText(const QString &oldExecutablePath)
+QByteArray legacyPosixText(const QString &oldExecutablePath)
 {
     const QString quoted = shellQuoted(oldExecutablePath);
     const QStringList lines = {

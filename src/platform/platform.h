@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+class QFileDevice;
 class QProcess;
 
 // The few things that differ between Windows and Linux. One implementation per platform is
@@ -18,15 +19,23 @@ bool showFolder(const QString &folderPath);
 // build, the moved-aside old executable and the clean-up script left for the next start.
 QString publishedExecutableName();  // "Quillon.exe" / "Quillon"
 QString downloadedExecutableName(); // "Quillon_new.exe" / "Quillon_new"
-QString oldExecutableName();        // "Old" on both
-QString cleanupScriptName();        // "delete.bat" / "delete.sh"
+QString oldExecutableName();        // "Quillon.old.exe" / "Quillon.old"
+QString cleanupScriptName();        // "quillon-update-cleanup.bat" / "quillon-update-cleanup.sh"
+// What versions before them called the last two; a leftover of those is removed only when it is
+// recognisably the program's.
+QString legacyOldExecutableName(); // "Old" on both
+QString legacyCleanupScriptName(); // "delete.bat" / "delete.sh"
 
 // Whether the bytes look like an executable this platform can start ("MZ" on Windows, an ELF
 // header on Linux), so an HTML error page is never taken for a new build.
 bool isNativeExecutable(const QByteArray &data);
 
-// The clean-up script text for the given moved-aside executable path (written beside it).
-QByteArray cleanupScriptText(const QString &oldExecutablePath);
+// The clean-up script text for the given moved-aside executable path (written beside it). Its first
+// line marks it as the program's and records the SHA-256 (hex) of the moved-aside executable, so
+// that the next start removes that file only while it is still the build moved aside.
+QByteArray cleanupScriptText(const QString &oldExecutablePath, const QByteArray &oldSha256);
+// The text versions before it wrote, to recognise a leftover of theirs.
+QByteArray legacyCleanupScriptText(const QString &oldExecutablePath);
 
 // Runs the clean-up script as a child process and waits up to timeoutMs for it.
 void runCleanupScript(const QString &scriptPath, int timeoutMs);
@@ -47,19 +56,39 @@ QString instanceLockDirectory();
 QString instanceServerName(const QString &runtimeDirectory, const QString &key);
 
 // Starts the process (when it is started later) as the first of a process group of its own, so that
-// whatever it starts in turn can be ended together with it.
+// whatever it starts in turn can be ended together with it, and ties the group's life to this
+// program's: on Linux the process is killed when this program dies (PR_SET_PDEATHSIG); on Windows it
+// runs in a Job object that ends it, and all it started, when this program's handle closes.
 void startInOwnProcessGroup(QProcess &process);
-// Ends a process started so at once, with every process it started that is still running.
+// Ends a process started so at once, with every process it started that is still running; once
+// the process has finished, ends what is left of its group (helpers it did not wait for).
 void killProcessGroup(QProcess &process);
-// A process group of its own no longer gets the terminal's Ctrl+C: from now on an interrupt or a
-// termination of this program ends the running process group started above first, then this
-// program as the signal would have.
+// A process group of its own no longer gets the terminal's Ctrl+C: from now on an interrupt, a
+// termination or a hang-up of this program ends the running process group started above first,
+// then this program as the signal would have.
 void endProcessGroupOnInterrupt();
 
+// From now on an interrupt (Ctrl+C) or a request to end this program (SIGTERM, SIGHUP; Ctrl+Break or
+// the console closing on Windows) calls `interrupted(signal)` instead of ending it, once: a second
+// one ends the program as the signal would. `interrupted` runs inside a signal handler (on a thread
+// of its own on Windows), so it may only set lock-free atomics. Null: the signals end the program
+// again.
+void setInterruptHandler(void (*interrupted)(int signal));
+// Whether standard error is a terminal (and not a file or a pipe).
+bool standardErrorIsTerminal();
 // Lets the standard streams carry the program's UTF-8 text unchanged: a Windows console is told to
 // show UTF-8 (it would read the bytes in an OEM code page such as 866) until the program ends, and
 // "\n" is no longer turned into "\r\n", so output sent to a file is the same bytes on every platform.
 void useUtf8StandardStreams();
+
+// Asks the system to put what was written to the open file on the disk (fsync, FlushFileBuffers),
+// so that a power cut after the file replaces another cannot leave an empty one. The file's own
+// buffer is flushed first. False when the system could not.
+bool flushToDisk(QFileDevice &file);
+// The same for a folder's entries, after a file was renamed into it (Windows has nothing to flush).
+bool flushFolderToDisk(const QString &folderPath);
+// Renames `from` to `to` in one step, replacing a file of that name (QFile::rename refuses to).
+bool replaceFile(const QString &from, const QString &to);
 
 // Where the STM32 programmer is installed by default, and its executable's file name.
 QString defaultProgrammerPath();
@@ -71,10 +100,15 @@ QString programmerExecutableName();
 namespace CleanupScript {
 // The Windows batch file: deletes the old executable (named from the script's own folder, which
 // is the old executable's) until it is gone, then itself.
-QByteArray windowsText(QString oldExecutablePath);
-// Where the Windows batch file is written for that path: its file name replaced by "delete.bat",
-// with "\\" separators.
+QByteArray windowsText(const QString &oldExecutablePath, const QByteArray &oldSha256);
+QByteArray legacyWindowsText(QString oldExecutablePath);
+// Where versions before it wrote the Windows batch file for that path: its file name replaced by
+// "delete.bat", with "\\" separators.
 QString windowsScriptPath(QString oldExecutablePath);
-// The POSIX shell equivalent.
-QByteArray posixText(const QString &oldExecutablePath);
+// The POSIX shell equivalents.
+QByteArray posixText(const QString &oldExecutablePath, const QByteArray &oldSha256);
+QByteArray legacyPosixText(const QString &oldExecutablePath);
+// The SHA-256 the first line of a clean-up script text records; empty when the text does not
+// start with the program's mark.
+QByteArray recordedDigest(const QByteArray &scriptText);
 } // namespace CleanupScript

@@ -4,10 +4,14 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QVariant>
 
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 
+#include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -16,6 +20,8 @@ namespace {
 
 // The process group to end when this program is interrupted; 0 while none runs.
 std::atomic<pid_t> runningGroup{0};
+// The group a started process leads, kept on the QProcess: its process id is gone once it ends.
+constexpr const char *GroupProperty = "quillonProcessGroup";
 
 void endRunningGroupAndExit(int signal)
 {
@@ -45,9 +51,17 @@ QString downloadedExecutableName()
 }
 QString oldExecutableName()
 {
-    return QStringLiteral("Old");
+    return QStringLiteral("Quillon.old");
 }
 QString cleanupScriptName()
+{
+    return QStringLiteral("quillon-update-cleanup.sh");
+}
+QString legacyOldExecutableName()
+{
+    return QStringLiteral("Old");
+}
+QString legacyCleanupScriptName()
 {
     return QStringLiteral("delete.sh");
 }
@@ -58,9 +72,14 @@ bool isNativeExecutable(const QByteArray &data)
                            "ELF");
 }
 
-QByteArray cleanupScriptText(const QString &oldExecutablePath)
+QByteArray cleanupScriptText(const QString &oldExecutablePath, const QByteArray &oldSha256)
 {
-    return CleanupScript::posixText(oldExecutablePath);
+    return CleanupScript::posixText(oldExecutablePath, oldSha256);
+}
+
+QByteArray legacyCleanupScriptText(const QString &oldExecutablePath)
+{
+    return CleanupScript::legacyPosixText(oldExecutablePath);
 }
 
 void runCleanupScript(const QString &scriptPath, int timeoutMs)
@@ -111,22 +130,49 @@ QString instanceServerName(const QString &runtimeDirectory, const QString &key)
 
 void startInOwnProcessGroup(QProcess &process)
 {
+    const pid_t parent = ::getpid();
     // Runs in the child between fork and exec: only async-signal-safe calls belong here.
-    process.setChildProcessModifier([] { ::setpgid(0, 0); });
-    QObject::connect(&process, &QProcess::started, &process,
-                     [&process] { runningGroup = pid_t(process.processId()); });
+    process.setChildProcessModifier([parent] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        // This program may have died before the request took effect.
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
+    QObject::connect(&process, &QProcess::started, &process, [&process] {
+        const auto group = pid_t(process.processId());
+        process.setProperty(GroupProperty, qint64(group));
+        runningGroup = group;
+    });
     QObject::connect(&process, &QProcess::finished, &process, [&process] {
-        pid_t group = pid_t(process.processId());
+        pid_t group = pid_t(process.property(GroupProperty).toLongLong());
         runningGroup.compare_exchange_strong(group, 0);
     });
 }
 
 void killProcessGroup(QProcess &process)
 {
-    const qint64 leader = process.processId();
-    if (leader > 0)
-        ::kill(-pid_t(leader), SIGKILL);
+    // The group outlives its leader while a helper of the leader still runs in it.
+    const qint64 group = process.property(GroupProperty).toLongLong();
+    if (group > 0)
+        ::kill(-pid_t(group), SIGKILL);
     process.kill();
+}
+
+void setInterruptHandler(void (*interrupted)(int signal))
+{
+    struct sigaction action = {};
+    action.sa_handler = interrupted ? interrupted : SIG_DFL;
+    // The handler is taken down as it is called: a second signal ends the program.
+    action.sa_flags = interrupted ? SA_RESETHAND | SA_RESTART : 0;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
+bool standardErrorIsTerminal()
+{
+    return ::isatty(STDERR_FILENO) == 1;
 }
 
 void endProcessGroupOnInterrupt()
@@ -141,6 +187,26 @@ void endProcessGroupOnInterrupt()
 void useUtf8StandardStreams()
 {
     // The streams take bytes as they are, and terminals here expect UTF-8.
+}
+
+bool flushToDisk(QFileDevice &file)
+{
+    return file.flush() && file.handle() >= 0 && ::fsync(file.handle()) == 0;
+}
+
+bool flushFolderToDisk(const QString &folderPath)
+{
+    const int folder = ::open(QFile::encodeName(folderPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
+        return false;
+    const bool flushed = ::fsync(folder) == 0;
+    ::close(folder);
+    return flushed;
+}
+
+bool replaceFile(const QString &from, const QString &to)
+{
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
 QString defaultProgrammerPath()

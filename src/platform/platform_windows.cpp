@@ -2,11 +2,13 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileDevice>
 #include <QFileInfo>
 #include <QList>
 #include <QMultiHash>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QVariant>
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +18,30 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <tlhelp32.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+#include <io.h>
+#include <windows.h>
+
+namespace {
+
+std::atomic<void (*)(int)> interruptHandler{nullptr};
+
+// Runs on a thread of its own. The first event goes to the handler; a second one, or one with no
+// handler, is left to the default, which ends the program.
+BOOL WINAPI onConsoleEvent(DWORD event)
+{
+    void (*handler)(int) = interruptHandler.exchange(nullptr);
+    if (!handler)
+        return FALSE;
+    handler(event == CTRL_C_EVENT ? SIGINT : SIGTERM);
+    return TRUE;
+}
+
+} // namespace
 
 // The logged-in user's name, safe inside a pipe name, so that the channels of two users never meet.
 static QString currentUserId()
@@ -77,6 +103,32 @@ static void terminateProcessTree(DWORD root)
     }
 }
 
+// Properties kept on a started QProcess: its Job object and its process id, which QProcess forgets
+// once the process has ended.
+static constexpr const char *JobProperty = "quillonJob";
+static constexpr const char *RootProperty = "quillonProcessTree";
+
+// A Job object holding the process, that kills its processes when its last handle closes.
+static HANDLE jobForProcess(DWORD processId)
+{
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (!job)
+        return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    HANDLE process = OpenProcess(PROCESS_SET_QUOTA | PROCESS_TERMINATE, FALSE, processId);
+    const bool joined =
+        process && SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof(limits)) &&
+        AssignProcessToJobObject(job, process);
+    if (process)
+        CloseHandle(process);
+    if (!joined) {
+        CloseHandle(job);
+        return nullptr;
+    }
+    return job;
+}
+
 namespace Platform {
 
 bool showFolder(const QString &folderPath)
@@ -96,9 +148,17 @@ QString downloadedExecutableName()
 }
 QString oldExecutableName()
 {
-    return QStringLiteral("Old");
+    return QStringLiteral("Quillon.old.exe");
 }
 QString cleanupScriptName()
+{
+    return QStringLiteral("quillon-update-cleanup.bat");
+}
+QString legacyOldExecutableName()
+{
+    return QStringLiteral("Old");
+}
+QString legacyCleanupScriptName()
 {
     return QStringLiteral("delete.bat");
 }
@@ -108,9 +168,14 @@ bool isNativeExecutable(const QByteArray &data)
     return data.startsWith("MZ");
 }
 
-QByteArray cleanupScriptText(const QString &oldExecutablePath)
+QByteArray cleanupScriptText(const QString &oldExecutablePath, const QByteArray &oldSha256)
 {
-    return CleanupScript::windowsText(oldExecutablePath);
+    return CleanupScript::windowsText(oldExecutablePath, oldSha256);
+}
+
+QByteArray legacyCleanupScriptText(const QString &oldExecutablePath)
+{
+    return CleanupScript::legacyWindowsText(oldExecutablePath);
 }
 
 void runCleanupScript(const QString &scriptPath, int timeoutMs)
@@ -157,16 +222,42 @@ QString instanceServerName(const QString &runtimeDirectory, const QString &key)
 
 void startInOwnProcessGroup(QProcess &process)
 {
-    // Windows keeps the parent of every process: the whole tree is found without a group.
-    Q_UNUSED(process);
+    // Windows keeps the parent of every process, so the tree is found without a group; the Job
+    // object also ends it when this program dies, however it dies.
+    QObject::connect(&process, &QProcess::started, &process, [&process] {
+        const HANDLE job = jobForProcess(DWORD(process.processId()));
+        if (!job)
+            return;
+        process.setProperty(JobProperty, quintptr(job));
+        process.setProperty(RootProperty, process.processId());
+        // Closing the last handle ends whatever of the job still runs.
+        QObject::connect(&process, &QObject::destroyed, [job] { CloseHandle(job); });
+    });
 }
 
 void killProcessGroup(QProcess &process)
 {
-    const qint64 root = process.processId();
-    if (root > 0)
+    const auto job = HANDLE(process.property(JobProperty).value<quintptr>());
+    if (job)
+        TerminateJobObject(job, 1);
+    // A process that left the job, or one started before the job took the programmer in.
+    const qint64 root =
+        process.processId() > 0 ? process.processId() : process.property(RootProperty).toLongLong();
+    if (root > 0 && process.state() != QProcess::NotRunning)
         terminateProcessTree(DWORD(root));
     process.kill();
+}
+
+void setInterruptHandler(void (*interrupted)(int signal))
+{
+    interruptHandler = interrupted;
+    static const bool installed = SetConsoleCtrlHandler(onConsoleEvent, TRUE) != 0;
+    Q_UNUSED(installed);
+}
+
+bool standardErrorIsTerminal()
+{
+    return _isatty(_fileno(stderr)) != 0;
 }
 
 void endProcessGroupOnInterrupt()
@@ -182,6 +273,28 @@ void useUtf8StandardStreams()
         std::atexit([] { SetConsoleOutputCP(previousCodePage); });
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+}
+
+bool flushToDisk(QFileDevice &file)
+{
+    if (!file.flush() || file.handle() < 0)
+        return false;
+    const auto handle = HANDLE(_get_osfhandle(file.handle()));
+    return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle);
+}
+
+bool flushFolderToDisk(const QString &folderPath)
+{
+    // NTFS puts a rename in its journal; a folder cannot be opened for flushing without privileges.
+    Q_UNUSED(folderPath);
+    return true;
+}
+
+bool replaceFile(const QString &from, const QString &to)
+{
+    return MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(from).utf16()),
+                       reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(to).utf16()),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
 QString defaultProgrammerPath()

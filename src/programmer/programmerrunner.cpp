@@ -55,6 +55,7 @@ void ProgrammerRunner::start(const QString &program, const QList<ProgrammerStep>
     m_exitCode = 0;
     m_output.clear();
     m_message.clear();
+    m_errorLines.clear();
     startNextStep();
 }
 
@@ -76,7 +77,7 @@ void ProgrammerRunner::startNextStep()
     ++m_stepIndex;
     if (m_stepIndex >= m_steps.size()) {
         m_stepIndex = int(m_steps.size()) - 1;
-        finish(Outcome::Succeeded);
+        finish(m_errorLines.isEmpty() ? Outcome::Succeeded : Outcome::SucceededWithErrors);
         return;
     }
     const ProgrammerStep &step = m_steps.at(m_stepIndex);
@@ -125,6 +126,9 @@ void ProgrammerRunner::processFinished(int exitCode, QProcess::ExitStatus status
     if (!m_running)
         return;
     readOutput();
+    // Helpers the programmer started and did not wait for end with it.
+    if (m_process)
+        Platform::killProcessGroup(*m_process);
     m_exitCode = exitCode;
     if (m_cancelled)
         finish(Outcome::Cancelled);
@@ -135,6 +139,7 @@ void ProgrammerRunner::processFinished(int exitCode, QProcess::ExitStatus status
     else if (exitCode != 0)
         finish(Outcome::ExitedWithError);
     else {
+        m_errorLines += errorLines(m_stepOutput);
         discardProcess();
         startNextStep();
     }
@@ -161,10 +166,38 @@ void ProgrammerRunner::finish(Outcome outcome)
 {
     m_stepTimer.stop();
     m_outcome = outcome;
-    m_message = outcome == Outcome::Succeeded ? QStringLiteral("Прошивка завершена") : failureText();
+    if (outcome == Outcome::Succeeded)
+        m_message = QStringLiteral("Прошивка завершена");
+    else if (outcome == Outcome::SucceededWithErrors)
+        m_message = errorLinesText();
+    else
+        m_message = failureText();
     m_running = false;
     discardProcess();
     emit finished(outcome == Outcome::Succeeded);
+}
+
+QString ProgrammerRunner::errorLinesText() const
+{
+    QStringList shown = m_errorLines.mid(0, tailLineCount);
+    if (m_errorLines.size() > tailLineCount)
+        shown << QStringLiteral("… и ещё %1").arg(m_errorLines.size() - tailLineCount);
+    return QStringLiteral(
+               "Программатор завершился без кода ошибки, но сообщил об ошибках; проверьте плату:\n") +
+           shown.join(QLatin1Char('\n'));
+}
+
+QStringList ProgrammerRunner::errorLines(const QString &text)
+{
+    static const QRegularExpression errorLine(QStringLiteral("^\\s*Error\\s*:"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    QStringList found;
+    const QStringList lines =
+        text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")), Qt::SkipEmptyParts);
+    for (const QString &line : lines)
+        if (errorLine.match(line).hasMatch())
+            found << line.trimmed();
+    return found;
 }
 
 QString ProgrammerRunner::failureText() const
@@ -195,6 +228,7 @@ QString ProgrammerRunner::failureText() const
         break;
     case Outcome::None:
     case Outcome::Succeeded:
+    case Outcome::SucceededWithErrors:
         break;
     }
     const QString tail = lastLines(m_stepOutput, tailLineCount);

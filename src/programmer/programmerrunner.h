@@ -18,7 +18,17 @@ class ProgrammerRunner : public QObject {
     Q_OBJECT
 
 public:
-    enum class Outcome { None, Succeeded, FailedToStart, ExitedWithError, Crashed, TimedOut, Cancelled };
+    // SucceededWithErrors: every step exited with 0, but the programmer printed error lines.
+    enum class Outcome {
+        None,
+        Succeeded,
+        SucceededWithErrors,
+        FailedToStart,
+        ExitedWithError,
+        Crashed,
+        TimedOut,
+        Cancelled
+    };
     Q_ENUM(Outcome)
 
     // How many of the programmer's last output lines a failure message carries.
@@ -37,8 +47,12 @@ public:
     int exitCode() const { return m_exitCode; }
     // Everything the programmer wrote, over all steps.
     QString output() const { return m_output; }
-    // A short completion text on success; otherwise what went wrong with the last output lines.
+    // A short completion text on success; otherwise what went wrong with the last output lines (for
+    // SucceededWithErrors, the error lines the programmer printed).
     QString message() const { return m_message; }
+
+    // The lines of a programmer's output that report an error ("Error: ...").
+    static QStringList errorLines(const QString &text);
 
     // The last lines (blank ones skipped) of a text, carriage returns counting as line ends.
     static QString lastLines(const QString &text, int count);
@@ -56,6 +70,7 @@ private:
     void stepTimedOut();
     void finish(Outcome outcome);
     QString failureText() const;
+    QString errorLinesText() const;
     void discardProcess();
 
     QString m_program;
@@ -72,5 +87,6 @@ private:
     QString m_startError;
     QString m_output;
     QString m_stepOutput;
+    QStringList m_errorLines; // of the steps that exited with 0
     QString m_message;
 };

@@ -80,6 +80,12 @@ bool ConfigFile::ensureExists(const QString &path)
     return SettingsFile::replace(path, defaultContent());
 }
 
+void ConfigFile::removeStaleTemporaries(const QString &path)
+{
+    const QFileInfo file(path);
+    SettingsFile::removeStaleTemporaries(file.absolutePath(), {file.fileName()});
+}
+
 bool ConfigFile::remove(const QString &path)
 {
     return QFile::remove(path);

@@ -18,6 +18,8 @@ public:
     // Writes the defaults when nothing named `path` exists; an existing file is left exactly as it
     // is, however incomplete. Returns false only when a new file could not be written.
     static bool ensureExists(const QString &path = defaultPath());
+    // Removes the temporaries of the file that a killed window left beside it.
+    static void removeStaleTemporaries(const QString &path = defaultPath());
     // Deletes the file, so that the next ensureExists() writes the defaults; false when it stays.
     static bool remove(const QString &path = defaultPath());
 

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 class QSettings;
 class QTemporaryDir;
@@ -26,8 +27,12 @@ public:
         // False when the file exists but is not valid INI text (a binary file among them); whatever
         // could be read is still offered.
         bool wellFormed() const { return m_wellFormed; }
+        // Why a file that exists was not read at all (not a regular file, far too big); empty
+        // otherwise. Such a file is never opened and reads as empty.
+        const QString &problem() const { return m_problem; }
 
     private:
+        QString m_problem;
         std::unique_ptr<QTemporaryDir> m_copy;
         std::unique_ptr<QSettings> m_store;
         bool m_wellFormed = true;
@@ -39,6 +44,15 @@ public:
     // content could not be produced, verified or committed, or when the file exists but is not writable.
     static bool update(const QString &path, const std::function<void(QSettings &)> &write);
 
-    // Replaces the file by `content` atomically and checks it by reading it back.
+    // Replaces the file by `content` atomically, on the disk before the old file goes, and checks
+    // it by reading it back.
     static bool replace(const QString &path, const QByteArray &content);
+
+    // The temporaries of the files whose names end with one of targetSuffixes, made beside them
+    // ("<name>.quillon-XXXXXX": the new content and the scratch folders here) and left in `folder` by a
+    // process that was killed. Only the window's running instance writes these files, so at its
+    // start every such entry is stale; anything else, even of a similar name, is left alone.
+    static void removeStaleTemporaries(const QString &folder, const QStringList &targetSuffixes);
+    static bool isStaleTemporary(const QString &folder, const QString &entry,
+                                 const QStringList &targetSuffixes);
 };

@@ -56,6 +56,13 @@ QString TemplateStore::pathOf(const QString &fileName) const
     return folder() + fileName;
 }
 
+void TemplateStore::removeStaleTemporaries() const
+{
+    SettingsFile::removeStaleTemporaries(
+        folder(),
+        {extension(TemplateKind::LoRa), extension(TemplateKind::Binary), extension(TemplateKind::IntelHex)});
+}
+
 bool TemplateStore::save(const QString &name, TemplateKind kind,
                          const std::function<void(QSettings &)> &write) const
 {

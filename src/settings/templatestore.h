@@ -37,6 +37,9 @@ public:
     // nameProblem() refuses and never replaces another template.
     bool rename(const QString &fileName, const QString &newName, TemplateKind kind) const;
 
+    // Removes the temporaries of templates that a killed window left in the folder.
+    void removeStaleTemporaries() const;
+
 private:
     QString m_base;
 };

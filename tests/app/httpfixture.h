@@ -7,6 +7,9 @@
 #include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
 
 // A tiny HTTP/1.1 server on 127.0.0.1 for the update check: answers each GET with the reply
 // scripted for its path (404 for any other), or misbehaves the way real servers do (cuts the body
@@ -23,7 +26,9 @@ public:
         NoLengthCut, // no Content-Length, half of the body, then closes
         Endless,     // no Content-Length, and the body goes on (up to EndlessCap) while read
         Redirect,    // 302 to the address in the reply's body
+        Trickle,     // announces the whole body and sends it one byte per TrickleMs
     };
+    static constexpr int TrickleMs = 1000;
     struct Reply {
         QByteArray body;
         Behaviour behaviour = Behaviour::Answer;
@@ -99,12 +104,30 @@ private:
             connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { feed(socket); });
             feed(socket);
             return;
+        case Behaviour::Trickle:
+            trickle(socket, reply.body);
+            return;
         case Behaviour::Redirect:
         case Behaviour::NeverAnswer:
             break;
         }
         if (reply.behaviour != Behaviour::Stall)
             socket->disconnectFromHost();
+    }
+
+    void trickle(QTcpSocket *socket, const QByteArray &body)
+    {
+        auto *timer = new QTimer(socket);
+        auto sent = std::make_shared<qsizetype>(0);
+        connect(timer, &QTimer::timeout, socket, [socket, body, sent, timer] {
+            if (*sent >= body.size()) {
+                timer->stop();
+                socket->disconnectFromHost();
+                return;
+            }
+            socket->write(body.mid((*sent)++, 1));
+        });
+        timer->start(TrickleMs);
     }
 
     // Keeps a little data queued for as long as the client reads it.

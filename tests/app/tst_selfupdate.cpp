@@ -27,6 +27,8 @@ private slots:
     void signedNewerReleaseIsOffered();
     void releaseIsSkippedWithoutAQuestion_data();
     void releaseIsSkippedWithoutAQuestion();
+    void cancelledDownloadLeavesNothing_data();
+    void cancelledDownloadLeavesNothing();
     void unwritableFolderIsNeverOffered();
     void yesSwapsRestartsAndNextStartCleansUp();
     void failedInstallIsReported_data();
@@ -40,6 +42,8 @@ private:
     UpdateSource source() const { return {m_http.address(), m_publisher.publicKey(), {}}; }
     // Runs the start-up step and checks that it left the program as it was and asked nothing.
     void expectNothingOffered(const QString &reasonPart);
+    // Runs the start-up step, answers Yes, and checks that the download was refused and reported.
+    void expectDownloadRefused(const QString &reasonPart);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<QTemporaryDir> m_runtime;
@@ -116,6 +120,19 @@ void SelfUpdateTest::expectNothingOffered(const QString &reasonPart)
     QVERIFY(!update.findRelease(source(), ShortTimeouts));
     QVERIFY2(update.skipReason().contains(reasonPart), qPrintable(update.skipReason()));
     QCOMPARE(entries(), QStringList{Platform::publishedExecutableName()});
+}
+
+void SelfUpdateTest::expectDownloadRefused(const QString &reasonPart)
+{
+    ScriptedDialogs dialogs;
+    dialogs.askAnswers.enqueue(true);
+    QVERIFY(!updateAtStartup(m_executable, source(), dialogs, *m_instance, ShortTimeouts));
+    QCOMPARE(dialogs.records.size(), 2);
+    QCOMPARE(dialogs.records[0].call, ScriptedDialogs::Call::Ask);
+    QCOMPARE(dialogs.records[1].kind, MessageKind::Critical);
+    QVERIFY2(dialogs.records[1].text.contains(reasonPart), qPrintable(dialogs.records[1].text));
+    QCOMPARE(entries(), QStringList{Platform::publishedExecutableName()});
+    QCOMPARE(readFile(m_executable), m_running);
 }
 
 void SelfUpdateTest::sourceComesFromBuildOrEnvironment_data()
@@ -210,6 +227,10 @@ void SelfUpdateTest::signedNewerReleaseIsOffered()
         SelfUpdate update(m_executable);
         QVERIFY2(update.findRelease(source(), ShortTimeouts), qPrintable(update.skipReason()));
         QCOMPARE(update.release().version.toString(), version);
+        // Only the manifest and its signature until the user agrees.
+        QCOMPARE(m_http.requestLines.size(), 2);
+        QCOMPARE(entries(), QStringList{Platform::publishedExecutableName()});
+        QVERIFY2(update.download(source(), {}, ShortTimeouts), qPrintable(update.problem()));
         QCOMPARE(QFileInfo(update.downloadedPath()).absolutePath(), m_dir->path());
         QCOMPARE(readFile(update.downloadedPath()), m_newer);
         QCOMPARE(m_http.requestLines, (QList<QByteArray>{"GET /QUILL/Quillon.exe.json HTTP/1.1",
@@ -235,6 +256,7 @@ void SelfUpdateTest::signedNewerReleaseIsOffered()
 
 void SelfUpdateTest::releaseIsSkippedWithoutAQuestion_data()
 {
+    // Faults of the executable show only once the user agreed: they are reported then.
     QTest::addColumn<QString>("change");
     QTest::addColumn<QString>("reasonPart");
     QTest::newRow("unsigned") << "no signature"
@@ -368,11 +390,51 @@ void SelfUpdateTest::releaseIsSkippedWithoutAQuestion()
         published = {elsewhere.address().toUtf8() + exePath, HttpFixture::Behaviour::Redirect};
     }
 
-    expectNothingOffered(reasonPart);
+    static const QStringList faultsOfTheExecutable{"tampered executable", "longer",  "cut without length",
+                                                   "cut with length",     "stall",   "html",
+                                                   "endless executable",  "redirect"};
+    if (faultsOfTheExecutable.contains(change))
+        expectDownloadRefused(reasonPart);
+    else
+        expectNothingOffered(reasonPart);
     QVERIFY(elsewhere.requestLines.isEmpty());
     // Oversized bodies are cut off early, never read to their gigabyte.
     QVERIFY2(m_http.endlessBytesSent < 64 * 1024 * 1024,
              qPrintable(QString::number(m_http.endlessBytesSent)));
+}
+
+void SelfUpdateTest::cancelledDownloadLeavesNothing_data()
+{
+    QTest::addColumn<bool>("trickling");
+    QTest::newRow("cancelled on the first bytes") << false;
+    QTest::newRow("cancelled while the server sends a byte a second") << true;
+}
+
+void SelfUpdateTest::cancelledDownloadLeavesNothing()
+{
+    QFETCH(bool, trickling);
+    m_publisher.publish(m_http, UpdatePublisher::versionAfterRunning(), m_newer);
+    if (trickling)
+        m_http.replies[UpdatePublisher::path(SelfUpdate::executableFileName())].behaviour =
+            HttpFixture::Behaviour::Trickle;
+    SelfUpdate update(m_executable);
+    QVERIFY2(update.findRelease(source(), ShortTimeouts), qPrintable(update.skipReason()));
+    ScriptedDialogs dialogs;
+    dialogs.askAnswers.enqueue(true);
+    QElapsedTimer clock;
+    clock.start();
+    // "Отмена" pressed once bytes have arrived, or after 300 ms of a trickle.
+    const DownloadProgress cancel = [&](qint64 done, qint64) {
+        return trickling ? clock.elapsed() < 300 : done == 0;
+    };
+    QVERIFY(!acceptAndInstall(update, source(), dialogs, cancel, {500, 5000, 10000}));
+    QVERIFY(update.wasCancelled());
+    // At once, not when the server gives up or the transfer times out.
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    // Asked, and nothing more: the user knows why nothing happened.
+    QCOMPARE(dialogs.records.size(), 1);
+    QCOMPARE(entries(), QStringList{Platform::publishedExecutableName()});
+    QCOMPARE(readFile(m_executable), m_running);
 }
 
 // Makes a directory that not even root can add files to, for the lifetime of the object.
@@ -447,7 +509,9 @@ void SelfUpdateTest::yesSwapsRestartsAndNextStartCleansUp()
     QCOMPARE(readFile(m_executable), published);
     QVERIFY(QFileInfo(m_executable).isExecutable());
     QCOMPARE(readFile(old), m_running);
-    QCOMPARE(readFile(script), Platform::cleanupScriptText(old));
+    QCOMPARE(readFile(script),
+             Platform::cleanupScriptText(
+                 old, QCryptographicHash::hash(m_running, QCryptographicHash::Sha256).toHex()));
     // The new build was started, and the lock was left free for it.
     QTRY_VERIFY(QFile::exists(marker));
     QVERIFY(!m_instance->isListening());
@@ -464,10 +528,9 @@ void SelfUpdateTest::failedInstallIsReported_data()
 {
     QTest::addColumn<QString>("obstacle");
     QTest::addColumn<QString>("reasonPart");
-    // A directory with content where a file is to go cannot be replaced or removed.
-    QTest::newRow("old build cannot be moved aside") << Platform::oldExecutableName() << "не удалось удалить";
-    QTest::newRow("clean-up script cannot be written")
-        << Platform::cleanupScriptName() << "не удалось записать";
+    // Whatever stands where a file of the update is to go is not the update's to replace.
+    QTest::newRow("old build cannot be moved aside") << Platform::oldExecutableName() << "уже существует";
+    QTest::newRow("clean-up script cannot be written") << Platform::cleanupScriptName() << "уже существует";
 }
 
 void SelfUpdateTest::failedInstallIsReported()

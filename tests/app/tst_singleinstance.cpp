@@ -193,6 +193,9 @@ void SingleInstanceTest::damagedLockIsRecovered_data()
     QTest::newRow("a directory in its place") << "directory";
     QTest::newRow("a symbolic link in its place") << "symlink";
     QTest::newRow("another user's") << "foreign";
+    // Reading either would block for good.
+    QTest::newRow("a FIFO in its place") << "fifo";
+    QTest::newRow("a symbolic link to a FIFO") << "symlink to fifo";
 }
 
 void SingleInstanceTest::damagedLockIsRecovered()
@@ -206,6 +209,13 @@ void SingleInstanceTest::damagedLockIsRecovered()
     const QString target = elsewhere.filePath(QStringLiteral("target"));
     if (damage == QLatin1String("directory")) {
         QVERIFY(QDir().mkpath(lockPath + QStringLiteral("/inside")));
+    } else if (damage == QLatin1String("fifo")) {
+        if (!TestPlatform::makeFifo(lockPath))
+            QSKIP("no FIFOs here");
+    } else if (damage == QLatin1String("symlink to fifo")) {
+        if (!TestPlatform::makeFifo(target))
+            QSKIP("no FIFOs here");
+        QVERIFY(QFile::link(target, lockPath));
     } else if (damage == QLatin1String("symlink")) {
         QFile file(target);
         QVERIFY(file.open(QIODevice::WriteOnly));

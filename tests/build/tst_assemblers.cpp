@@ -470,10 +470,12 @@ void AssemblersTest::binaryFollowsCheckedSlotsSequentially()
     QCOMPARE(result.imagePath, dir.filePath(QStringLiteral("release.bin")));
     QCOMPARE(read(result.imagePath), one + three);
     QCOMPARE(reporter.messageTexts(), QStringList{completed()});
+    // The slots planned, then the image written in thousandths.
     QCOMPARE(progress.first(), std::pair(qint64(0), qint64(6)));
-    QCOMPARE(progress.last(), std::pair(qint64(6), qint64(6)));
+    QVERIFY(progress.contains(std::pair(qint64(6), qint64(6))));
+    QCOMPARE(progress.last(), std::pair(qint64(JobRun::PerMille), qint64(JobRun::PerMille)));
     for (int i = 1; i < progress.size(); ++i)
-        QVERIFY(progress[i].first >= progress[i - 1].first);
+        QVERIFY(progress[i].first >= progress[i - 1].first || progress[i].second != progress[i - 1].second);
 }
 
 void AssemblersTest::binaryPlacesPiecesAtTheirOffsets()

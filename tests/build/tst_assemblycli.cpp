@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <csignal>
+
 #include "hextesttools.h"
 #include "peakmemory.h"
 #include "processes.h"
@@ -59,6 +61,8 @@ private slots:
     void loraChecksSizesBeforeReading_data();
     void loraChecksSizesBeforeReading();
     void loraStreamsItsPieces();
+    void interruptedJobKeepsTheOldImage_data();
+    void interruptedJobKeepsTheOldImage();
     void everyPieceIsOpenedOnce_data();
     void everyPieceIsOpenedOnce();
 
@@ -569,6 +573,47 @@ void AssemblyCliTest::binaryRejectsABadSavedOffset()
     const ProcessRun missing = runCli({"binary", "--settings", "nothing.binary"}, m_dir->path());
     QCOMPARE(missing.exitCode, 2);
     QVERIFY(missing.err.contains(QStringLiteral("nothing.binary")));
+}
+
+void AssemblyCliTest::interruptedJobKeepsTheOldImage_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<int>("signal");
+    QTest::newRow("binary, Ctrl+C") << QStringList{"binary",  "--out",  "out",    "--name",
+                                                   "release", "--file", "big.bin"}
+                                    << QStringLiteral("release.bin") << SIGINT;
+    QTest::newRow("convert, SIGTERM")
+        << QStringList{"convert", "big.bin", "--offset", "0", "-o", "out/big.hex"}
+        << QStringLiteral("big.hex") << SIGTERM;
+}
+
+// A signal in the middle of the writing stops the job: the older output stays, no temporary file
+// is left beside it, and the exit code says which signal it was, as a shell reports one.
+void AssemblyCliTest::interruptedJobKeepsTheOldImage()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, output);
+    QFETCH(int, signal);
+    POSIX_ONLY("signals a program can catch");
+    writeSparse(m_dir->filePath(QStringLiteral("big.bin")), qint64(400) << 20);
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    write(out, output, "an older image");
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.start(cliPath(), arguments);
+    QVERIFY(process.waitForStarted());
+    // The temporary file beside the output shows that the writing has begun.
+    QTRY_VERIFY_WITH_TIMEOUT(QDir(out).entryList(QDir::Files | QDir::Hidden).size() == 2, 20000);
+    QVERIFY(signal == SIGINT ? TestPlatform::interruptProcess(process.processId())
+                             : TestPlatform::terminateProcess(process.processId()));
+    QVERIFY(process.waitForFinished(20000));
+
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 128 + signal);
+    QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains(QStringLiteral("прервано")));
+    QCOMPARE(read(QDir(out).filePath(output)), QByteArray("an older image"));
+    QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{output});
 }
 
 QTEST_GUILESS_MAIN(AssemblyCliTest)

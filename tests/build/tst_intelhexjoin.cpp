@@ -99,7 +99,8 @@ private slots:
     void nothingCheckedOrNoOutputDirIsAWarning();
     void badSourcesAndOutputsAreErrors_data();
     void badSourcesAndOutputsAreErrors();
-    void progressCountsPiecesAndCancelWritesNothing();
+    void progressEndsWholeAndCancelWritesNothing_data();
+    void progressEndsWholeAndCancelWritesNothing();
     void holdsOnlyTheDecodedData();
 
     void cliJoinsAndPrintsThePath();
@@ -580,11 +581,23 @@ void IntelHexJoinTest::badSourcesAndOutputsAreErrors()
     QCOMPARE(entries(), QStringList(QStringLiteral("a.hex")));
 }
 
-void IntelHexJoinTest::progressCountsPiecesAndCancelWritesNothing()
+void IntelHexJoinTest::progressEndsWholeAndCancelWritesNothing_data()
 {
+    QTest::addColumn<int>("cancelAt"); // the report the run is cancelled at; -1: none
+    QTest::newRow("not cancelled") << -1;
+    QTest::newRow("cancelled while reading") << 1;
+    QTest::newRow("cancelled while writing") << 3; // the first report of the writing
+}
+
+// The files are counted while they are read, then the writing goes on in thousandths to its end; a
+// cancel at any report leaves the older image and no temporary file, and says nothing.
+void IntelHexJoinTest::progressEndsWholeAndCancelWritesNothing()
+{
+    QFETCH(int, cancelAt);
     const QString a = put(QStringLiteral("a.hex"), dataRecord(0, pattern(16, 25)) + EndOfFile);
     const QString b = put(QStringLiteral("b.hex"), dataRecord(0x10, pattern(16, 26)) + EndOfFile);
     const QString c = put(QStringLiteral("c.hex"), dataRecord(0x20, pattern(16, 27)) + EndOfFile);
+    put(QStringLiteral("out.hex"), "previous");
     IntelHexJoinJob job;
     job.sources = {a, b, c};
     job.outputDir = m_dir->path();
@@ -593,19 +606,24 @@ void IntelHexJoinTest::progressCountsPiecesAndCancelWritesNothing()
     const auto record = [&steps](qint64 done, qint64 total) {
         steps.append({done, total});
     };
-
-    QVERIFY(joinAsTheTabDoes(job, m_reporter, record).succeeded());
-    QCOMPARE(steps, (QList<QPair<qint64, qint64>>{{1, 3}, {2, 3}, {3, 3}}));
-
-    QVERIFY(QFile::remove(path(QStringLiteral("out.hex"))));
-    steps.clear();
-    const auto cancelled = [&steps] {
-        return steps.size() == 2;
+    const auto stop = [&steps, cancelAt] {
+        return steps.size() == cancelAt + 1;
     };
-    QCOMPARE(joinAsTheTabDoes(job, m_reporter, record, cancelled).outcome, Joined::Outcome::Cancelled);
-    QCOMPARE(steps.size(), 2);
-    QVERIFY(!QFile::exists(path(QStringLiteral("out.hex"))));
+
+    const Joined joined = joinAsTheTabDoes(job, m_reporter, record, stop);
+
+    QCOMPARE(steps.mid(0, 3), (QList<QPair<qint64, qint64>>{{1, 3}, {2, 3}, {3, 3}}).mid(0, steps.size()));
     QVERIFY(m_reporter.records.isEmpty());
+    if (cancelAt < 0) {
+        QVERIFY(joined.succeeded());
+        QCOMPARE(steps.last(), (QPair<qint64, qint64>{JobRun::PerMille, JobRun::PerMille}));
+        return;
+    }
+    QCOMPARE(joined.outcome, Joined::Outcome::Cancelled);
+    QCOMPARE(steps.size(), cancelAt + 1);
+    QCOMPARE(readFile(path(QStringLiteral("out.hex"))), QByteArray("previous"));
+    QCOMPARE(entries(), (QStringList{QStringLiteral("a.hex"), QStringLiteral("b.hex"),
+                                     QStringLiteral("c.hex"), QStringLiteral("out.hex")}));
 }
 
 // The files are streamed through the reader: what is held is their data, not their text, and the

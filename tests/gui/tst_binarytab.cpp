@@ -25,6 +25,39 @@ void tickOnly(WindowTest &t, const QList<int> &ticked)
         t.tick(fileControl("Check", slot), ticked.contains(slot));
 }
 
+// A Binary build that lasts seconds: one 400 MiB piece (a sparse file, quick to make) into "out",
+// where an older image of the same name lies.
+void prepareLongBuild(WindowTest &t)
+{
+    const QString dir = t.workDir.path();
+    QFile big(dir + QStringLiteral("/big.bin"));
+    QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(qint64(400) << 20));
+    big.close();
+    write(dir, QStringLiteral("out/image.bin"), "an older image");
+    t.openTab(1);
+    tickOnly(t, {1});
+    t.chooseFile(QStringLiteral("BinarySearchButtonFile1"), big.fileName());
+    t.type(QStringLiteral("BinaryTemplateNameRelease"), QStringLiteral("image"));
+    t.chooseDirectory(QStringLiteral("BinarySearchRelesae"), dir + QStringLiteral("/out"));
+    t.dialogs.records.clear();
+}
+
+// The progress dialog on the screen, if any.
+QProgressDialog *shownProgress(QWidget *window)
+{
+    auto *dialog = window->findChild<QProgressDialog *>();
+    return dialog && dialog->isVisible() ? dialog : nullptr;
+}
+
+// Clicks the progress dialog's "Отмена".
+void clickCancel(QProgressDialog *dialog)
+{
+    auto *cancel = dialog->findChild<QPushButton *>();
+    QVERIFY(cancel);
+    QCOMPARE(cancel->text(), QStringLiteral("Отмена"));
+    QTest::mouseClick(cancel, Qt::LeftButton);
+}
+
 } // namespace
 
 class BinaryTabTest : public QObject {
@@ -45,6 +78,8 @@ private slots:
     void pieceIsRefusedLikeTheCommandLine();
     void buildsWhatTheCommandLineBuildsFromTheSameSettings_data();
     void buildsWhatTheCommandLineBuildsFromTheSameSettings();
+    void cancelLeavesTheOldImage();
+    void windowAnswersDuringABuild();
 };
 
 void BinaryTabTest::fileChoiceRefusesIntelHex_data()
@@ -390,6 +425,92 @@ void BinaryTabTest::buildsWhatTheCommandLineBuildsFromTheSameSettings()
                                 QStringLiteral(".binary"), QStringLiteral("binary"), options, out);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
     QCOMPARE(imagesIn(out).size(), 1);
+}
+
+// "Отмена" in the progress dialog stops the build: the older image stays, no temporary file is left
+// beside it, nothing is said. Until then the dialog follows the build over the window.
+void BinaryTabTest::cancelLeavesTheOldImage()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    prepareLongBuild(t);
+    QList<int> values;
+    bool cancelled = false;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, this, [&] {
+        QProgressDialog *dialog = shownProgress(t.window.get());
+        if (!dialog || cancelled)
+            return;
+        QCOMPARE(dialog->labelText(), QStringLiteral("Идет процесс сборки..."));
+        QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+        QCOMPARE(dialog->parentWidget(), static_cast<QWidget *>(t.window.get()));
+        values << dialog->value();
+        // Some progress seen first, so that the cancel falls in the middle of the writing.
+        if (values.size() < 3 || values.last() == values.first())
+            return;
+        cancelled = true;
+        clickCancel(dialog);
+    });
+    watcher.start(5);
+    t.click(QStringLiteral("BinaryAssembling"));
+    watcher.stop();
+
+    QVERIFY(cancelled);
+    QVERIFY(std::is_sorted(values.begin(), values.end()));
+    QVERIFY(values.last() > 0 && values.last() < 100);
+    QVERIFY(t.dialogs.records.isEmpty());
+    QCOMPARE(read(t.workDir.filePath(QStringLiteral("out/image.bin"))), QByteArray("an older image"));
+    QCOMPARE(QDir(t.workDir.filePath(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("image.bin")});
+    QVERIFY(!t.window->findChild<QProgressDialog *>());
+}
+
+// While a long build runs the window goes on handling its events: a probe timer meant to tick every
+// 10 ms keeps ticking (no wait between two ticks over 100 ms), and a click on another tab changes the
+// tab at once. Once the progress dialog stands over the window the window takes no clicks until it
+// goes, as any window-modal dialog does; the build is cancelled through it.
+void BinaryTabTest::windowAnswersDuringABuild()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    prepareLongBuild(t);
+    auto *tabs = t.widget<QTabWidget>(QStringLiteral("tabWidget"));
+    QElapsedTimer clock;
+    qint64 lastTick = -1;
+    qint64 longestWait = 0;
+    int ticks = 0;
+    int tabDuringBuild = -1;
+    bool buildRunning = false;
+    QTimer probe;
+    connect(&probe, &QTimer::timeout, this, [&] {
+        if (!buildRunning)
+            return;
+        const qint64 now = clock.elapsed();
+        if (lastTick >= 0)
+            longestWait = qMax(longestWait, now - lastTick);
+        lastTick = now;
+        if (++ticks == 1) {
+            t.openTab(2);
+            tabDuringBuild = tabs->currentIndex();
+        }
+        // A second of answering, then the build is cancelled.
+        if (now > 1000)
+            if (QProgressDialog *dialog = shownProgress(t.window.get()))
+                clickCancel(dialog);
+    });
+    probe.start(10);
+    clock.start();
+    buildRunning = true;
+    t.click(QStringLiteral("BinaryAssembling"));
+    buildRunning = false;
+    probe.stop();
+
+    QVERIFY2(ticks >= 50, qPrintable(QString::number(ticks)));
+    QVERIFY2(longestWait < 100, qPrintable(QStringLiteral("%1 ms without an event").arg(longestWait)));
+    qInfo("%d ticks, the longest wait between two %lld ms", ticks, longestWait);
+    QCOMPARE(tabDuringBuild, 2);
+    QCOMPARE(tabs->currentIndex(), 2);
+    QCOMPARE(read(t.workDir.filePath(QStringLiteral("out/image.bin"))), QByteArray("an older image"));
 }
 
 QTEST_MAIN(BinaryTabTest)

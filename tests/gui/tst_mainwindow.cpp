@@ -225,6 +225,7 @@ private slots:
     void doubleClickedOutputFolderOpensInTheFileManager();
     void resetAnsweredNoAsksOnceAndKeepsTheConfiguration();
     void encryptButtonStaysDisabled();
+    void configThatIsNoFileOpensTheWindowWithAWarning();
 };
 
 void MainWindowTest::everyWidgetHasItsNameClassContainerAndCaption_data()
@@ -764,6 +765,27 @@ void MainWindowTest::encryptButtonStaysDisabled()
     QVERIFY(!dialogs.records.isEmpty());
     QCOMPARE(dialogs.records.first().call, ScriptedDialogs::Call::Ask);
     QVERIFY(!encrypt->isEnabled());
+}
+
+// config.conf a FIFO: the window neither hangs on it nor writes it, and says so.
+void MainWindowTest::configThatIsNoFileOpensTheWindowWithAWarning()
+{
+    WorkingDirectory workDir;
+    QVERIFY(workDir.isValid());
+    if (!TestPlatform::makeFifo(workDir.filePath(QStringLiteral("config.conf"))))
+        QSKIP("no FIFOs here");
+    {
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs);
+        QCOMPARE(dialogs.messages().size(), 1);
+        QCOMPARE(dialogs.messages()[0].kind, MessageKind::Warning);
+        QVERIFY2(
+            dialogs.messages()[0].text.contains(QStringLiteral("config.conf: настройки не прочитаны: это не "
+                                                               "обычный файл")),
+            qPrintable(dialogs.messages()[0].text));
+    }
+    const QFileInfo config(workDir.filePath(QStringLiteral("config.conf")));
+    QVERIFY(config.exists() && !config.isFile() && !config.isDir());
 }
 
 QTEST_MAIN(MainWindowTest)

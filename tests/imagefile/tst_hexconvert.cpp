@@ -3,6 +3,7 @@
 #include "converter.h"
 #include "hextesttools.h"
 #include "intelhexreader.h"
+#include "jobrun.h"
 #include "memoryimage.h"
 #include "sourcefiles.h"
 #include "testplatform.h"
@@ -60,19 +61,48 @@ QStringList filesIn(const QString &directory)
     return QDir(directory).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
-// The converter as its two buttons call it: "BIN to IntelHEX" with the first byte at `offset`, and
-// "IntelHEX to BIN", the file read as Intel HEX.
-ConversionResult convertAsBinary(const QString &path, quint64 offset, ConversionOptions options = {})
+// A conversion as a user meets it: whether it wrote, its error and warnings as they are shown, where
+// it wrote, and whether its run was cancelled.
+struct Converted {
+    bool ok = false;
+    QString errorText;
+    QStringList warnings;
+    QString outputPath;
+    bool cancelled = false;
+};
+
+Converted converted(const Result<Conversion> &result, const JobRun &run)
 {
-    options.expectedInput = InputFormat::Binary;
-    return convertFile(
-        path, [offset] { return std::optional<quint64>(offset); }, options);
+    Converted made;
+    made.ok = result.ok();
+    made.cancelled = run.isCancelled();
+    for (const Problem &problem : result.problems()) {
+        if (problem.isError())
+            made.errorText = problem.toString();
+        else
+            made.warnings << problem.toString();
+    }
+    if (result)
+        made.outputPath = result->outputPath;
+    return made;
 }
 
-ConversionResult convertAsIntelHex(const QString &path, ConversionOptions options = {})
+// The converter as its two buttons call it: "BIN to IntelHEX" with the first byte at `offset`, and
+// "IntelHEX to BIN", the file read as Intel HEX.
+Converted convertAsBinary(const QString &path, quint64 offset, JobRun &&run = JobRun())
 {
+    ConversionOptions options;
+    options.expectedInput = InputFormat::Binary;
+    return converted(convertFile(
+                         path, [offset] { return std::optional<quint64>(offset); }, options, run),
+                     run);
+}
+
+Converted convertAsIntelHex(const QString &path, JobRun &&run = JobRun())
+{
+    ConversionOptions options;
     options.expectedInput = InputFormat::IntelHex;
-    return convertFile(path, {}, options);
+    return converted(convertFile(path, {}, options, run), run);
 }
 
 // What the reader makes of a whole Intel HEX file.
@@ -350,7 +380,7 @@ void HexConvertTest::roundTrip()
     const QString binPath = dir.filePath(QStringLiteral("fw.bin"));
     QVERIFY(writeFile(binPath, input));
 
-    const ConversionResult toHex = convertAsBinary(binPath, offset);
+    const Converted toHex = convertAsBinary(binPath, offset);
     QVERIFY2(toHex.ok, qPrintable(toHex.errorText));
     QCOMPARE(toHex.outputPath, dir.filePath(QStringLiteral("fw.hex")));
 
@@ -391,7 +421,7 @@ void HexConvertTest::roundTrip()
 
     // The flat image from address 0 is written in full only where it stays small.
     if (offset <= 0x1000 || size == 1) {
-        const ConversionResult toBin = convertAsIntelHex(toHex.outputPath);
+        const Converted toBin = convertAsIntelHex(toHex.outputPath);
         QVERIFY2(toBin.ok, qPrintable(toBin.errorText));
         QCOMPARE(toBin.outputPath, binPath);
         QVERIFY(flatImageHolds(binPath, offset, input));
@@ -404,11 +434,11 @@ void HexConvertTest::flatImageMatchesObjcopyAndSrecCat()
     const QByteArray input = firmwareBytes(70000);
     const QString binPath = dir.filePath(QStringLiteral("app.bin"));
     QVERIFY(writeFile(binPath, input));
-    const ConversionResult toHex = convertAsBinary(binPath, 0x8000000);
+    const Converted toHex = convertAsBinary(binPath, 0x8000000);
     QVERIFY(toHex.ok);
     QVERIFY(QFile::remove(binPath));
 
-    const ConversionResult toBin = convertAsIntelHex(toHex.outputPath);
+    const Converted toBin = convertAsIntelHex(toHex.outputPath);
     QVERIFY2(toBin.ok, qPrintable(toBin.errorText));
     QCOMPARE(toBin.outputPath, binPath);
     const QByteArray flat = readFile(binPath);
@@ -486,7 +516,7 @@ void HexConvertTest::readsHexWrittenByOtherTools()
     QVERIFY(joined == input);
 
     if (offset < 0x100000) {
-        const ConversionResult toBin = convertAsIntelHex(hexPath);
+        const Converted toBin = convertAsIntelHex(hexPath);
         QVERIFY2(toBin.ok, qPrintable(toBin.errorText));
         QCOMPARE(toBin.outputPath, dir.filePath(QStringLiteral("peer.bin")));
         QVERIFY(readFile(toBin.outputPath) == QByteArray(qsizetype(offset), '\xFF') + input);
@@ -501,7 +531,7 @@ void HexConvertTest::gapsAndLeadInAreErased()
                                ":01000A0033C2\n"       // 0x000A
                                ":0400000312345678E5\n" // start address, no data
                                ":00000001FF\n"));
-    const ConversionResult result = convertAsIntelHex(hexPath);
+    const Converted result = convertAsIntelHex(hexPath);
     QVERIFY2(result.ok, qPrintable(result.errorText));
     QVERIFY(result.warnings.isEmpty());
     QCOMPARE(readFile(result.outputPath), QByteArray::fromHex("FFFFFFFF1122FFFFFFFF33"));
@@ -515,12 +545,12 @@ void HexConvertTest::erasedBlocksAreSkippedButReadBackAsErased()
     input += QByteArray(32, '\xFF'); // erased tail: nothing is written for it
     const QString binPath = dir.filePath(QStringLiteral("runs.bin"));
     QVERIFY(writeFile(binPath, input));
-    const ConversionResult toHex = convertAsBinary(binPath, 0x1000);
+    const Converted toHex = convertAsBinary(binPath, 0x1000);
     QVERIFY(toHex.ok);
     QVERIFY(!readFile(toHex.outputPath).contains("FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"));
 
     QVERIFY(QFile::remove(binPath));
-    const ConversionResult toBin = convertAsIntelHex(toHex.outputPath);
+    const Converted toBin = convertAsIntelHex(toHex.outputPath);
     QVERIFY(toBin.ok);
     const QByteArray flat = readFile(toBin.outputPath);
     // The block holding the last data bytes is written whole; the erased blocks after it are not.
@@ -558,7 +588,7 @@ void HexConvertTest::badRecordWritesNothing()
     const QString binPath = dir.filePath(QStringLiteral("bad.bin"));
     QVERIFY(writeFile(hexPath, ":0100000011EE\r\n:0100010022DC\r\n" + badLine + "\r\n:00000001FF\r\n"));
 
-    ConversionResult result = convertAsIntelHex(hexPath);
+    Converted result = convertAsIntelHex(hexPath);
     QVERIFY(!result.ok);
     QVERIFY2(result.errorText.startsWith(hexPath + QStringLiteral(", ") + message),
              qPrintable(result.errorText));
@@ -577,7 +607,7 @@ void HexConvertTest::missingEndOfFileConvertsWithWarning()
     QTemporaryDir dir;
     const QString hexPath = dir.filePath(QStringLiteral("cut.hex"));
     QVERIFY(writeFile(hexPath, ":0100000011EE\n:0100010022DC\n"));
-    const ConversionResult result = convertAsIntelHex(hexPath);
+    const Converted result = convertAsIntelHex(hexPath);
     QVERIFY(result.ok);
     QCOMPARE(readFile(result.outputPath), QByteArray("\x11\x22"));
     QCOMPARE(
@@ -591,7 +621,7 @@ void HexConvertTest::clashingRecordsNameBothLines()
     QTemporaryDir dir;
     const QString hexPath = dir.filePath(QStringLiteral("clash.hex"));
     QVERIFY(writeFile(hexPath, ":0100000011EE\n:0100000011EE\n:0100010022DC\n:0100000012ED\n:00000001FF\n"));
-    const ConversionResult result = convertAsIntelHex(hexPath);
+    const Converted result = convertAsIntelHex(hexPath);
     QVERIFY(!result.ok);
     QCOMPARE(result.errorText,
              hexPath + QStringLiteral(", строки 1 и 4: разные байты по адресу 0x00000000 (0x11 и 0x12)"));
@@ -603,7 +633,7 @@ void HexConvertTest::hugeImageIsRefused()
     QTemporaryDir dir;
     const QString hexPath = dir.filePath(QStringLiteral("far.hex"));
     QVERIFY(writeFile(hexPath, ":020000042000DA\n:0100000011EE\n:00000001FF\n"));
-    const ConversionResult result = convertAsIntelHex(hexPath);
+    const Converted result = convertAsIntelHex(hexPath);
     QVERIFY(!result.ok);
     QCOMPARE(result.errorText,
              hexPath + QStringLiteral(": данные доходят до адреса 0x20000000, двоичный образ от адреса 0 "
@@ -634,7 +664,7 @@ void HexConvertTest::offsetPastAddressSpaceIsRefused()
     QTemporaryDir dir;
     const QString binPath = dir.filePath(QStringLiteral("fw.bin"));
     QVERIFY(writeFile(binPath, firmwareBytes(32)));
-    const ConversionResult result = convertAsBinary(binPath, 0xFFFFFFF0);
+    const Converted result = convertAsBinary(binPath, 0xFFFFFFF0);
     QVERIFY(!result.ok);
     QCOMPARE(result.errorText,
              binPath + QStringLiteral(
@@ -660,30 +690,27 @@ void HexConvertTest::progressAndCancel()
     const QString binPath = dir.filePath(QStringLiteral("fw.bin"));
     QVERIFY(writeFile(binPath, firmwareBytes(4 << 20)));
     QList<qint64> seen;
-    ConversionOptions options;
-    options.progress = [&seen](qint64 done, qint64 total) {
+    const auto watch = [&seen](qint64 done, qint64 total) {
         QVERIFY(done <= total);
         seen << done * 1000 / total;
     };
-    QVERIFY(convertAsBinary(binPath, 0, options).ok);
+    QVERIFY(convertAsBinary(binPath, 0, JobRun(watch)).ok);
     QVERIFY(!seen.isEmpty());
     QCOMPARE(seen.last(), 1000);
     QVERIFY(std::is_sorted(seen.begin(), seen.end()));
 
     seen.clear();
-    QVERIFY(convertAsIntelHex(dir.filePath(QStringLiteral("fw.hex")), options).ok);
+    QVERIFY(convertAsIntelHex(dir.filePath(QStringLiteral("fw.hex")), JobRun(watch)).ok);
     QCOMPARE(seen.last(), 1000);
     QVERIFY(std::is_sorted(seen.begin(), seen.end()));
 
     // A cancel asked for during the work leaves neither the output nor a temporary file.
     QVERIFY(QFile::remove(dir.filePath(QStringLiteral("fw.hex"))));
-    options.progress = {};
-    options.cancelRequested = [] {
-        return true;
-    };
     const QByteArray big = firmwareBytes(64 << 20);
     QVERIFY(writeFile(binPath, big));
-    const ConversionResult cancelled = convertAsBinary(binPath, 0, options);
+    JobRun cancelling;
+    cancelling.cancel();
+    const Converted cancelled = convertAsBinary(binPath, 0, std::move(cancelling));
     QVERIFY(!cancelled.ok);
     QVERIFY(cancelled.cancelled);
     QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("fw.bin")});

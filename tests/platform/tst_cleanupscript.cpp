@@ -13,6 +13,8 @@ private slots:
     void scriptRemovesOddlyNamedOldBuild_data();
     void scriptRemovesOddlyNamedOldBuild();
     void platformNames();
+    void recordedDigest_data();
+    void recordedDigest();
 };
 
 void CleanupScriptTest::windowsScript_data()
@@ -47,8 +49,12 @@ void CleanupScriptTest::windowsScript()
                                 ") else (\n"
                                 "   timeout /t 10 >nul & del /F /Q \"%~f0\"\n"
                                 ")";
-    QCOMPARE(CleanupScript::windowsText(oldPath), expected);
+    QCOMPARE(CleanupScript::legacyWindowsText(oldPath), expected);
     QCOMPARE(CleanupScript::windowsScriptPath(oldPath), scriptPath);
+    // The program's mark comes first, then the same commands.
+    const QByteArray digest(64, 'a');
+    QCOMPARE(CleanupScript::windowsText(oldPath, digest),
+             "@rem quillon-update-cleanup sha256=" + digest + "\n" + expected);
 }
 
 void CleanupScriptTest::windowsScriptPath_data()
@@ -96,7 +102,7 @@ void CleanupScriptTest::scriptRemovesOddlyNamedOldBuild()
     {
         QFile file(script);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(Platform::cleanupScriptText(old));
+        file.write(Platform::cleanupScriptText(old, QByteArray(64, '0')));
     }
     // Windows' script waits ten seconds before it deletes itself.
     Platform::runCleanupScript(script, 30000);
@@ -107,12 +113,16 @@ void CleanupScriptTest::scriptRemovesOddlyNamedOldBuild()
 
 void CleanupScriptTest::platformNames()
 {
-    QCOMPARE(Platform::oldExecutableName(), QStringLiteral("Old"));
+    QCOMPARE(Platform::legacyOldExecutableName(), QStringLiteral("Old"));
 #ifdef Q_OS_WIN
-    QCOMPARE(Platform::cleanupScriptName(), QStringLiteral("delete.bat"));
+    QCOMPARE(Platform::oldExecutableName(), QStringLiteral("Quillon.old.exe"));
+    QCOMPARE(Platform::cleanupScriptName(), QStringLiteral("quillon-update-cleanup.bat"));
+    QCOMPARE(Platform::legacyCleanupScriptName(), QStringLiteral("delete.bat"));
     QCOMPARE(Platform::downloadedExecutableName(), QStringLiteral("Quillon_new.exe"));
 #else
-    QCOMPARE(Platform::cleanupScriptName(), QStringLiteral("delete.sh"));
+    QCOMPARE(Platform::oldExecutableName(), QStringLiteral("Quillon.old"));
+    QCOMPARE(Platform::cleanupScriptName(), QStringLiteral("quillon-update-cleanup.sh"));
+    QCOMPARE(Platform::legacyCleanupScriptName(), QStringLiteral("delete.sh"));
     QCOMPARE(Platform::downloadedExecutableName(), QStringLiteral("Quillon_new"));
     QVERIFY(Platform::isNativeExecutable(QByteArray("\x7f"
                                                     "ELF\x02\x01",
@@ -120,6 +130,33 @@ void CleanupScriptTest::platformNames()
     QVERIFY(!Platform::isNativeExecutable("MZ\x90"));
     QVERIFY(!Platform::isNativeExecutable(QByteArray()));
 #endif
+}
+
+void CleanupScriptTest::recordedDigest_data()
+{
+    const QByteArray digest = QByteArray("0123456789abcdef").repeated(4);
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("batch file") << CleanupScript::windowsText("C:/Tools/Quillon.old.exe", digest) << digest;
+    QTest::newRow("shell script") << CleanupScript::posixText("/opt/Quillon.old", digest) << digest;
+    QTest::newRow("batch file with CR LF")
+        << QByteArray("@rem quillon-update-cleanup sha256=" + digest + "\r\ndel x") << digest;
+    QTest::newRow("someone's own batch file") << QByteArray("@echo off\ndel *.*\n") << QByteArray();
+    QTest::newRow("earlier versions' script") << CleanupScript::legacyPosixText("/opt/Old") << QByteArray();
+    QTest::newRow("mark on the second line")
+        << QByteArray("#!/bin/sh\n# quillon-update-cleanup sha256=" + digest) << QByteArray();
+    QTest::newRow("digest cut short")
+        << QByteArray("# quillon-update-cleanup sha256=" + digest.left(63)) << QByteArray();
+    QTest::newRow("digest in upper case")
+        << QByteArray("# quillon-update-cleanup sha256=" + digest.toUpper()) << QByteArray();
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+}
+
+void CleanupScriptTest::recordedDigest()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(CleanupScript::recordedDigest(text), expected);
 }
 
 QTEST_GUILESS_MAIN(CleanupScriptTest)

@@ -96,6 +96,9 @@ private slots:
     void cancelKillsAndReapsTheProgrammer();
     void destroyingTheRunnerLeavesNoProgrammerBehind();
     void timeOutEndsTheProgrammersHelpers();
+    void helperOfAFinishedRunIsEnded();
+    void errorLinesOfASuccessfulExitAreAWarning();
+    void killedProgramTakesTheProgrammerAlong();
 
     void cliExitCodes_data();
     void cliExitCodes();
@@ -450,6 +453,50 @@ void ProgrammerTest::timeOutEndsTheProgrammersHelpers()
     QVERIFY(interrupted.waitForFinished(30000));
     QTRY_VERIFY(!FakeProgrammer::processRuns(programmer));
     QTRY_VERIFY(!FakeProgrammer::processRuns(fake.helperIds().last()));
+}
+
+void ProgrammerTest::helperOfAFinishedRunIsEnded()
+{
+    FakeProgrammer fake;
+    fake.setOptionBytesBehaviour("ok-with-helper");
+    const RunResult result =
+        runToEnd(ProgrammerCommands::planFlashing(writeFile(m_dir->filePath("image.bin"))));
+    QCOMPARE(result.outcome, ProgrammerRunner::Outcome::Succeeded);
+    QCOMPARE(fake.helperIds().size(), 1);
+    QTRY_VERIFY(!FakeProgrammer::processRuns(fake.helperIds().first()));
+}
+
+void ProgrammerTest::errorLinesOfASuccessfulExitAreAWarning()
+{
+    FakeProgrammer fake;
+    fake.setWriteBehaviour("error-lines");
+    const RunResult result =
+        runToEnd(ProgrammerCommands::planFlashing(writeFile(m_dir->filePath("image.bin"))));
+    QCOMPARE(result.outcome, ProgrammerRunner::Outcome::SucceededWithErrors);
+    QCOMPARE(fake.runs().size(), 2);
+    QVERIFY2(!result.message.contains(QStringLiteral("Прошивка завершена")), qPrintable(result.message));
+    QVERIFY2(result.message.endsWith(
+                 QStringLiteral("\nError: No STM32 target found!\nError: Connection to the target failed")),
+             qPrintable(result.message));
+    QCOMPARE(ProgrammerRunner::errorLines(QStringLiteral("ok\r\nNo Error: here\rERROR : bad\n")),
+             QStringList{QStringLiteral("ERROR : bad")});
+}
+
+// quillon-cli killed outright has no chance to end its programmer: the system does (Linux:
+// PR_SET_PDEATHSIG; Windows: the Job object closing with the program).
+void ProgrammerTest::killedProgramTakesTheProgrammerAlong()
+{
+    FakeProgrammer fake;
+    fake.setOptionBytesBehaviour("hang");
+    writeFile(m_dir->filePath(QStringLiteral("image.bin")));
+    QProcess cli;
+    cli.start(cliPath(), {QStringLiteral("flash"), QStringLiteral("image.bin")});
+    QTRY_COMPARE_WITH_TIMEOUT(fake.runs().size(), 1, 30000);
+    const qint64 programmer = fake.runs().first().processId;
+    QVERIFY(FakeProgrammer::processRuns(programmer));
+    cli.kill();
+    QVERIFY(cli.waitForFinished(30000));
+    QTRY_VERIFY_WITH_TIMEOUT(!FakeProgrammer::processRuns(programmer), 10000);
 }
 
 void ProgrammerTest::cliExitCodes_data()

@@ -2,8 +2,6 @@
 
 #include "configfile.h"
 #include "settingsfile.h"
-#include "tabsettings.h"
-#include "templatestore.h"
 #include "smallfilesystem.h"
 #include "tabsettings.h"
 #include "templatestore.h"
@@ -98,6 +96,11 @@ private slots:
     void templateNameLosesItsEndingExtension();
     void templatesListOnlyTheirKind();
     void templateSaveCreatesTheFolder();
+    void temporariesStayBesideTheFile();
+    void nonRegularFilesAreNeverOpened_data();
+    void nonRegularFilesAreNeverOpened();
+    void staleTemporariesAreRemoved_data();
+    void staleTemporariesAreRemoved();
 
 private:
     QTemporaryDir *m_dir = nullptr;
@@ -561,6 +564,152 @@ void SettingsFilesTest::templateSaveCreatesTheFolder()
     QVERIFY(templates.save(QStringLiteral("t"), TemplateKind::Binary,
                            [](QSettings &store) { sampleBinary().save(store); }));
     QVERIFY(QFileInfo(m_dir->path() + QStringLiteral("/nested/base/Templates Setting/t.binary")).isFile());
+}
+
+// A full or missing TMPDIR is no reason not to save: the working folder is written anyway.
+void SettingsFilesTest::temporariesStayBesideTheFile()
+{
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    const QByteArray savedTemp = qgetenv("TEMP");
+    const QString missing = path(QStringLiteral("no such tmp"));
+    qputenv("TMPDIR", QFile::encodeName(missing));
+    qputenv("TEMP", QFile::encodeName(missing));
+    qputenv("TMP", QFile::encodeName(missing));
+    const QString config = path(QStringLiteral("config.conf"));
+    const bool created = ConfigFile::ensureExists(config);
+    const bool updated = SettingsFile::update(config, [](QSettings &store) { sampleLoRa().save(store); });
+    const bool templateSaved =
+        TemplateStore(m_dir->path()).save(QStringLiteral("t"), TemplateKind::LoRa, [](QSettings &store) {
+            sampleLoRa().save(store);
+        });
+    LoRaSettings loaded;
+    {
+        SettingsFile::Reader reader(config);
+        loaded = LoRaSettings::load(reader.store());
+    }
+    qputenv("TMPDIR", savedTmp);
+    qputenv("TEMP", savedTemp);
+    qputenv("TMP", savedTemp);
+    QVERIFY(created && updated && templateSaved);
+    QCOMPARE(loaded.pathToApp, sampleLoRa().pathToApp);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             (QStringList{"config.conf", "Templates Setting"}));
+    QCOMPARE(QDir(TemplateStore(m_dir->path()).folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{"t.LoRa"});
+}
+
+void SettingsFilesTest::nonRegularFilesAreNeverOpened_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("link to a FIFO") << "link to fifo";
+    QTest::newRow("link to /dev/zero") << "link to zero";
+    QTest::newRow("directory") << "directory";
+    QTest::newRow("a file of 17 MB") << "huge";
+}
+
+// config.conf or a template that is no settings file reads as empty at once, says why, and is
+// never written over.
+void SettingsFilesTest::nonRegularFilesAreNeverOpened()
+{
+    QFETCH(QString, kind);
+    const QString config = path(QStringLiteral("config.conf"));
+    const QString fifo = path(QStringLiteral("fifo"));
+    if (kind.contains(QLatin1String("fifo")) && !TestPlatform::makeFifo(fifo))
+        QSKIP("no FIFOs here");
+    if (kind == QLatin1String("link to zero") && !QFile::exists(QStringLiteral("/dev/zero")))
+        QSKIP("no /dev/zero here");
+    if (kind == QLatin1String("fifo"))
+        QVERIFY(QFile::rename(fifo, config));
+    if (kind == QLatin1String("link to fifo"))
+        QVERIFY(QFile::link(fifo, config));
+    if (kind == QLatin1String("link to zero"))
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), config));
+    if (kind == QLatin1String("directory"))
+        QVERIFY(QDir().mkpath(config + QStringLiteral("/inside")));
+    if (kind == QLatin1String("huge")) {
+        QFile file(config);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write("[PathTo]\nLoRaPathToApp=x\n") > 0);
+        QVERIFY(file.resize(17 * 1024 * 1024));
+    }
+
+    {
+        SettingsFile::Reader reader(config);
+        QVERIFY(!reader.problem().isEmpty());
+        QVERIFY(!reader.wellFormed());
+        QVERIFY(reader.store().allKeys().isEmpty());
+    }
+    // A regular file, however big, is the program's to rewrite; nothing else is.
+    const bool huge = kind == QLatin1String("huge");
+    QCOMPARE(SettingsFile::update(config, [](QSettings &store) { sampleLoRa().save(store); }), huge);
+    QVERIFY(ConfigFile::ensureExists(config));
+    QCOMPARE(QFileInfo(config).isFile(), huge);
+    QStringList expected{"config.conf"};
+    if (kind == QLatin1String("link to fifo"))
+        expected << "fifo";
+    QCOMPARE(
+        QDir(m_dir->path())
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name),
+        expected);
+}
+
+void SettingsFilesTest::staleTemporariesAreRemoved_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("kind"); // "file", "scratch" (a folder as the reader leaves it), "folder"
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("config.conf's temporary file") << "config.conf.quillon-Ab12Cd"
+                                                  << "file" << true;
+    QTest::newRow("config.conf's scratch folder") << "config.conf.quillon-zZ09yY"
+                                                  << "scratch" << true;
+    QTest::newRow("a template's temporary file") << "Templates Setting/fw.LoRa.quillon-q1W2e3"
+                                                 << "file" << true;
+    QTest::newRow("a template's scratch folder") << "Templates Setting/b.binary.quillon-Q1w2E3"
+                                                 << "scratch" << true;
+    QTest::newRow("a user's folder of that name") << "config.conf.quillon-Ab12Cd"
+                                                  << "folder" << false;
+    QTest::newRow("a backup") << "config.conf.backup"
+                              << "file" << false;
+    QTest::newRow("Qt's temporary name") << "config.conf.Ab12Cd"
+                                         << "file" << false;
+    QTest::newRow("five letters") << "config.conf.quillon-Ab12C"
+                                  << "file" << false;
+    QTest::newRow("another file's") << "notes.txt.quillon-Ab12Cd"
+                                    << "file" << false;
+    QTest::newRow("a template's, in the working folder") << "fw.LoRa.quillon-q1W2e3"
+                                                         << "file" << false;
+}
+
+void SettingsFilesTest::staleTemporariesAreRemoved()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, kind);
+    QFETCH(bool, removed);
+    const QString target = path(entry);
+    if (kind == QLatin1String("file"))
+        QVERIFY(TestFiles::writeFile(target, "[PathTo]\nLoRa"));
+    else
+        QVERIFY(
+            TestFiles::writeFile(target + (kind == QLatin1String("scratch") ? QStringLiteral("/settings.ini")
+                                                                            : QStringLiteral("/notes.txt")),
+                                 "x"));
+    const QString config = path(QStringLiteral("config.conf"));
+    QVERIFY(ConfigFile::ensureExists(config));
+
+    ConfigFile::removeStaleTemporaries(config);
+    TemplateStore(m_dir->path()).removeStaleTemporaries();
+    QCOMPARE(QFileInfo::exists(target), !removed);
+    QCOMPARE(TestFiles::read(config), ConfigFile::defaultContent());
+
+    // The scratch folder a reader keeps while it lives is one of them.
+    SettingsFile::Reader reader(config);
+    QStringList scratch =
+        QDir(m_dir->path()).entryList({QStringLiteral("config.conf.*")}, QDir::Dirs | QDir::Hidden);
+    scratch.removeAll(QFileInfo(target).fileName());
+    QCOMPARE(scratch.size(), 1);
+    QVERIFY2(SettingsFile::isStaleTemporary(m_dir->path(), scratch[0], {QStringLiteral("config.conf")}),
+             qPrintable(scratch[0]));
 }
 
 QTEST_GUILESS_MAIN(SettingsFilesTest)

@@ -6,6 +6,8 @@
 //   "crash"        die of SIGSEGV "hang"    sleep far longer than any test's time-out
 //   "hang-with-helper"  start a helper process that sleeps as long (its process id goes to
 //                  FAKE_PROGRAMMER_LOG + ".helpers"), then hang as well
+//   "ok-with-helper"    start such a helper, then exit 0 without waiting for it
+//   "error-lines"       print two "Error: ..." lines, then exit 0
 // FAKE_PROGRAMMER_LINES=N adds N numbered lines of output first.
 #include <chrono>
 #include <cstdio>
@@ -51,14 +53,20 @@ int main(int argc, char *argv[])
         FakeProgrammerProcess::crash();
         return 99; // not reached
     }
-    if (behaviour == "hang-with-helper") {
+    if (behaviour == "hang-with-helper" || behaviour == "ok-with-helper") {
         const long long helper = FakeProgrammerProcess::startHelper(argv[0]);
         if (const char *logPath = std::getenv("FAKE_PROGRAMMER_LOG")) {
             std::ofstream helpers(std::string(logPath) + ".helpers", std::ios::app);
             helpers << helper << '\n';
         }
+        if (behaviour == "ok-with-helper")
+            return 0;
         std::this_thread::sleep_for(std::chrono::minutes(10));
         return 98;
+    }
+    if (behaviour == "error-lines") {
+        std::printf("Error: No STM32 target found!\n  Error: Connection to the target failed\n");
+        return 0;
     }
     if (behaviour == "hang") {
         std::this_thread::sleep_for(std::chrono::minutes(10));
