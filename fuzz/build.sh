@@ -38,10 +38,10 @@ build_fuzzer recordreader_fuzzer "$root/fuzz/recordreader_fuzzer.cpp" \
     "$image/intelhexreader.cpp" "$image/intelhexrecord.cpp" "$image/intelhexwriter.cpp" "$image/memoryimage.cpp" \
     "$image/inputformat.cpp" "$image/joinedhexwriter.cpp" "$image/datachunk.cpp" \
     "$image/srecord.cpp" "$image/srecordreader.cpp" "$image/srecordwriter.cpp" "$common/hextext.cpp" \
-    "$common/systemerror.cpp"
+    "$common/systemerror.cpp" "$common/jobrun.cpp"
 build_fuzzer elfreader_fuzzer "$root/fuzz/elfreader_fuzzer.cpp" \
     "$image/elfreader.cpp" "$image/memoryimage.cpp" "$common/inputfile.cpp" "$common/hextext.cpp" \
-    "$common/systemerror.cpp"
+    "$common/systemerror.cpp" "$common/jobrun.cpp"
 
 if [ "${1:-}" = "--run" ]; then
     seconds="${2:-60}"

@@ -756,11 +756,12 @@ void HexConvertTest::commandLine()
                  2);
     }
     // Both hexadecimal options answer alike, in the program's language.
-    for (const QString option : {QStringLiteral("offset"), QStringLiteral("base")}) {
-        const ToolRun bad = runTool(cliPath(), {QStringLiteral("convert"), binPath, "--" + option, "zz"});
-        QVERIFY2(QString::fromUtf8(bad.err).contains("--" + option +
-                                                     " принимает шестнадцатеричное число, а не «zz»"),
-                 bad.err.constData());
+    for (const char *name : {"offset", "base"}) {
+        const QString option = QStringLiteral("--") + QLatin1String(name);
+        const ToolRun bad =
+            runTool(cliPath(), {QStringLiteral("convert"), binPath, option, QStringLiteral("zz")});
+        const QString expected = option + QStringLiteral(" принимает шестнадцатеричное число, а не «zz»");
+        QVERIFY2(QString::fromUtf8(bad.err).contains(expected), bad.err.constData());
     }
     QCOMPARE(runTool(cliPath(), {QStringLiteral("convert"), binPath, binPath}).exitCode, 2);
     QCOMPARE(
