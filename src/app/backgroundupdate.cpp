@@ -2,8 +2,8 @@
 
 #include <QCoreApplication>
 
-#include "jobprogress.h"
 #include "startuplog.h"
+#include "updateprogress.h"
 #include "userdialogs.h"
 
 BackgroundUpdate::BackgroundUpdate(const QString &executablePath, const UpdateSource &source,
@@ -26,7 +26,7 @@ void BackgroundUpdate::offer(bool found)
         StartupLog::note(QStringLiteral("update skipped: ") + m_update.skipReason());
         return;
     }
-    JobProgress progress(m_window.current(), progressLabel(), 0);
+    UpdateProgressDialog progress(m_window.current(), progressLabel(), 0);
     const DownloadProgress report = [&progress](qint64 done, qint64 total) {
         progress.report(done, total);
         return !progress.cancelRequested();

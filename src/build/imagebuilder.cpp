@@ -10,6 +10,7 @@
 
 #include "assemblymessages.h"
 #include "atomicoutputfile.h"
+#include "digestingdevice.h"
 #include "intelhexwriter.h"
 #include "jobrun.h"
 #include "outputname.h"
@@ -66,32 +67,6 @@ private:
     QIODevice &m_out;
     ImageDigestBuilder &m_digest;
     QString m_writeError;
-};
-
-// Hands what is written on to another device and adds it to the image's digest: the digest of an
-// Intel HEX image is that of its text, the file as it lies on disk.
-class DigestingDevice : public QIODevice {
-public:
-    DigestingDevice(QIODevice &target, ImageDigestBuilder &digest) : m_target(target), m_digest(digest)
-    {
-        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    }
-
-protected:
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *data, qint64 length) override
-    {
-        const qint64 written = m_target.write(data, length);
-        if (written != length)
-            setErrorString(SystemError::of(m_target));
-        else
-            m_digest.addData(data, written);
-        return written;
-    }
-
-private:
-    QIODevice &m_target;
-    ImageDigestBuilder &m_digest;
 };
 
 // An Intel HEX image: each byte of every piece at its place in the image as its address, 0xFF

@@ -40,63 +40,57 @@ std::optional<BinarySlot> parseFileArgument(const QString &argument, QString &er
     return slot;
 }
 
-} // namespace
+// The options of "binary", with their help texts.
+struct BinaryOptions {
+    QCommandLineOption out, name, hex, sequential, file, settingsFile, flashSize;
+};
 
-std::optional<int> readBinaryJob(CommandLine &commandLine, const QStringList &arguments, bool forMap,
-                                 BinaryJob &job)
+BinaryOptions binaryOptions()
 {
-    const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("Output directory."),
-                                 QStringLiteral("DIR"));
-    const QCommandLineOption name(QStringLiteral("name"),
-                                  QStringLiteral("Output file name without extension."),
-                                  QStringLiteral("NAME"));
-    const QCommandLineOption hex(
-        QStringLiteral("hex"),
-        QStringLiteral("Write the image as Intel HEX (NAME.hex): each piece's bytes at its "
-                       "offset as address, no records for the gaps."));
-    const QCommandLineOption sequential(QStringLiteral("sequential"),
-                                        QStringLiteral("Place the files one after another from offset 0; "
-                                                       "their offsets are not used."));
-    const QCommandLineOption file(QStringLiteral("file"),
-                                  QStringLiteral("A piece and its offset; repeat up to six times."),
-                                  QStringLiteral("PATH[@HEXOFFSET]"));
-    const QCommandLineOption settingsFile(
-        QStringLiteral("settings"),
-        QStringLiteral("A saved Binary template or config.conf: its files (those checked, at their offsets), "
-                       "output directory and name are used where no option gives them."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption flashSize = CommandLine::flashSizeOption();
-    QCommandLineParser &parser = commandLine.parser();
-    for (const QCommandLineOption &option : {out, name, hex, sequential, file, settingsFile, flashSize})
-        parser.addOption(option);
+    return {
+        {QStringLiteral("out"), QStringLiteral("Output directory."), QStringLiteral("DIR")},
+        {QStringLiteral("name"), QStringLiteral("Output file name without extension."),
+         QStringLiteral("NAME")},
+        {QStringLiteral("hex"),
+         QStringLiteral("Write the image as Intel HEX (NAME.hex): each piece's bytes at its "
+                        "offset as address, no records for the gaps.")},
+        {QStringLiteral("sequential"), QStringLiteral("Place the files one after another from offset 0; "
+                                                      "their offsets are not used.")},
+        {QStringLiteral("file"), QStringLiteral("A piece and its offset; repeat up to six times."),
+         QStringLiteral("PATH[@HEXOFFSET]")},
+        {QStringLiteral("settings"),
+         QStringLiteral(
+             "A saved Binary template or config.conf: its files (those checked, at their offsets), "
+             "output directory and name are used where no option gives them."),
+         QStringLiteral("FILE")},
+        CommandLine::flashSizeOption(),
+    };
+}
 
-    if (const std::optional<int> exitCode = commandLine.parse(arguments))
-        return *exitCode;
-    if (!parser.positionalArguments().isEmpty())
-        return commandLine.usageError(
-            QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
-
-    const QStringList files = parser.values(file);
+// The --file options as slots; a usage error gives the exit code.
+std::optional<int> readGivenFiles(CommandLine &commandLine, const BinaryOptions &o, QList<BinarySlot> &given)
+{
+    const QStringList files = commandLine.parser().values(o.file);
     if (files.size() > MaximumFiles)
         return commandLine.usageError(QStringLiteral("at most %1 --file options").arg(MaximumFiles));
-    QList<BinarySlot> givenFiles;
     for (const QString &argument : files) {
         QString error;
         const std::optional<BinarySlot> slot = parseFileArgument(argument, error);
         if (!slot)
             return commandLine.usageError(error);
-        givenFiles.append(*slot);
+        given.append(*slot);
     }
+    return std::nullopt;
+}
 
-    // The window's defaults, or what a saved template or config.conf holds; then every option given.
-    const std::optional<BinarySettings> starting = commandLine.startingSettings<BinarySettings>(settingsFile);
-    if (!starting)
-        return CliExit::Usage;
-    BinarySettings settings = *starting;
-    const bool fromSettings = parser.isSet(settingsFile);
-    settings.sequential = parser.isSet(sequential);
-    settings.hexOutput = parser.isSet(hex);
-    // The files given take the slots in their order, ticked; the other slots take no part.
+// Every option given, over the starting settings; false when the flash size is refused. The files
+// given take the slots in their order, ticked; the other slots take no part.
+bool applyOptions(CommandLine &commandLine, const BinaryOptions &o, const QList<BinarySlot> &givenFiles,
+                  BinarySettings &settings)
+{
+    const QCommandLineParser &parser = commandLine.parser();
+    settings.sequential = parser.isSet(o.sequential);
+    settings.hexOutput = parser.isSet(o.hex);
     if (!givenFiles.isEmpty()) {
         for (int slot = 0; slot < MaximumFiles; ++slot) {
             const bool given = slot < givenFiles.size();
@@ -105,28 +99,63 @@ std::optional<int> readBinaryJob(CommandLine &commandLine, const QStringList &ar
             settings.offsetFile[slot] = given ? QString::number(givenFiles[slot].offset, 16) : QString();
         }
     }
-    if (parser.isSet(out))
-        settings.pathRelease = parser.value(out);
-    if (parser.isSet(name))
-        settings.templateName = parser.value(name);
-    if (!commandLine.readFlashSize(flashSize, settings.flashSize))
-        return CliExit::Usage;
+    if (parser.isSet(o.out))
+        settings.pathRelease = parser.value(o.out);
+    if (parser.isSet(o.name))
+        settings.templateName = parser.value(o.name);
+    return commandLine.readFlashSize(o.flashSize, settings.flashSize);
+}
 
-    // Without a settings file these have no other source; from one, what is missing is the job's
-    // to report ("nothing to assemble"), as the window does. A map writes nothing, and needs none.
-    if (!fromSettings) {
-        if (!forMap && parser.value(out).isEmpty())
-            return commandLine.usageError(QStringLiteral("--out is required"));
-        if (!forMap && parser.value(name).isEmpty())
-            return commandLine.usageError(QStringLiteral("--name is required"));
-        if (files.isEmpty())
-            return commandLine.usageError(QStringLiteral("--file is required"));
+// Without a settings file these have no other source; from one, what is missing is the job's to
+// report ("nothing to assemble"), as the window does. A map writes nothing, and needs none.
+std::optional<int> requiredOptionMissing(CommandLine &commandLine, const BinaryOptions &o, bool forMap)
+{
+    const QCommandLineParser &parser = commandLine.parser();
+    if (!forMap && parser.value(o.out).isEmpty())
+        return commandLine.usageError(QStringLiteral("--out is required"));
+    if (!forMap && parser.value(o.name).isEmpty())
+        return commandLine.usageError(QStringLiteral("--name is required"));
+    if (parser.values(o.file).isEmpty())
+        return commandLine.usageError(QStringLiteral("--file is required"));
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<int> readBinaryJob(CommandLine &commandLine, const QStringList &arguments, bool forMap,
+                                 BinaryJob &job)
+{
+    const BinaryOptions options = binaryOptions();
+    QCommandLineParser &parser = commandLine.parser();
+    for (const QCommandLineOption &option : {options.out, options.name, options.hex, options.sequential,
+                                             options.file, options.settingsFile, options.flashSize})
+        parser.addOption(option);
+    if (const std::optional<int> exitCode = commandLine.parse(arguments))
+        return *exitCode;
+    if (!parser.positionalArguments().isEmpty())
+        return commandLine.usageError(
+            QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
+    QList<BinarySlot> givenFiles;
+    if (const std::optional<int> exitCode = readGivenFiles(commandLine, options, givenFiles))
+        return exitCode;
+
+    // The window's defaults, or what a saved template or config.conf holds; then every option given.
+    const std::optional<BinarySettings> starting =
+        commandLine.startingSettings<BinarySettings>(options.settingsFile);
+    if (!starting)
+        return CliExit::Usage;
+    BinarySettings settings = *starting;
+    if (!applyOptions(commandLine, options, givenFiles, settings))
+        return CliExit::Usage;
+    if (!parser.isSet(options.settingsFile)) {
+        if (const std::optional<int> exitCode = requiredOptionMissing(commandLine, options, forMap))
+            return exitCode;
     }
 
     // Only a saved field can still be wrong: --file and --flash-size were checked above.
     const JobFromSettings<BinaryJob> made = binaryJobFrom(settings);
     if (!made.ok())
-        return commandLine.invalidSavedField(*made.invalidOffset, parser.value(settingsFile));
+        return commandLine.invalidSavedField(*made.invalidOffset, parser.value(options.settingsFile));
     job = made.job;
     return std::nullopt;
 }

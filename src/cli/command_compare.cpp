@@ -40,6 +40,43 @@ QString differenceLine(const ImageDifference &difference, const QString &first, 
         .arg(byteText(difference.first, first), byteText(difference.second, second));
 }
 
+// Says what was read of one file, or why it could not be; false for the latter.
+bool reportLoaded(const LoadedImage &loaded, const QString &file)
+{
+    for (const Problem &warning : loaded.warnings)
+        cliErr() << "warning: " << warning.toString() << Qt::endl;
+    if (!loaded.ok()) {
+        cliErr() << "quillon-cli compare: " << loaded.errorText << Qt::endl;
+        return false;
+    }
+    cliOut() << file << ": " << inputFormatName(loaded.format) << ", " << loaded.image.dataSize()
+             << " bytes of data\n";
+    return true;
+}
+
+// From the lowest address either image holds to past the highest; nothing for two empty images.
+QPair<quint64, quint64> wholeExtent(const MemoryImage &first, const MemoryImage &second)
+{
+    if (first.isEmpty() && second.isEmpty())
+        return {0, 0};
+    const quint64 from = first.isEmpty()    ? second.lowestAddress()
+                         : second.isEmpty() ? first.lowestAddress()
+                                            : qMin(first.lowestAddress(), second.lowestAddress());
+    return {from, qMax(first.endAddress(), second.endAddress())};
+}
+
+void printDifferences(const ImageComparison &comparison, const QString &first, const QString &second)
+{
+    for (const ImageDifference &difference : comparison.differences)
+        cliOut() << differenceLine(difference, first, second) << '\n';
+    if (comparison.differenceCount > comparison.differences.size())
+        cliOut() << "... and " << comparison.differenceCount - comparison.differences.size()
+                 << " more ranges\n";
+    cliOut() << "different: " << comparison.differenceCount
+             << (comparison.differenceCount == 1 ? " range, " : " ranges, ") << comparison.differingBytes
+             << " bytes" << Qt::endl;
+}
+
 } // namespace
 
 // quillon-cli compare A B: whether two images hold the same bytes at the same addresses.
@@ -77,50 +114,27 @@ int runCompareCommand(const QStringList &givenArguments)
         return commandLine.usageError(QStringLiteral("нужны два файла, A и B"));
     ImageLoadOptions options;
     if (!readHexOption(parser, offsetOption, options.binaryOffset))
-        return commandLine.usageError(QStringLiteral("--offset принимает шестнадцатеричное число, а не «%1»")
-                                          .arg(parser.value(offsetOption)));
+        return commandLine.usageError(notHexadecimalText(parser, offsetOption));
 
     LoadedImage images[2];
     for (int i = 0; i < 2; ++i) {
         images[i] = loadImageFile(files.at(i), options);
-        for (const Problem &warning : images[i].warnings)
-            cliErr() << "warning: " << warning.toString() << Qt::endl;
-        if (!images[i].ok()) {
-            cliErr() << "quillon-cli compare: " << images[i].errorText << Qt::endl;
+        if (!reportLoaded(images[i], files.at(i)))
             return CliExit::Usage;
-        }
-        cliOut() << files.at(i) << ": " << inputFormatName(images[i].format) << ", "
-                 << images[i].image.dataSize() << " bytes of data\n";
     }
     const MemoryImage &first = images[0].image;
     const MemoryImage &second = images[1].image;
-    quint64 from = 0;
-    quint64 to = 0;
-    if (range) {
-        from = range->first;
-        to = range->second;
-    } else if (!first.isEmpty() || !second.isEmpty()) {
-        from = first.isEmpty()    ? second.lowestAddress()
-               : second.isEmpty() ? first.lowestAddress()
-                                  : qMin(first.lowestAddress(), second.lowestAddress());
-        to = qMax(first.endAddress(), second.endAddress());
-    }
-
-    const ImageComparison comparison = compareImages(first, second, from, to, ListedDifferences);
+    const QPair<quint64, quint64> compared = range.value_or(wholeExtent(first, second));
+    const ImageComparison comparison =
+        compareImages(first, second, compared.first, compared.second, ListedDifferences);
     if (comparison.same()) {
         cliOut() << "same: " << comparison.sameBytes << " bytes at the same addresses";
         if (range)
-            cliOut() << " in " << HexText::address(from) << '-' << HexText::address(to - 1);
+            cliOut() << " in " << HexText::address(compared.first) << '-'
+                     << HexText::address(compared.second - 1);
         cliOut() << Qt::endl;
         return CliExit::Success;
     }
-    for (const ImageDifference &difference : comparison.differences)
-        cliOut() << differenceLine(difference, files.at(0), files.at(1)) << '\n';
-    if (comparison.differenceCount > comparison.differences.size())
-        cliOut() << "... and " << comparison.differenceCount - comparison.differences.size()
-                 << " more ranges\n";
-    cliOut() << "different: " << comparison.differenceCount
-             << (comparison.differenceCount == 1 ? " range, " : " ranges, ") << comparison.differingBytes
-             << " bytes" << Qt::endl;
+    printDifferences(comparison, files.at(0), files.at(1));
     return CliExit::Failed;
 }

@@ -64,11 +64,9 @@ std::optional<int> readConversionOptions(CommandLine &commandLine, const Convert
 {
     const QCommandLineParser &parser = commandLine.parser();
     if (!readHexOption(parser, names.offset, offset))
-        return commandLine.usageError(QStringLiteral("--offset takes a hexadecimal number, not \"%1\"")
-                                          .arg(parser.value(names.offset)));
+        return commandLine.usageError(notHexadecimalText(parser, names.offset));
     if (!readHexOption(parser, names.base, options.binaryBase))
-        return commandLine.usageError(QStringLiteral("--base принимает шестнадцатеричное число, а не «%1»")
-                                          .arg(parser.value(names.base)));
+        return commandLine.usageError(notHexadecimalText(parser, names.base));
     if (parser.isSet(names.to)) {
         options.to = outputFormatFromName(parser.value(names.to));
         if (!options.to)

@@ -28,10 +28,10 @@ int runInfoCommand(const QStringList &arguments)
         return commandLine.usageError(files.isEmpty() ? QStringLiteral("FILE is missing")
                                                       : QStringLiteral("one FILE at a time"));
 
-    QString error;
-    const std::optional<ImageInfo> info = inspectImage(files.first(), &error);
+    const Result<ImageInfo> info = inspectImage(files.first());
     if (!info) {
-        cliErr() << "quillon-cli info: " << error << Qt::endl;
+        for (const Problem &problem : info.problems())
+            cliErr() << "quillon-cli info: " << problem.toString() << Qt::endl;
         return CliExit::Failed;
     }
     for (const Problem &warning : info->warnings)

@@ -9,6 +9,62 @@ namespace {
 
 constexpr int MaximumSources = 6;
 
+// The options of "intelhex", with their help texts.
+struct IntelHexOptions {
+    QCommandLineOption out, name, settings, flashSize, flashBase;
+};
+
+IntelHexOptions intelHexOptions()
+{
+    return {
+        {QStringLiteral("out"), QStringLiteral("the output directory"), QStringLiteral("DIR")},
+        {QStringLiteral("name"), QStringLiteral("the image's name; \".hex\" is added"),
+         QStringLiteral("NAME")},
+        {QStringLiteral("settings"),
+         QStringLiteral("take the checked files, the output directory and the name from a saved "
+                        "\".IntelHEX\" template or a config.conf; FILE arguments, --out and --name "
+                        "override them"),
+         QStringLiteral("FILE")},
+        CommandLine::flashSizeOption(),
+        CommandLine::flashBaseOption(),
+    };
+}
+
+// Every option given, over the starting settings; false when the flash size or base is refused.
+// The files given take the sources in their order, ticked; the other sources take no part.
+bool applyOptions(CommandLine &commandLine, const IntelHexOptions &o, const QStringList &files,
+                  IntelHexSettings &settings)
+{
+    const QCommandLineParser &parser = commandLine.parser();
+    if (!files.isEmpty()) {
+        for (int slot = 0; slot < MaximumSources; ++slot) {
+            settings.setSourceInOrder(slot, files.value(slot));
+            settings.enabled[slot] = slot < files.size();
+        }
+    }
+    if (parser.isSet(o.out))
+        settings.pathRelease = parser.value(o.out);
+    if (parser.isSet(o.name))
+        settings.templateName = parser.value(o.name);
+    return commandLine.readFlashSize(o.flashSize, settings.flashSize) &&
+           commandLine.readFlashBase(o.flashBase, settings.flashBase);
+}
+
+// Without stored settings every part of the job comes from the command line; with them an empty
+// selection is the template's own state and is reported as the window reports it. A map writes
+// nothing, and needs no output.
+std::optional<int> requiredOptionMissing(CommandLine &commandLine, const IntelHexOptions &o, bool forMap)
+{
+    const QCommandLineParser &parser = commandLine.parser();
+    if (parser.positionalArguments().isEmpty())
+        return commandLine.usageError(QStringLiteral("no FILE given"));
+    if (!forMap && !parser.isSet(o.out))
+        return commandLine.usageError(QStringLiteral("--out DIR is missing"));
+    if (!forMap && !parser.isSet(o.name))
+        return commandLine.usageError(QStringLiteral("--name NAME is missing"));
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<int> readIntelHexJob(CommandLine &commandLine, const QStringList &arguments, bool forMap,
@@ -17,64 +73,33 @@ std::optional<int> readIntelHexJob(CommandLine &commandLine, const QStringList &
     QCommandLineParser &parser = commandLine.parser();
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("an Intel HEX file (up to six)"),
                                  QStringLiteral("FILE..."));
-    const QCommandLineOption outOption(QStringLiteral("out"), QStringLiteral("the output directory"),
-                                       QStringLiteral("DIR"));
-    const QCommandLineOption nameOption(QStringLiteral("name"),
-                                        QStringLiteral("the image's name; \".hex\" is added"),
-                                        QStringLiteral("NAME"));
-    const QCommandLineOption settingsOption(
-        QStringLiteral("settings"),
-        QStringLiteral("take the checked files, the output directory and the name from a saved "
-                       "\".IntelHEX\" template or a config.conf; FILE arguments, --out and --name "
-                       "override them"),
-        QStringLiteral("FILE"));
-    const QCommandLineOption flashSize = CommandLine::flashSizeOption();
-    const QCommandLineOption flashBase = CommandLine::flashBaseOption();
-    for (const QCommandLineOption &option : {outOption, nameOption, settingsOption, flashSize, flashBase})
+    const IntelHexOptions options = intelHexOptions();
+    for (const QCommandLineOption &option :
+         {options.out, options.name, options.settings, options.flashSize, options.flashBase})
         parser.addOption(option);
-
     if (const std::optional<int> exitCode = commandLine.parse(arguments))
         return *exitCode;
 
     // The window's defaults, or what a saved template or config.conf holds; then every option given.
     const std::optional<IntelHexSettings> starting =
-        commandLine.startingSettings<IntelHexSettings>(settingsOption);
+        commandLine.startingSettings<IntelHexSettings>(options.settings);
     if (!starting)
         return CliExit::Usage;
     IntelHexSettings settings = *starting;
-    const bool fromSettings = parser.isSet(settingsOption);
     const QStringList files = parser.positionalArguments();
     if (files.size() > MaximumSources)
         return commandLine.usageError(
             QStringLiteral("at most %1 files are joined, %2 given").arg(MaximumSources).arg(files.size()));
-    // The files given take the sources in their order, ticked; the other sources take no part.
-    if (!files.isEmpty()) {
-        for (int slot = 0; slot < MaximumSources; ++slot) {
-            settings.setSourceInOrder(slot, files.value(slot));
-            settings.enabled[slot] = slot < files.size();
-        }
-    }
-    if (parser.isSet(outOption))
-        settings.pathRelease = parser.value(outOption);
-    if (parser.isSet(nameOption))
-        settings.templateName = parser.value(nameOption);
-    if (!commandLine.readFlashSize(flashSize, settings.flashSize) ||
-        !commandLine.readFlashBase(flashBase, settings.flashBase))
+    if (!applyOptions(commandLine, options, files, settings))
         return CliExit::Usage;
-
-    // Without stored settings every part of the job comes from the command line; with them an empty
-    // selection is the template's own state and is reported as the window reports it. A map writes
-    // nothing, and needs no output.
-    if (!fromSettings && files.isEmpty())
-        return commandLine.usageError(QStringLiteral("no FILE given"));
-    if (!forMap && !fromSettings && !parser.isSet(outOption))
-        return commandLine.usageError(QStringLiteral("--out DIR is missing"));
-    if (!forMap && !fromSettings && !parser.isSet(nameOption))
-        return commandLine.usageError(QStringLiteral("--name NAME is missing"));
+    if (!parser.isSet(options.settings)) {
+        if (const std::optional<int> exitCode = requiredOptionMissing(commandLine, options, forMap))
+            return exitCode;
+    }
 
     const JobFromSettings<IntelHexJoinJob> made = intelHexJobFrom(settings);
     if (!made.ok())
-        return commandLine.invalidSavedField(*made.invalidOffset, parser.value(settingsOption));
+        return commandLine.invalidSavedField(*made.invalidOffset, parser.value(options.settings));
     job = made.job;
     return std::nullopt;
 }

@@ -34,81 +34,159 @@ QStringList acceptedSourceFiles(const QString &directory, const QString &filter,
     return accepted;
 }
 
+// The options of "lora", with their help texts.
+struct LoRaOptions {
+    QCommandLineOption out, boot, loraMac, app, name, settingsFile, bootFilter, loraMacFilter, appFilter;
+    QList<OffsetOption> offsets;
+    QCommandLineOption flashSize;
+};
+
+QCommandLineOption fileOption(const char *name, const char *help)
+{
+    return {QLatin1String(name), QLatin1String(help), QStringLiteral("FILE")};
+}
+
+QCommandLineOption filterOption(const char *name, const char *directory, const QString &defaultFilter)
+{
+    return {QLatin1String(name),
+            QStringLiteral("Files searched for in the saved %1 directory (default %2).")
+                .arg(QLatin1String(directory), defaultFilter),
+            QStringLiteral("PATTERN"), defaultFilter};
+}
+
+OffsetOption offsetOption(const char *name, const char *help, QString LoRaSettings::*text, const QString &key)
+{
+    return {{QLatin1String(name), QLatin1String(help), QStringLiteral("HEX")}, text, key};
+}
+
+QList<OffsetOption> loraOffsetOptions()
+{
+    return {
+        offsetOption("boot-offset", "Where the bootloader goes (default 0).", &LoRaSettings::offsetWrtBoot,
+                     SettingsKeys::loraOffsetWrtBoot()),
+        offsetOption("loramac-offset", "Where the LoRaMAC image goes (default 0).",
+                     &LoRaSettings::offsetWrtFmwLora, SettingsKeys::loraOffsetWrtFmwLora()),
+        offsetOption("app-offset", "Where the application goes (default 0).", &LoRaSettings::offsetWrtFmw,
+                     SettingsKeys::loraOffsetWrtFmw()),
+        offsetOption("region-offset",
+                     "Offset of the 32-byte version and region field inside the LoRaMAC file (default 0).",
+                     &LoRaSettings::offsetSrchNameLora, SettingsKeys::loraOffsetSrchNameLora()),
+        offsetOption("fw-offset",
+                     "Offset of the 16-byte firmware name field inside the application file (default 0).",
+                     &LoRaSettings::offsetSrchNameFmw, SettingsKeys::loraOffsetSrchNameFmw()),
+    };
+}
+
+LoRaOptions loraOptions()
+{
+    const LoRaSettings defaults = LoRaSettings::defaults();
+    return {
+        {QStringLiteral("out"), QStringLiteral("Output directory."), QStringLiteral("DIR")},
+        fileOption("boot", "Bootloader file."),
+        fileOption("loramac", "LoRaMAC file; repeat for several."),
+        fileOption("app", "Application file; repeat for several."),
+        {QStringLiteral("name"),
+         QStringLiteral("Output name template (default %1).").arg(defaults.templateName),
+         QStringLiteral("TEMPLATE")},
+        fileOption("settings",
+                   "A saved LoRa template or config.conf: its directories are searched for the files "
+                   "not given by an option, and its offsets, output directory and name template are "
+                   "used where no option gives them."),
+        filterOption("boot-filter", "bootloader", defaults.bootFilter),
+        filterOption("loramac-filter", "LoRaMAC", defaults.loraMacFilter),
+        filterOption("app-filter", "application", defaults.appFilter),
+        loraOffsetOptions(),
+        CommandLine::flashSizeOption(),
+    };
+}
+
+void addOptions(QCommandLineParser &parser, const LoRaOptions &o)
+{
+    for (const QCommandLineOption &option : {o.out, o.boot, o.loraMac, o.app, o.name, o.settingsFile,
+                                             o.bootFilter, o.loraMacFilter, o.appFilter, o.flashSize})
+        parser.addOption(option);
+    for (const OffsetOption &offset : o.offsets)
+        parser.addOption(offset.option);
+}
+
+// Every option given, over the starting settings; false when the flash size is refused.
+bool applyOptions(CommandLine &commandLine, const LoRaOptions &o, LoRaSettings &settings)
+{
+    const QCommandLineParser &parser = commandLine.parser();
+    for (const OffsetOption &offset : o.offsets) {
+        if (parser.isSet(offset.option))
+            settings.*offset.text = parser.value(offset.option);
+    }
+    if (parser.isSet(o.out))
+        settings.pathToRelease = parser.value(o.out);
+    if (parser.isSet(o.name))
+        settings.templateName = parser.value(o.name);
+    settings.bootFilter = parser.value(o.bootFilter);
+    settings.loraMacFilter = parser.value(o.loraMacFilter);
+    settings.appFilter = parser.value(o.appFilter);
+    return commandLine.readFlashSize(o.flashSize, settings.flashSize);
+}
+
+// Without a settings file only an option can name what the job needs; from one, what is missing is
+// the job's to report ("nothing to assemble"), as the window does.
+std::optional<int> requiredOptionMissing(CommandLine &commandLine, const LoRaOptions &o, bool forMap)
+{
+    const QCommandLineParser &parser = commandLine.parser();
+    const struct {
+        bool missing;
+        const char *option;
+    } required[] = {{!forMap && parser.value(o.out).isEmpty(), "--out"},
+                    {parser.value(o.boot).isEmpty(), "--boot"},
+                    {parser.values(o.loraMac).isEmpty(), "--loramac"},
+                    {parser.values(o.app).isEmpty(), "--app"}};
+    for (const auto &check : required) {
+        if (check.missing)
+            return commandLine.usageError(QStringLiteral("%1 is required").arg(QLatin1String(check.option)));
+    }
+    return std::nullopt;
+}
+
+// The files an option names, or those the saved directory holds, found as the window finds them.
+LoRaSourceFiles sourceFiles(const QCommandLineParser &parser, const LoRaOptions &o,
+                            const LoRaSettings &settings)
+{
+    const bool fromSettings = parser.isSet(o.settingsFile);
+    CliReporter reporter;
+    const auto files = [&](const QCommandLineOption &option, const QString &directory,
+                           const QString &filter) {
+        if (parser.isSet(option))
+            return parser.values(option);
+        return fromSettings ? acceptedSourceFiles(directory, filter, reporter) : QStringList();
+    };
+    LoRaSourceFiles found;
+    // A bootloader named twice is the last one named.
+    found.boot = parser.isSet(o.boot) ? QStringList{parser.value(o.boot)}
+                                      : files(o.boot, settings.pathToBoot, settings.bootFilter);
+    found.loraMacs = files(o.loraMac, settings.pathToLoRa, settings.loraMacFilter);
+    found.apps = files(o.app, settings.pathToApp, settings.appFilter);
+    return found;
+}
+
+// An offset that is no number, named as the user gave it: the option, or the saved field.
+int invalidOffsetError(CommandLine &commandLine, const LoRaOptions &o, const InvalidOffset &invalid)
+{
+    const QCommandLineParser &parser = commandLine.parser();
+    QString field = CommandLine::savedField(invalid.group, invalid.key, parser.value(o.settingsFile));
+    for (const OffsetOption &offset : o.offsets) {
+        if (offset.key == invalid.key && parser.isSet(offset.option))
+            field = QStringLiteral("--") + offset.option.names().first();
+    }
+    return commandLine.usageError(invalid.message(field));
+}
+
 } // namespace
 
 std::optional<int> readLoRaJob(CommandLine &commandLine, const QStringList &arguments, bool forMap,
                                LoRaJob &job)
 {
-    const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("Output directory."),
-                                 QStringLiteral("DIR"));
-    const QCommandLineOption boot(QStringLiteral("boot"), QStringLiteral("Bootloader file."),
-                                  QStringLiteral("FILE"));
-    const QCommandLineOption loraMac(QStringLiteral("loramac"),
-                                     QStringLiteral("LoRaMAC file; repeat for several."),
-                                     QStringLiteral("FILE"));
-    const QCommandLineOption app(QStringLiteral("app"),
-                                 QStringLiteral("Application file; repeat for several."),
-                                 QStringLiteral("FILE"));
-    const LoRaSettings defaults = LoRaSettings::defaults();
-    const QCommandLineOption name(
-        QStringLiteral("name"),
-        QStringLiteral("Output name template (default %1).").arg(defaults.templateName),
-        QStringLiteral("TEMPLATE"));
-    const QCommandLineOption settingsFile(
-        QStringLiteral("settings"),
-        QStringLiteral("A saved LoRa template or config.conf: its directories are searched for the files not "
-                       "given by an option, and its offsets, output directory and name template are used "
-                       "where no option gives them."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption bootFilter(QStringLiteral("boot-filter"),
-                                        QStringLiteral("Files searched for in the saved bootloader directory "
-                                                       "(default %1).")
-                                            .arg(defaults.bootFilter),
-                                        QStringLiteral("PATTERN"), defaults.bootFilter);
-    const QCommandLineOption loraMacFilter(QStringLiteral("loramac-filter"),
-                                           QStringLiteral("Files searched for in the saved LoRaMAC directory "
-                                                          "(default %1).")
-                                               .arg(defaults.loraMacFilter),
-                                           QStringLiteral("PATTERN"), defaults.loraMacFilter);
-    const QCommandLineOption appFilter(QStringLiteral("app-filter"),
-                                       QStringLiteral("Files searched for in the saved application directory "
-                                                      "(default %1).")
-                                           .arg(defaults.appFilter),
-                                       QStringLiteral("PATTERN"), defaults.appFilter);
-    const OffsetOption offsets[] = {
-        {{QStringLiteral("boot-offset"), QStringLiteral("Where the bootloader goes (default 0)."),
-          QStringLiteral("HEX")},
-         &LoRaSettings::offsetWrtBoot,
-         SettingsKeys::loraOffsetWrtBoot()},
-        {{QStringLiteral("loramac-offset"), QStringLiteral("Where the LoRaMAC image goes (default 0)."),
-          QStringLiteral("HEX")},
-         &LoRaSettings::offsetWrtFmwLora,
-         SettingsKeys::loraOffsetWrtFmwLora()},
-        {{QStringLiteral("app-offset"), QStringLiteral("Where the application goes (default 0)."),
-          QStringLiteral("HEX")},
-         &LoRaSettings::offsetWrtFmw,
-         SettingsKeys::loraOffsetWrtFmw()},
-        {{QStringLiteral("region-offset"),
-          QStringLiteral(
-              "Offset of the 32-byte version and region field inside the LoRaMAC file (default 0)."),
-          QStringLiteral("HEX")},
-         &LoRaSettings::offsetSrchNameLora,
-         SettingsKeys::loraOffsetSrchNameLora()},
-        {{QStringLiteral("fw-offset"),
-          QStringLiteral(
-              "Offset of the 16-byte firmware name field inside the application file (default 0)."),
-          QStringLiteral("HEX")},
-         &LoRaSettings::offsetSrchNameFmw,
-         SettingsKeys::loraOffsetSrchNameFmw()},
-    };
-    const QCommandLineOption flashSize = CommandLine::flashSizeOption();
+    const LoRaOptions options = loraOptions();
     QCommandLineParser &parser = commandLine.parser();
-    for (const QCommandLineOption &option :
-         {out, boot, loraMac, app, name, settingsFile, bootFilter, loraMacFilter, appFilter, flashSize})
-        parser.addOption(option);
-    for (const OffsetOption &offset : offsets)
-        parser.addOption(offset.option);
-
+    addOptions(parser, options);
     if (const std::optional<int> exitCode = commandLine.parse(arguments))
         return *exitCode;
     if (!parser.positionalArguments().isEmpty())
@@ -116,68 +194,20 @@ std::optional<int> readLoRaJob(CommandLine &commandLine, const QStringList &argu
             QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
 
     // The window's defaults, or what a saved template or config.conf holds; then every option given.
-    const std::optional<LoRaSettings> starting = commandLine.startingSettings<LoRaSettings>(settingsFile);
+    const std::optional<LoRaSettings> starting =
+        commandLine.startingSettings<LoRaSettings>(options.settingsFile);
     if (!starting)
         return CliExit::Usage;
     LoRaSettings settings = *starting;
-    const bool fromSettings = parser.isSet(settingsFile);
-    const QString settingsPath = parser.value(settingsFile);
-    for (const OffsetOption &offset : offsets) {
-        if (parser.isSet(offset.option))
-            settings.*offset.text = parser.value(offset.option);
-    }
-    if (parser.isSet(out))
-        settings.pathToRelease = parser.value(out);
-    if (parser.isSet(name))
-        settings.templateName = parser.value(name);
-    settings.bootFilter = parser.value(bootFilter);
-    settings.loraMacFilter = parser.value(loraMacFilter);
-    settings.appFilter = parser.value(appFilter);
-    if (!commandLine.readFlashSize(flashSize, settings.flashSize))
+    if (!applyOptions(commandLine, options, settings))
         return CliExit::Usage;
-
-    // From a settings file, what is missing is the job's to report ("nothing to assemble"), as the
-    // window does; without one, only an option can give it.
-    if (!fromSettings) {
-        const struct {
-            bool missing;
-            const char *option;
-        } required[] = {{!forMap && parser.value(out).isEmpty(), "--out"},
-                        {parser.value(boot).isEmpty(), "--boot"},
-                        {parser.values(loraMac).isEmpty(), "--loramac"},
-                        {parser.values(app).isEmpty(), "--app"}};
-        for (const auto &check : required) {
-            if (check.missing)
-                return commandLine.usageError(
-                    QStringLiteral("%1 is required").arg(QLatin1String(check.option)));
-        }
+    if (!parser.isSet(options.settingsFile)) {
+        if (const std::optional<int> exitCode = requiredOptionMissing(commandLine, options, forMap))
+            return exitCode;
     }
-
-    // The files an option names, or those the saved directory holds, found as the window finds them.
-    CliReporter reporter;
-    const auto sourceFiles = [&](const QCommandLineOption &option, const QString &directory,
-                                 const QString &filter) {
-        if (parser.isSet(option))
-            return parser.values(option);
-        return fromSettings ? acceptedSourceFiles(directory, filter, reporter) : QStringList();
-    };
-    LoRaSourceFiles found;
-    // A bootloader named twice is the last one named.
-    found.boot = parser.isSet(boot) ? QStringList{parser.value(boot)}
-                                    : sourceFiles(boot, settings.pathToBoot, settings.bootFilter);
-    found.loraMacs = sourceFiles(loraMac, settings.pathToLoRa, settings.loraMacFilter);
-    found.apps = sourceFiles(app, settings.pathToApp, settings.appFilter);
-
-    const JobFromSettings<LoRaJob> made = loraJobFrom(settings, found);
-    if (!made.ok()) {
-        const InvalidOffset &invalid = *made.invalidOffset;
-        QString field = CommandLine::savedField(invalid.group, invalid.key, settingsPath);
-        for (const OffsetOption &offset : offsets) {
-            if (offset.key == invalid.key && parser.isSet(offset.option))
-                field = QStringLiteral("--") + offset.option.names().first();
-        }
-        return commandLine.usageError(invalid.message(field));
-    }
+    const JobFromSettings<LoRaJob> made = loraJobFrom(settings, sourceFiles(parser, options, settings));
+    if (!made.ok())
+        return invalidOffsetError(commandLine, options, *made.invalidOffset);
     job = made.job;
     return std::nullopt;
 }

@@ -66,8 +66,7 @@ std::optional<int> readStampJob(CommandLine &commandLine, const StampOptions &op
         job.algorithm = *algorithm;
     }
     if (!readHexOption(parser, options.offset, job.binaryOffset))
-        return commandLine.usageError(QStringLiteral("--offset принимает шестнадцатеричное число, а не «%1»")
-                                          .arg(parser.value(options.offset)));
+        return commandLine.usageError(notHexadecimalText(parser, options.offset));
     job.imagePath = files.first();
     job.outputPath = parser.value(options.output);
     job.force = parser.isSet(options.force);

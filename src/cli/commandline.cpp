@@ -26,6 +26,12 @@ bool readHexOption(const QCommandLineParser &parser, const QCommandLineOption &o
     return number.has_value();
 }
 
+QString notHexadecimalText(const QCommandLineParser &parser, const QCommandLineOption &option)
+{
+    return QStringLiteral("--%1 принимает шестнадцатеричное число, а не «%2»")
+        .arg(option.names().constFirst(), parser.value(option));
+}
+
 std::optional<QPair<quint64, quint64>> takeRangeOption(QStringList &arguments, QString *error)
 {
     std::optional<QPair<quint64, quint64>> range;

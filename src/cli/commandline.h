@@ -26,6 +26,8 @@ int planAndBuildImages(const std::function<ImagePlan(JobRun &)> &plan, Reporter 
 // false when it is given and is no such number, true when it is not given.
 bool readHexOption(const QCommandLineParser &parser, const QCommandLineOption &option, quint64 &value,
                    quint64 largest = std::numeric_limits<quint64>::max());
+// What every command says when readHexOption refuses an option's value.
+QString notHexadecimalText(const QCommandLineParser &parser, const QCommandLineOption &option);
 
 // An address range given as "--range START END" (hexadecimal; END is the first address past the
 // range), taken out of `arguments` before the parser sees them, as the parser takes one value per

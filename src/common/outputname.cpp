@@ -57,10 +57,15 @@ QString shown(const QString &name)
 
 } // namespace
 
+QString missingOutputNameText()
+{
+    return QStringLiteral("Не задано имя выходного файла.");
+}
+
 QString outputNameProblem(const QString &name)
 {
     if (name.isEmpty())
-        return QStringLiteral("Не задано имя выходного файла.");
+        return missingOutputNameText();
     if (std::any_of(name.cbegin(), name.cend(), isControl))
         return QStringLiteral("Имя выходного файла «%1» недопустимо: в нём есть управляющие символы.")
             .arg(shown(name));

@@ -9,6 +9,9 @@
 // Returns what is wrong with the name in words, or an empty string when it can be written.
 QString outputNameProblem(const QString &name);
 
+// What every job says when no output name was given.
+QString missingOutputNameText();
+
 // The same check on an output file name with its extension (".bin", ".hex") already added: the
 // part before the last dot is the name the user typed.
 QString outputFileNameProblem(const QString &fileName);

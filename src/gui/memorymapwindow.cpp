@@ -261,7 +261,7 @@ void MemoryMapWindow::flashBaseEdited(const QString &text)
         return;
     }
     source->setFlashBase(text.trimmed().isEmpty() ? QString() : HexText::address(*base));
-    m_flashError->clear();
+    judgeFlashSize(m_flashSize->currentText()); // a wrong size is still said
     scheduleRefresh();
 }
 

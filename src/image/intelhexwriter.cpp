@@ -3,7 +3,7 @@
 #include <QIODevice>
 
 #include "intelhexrecord.h"
-#include "systemerror.h"
+#include "recordoutput.h"
 
 namespace {
 
@@ -113,13 +113,5 @@ bool IntelHexWriter::finish(std::optional<quint32> startAddress)
 
 bool IntelHexWriter::flush()
 {
-    if (m_used == 0)
-        return true;
-    SystemError::clear();
-    if (m_out.write(m_buffer.constData(), m_used) != m_used) {
-        m_error = SystemError::of(m_out);
-        return false;
-    }
-    m_used = 0;
-    return true;
+    return writeRecordBuffer(m_out, m_buffer, m_used, m_error);
 }

@@ -2,8 +2,8 @@
 
 #include <QIODevice>
 
+#include "recordoutput.h"
 #include "srecord.h"
-#include "systemerror.h"
 
 namespace {
 
@@ -69,13 +69,5 @@ bool SRecordWriter::finish(std::optional<quint32> startAddress)
 
 bool SRecordWriter::flush()
 {
-    if (m_used == 0)
-        return true;
-    SystemError::clear();
-    if (m_out.write(m_buffer.constData(), m_used) != m_used) {
-        m_error = SystemError::of(m_out);
-        return false;
-    }
-    m_used = 0;
-    return true;
+    return writeRecordBuffer(m_out, m_buffer, m_used, m_error);
 }

@@ -31,7 +31,7 @@ QString printableText(const QByteArray &bytes)
 
 // A binary is its data: its size and digests come from reading it block by block, so a large image
 // never has to sit in memory for them.
-std::optional<ImageInfo> inspectBinary(InputFile &input, const QString &path, QString *error)
+Result<ImageInfo> inspectBinary(InputFile &input, const QString &path)
 {
     ImageInfo info;
     info.path = path;
@@ -43,22 +43,19 @@ std::optional<ImageInfo> inspectBinary(InputFile &input, const QString &path, QS
         crc.addData(block.data(), block.size());
         info.fileSize += block.size();
     });
-    if (!read) {
-        *error = QStringLiteral("%1: %2").arg(path, input.problemText(LargestImageSize));
-        return std::nullopt;
-    }
+    if (!read)
+        return Failure(
+            Problem::error(QStringLiteral("%1: %2").arg(path, input.problemText(LargestImageSize))));
     info.dataSize = info.fileSize;
     info.sha256 = sha.result();
     info.crc32 = crc.result();
     return info;
 }
 
-std::optional<ImageInfo> inspectLoaded(const LoadedImage &loaded, const QString &path, QString *error)
+Result<ImageInfo> inspectLoaded(const LoadedImage &loaded, const QString &path)
 {
-    if (!loaded.ok()) {
-        *error = loaded.errorText;
-        return std::nullopt;
-    }
+    if (!loaded.ok())
+        return Failure(Problem::error(loaded.errorText));
     ImageInfo info;
     info.path = path;
     info.format = loaded.format;
@@ -81,20 +78,18 @@ std::optional<ImageInfo> inspectLoaded(const LoadedImage &loaded, const QString 
 
 } // namespace
 
-std::optional<ImageInfo> inspectImage(const QString &path, QString *error)
+Result<ImageInfo> inspectImage(const QString &path)
 {
     InputFile input(path);
-    if (!input.open()) {
-        *error = QStringLiteral("%1: %2").arg(path, input.problemText());
-        return std::nullopt;
-    }
+    if (!input.open())
+        return Failure(Problem::error(QStringLiteral("%1: %2").arg(path, input.problemText())));
     const InputFormat format = detectInputFormat(input.device());
     // An empty file, like any that does not start with a record, is binary.
     if (format == InputFormat::Binary || format == InputFormat::Empty)
-        return inspectBinary(input, path, error);
+        return inspectBinary(input, path);
     ImageLoadOptions options;
     options.format = format;
-    return inspectLoaded(loadImage(input, options), path, error);
+    return inspectLoaded(loadImage(input, options), path);
 }
 
 QStringList ImageInfo::lines() const

@@ -10,6 +10,7 @@
 
 #include "inputformat.h"
 #include "problem.h"
+#include "result.h"
 
 // What a firmware file holds, for "quillon-cli info": its size, for a format with addresses (Intel
 // HEX, S-records, ELF) the address ranges it covers, and SHA-256 and CRC-32 of its data. For a raw
@@ -32,6 +33,6 @@ struct ImageInfo {
     QStringList lines() const;
 };
 
-// Reads and measures a file. On failure returns nothing and sets `error` (naming the file and,
-// for a malformed record or two records that disagree, the line).
-std::optional<ImageInfo> inspectImage(const QString &path, QString *error);
+// Reads and measures a file. A failure names the file and, for a malformed record or two records
+// that disagree, the line.
+Result<ImageInfo> inspectImage(const QString &path);

@@ -5,6 +5,7 @@
 
 #include "atomicoutputfile.h"
 #include "crc32.h"
+#include "digestingdevice.h"
 #include "hextext.h"
 #include "imageloader.h"
 #include "imagewriter.h"
@@ -19,32 +20,6 @@ constexpr qint64 CopyBlockSize = 1 << 20;
 constexpr int StampLength = 4;
 // The share of the progress that reading the image takes, in thousandths; writing it takes the rest.
 constexpr int ReadShare = 400;
-
-// Passes every byte written on to the output file and into the digest that a manifest records.
-class DigestingDevice : public QIODevice {
-public:
-    DigestingDevice(QIODevice &target, ImageDigestBuilder &digest) : m_target(target), m_digest(digest)
-    {
-        open(QIODevice::WriteOnly);
-    }
-
-protected:
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *data, qint64 length) override
-    {
-        SystemError::clear();
-        const qint64 written = m_target.write(data, length);
-        if (written > 0)
-            m_digest.addData(data, written);
-        if (written != length)
-            setErrorString(SystemError::of(m_target));
-        return written;
-    }
-
-private:
-    QIODevice &m_target;
-    ImageDigestBuilder &m_digest;
-};
 
 Failure cancelled()
 {

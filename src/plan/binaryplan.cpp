@@ -46,7 +46,7 @@ void checkSomethingToBuild(const BinaryJob &job, ImagePlan &plan)
         refuse(plan, Problem::warning(AssemblyText::noOutputDirectory()));
     // An empty name template would leave only the extension, a hidden file nobody asked for.
     if (QFileInfo(job.fileName).completeBaseName().isEmpty())
-        refuse(plan, Problem::warning(QStringLiteral("Нечего собирать: не задано имя выходного файла.")));
+        refuse(plan, Problem::error(missingOutputNameText()));
     const QString nameProblem = outputFileNameProblem(job.fileName);
     if (!nameProblem.isEmpty())
         refuse(plan, Problem::error(nameProblem));

@@ -35,7 +35,7 @@ void checkSomethingToBuild(const IntelHexJoinJob &job, ImagePlan &plan)
     else if (!QFileInfo(job.outputDir).isDir())
         refuse(plan, Problem::error(AssemblyText::missingDirectory(job.outputDir)));
     if (QFileInfo(job.fileName).completeBaseName().isEmpty())
-        refuse(plan, Problem::error(QStringLiteral("Не задано имя out-file.")));
+        refuse(plan, Problem::error(missingOutputNameText()));
     for (const QString &problem :
          {outputFileNameProblem(job.fileName), outputFolderProblem(job.outputDir, job.fileName)}) {
         if (!problem.isEmpty()) {

@@ -595,11 +595,16 @@ void AssemblersTest::binaryWarnsWhenThereIsNothingToAssemble_data()
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<bool>("withOutput");
     QTest::addColumn<QString>("warning");
+    QTest::addColumn<QString>("title");
+    const QString warningTitle = QStringLiteral("Предупреждение!");
     QTest::newRow("no slot checked") << false << "release.bin" << true
-                                     << "Нечего собирать: не отмечен ни один файл.";
-    QTest::newRow("no name") << true << ".bin" << true << "Нечего собирать: не задано имя выходного файла.";
+                                     << "Нечего собирать: не отмечен ни один файл." << warningTitle;
+    // The same words as the other tabs: a name to fill in, not an empty job.
+    QTest::newRow("no name") << true << ".bin" << true << "Не задано имя выходного файла."
+                             << "Error!";
     QTest::newRow("no output directory")
-        << true << "release.bin" << false << "Нечего собирать: не выбран путь записи out-file.";
+        << true << "release.bin" << false << "Нечего собирать: не выбран путь записи out-file."
+        << warningTitle;
 }
 
 void AssemblersTest::binaryWarnsWhenThereIsNothingToAssemble()
@@ -608,6 +613,7 @@ void AssemblersTest::binaryWarnsWhenThereIsNothingToAssemble()
     QFETCH(QString, fileName);
     QFETCH(bool, withOutput);
     QFETCH(QString, warning);
+    QFETCH(QString, title);
     QTemporaryDir dir;
     BinaryJob job;
     job.outputDir = withOutput ? dir.path() : QString();
@@ -616,7 +622,7 @@ void AssemblersTest::binaryWarnsWhenThereIsNothingToAssemble()
     ScriptedDialogs reporter;
     QVERIFY(!build(job, reporter).succeeded);
     QCOMPARE(reporter.messageTexts(), QStringList{warning});
-    QCOMPARE(reporter.messages().first().title, QStringLiteral("Предупреждение!"));
+    QCOMPARE(reporter.messages().first().title, title);
     QCOMPARE(dirEntries(dir.path()), QStringList{QStringLiteral("1.bin")});
 }
 

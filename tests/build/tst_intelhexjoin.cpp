@@ -550,7 +550,7 @@ void IntelHexJoinTest::badSourcesAndOutputsAreErrors_data()
     QTest::newRow("no name") << "a.hex"
                              << "."
                              << ".hex"
-                             << "Не задано имя out-file.";
+                             << "Не задано имя выходного файла.";
 }
 
 void IntelHexJoinTest::badSourcesAndOutputsAreErrors()

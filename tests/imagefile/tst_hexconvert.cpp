@@ -755,6 +755,13 @@ void HexConvertTest::commandLine()
                      .exitCode,
                  2);
     }
+    // Both hexadecimal options answer alike, in the program's language.
+    for (const QString option : {QStringLiteral("offset"), QStringLiteral("base")}) {
+        const ToolRun bad = runTool(cliPath(), {QStringLiteral("convert"), binPath, "--" + option, "zz"});
+        QVERIFY2(QString::fromUtf8(bad.err).contains("--" + option +
+                                                     " принимает шестнадцатеричное число, а не «zz»"),
+                 bad.err.constData());
+    }
     QCOMPARE(runTool(cliPath(), {QStringLiteral("convert"), binPath, binPath}).exitCode, 2);
     QCOMPARE(
         runTool(cliPath(), {QStringLiteral("convert"), dir.filePath(QStringLiteral("missing.bin"))}).exitCode,

@@ -107,11 +107,11 @@ void InfoTest::sniffingLooksAtTheFirstRecord()
 {
     QFETCH(QByteArray, head);
     QFETCH(bool, hex);
-    QString error;
-    const std::optional<ImageInfo> info = inspectImage(put(QStringLiteral("sniffed"), head), &error);
+    const Result<ImageInfo> info = inspectImage(put(QStringLiteral("sniffed"), head));
     // A file taken for Intel HEX that holds a bad record is refused, naming the line.
     if (!info) {
         QVERIFY(hex);
+        const QString error = info.problems().constFirst().toString();
         QVERIFY2(error.contains(QStringLiteral("строка 5")), qPrintable(error));
         return;
     }
