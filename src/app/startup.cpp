@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include <memory>
+#include <optional>
 
 #include <QApplication>
 #include <QDir>
@@ -46,7 +47,11 @@ void bringToFront(QWidget *mainWindow)
     StartupLog::note(QStringLiteral("activated"));
 }
 
-int run(UserDialogs &dialogs)
+namespace {
+
+// The directory only this user can write, where the running instance is found; empty, once the
+// user is told why, when there is none.
+QString runtimeDirectoryOrExplain(UserDialogs &dialogs)
 {
     QString problem;
     const QString runtimeDirectory = SingleInstance::privateRuntimeDirectory(&problem);
@@ -56,9 +61,14 @@ int run(UserDialogs &dialogs)
         StartupLog::note(QStringLiteral("no runtime directory: ") + problem);
         dialogs.message(MessageKind::Critical, ReportTitle::error(),
                         QStringLiteral("Quillon не запущен: %1.").arg(problem));
-        return 1;
     }
-    SingleInstance instance(runtimeDirectory);
+    return runtimeDirectory;
+}
+
+// The exit code when this start goes no further: the running instance took it over, or does not
+// answer. Nothing when this start is the first.
+std::optional<int> handOverToRunningInstance(SingleInstance &instance, UserDialogs &dialogs)
+{
     switch (instance.claim()) {
     case SingleInstance::Claim::HandedOver:
         StartupLog::note(QStringLiteral("handed-over"));
@@ -70,10 +80,12 @@ int run(UserDialogs &dialogs)
     case SingleInstance::Claim::First:
         break;
     }
+    return std::nullopt;
+}
 
-    // Listening before the update check: a start during its question or download is handed
-    // over at once instead of waiting for the window.
-    QPointer<QWidget> mainWindow;
+// A later start brings `mainWindow` (or the box open over it) to the front.
+void listenForLaterStarts(SingleInstance &instance, const QPointer<QWidget> &mainWindow)
+{
     QObject::connect(&instance, &SingleInstance::activationRequested, &instance,
                      [&mainWindow] { bringToFront(mainWindow); });
     QObject::connect(&instance, &SingleInstance::messageIgnored, &instance,
@@ -82,6 +94,30 @@ int run(UserDialogs &dialogs)
         StartupLog::note(QStringLiteral("listening"));
     else
         StartupLog::note(QStringLiteral("not listening: ") + instance.serverName());
+}
+
+void installTranslations(Translations &translations)
+{
+    if (!translations.load())
+        StartupLog::note(QStringLiteral("translation missing: Qt's buttons stay in English"));
+    translations.install();
+}
+
+} // namespace
+
+int run(UserDialogs &dialogs)
+{
+    const QString runtimeDirectory = runtimeDirectoryOrExplain(dialogs);
+    if (runtimeDirectory.isEmpty())
+        return 1;
+    SingleInstance instance(runtimeDirectory);
+    if (const std::optional<int> exitCode = handOverToRunningInstance(instance, dialogs))
+        return *exitCode;
+
+    // Listening before the update check: a start during its question or download is handed
+    // over at once instead of waiting for the window.
+    QPointer<QWidget> mainWindow;
+    listenForLaterStarts(instance, mainWindow);
 
     // A programmer flashing when the window is terminated or loses its terminal ends with it.
     Platform::endProcessGroupOnInterrupt();
@@ -91,9 +127,7 @@ int run(UserDialogs &dialogs)
 
     // Before any question, so that its buttons are in Russian like the rest of the window.
     Translations translations;
-    if (!translations.load())
-        StartupLog::note(QStringLiteral("translation missing: Qt's buttons stay in English"));
-    translations.install();
+    installTranslations(translations);
 
     // This is the only window: what a killed one left half-written goes before anything is read.
     ConfigFile::removeStaleTemporaries();

@@ -69,6 +69,14 @@ MainWindow::~MainWindow()
 
 void MainWindow::connectSignals()
 {
+    connectLoRaSignals();
+    connectBinarySignals();
+    connectIntelHexSignals();
+    connectSharedSignals();
+}
+
+void MainWindow::connectLoRaSignals()
+{
     const auto clicked = &QAbstractButton::clicked;
     const auto pressed = &QAbstractButton::pressed;
     for (auto *radio : {ui->LoRaBINBOOT, ui->LoRaHEXBOOT})
@@ -81,13 +89,17 @@ void MainWindow::connectSignals()
         connect(button, pressed, this, &MainWindow::LoRa_Search_Open);
     connect(ui->LoRaLoRaMACInName, &QCheckBox::stateChanged, this, &MainWindow::LoRaMAC_Name_Check);
     connect(ui->LoRaAssembling, clicked, this, &MainWindow::LoRa_Start_Assembler);
-    connect(ui->Reset, clicked, this, &MainWindow::Reset_All);
     connect(ui->LoRaListFileSettings, &QListWidget::itemDoubleClicked, this,
             &MainWindow::LoRa_Load_Template_Config);
     connect(ui->LoRaSaveSettings, clicked, this, &MainWindow::LoRa_Button_Save_Setting);
     connect(ui->LoRaRunFirmware, clicked, this, &MainWindow::LoRa_Start_Firmware);
     connect(ui->LoRaListFileSettings, &QListWidget::itemClicked, this, &MainWindow::LoRa_Enter_Settings_File);
+}
 
+void MainWindow::connectBinarySignals()
+{
+    const auto clicked = &QAbstractButton::clicked;
+    const auto pressed = &QAbstractButton::pressed;
     for (auto *button : {ui->BinarySearchButtonFile1, ui->BinarySearchButtonFile2,
                          ui->BinarySearchButtonFile3, ui->BinarySearchButtonFile4,
                          ui->BinarySearchButtonFile5, ui->BinarySearchButtonFile6, ui->BinarySearchRelesae})
@@ -103,7 +115,12 @@ void MainWindow::connectSignals()
             &MainWindow::Binary_Load_Template_Config);
     connect(ui->BinaryListFileSettings, &QListWidget::itemClicked, this,
             &MainWindow::Binary_Enter_Settings_File);
+}
 
+void MainWindow::connectIntelHexSignals()
+{
+    const auto clicked = &QAbstractButton::clicked;
+    const auto pressed = &QAbstractButton::pressed;
     for (auto *button : {ui->IntelHEXSearchBOOT, ui->IntelHEXSearchBOOTApp, ui->IntelHEXSearchApp,
                          ui->IntelHEXSearchAddictFile1, ui->IntelHEXSearchAddictFile2,
                          ui->IntelHEXSearchAddictFile3, ui->IntelHEXSearchReleaseButton})
@@ -114,7 +131,14 @@ void MainWindow::connectSignals()
             &MainWindow::IntelHEX_Load_Template_Config);
     connect(ui->IntelHEXListFileSettings, &QListWidget::itemClicked, this,
             &MainWindow::IntelHEX_Enter_Settings_File);
+}
 
+// What every tab shares: reset, the menu buttons, the shortcuts, the memory map and the release lists.
+void MainWindow::connectSharedSignals()
+{
+    const auto clicked = &QAbstractButton::clicked;
+    const auto pressed = &QAbstractButton::pressed;
+    connect(ui->Reset, clicked, this, &MainWindow::Reset_All);
     connect(ui->OpenAdvancedSettings, pressed, this, &MainWindow::Open_advanced_setting);
     connect(ui->BinaryExtendedAssembly, pressed, this, &MainWindow::Extended_Assembly);
     connect(ui->IntelHEXExtendedAssembly, pressed, this, &MainWindow::Extended_Assembly);

@@ -71,7 +71,12 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Each tab's widgets to its slots, then what the tabs share.
     void connectSignals();
+    void connectLoRaSignals();
+    void connectBinarySignals();
+    void connectIntelHexSignals();
+    void connectSharedSignals();
     // "Карта памяти" (button and Ctrl+M): the current tab's map, in a window of its own beside this one.
     void showMemoryMap();
     void toggleWidth();

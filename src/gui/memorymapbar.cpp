@@ -23,6 +23,21 @@ QColor colour(const QString &name)
     return QColor(name);
 }
 
+QColor regionColour(const MemoryRegion &region)
+{
+    switch (region.kind) {
+    case MemoryRegion::Kind::Gap:
+        return colour(MapColours::gap());
+    case MemoryRegion::Kind::Piece:
+        return colour(MapColours::piece(region.pieces.value(0)));
+    case MemoryRegion::Kind::Overlap:
+        return colour(MapColours::overlap());
+    case MemoryRegion::Kind::NameField:
+        return colour(MapColours::ink());
+    }
+    return QColor();
+}
+
 } // namespace
 
 MemoryMapBar::MemoryMapBar(QWidget *parent) : QWidget(parent)
@@ -103,32 +118,31 @@ void MemoryMapBar::paintEvent(QPaintEvent *)
     painter.fillRect(bar, colour(MapColours::freeFlash()));
     if (m_map.regions.isEmpty())
         return;
+    paintRegions(painter);
+    paintNames(painter);
+    paintBeyondFlash(painter);
+    painter.setPen(colour(MapColours::outline()));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(bar.adjusted(0, 0, -1, -1));
+    paintAddresses(painter);
+    paintFlashLimits(painter);
+}
 
+void MemoryMapBar::paintRegions(QPainter &painter) const
+{
     // Gaps first, the pieces over them, the overlaps over the pieces, the name fields on top.
     for (const MemoryRegion::Kind kind : {MemoryRegion::Kind::Gap, MemoryRegion::Kind::Piece,
                                           MemoryRegion::Kind::Overlap, MemoryRegion::Kind::NameField}) {
         for (const MemoryRegion &region : m_map.regions) {
-            if (region.kind != kind || region.size() == 0)
-                continue;
-            const QRectF rect = regionRect(region);
-            switch (kind) {
-            case MemoryRegion::Kind::Gap:
-                painter.fillRect(rect, colour(MapColours::gap()));
-                break;
-            case MemoryRegion::Kind::Piece:
-                painter.fillRect(rect, colour(MapColours::piece(region.pieces.value(0))));
-                break;
-            case MemoryRegion::Kind::Overlap:
-                painter.fillRect(rect, colour(MapColours::overlap()));
-                break;
-            case MemoryRegion::Kind::NameField:
-                painter.fillRect(rect, colour(MapColours::ink()));
-                break;
-            }
+            if (region.kind == kind && region.size() != 0)
+                painter.fillRect(regionRect(region), regionColour(region));
         }
     }
+}
 
-    // The names last, so that an overlap drawn over a piece does not cut its name.
+// The names go on after every region, so that an overlap drawn over a piece does not cut its name.
+void MemoryMapBar::paintNames(QPainter &painter) const
+{
     painter.setPen(Qt::white);
     for (const MemoryRegion &region : m_map.regions) {
         if (region.kind != MemoryRegion::Kind::Piece && region.kind != MemoryRegion::Kind::Overlap)
@@ -140,34 +154,44 @@ void MemoryMapBar::paintEvent(QPaintEvent *)
         if (painter.fontMetrics().horizontalAdvance(name) + 8 < rect.width())
             painter.drawText(rect, Qt::AlignCenter, name);
     }
+}
 
-    if (m_map.flash && m_map.overflow() > 0) {
-        const QBrush hatch(colour(MapColours::beyondFlash()), Qt::BDiagPattern);
-        const auto hatchSpan = [&](quint64 from, quint64 to) {
-            if (from < to)
-                painter.fillRect(QRectF(xOf(from), bar.top(), qMax(xOf(to) - xOf(from), 1.0), bar.height()),
-                                 hatch);
-        };
-        hatchSpan(qMax(m_map.start, m_map.flash->end()), m_map.end);
-        hatchSpan(m_map.start, qMin(m_map.end, m_map.flash->base));
-    }
-    painter.setPen(colour(MapColours::outline()));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(bar.adjusted(0, 0, -1, -1));
+void MemoryMapBar::paintBeyondFlash(QPainter &painter) const
+{
+    if (!m_map.flash || m_map.overflow() == 0)
+        return;
+    const QRectF bar = barRect();
+    const QBrush hatch(colour(MapColours::beyondFlash()), Qt::BDiagPattern);
+    const auto hatchSpan = [&](quint64 from, quint64 to) {
+        if (from < to)
+            painter.fillRect(QRectF(xOf(from), bar.top(), qMax(xOf(to) - xOf(from), 1.0), bar.height()),
+                             hatch);
+    };
+    hatchSpan(qMax(m_map.start, m_map.flash->end()), m_map.end);
+    hatchSpan(m_map.start, qMin(m_map.end, m_map.flash->base));
+}
 
+void MemoryMapBar::paintAddresses(QPainter &painter) const
+{
+    const QRectF bar = barRect();
     painter.setPen(colour(MapColours::ink()));
     const QRectF labels(bar.left(), bar.bottom() + 2, bar.width(), LabelHeight);
     painter.drawText(labels, Qt::AlignLeft | Qt::AlignVCenter, HexText::address(m_map.viewStart()));
     painter.drawText(labels, Qt::AlignRight | Qt::AlignVCenter, HexText::address(m_map.viewEnd()));
-    if (m_map.flash) {
-        QPen dashed(colour(MapColours::ink()), 2, Qt::DashLine);
-        painter.setPen(dashed);
-        for (const quint64 limit : {m_map.flash->base, m_map.flash->end()}) {
-            if (limit <= m_map.viewStart() && limit == m_map.flash->base)
-                continue;
-            const double x = qBound(bar.left(), xOf(limit), bar.right() - 1);
-            painter.drawLine(QPointF(x, bar.top() - MarkHeight), QPointF(x, bar.bottom() + 4));
-        }
+}
+
+void MemoryMapBar::paintFlashLimits(QPainter &painter) const
+{
+    if (!m_map.flash)
+        return;
+    const QRectF bar = barRect();
+    QPen dashed(colour(MapColours::ink()), 2, Qt::DashLine);
+    painter.setPen(dashed);
+    for (const quint64 limit : {m_map.flash->base, m_map.flash->end()}) {
+        if (limit <= m_map.viewStart() && limit == m_map.flash->base)
+            continue;
+        const double x = qBound(bar.left(), xOf(limit), bar.right() - 1);
+        painter.drawLine(QPointF(x, bar.top() - MarkHeight), QPointF(x, bar.bottom() + 4));
     }
 }
 

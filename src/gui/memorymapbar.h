@@ -4,6 +4,8 @@
 
 #include "memorymap.h"
 
+class QPainter;
+
 // One image drawn as a bar scaled to the addresses it spans (its flash included): a colour per
 // piece, gaps white, overlaps red, the name fields marked above the bar, the flash's limits as
 // dashed lines and what lies beyond them hatched. Hovering a region shows its exact range.
@@ -31,6 +33,15 @@ private:
     QRectF regionRect(const MemoryRegion &region) const;
     // Where a region's name goes: for a piece, its widest part outside every overlap.
     QRectF labelRect(const MemoryRegion &region) const;
+
+    void paintRegions(QPainter &painter) const;
+    void paintNames(QPainter &painter) const;
+    // Hatches what lies outside the flash.
+    void paintBeyondFlash(QPainter &painter) const;
+    // The first and last address shown, under the bar.
+    void paintAddresses(QPainter &painter) const;
+    // The flash's start and end as dashed lines.
+    void paintFlashLimits(QPainter &painter) const;
 
     MemoryMap m_map;
 };

@@ -76,7 +76,14 @@ MemoryMapWindow::MemoryMapWindow(QTabWidget *tabs, const QList<MapSource *> &sou
     resize(900, 560);
     // The bars' ranges are read while working in the main window, with this one inactive beside it.
     setAttribute(Qt::WA_AlwaysShowToolTips);
+    createFlashWidgets();
+    createMapWidgets();
+    layOut();
+    connectSignals();
+}
 
+void MemoryMapWindow::createFlashWidgets()
+{
     m_flashSize = new QComboBox(this);
     m_flashSize->setObjectName(QStringLiteral("MemoryMapFlashSize"));
     m_flashSize->setEditable(true);
@@ -95,6 +102,10 @@ MemoryMapWindow::MemoryMapWindow(QTabWidget *tabs, const QList<MapSource *> &sou
     m_flashError = new QLabel(this);
     m_flashError->setObjectName(QStringLiteral("MemoryMapFlashError"));
     m_flashError->setStyleSheet(QStringLiteral("color: %1").arg(MapColours::overlap()));
+}
+
+void MemoryMapWindow::createMapWidgets()
+{
     m_image = new QComboBox(this);
     m_image->setObjectName(QStringLiteral("MemoryMapImage"));
     m_summary = new QLabel(this);
@@ -116,7 +127,10 @@ MemoryMapWindow::MemoryMapWindow(QTabWidget *tabs, const QList<MapSource *> &sou
     m_problems->setStyleSheet(QStringLiteral("color: %1").arg(MapColours::beyondFlash()));
     m_copy = new QPushButton(QStringLiteral("Копировать таблицу"), this);
     m_copy->setObjectName(QStringLiteral("MemoryMapCopy"));
+}
 
+void MemoryMapWindow::layOut()
+{
     auto *flashRow = new QHBoxLayout;
     flashRow->addWidget(new QLabel(QStringLiteral("Флеш-память:"), this));
     flashRow->addWidget(m_flashSize);
@@ -132,7 +146,10 @@ MemoryMapWindow::MemoryMapWindow(QTabWidget *tabs, const QList<MapSource *> &sou
     layout->addWidget(m_problems);
     layout->addWidget(m_table, 1);
     layout->addWidget(m_copy, 0, Qt::AlignRight);
+}
 
+void MemoryMapWindow::connectSignals()
+{
     // Typing an offset redraws once the key is handled, not once per signal it causes.
     m_refreshTimer.setSingleShot(true);
     m_refreshTimer.setInterval(0);
@@ -146,11 +163,14 @@ MemoryMapWindow::MemoryMapWindow(QTabWidget *tabs, const QList<MapSource *> &sou
     connect(m_flashSize, &QComboBox::currentTextChanged, this, &MemoryMapWindow::flashSizeEdited);
     connect(m_flashBase, &QLineEdit::textEdited, this, &MemoryMapWindow::flashBaseEdited);
     connect(m_image, &QComboBox::currentIndexChanged, this, &MemoryMapWindow::showMap);
-    connect(m_copy, &QPushButton::clicked, this, [this] {
-        const int index = m_image->currentIndex();
-        if (index >= 0 && index < m_maps.maps.size())
-            QGuiApplication::clipboard()->setText(MemoryMapText::tabSeparatedTable(m_maps.maps.at(index)));
-    });
+    connect(m_copy, &QPushButton::clicked, this, &MemoryMapWindow::copyTable);
+}
+
+void MemoryMapWindow::copyTable()
+{
+    const int index = m_image->currentIndex();
+    if (index >= 0 && index < m_maps.maps.size())
+        QGuiApplication::clipboard()->setText(MemoryMapText::tabSeparatedTable(m_maps.maps.at(index)));
 }
 
 MapSource *MemoryMapWindow::currentSource() const

@@ -29,6 +29,13 @@ public:
     void refresh();
 
 private:
+    void createFlashWidgets();
+    void createMapWidgets();
+    void layOut();
+    // Follows the tabs' edits and this window's own fields.
+    void connectSignals();
+    // The shown image's table, tab-separated, to the clipboard.
+    void copyTable();
     MapSource *currentSource() const;
     void watch(QWidget *page);
     void scheduleRefresh();

@@ -36,7 +36,16 @@ bool isSRecordCount(SRecordType type)
     return type == SRecordType::Count16 || type == SRecordType::Count24;
 }
 
-QString checkSRecordLine(const char *text, qsizetype length, DecodedSRecord &record)
+namespace {
+
+QLatin1Char typeDigitOf(SRecordType type)
+{
+    return QLatin1Char(static_cast<char>('0' + static_cast<int>(type)));
+}
+
+// The start code, a line length some record can have and a known record type, stored in `record`;
+// the line long enough for that type's count, address and checksum.
+QString checkSRecordFrame(const char *text, qsizetype length, DecodedSRecord &record)
 {
     using namespace SRecordLayout;
     if (length == 0 || (text[0] != StartCode && text[0] != LowerCaseStartCode))
@@ -51,31 +60,47 @@ QString checkSRecordLine(const char *text, qsizetype length, DecodedSRecord &rec
     if (typeDigit < '0' || typeDigit > '9')
         return QStringLiteral("неизвестный тип записи %1").arg(describeCharacter(typeDigit));
     record.type = static_cast<SRecordType>(typeDigit - '0');
-    const int addressLength = record.addressLength();
     // The shortest record: count, address and checksum.
-    const qsizetype shortest = AddressColumn + 2 * (addressLength + 1);
+    const qsizetype shortest = AddressColumn + 2 * (record.addressLength() + 1);
     if (length < shortest)
         return QStringLiteral("запись слишком коротка для записи S%2 (символов: %1)")
             .arg(length)
             .arg(QLatin1Char(typeDigit));
+    return QString();
+}
+
+// Everything after the type is hex digits in pairs.
+QString checkSRecordDigits(const char *text, qsizetype length)
+{
+    using SRecordLayout::CountColumn;
     for (qsizetype i = CountColumn; i < length; ++i) {
         if (hexDigitValue(text[i]) < 0)
             return QStringLiteral("%1 в столбце %2 — не шестнадцатеричная цифра")
                 .arg(describeCharacter(text[i]))
                 .arg(i + 1);
     }
-    const qsizetype digits = length - CountColumn;
-    if (digits % 2 != 0)
+    if ((length - CountColumn) % 2 != 0)
         return QStringLiteral("в записи нечётное число шестнадцатеричных цифр");
-    const qsizetype byteCount = digits / 2;
-    quint8 *bytes = record.bytes;
+    return QString();
+}
+
+// Decodes the checked digits into `bytes`; returns the low byte of their sum.
+quint8 decodeSRecordBytes(const char *text, qsizetype byteCount, quint8 *bytes)
+{
+    using SRecordLayout::CountColumn;
     quint8 sum = 0;
     for (qsizetype i = 0; i < byteCount; ++i) {
         bytes[i] = static_cast<quint8>(hexDigitValue(text[CountColumn + 2 * i]) * 16 +
                                        hexDigitValue(text[CountColumn + 2 * i + 1]));
         sum += bytes[i];
     }
-    const int count = bytes[0];
+    return sum;
+}
+
+// The count against the bytes the line holds, and the checksum against the others' sum.
+QString checkSRecordCountAndSum(const DecodedSRecord &record, qsizetype byteCount, quint8 sum)
+{
+    const int count = record.count();
     if (byteCount - 1 != count)
         return QStringLiteral("счётчик байтов %1 (%2 байт) не совпадает со строкой: после него в ней %3 байт")
             .arg(QLatin1String(HexDigits::PairTable.pairs[count], 2))
@@ -83,25 +108,47 @@ QString checkSRecordLine(const char *text, qsizetype length, DecodedSRecord &rec
             .arg(byteCount - 1);
     // Adding the checksum to the ones' complement of the others' sum gives 0xFF.
     if (sum != 0xFF) {
-        const quint8 recorded = bytes[byteCount - 1];
+        const quint8 recorded = record.bytes[byteCount - 1];
         const auto computed = static_cast<quint8>(~(sum - recorded));
         return QStringLiteral("контрольная сумма не сходится: в записи %1, по её байтам %2")
             .arg(QLatin1String(HexDigits::PairTable.pairs[recorded], 2),
                  QLatin1String(HexDigits::PairTable.pairs[computed], 2));
     }
+    return QString();
+}
+
+// No data where the type carries none; data inside the type's address space.
+QString checkSRecordData(const DecodedSRecord &record)
+{
     const int dataLength = record.dataLength();
     if (dataLength > 0 && (isSRecordCount(record.type) || isSRecordStart(record.type)))
         return QStringLiteral("запись S%1 не несёт данных, а в этой %2 байт")
-            .arg(QLatin1Char(typeDigit))
+            .arg(typeDigitOf(record.type))
             .arg(dataLength);
     if (isSRecordData(record.type)) {
+        const int addressLength = record.addressLength();
         const quint64 addressSpace = Q_UINT64_C(1) << (8 * addressLength);
         if (record.address() + static_cast<quint64>(dataLength) > addressSpace)
             return QStringLiteral("данные выходят за %1-битное адресное пространство записи S%2")
                 .arg(8 * addressLength)
-                .arg(QLatin1Char(typeDigit));
+                .arg(typeDigitOf(record.type));
     }
     return QString();
+}
+
+} // namespace
+
+QString checkSRecordLine(const char *text, qsizetype length, DecodedSRecord &record)
+{
+    QString problem = checkSRecordFrame(text, length, record);
+    if (problem.isEmpty())
+        problem = checkSRecordDigits(text, length);
+    if (!problem.isEmpty())
+        return problem;
+    const qsizetype byteCount = (length - SRecordLayout::CountColumn) / 2;
+    const quint8 sum = decodeSRecordBytes(text, byteCount, record.bytes);
+    problem = checkSRecordCountAndSum(record, byteCount, sum);
+    return problem.isEmpty() ? checkSRecordData(record) : problem;
 }
 
 char *formatSRecordLine(char *out, SRecordType type, quint32 address, const char *data, qsizetype size)
