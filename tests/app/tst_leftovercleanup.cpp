@@ -76,8 +76,11 @@ void LeftoverCleanupTest::cleansUpOnlyItsOwnFiles_data()
     QTest::newRow("earlier version's update") << QStringList{"delete", "Old"} << QStringList{};
     QTest::newRow("earlier version's script, Old a text")
         << QStringList{"delete", "Old text"} << QStringList{"Old text"};
+    // A Windows script of earlier versions names the old build through its own folder ("%~dp0Old"),
+    // so it is the same text in every folder and always recognisably the program's.
     QTest::newRow("earlier version's script for another folder")
-        << QStringList{"delete elsewhere", "Old"} << QStringList{"delete elsewhere", "Old"};
+        << QStringList{"delete elsewhere", "Old"}
+        << (TestPlatform::isPosix() ? QStringList{"delete elsewhere", "Old"} : QStringList{});
     QTest::newRow("someone's delete script and Old")
         << QStringList{"user delete", "Old"} << QStringList{"user delete", "Old"};
     QTest::newRow("Old alone") << QStringList{"Old"} << QStringList{"Old"};

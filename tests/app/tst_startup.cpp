@@ -503,8 +503,10 @@ void StartupTest::windowAppearsWhateverTheServerDoes()
     waitForEvent(*instance, QStringLiteral("shown"));
     const qint64 shownMs = clock.elapsed();
     qInfo("%s: window shown after %lld ms", qPrintable(server), shownMs);
-    // Generous for a loaded machine, yet far below any time the server is given.
-    QVERIFY2(shownMs < 3000, qPrintable(QString::number(shownMs)));
+    // Generous for a loaded machine (Wine draws a first window slowly), yet far below any time the
+    // server is given.
+    const qint64 boundMs = TestPlatform::isPosix() ? 3000 : 6000;
+    QVERIFY2(shownMs < boundMs, qPrintable(QString::number(shownMs)));
 
     // The manifest and its signature have 10 s together; the process is not held beyond.
     QTRY_VERIFY2_WITH_TIMEOUT(instance->events().size() >= 3 && instance->events().last().startsWith(outcome),
