@@ -43,7 +43,7 @@ QString storedDirectory(const QString &chosen)
     const QString relative = working.relativeFilePath(absolute);
     if (relative == QLatin1String("..") || relative.startsWith(QLatin1String("../")) ||
         QDir::isAbsolutePath(relative))
-        return absolute;
+        return QDir::isAbsolutePath(chosen) ? QDir::cleanPath(chosen) : absolute;
     return relative.isEmpty() ? QStringLiteral(".") : relative;
 }
 
