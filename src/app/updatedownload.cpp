@@ -9,10 +9,172 @@
 
 static constexpr qint64 PieceBytes = 64 * 1024;
 
-static int statusOf(const QNetworkReply *reply)
+namespace {
+
+int statusOf(const QNetworkReply *reply)
 {
     return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
 }
+
+QNetworkRequest requestFor(const QUrl &url, const UpdateTimeouts &timeouts)
+{
+    QNetworkRequest request(url);
+    request.setTransferTimeout(timeouts.transferMs);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
+    return request;
+}
+
+// One download under way: its reply, the timers that bound it and why this side ended it.
+class Transfer {
+public:
+    Transfer(const QUrl &url, qint64 maxBytes, const UpdateDownload::Sink &sink,
+             const UpdateTimeouts &timeouts, const std::function<bool()> &cancelRequested);
+    ~Transfer() { delete m_reply; }
+    Transfer(const Transfer &) = delete;
+    Transfer &operator=(const Transfer &) = delete;
+
+    // Runs the transfer to its end; returns the bytes received.
+    qint64 run();
+    // What went wrong, once run; empty when the whole body arrived.
+    QString problem() const;
+
+private:
+    void connectReply();
+    void connectTimers();
+    // Stops at once a body announced larger than allowed.
+    void headersArrived();
+    // Hands what has arrived to the sink piece by piece.
+    void drain();
+    void stop(const QString &why);
+    void stopIfInterruptedOrCancelled();
+
+    const qint64 m_maxBytes;
+    const UpdateDownload::Sink &m_sink;
+    const UpdateTimeouts &m_timeouts;
+    const std::function<bool()> &m_cancelRequested;
+    QNetworkAccessManager m_network;
+    QNetworkReply *m_reply;
+    QEventLoop m_loop;
+    QTimer m_connectTimer;
+    QTimer m_totalTimer;
+    // Neither a thread's interruption nor the user's cancel reaches an event loop: both are looked for.
+    QTimer m_stopPoll;
+    bool m_answered = false;
+    bool m_timedOut = false;
+    QString m_stopped; // why this side ended the transfer
+    qint64 m_received = 0;
+};
+
+Transfer::Transfer(const QUrl &url, qint64 maxBytes, const UpdateDownload::Sink &sink,
+                   const UpdateTimeouts &timeouts, const std::function<bool()> &cancelRequested)
+    : m_maxBytes(maxBytes), m_sink(sink), m_timeouts(timeouts), m_cancelRequested(cancelRequested),
+      m_reply(m_network.get(requestFor(url, timeouts)))
+{
+    // Qt reads from the socket only as far ahead of us as this.
+    m_reply->setReadBufferSize(4 * PieceBytes);
+    m_connectTimer.setSingleShot(true);
+    m_totalTimer.setSingleShot(true);
+}
+
+qint64 Transfer::run()
+{
+    connectReply();
+    connectTimers();
+    m_connectTimer.start(m_timeouts.connectMs);
+    if (m_timeouts.totalMs > 0)
+        m_totalTimer.start(m_timeouts.totalMs);
+    m_stopPoll.start(50);
+    if (!m_reply->isFinished())
+        m_loop.exec(m_cancelRequested ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+    drain();
+    return m_received;
+}
+
+void Transfer::connectReply()
+{
+    QObject::connect(m_reply, &QNetworkReply::metaDataChanged, &m_loop, [this] { headersArrived(); });
+    QObject::connect(m_reply, &QNetworkReply::readyRead, &m_loop, [this] { drain(); });
+    QObject::connect(m_reply, &QNetworkReply::finished, &m_loop, &QEventLoop::quit);
+}
+
+void Transfer::connectTimers()
+{
+    QObject::connect(&m_connectTimer, &QTimer::timeout, &m_loop, [this] {
+        if (!m_answered) {
+            m_timedOut = true;
+            m_reply->abort();
+        }
+    });
+    QObject::connect(&m_totalTimer, &QTimer::timeout, &m_loop, [this] {
+        m_timedOut = true;
+        m_reply->abort();
+    });
+    QObject::connect(&m_stopPoll, &QTimer::timeout, &m_loop, [this] { stopIfInterruptedOrCancelled(); });
+}
+
+void Transfer::headersArrived()
+{
+    m_answered = true;
+    m_connectTimer.stop();
+    const QVariant announced = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    if (statusOf(m_reply) == 200 && announced.isValid() && announced.toLongLong() > m_maxBytes)
+        stop(QStringLiteral("announces %1 bytes: more than %2 bytes")
+                 .arg(announced.toLongLong())
+                 .arg(m_maxBytes));
+}
+
+void Transfer::drain()
+{
+    while (m_stopped.isEmpty() && m_reply->isOpen() && m_reply->bytesAvailable() > 0) {
+        const QByteArray piece = m_reply->read(PieceBytes);
+        m_received += piece.size();
+        if (m_received > m_maxBytes)
+            stop(QStringLiteral("more than %1 bytes").arg(m_maxBytes));
+        else if (statusOf(m_reply) == 200 && !m_sink(piece))
+            stop(QStringLiteral("the download cannot be stored"));
+    }
+}
+
+void Transfer::stop(const QString &why)
+{
+    if (m_stopped.isEmpty())
+        m_stopped = why;
+    m_reply->abort();
+}
+
+void Transfer::stopIfInterruptedOrCancelled()
+{
+    if (QThread::currentThread()->isInterruptionRequested())
+        stop(QStringLiteral("interrupted"));
+    else if (m_cancelRequested && m_cancelRequested())
+        stop(QStringLiteral("cancelled"));
+}
+
+QString Transfer::problem() const
+{
+    const int status = statusOf(m_reply);
+    const QVariant announced = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    if (!m_stopped.isEmpty())
+        return m_stopped;
+    if (m_timedOut)
+        return QStringLiteral("no answer in time");
+    if (status >= 300 && status < 400)
+        return QStringLiteral("redirected to %1, elsewhere than the update server: not followed")
+            .arg(m_reply->header(QNetworkRequest::LocationHeader).toUrl().toString());
+    if (status != 0 && status != 200)
+        return QStringLiteral("HTTP status %1").arg(status);
+    if (m_reply->error() == QNetworkReply::OperationCanceledError)
+        return QStringLiteral("no data for %1 ms").arg(m_timeouts.transferMs);
+    if (m_reply->error() != QNetworkReply::NoError)
+        return m_reply->errorString();
+    if (announced.isValid() && announced.toLongLong() != m_received)
+        return QStringLiteral("%1 of %2 bytes").arg(m_received).arg(announced.toLongLong());
+    if (m_received == 0)
+        return QStringLiteral("empty download");
+    return QString();
+}
+
+} // namespace
 
 UpdateDownload UpdateDownload::fetch(const QUrl &url, qint64 maxBytes, const UpdateTimeouts &timeouts)
 {
@@ -38,94 +200,8 @@ UpdateDownload UpdateDownload::stream(const QUrl &url, qint64 maxBytes, const Si
         result.problem = QStringLiteral("invalid address %1").arg(url.toString());
         return result;
     }
-
-    QNetworkAccessManager network;
-    QNetworkRequest request(url);
-    request.setTransferTimeout(timeouts.transferMs);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
-    QNetworkReply *reply = network.get(request);
-    // Qt reads from the socket only as far ahead of us as this.
-    reply->setReadBufferSize(4 * PieceBytes);
-
-    QEventLoop loop;
-    bool answered = false;
-    bool timedOut = false;
-    QString stopped; // why this side ended the transfer
-    QTimer connectTimer;
-    connectTimer.setSingleShot(true);
-    QTimer totalTimer;
-    totalTimer.setSingleShot(true);
-    // Neither a thread's interruption nor the user's cancel reaches an event loop: both are looked for.
-    QTimer stopPoll;
-    const auto stop = [&](const QString &why) {
-        if (stopped.isEmpty())
-            stopped = why;
-        reply->abort();
-    };
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] {
-        answered = true;
-        connectTimer.stop();
-        const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (statusOf(reply) == 200 && announced.isValid() && announced.toLongLong() > maxBytes)
-            stop(QStringLiteral("announces %1 bytes: more than %2 bytes")
-                     .arg(announced.toLongLong())
-                     .arg(maxBytes));
-    });
-    const auto drain = [&] {
-        while (stopped.isEmpty() && reply->isOpen() && reply->bytesAvailable() > 0) {
-            const QByteArray piece = reply->read(PieceBytes);
-            result.received += piece.size();
-            if (result.received > maxBytes)
-                stop(QStringLiteral("more than %1 bytes").arg(maxBytes));
-            else if (statusOf(reply) == 200 && !sink(piece))
-                stop(QStringLiteral("the download cannot be stored"));
-        }
-    };
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, drain);
-    QObject::connect(&connectTimer, &QTimer::timeout, &loop, [&] {
-        if (!answered) {
-            timedOut = true;
-            reply->abort();
-        }
-    });
-    QObject::connect(&totalTimer, &QTimer::timeout, &loop, [&] {
-        timedOut = true;
-        reply->abort();
-    });
-    QObject::connect(&stopPoll, &QTimer::timeout, &loop, [&] {
-        if (QThread::currentThread()->isInterruptionRequested())
-            stop(QStringLiteral("interrupted"));
-        else if (cancelRequested && cancelRequested())
-            stop(QStringLiteral("cancelled"));
-    });
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    connectTimer.start(timeouts.connectMs);
-    if (timeouts.totalMs > 0)
-        totalTimer.start(timeouts.totalMs);
-    stopPoll.start(50);
-    if (!reply->isFinished())
-        loop.exec(cancelRequested ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
-    drain();
-
-    const int status = statusOf(reply);
-    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
-    if (!stopped.isEmpty())
-        result.problem = stopped;
-    else if (timedOut)
-        result.problem = QStringLiteral("no answer in time");
-    else if (status >= 300 && status < 400)
-        result.problem = QStringLiteral("redirected to %1, elsewhere than the update server: not followed")
-                             .arg(reply->header(QNetworkRequest::LocationHeader).toUrl().toString());
-    else if (status != 0 && status != 200)
-        result.problem = QStringLiteral("HTTP status %1").arg(status);
-    else if (reply->error() == QNetworkReply::OperationCanceledError)
-        result.problem = QStringLiteral("no data for %1 ms").arg(timeouts.transferMs);
-    else if (reply->error() != QNetworkReply::NoError)
-        result.problem = reply->errorString();
-    else if (announced.isValid() && announced.toLongLong() != result.received)
-        result.problem = QStringLiteral("%1 of %2 bytes").arg(result.received).arg(announced.toLongLong());
-    else if (result.received == 0)
-        result.problem = QStringLiteral("empty download");
-    delete reply;
+    Transfer transfer(url, maxBytes, sink, timeouts, cancelRequested);
+    result.received = transfer.run();
+    result.problem = transfer.problem();
     return result;
 }
