@@ -54,6 +54,17 @@ public:
         });
     }
 
+    // Open connections go first, their signals cut: a socket deleted with the object would otherwise
+    // report its disconnection to handlers whose sets are already gone.
+    ~HttpFixture() override
+    {
+        m_server.close();
+        QList<QTcpSocket *> sockets = m_server.findChildren<QTcpSocket *>() + findChildren<QTcpSocket *>();
+        for (QTcpSocket *socket : sockets)
+            socket->disconnect();
+        qDeleteAll(sockets);
+    }
+
     bool start() { return m_server.listen(QHostAddress::LocalHost); }
     bool isListening() const { return m_server.isListening(); }
     QString address() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
