@@ -33,10 +33,12 @@ fail() {
 
 window_shown() { xdotool search --name '^Quillon_v' >/dev/null 2>&1; }
 window_gone() { ! window_shown; }
-# Asks the running window to close as its close button would, so that it saves config.conf.
+program_ended() { ! pgrep -f 'Quillon\.exe' >/dev/null; }
+# Asks the running window to close as its close button would, so that it saves config.conf; done
+# when the program has ended: it writes config.conf after its window has gone.
 close_window() {
     "$WINE" taskkill /IM Quillon.exe >/dev/null 2>&1 || true
-    wait_for 30 window_gone
+    wait_for 30 window_gone && wait_for 30 program_ended
 }
 
 check_cli() {

@@ -144,7 +144,10 @@ int run(UserDialogs &dialogs)
     BackgroundUpdate update(executablePath, UpdateSource::fromBuildAndEnvironment(), dialogs, instance,
                             {[&] { return mainWindow.data(); }, [&] { window.reset(); }, open});
     update.start();
-    return QApplication::exec();
+    const int exitCode = QApplication::exec();
+    // The settings go to disk with the window, before a check still waiting on the server is ended.
+    window.reset();
+    return exitCode;
 }
 
 } // namespace Startup
