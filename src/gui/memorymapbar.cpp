@@ -1,5 +1,7 @@
 #include "memorymapbar.h"
 
+#include <algorithm>
+
 #include <QHelpEvent>
 #include <QPainter>
 #include <QToolTip>
@@ -190,7 +192,7 @@ void MemoryMapBar::paintFlashLimits(QPainter &painter) const
     for (const quint64 limit : {m_map.flash->base, m_map.flash->end()}) {
         if (limit <= m_map.viewStart() && limit == m_map.flash->base)
             continue;
-        const double x = qBound(bar.left(), xOf(limit), bar.right() - 1);
+        const double x = qBound(bar.left(), xOf(limit), std::max(bar.left(), bar.right() - 1));
         painter.drawLine(QPointF(x, bar.top() - MarkHeight), QPointF(x, bar.bottom() + 4));
     }
 }

@@ -275,7 +275,9 @@ void MemoryMapWindow::refresh()
         m_image->clear();
         for (const MemoryMap &map : m_maps.maps)
             m_image->addItem(map.title);
-        m_image->setCurrentIndex(qBound(0, previous, int(m_maps.maps.size()) - 1));
+        // No maps (a field that names nothing drawable) leaves no entry to select.
+        m_image->setCurrentIndex(m_maps.maps.isEmpty() ? -1
+                                                       : qBound(0, previous, int(m_maps.maps.size()) - 1));
     }
     m_image->setVisible(m_maps.maps.size() > 1);
     m_problems->setText(m_maps.problems.join(QLatin1Char('\n')));
