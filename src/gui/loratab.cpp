@@ -211,10 +211,9 @@ void LoRaTab::flash()
             m_dialogs.chooseFile(QStringLiteral("Выберете прошивку"),
                                  PathWidgets::firstRow(ui.LoRaComboRelease), QStringLiteral("*.bin *.hex"));
     }
-    if (m_lastImagePath.isEmpty()) {
-        m_dialogs.message(MessageKind::Warning, ReportTitle::warning(), QStringLiteral("Файл не выбран!"));
+    // A cancelled chooser is the user's own answer: nothing more to say.
+    if (m_lastImagePath.isEmpty())
         return;
-    }
     // Whatever happens now, the next press asks for a file again.
     const QString image = std::exchange(m_lastImagePath, QString());
 
@@ -226,7 +225,7 @@ void LoRaTab::flash()
     if (m_flashDialog)
         m_flashDialog->close();
 
-    m_flashDialog = new FlashDialog(m_window);
+    m_flashDialog = new FlashDialog(m_window, m_dialogs);
     connect(m_flashDialog, &FlashDialog::flashingFinished, this,
             [this](ProgrammerRunner::Outcome outcome, const QString &message) {
                 if (outcome == ProgrammerRunner::Outcome::Succeeded)

@@ -299,8 +299,15 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 
 void MainWindow::Key_Assembling_Firmware()
 {
-    if (!jobRunning())
-        m_lora->assembleAndFlash();
+    if (jobRunning())
+        return;
+    // Alt+G programs the LoRa tab's image: from another tab the user sees that tab and agrees first.
+    if (ui->tabWidget->currentIndex() != LoRaPage) {
+        ui->tabWidget->setCurrentIndex(LoRaPage);
+        if (!m_dialogs.ask(ReportTitle::warning(), QStringLiteral("Собрать и прошить образ вкладки LoRa?")))
+            return;
+    }
+    m_lora->assembleAndFlash();
 }
 
 void MainWindow::Start_convert()
