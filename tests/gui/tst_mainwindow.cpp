@@ -30,12 +30,12 @@ const QString shortcutHint = QStringLiteral("CTRL + G - Сборка, \n"
 const QString resetQuestion = QStringLiteral("Вы уверенны, что хотите сбросить все настройки? Для всех "
                                              "вариантов сбрасываются все текущие настроки для записи");
 
-// Puts a directory in front of PATH for the lifetime of the object.
+// Puts a directory in front of PATH, or in its place, for the lifetime of the object.
 class PathPrefix {
 public:
-    explicit PathPrefix(const QString &directory) : m_previous(qgetenv("PATH"))
+    explicit PathPrefix(const QString &directory, bool alone = false) : m_previous(qgetenv("PATH"))
     {
-        qputenv("PATH", QFile::encodeName(directory) + ':' + m_previous);
+        qputenv("PATH", QFile::encodeName(directory) + (alone ? QByteArray() : ':' + m_previous));
     }
     ~PathPrefix() { qputenv("PATH", m_previous); }
 
@@ -92,6 +92,50 @@ void showAndWait(QWidget *window)
     window->show();
     if (!QTest::qWaitForWindowExposed(window))
         qFatal("window not exposed");
+}
+
+void activate(QWidget *window)
+{
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window))
+        qFatal("window not active");
+}
+
+// Presses Tab until the focus comes round again: the widgets visited, from the tab bar on. Each
+// must be one the user sees whole and can use.
+QStringList tabWalk(MainWindow &window)
+{
+    QStringList visited;
+    for (int step = 0; step < 200; ++step) {
+        QWidget *from = QApplication::focusWidget();
+        QTest::keyClick(from ? from : &window, Qt::Key_Tab);
+        QWidget *focused = QApplication::focusWidget();
+        if (!focused)
+            return {QStringLiteral("no focus")};
+        const QRect shown(focused->mapTo(&window, QPoint(0, 0)), focused->size());
+        if (!focused->isVisible() || !focused->isEnabled() || !window.rect().contains(shown))
+            return {QStringLiteral("out of sight: ") + focused->objectName()};
+        const QString name = focused->objectName();
+        if (visited.contains(name)) {
+            visited = visited.mid(visited.indexOf(name));
+            const qsizetype bar = visited.indexOf(QStringLiteral("qt_tabwidget_tabbar"));
+            return visited.mid(bar) + visited.mid(0, bar);
+        }
+        visited << name;
+    }
+    return visited;
+}
+
+// Presses Tab until `name` has the focus.
+bool tabTo(MainWindow &window, const QString &name)
+{
+    for (int step = 0; step < 200; ++step) {
+        QWidget *from = QApplication::focusWidget();
+        if (from && from->objectName() == name)
+            return true;
+        QTest::keyClick(from ? from : &window, Qt::Key_Tab);
+    }
+    return false;
 }
 
 // The width the window has when the program starts it.
@@ -223,6 +267,12 @@ private slots:
     void ctrlGFromTheKeyboardActivatesTheAssemblyShortcut();
     void doubleClickedOutputFolderOpensInTheFileManager_data();
     void doubleClickedOutputFolderOpensInTheFileManager();
+    void doubleClickedOutputFolderThatCannotOpenSaysWhy_data();
+    void doubleClickedOutputFolderThatCannotOpenSaysWhy();
+    void tabVisitsWhatTheWindowShowsInReadingOrder_data();
+    void tabVisitsWhatTheWindowShowsInReadingOrder();
+    void enterPressesTheFocusedButton_data();
+    void enterPressesTheFocusedButton();
     void resetAnsweredNoAsksOnceAndKeepsTheConfiguration();
     void encryptButtonStaysDisabled();
     void configThatIsNoFileOpensTheWindowWithAWarning();
@@ -712,6 +762,180 @@ void MainWindowTest::doubleClickedOutputFolderOpensInTheFileManager()
         QString::fromUtf8(recorded.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines, QStringList({QStringLiteral("1"), absoluteFolder}));
     QVERIFY(dialogs.records.isEmpty());
+}
+
+void MainWindowTest::doubleClickedOutputFolderThatCannotOpenSaysWhy_data()
+{
+    QTest::addColumn<bool>("folderRemoved");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("folder removed") << true << "Не найдена директория по пути: out";
+    QTest::newRow("no file manager") << false
+                                     << "Не удалось открыть папку %1: файловый менеджер не запускается.";
+}
+
+void MainWindowTest::doubleClickedOutputFolderThatCannotOpenSaysWhy()
+{
+    QFETCH(bool, folderRemoved);
+    QFETCH(QString, message);
+    if (!folderRemoved)
+        POSIX_ONLY("the file manager is started through xdg-open on Linux only");
+    WorkingDirectory workDir;
+    QVERIFY(workDir.isValid());
+    QVERIFY(QDir().mkpath(QStringLiteral("out")));
+    QTemporaryDir noTools;
+    QVERIFY(noTools.isValid());
+    std::optional<PathPrefix> path;
+    if (!folderRemoved)
+        path.emplace(noTools.path(), true);
+    ScriptedDialogs dialogs;
+    MainWindow window(dialogs);
+    showAndWait(&window);
+    UserActions::openTab(child<QTabWidget>(&window, "tabWidget"), 1);
+    UserActions::chooseDirectory(dialogs, child<QPushButton>(&window, "BinarySearchRelesae"),
+                                 QDir::current().absoluteFilePath(QStringLiteral("out")));
+    if (folderRemoved)
+        QVERIFY(QDir().rmdir(QStringLiteral("out")));
+    dialogs.records.clear();
+
+    UserActions::doubleClickRow(child<QListWidget>(&window, "BinaryReleaseCombo"), 0);
+    if (!folderRemoved)
+        message = message.arg(QDir::toNativeSeparators(QDir::current().absoluteFilePath("out")));
+    QCOMPARE(dialogs.messageTexts(), QStringList{message});
+    QCOMPARE(dialogs.messages()[0].kind, MessageKind::Warning);
+}
+
+void MainWindowTest::tabVisitsWhatTheWindowShowsInReadingOrder_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<bool>("wide");
+    QTest::addColumn<QStringList>("expected");
+    // Column by column, each top to bottom and a row left to right; of two radio buttons the checked
+    // one; what the narrow window clips, never.
+    const QStringList bar{"qt_tabwidget_tabbar"};
+    const QStringList bottom{"Converter2BIN", "Converter2IntelHEX", "MemoryMapButton", "Reset"};
+    QStringList lora = bar;
+    for (const QString source : {"BOOT", "LoraMAC", "App"}) {
+        lora << "LoRaCombo" + source << "LoRaSearch" + source << "LoRaBIN" + source;
+        if (source == QLatin1String("LoraMAC"))
+            lora << "LoRaLoRaMACInName";
+        lora << "LoRaFoundFiles" + source;
+    }
+    lora << "LoRaComboRelease"
+         << "LoRaSearchRelease"
+         << "LoRaTemplateName"
+         << "LoRaAssembling"
+         << "LoRaRunFirmware"
+         << "OpenAdvancedSettings"
+         << "LoRaNameWrtSettings"
+         << "LoRaSaveSettings"
+         << "LoRaListFileSettings";
+    const QStringList loraOffsets{"LoRaComboOffsetBOOT", "LoRaComboOffsetLoRa", "LoRaComboOffsetApp",
+                                  "LoRaComboOffset_lora_region", "LoRaComboOffsetFW"};
+    const auto binaryFiles = [](int first, int last) {
+        QStringList names;
+        for (int n = first; n <= last; ++n)
+            names << QStringLiteral("BinaryComboFile%1").arg(n)
+                  << QStringLiteral("BinarySearchButtonFile%1").arg(n)
+                  << QStringLiteral("BinaryBINFile%1").arg(n) << QStringLiteral("BinaryOffsetFile%1").arg(n);
+        return names;
+    };
+    QStringList binary = bar + binaryFiles(1, 3);
+    for (int n = 1; n <= 6; ++n)
+        binary << QStringLiteral("BinaryCheckFile%1").arg(n);
+    binary << "BinaryReleaseCombo"
+           << "BinarySearchRelesae"
+           << "BinaryTemplateNameRelease"
+           << "BinaryBINRelease"
+           << "BinarySequentAssenbl"
+           << "BinaryAssembling"
+           << "BinaryExtendedAssembly"
+           << "BinaryNameWrtSettings"
+           << "BinarySaveSettings"
+           << "BinaryListFileSettings";
+    const QStringList intelHex = bar + QStringList{"IntelHEXCheckBOOT",
+                                                   "IntelHEXComboBOOT",
+                                                   "IntelHEXSearchBOOT",
+                                                   "IntelHEXCheckBOOT2",
+                                                   "IntelHEXComboApp",
+                                                   "IntelHEXSearchBOOTApp",
+                                                   "IntelHEXCheckApp",
+                                                   "IntelHEXComboMain",
+                                                   "IntelHEXSearchApp",
+                                                   "IntelHEXReleaseDirrect",
+                                                   "IntelHEXSearchReleaseButton",
+                                                   "IntelHEXTemplFileName",
+                                                   "IntelHEXAssebling",
+                                                   "IntelHEXExtendedAssembly",
+                                                   "IntelHEXNameWrtSettings",
+                                                   "IntelHEXSaveSettings",
+                                                   "IntelHEXListFileSettings"};
+    QStringList intelHexExtra;
+    for (int n = 1; n <= 3; ++n)
+        intelHexExtra << QStringLiteral("IntelHEXCheckFile%1").arg(n)
+                      << QStringLiteral("IntelHEXAdditionalFile%1Combo").arg(n)
+                      << QStringLiteral("IntelHEXSearchAddictFile%1").arg(n);
+    QTest::newRow("LoRa, narrow") << 0 << false << lora + bottom;
+    QTest::newRow("LoRa, wide") << 0 << true << lora + loraOffsets + bottom;
+    QTest::newRow("Binary, narrow") << 1 << false << binary + bottom;
+    QTest::newRow("Binary, wide") << 1 << true << binary + binaryFiles(4, 6) + bottom;
+    QTest::newRow("IntelHEX, narrow") << 2 << false << intelHex + bottom;
+    QTest::newRow("IntelHEX, wide") << 2 << true << intelHex + intelHexExtra + bottom;
+}
+
+void MainWindowTest::tabVisitsWhatTheWindowShowsInReadingOrder()
+{
+    QFETCH(int, page);
+    QFETCH(bool, wide);
+    QFETCH(QStringList, expected);
+    WorkingDirectory workDir;
+    QVERIFY(workDir.isValid());
+    // Every file row ticked, so that each takes part.
+    QFile config(QStringLiteral("config.conf"));
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write("[StateWindow]\n");
+    for (int slot = 1; slot <= 6; ++slot)
+        config.write(QStringLiteral("Bin%1=true\nHEX%1=true\n").arg(slot).toLatin1());
+    config.close();
+    ScriptedDialogs dialogs;
+    MainWindow window(dialogs);
+    startNarrow(window);
+    if (wide)
+        UserActions::click(child<QPushButton>(&window, "OpenAdvancedSettings"));
+    activate(&window);
+    UserActions::openTab(child<QTabWidget>(&window, "tabWidget"), page);
+    QCOMPARE(tabWalk(window), expected);
+}
+
+void MainWindowTest::enterPressesTheFocusedButton_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("asked");
+    QTest::newRow("Return on \"Сбросить все\"") << "Reset" << int(Qt::Key_Return) << resetQuestion;
+    QTest::newRow("keypad Enter on \"Сбросить все\"") << "Reset" << int(Qt::Key_Enter) << resetQuestion;
+    QTest::newRow("Return on a \"...\"") << "LoRaSearchBOOT" << int(Qt::Key_Return) << "Bootloader Directory";
+}
+
+void MainWindowTest::enterPressesTheFocusedButton()
+{
+    QFETCH(QString, button);
+    QFETCH(int, key);
+    QFETCH(QString, asked);
+    WorkingDirectory workDir;
+    QVERIFY(workDir.isValid());
+    ScriptedDialogs dialogs;
+    MainWindow window(dialogs);
+    startNarrow(window);
+    activate(&window);
+    UserActions::openTab(child<QTabWidget>(&window, "tabWidget"), 0);
+    QVERIFY(tabTo(window, button));
+
+    const Qt::KeyboardModifiers modifiers = key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+    QCOMPARE(dialogs.records.size(), 1);
+    QCOMPARE(dialogs.records[0].call == ScriptedDialogs::Call::Ask ? dialogs.records[0].text
+                                                                   : dialogs.records[0].title,
+             asked);
 }
 
 void MainWindowTest::resetAnsweredNoAsksOnceAndKeepsTheConfiguration()
