@@ -6,13 +6,13 @@
 #include <QHash>
 #include <QKeyEvent>
 #include <QPushButton>
-#include <QStackedWidget>
 #include <QTabBar>
 #include <QTabWidget>
 
 namespace {
 
-// The widgets below a page's visible width go hidden; the others show.
+// Hides the widgets of every page that reach beyond the visible width and shows the others, each
+// time the pages are resized.
 class ClippedWidgetHider : public QObject {
 public:
     ClippedWidgetHider(QTabWidget *tabs, QWidget *area) : QObject(area), m_tabs(tabs), m_area(area)

@@ -189,13 +189,6 @@ void BinaryTabTest::extensionIsThatOfTheFileShown()
     t.chooseFile(QStringLiteral("BinarySearchButtonFile3"), path);
     QCOMPARE(t.widget<QRadioButton>(fileControl("HEX", 3))->isChecked(), hex);
     QCOMPARE(t.widget<QRadioButton>(fileControl("BIN", 3))->isChecked(), !hex);
-
-    // As a template brings it back.
-    t.saveTemplate(QStringLiteral("Binary"), QStringLiteral(".binary"), QStringLiteral("ext"));
-    t.reopen();
-    t.openTab(1);
-    UserActions::doubleClickRow(t.widget<QListWidget>(QStringLiteral("BinaryListFileSettings")), 0);
-    QCOMPARE(t.widget<QRadioButton>(fileControl("HEX", 3))->isChecked(), hex);
 }
 
 void BinaryTabTest::offsetsTakeInputOnlyWhenPiecesGoToThem()
