@@ -7,7 +7,8 @@
 # Needs Xvfb, xdotool and ImageMagick's import (scripts/setup-debian.sh installs them).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build_dir="${1:-$root/build}"
+# Absolute: the window is started from a copy of the workspace.
+build_dir="$(realpath -m "${1:-$root/build}")"
 shots="$root/docs/screenshots"
 
 for tool in Xvfb xdotool import; do

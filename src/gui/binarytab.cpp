@@ -28,9 +28,25 @@ BinaryTab::BinaryTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs, 
     m_rows[5] = {ui.BinaryCheckFile6, ui.File6Group,     ui.BinaryComboFile6,       ui.BinaryOffsetFile6,
                  ui.BinaryBINFile6,   ui.BinaryHEXFile6, ui.BinarySearchButtonFile6};
 
-    // A file row is usable exactly when it takes part in the assembly.
-    for (const FileRow &row : m_rows)
+    // A file row is usable exactly when it takes part in the assembly; its offset only when the
+    // pieces go to their own offsets; its "Расширение" is that of the file shown.
+    for (const FileRow &row : m_rows) {
         connect(row.check, &QAbstractButton::toggled, row.group, &QWidget::setEnabled);
+        connect(row.path, &QComboBox::currentTextChanged, this, [row] { showExtensionOf(row); });
+    }
+    connect(ui.BinarySequentAssenbl, &QAbstractButton::toggled, this, &BinaryTab::enableOffsets);
+}
+
+void BinaryTab::showExtensionOf(const FileRow &row)
+{
+    const bool hex = row.path->currentText().endsWith(QLatin1String(".hex"), Qt::CaseInsensitive);
+    (hex ? row.hexRadio : row.binRadio)->setChecked(true);
+}
+
+void BinaryTab::enableOffsets()
+{
+    for (const FileRow &row : m_rows)
+        row.offset->setEnabled(ui.BinarySequentAssenbl->isChecked());
 }
 
 BinaryTab::~BinaryTab() = default;
@@ -39,12 +55,12 @@ BinarySettings BinaryTab::settings() const
 {
     BinarySettings settings;
     for (int slot = 0; slot < 6; ++slot) {
-        settings.pathFile[slot] = m_rows[slot].path->currentText();
+        settings.pathFile[slot] = PathWidgets::storedPath(m_rows[slot].path);
         settings.offsetFile[slot] = m_rows[slot].offset->text();
         settings.enabled[slot] = m_rows[slot].check->isChecked();
     }
-    settings.pathRelease = PathWidgets::firstRow(ui.BinaryReleaseCombo);
-    settings.templateName = ui.BinaryTemplateNameRelease->text();
+    settings.pathRelease = PathWidgets::storedRow(ui.BinaryReleaseCombo);
+    settings.templateName = PathWidgets::storedText(ui.BinaryTemplateNameRelease);
     // "Сборка по смещениям" ticked: each piece at its own offset.
     settings.sequential = !ui.BinarySequentAssenbl->isChecked();
     settings.hexOutput = ui.BinaryHEXRelease->isChecked();
@@ -60,12 +76,15 @@ void BinaryTab::showSettings(const BinarySettings &settings)
     PathWidgets::replaceRows(ui.BinaryReleaseCombo, settings.pathRelease);
     for (int slot = 0; slot < 6; ++slot)
         m_rows[slot].offset->setText(settings.offsetFile[slot]);
-    ui.BinaryTemplateNameRelease->setText(settings.templateName);
+    PathWidgets::showText(ui.BinaryTemplateNameRelease, settings.templateName);
     for (int slot = 0; slot < 6; ++slot) {
         m_rows[slot].check->setChecked(settings.enabled[slot]);
         m_rows[slot].group->setEnabled(settings.enabled[slot]);
     }
     ui.BinarySequentAssenbl->setChecked(!settings.sequential);
+    enableOffsets();
+    for (const FileRow &row : m_rows)
+        showExtensionOf(row);
     (settings.hexOutput ? ui.BinaryHEXRelease : ui.BinaryBINRelease)->setChecked(true);
     m_flashSize = settings.flashSize;
 }
@@ -114,8 +133,25 @@ MemoryMapSet BinaryTab::memoryMaps() const
     return memoryMapsOfMade(made, made.ok() ? QString() : offsetFieldName(made.invalidOffset->key));
 }
 
+QString BinaryTab::unsetField() const
+{
+    for (const FileRow &row : m_rows) {
+        if (row.check->isChecked() && row.path->currentText().isEmpty())
+            return UnsetField::fileInGroup(row.group->title());
+    }
+    if (PathWidgets::firstRow(ui.BinaryReleaseCombo).isEmpty())
+        return UnsetField::directoryInField(ui.label_9->text());
+    if (ui.BinaryTemplateNameRelease->text().trimmed().isEmpty())
+        return UnsetField::nameInField(ui.label_8->text());
+    return QString();
+}
+
 void BinaryTab::assemble()
 {
+    if (const QString unset = unsetField(); !unset.isEmpty()) {
+        m_dialogs.message(MessageKind::Warning, ReportTitle::warning(), unset);
+        return;
+    }
     const JobFromSettings<BinaryJob> made = binaryJobFrom(settings());
     if (!made.ok()) {
         m_dialogs.message(MessageKind::Critical, ReportTitle::error(),

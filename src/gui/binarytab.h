@@ -49,6 +49,11 @@ private:
     };
 
     void forgetPaths() override;
+    static void showExtensionOf(const FileRow &row);
+    void enableOffsets();
+    // What "Сборка" asks for first: a ticked file, the directory or the name left empty; empty
+    // when none is.
+    QString unsetField() const;
     QString offsetFieldName(const QString &key) const;
 
     Ui::MainWindow &ui;

@@ -3,16 +3,19 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
+
+#include "userdialogs.h"
 
 namespace {
 constexpr int maxShownLines = 10000;
 }
 
-FlashDialog::FlashDialog(QWidget *parent)
-    : QDialog(parent), m_runner(new ProgrammerRunner(this)), m_status(new QLabel(this)),
+FlashDialog::FlashDialog(QWidget *parent, UserDialogs &dialogs)
+    : QDialog(parent), m_dialogs(dialogs), m_runner(new ProgrammerRunner(this)), m_status(new QLabel(this)),
       m_output(new QPlainTextEdit(this)), m_button(new QPushButton(QStringLiteral("Отмена"), this))
 {
     setObjectName(QStringLiteral("FlashDialog"));
@@ -50,7 +53,15 @@ void FlashDialog::start(const FlashPlan &plan)
 
 void FlashDialog::reject()
 {
-    m_runner->cancel(); // nothing to do when it has already ended
+    if (m_runner->isRunning()) {
+        // The flashing may end, and a good one close this dialog, while the question is open.
+        const QPointer<FlashDialog> self(this);
+        const bool abort = m_dialogs.ask(ReportTitle::warning(),
+                                         QStringLiteral("Прервать прошивку? Плата может остаться стертой."));
+        if (!self || !abort)
+            return;
+    }
+    m_runner->cancel(); // nothing to do when it ended while the question was open
     QDialog::reject();
 }
 
@@ -80,5 +91,8 @@ void FlashDialog::runnerFinished(bool succeeded)
 {
     m_status->setText(succeeded ? m_runner->message() : m_runner->message().section(QLatin1Char('\n'), 0, 0));
     m_button->setText(QStringLiteral("Закрыть"));
+    // The output of a flashing that went wrong stays for reading; a good one needs only its box.
+    if (m_runner->outcome() == ProgrammerRunner::Outcome::Succeeded)
+        accept();
     emit flashingFinished(m_runner->outcome(), m_runner->message());
 }

@@ -31,13 +31,13 @@ IntelHexTab::~IntelHexTab() = default;
 IntelHexSettings IntelHexTab::settings() const
 {
     IntelHexSettings settings;
-    settings.pathBoot = m_rows[0].path->currentText();
-    settings.pathApp = m_rows[1].path->currentText();
-    settings.pathMain = m_rows[2].path->currentText();
+    settings.pathBoot = PathWidgets::storedPath(m_rows[0].path);
+    settings.pathApp = PathWidgets::storedPath(m_rows[1].path);
+    settings.pathMain = PathWidgets::storedPath(m_rows[2].path);
     for (int file = 0; file < 3; ++file)
-        settings.pathAddictFile[file] = m_rows[3 + file].path->currentText();
-    settings.pathRelease = PathWidgets::firstRow(ui.IntelHEXReleaseDirrect);
-    settings.templateName = ui.IntelHEXTemplFileName->text();
+        settings.pathAddictFile[file] = PathWidgets::storedPath(m_rows[3 + file].path);
+    settings.pathRelease = PathWidgets::storedRow(ui.IntelHEXReleaseDirrect);
+    settings.templateName = PathWidgets::storedText(ui.IntelHEXTemplFileName);
     for (int slot = 0; slot < 6; ++slot)
         settings.enabled[slot] = m_rows[slot].check->isChecked();
     settings.flashSize = m_flashSize;
@@ -51,7 +51,7 @@ void IntelHexTab::showSettings(const IntelHexSettings &settings)
     for (int slot = 0; slot < 6; ++slot)
         PathWidgets::showPath(m_rows[slot].path, paths[slot]);
     PathWidgets::replaceRows(ui.IntelHEXReleaseDirrect, settings.pathRelease);
-    ui.IntelHEXTemplFileName->setText(settings.templateName);
+    PathWidgets::showText(ui.IntelHEXTemplFileName, settings.templateName);
     for (int slot = 0; slot < 6; ++slot) {
         m_rows[slot].check->setChecked(settings.enabled[slot]);
         m_rows[slot].group->setEnabled(settings.enabled[slot]);
@@ -94,8 +94,25 @@ MemoryMapSet IntelHexTab::memoryMaps() const
     return memoryMapsOfMade(made, made.ok() ? QString() : flashFieldName(made.invalidOffset->key));
 }
 
+QString IntelHexTab::unsetField() const
+{
+    for (const SourceRow &row : m_rows) {
+        if (row.check->isChecked() && row.path->currentText().isEmpty())
+            return UnsetField::fileInGroup(row.group->title());
+    }
+    if (PathWidgets::firstRow(ui.IntelHEXReleaseDirrect).isEmpty())
+        return UnsetField::directoryInField(ui.label_11->text());
+    if (ui.IntelHEXTemplFileName->text().trimmed().isEmpty())
+        return UnsetField::nameInField(ui.label_10->text());
+    return QString();
+}
+
 void IntelHexTab::assemble()
 {
+    if (const QString unset = unsetField(); !unset.isEmpty()) {
+        m_dialogs.message(MessageKind::Warning, ReportTitle::warning(), unset);
+        return;
+    }
     const JobFromSettings<IntelHexJoinJob> made = intelHexJobFrom(settings());
     if (!made.ok()) {
         m_dialogs.message(MessageKind::Critical, ReportTitle::error(),

@@ -50,6 +50,9 @@ private:
     };
 
     void forgetPaths() override;
+    // What "Сборка" asks for first: a ticked file, the directory or the name left empty; empty
+    // when none is.
+    QString unsetField() const;
 
     Ui::MainWindow &ui;
     QWidget *m_window;

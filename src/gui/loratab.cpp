@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include <QDir>
+
 #include "flashdialog.h"
 #include "flashfield.h"
 #include "imagebuild.h"
@@ -14,6 +16,15 @@
 #include "tabjobs.h"
 #include "ui_mainwindow.h"
 #include "userdialogs.h"
+
+namespace {
+// Hears the scanner: the tab announces the files it left out itself, each once.
+class Unheard : public Reporter {
+public:
+    void message(MessageKind, const QString &, const QString &) override {}
+    bool ask(const QString &, const QString &) override { return false; }
+};
+} // namespace
 
 LoRaTab::LoRaTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs, JobRunner &jobs)
     : SettingsTab(TemplateKind::LoRa, ui.LoRaNameWrtSettings, ui.LoRaListFileSettings, dialogs), ui(ui),
@@ -48,16 +59,16 @@ QString LoRaTab::filterOf(Source source) const
 LoRaSettings LoRaTab::settings() const
 {
     LoRaSettings settings;
-    settings.pathToBoot = ui.LoRaComboBOOT->currentText();
-    settings.pathToLoRa = ui.LoRaComboLoraMAC->currentText();
-    settings.pathToApp = ui.LoRaComboApp->currentText();
-    settings.pathToRelease = PathWidgets::firstRow(ui.LoRaComboRelease);
+    settings.pathToBoot = PathWidgets::storedPath(ui.LoRaComboBOOT);
+    settings.pathToLoRa = PathWidgets::storedPath(ui.LoRaComboLoraMAC);
+    settings.pathToApp = PathWidgets::storedPath(ui.LoRaComboApp);
+    settings.pathToRelease = PathWidgets::storedRow(ui.LoRaComboRelease);
     settings.offsetWrtBoot = ui.LoRaComboOffsetBOOT->text();
     settings.offsetWrtFmwLora = ui.LoRaComboOffsetLoRa->text();
     settings.offsetWrtFmw = ui.LoRaComboOffsetApp->text();
     settings.offsetSrchNameLora = ui.LoRaComboOffset_lora_region->text();
     settings.offsetSrchNameFmw = ui.LoRaComboOffsetFW->text();
-    settings.templateName = ui.LoRaTemplateName->text();
+    settings.templateName = PathWidgets::storedText(ui.LoRaTemplateName);
     settings.bootFilter = filterOf(Boot);
     settings.loraMacFilter = filterOf(LoRaMac);
     settings.appFilter = filterOf(App);
@@ -87,23 +98,39 @@ void LoRaTab::showSettings(const LoRaSettings &settings)
     ui.LoRaComboOffsetApp->setText(settings.offsetWrtFmw);
     ui.LoRaComboOffset_lora_region->setText(settings.offsetSrchNameLora);
     ui.LoRaComboOffsetFW->setText(settings.offsetSrchNameFmw);
-    ui.LoRaTemplateName->setText(settings.templateName);
+    PathWidgets::showText(ui.LoRaTemplateName, settings.templateName);
     m_flashSize = settings.flashSize;
 }
 
-void LoRaTab::search(Source source, const QString &directory)
+void LoRaTab::search(Source source, const QString &directory, Announce announce)
 {
     SourceRow &row = m_sources[source];
+    const QStringList leftOutBefore = std::exchange(row.leftOut, QStringList());
     row.found->clear();
     row.files.clear();
-    for (const ScannedSourceFile &file : scanLoRaSource(directory, filterOf(source), m_dialogs)) {
+    // Listed with full paths, whichever way the directory is kept.
+    const QString scanned =
+        directory.isEmpty() ? directory : QDir::cleanPath(QDir::current().absoluteFilePath(directory));
+    Unheard unheard;
+    for (const ScannedSourceFile &file : scanLoRaSource(scanned, filterOf(source), unheard)) {
         // A file left out keeps its row, without a name.
         auto *item = new QTreeWidgetItem(row.found);
-        if (!file.accepted)
+        if (!file.accepted) {
+            row.leftOut.append(file.path);
+            if (announce == Announce::EveryLeftOut || !leftOutBefore.contains(file.path))
+                m_dialogs.message(MessageKind::Warning, ReportTitle::warning(),
+                                  SourceText::intelHexLeftOut(file.path));
             continue;
+        }
         row.files.append(file.path);
         item->setText(0, file.path.mid(file.path.lastIndexOf(QLatin1Char('/')) + 1));
     }
+}
+
+void LoRaTab::searchAgain()
+{
+    for (const Source source : {Boot, LoRaMac, App})
+        search(source, m_sources[source].directory->currentText(), Announce::NewlyLeftOut);
 }
 
 void LoRaTab::chooseDirectory(QObject *button)
@@ -112,9 +139,10 @@ void LoRaTab::chooseDirectory(QObject *button)
         const SourceRow &row = m_sources[source];
         if (button != row.search)
             continue;
-        const QString directory = m_dialogs.chooseDirectory(row.caption, row.directory->currentText());
-        if (directory.isEmpty())
+        const QString chosen = m_dialogs.chooseDirectory(row.caption, row.directory->currentText());
+        if (chosen.isEmpty())
             return;
+        const QString directory = PathWidgets::storedDirectory(chosen);
         PathWidgets::replaceItems(row.directory, directory);
         search(source, directory);
         return;
@@ -164,8 +192,28 @@ bool LoRaTab::assemble()
     return buildImages().has_value();
 }
 
+QString LoRaTab::unsetField() const
+{
+    const QGroupBox *groups[] = {ui.LoRaBOOTGroup, ui.LoRaLoraMACGroup, ui.LoRaAppGroup};
+    for (const Source source : {Boot, LoRaMac, App}) {
+        if (m_sources[source].directory->currentText().isEmpty())
+            return UnsetField::directoryInGroup(groups[source]->title());
+    }
+    if (PathWidgets::firstRow(ui.LoRaComboRelease).isEmpty())
+        return UnsetField::directoryInField(ui.label_5->text());
+    if (ui.LoRaTemplateName->text().trimmed().isEmpty())
+        return UnsetField::nameInField(ui.label->text());
+    return QString();
+}
+
 std::optional<QStringList> LoRaTab::buildImages()
 {
+    if (const QString unset = unsetField(); !unset.isEmpty()) {
+        m_dialogs.message(MessageKind::Warning, ReportTitle::warning(), unset);
+        return std::nullopt;
+    }
+    // A file added to or removed from a directory since it was chosen counts.
+    searchAgain();
     const JobFromSettings<LoRaJob> made =
         loraJobFrom(settings(), {m_sources[Boot].files, m_sources[LoRaMac].files, m_sources[App].files});
     if (!made.ok()) {
@@ -211,10 +259,9 @@ void LoRaTab::flash()
             m_dialogs.chooseFile(QStringLiteral("Выберете прошивку"),
                                  PathWidgets::firstRow(ui.LoRaComboRelease), QStringLiteral("*.bin *.hex"));
     }
-    if (m_lastImagePath.isEmpty()) {
-        m_dialogs.message(MessageKind::Warning, ReportTitle::warning(), QStringLiteral("Файл не выбран!"));
+    // A cancelled chooser is the user's own answer: nothing more to say.
+    if (m_lastImagePath.isEmpty())
         return;
-    }
     // Whatever happens now, the next press asks for a file again.
     const QString image = std::exchange(m_lastImagePath, QString());
 
@@ -226,7 +273,7 @@ void LoRaTab::flash()
     if (m_flashDialog)
         m_flashDialog->close();
 
-    m_flashDialog = new FlashDialog(m_window);
+    m_flashDialog = new FlashDialog(m_window, m_dialogs);
     connect(m_flashDialog, &FlashDialog::flashingFinished, this,
             [this](ProgrammerRunner::Outcome outcome, const QString &message) {
                 if (outcome == ProgrammerRunner::Outcome::Succeeded)

@@ -66,13 +66,20 @@ private:
         QAbstractButton *binRadio;
         QAbstractButton *hexRadio;
         QString caption;
-        QStringList files = {}; // what the last search accepted, full paths in listing order
+        QStringList files = {};   // what the last search accepted, full paths in listing order
+        QStringList leftOut = {}; // what it left out, each announced once
     };
+    // Which files a search left out are announced: all of them when the user chose the directory
+    // or its extension, only the new ones when the directory is looked up again before a build.
+    enum class Announce { EveryLeftOut, NewlyLeftOut };
 
     // Builds the images; the flash button's image is the one built, when there is one.
     std::optional<QStringList> buildImages();
     QString filterOf(Source source) const;
-    void search(Source source, const QString &directory);
+    void search(Source source, const QString &directory, Announce announce = Announce::EveryLeftOut);
+    void searchAgain();
+    // What "Сборка" asks for first: a directory or the name template left empty; empty when none is.
+    QString unsetField() const;
     QString offsetFieldName(const QString &key) const;
 
     Ui::MainWindow &ui;

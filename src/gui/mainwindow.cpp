@@ -9,11 +9,13 @@
 #include <QSettings>
 #include <QShortcut>
 
+#include "assemblymessages.h"
 #include "binarytab.h"
 #include "configfile.h"
 #include "converterpanel.h"
 #include "intelhextab.h"
 #include "jobrunner.h"
+#include "keyboardnavigation.h"
 #include "loratab.h"
 #include "memorymapwindow.h"
 #include "platform.h"
@@ -60,6 +62,10 @@ MainWindow::MainWindow(UserDialogs &dialogs)
     m_intelHex->templates().refresh();
 
     connectSignals();
+    KeyboardNavigation::hideWhatTheWidthClips(ui->tabWidget);
+    KeyboardNavigation::orderByReading(
+        ui->tabWidget, {ui->Converter2BIN, ui->Converter2IntelHEX, m_memoryMapButton, ui->Reset});
+    KeyboardNavigation::pressButtonsOnEnter(this);
 }
 
 MainWindow::~MainWindow()
@@ -281,8 +287,18 @@ void MainWindow::Key_Assembling()
 
 void MainWindow::Open_Folder(QListWidgetItem *Item)
 {
-    if (Item)
-        Platform::showFolder(Item->text());
+    if (!Item)
+        return;
+    const QString folder = Item->text();
+    if (!QFileInfo(folder).isDir()) {
+        m_dialogs.message(MessageKind::Warning, ReportTitle::warning(),
+                          AssemblyText::missingDirectory(folder));
+        return;
+    }
+    if (!Platform::showFolder(folder))
+        m_dialogs.message(MessageKind::Warning, ReportTitle::warning(),
+                          QStringLiteral("Не удалось открыть папку %1: файловый менеджер не запускается.")
+                              .arg(QDir::toNativeSeparators(QDir(folder).absolutePath())));
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)
@@ -299,8 +315,15 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 
 void MainWindow::Key_Assembling_Firmware()
 {
-    if (!jobRunning())
-        m_lora->assembleAndFlash();
+    if (jobRunning())
+        return;
+    // Alt+G programs the LoRa tab's image: from another tab the user sees that tab and agrees first.
+    if (ui->tabWidget->currentIndex() != LoRaPage) {
+        ui->tabWidget->setCurrentIndex(LoRaPage);
+        if (!m_dialogs.ask(ReportTitle::warning(), QStringLiteral("Собрать и прошить образ вкладки LoRa?")))
+            return;
+    }
+    m_lora->assembleAndFlash();
 }
 
 void MainWindow::Start_convert()

@@ -29,6 +29,7 @@ public:
     static constexpr int NarrowWidth = 535;
     static constexpr int WideWidth = 955;
     static constexpr int WindowHeight = 620;
+    static constexpr int LoRaPage = 0;
 
     // The dialogs are owned by the caller and must outlive the window.
     explicit MainWindow(UserDialogs &dialogs);

@@ -1,5 +1,6 @@
 #include "mapsource.h"
 
+#include "assemblymessages.h"
 #include "imagebuild.h"
 #include "jobrunner.h"
 #include "reporter.h"
@@ -27,6 +28,7 @@ std::optional<QStringList> MapSource::planAndBuild(const std::function<ImagePlan
         jobs.run(label, [&planned](JobRun &run, UserDialogs &) { return buildImages(planned, run); });
     if (!built)
         return std::nullopt;
-    dialogs.message(MessageKind::Information, ReportTitle::complete(), planned.finishedText);
+    dialogs.message(MessageKind::Information, ReportTitle::complete(),
+                    planned.finishedText + AssemblyText::writtenFiles(built.value()));
     return built.value();
 }

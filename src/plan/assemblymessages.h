@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDir>
+#include <QFileInfo>
 #include <QString>
+#include <QStringList>
 
 #include "flashtarget.h"
 #include "hextext.h"
@@ -16,6 +18,21 @@ namespace AssemblyText {
 inline QString finished()
 {
     return QStringLiteral("Сборка завершена");
+}
+// What the window adds to finished(): the folder of the images written, then their names, at most
+// ten and then how many more.
+inline QString writtenFiles(const QStringList &paths)
+{
+    constexpr int listed = 10;
+    if (paths.isEmpty())
+        return QString();
+    QString text = QStringLiteral("\n\nЗаписано в папку %1:")
+                       .arg(QDir::toNativeSeparators(QFileInfo(paths.first()).absolutePath()));
+    for (const QString &path : paths.first(qMin(listed, paths.size())))
+        text += QLatin1Char('\n') + QFileInfo(path).fileName();
+    if (paths.size() > listed)
+        text += QStringLiteral("\nи еще файлов: %1").arg(paths.size() - listed);
+    return text;
 }
 inline QString noOutputDirectory()
 {

@@ -85,7 +85,7 @@ QString DemoWorkspaceTest::runWindow(const QString &templateList, const QString 
     UserActions::click(UserActions::widget<QPushButton>(&window, assembleButton));
     if (!QTest::qWaitFor([&dialogs] { return !dialogs.messages().isEmpty(); }, 10000))
         return QStringLiteral("no message after %1").arg(assembleButton);
-    if (dialogs.messageTexts() != QStringList{QStringLiteral("Сборка завершена")})
+    if (dialogs.messageSummaries() != QStringList{QStringLiteral("Сборка завершена")})
         return dialogs.messageTexts().join(QLatin1Char('|'));
     return QString();
 }

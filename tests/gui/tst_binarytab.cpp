@@ -68,6 +68,9 @@ private slots:
     void fileChoiceRefusesIntelHex();
     void extensionButtonsSetTheChooserFilter();
     void untickedRowsTakeNoInput();
+    void extensionIsThatOfTheFileShown_data();
+    void extensionIsThatOfTheFileShown();
+    void offsetsTakeInputOnlyWhenPiecesGoToThem();
 
     void placesTickedPiecesAtTheirOffsets();
     void writesTheHexOutputAsIntelHex_data();
@@ -100,8 +103,8 @@ void BinaryTabTest::fileChoiceRefusesIntelHex()
     tickOnly(t, {slot});
     const QString button = QStringLiteral("BinarySearchButtonFile%1").arg(slot);
     auto *combo = t.widget<QComboBox>(fileControl("Combo", slot));
-    // The third slot starts on ".hex" (its radio button is checked in the layout).
-    const QString filter = slot == 3 ? QStringLiteral("*.hex") : QStringLiteral("*.bin");
+    // With no file shown, every slot lists raw images.
+    const QString filter = QStringLiteral("*.bin");
 
     t.chooseFile(button, raw);
     QCOMPARE(UserActions::items(combo), QStringList{raw});
@@ -122,7 +125,7 @@ void BinaryTabTest::fileChoiceRefusesIntelHex()
         if (record.call == ScriptedDialogs::Call::ChooseFile)
             choosers << record;
     QCOMPARE(choosers.size(), 3);
-    QCOMPARE(choosers[0].startDir, QStringLiteral("Enter Path..->"));
+    QCOMPARE(choosers[0].startDir, QString());
     QCOMPARE(choosers[1].startDir, raw);
     for (const ScriptedDialogs::Record &record : choosers) {
         QCOMPARE(record.title, QStringLiteral("File%1 Directory").arg(slot));
@@ -161,6 +164,46 @@ void BinaryTabTest::untickedRowsTakeNoInput()
     QCOMPARE(t.widget<QComboBox>(fileControl("Combo", 2))->currentText(), QStringLiteral("/chosen.bin"));
 }
 
+void BinaryTabTest::extensionIsThatOfTheFileShown_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("hex");
+    QTest::newRow(".bin") << "piece.bin" << false;
+    QTest::newRow(".HEX holding raw bytes") << "piece.HEX" << true;
+    QTest::newRow("another extension") << "piece.img" << false;
+}
+
+void BinaryTabTest::extensionIsThatOfTheFileShown()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, hex);
+    WindowTest t;
+    QVERIFY(t.isValid());
+    t.openTab(1);
+    for (int slot = 1; slot <= 6; ++slot) {
+        QVERIFY(t.widget<QRadioButton>(fileControl("BIN", slot))->isChecked());
+        QVERIFY(!t.widget<QRadioButton>(fileControl("HEX", slot))->isChecked());
+    }
+    const QString path = write(t.workDir.path(), file, pattern(8, 1));
+    tickOnly(t, {3});
+    t.chooseFile(QStringLiteral("BinarySearchButtonFile3"), path);
+    QCOMPARE(t.widget<QRadioButton>(fileControl("HEX", 3))->isChecked(), hex);
+    QCOMPARE(t.widget<QRadioButton>(fileControl("BIN", 3))->isChecked(), !hex);
+}
+
+void BinaryTabTest::offsetsTakeInputOnlyWhenPiecesGoToThem()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    t.openTab(1);
+    tickOnly(t, {1, 2, 3, 4, 5, 6});
+    for (const bool ownOffsets : {false, true, false}) {
+        t.tick(QStringLiteral("BinarySequentAssenbl"), ownOffsets);
+        for (int slot = 1; slot <= 6; ++slot)
+            QCOMPARE(t.widget<QLineEdit>(fileControl("Offset", slot))->isEnabled(), ownOffsets);
+    }
+}
+
 void BinaryTabTest::placesTickedPiecesAtTheirOffsets()
 {
     WindowTest t;
@@ -184,7 +227,7 @@ void BinaryTabTest::placesTickedPiecesAtTheirOffsets()
     QVERIFY(QDir(dir).mkdir(QStringLiteral("out")));
 
     t.click(QStringLiteral("BinaryAssembling"));
-    QCOMPARE(t.dialogs.messageTexts(), QStringList{QStringLiteral("Сборка завершена")});
+    QCOMPARE(t.dialogs.messageSummaries(), QStringList{QStringLiteral("Сборка завершена")});
     QCOMPARE(imagesIn(dir + QStringLiteral("/out")).keys(), QStringList{"release.bin"});
     QCOMPARE(read(dir + QStringLiteral("/out/release.bin")), layout({{0x1000, one}, {0, three}}));
     QVERIFY(!t.window->findChild<QProgressDialog *>());
@@ -237,7 +280,7 @@ void BinaryTabTest::writesTheHexOutputAsIntelHex()
     t.type(QStringLiteral("BinaryTemplateNameRelease"), QStringLiteral("image"));
     t.chooseDirectory(QStringLiteral("BinarySearchRelesae"), dir + QStringLiteral("/out"));
     t.click(QStringLiteral("BinaryAssembling"));
-    QCOMPARE(t.dialogs.messageTexts(), QStringList{QStringLiteral("Сборка завершена")});
+    QCOMPARE(t.dialogs.messageSummaries(), QStringList{QStringLiteral("Сборка завершена")});
     // ".bin" again: the same image as a flat binary, to compare with.
     t.click(QStringLiteral("BinaryBINRelease"));
     t.click(QStringLiteral("BinaryAssembling"));

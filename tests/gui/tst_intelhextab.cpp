@@ -99,7 +99,7 @@ void IntelHexTabTest::fileChoiceRefusesWhatIsNotIntelHex()
     QCOMPARE(first.call, ScriptedDialogs::Call::ChooseFile);
     QCOMPARE(first.title, QStringLiteral("File%1 Directory").arg(slot + 1));
     QCOMPARE(first.filter, QStringLiteral("*.hex"));
-    QCOMPARE(first.startDir, QStringLiteral("Enter Path..->"));
+    QCOMPARE(first.startDir, QString());
     QVERIFY(first.hadParent);
 }
 
@@ -134,7 +134,8 @@ void IntelHexTabTest::tickedSourcesAreJoinedInOrder()
     const ScriptedDialogs::Record done = t.dialogs.messages().first();
     QCOMPARE(done.kind, MessageKind::Information);
     QCOMPARE(done.title, QStringLiteral("Complete!"));
-    QCOMPARE(done.text, QStringLiteral("Сборка завершена"));
+    QCOMPARE(done.text, QStringLiteral("Сборка завершена\n\nЗаписано в папку %1:\nimage.hex")
+                            .arg(QDir::toNativeSeparators(t.workDir.filePath(QStringLiteral("release")))));
     QVERIFY(!t.window->findChild<QProgressDialog *>());
 }
 

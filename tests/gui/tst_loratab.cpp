@@ -66,6 +66,7 @@ private slots:
     void reportsCollidingPieces();
     void warnsWhenNothingWasFound();
     void ctrlGBuilds();
+    void eachBuildTakesTheFilesTheDirectoriesHoldThen();
     void intelHexPieceIsRefusedLikeTheCommandLine();
     void refusesANameFieldThatHoldsNoName_data();
     void refusesANameFieldThatHoldsNoName();
@@ -117,11 +118,12 @@ void LoRaTabTest::searchButtonsListTheChosenDirectory()
     const ScriptedDialogs::Record chooser = t.dialogs.records[0];
     QCOMPARE(chooser.call, ScriptedDialogs::Call::ChooseDirectory);
     QCOMPARE(chooser.title, caption);
-    QCOMPARE(chooser.startDir, QStringLiteral("Enter Path..->"));
+    QCOMPARE(chooser.startDir, QString()); // no directory chosen yet
     QVERIFY(chooser.hadParent);
 
+    // Inside the working directory, a directory is kept relative to it.
     auto *comboBox = t.widget<QComboBox>(combo);
-    QCOMPARE(UserActions::items(comboBox), QStringList{root});
+    QCOMPARE(UserActions::items(comboBox), QStringList{"pieces"});
     QCOMPARE(treeRows(t.widget<QTreeWidget>(tree)),
              (QStringList{"one" + extension, "three" + extension, "two" + extension}));
     QVERIFY(t.dialogs.messages().isEmpty());
@@ -130,8 +132,8 @@ void LoRaTabTest::searchButtonsListTheChosenDirectory()
     const QString empty = t.workDir.filePath(QStringLiteral("empty"));
     QVERIFY(QDir().mkpath(empty));
     t.chooseDirectory(button, empty);
-    QCOMPARE(t.dialogs.records.last().startDir, root);
-    QCOMPARE(UserActions::items(comboBox), QStringList{empty});
+    QCOMPARE(t.dialogs.records.last().startDir, QStringLiteral("pieces"));
+    QCOMPARE(UserActions::items(comboBox), QStringList{"empty"});
     QCOMPARE(t.widget<QTreeWidget>(tree)->topLevelItemCount(), 0);
 }
 
@@ -144,7 +146,7 @@ void LoRaTabTest::cancelledSearchChangesNothing()
     t.chooseDirectory(QStringLiteral("LoRaSearchApp"), root);
     t.chooseDirectory(QStringLiteral("LoRaSearchApp"), QString());
     QCOMPARE(t.dialogs.records.size(), 2);
-    QCOMPARE(t.widget<QComboBox>(QStringLiteral("LoRaComboApp"))->currentText(), root);
+    QCOMPARE(t.widget<QComboBox>(QStringLiteral("LoRaComboApp"))->currentText(), QStringLiteral("pieces"));
     QCOMPARE(treeRows(t.widget<QTreeWidget>(QStringLiteral("LoRaFoundFilesApp"))), QStringList{"a.bin"});
 }
 
@@ -158,7 +160,7 @@ void LoRaTabTest::keyboardActivationFindsTheButton()
     QTest::keyClick(t.button(QStringLiteral("LoRaSearchBOOT")), Qt::Key_Space);
     QCOMPARE(t.dialogs.records.size(), 1);
     QCOMPARE(t.dialogs.records[0].title, QStringLiteral("Bootloader Directory"));
-    QCOMPARE(t.widget<QComboBox>(QStringLiteral("LoRaComboBOOT"))->currentText(), root);
+    QCOMPARE(t.widget<QComboBox>(QStringLiteral("LoRaComboBOOT"))->currentText(), QStringLiteral("pieces"));
 }
 
 void LoRaTabTest::intelHexFilesAreLeftOutUnderTheHexFilter()
@@ -368,7 +370,7 @@ void LoRaTabTest::buildsAnImagePerPair()
     enter(t, LoRaSetup());
     t.click(QStringLiteral("LoRaAssembling"));
 
-    QCOMPARE(t.dialogs.messageTexts(), QStringList{QStringLiteral("Сборка завершена")});
+    QCOMPARE(t.dialogs.messageSummaries(), QStringList{QStringLiteral("Сборка завершена")});
     QCOMPARE(t.dialogs.messages().first().title, QStringLiteral("Complete!"));
     const QMap<QString, QByteArray> images = imagesIn(t.workDir.filePath(QStringLiteral("out")));
     QCOMPARE(images.keys(),
@@ -453,8 +455,35 @@ void LoRaTabTest::ctrlGBuilds()
     t.window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(t.window.get()));
     QTest::keyClick(t.window.get(), Qt::Key_G, Qt::ControlModifier);
-    QCOMPARE(t.dialogs.messageTexts(), QStringList{QStringLiteral("Сборка завершена")});
+    QCOMPARE(t.dialogs.messageSummaries(), QStringList{QStringLiteral("Сборка завершена")});
     QCOMPARE(imagesIn(root + QStringLiteral("/out")).keys(), QStringList{"1.0.4_RU864_Alpha.bin"});
+}
+
+void LoRaTabTest::eachBuildTakesTheFilesTheDirectoriesHoldThen()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    const QString root = t.workDir.path();
+    const LoRaPieces pieces = writePieces(root);
+    for (const char *removed : {"/lora/sub/lora1.hex", "/app/app1.bin", "/app/app2.bin"})
+        QVERIFY(QFile::remove(root + QLatin1String(removed)));
+    enter(t, LoRaSetup());
+    t.click(QStringLiteral("LoRaAssembling"));
+    QCOMPARE(imagesIn(root + QStringLiteral("/out")).keys(), QStringList{"1.0.4_RU864_Alpha.bin"});
+
+    // Changed while the window is open: one LoRaMAC added, one application replaced by another.
+    write(root, QStringLiteral("lora/sub/lora1.hex"), pieces.loraMacs[1]);
+    QVERIFY(QFile::remove(root + QStringLiteral("/app/app0.bin")));
+    write(root, QStringLiteral("app/app1.bin"), pieces.apps[1]);
+    QVERIFY(QFile::remove(root + QStringLiteral("/out/1.0.4_RU864_Alpha.bin")));
+    t.dialogs.records.clear();
+    t.click(QStringLiteral("LoRaAssembling"));
+    QCOMPARE(t.dialogs.messageSummaries(), QStringList{QStringLiteral("Сборка завершена")});
+    QCOMPARE(imagesIn(root + QStringLiteral("/out")).keys(),
+             (QStringList{"1.0.4_RU864_Beta.bin", "V2.3_EU868_Beta.bin"}));
+    QCOMPARE(treeRows(t.widget<QTreeWidget>(QStringLiteral("LoRaFoundFilesLoraMAC"))),
+             (QStringList{"lora0.hex", "lora1.hex"}));
+    QCOMPARE(treeRows(t.widget<QTreeWidget>(QStringLiteral("LoRaFoundFilesApp"))), QStringList{"app1.bin"});
 }
 
 void LoRaTabTest::intelHexPieceIsRefusedLikeTheCommandLine()
@@ -595,7 +624,7 @@ void LoRaTabTest::refusesANameFieldThatHoldsNoName()
     setup.name = nameTemplate;
     enter(t, setup);
     t.click(QStringLiteral("LoRaAssembling"));
-    QCOMPARE(t.dialogs.messageTexts(), QStringList{message});
+    QCOMPARE(t.dialogs.messageSummaries(), QStringList{message});
     const bool built = message == QStringLiteral("Сборка завершена");
     QCOMPARE(t.dialogs.messages().first().title,
              built ? QStringLiteral("Complete!") : QStringLiteral("Error!"));
@@ -636,7 +665,7 @@ void LoRaTabTest::completionNamesTheBootloaderTakenFromSeveral()
     const QString message = QStringLiteral("Сборка завершена\nВ директории бутлоадера найдено файлов: 3; "
                                            "использован первый по имени: ") +
                             firstPath;
-    QCOMPARE(t.dialogs.messageTexts(), QStringList{message});
+    QCOMPARE(t.dialogs.messageSummaries(), QStringList{message});
     const QString image = root + QStringLiteral("/out/1.0.4_RU864_Alpha.bin");
     const QByteArray expected = layout({{0, first}, {0x4000, pieces.loraMacs[0]}, {0x10000, pieces.apps[0]}});
     QCOMPARE(read(image), expected);
@@ -646,13 +675,15 @@ void LoRaTabTest::completionNamesTheBootloaderTakenFromSeveral()
                               .replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
                               .toUtf8()));
 
-    // The command line takes the same file from the same directory and says so too.
+    // The command line takes the same file from the same directory and says so too, naming it
+    // from the directory as the settings keep it: relative to the working directory.
     QVERIFY(QFile::remove(image));
     const QString settings =
         t.saveTemplate(QStringLiteral("LoRa"), QStringLiteral(".LoRa"), QStringLiteral("same"));
     const ProcessRun run = runCli({QStringLiteral("lora"), QStringLiteral("--settings"), settings}, root);
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.err, QStringLiteral("Complete! ") + message + QLatin1Char('\n'));
+    QCOMPARE(run.err, QStringLiteral("Complete! ") +
+                          QString(message).replace(root + QLatin1Char('/'), QString()) + QLatin1Char('\n'));
     QCOMPARE(read(image), expected);
 }
 

@@ -30,12 +30,12 @@ const QString shortcutHint = QStringLiteral("CTRL + G - Сборка, \n"
 const QString resetQuestion = QStringLiteral("Вы уверенны, что хотите сбросить все настройки? Для всех "
                                              "вариантов сбрасываются все текущие настроки для записи");
 
-// Puts a directory in front of PATH for the lifetime of the object.
+// Puts a directory in front of PATH, or in its place, for the lifetime of the object.
 class PathPrefix {
 public:
-    explicit PathPrefix(const QString &directory) : m_previous(qgetenv("PATH"))
+    explicit PathPrefix(const QString &directory, bool alone = false) : m_previous(qgetenv("PATH"))
     {
-        qputenv("PATH", QFile::encodeName(directory) + ':' + m_previous);
+        qputenv("PATH", QFile::encodeName(directory) + (alone ? QByteArray() : ':' + m_previous));
     }
     ~PathPrefix() { qputenv("PATH", m_previous); }
 
@@ -92,6 +92,50 @@ void showAndWait(QWidget *window)
     window->show();
     if (!QTest::qWaitForWindowExposed(window))
         qFatal("window not exposed");
+}
+
+void activate(QWidget *window)
+{
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window))
+        qFatal("window not active");
+}
+
+// Presses Tab until the focus comes round again: the widgets visited, from the tab bar on. Each
+// must be one the user sees whole and can use.
+QStringList tabWalk(MainWindow &window)
+{
+    QStringList visited;
+    for (int step = 0; step < 200; ++step) {
+        QWidget *from = QApplication::focusWidget();
+        QTest::keyClick(from ? from : &window, Qt::Key_Tab);
+        QWidget *focused = QApplication::focusWidget();
+        if (!focused)
+            return {QStringLiteral("no focus")};
+        const QRect shown(focused->mapTo(&window, QPoint(0, 0)), focused->size());
+        if (!focused->isVisible() || !focused->isEnabled() || !window.rect().contains(shown))
+            return {QStringLiteral("out of sight: ") + focused->objectName()};
+        const QString name = focused->objectName();
+        if (visited.contains(name)) {
+            visited = visited.mid(visited.indexOf(name));
+            const qsizetype bar = visited.indexOf(QStringLiteral("qt_tabwidget_tabbar"));
+            return visited.mid(bar) + visited.mid(0, bar);
+        }
+        visited << name;
+    }
+    return visited;
+}
+
+// Presses Tab until `name` has the focus.
+bool tabTo(MainWindow &window, const QString &name)
+{
+    for (int step = 0; step < 200; ++step) {
+        QWidget *from = QApplication::focusWidget();
+        if (from && from->objectName() == name)
+            return true;
+        QTest::keyClick(from ? from : &window, Qt::Key_Tab);
+    }
+    return false;
 }
 
 // The width the window has when the program starts it.
@@ -223,6 +267,12 @@ private slots:
     void ctrlGFromTheKeyboardActivatesTheAssemblyShortcut();
     void doubleClickedOutputFolderOpensInTheFileManager_data();
     void doubleClickedOutputFolderOpensInTheFileManager();
+    void doubleClickedOutputFolderThatCannotOpenSaysWhy_data();
+    void doubleClickedOutputFolderThatCannotOpenSaysWhy();
+    void tabVisitsWhatTheWindowShowsInReadingOrder_data();
+    void tabVisitsWhatTheWindowShowsInReadingOrder();
+    void enterPressesTheFocusedButton_data();
+    void enterPressesTheFocusedButton();
     void resetAnsweredNoAsksOnceAndKeepsTheConfiguration();
     void encryptButtonStaysDisabled();
     void configThatIsNoFileOpensTheWindowWithAWarning();
@@ -712,6 +762,141 @@ void MainWindowTest::doubleClickedOutputFolderOpensInTheFileManager()
         QString::fromUtf8(recorded.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines, QStringList({QStringLiteral("1"), absoluteFolder}));
     QVERIFY(dialogs.records.isEmpty());
+}
+
+void MainWindowTest::doubleClickedOutputFolderThatCannotOpenSaysWhy_data()
+{
+    QTest::addColumn<bool>("folderRemoved");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("folder removed") << true << "Не найдена директория по пути: out";
+    QTest::newRow("no file manager") << false
+                                     << "Не удалось открыть папку %1: файловый менеджер не запускается.";
+}
+
+void MainWindowTest::doubleClickedOutputFolderThatCannotOpenSaysWhy()
+{
+    QFETCH(bool, folderRemoved);
+    QFETCH(QString, message);
+    if (!folderRemoved)
+        POSIX_ONLY("the file manager is started through xdg-open on Linux only");
+    WorkingDirectory workDir;
+    QVERIFY(workDir.isValid());
+    QVERIFY(QDir().mkpath(QStringLiteral("out")));
+    QTemporaryDir noTools;
+    QVERIFY(noTools.isValid());
+    std::optional<PathPrefix> path;
+    if (!folderRemoved)
+        path.emplace(noTools.path(), true);
+    ScriptedDialogs dialogs;
+    MainWindow window(dialogs);
+    showAndWait(&window);
+    UserActions::openTab(child<QTabWidget>(&window, "tabWidget"), 1);
+    UserActions::chooseDirectory(dialogs, child<QPushButton>(&window, "BinarySearchRelesae"),
+                                 QDir::current().absoluteFilePath(QStringLiteral("out")));
+    if (folderRemoved)
+        QVERIFY(QDir().rmdir(QStringLiteral("out")));
+    dialogs.records.clear();
+
+    UserActions::doubleClickRow(child<QListWidget>(&window, "BinaryReleaseCombo"), 0);
+    if (!folderRemoved)
+        message = message.arg(QDir::toNativeSeparators(QDir::current().absoluteFilePath("out")));
+    QCOMPARE(dialogs.messageTexts(), QStringList{message});
+    QCOMPARE(dialogs.messages()[0].kind, MessageKind::Warning);
+}
+
+void MainWindowTest::tabVisitsWhatTheWindowShowsInReadingOrder_data()
+{
+    // Widgets the walk passes in this order: column by column, each top to bottom, a row left to
+    // right; the extension panels' last, and only in the wide window.
+    QTest::addColumn<int>("page");
+    QTest::addColumn<bool>("wide");
+    QTest::addColumn<QStringList>("inOrder");
+    const QStringList lora{"LoRaComboBOOT",        "LoRaSearchBOOT",      "LoRaFoundFilesApp",
+                           "LoRaComboRelease",     "LoRaAssembling",      "LoRaRunFirmware",
+                           "OpenAdvancedSettings", "LoRaListFileSettings"};
+    const QStringList binary{"BinaryComboFile1",      "BinaryOffsetFile1",  "BinaryComboFile3",
+                             "BinaryCheckFile6",      "BinaryReleaseCombo", "BinarySequentAssenbl",
+                             "BinaryListFileSettings"};
+    const QStringList intelHex{"IntelHEXCheckBOOT", "IntelHEXComboBOOT", "IntelHEXSearchApp",
+                               "IntelHEXReleaseDirrect", "IntelHEXListFileSettings"};
+    QTest::newRow("LoRa, narrow") << 0 << false << lora;
+    QTest::newRow("LoRa, wide") << 0 << true
+                                << lora + QStringList{"LoRaComboOffsetBOOT", "LoRaComboOffsetFW"};
+    QTest::newRow("Binary, narrow") << 1 << false << binary;
+    QTest::newRow("Binary, wide") << 1 << true
+                                  << binary + QStringList{"BinaryComboFile4", "BinaryOffsetFile6"};
+    QTest::newRow("IntelHEX, narrow") << 2 << false << intelHex;
+    QTest::newRow("IntelHEX, wide") << 2 << true
+                                    << intelHex +
+                                           QStringList{"IntelHEXCheckFile1", "IntelHEXSearchAddictFile3"};
+}
+
+void MainWindowTest::tabVisitsWhatTheWindowShowsInReadingOrder()
+{
+    QFETCH(int, page);
+    QFETCH(bool, wide);
+    QFETCH(QStringList, inOrder);
+    WorkingDirectory workDir;
+    QVERIFY(workDir.isValid());
+    // Every file row ticked, so that each takes part.
+    QFile config(QStringLiteral("config.conf"));
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write("[StateWindow]\n");
+    for (int slot = 1; slot <= 6; ++slot)
+        config.write(QStringLiteral("Bin%1=true\nHEX%1=true\n").arg(slot).toLatin1());
+    config.close();
+    ScriptedDialogs dialogs;
+    MainWindow window(dialogs);
+    startNarrow(window);
+    if (wide)
+        UserActions::click(child<QPushButton>(&window, "OpenAdvancedSettings"));
+    activate(&window);
+    UserActions::openTab(child<QTabWidget>(&window, "tabWidget"), page);
+
+    const QStringList walk = tabWalk(window);
+    QCOMPARE(walk.value(0), QStringLiteral("qt_tabwidget_tabbar"));
+    QCOMPARE(walk.mid(walk.size() - 4),
+             QStringList({"Converter2BIN", "Converter2IntelHEX", "MemoryMapButton", "Reset"}));
+    qsizetype previous = -1;
+    for (const QString &name : inOrder) {
+        QVERIFY2(walk.indexOf(name) > previous, qPrintable(name + " in " + walk.join(' ')));
+        previous = walk.indexOf(name);
+    }
+    // Of two radio buttons, only the checked one.
+    QVERIFY(!walk.contains(QStringLiteral("LoRaHEXBOOT")) &&
+            !walk.contains(QStringLiteral("BinaryHEXFile1")));
+}
+
+void MainWindowTest::enterPressesTheFocusedButton_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("asked");
+    QTest::newRow("Return on \"Сбросить все\"") << "Reset" << int(Qt::Key_Return) << resetQuestion;
+    QTest::newRow("keypad Enter on \"Сбросить все\"") << "Reset" << int(Qt::Key_Enter) << resetQuestion;
+    QTest::newRow("Return on a \"...\"") << "LoRaSearchBOOT" << int(Qt::Key_Return) << "Bootloader Directory";
+}
+
+void MainWindowTest::enterPressesTheFocusedButton()
+{
+    QFETCH(QString, button);
+    QFETCH(int, key);
+    QFETCH(QString, asked);
+    WorkingDirectory workDir;
+    QVERIFY(workDir.isValid());
+    ScriptedDialogs dialogs;
+    MainWindow window(dialogs);
+    startNarrow(window);
+    activate(&window);
+    UserActions::openTab(child<QTabWidget>(&window, "tabWidget"), 0);
+    QVERIFY(tabTo(window, button));
+
+    const Qt::KeyboardModifiers modifiers = key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+    QCOMPARE(dialogs.records.size(), 1);
+    QCOMPARE(dialogs.records[0].call == ScriptedDialogs::Call::Ask ? dialogs.records[0].text
+                                                                   : dialogs.records[0].title,
+             asked);
 }
 
 void MainWindowTest::resetAnsweredNoAsksOnceAndKeepsTheConfiguration()

@@ -171,7 +171,7 @@ void MemoryMapWindowTest::imageTooLargeForTheFlashAsksBeforeBuilding()
     const bool counted = counter.watch(piece);
     t.dialogs.askAnswers.enqueue(true);
     t.click(QStringLiteral("BinaryAssembling"));
-    QCOMPARE(t.dialogs.messageTexts(), QStringList{QStringLiteral("Сборка завершена")});
+    QCOMPARE(t.dialogs.messageSummaries(), QStringList{QStringLiteral("Сборка завершена")});
     QCOMPARE(imagesIn(t.workDir.filePath(QStringLiteral("out"))).keys(), QStringList{"release.bin"});
     if (counted)
         QCOMPARE(counter.opens().value(piece), 1);

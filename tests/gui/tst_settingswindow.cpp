@@ -61,6 +61,8 @@ class SettingsWindowTest : public QObject {
 private slots:
     void firstStartCreatesAndShowsTheDefaults();
     void everyWidgetSurvivesARestart();
+    void assemblyNamesTheFieldLeftAtItsDefault_data();
+    void assemblyNamesTheFieldLeftAtItsDefault();
     void loadedTemplatePathsBecomeCurrent();
     void loadedBinaryTemplateIsWhatTheTabBuilds();
     void resetRestoresTheDefaultsAfterYes();
@@ -170,30 +172,43 @@ void checkEveryWidget(WindowTest &t)
              QStringLiteral(" hex image "));
 }
 
-// Every field as config.conf's defaults show it, each path list holding the default alone.
+// Whether a field shows nothing but `hint` in grey: a combo box with no entry current, a list
+// without rows, an empty line edit.
+bool showsOnlyHint(QWidget *field, const QString &hint)
+{
+    bool empty = false;
+    if (auto *combo = qobject_cast<QComboBox *>(field))
+        empty = combo->currentIndex() < 0 && combo->currentText().isEmpty();
+    else if (auto *list = qobject_cast<QListWidget *>(field))
+        empty = list->count() == 0;
+    else if (auto *edit = qobject_cast<QLineEdit *>(field))
+        empty = edit->text().isEmpty();
+    return empty && field->property("placeholderText").toString() == hint;
+}
+
+// Every field as config.conf's defaults show it: a path or name still at its default is an empty
+// field with the default as its hint.
 void checkTheDefaults(WindowTest &t)
 {
-    for (const char *name : {"LoRaComboBOOT", "LoRaComboLoraMAC", "LoRaComboApp"})
-        QCOMPARE(items(t.widget<QComboBox>(QLatin1String(name))), QStringList{"Enter Path..->"});
-    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("LoRaComboRelease"))), QStringList{"Enter Path.."});
-    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("BinaryReleaseCombo"))),
-             QStringList{"Enter Path..->"});
-    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("IntelHEXReleaseDirrect"))),
-             QStringList{"Enter Path..->"});
+    QStringList emptyPaths{"LoRaComboBOOT", "LoRaComboLoraMAC", "LoRaComboApp", "BinaryReleaseCombo",
+                           "IntelHEXReleaseDirrect"};
     for (const char *name : BinaryCombos)
-        QCOMPARE(items(t.widget<QComboBox>(QLatin1String(name))), QStringList{"Enter Path..->"});
+        emptyPaths << QLatin1String(name);
     for (const char *name : IntelHexCombos)
-        QCOMPARE(items(t.widget<QComboBox>(QLatin1String(name))), QStringList{"Enter Path..->"});
+        emptyPaths << QLatin1String(name);
+    for (const QString &name : emptyPaths)
+        QVERIFY2(showsOnlyHint(t.widget<QWidget>(name), QStringLiteral("Enter Path..->")), qPrintable(name));
+    QVERIFY(
+        showsOnlyHint(t.widget<QWidget>(QStringLiteral("LoRaComboRelease")), QStringLiteral("Enter Path..")));
+    for (const char *name : {"BinaryTemplateNameRelease", "IntelHEXTemplFileName"})
+        QVERIFY2(showsOnlyHint(t.widget<QWidget>(QLatin1String(name)), QStringLiteral("Enter Template Name")),
+                 name);
     for (const char *name : LoRaOffsets)
         QCOMPARE(t.widget<QLineEdit>(QLatin1String(name))->text(), QStringLiteral("0"));
     for (const char *name : BinaryOffsets)
         QCOMPARE(t.widget<QLineEdit>(QLatin1String(name))->text(), QStringLiteral("0"));
     QCOMPARE(t.widget<QLineEdit>(QStringLiteral("LoRaTemplateName"))->text(),
              QStringLiteral("region_lora_fw"));
-    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("BinaryTemplateNameRelease"))->text(),
-             QStringLiteral("Enter Template Name"));
-    QCOMPARE(t.widget<QLineEdit>(QStringLiteral("IntelHEXTemplFileName"))->text(),
-             QStringLiteral("Enter Template Name"));
     QCOMPARE(t.widget<QTabWidget>(QStringLiteral("tabWidget"))->currentIndex(), 1);
     for (int slot = 0; slot < 6; ++slot) {
         QVERIFY(!t.widget<QCheckBox>(QLatin1String(BinaryChecks[slot]))->isChecked());
@@ -212,6 +227,51 @@ void SettingsWindowTest::firstStartCreatesAndShowsTheDefaults()
     QCOMPARE(read(QStringLiteral("config.conf")), ConfigFile::defaultContent());
     checkTheDefaults(t);
     QVERIFY(t.dialogs.messages().isEmpty());
+}
+
+void SettingsWindowTest::assemblyNamesTheFieldLeftAtItsDefault_data()
+{
+    // Each change: a control and its value, as WindowTest::change() takes them.
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("assemble");
+    QTest::addColumn<QStringList>("changes");
+    QTest::addColumn<QString>("message");
+    const QString folder = QStringLiteral("Выберите директорию в поле «Путь записи out-file».");
+    const QString name = QStringLiteral("Задайте имя в поле «Шаблон имени out-file».");
+    QTest::newRow("LoRa, first start")
+        << 0 << "LoRaAssembling" << QStringList() << "Выберите директорию в группе «Бутлоадер».";
+    QTest::newRow("LoRa, output folder")
+        << 0 << "LoRaAssembling"
+        << QStringList{"LoRaSearchBOOT", "src", "LoRaSearchLoraMAC", "src", "LoRaSearchApp", "src"} << folder;
+    QTest::newRow("Binary, first start") << 1 << "BinaryAssembling" << QStringList() << folder;
+    QTest::newRow("Binary, name") << 1 << "BinaryAssembling" << QStringList{"BinarySearchRelesae", "out"}
+                                  << name;
+    QTest::newRow("Binary, ticked file")
+        << 1 << "BinaryAssembling" << QStringList{"BinaryCheckFile2", QString()}
+        << "Выберите файл в группе «Файл 2».";
+    QTest::newRow("IntelHEX, name") << 2 << "IntelHEXAssebling"
+                                    << QStringList{"IntelHEXSearchReleaseButton", "out"} << name;
+}
+
+void SettingsWindowTest::assemblyNamesTheFieldLeftAtItsDefault()
+{
+    QFETCH(int, page);
+    QFETCH(QString, assemble);
+    QFETCH(QStringList, changes);
+    QFETCH(QString, message);
+    WindowTest t;
+    QVERIFY(t.isValid());
+    QVERIFY(QDir().mkpath(QStringLiteral("out")) && QDir().mkpath(QStringLiteral("src")));
+    t.openTab(page);
+    for (int i = 0; i + 1 < changes.size(); i += 2)
+        t.change(changes[i], changes[i + 1]);
+    t.dialogs.records.clear();
+
+    t.click(assemble);
+    QCOMPARE(t.dialogs.messageTexts(), QStringList{message});
+    QCOMPARE(t.dialogs.messages().first().kind, MessageKind::Warning);
+    QVERIFY(QDir(QStringLiteral("out")).isEmpty());
+    QVERIFY(!QFileInfo::exists(QStringLiteral("Enter Template Name.bin")));
 }
 
 void SettingsWindowTest::everyWidgetSurvivesARestart()
@@ -307,7 +367,7 @@ void SettingsWindowTest::loadedBinaryTemplateIsWhatTheTabBuilds()
     t.type(QLatin1String(BinaryOffsets[0]), QStringLiteral("0"));
     UserActions::doubleClickRow(t.widget<QListWidget>(QStringLiteral("BinaryListFileSettings")), 0);
     t.click(QStringLiteral("BinaryAssembling"));
-    QCOMPARE(t.dialogs.messageTexts(), QStringList{QStringLiteral("Сборка завершена")});
+    QCOMPARE(t.dialogs.messageSummaries(), QStringList{QStringLiteral("Сборка завершена")});
     QCOMPARE(read(dir + QStringLiteral("/out/image.bin")), layout({{0x100, wanted}}));
 }
 
@@ -389,8 +449,9 @@ void SettingsWindowTest::damagedConfigurationOpensTheWindow()
     QVERIFY(writeFile(QStringLiteral("config.conf"), content));
     t.reopen();
     QCOMPARE(read(QStringLiteral("config.conf")), content);
-    QCOMPARE(t.widget<QComboBox>(QStringLiteral("LoRaComboBOOT"))->count(), 1);
-    QCOMPARE(t.widget<QListWidget>(QStringLiteral("LoRaComboRelease"))->count(), 1);
+    // A path read whole, or none (an empty field with its hint).
+    QVERIFY(t.widget<QComboBox>(QStringLiteral("LoRaComboBOOT"))->count() <= 1);
+    QVERIFY(t.widget<QListWidget>(QStringLiteral("LoRaComboRelease"))->count() <= 1);
     fillEveryWidget(t);
     // The next start finds everything that was on screen.
     t.reopen();
@@ -687,30 +748,43 @@ void SettingsWindowTest::fullDiskKeepsTheOldFilesWhole()
 void SettingsWindowTest::foldersInsideTheWorkingDirectoryAreKeptRelative_data()
 {
     // "%w" stands for the working directory.
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("inside") << "%w/out/sub"
-                            << "out/sub";
-    QTest::newRow("the working directory") << "%w"
-                                           << ".";
-    QTest::newRow("beside, with the same start") << "%w-other"
-                                                 << "%w-other";
-    QTest::newRow("outside") << QDir::rootPath() << QDir::rootPath();
+    const QList<QPair<QString, QString>> folders{{"inside", "%w/out/sub"},
+                                                 {"the working directory", "%w"},
+                                                 {"beside, with the same start", "%w-other"},
+                                                 {"outside", QDir::rootPath()}};
+    const QStringList shown{"out/sub", ".", "%w-other", QDir::rootPath()};
+    const QList<QPair<QString, QString>> choosers{{"IntelHEXSearchReleaseButton", "IntelHEXReleaseDirrect"},
+                                                  {"LoRaSearchBOOT", "LoRaComboBOOT"}};
+    for (const auto &[button, field] : choosers) {
+        for (int i = 0; i < folders.size(); ++i)
+            QTest::addRow("%s, %s", qPrintable(field), qPrintable(folders[i].first))
+                << button << field << folders[i].second << shown[i];
+    }
 }
 
 void SettingsWindowTest::foldersInsideTheWorkingDirectoryAreKeptRelative()
 {
+    QFETCH(QString, button);
+    QFETCH(QString, field);
     QFETCH(QString, chosen);
     QFETCH(QString, shown);
     WindowTest t;
     QVERIFY(t.isValid());
     const QString working = QDir::currentPath();
-    t.chooseDirectory(QStringLiteral("IntelHEXSearchReleaseButton"),
-                      chosen.replace(QStringLiteral("%w"), working));
+    const auto pathShown = [&t, &field] {
+        if (auto *combo = t.window->findChild<QComboBox *>(field))
+            return items(combo);
+        return rows(t.widget<QListWidget>(field));
+    };
+    t.chooseDirectory(button, chosen.replace(QStringLiteral("%w"), working));
     shown.replace(QStringLiteral("%w"), working);
-    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("IntelHEXReleaseDirrect"))), QStringList{shown});
+    QCOMPARE(pathShown(), QStringList{shown});
     t.reopen();
-    QCOMPARE(rows(t.widget<QListWidget>(QStringLiteral("IntelHEXReleaseDirrect"))), QStringList{shown});
+    QCOMPARE(pathShown(), QStringList{shown});
 }
 
 void SettingsWindowTest::templateSavedOverAfterAQuestionLoadsByKey_data()

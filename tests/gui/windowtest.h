@@ -85,7 +85,7 @@ public:
                                   const QStringList &options, const QString &out)
     {
         click(assembleButton);
-        if (dialogs.messageTexts() != QStringList{QStringLiteral("Сборка завершена")})
+        if (dialogs.messageSummaries() != QStringList{QStringLiteral("Сборка завершена")})
             return QStringLiteral("the window said: ") + dialogs.messageTexts().join(QLatin1Char('|'));
         const QMap<QString, QByteArray> windowImages = TestFiles::imagesIn(out);
         if (windowImages.isEmpty())

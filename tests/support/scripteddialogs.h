@@ -95,6 +95,15 @@ public:
         return texts;
     }
 
+    // The same without the folder and files a build names after "Сборка завершена".
+    QStringList messageSummaries() const
+    {
+        QStringList texts;
+        for (const QString &text : messageTexts())
+            texts << text.section(QStringLiteral("\n\nЗаписано в папку "), 0, 0);
+        return texts;
+    }
+
 private:
     Record record(Call call, MessageKind kind, const QString &title, const QString &text) const
     {
