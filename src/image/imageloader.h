@@ -49,3 +49,6 @@ LoadedImage loadImageFile(const QString &path, const ImageLoadOptions &options =
 
 // The same on an input that is open and not yet read.
 LoadedImage loadImage(InputFile &input, const ImageLoadOptions &options = {});
+
+// "name, line 12: what is wrong": a record reader's first error as the loaders word it.
+QString recordReadErrorText(const std::optional<Problem> &error, const QString &name);
