@@ -74,6 +74,7 @@ LoadedImage loadElf(InputFile &input, const ImageLoadOptions &options, const QSt
 {
     ElfReader reader;
     reader.setMemoryLimit(options.memoryLimit);
+    reader.setBorrowMapped(options.inputOutlivesImage);
     if (!reader.read(input))
         return failed(std::move(loaded), QStringLiteral("%1: %2").arg(name, reader.errorText()));
     ElfContent content = reader.takeContent();

@@ -24,6 +24,9 @@ struct ImageLoadOptions {
     QString displayName;
     // Read as this format, whatever the content looks like; none: decided by the content.
     std::optional<InputFormat> format;
+    // The input stays open for as long as the image is used: an ELF file's bytes are taken where the
+    // mapped file holds them instead of copied.
+    bool inputOutlivesImage = false;
 };
 
 // An image file read whole into memory, whatever its format.

@@ -180,6 +180,8 @@ Result<LoadedImage> loadInput(InputFile &input, quint64 binaryOffset, std::optio
     loadOptions.binaryOffset = binaryOffset;
     loadOptions.displayName = input.path();
     loadOptions.run = &run;
+    // The input stays open until the output is written.
+    loadOptions.inputOutlivesImage = true;
     run.setStage(0, ReadShare);
     LoadedImage loaded = loadImage(input, loadOptions);
     run.setStage(ReadShare, JobRun::PerMille);
