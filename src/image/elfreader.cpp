@@ -78,8 +78,8 @@ QString describeType(quint16 type)
 // are read.
 class ElfParser {
 public:
-    ElfParser(QByteArrayView file, qint64 memoryLimit)
-        : m_file(file), m_fields(file, false, 4), m_memoryLimit(memoryLimit)
+    ElfParser(QByteArrayView file, qint64 memoryLimit, bool borrowBytes)
+        : m_file(file), m_fields(file, false, 4), m_memoryLimit(memoryLimit), m_borrowBytes(borrowBytes)
     {}
 
     bool parse();
@@ -115,6 +115,7 @@ private:
     QList<Segment> m_segments; // loadable ones with file bytes
     QByteArrayView m_names;    // the section name string table
     qint64 m_memoryLimit = LargestImageSize;
+    bool m_borrowBytes = false; // the chunks point into m_file instead of holding copies
     qint64 m_held = 0;
     int m_unplacedCount = 0; // sections that no loadable segment holds
     QString m_firstUnplaced;
@@ -374,8 +375,8 @@ bool ElfParser::takeSegments()
     return true;
 }
 
-// Copies the bytes out of the file, within the memory limit; runs that continue one another in the
-// file and in memory share one file span.
+// Takes the bytes out of the file (or points at them), within the memory limit; runs that continue one
+// another in the file and in memory share one file span.
 bool ElfParser::hold(quint64 address, quint64 offset, quint64 size, int number)
 {
     const qint64 room = m_memoryLimit - m_held - ChunkCost;
@@ -385,7 +386,10 @@ bool ElfParser::hold(quint64 address, quint64 offset, quint64 size, int number)
     const qint64 fileOffset = static_cast<qint64>(offset);
     const qint64 length = static_cast<qint64>(size);
     m_held += ChunkCost + length;
-    content.chunks.append({address, m_file.sliced(fileOffset, length).toByteArray(), number, 0});
+    const QByteArrayView bytes = m_file.sliced(fileOffset, length);
+    content.chunks.append(
+        {address, m_borrowBytes ? QByteArray::fromRawData(bytes.data(), bytes.size()) : bytes.toByteArray(),
+         number, 0});
     if (!content.fileSpans.isEmpty()) {
         FileSpan &last = content.fileSpans.last();
         if (last.address + static_cast<quint64>(last.length) == address &&
@@ -402,7 +406,12 @@ bool ElfParser::hold(quint64 address, quint64 offset, quint64 size, int number)
 
 bool ElfReader::read(QByteArrayView file)
 {
-    ElfParser parser(file, m_memoryLimit);
+    return parse(file, false);
+}
+
+bool ElfReader::parse(QByteArrayView file, bool borrowBytes)
+{
+    ElfParser parser(file, m_memoryLimit, borrowBytes);
     const bool parsed = parser.parse();
     m_content = parsed ? std::move(parser.content) : ElfContent{};
     m_error = parser.error;
@@ -415,7 +424,7 @@ bool ElfReader::read(InputFile &input)
     if (input.isRereadable()) {
         const QByteArrayView mapped = input.map();
         if (!mapped.isEmpty())
-            return read(mapped);
+            return parse(mapped, m_borrowMapped);
     }
     const std::optional<QByteArray> data = input.readToEnd(m_memoryLimit);
     if (!data) {

@@ -36,6 +36,9 @@ struct ElfContent {
 class ElfReader {
 public:
     void setMemoryLimit(qint64 limit) { m_memoryLimit = limit; }
+    // The chunks of a mapped file point into the mapping instead of holding copies: for a caller that
+    // keeps the input open for as long as it uses them.
+    void setBorrowMapped(bool borrow) { m_borrowMapped = borrow; }
 
     // `input` is open; a regular file is mapped, a pipe read into memory (up to the limit).
     bool read(InputFile &input);
@@ -47,7 +50,10 @@ public:
     QString errorText() const { return m_error; }
 
 private:
+    bool parse(QByteArrayView file, bool borrowBytes);
+
     ElfContent m_content;
     QString m_error;
     qint64 m_memoryLimit = LargestImageSize;
+    bool m_borrowMapped = false;
 };

@@ -82,6 +82,51 @@ inline quint8 putBytes(char *out, const char *data, qsizetype size)
     return sum;
 }
 
+#ifdef QUILLON_HEX_SSE2
+// Eight bytes from sixteen digits of either case; false when any of them is no hex digit.
+inline bool decodeSixteenDigits(const char *text, quint8 *bytes, quint8 &sum)
+{
+    const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text));
+    // Unsigned distances from '0' and from 'a' (after folding the case): a digit or a letter is near.
+    const __m128i fromZero = _mm_sub_epi8(chars, _mm_set1_epi8('0'));
+    const __m128i fromA = _mm_sub_epi8(_mm_or_si128(chars, _mm_set1_epi8(0x20)), _mm_set1_epi8('a'));
+    const __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(fromZero, _mm_set1_epi8(9)), fromZero);
+    const __m128i isLetter = _mm_cmpeq_epi8(_mm_min_epu8(fromA, _mm_set1_epi8(5)), fromA);
+    if (_mm_movemask_epi8(_mm_or_si128(isDigit, isLetter)) != 0xFFFF)
+        return false;
+    const __m128i values = _mm_or_si128(_mm_and_si128(isDigit, fromZero),
+                                        _mm_and_si128(isLetter, _mm_add_epi8(fromA, _mm_set1_epi8(10))));
+    // Each 16-bit lane holds a byte's high digit below its low one.
+    const __m128i high = _mm_slli_epi16(_mm_and_si128(values, _mm_set1_epi16(0x00FF)), 4);
+    const __m128i packed =
+        _mm_packus_epi16(_mm_or_si128(high, _mm_srli_epi16(values, 8)), _mm_setzero_si128());
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(bytes), packed);
+    sum += static_cast<quint8>(_mm_cvtsi128_si32(_mm_sad_epu8(packed, _mm_setzero_si128())));
+    return true;
+}
+#endif
+
+// Decodes `byteCount` pairs of digits of either case into `bytes` in one pass, adding the bytes to
+// `sum`; false when a character is no hex digit (which one, the caller's slower check tells).
+inline bool decodePairs(const char *text, qsizetype byteCount, quint8 *bytes, quint8 &sum)
+{
+    qsizetype i = 0;
+#ifdef QUILLON_HEX_SSE2
+    for (; i + 8 <= byteCount; i += 8)
+        if (!decodeSixteenDigits(text + 2 * i, bytes + i, sum))
+            return false;
+#endif
+    for (; i < byteCount; ++i) {
+        const int high = Values[static_cast<quint8>(text[2 * i])];
+        const int low = Values[static_cast<quint8>(text[2 * i + 1])];
+        if ((high | low) < 0)
+            return false;
+        bytes[i] = static_cast<quint8>(high << 4 | low);
+        sum += bytes[i];
+    }
+    return true;
+}
+
 } // namespace HexDigits
 
 // The value of a hex digit of either case; -1 for any other character.

@@ -50,15 +50,6 @@ LoadedImage placeChunks(LoadedImage loaded, QList<DataChunk> chunks, const QStri
                                               HexText::number(conflict->secondValue, 2)));
 }
 
-// "name, line 12: what is wrong", with the file named as the caller names it.
-template <typename Reader> QString readerError(const Reader &reader, const QString &name)
-{
-    const Problem diagnostic = reader.error().value_or(Problem{});
-    if (diagnostic.line > 0)
-        return QStringLiteral("%1, строка %2: %3").arg(name).arg(diagnostic.line).arg(diagnostic.message);
-    return QStringLiteral("%1: %2").arg(name, diagnostic.message);
-}
-
 // Intel HEX and S-records are read alike: record by record, each checked, errors naming the line.
 template <typename Reader>
 LoadedImage loadRecordFile(InputFile &input, const ImageLoadOptions &options, const QString &name,
@@ -68,7 +59,7 @@ LoadedImage loadRecordFile(InputFile &input, const ImageLoadOptions &options, co
     reader.setMemoryLimit(options.memoryLimit);
     reader.setBlockObserver(countInto(loaded.fileSize));
     if (!reader.read(input.device(), name, options.run))
-        return failed(std::move(loaded), readerError(reader, name));
+        return failed(std::move(loaded), recordReadErrorText(reader.error(), name));
     countRest(input.device(), loaded.fileSize);
     loaded.warnings = reader.diagnostics();
     auto content = reader.takeContent();
@@ -83,6 +74,7 @@ LoadedImage loadElf(InputFile &input, const ImageLoadOptions &options, const QSt
 {
     ElfReader reader;
     reader.setMemoryLimit(options.memoryLimit);
+    reader.setBorrowMapped(options.inputOutlivesImage);
     if (!reader.read(input))
         return failed(std::move(loaded), QStringLiteral("%1: %2").arg(name, reader.errorText()));
     ElfContent content = reader.takeContent();
@@ -117,6 +109,14 @@ LoadedImage loadBinary(InputFile &input, const ImageLoadOptions &options, const 
 }
 
 } // namespace
+
+QString recordReadErrorText(const std::optional<Problem> &error, const QString &name)
+{
+    const Problem diagnostic = error.value_or(Problem{});
+    if (diagnostic.line > 0)
+        return QStringLiteral("%1, строка %2: %3").arg(name).arg(diagnostic.line).arg(diagnostic.message);
+    return QStringLiteral("%1: %2").arg(name, diagnostic.message);
+}
 
 LoadedImage loadImage(InputFile &input, const ImageLoadOptions &options)
 {

@@ -24,6 +24,9 @@ struct ImageLoadOptions {
     QString displayName;
     // Read as this format, whatever the content looks like; none: decided by the content.
     std::optional<InputFormat> format;
+    // The input stays open for as long as the image is used: an ELF file's bytes are taken where the
+    // mapped file holds them instead of copied.
+    bool inputOutlivesImage = false;
 };
 
 // An image file read whole into memory, whatever its format.
@@ -49,3 +52,6 @@ LoadedImage loadImageFile(const QString &path, const ImageLoadOptions &options =
 
 // The same on an input that is open and not yet read.
 LoadedImage loadImage(InputFile &input, const ImageLoadOptions &options = {});
+
+// "name, line 12: what is wrong": a record reader's first error as the loaders word it.
+QString recordReadErrorText(const std::optional<Problem> &error, const QString &name);

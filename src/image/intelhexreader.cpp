@@ -21,6 +21,13 @@ bool IntelHexReader::fail(int line, const QString &message)
     return false;
 }
 
+bool IntelHexReader::addData(quint64 address, const quint8 *data, int count, int line)
+{
+    if (m_collector.add(address, data, count, line))
+        return true;
+    return m_collector.refused() ? false : fail(line, m_collector.limitText());
+}
+
 bool IntelHexReader::read(QIODevice &device, const QString &fileName, JobRun *run)
 {
     m_content = {};
@@ -28,6 +35,8 @@ bool IntelHexReader::read(QIODevice &device, const QString &fileName, JobRun *ru
     m_fileName = fileName;
     m_base = 0;
     m_collector.reset();
+    // Every data byte takes two digits of the text.
+    m_collector.setExpectedDataSize(device.isSequential() ? 0 : (device.size() - device.pos()) / 2);
 
     RecordLineReader lines(device, IntelHexLayout::MaximumLineLength);
     lines.setBlockObserver(m_observer);
@@ -82,8 +91,7 @@ bool IntelHexReader::parseLine(const RecordLine &line)
         const quint64 absolute = m_base + record.address();
         if (absolute + static_cast<quint64>(count) > AddressSpaceEnd)
             return fail(line.number, QStringLiteral("данные выходят за 32-битное адресное пространство"));
-        return m_collector.add(absolute, data, count, line.number) ||
-               fail(line.number, m_collector.limitText());
+        return addData(absolute, data, count, line.number);
     }
     case IntelHexRecordType::EndOfFile:
         m_content.hasEndOfFile = true;
@@ -107,6 +115,8 @@ bool IntelHexReader::parseLine(const RecordLine &line)
     }
     if (!m_collector.keepsData())
         return true;
-    m_content.controlRecords.append({record.type(), record.value(), m_collector.chunks().size()});
+    // Data handed on as it is read is written again without its address records.
+    if (!m_collector.hasSink())
+        m_content.controlRecords.append({record.type(), record.value(), m_collector.chunks().size()});
     return m_collector.account(ControlRecordCost) || fail(line.number, m_collector.limitText());
 }

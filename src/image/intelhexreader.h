@@ -71,6 +71,10 @@ public:
     }
     // What the data read takes to hold, with `usedBefore`.
     qint64 memoryUsed() const { return m_collector.memoryUsed(); }
+    // Hands each data record to `sink` as it is read instead of keeping it; a record the sink refuses
+    // stops reading without an error (refused()).
+    void setDataSink(DataChunkCollector::Sink sink) { m_collector.setSink(std::move(sink)); }
+    bool refused() const { return m_collector.refused(); }
     // Sees every block read from the device, e.g. to hash the input while it is read.
     void setBlockObserver(std::function<void(QByteArrayView)> observer) { m_observer = std::move(observer); }
 
@@ -84,6 +88,7 @@ public:
 private:
     bool parseLine(const RecordLine &line);
     bool fail(int line, const QString &message);
+    bool addData(quint64 address, const quint8 *data, int count, int line);
 
     IntelHexContent m_content;
     QList<Problem> m_diagnostics;

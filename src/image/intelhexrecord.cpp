@@ -24,6 +24,18 @@ int expectedDataLength(IntelHexRecordType type)
     return -1;
 }
 
+// What is wrong with digits that did not decode: the first that is none, or an odd number of them.
+QString digitsProblem(const char *text, qsizetype length)
+{
+    for (qsizetype i = 1; i < length; ++i) {
+        if (hexDigitValue(text[i]) < 0)
+            return QStringLiteral("%1 в столбце %2 не шестнадцатеричная цифра")
+                .arg(describeCharacter(text[i]))
+                .arg(i + 1);
+    }
+    return QStringLiteral("в записи нечётное число шестнадцатеричных цифр");
+}
+
 } // namespace
 
 QString checkRecordLine(const char *text, qsizetype length, DecodedRecordLine &record)
@@ -35,22 +47,12 @@ QString checkRecordLine(const char *text, qsizetype length, DecodedRecordLine &r
         return QStringLiteral("строка длиннее любой записи");
     if (length < MinimumLineLength)
         return QStringLiteral("запись слишком коротка (символов: %1)").arg(length);
-    for (qsizetype i = 1; i < length; ++i) {
-        if (hexDigitValue(text[i]) < 0)
-            return QStringLiteral("%1 в столбце %2 не шестнадцатеричная цифра")
-                .arg(describeCharacter(text[i]))
-                .arg(i + 1);
-    }
     const qsizetype digits = length - 1;
-    if (digits % 2 != 0)
-        return QStringLiteral("в записи нечётное число шестнадцатеричных цифр");
     const qsizetype byteCount = digits / 2;
     quint8 *bytes = record.bytes;
     quint8 sum = 0;
-    for (qsizetype i = 0; i < byteCount; ++i) {
-        bytes[i] = static_cast<quint8>(hexDigitValue(text[1 + 2 * i]) * 16 + hexDigitValue(text[2 + 2 * i]));
-        sum += bytes[i];
-    }
+    if (digits % 2 != 0 || !HexDigits::decodePairs(text + 1, byteCount, bytes, sum))
+        return digitsProblem(text, length);
     const int count = bytes[0];
     const qsizetype dataOnLine = byteCount - 5;
     if (dataOnLine != count)

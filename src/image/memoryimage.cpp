@@ -13,9 +13,12 @@ MemoryImage MemoryImage::fromChunks(QList<DataChunk> chunks, std::optional<Confl
     MemoryImage image;
     image.m_ranges.reserve(chunks.size());
     for (DataChunk &chunk : chunks) {
+        image.keepStorageOf(chunk);
         const quint64 coveredEnd = image.endAddress();
         if (image.m_ranges.isEmpty() || chunk.address >= coveredEnd) {
-            image.m_ranges.append({chunk.address, std::move(chunk.bytes), chunk.line, chunk.recordLength, 0});
+            const bool inBlock = bool(chunk.storage);
+            image.m_ranges.append(
+                {chunk.address, std::move(chunk.bytes), chunk.line, chunk.recordLength, 0, inBlock});
             continue;
         }
         // Compare the part already covered with the ranges it overlaps (a suffix of the list).
@@ -54,7 +57,39 @@ MemoryImage MemoryImage::fromChunks(QList<DataChunk> chunks, std::optional<Confl
                 {coveredEnd, chunk.bytes.sliced(skip), chunk.line, chunk.recordLength, skip});
         }
     }
+    image.joinViews();
     return image;
+}
+
+void MemoryImage::keepStorageOf(const DataChunk &chunk)
+{
+    if (chunk.storage && (m_storage.isEmpty() || m_storage.last() != chunk.storage))
+        m_storage.append(chunk.storage);
+}
+
+// Neighbouring ranges whose bytes lie one behind the other in a block they only view become one
+// view; the lines they came from are not needed once the image is built.
+void MemoryImage::joinViews()
+{
+    qsizetype kept = 0;
+    for (qsizetype index = 0; index < m_ranges.size(); ++index) {
+        Range &range = m_ranges[index];
+        if (kept > 0) {
+            Range &last = m_ranges[kept - 1];
+            if (last.end() == range.start && last.inBlock && range.inBlock &&
+                last.bytes.constData() + last.bytes.size() == range.bytes.constData()) {
+                last.bytes =
+                    QByteArray::fromRawData(last.bytes.constData(), last.bytes.size() + range.bytes.size());
+                last.line = 0;
+                last.recordLength = 0;
+                continue;
+            }
+        }
+        if (kept != index)
+            m_ranges[kept] = std::move(range);
+        ++kept;
+    }
+    m_ranges.resize(kept);
 }
 
 qint64 MemoryImage::dataSize() const
@@ -99,7 +134,9 @@ void MemoryImage::write(quint64 address, QByteArrayView bytes)
                 {covered, bytes.sliced(covered - address, range.start - covered).toByteArray(), 0, 0, 0});
         const quint64 from = qMax(range.start, address);
         const quint64 to = qMin(range.end(), end);
+        // A range that views a shared block gets its own copy here.
         std::copy_n(bytes.data() + (from - address), to - from, range.bytes.data() + (from - range.start));
+        range.inBlock = false;
         covered = to;
     }
     if (covered < end)

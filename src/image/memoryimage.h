@@ -19,6 +19,7 @@ public:
         int line = 0;          // source line of the record holding the first byte (0: unknown)
         int recordLength = 0;  // bytes per source record (0: unknown)
         qint64 recordSkew = 0; // position of `start` within its first source record
+        bool inBlock = false;  // `bytes` view a block of the image's storage
 
         quint64 end() const { return start + static_cast<quint64>(bytes.size()); }
         int lineOf(quint64 address) const
@@ -39,7 +40,9 @@ public:
     };
 
     // Builds the image from chunks in file order. The same byte given twice is accepted; a different
-    // one is a conflict (the first found by address is reported).
+    // one is a conflict (the first found by address is reported). Chunks that continue one another
+    // in a shared block, as the records of an ordered file do across their address records, become
+    // one range without a copy.
     static MemoryImage fromChunks(QList<DataChunk> chunks, std::optional<Conflict> *conflict);
     // One run of bytes from `start`: a flat binary placed at an address.
     static MemoryImage fromBytes(quint64 start, QByteArray bytes);
@@ -60,7 +63,12 @@ public:
     void write(quint64 address, QByteArrayView bytes);
 
 private:
+    void keepStorageOf(const DataChunk &chunk);
+    void joinViews();
+
     QList<Range> m_ranges;
+    // The blocks that ranges read from a record file view; a range written to gets its own copy.
+    QList<ByteBlock> m_storage;
 };
 
 template <typename Visitor> void MemoryImage::visit(quint64 from, quint64 to, Visitor &&visitor) const

@@ -2,25 +2,6 @@
 
 #include "hexdigits.h"
 
-int sRecordAddressLength(SRecordType type)
-{
-    switch (type) {
-    case SRecordType::Header:
-    case SRecordType::Data16:
-    case SRecordType::Count16:
-    case SRecordType::Start16:
-        return 2;
-    case SRecordType::Data24:
-    case SRecordType::Count24:
-    case SRecordType::Start24:
-        return 3;
-    case SRecordType::Data32:
-    case SRecordType::Start32:
-        return 4;
-    }
-    return 2;
-}
-
 bool isSRecordData(SRecordType type)
 {
     return type == SRecordType::Data16 || type == SRecordType::Data24 || type == SRecordType::Data32;
@@ -84,19 +65,6 @@ QString checkSRecordDigits(const char *text, qsizetype length)
     return QString();
 }
 
-// Decodes the checked digits into `bytes`; returns the low byte of their sum.
-quint8 decodeSRecordBytes(const char *text, qsizetype byteCount, quint8 *bytes)
-{
-    using SRecordLayout::CountColumn;
-    quint8 sum = 0;
-    for (qsizetype i = 0; i < byteCount; ++i) {
-        bytes[i] = static_cast<quint8>(hexDigitValue(text[CountColumn + 2 * i]) * 16 +
-                                       hexDigitValue(text[CountColumn + 2 * i + 1]));
-        sum += bytes[i];
-    }
-    return sum;
-}
-
 // The count against the bytes the line holds, and the checksum against the others' sum.
 QString checkSRecordCountAndSum(const DecodedSRecord &record, qsizetype byteCount, quint8 sum)
 {
@@ -141,12 +109,15 @@ QString checkSRecordData(const DecodedSRecord &record)
 QString checkSRecordLine(const char *text, qsizetype length, DecodedSRecord &record)
 {
     QString problem = checkSRecordFrame(text, length, record);
-    if (problem.isEmpty())
-        problem = checkSRecordDigits(text, length);
     if (!problem.isEmpty())
         return problem;
-    const qsizetype byteCount = (length - SRecordLayout::CountColumn) / 2;
-    const quint8 sum = decodeSRecordBytes(text, byteCount, record.bytes);
+    using SRecordLayout::CountColumn;
+    const qsizetype byteCount = (length - CountColumn) / 2;
+    quint8 sum = 0;
+    // Sound digits decode in one pass; the slower check says what is wrong with others.
+    if ((length - CountColumn) % 2 != 0 ||
+        !HexDigits::decodePairs(text + CountColumn, byteCount, record.bytes, sum))
+        return checkSRecordDigits(text, length);
     problem = checkSRecordCountAndSum(record, byteCount, sum);
     return problem.isEmpty() ? checkSRecordData(record) : problem;
 }

@@ -35,7 +35,24 @@ enum class SRecordType : quint8 {
 };
 
 // Bytes of the address field of a record type.
-int sRecordAddressLength(SRecordType type);
+constexpr int sRecordAddressLength(SRecordType type)
+{
+    switch (type) {
+    case SRecordType::Data24:
+    case SRecordType::Count24:
+    case SRecordType::Start24:
+        return 3;
+    case SRecordType::Data32:
+    case SRecordType::Start32:
+        return 4;
+    case SRecordType::Header:
+    case SRecordType::Data16:
+    case SRecordType::Count16:
+    case SRecordType::Start16:
+        break;
+    }
+    return 2;
+}
 bool isSRecordData(SRecordType type);
 bool isSRecordStart(SRecordType type);
 bool isSRecordCount(SRecordType type);

@@ -14,12 +14,21 @@ bool SRecordReader::fail(int line, const QString &message)
     return false;
 }
 
+bool SRecordReader::addData(quint64 address, const quint8 *data, int count, int line)
+{
+    if (m_collector.add(address, data, count, line))
+        return true;
+    return m_collector.refused() ? false : fail(line, m_collector.limitText());
+}
+
 bool SRecordReader::read(QIODevice &device, const QString &fileName, JobRun *run)
 {
     m_content = {};
     m_diagnostics.clear();
     m_fileName = fileName;
     m_collector.reset();
+    // Every data byte takes two digits of the text.
+    m_collector.setExpectedDataSize(device.isSequential() ? 0 : (device.size() - device.pos()) / 2);
     m_headerSeen = false;
 
     RecordLineReader lines(device, SRecordLayout::MaximumLineLength);
@@ -77,8 +86,7 @@ bool SRecordReader::parseLine(const char *text, qsizetype length, int lineNumber
     case SRecordType::Data24:
     case SRecordType::Data32:
         ++m_content.dataRecords;
-        return m_collector.add(record.address(), record.data(), record.dataLength(), lineNumber) ||
-               fail(lineNumber, m_collector.limitText());
+        return addData(record.address(), record.data(), record.dataLength(), lineNumber);
     case SRecordType::Count16:
     case SRecordType::Count24: {
         // A field of 16 or 24 bits: a file of more records than it can count carries the low bits.

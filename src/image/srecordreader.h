@@ -42,6 +42,10 @@ public:
     void setMemoryLimit(qint64 limit) { m_collector.setMemoryLimit(limit); }
     // Without data kept, reading checks the text and counts the data bytes only.
     void setKeepData(bool keep) { m_collector.setKeepData(keep); }
+    // Hands each data record to `sink` as it is read instead of keeping it; a record the sink refuses
+    // stops reading without an error (refused()).
+    void setDataSink(DataChunkCollector::Sink sink) { m_collector.setSink(std::move(sink)); }
+    bool refused() const { return m_collector.refused(); }
     // Sees every block read from the device, e.g. to count the input's bytes while it is read.
     void setBlockObserver(std::function<void(QByteArrayView)> observer) { m_observer = std::move(observer); }
 
@@ -53,6 +57,7 @@ public:
 private:
     bool parseLine(const char *text, qsizetype length, int lineNumber);
     bool fail(int line, const QString &message);
+    bool addData(quint64 address, const quint8 *data, int count, int line);
 
     SRecordContent m_content;
     QList<Problem> m_diagnostics;

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "atomicoutputfile.h"
+#include "conversiontexts.h"
 #include "hextext.h"
 #include "imageloader.h"
 #include "inputfile.h"
@@ -11,7 +12,10 @@
 #include "jobrun.h"
 #include "memoryimage.h"
 #include "srecordwriter.h"
+#include "streamedconversion.h"
 #include "systemerror.h"
+
+using namespace ConversionTexts;
 
 namespace {
 
@@ -74,19 +78,9 @@ QString formatDescription(InputFormat format)
     return QStringLiteral("двоичный файл");
 }
 
-QString recordFormatName(OutputFormat format)
-{
-    return format == OutputFormat::SRecord ? QStringLiteral("S-records") : QStringLiteral("Intel HEX");
-}
-
 Failure cancelled()
 {
     return Failure(JobRun::cancelledProblem());
-}
-
-Problem writeProblem(const QString &outputPath, const QString &reason)
-{
-    return Problem::error(QStringLiteral("не удалось записать файл: %1").arg(reason), outputPath);
 }
 
 // What stops a binary input of `size` bytes (so far) at `offset`: past the largest image, or past
@@ -186,6 +180,8 @@ Result<LoadedImage> loadInput(InputFile &input, quint64 binaryOffset, std::optio
     loadOptions.binaryOffset = binaryOffset;
     loadOptions.displayName = input.path();
     loadOptions.run = &run;
+    // The input stays open until the output is written.
+    loadOptions.inputOutlivesImage = true;
     run.setStage(0, ReadShare);
     LoadedImage loaded = loadImage(input, loadOptions);
     run.setStage(ReadShare, JobRun::PerMille);
@@ -242,12 +238,7 @@ Result<Conversion> convertLoaded(InputFile &input, quint64 binaryOffset, const C
         return Failure(Problem::error(problem));
     QList<Problem> warnings = loaded.problems();
     if (loaded->image.isEmpty())
-        warnings << Problem::warning(
-            QStringLiteral("в файле нет данных; %1 пуст")
-                .arg(conversion.outputFormat == OutputFormat::Binary
-                         ? QStringLiteral("двоичный файл")
-                         : QStringLiteral("файл ") + recordFormatName(conversion.outputFormat)),
-            inputName);
+        warnings << emptyImageWarning(conversion.outputFormat, inputName);
     if (auto failed =
             writeLoaded(loaded.value(), writeOptions, conversion.outputPath, conversion.outputFormat))
         return Failure(*failed);
@@ -356,7 +347,11 @@ Result<Conversion> convertFile(const QString &inputPath, const BinaryOffsetQuest
     chooseOutputFormat(conversion, inputPath, options);
     if (auto problem = confirmOutput(conversion, inputPath, options, run))
         return Failure(*problem);
-    if (conversion.inputFormat != InputFormat::Binary)
+    if (conversion.inputFormat != InputFormat::Binary) {
+        // Record files written in address order, as linkers write them, need not be held whole.
+        if (auto streamed = streamRecordConversion(input, conversion, options, run))
+            return *std::move(streamed);
         return convertLoaded(input, 0, options, conversion, run, conversion.inputFormat);
+    }
     return convertBinary(input, askOffset, options, conversion, run);
 }

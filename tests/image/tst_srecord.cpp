@@ -7,22 +7,6 @@ using namespace HexTestTools;
 
 namespace {
 
-// One S-record line with its count and checksum, as the format defines them.
-QByteArray sRecord(int type, quint32 address, const QByteArray &data)
-{
-    const int addressLength = (type == 2 || type == 6 || type == 8) ? 3 : (type == 3 || type == 7) ? 4 : 2;
-    QByteArray bytes;
-    bytes.append(char(addressLength + data.size() + 1));
-    for (int shift = 8 * (addressLength - 1); shift >= 0; shift -= 8)
-        bytes.append(char(address >> shift));
-    bytes.append(data);
-    quint8 sum = 0;
-    for (const char byte : bytes)
-        sum += quint8(byte);
-    bytes.append(char(~sum));
-    return "S" + QByteArray::number(type) + bytes.toHex().toUpper() + "\r\n";
-}
-
 ToolRun convertTo(const QString &format, const QString &input, const QString &output,
                   const QStringList &more = {})
 {

@@ -73,6 +73,22 @@ inline QByteArray hexFor(quint32 address, const QByteArray &bytes, bool withEndO
     return text;
 }
 
+// One S-record line with its count and checksum, as the format defines them.
+inline QByteArray sRecord(int type, quint32 address, const QByteArray &data)
+{
+    const int addressLength = (type == 2 || type == 6 || type == 8) ? 3 : (type == 3 || type == 7) ? 4 : 2;
+    QByteArray bytes;
+    bytes.append(char(addressLength + data.size() + 1));
+    for (int shift = 8 * (addressLength - 1); shift >= 0; shift -= 8)
+        bytes.append(char(address >> shift));
+    bytes.append(data);
+    quint8 sum = 0;
+    for (const char byte : bytes)
+        sum += quint8(byte);
+    bytes.append(char(~sum));
+    return "S" + QByteArray::number(type) + bytes.toHex().toUpper() + "\r\n";
+}
+
 // Random bytes seeded by the size, so that no 16-byte block is all 0xFF by chance.
 inline QByteArray firmwareBytes(qsizetype size, quint32 seed = 1)
 {
