@@ -10,7 +10,7 @@
 #include "pathwidgets.h"
 #include "programmercommands.h"
 #include "settingskeys.h"
-#include "sourcefiles.h"
+#include "sourcescan.h"
 #include "tabjobs.h"
 #include "ui_mainwindow.h"
 #include "userdialogs.h"
@@ -96,7 +96,13 @@ void LoRaTab::search(Source source, const QString &directory)
     SourceRow &row = m_sources[source];
     row.found->clear();
     row.files.clear();
-    for (const ScannedSourceFile &file : scanLoRaSource(directory, filterOf(source), m_dialogs)) {
+    // Off the window's thread, with a progress dialog and "Отмена" once it has lasted a second.
+    constexpr int ProgressDelayMs = 1000;
+    const QString filter = filterOf(source);
+    const SourceScan scan = m_jobs.run(
+        QStringLiteral("Поиск файлов в %1").arg(directory),
+        [&](JobRun &run, UserDialogs &) { return scanLoRaSource(directory, filter, run); }, ProgressDelayMs);
+    for (const ScannedSourceFile &file : scan.files) {
         // A file left out keeps its row, without a name.
         auto *item = new QTreeWidgetItem(row.found);
         if (!file.accepted)
@@ -104,6 +110,10 @@ void LoRaTab::search(Source source, const QString &directory)
         row.files.append(file.path);
         item->setText(0, file.path.mid(file.path.lastIndexOf(QLatin1Char('/')) + 1));
     }
+    // However many files it left out, one search brings up one box.
+    if (!scan.problems.isEmpty())
+        m_dialogs.message(MessageKind::Warning, ReportTitle::warning(),
+                          SourceText::scanProblems(scan.problems));
 }
 
 void LoRaTab::chooseDirectory(QObject *button)
