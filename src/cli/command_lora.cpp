@@ -10,7 +10,7 @@
 #include "offsetparser.h"
 #include "settingsfile.h"
 #include "settingskeys.h"
-#include "sourcescan.h"
+#include "sourcefiles.h"
 #include "tabjobs.h"
 #include "tabsettings.h"
 
@@ -23,17 +23,11 @@ struct OffsetOption {
     QString key;
 };
 
-// The files of one saved source directory that the window would take, with the window's one
-// warning for what it left out.
+// The files of one saved source directory that the window would take.
 QStringList acceptedSourceFiles(const QString &directory, const QString &filter, Reporter &reporter)
 {
-    JobRun run;
-    const SourceScan scan = scanLoRaSource(directory, filter, run);
-    if (!scan.problems.isEmpty())
-        reporter.message(MessageKind::Warning, ReportTitle::warning(),
-                         SourceText::scanProblems(scan.problems));
     QStringList accepted;
-    for (const ScannedSourceFile &file : scan.files) {
+    for (const ScannedSourceFile &file : scanLoRaSource(directory, filter, reporter)) {
         if (file.accepted)
             accepted << file.path;
     }
