@@ -20,7 +20,7 @@ cli="$build/src/cli/quillon-cli"
 includes=()
 for folder in "$root"/src/*/; do includes+=(-I"$folder"); done
 libraries=() # each layer after those that use it
-for layer in gui memorymap build plan imagefile programmer platform settings discovery image common; do
+for layer in gui memorymap build plan imagefile programmer settings discovery image common platform; do
     libraries+=("$build/src/$layer/libquillon_$layer.a")
 done
 # shellcheck disable=SC2046

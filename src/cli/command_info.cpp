@@ -17,7 +17,8 @@ int runInfoCommand(const QStringList &arguments)
             "three the address ranges the file covers and the gaps between them are listed (inclusive, "
             "hex), with its start address (and an S-record file's header), and the sums are taken over "
             "the data bytes in address order, gaps not included. A binary file is summed whole. Images "
-            "over 512 MiB are refused."));
+            "over 512 MiB are refused. When a release manifest lies beside FILE (FILE.manifest.json), the "
+            "last line says whether it matches FILE; one that does not is also a warning."));
     QCommandLineParser &parser = commandLine.parser();
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("the image file (binary, Intel HEX, S-records, ELF)"));

@@ -10,7 +10,7 @@
 #include "offsetparser.h"
 #include "settingsfile.h"
 #include "settingskeys.h"
-#include "sourcefiles.h"
+#include "sourcescan.h"
 #include "tabjobs.h"
 #include "tabsettings.h"
 
@@ -23,11 +23,17 @@ struct OffsetOption {
     QString key;
 };
 
-// The files of one saved source directory that the window would take.
+// The files of one saved source directory that the window would take, with the window's one
+// warning for what it left out.
 QStringList acceptedSourceFiles(const QString &directory, const QString &filter, Reporter &reporter)
 {
+    JobRun run;
+    const SourceScan scan = scanLoRaSource(directory, filter, run);
+    if (!scan.problems.isEmpty())
+        reporter.message(MessageKind::Warning, ReportTitle::warning(),
+                         SourceText::scanProblems(scan.problems));
     QStringList accepted;
-    for (const ScannedSourceFile &file : scanLoRaSource(directory, filter, reporter)) {
+    for (const ScannedSourceFile &file : scan.files) {
         if (file.accepted)
             accepted << file.path;
     }

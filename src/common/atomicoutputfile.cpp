@@ -3,19 +3,17 @@
 #include <filesystem>
 #include <system_error>
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QtGlobal>
+#include <QRegularExpression>
+#include <QSysInfo>
 
+#include "crc32.h"
+#include "platform.h"
 #include "systemerror.h"
-
-#ifdef Q_OS_LINUX
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -40,36 +38,65 @@ QString resolvedTarget(const QString &path)
     return resolved;
 }
 
-QString hiddenNameFor(const QString &targetPath)
+// Names this machine in hidden names, so that a hidden file another computer writes into a shared
+// folder is never judged by the process ids of this one.
+QString machineTag()
 {
-    const QFileInfo target(targetPath);
-    const QString unique = QString::number(QRandomGenerator::global()->generate64(), 36);
-    // A target name may use the file system's whole length; the hidden name keeps only its start, so
-    // that the dot, the random part and ".part" still fit.
-    constexpr int KeptNameLength = 64;
-    return target.dir().filePath(
-        QStringLiteral(".%1.%2.part").arg(target.fileName().left(KeptNameLength), unique));
+    static const QString tag = [] {
+        QByteArray id = QSysInfo::machineUniqueId();
+        if (id.isEmpty())
+            id = QSysInfo::machineHostName().toUtf8();
+        return QString::number(Crc32::of(id), 16).rightJustified(8, QLatin1Char('0'));
+    }();
+    return tag;
 }
 
-// Puts the hidden file in the target's place. On Linux an existing target is swapped with it and
-// its old contents removed after: ext4 starts writing a file out as soon as it is renamed over
-// another (a guard for programs that never sync), which costs more than the whole conversion.
+// A hidden file is named ".<target name>.quillon-<machine>-<process id>-<random>.part", so that
+// one a killed process left behind is known as such. A target name may use the file system's whole
+// length; the hidden name keeps only its start, whole characters, so that the rest still fits.
+QString hiddenNamePrefix(const QString &targetPath)
+{
+    constexpr int KeptNameLength = 64;
+    const QString name = QFileInfo(targetPath).fileName();
+    const int kept = name.size() > KeptNameLength && name.at(KeptNameLength - 1).isHighSurrogate()
+                         ? KeptNameLength - 1
+                         : KeptNameLength;
+    return QStringLiteral(".%1.quillon-%2-").arg(name.left(kept), machineTag());
+}
+
+QString hiddenNameFor(const QString &targetPath)
+{
+    const QString unique = QString::number(QRandomGenerator::global()->generate64(), 36);
+    return QFileInfo(targetPath)
+        .dir()
+        .filePath(QStringLiteral("%1%2-%3.part")
+                      .arg(hiddenNamePrefix(targetPath), QString::number(QCoreApplication::applicationPid()),
+                           unique));
+}
+
+// Removes the hidden files of this target that processes of this machine which no longer run left
+// behind. Only plain files of exactly that name pattern go; anything else is not ours to remove.
+void removeLeftoversOf(const QString &targetPath)
+{
+    const QRegularExpression ours(QStringLiteral("^%1([0-9]+)-[0-9a-z]+\\.part$")
+                                      .arg(QRegularExpression::escape(hiddenNamePrefix(targetPath))));
+    QDirIterator it(QFileInfo(targetPath).absolutePath(), QDir::Files | QDir::Hidden);
+    while (it.hasNext()) {
+        it.next();
+        const QRegularExpressionMatch match = ours.match(it.fileName());
+        if (!match.hasMatch())
+            continue;
+        const qint64 writer = match.captured(1).toLongLong();
+        const QFileInfo info = it.fileInfo();
+        if (Platform::processRuns(writer) || info.isSymLink() || !info.isFile())
+            continue;
+        QFile::remove(info.filePath());
+    }
+}
+
+// Puts the hidden file in the target's place.
 bool replaceTarget(const QString &from, const QString &to, QString *error)
 {
-#ifdef Q_OS_LINUX
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) == 0) {
-        if (::unlink(source.constData()) == 0)
-            return true;
-        // Something that is not a file took the target's name meanwhile: give it back.
-        const int reason = errno;
-        ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE);
-        *error = SystemError::text(reason);
-        return false;
-    }
-    // No target yet, or a file system that cannot swap: a plain rename does.
-#endif
     std::error_code failure;
     std::filesystem::rename(nativePath(from), nativePath(to), failure);
     if (failure) {
@@ -136,6 +163,7 @@ bool AtomicOutputFile::open()
     // Like QSaveFile: a file made read-only is kept from being replaced.
     if (existing.exists() && !existing.isWritable())
         return fail(QStringLiteral("%1 доступен только для чтения").arg(QDir::toNativeSeparators(target)));
+    removeLeftoversOf(target);
     QString error;
     for (int attempt = 0; attempt < NameAttempts; ++attempt) {
         m_file.setFileName(hiddenNameFor(target));
@@ -177,17 +205,22 @@ bool AtomicOutputFile::commit()
         return fail(m_device->failure());
     if (m_file.error() != QFileDevice::NoError)
         return fail(m_file.errorString());
-    // A full disk often shows only here, when the last buffered bytes go out, or on close.
+    // A full disk often shows only here, when the last buffered bytes go out, or on close. The data
+    // is on the disk before it takes the target's place: a power cut must not leave an empty file
+    // where the old one stood.
     SystemError::clear();
-    if (!m_file.flush())
+    if (!m_file.flush() || !Platform::flushToDisk(m_file))
         return fail(SystemError::of(m_file));
     m_file.close();
     if (m_file.error() != QFileDevice::NoError)
         return fail(SystemError::of(m_file));
+    const QString target = resolvedTarget(m_targetPath);
     QString error;
-    if (!replaceTarget(m_file.fileName(), resolvedTarget(m_targetPath), &error))
+    if (!replaceTarget(m_file.fileName(), target, &error))
         return fail(error);
     m_file.setFileName(QString());
+    // The new name too. The file is in place by now; a folder that cannot be flushed changes nothing.
+    Platform::flushFolderToDisk(QFileInfo(target).absolutePath());
     return true;
 }
 

@@ -7,10 +7,11 @@
 #include <QString>
 
 // A file that replaces its target whole or not at all. The data goes to a hidden file in the
-// target's directory, renamed over the target by commit() once every byte was written, flushed and
-// closed without error. Unlike QSaveFile it does not wait for the data to reach the disk: outputs
-// that can be made again from their inputs need not pay for a sync, only never be seen half-written.
-// The hidden file is removed on any failure, on cancel() and when the object goes without commit().
+// target's directory, renamed over the target by commit() once every byte was written and has
+// reached the disk, and the folder is flushed after, so that neither a kill nor a power cut leaves a
+// half-written or empty file where the old one stood. The hidden file is removed on any failure, on
+// cancel() and when the object goes without commit(); one that a killed process left behind is
+// removed when the same target is next opened.
 class AtomicOutputFile {
 public:
     explicit AtomicOutputFile(const QString &targetPath);
@@ -18,8 +19,9 @@ public:
     AtomicOutputFile(const AtomicOutputFile &) = delete;
     AtomicOutputFile &operator=(const AtomicOutputFile &) = delete;
 
-    // Creates the hidden file next to the target. A new file gets the permissions the user's umask
-    // gives; a file replacing another keeps the old one's permissions.
+    // Creates the hidden file next to the target, after removing those of the same target that
+    // processes no longer running left. A new file gets the permissions the user's umask gives; a
+    // file replacing another keeps the old one's permissions.
     bool open();
     // False when not every byte was taken; the failure sticks until cancel().
     bool write(const char *data, qint64 size);

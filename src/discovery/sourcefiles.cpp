@@ -1,11 +1,7 @@
 #include "sourcefiles.h"
 
-#include <algorithm>
-
-#include <QDirIterator>
 #include <QFile>
-
-#include "reporter.h"
+#include <QFileInfo>
 
 namespace {
 constexpr int SniffedLines = 20;
@@ -33,7 +29,7 @@ bool isIntelHexDevice(QIODevice &device)
 bool isIntelHexFile(const QString &path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) && isIntelHexDevice(file);
+    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) && isIntelHexDevice(file);
 }
 
 namespace SourceText {
@@ -60,43 +56,3 @@ QString isNotIntelHex(const QString &path)
 }
 
 } // namespace SourceText
-
-QStringList listSourceFiles(const QString &directory, const QString &nameFilter)
-{
-    // An empty path would mean the working directory to QDir; it means "nothing chosen" here.
-    if (directory.isEmpty())
-        return {};
-    QStringList found;
-    QDirIterator it(directory, {nameFilter}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        found << it.next();
-    // The directory's own order differs between file systems, and the first file is the bootloader
-    // taken: list by file name (letter case aside first, so that Windows and Linux agree), then by
-    // the folder for files of one name.
-    const auto fileName = [](const QString &path) {
-        return QStringView(path).mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-    };
-    std::sort(found.begin(), found.end(), [&fileName](const QString &a, const QString &b) {
-        for (const Qt::CaseSensitivity cs : {Qt::CaseInsensitive, Qt::CaseSensitive}) {
-            if (const int order = fileName(a).compare(fileName(b), cs))
-                return order < 0;
-        }
-        return a < b;
-    });
-    return found;
-}
-
-QList<ScannedSourceFile> scanLoRaSource(const QString &directory, const QString &nameFilter,
-                                        Reporter &reporter)
-{
-    const bool hexWanted = nameFilter.contains(QStringLiteral(".hex"));
-    QList<ScannedSourceFile> files;
-    for (const QString &path : listSourceFiles(directory, nameFilter)) {
-        const bool rejected = !path.isEmpty() && hexWanted && isIntelHexFile(path);
-        if (rejected) {
-            reporter.message(MessageKind::Warning, ReportTitle::warning(), SourceText::intelHexLeftOut(path));
-        }
-        files.append({path, !rejected});
-    }
-    return files;
-}

@@ -49,10 +49,10 @@ private:
 };
 
 JobRunner::JobRunner(QWidget *window, UserDialogs &dialogs, int delayMs)
-    : m_window(window), m_dialogs(dialogs), m_workerDialogs(std::make_unique<WorkerDialogs>(*this))
+    : m_window(window), m_dialogs(dialogs), m_workerDialogs(std::make_unique<WorkerDialogs>(*this)),
+      m_delayMs(delayMs)
 {
     m_delay.setSingleShot(true);
-    m_delay.setInterval(delayMs);
     connect(&m_delay, &QTimer::timeout, this, &JobRunner::showDialog);
 }
 
@@ -64,10 +64,12 @@ void JobRunner::cancel()
         m_run->cancel();
 }
 
-void JobRunner::execute(const QString &label, const std::function<void(JobRun &, UserDialogs &)> &work)
+void JobRunner::execute(const QString &label, const std::function<void(JobRun &, UserDialogs &)> &work,
+                        int delayMs)
 {
     Q_ASSERT(!m_busy);
     m_busy = true;
+    m_delay.setInterval(delayMs >= 0 ? delayMs : m_delayMs);
     m_label = label;
     m_percent = 0;
     const quint64 job = ++m_job;

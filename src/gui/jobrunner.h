@@ -41,13 +41,14 @@ public:
     // Runs `work(JobRun &, UserDialogs &)` on a worker thread and gives its value once it has
     // ended; the window's events are handled meanwhile. The dialogs given to the work are the
     // window's, usable from the worker thread; the problems the work hands to its run are shown as
-    // boxes of their severity. `label` is the progress dialog's text. Not to be called while a job
-    // runs.
-    template <typename Work> auto run(const QString &label, Work &&work)
+    // boxes of their severity. `label` is the progress dialog's text; it shows once the job has
+    // lasted `delayMs` (the runner's own delay when negative). Not to be called while a job runs.
+    template <typename Work> auto run(const QString &label, Work &&work, int delayMs = -1)
     {
         using Value = std::invoke_result_t<Work &, JobRun &, UserDialogs &>;
         std::optional<Value> value;
-        execute(label, [&](JobRun &job, UserDialogs &dialogs) { value.emplace(work(job, dialogs)); });
+        execute(
+            label, [&](JobRun &job, UserDialogs &dialogs) { value.emplace(work(job, dialogs)); }, delayMs);
         return std::move(*value);
     }
 
@@ -58,7 +59,7 @@ signals:
 private:
     class WorkerDialogs;
 
-    void execute(const QString &label, const std::function<void(JobRun &, UserDialogs &)> &work);
+    void execute(const QString &label, const std::function<void(JobRun &, UserDialogs &)> &work, int delayMs);
     void waitFor(QThread &worker, JobRun &run);
     void showProgress(quint64 job, qint64 done, qint64 total);
     void showDialog();
@@ -69,6 +70,7 @@ private:
     QPointer<QWidget> m_window;
     UserDialogs &m_dialogs;
     std::unique_ptr<WorkerDialogs> m_workerDialogs;
+    const int m_delayMs;
     QTimer m_delay; // until the progress dialog shows
     std::unique_ptr<QProgressDialog> m_dialog;
     QString m_label;

@@ -12,19 +12,10 @@
 #include "pathwidgets.h"
 #include "programmercommands.h"
 #include "settingskeys.h"
-#include "sourcefiles.h"
+#include "sourcescan.h"
 #include "tabjobs.h"
 #include "ui_mainwindow.h"
 #include "userdialogs.h"
-
-namespace {
-// Hears the scanner: the tab announces the files it left out itself, each once.
-class Unheard : public Reporter {
-public:
-    void message(MessageKind, const QString &, const QString &) override {}
-    bool ask(const QString &, const QString &) override { return false; }
-};
-} // namespace
 
 LoRaTab::LoRaTab(Ui::MainWindow &ui, QWidget *window, UserDialogs &dialogs, JobRunner &jobs)
     : SettingsTab(TemplateKind::LoRa, ui.LoRaNameWrtSettings, ui.LoRaListFileSettings, dialogs), ui(ui),
@@ -111,20 +102,29 @@ void LoRaTab::search(Source source, const QString &directory, Announce announce)
     // Listed with full paths, whichever way the directory is kept.
     const QString scanned =
         directory.isEmpty() ? directory : QDir::cleanPath(QDir::current().absoluteFilePath(directory));
-    Unheard unheard;
-    for (const ScannedSourceFile &file : scanLoRaSource(scanned, filterOf(source), unheard)) {
+    // Off the window's thread, with a progress dialog and "Отмена" once it has lasted a second.
+    constexpr int ProgressDelayMs = 1000;
+    const QString filter = filterOf(source);
+    SourceScan scan = m_jobs.run(
+        QStringLiteral("Поиск файлов в %1").arg(directory),
+        [&](JobRun &run, UserDialogs &) { return scanLoRaSource(scanned, filter, run); }, ProgressDelayMs);
+    for (const ScannedSourceFile &file : scan.files) {
         // A file left out keeps its row, without a name.
         auto *item = new QTreeWidgetItem(row.found);
         if (!file.accepted) {
             row.leftOut.append(file.path);
-            if (announce == Announce::EveryLeftOut || !leftOutBefore.contains(file.path))
-                m_dialogs.message(MessageKind::Warning, ReportTitle::warning(),
-                                  SourceText::intelHexLeftOut(file.path));
+            // Looked up again before a build, a file already announced is not announced again.
+            if (announce == Announce::NewlyLeftOut && leftOutBefore.contains(file.path))
+                scan.problems.removeOne(SourceText::intelHexLeftOut(file.path));
             continue;
         }
         row.files.append(file.path);
         item->setText(0, file.path.mid(file.path.lastIndexOf(QLatin1Char('/')) + 1));
     }
+    // However many files it left out, one search brings up one box.
+    if (!scan.problems.isEmpty())
+        m_dialogs.message(MessageKind::Warning, ReportTitle::warning(),
+                          SourceText::scanProblems(scan.problems));
 }
 
 void LoRaTab::searchAgain()

@@ -3,10 +3,12 @@
 #include <cerrno>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QJsonValue>
 
 #include "atomicoutputfile.h"
 #include "hextext.h"
@@ -59,9 +61,32 @@ QString releaseManifestPath(const QString &imagePath)
     return imagePath + QStringLiteral(".manifest.json");
 }
 
-std::optional<QByteArray> manifestWithStamp(const QByteArray &json, const QString &imageFileName,
-                                            const ImageDigest &digest, const ManifestStamp &stamp,
-                                            QString *error)
+Result<std::optional<QByteArray>> readReleaseManifest(const QString &imagePath)
+{
+    // Far beyond a manifest of the most pieces an image can have.
+    constexpr qint64 LargestManifest = 16 << 20;
+    const QString path = releaseManifestPath(imagePath);
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return std::optional<QByteArray>();
+    if (!info.isFile())
+        return Failure(
+            Problem::error(QStringLiteral("не удалось прочитать файл: это не обычный файл"), path));
+    if (info.size() > LargestManifest)
+        return Failure(Problem::error(
+            QStringLiteral("не удалось прочитать файл: он больше %1 МиБ").arg(LargestManifest >> 20), path));
+    QFile file(path);
+    SystemError::clear();
+    if (!file.open(QIODevice::ReadOnly))
+        return Failure(
+            Problem::error(QStringLiteral("не удалось прочитать файл: %1").arg(SystemError::of(file)), path));
+    return std::optional<QByteArray>(file.read(LargestManifest));
+}
+
+namespace {
+
+// The manifest's root object; none, with the reason, when the text is not a manifest.
+std::optional<QJsonObject> manifestRoot(const QByteArray &json, QString *error)
 {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
@@ -71,11 +96,42 @@ std::optional<QByteArray> manifestWithStamp(const QByteArray &json, const QStrin
                      .arg(parseError.offset);
         return std::nullopt;
     }
-    QJsonObject root = document.object();
-    if (!document.isObject() || !root.value(QStringLiteral("image")).isObject()) {
+    if (!document.isObject() || !document.object().value(QStringLiteral("image")).isObject()) {
         *error = QStringLiteral("в нём не назван образ");
         return std::nullopt;
     }
+    return document.object();
+}
+
+} // namespace
+
+std::optional<ImageDigest> recordedImageDigest(const QByteArray &json, QString *error)
+{
+    const std::optional<QJsonObject> root = manifestRoot(json, error);
+    if (!root)
+        return std::nullopt;
+    const QJsonObject image = root->value(QStringLiteral("image")).toObject();
+    const QJsonValue size = image.value(QStringLiteral("size"));
+    const QByteArray sha256 =
+        QByteArray::fromHex(image.value(QStringLiteral("sha256")).toString().toLatin1());
+    if (!size.isDouble() || size.toInteger(-1) < 0 || sha256.size() != 32) {
+        *error = QStringLiteral("в нём нет размера или SHA-256 образа");
+        return std::nullopt;
+    }
+    ImageDigest digest;
+    digest.size = size.toInteger();
+    digest.sha256 = sha256;
+    return digest;
+}
+
+std::optional<QByteArray> manifestWithStamp(const QByteArray &json, const QString &imageFileName,
+                                            const ImageDigest &digest, const ManifestStamp &stamp,
+                                            QString *error)
+{
+    const std::optional<QJsonObject> parsed = manifestRoot(json, error);
+    if (!parsed)
+        return std::nullopt;
+    QJsonObject root = *parsed;
     QJsonObject image = root.value(QStringLiteral("image")).toObject();
     image.insert(QStringLiteral("file"), imageFileName);
     image.insert(QStringLiteral("size"), digest.size);

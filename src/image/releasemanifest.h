@@ -10,6 +10,7 @@
 #include "atomicoutputfile.h"
 #include "crc32.h"
 #include "problem.h"
+#include "result.h"
 #include "sha256.h"
 
 // Size and checksums of an image as it was written.
@@ -60,6 +61,15 @@ struct ReleaseManifest {
 };
 
 QString releaseManifestPath(const QString &imagePath);
+
+// The text of the manifest beside an image; none when there is none. Only a regular file (or a link
+// to one) no larger than any manifest the program writes is read: anything else is a problem that
+// names it, and is not opened.
+Result<std::optional<QByteArray>> readReleaseManifest(const QString &imagePath);
+
+// The size and SHA-256 the manifest text records for its image; nothing, with the reason in
+// `error`, when the text is not a manifest.
+std::optional<ImageDigest> recordedImageDigest(const QByteArray &json, QString *error);
 
 // A CRC written into an image after it was built.
 struct ManifestStamp {

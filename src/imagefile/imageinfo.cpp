@@ -4,6 +4,7 @@
 #include "hextext.h"
 #include "imageloader.h"
 #include "inputfile.h"
+#include "releasemanifest.h"
 #include "sha256.h"
 
 namespace {
@@ -76,9 +77,8 @@ Result<ImageInfo> inspectLoaded(const LoadedImage &loaded, const QString &path)
     return info;
 }
 
-} // namespace
-
-Result<ImageInfo> inspectImage(const QString &path)
+// The file's contents read in the format they have.
+Result<ImageInfo> inspectContents(const QString &path)
 {
     InputFile input(path);
     if (!input.open())
@@ -90,6 +90,25 @@ Result<ImageInfo> inspectImage(const QString &path)
     ImageLoadOptions options;
     options.format = format;
     return inspectLoaded(loadImage(input, options), path);
+}
+
+} // namespace
+
+Result<ImageInfo> inspectImage(const QString &path)
+{
+    Result<ImageInfo> info = inspectContents(path);
+    if (!info)
+        return info;
+    // A binary's checksums are the file's own, those a manifest records.
+    std::optional<ImageDigest> fileDigest;
+    if (!info->hasAddresses())
+        fileDigest = ImageDigest{info->fileSize, info->sha256, info->crc32};
+    info.value().manifest = checkReleaseManifest(path, fileDigest);
+    if (info->manifest) {
+        if (const std::optional<Problem> problem = info->manifest->problem())
+            info.value().warnings << *problem;
+    }
+    return info;
 }
 
 QStringList ImageInfo::lines() const
@@ -116,5 +135,7 @@ QStringList ImageInfo::lines() const
     out << QStringLiteral("checksums-of: %1")
                .arg(hasAddresses() ? QStringLiteral("the data bytes in address order, gaps not included")
                                    : QStringLiteral("the whole file"));
+    if (manifest)
+        out << manifest->line();
     return out;
 }

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include "inputformat.h"
+#include "manifestcheck.h"
 #include "problem.h"
 #include "result.h"
 
@@ -27,12 +28,14 @@ struct ImageInfo {
     QByteArray sha256;                     // raw digest
     quint32 crc32 = 0;
     QList<Problem> warnings;
+    std::optional<ManifestCheck> manifest; // of the release manifest beside the file, when it has one
 
     bool hasAddresses() const { return format != InputFormat::Binary && format != InputFormat::Empty; }
     // One "key: value" line per fact; ranges and gaps inclusive, addresses in hex.
     QStringList lines() const;
 };
 
-// Reads and measures a file. A failure names the file and, for a malformed record or two records
-// that disagree, the line.
+// Reads and measures a file, and checks the release manifest beside it against it (a manifest that
+// does not match or cannot be read is a warning). A failure names the file and, for a malformed
+// record or two records that disagree, the line.
 Result<ImageInfo> inspectImage(const QString &path);

@@ -267,20 +267,6 @@ std::optional<Problem> placeStamp(const StampJob &job, LoadedImage &loaded, cons
     return std::nullopt;
 }
 
-// A release manifest beside the image, read to go along with the stamped output; none when the
-// image has none.
-Result<std::optional<QByteArray>> readManifest(const QString &imagePath)
-{
-    QFile file(releaseManifestPath(imagePath));
-    if (!file.exists())
-        return std::optional<QByteArray>();
-    SystemError::clear();
-    if (!file.open(QIODevice::ReadOnly))
-        return Failure(Problem::error(
-            QStringLiteral("не удалось прочитать файл: %1").arg(SystemError::of(file)), file.fileName()));
-    return std::optional<QByteArray>(file.readAll());
-}
-
 // The image with its stamp, written aside (not yet in place of the output).
 std::optional<Problem> writeStamped(const StampJob &job, const LoadedImage &loaded, qint64 elfOffset,
                                     const QByteArray &bytes, AtomicOutputFile &output,
@@ -324,7 +310,7 @@ std::optional<Problem> writeManifest(const StampJob &job, const Stamp &stamp, co
 std::optional<Problem> writeOutputs(const StampJob &job, const LoadedImage &loaded, qint64 elfOffset,
                                     Stamp &stamp, JobRun &run)
 {
-    const Result<std::optional<QByteArray>> manifestText = readManifest(job.imagePath);
+    const Result<std::optional<QByteArray>> manifestText = readReleaseManifest(job.imagePath);
     if (!manifestText)
         return manifestText.problems().first();
     AtomicOutputFile output(stamp.outputPath);

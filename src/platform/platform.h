@@ -90,6 +90,10 @@ bool flushFolderToDisk(const QString &folderPath);
 // Renames `from` to `to` in one step, replacing a file of that name (QFile::rename refuses to).
 bool replaceFile(const QString &from, const QString &to);
 
+// Whether a process of that id runs on this machine. A process this program may not look at counts
+// as running: only a process known to be gone is not.
+bool processRuns(qint64 processId);
+
 // Where the STM32 programmer is installed by default, and its executable's file name.
 QString defaultProgrammerPath();
 QString programmerExecutableName();

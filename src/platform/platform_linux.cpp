@@ -7,6 +7,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 
@@ -207,6 +208,21 @@ bool flushFolderToDisk(const QString &folderPath)
 bool replaceFile(const QString &from, const QString &to)
 {
     return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+bool processRuns(qint64 processId)
+{
+    if (processId <= 0 || pid_t(processId) != processId)
+        return false;
+    if (::kill(pid_t(processId), 0) != 0 && errno != EPERM)
+        return false;
+    // A killed process stays until its parent takes note of its end; it runs no longer.
+    QFile status(QStringLiteral("/proc/%1/stat").arg(processId));
+    if (!status.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = status.readLine();
+    const qsizetype nameEnd = line.lastIndexOf(')');
+    return nameEnd < 0 || line.mid(nameEnd + 2, 1) != "Z";
 }
 
 QString defaultProgrammerPath()

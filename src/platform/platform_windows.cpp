@@ -297,6 +297,19 @@ bool replaceFile(const QString &from, const QString &to)
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
+bool processRuns(qint64 processId)
+{
+    if (processId <= 0 || DWORD(processId) != processId)
+        return false;
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(processId));
+    if (!process)
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    DWORD exitCode = 0;
+    const bool running = !GetExitCodeProcess(process, &exitCode) || exitCode == STILL_ACTIVE;
+    CloseHandle(process);
+    return running;
+}
+
 QString defaultProgrammerPath()
 {
     // Where STM32CubeProgrammer's installer puts it: under Program Files, which need not be on C:.

@@ -20,6 +20,9 @@ void writeSparse(const QString &path, qint64 size)
         qFatal("cannot make %s", qPrintable(path));
 }
 
+// kill -9, TerminateProcess on Windows: no signal a program could catch.
+constexpr int Kill = 9;
+
 QStringList lines(const QString &text)
 {
     return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -61,8 +64,8 @@ private slots:
     void loraChecksSizesBeforeReading_data();
     void loraChecksSizesBeforeReading();
     void loraStreamsItsPieces();
-    void interruptedJobKeepsTheOldImage_data();
-    void interruptedJobKeepsTheOldImage();
+    void interruptedJobLeavesNoTemporary_data();
+    void interruptedJobLeavesNoTemporary();
     void everyPieceIsOpenedOnce_data();
     void everyPieceIsOpenedOnce();
 
@@ -575,27 +578,33 @@ void AssemblyCliTest::binaryRejectsABadSavedOffset()
     QVERIFY(missing.err.contains(QStringLiteral("nothing.binary")));
 }
 
-void AssemblyCliTest::interruptedJobKeepsTheOldImage_data()
+void AssemblyCliTest::interruptedJobLeavesNoTemporary_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("output");
     QTest::addColumn<int>("signal");
-    QTest::newRow("binary, Ctrl+C") << QStringList{"binary",  "--out",  "out",    "--name",
-                                                   "release", "--file", "big.bin"}
-                                    << QStringLiteral("release.bin") << SIGINT;
-    QTest::newRow("convert, SIGTERM")
-        << QStringList{"convert", "big.bin", "--offset", "0", "-o", "out/big.hex"}
-        << QStringLiteral("big.hex") << SIGTERM;
+    const QStringList binary{"binary", "--out", "out", "--name", "release", "--file", "big.bin"};
+    const QStringList convert{"convert", "big.bin", "--offset", "0", "-o", "out/big.hex"};
+    const struct {
+        const char *name;
+        int number;
+    } interrupts[] = {{"Ctrl+C", SIGINT}, {"SIGTERM", SIGTERM}, {"kill -9", Kill}};
+    for (const auto &signal : interrupts) {
+        QTest::addRow("binary, %s", signal.name) << binary << QStringLiteral("release.bin") << signal.number;
+        QTest::addRow("convert, %s", signal.name) << convert << QStringLiteral("big.hex") << signal.number;
+    }
 }
 
-// A signal in the middle of the writing stops the job: the older output stays, no temporary file
-// is left beside it, and the exit code says which signal it was, as a shell reports one.
-void AssemblyCliTest::interruptedJobKeepsTheOldImage()
+// A signal in the middle of the writing stops the job, and the older output stays. A signal the
+// program can catch leaves no temporary file beside it, and the exit code says which signal it was,
+// as a shell reports one. What a kill leaves is removed when the same output is next written.
+void AssemblyCliTest::interruptedJobLeavesNoTemporary()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, output);
     QFETCH(int, signal);
-    POSIX_ONLY("signals a program can catch");
+    if (signal != Kill)
+        POSIX_ONLY("signals a program can catch");
     writeSparse(m_dir->filePath(QStringLiteral("big.bin")), qint64(400) << 20);
     const QString out = m_dir->filePath(QStringLiteral("out"));
     write(out, output, "an older image");
@@ -605,18 +614,31 @@ void AssemblyCliTest::interruptedJobKeepsTheOldImage()
     QVERIFY(process.waitForStarted());
     // The temporary file beside the output shows that the writing has begun.
     QTRY_VERIFY_WITH_TIMEOUT(QDir(out).entryList(QDir::Files | QDir::Hidden).size() == 2, 20000);
-    QVERIFY(signal == SIGINT ? TestPlatform::interruptProcess(process.processId())
-                             : TestPlatform::terminateProcess(process.processId()));
+    if (signal == Kill)
+        process.kill();
+    else
+        QVERIFY(signal == SIGINT ? TestPlatform::interruptProcess(process.processId())
+                                 : TestPlatform::terminateProcess(process.processId()));
     QVERIFY(process.waitForFinished(20000));
-
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 128 + signal);
-    QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains(QStringLiteral("прервано")));
     QCOMPARE(read(QDir(out).filePath(output)), QByteArray("an older image"));
-    QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{output});
+    if (signal == Kill) {
+        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    } else {
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 128 + signal);
+        QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains(QStringLiteral("прервано")));
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{output});
+    }
+
+    write(m_dir->path(), QStringLiteral("big.bin"), m_boot);
+    const ProcessRun again = runCli(arguments, m_dir->path());
+    QVERIFY2(again.exitCode == 0, qPrintable(again.err));
+    QVERIFY(read(QDir(out).filePath(output)) != "an older image");
+    QCOMPARE(QDir(out).entryList(QDir::Hidden | QDir::Files).filter(QRegularExpression("^\\.")),
+             QStringList());
 }
 
-QTEST_GUILESS_MAIN(AssemblyCliTest)
 void AssemblyCliTest::everyPieceIsOpenedOnce_data()
 {
     QTest::addColumn<QStringList>("arguments"); // {0}, {1}, ... stand for the pieces
@@ -660,4 +682,5 @@ void AssemblyCliTest::everyPieceIsOpenedOnce()
     QCOMPARE(counter.opens(), once);
 }
 
+QTEST_GUILESS_MAIN(AssemblyCliTest)
 #include "tst_assemblycli.moc"

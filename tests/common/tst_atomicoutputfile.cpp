@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "atomicoutputfile.h"
+#include "processes.h"
 #include "smallfilesystem.h"
 #include "testfiles.h"
 #include "testplatform.h"
@@ -43,6 +44,34 @@ QFileDevice::Permissions modeBits(const QString &path)
     return QFileInfo(path).permissions() & (OwnerBits | GroupAndOtherBits);
 }
 
+// The id a process had that has ended (and been reaped) since.
+qint64 idOfAnEndedProcess()
+{
+    QProcess process;
+    process.start(cliPath(), {QStringLiteral("--version")});
+    if (!process.waitForStarted())
+        qFatal("cannot start quillon-cli");
+    const qint64 id = process.processId();
+    process.waitForFinished();
+    return id;
+}
+
+// The start of this process's hidden names for the target, up to the process id, as the file shows
+// it while being written: ".out.bin.quillon-<machine>-".
+QString hiddenNamePrefix(const QString &target)
+{
+    AtomicOutputFile file(target);
+    if (!file.open())
+        qFatal("cannot open %s", qPrintable(target));
+    const QString own = QString::number(QCoreApplication::applicationPid());
+    for (const QString &name : entries(QFileInfo(target).path())) {
+        const qsizetype at = name.indexOf(QLatin1Char('-') + own + QLatin1Char('-'));
+        if (name.endsWith(QLatin1String(".part")) && at > 0)
+            return name.left(at + 1);
+    }
+    qFatal("no hidden file beside %s", qPrintable(target));
+}
+
 } // namespace
 
 class AtomicOutputFileTest : public QObject {
@@ -66,6 +95,8 @@ private slots:
     void replacementKeepsThePermissions();
     void replacesTheFileALinkPointsTo();
     void canBeUsedAgainAfterAFailure();
+    void removesOnlyWhatEndedWritersLeft_data();
+    void removesOnlyWhatEndedWritersLeft();
 };
 
 void AtomicOutputFileTest::writesANewFile()
@@ -334,6 +365,56 @@ void AtomicOutputFileTest::canBeUsedAgainAfterAFailure()
     QVERIFY(file.write(QByteArray("again")));
     QVERIFY(file.commit());
     QCOMPARE(read(target), QByteArray("again"));
+}
+
+void AtomicOutputFileTest::removesOnlyWhatEndedWritersLeft_data()
+{
+    // {prefix} stands for this machine's ".out.bin.quillon-<machine>-", {ended} for the id of a
+    // process that no longer runs.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("removed");
+    QTest::addColumn<bool>("folder");
+    QTest::newRow("of an ended writer") << "{prefix}{ended}-k3x9.part" << true << false;
+    QTest::newRow("of a writer still running") << "{prefix}{running}-k3x9.part" << false << false;
+    QTest::newRow("of another computer") << ".out.bin.quillon-0badf00d-{ended}-k3x9.part" << false << false;
+    QTest::newRow("of another output") << ".out.binary.quillon-{machine}-{ended}-k3x9.part" << false << false;
+    QTest::newRow("without a process id") << ".out.bin.k3x9.part" << false << false;
+    QTest::newRow("with more after it") << "{prefix}{ended}-k3x9.part.kept" << false << false;
+    QTest::newRow("a folder of such a name") << "{prefix}{ended}-k3x9.part" << false << true;
+}
+
+// Opening an output removes the hidden files of the same output that processes of this machine
+// which no longer run left, and nothing else beside it.
+void AtomicOutputFileTest::removesOnlyWhatEndedWritersLeft()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, removed);
+    QFETCH(bool, folder);
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("out.bin"));
+    const QString prefix = hiddenNamePrefix(target);
+    const QString machine = prefix.section(QLatin1Char('-'), -2, -2);
+    name.replace(QStringLiteral("{prefix}"), prefix)
+        .replace(QStringLiteral("{machine}"), machine)
+        .replace(QStringLiteral("{ended}"), QString::number(idOfAnEndedProcess()))
+        .replace(QStringLiteral("{running}"), QString::number(QCoreApplication::applicationPid()));
+    const QString leftover = dir.filePath(name);
+    if (folder)
+        QVERIFY(QDir().mkpath(leftover));
+    else
+        writeFile(leftover, pattern(100, 14));
+
+    AtomicOutputFile file(target);
+    QVERIFY(file.open());
+    QVERIFY(file.write(QByteArray("new")));
+    QVERIFY(file.commit());
+    QCOMPARE(read(target), QByteArray("new"));
+    QCOMPARE(QFileInfo::exists(leftover), !removed);
+    QStringList expected{QStringLiteral("out.bin")};
+    if (!removed)
+        expected << name;
+    expected.sort();
+    QCOMPARE(entries(dir.path()), expected);
 }
 
 QTEST_GUILESS_MAIN(AtomicOutputFileTest)

@@ -1,7 +1,10 @@
 #include <QtTest>
 
+#include "jobrun.h"
 #include "sourcefiles.h"
+#include "sourcescan.h"
 #include "testfiles.h"
+#include "testplatform.h"
 
 using TestFiles::writeFile;
 
@@ -15,7 +18,15 @@ QByteArray hexLines(int count)
     return content;
 }
 
+QStringList listSourceFiles(const QString &directory, const QString &nameFilter)
+{
+    JobRun run;
+    return listSourceFiles(directory, nameFilter, run).files;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(SourceScanLimits)
 
 class SourceFilesTest : public QObject {
     Q_OBJECT
@@ -27,6 +38,12 @@ private slots:
     void listsNestedFilesByPattern();
     void listsNothingForMissingOrEmptyDirectory();
     void doesNotFollowDirectoryLinks();
+    void skipsWhatIsNotARegularFile_data();
+    void skipsWhatIsNotARegularFile();
+    void stopsAtItsLimits_data();
+    void stopsAtItsLimits();
+    void warningListsTheFirstTwenty_data();
+    void warningListsTheFirstTwenty();
 };
 
 void SourceFilesTest::sniffsIntelHex_data()
@@ -110,6 +127,122 @@ void SourceFilesTest::doesNotFollowDirectoryLinks()
     QVERIFY(QFile::link(root + QStringLiteral("/scan"), root + QStringLiteral("/scan/loop")));
     QCOMPARE(listSourceFiles(root + QStringLiteral("/scan"), QStringLiteral("*.bin")),
              QStringList{root + "/scan/near.bin"});
+}
+
+void SourceFilesTest::skipsWhatIsNotARegularFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("said");
+    const QString notRegular = QStringLiteral(
+        " не является обычным файлом (канал, устройство или ссылка на них) и не будет добавлен в очередь.");
+    QTest::newRow("FIFO") << "fifo" << notRegular;
+    QTest::newRow("link to a FIFO") << "link to fifo" << notRegular;
+    QTest::newRow("link to /dev/zero") << "link to /dev/zero" << notRegular;
+    QTest::newRow("link to nothing")
+        << "link to nothing"
+        << " является ссылкой на несуществующий файл и не будет добавлен в очередь.";
+}
+
+// Under ".hex", where every file listed is opened to tell whether it is Intel HEX, what is not a
+// regular file is skipped without being opened (a FIFO would wait for a writer for good), named in
+// the one warning, and the other files are taken.
+void SourceFilesTest::skipsWhatIsNotARegularFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, said);
+    POSIX_ONLY("FIFOs, /dev/zero and symbolic links");
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    const QString fifo = root + QStringLiteral("/elsewhere/pipe");
+    QVERIFY(QDir().mkpath(root + QStringLiteral("/elsewhere")));
+    QVERIFY(TestPlatform::makeFifo(fifo));
+    const QString odd = root + QStringLiteral("/sub/odd.hex");
+    QVERIFY(QDir().mkpath(root + QStringLiteral("/sub")));
+    if (kind == QLatin1String("fifo"))
+        QVERIFY(TestPlatform::makeFifo(odd));
+    else
+        QVERIFY(QFile::link(kind == QLatin1String("link to fifo")        ? fifo
+                            : kind == QLatin1String("link to /dev/zero") ? QStringLiteral("/dev/zero")
+                                                                         : root + QStringLiteral("/gone.hex"),
+                            odd));
+    QVERIFY(writeFile(root + QStringLiteral("/raw.hex"), "raw"));
+
+    JobRun run;
+    const SourceScan scan = scanLoRaSource(root, QStringLiteral("*.hex"), run);
+    QCOMPARE(scan.files.size(), 1);
+    QCOMPARE(scan.files[0].path, root + QStringLiteral("/raw.hex"));
+    QVERIFY(scan.files[0].accepted);
+    QCOMPARE(scan.problems, QStringList{QStringLiteral("Файл ") + odd + said});
+}
+
+void SourceFilesTest::stopsAtItsLimits_data()
+{
+    QTest::addColumn<SourceScanLimits>("limits");
+    QTest::addColumn<bool>("cancelled");
+    QTest::addColumn<QStringList>("found"); // by file name
+    QTest::addColumn<QString>("said");      // with {} for the directory
+    // Depth 0 to 3: a.bin, 1/b.bin, 1/2/c.bin, 1/2/3/d.bin, in folder order 1, 1/2, 1/2/3.
+    QTest::newRow("deep enough") << SourceScanLimits{} << false
+                                 << QStringList{"a.bin", "b.bin", "c.bin", "d.bin"} << QString();
+    QTest::newRow("two levels") << SourceScanLimits{2, 1000, 60000} << false
+                                << QStringList{"a.bin", "b.bin", "c.bin"}
+                                << "Поиск в {}: папки глубже 2 уровней не просмотрены.";
+    QTest::newRow("five entries") << SourceScanLimits{16, 5, 60000} << false << QStringList()
+                                  << "Поиск в {} остановлен: просмотрено 5 файлов и папок, список неполон.";
+    QTest::newRow("no time") << SourceScanLimits{16, 1000, 0} << false << QStringList()
+                             << "Поиск в {} остановлен: он шёл дольше 0 с, список неполон.";
+    QTest::newRow("cancelled") << SourceScanLimits{} << true << QStringList()
+                               << "Поиск в {} отменён, список неполон.";
+}
+
+void SourceFilesTest::stopsAtItsLimits()
+{
+    QFETCH(SourceScanLimits, limits);
+    QFETCH(bool, cancelled);
+    QFETCH(QStringList, found);
+    QFETCH(QString, said);
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    for (const char *name : {"a.bin", "1/b.bin", "1/2/c.bin", "1/2/3/d.bin"})
+        QVERIFY(writeFile(root + QLatin1Char('/') + QLatin1String(name), "x"));
+    JobRun run;
+    if (cancelled)
+        run.cancel();
+    const SourceListing listing = listSourceFiles(root, QStringLiteral("*.bin"), run, limits);
+    QStringList names;
+    for (const QString &path : listing.files)
+        names << QFileInfo(path).fileName();
+    // Cut short by a count, the search keeps what it met first, in the directory's own order.
+    if (said.contains(QStringLiteral("остановлен: просмотрено")))
+        QVERIFY(names.size() < 4);
+    else
+        QCOMPARE(names, found);
+    QCOMPARE(listing.problems, said.isEmpty() ? QStringList() : QStringList{said.replace("{}", root)});
+}
+
+void SourceFilesTest::warningListsTheFirstTwenty_data()
+{
+    QTest::addColumn<int>("problems");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<QString>("last");
+    QTest::newRow("one") << 1 << 1 << "problem 1";
+    QTest::newRow("twenty") << 20 << 20 << "problem 20";
+    QTest::newRow("twenty-one") << 21 << 21 << "… и ещё 1.";
+    QTest::newRow("two hundred") << 200 << 21 << "… и ещё 180.";
+}
+
+void SourceFilesTest::warningListsTheFirstTwenty()
+{
+    QFETCH(int, problems);
+    QFETCH(int, lines);
+    QFETCH(QString, last);
+    QStringList list;
+    for (int i = 1; i <= problems; ++i)
+        list << QStringLiteral("problem %1").arg(i);
+    const QStringList shown = SourceText::scanProblems(list).split(QLatin1Char('\n'));
+    QCOMPARE(shown.size(), lines);
+    QCOMPARE(shown.first(), QStringLiteral("problem 1"));
+    QCOMPARE(shown.last(), last);
 }
 
 QTEST_GUILESS_MAIN(SourceFilesTest)

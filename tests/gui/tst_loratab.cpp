@@ -54,6 +54,7 @@ private slots:
     void cancelledSearchChangesNothing();
     void keyboardActivationFindsTheButton();
     void intelHexFilesAreLeftOutUnderTheHexFilter();
+    void oneWarningForEverythingASearchLeavesOut();
     void extensionButtonsChangeTheFilterAndSearchAgain();
     void loraMacNameOptionKeepsOnlyLoraMacFiles();
     void startupSearchesTheStoredDirectories();
@@ -190,6 +191,38 @@ void LoRaTabTest::intelHexFilesAreLeftOutUnderTheHexFilter()
     QCOMPARE(t.dialogs.messages().size(), 1);
     QCOMPARE(treeRows(t.widget<QTreeWidget>(QStringLiteral("LoRaFoundFilesLoraMAC"))),
              QStringList{"looks_like_hex.bin"});
+}
+
+// However many files a search leaves out, it brings up one box, at the "..." button and again at
+// start, when config.conf names the folder; a FIFO there is skipped, not waited on.
+void LoRaTabTest::oneWarningForEverythingASearchLeavesOut()
+{
+    WindowTest t;
+    QVERIFY(t.isValid());
+    const QString root = t.workDir.filePath(QStringLiteral("mac"));
+    for (int i = 0; i < 25; ++i)
+        write(root, QStringLiteral("records%1.hex").arg(i, 2, 10, QLatin1Char('0')), HexRecords);
+    write(root, QStringLiteral("raw.hex"), RawBytes);
+    int leftOut = 25;
+    if (TestPlatform::isPosix()) {
+        QVERIFY(TestPlatform::makeFifo(root + QStringLiteral("/pipe.hex")));
+        QVERIFY(QFile::link(root + QStringLiteral("/gone"), root + QStringLiteral("/gone.hex")));
+        leftOut += 2;
+    }
+    for (int start = 0; start < 2; ++start) {
+        if (start)
+            t.reopen();
+        else
+            t.chooseDirectory(QStringLiteral("LoRaSearchLoraMAC"), root);
+        const QList<ScriptedDialogs::Record> messages = t.dialogs.messages();
+        QCOMPARE(messages.size(), start + 1);
+        QCOMPARE(messages.last().title, QStringLiteral("Предупреждение!"));
+        const QStringList lines = messages.last().text.split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 21);
+        QCOMPARE(lines.last(), QStringLiteral("… и ещё %1.").arg(leftOut - 20));
+        QCOMPARE(treeRows(t.widget<QTreeWidget>(QStringLiteral("LoRaFoundFilesLoraMAC"))).last(),
+                 QStringLiteral("raw.hex"));
+    }
 }
 
 void LoRaTabTest::extensionButtonsChangeTheFilterAndSearchAgain()

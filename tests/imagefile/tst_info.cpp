@@ -44,6 +44,8 @@ private slots:
     void failuresAndUsage_data();
     void failuresAndUsage();
     void missingEndOfFileIsAWarning();
+    void saysWhetherTheManifestMatches_data();
+    void saysWhetherTheManifestMatches();
 
 private:
     QString put(const QString &name, const QByteArray &bytes);
@@ -302,6 +304,104 @@ void InfoTest::missingEndOfFileIsAWarning()
     QVERIFY2(result.err.startsWith(QStringLiteral("warning: open.hex: нет записи конца файла (:00000001FF)")),
              qPrintable(result.err));
     QCOMPARE(valueOf(result.out, QStringLiteral("range")), QStringLiteral("0x00000020-0x00000027 (8 bytes)"));
+}
+
+void InfoTest::saysWhetherTheManifestMatches_data()
+{
+    QTest::addColumn<QString>("job");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("verdict");
+    QTest::addColumn<QString>("warning"); // a part of it; empty: none
+    QTest::newRow("binary as built") << "binary"
+                                     << ""
+                                     << "matches"
+                                     << "";
+    // As a kill between putting the image and its manifest in place leaves them.
+    QTest::newRow("binary, the older manifest")
+        << "binary"
+        << "older manifest"
+        << "does not match this image"
+        << "манифест выпуска не соответствует образу: в манифесте SHA-256";
+    QTest::newRow("binary, longer") << "binary"
+                                    << "longer"
+                                    << "does not match this image"
+                                    << "в манифесте размер 12288 байт, у образа 12289";
+    QTest::newRow("binary, stamped") << "binary"
+                                     << "stamped"
+                                     << "matches"
+                                     << "";
+    QTest::newRow("binary, manifest not JSON") << "binary"
+                                               << "not JSON"
+                                               << "cannot be read"
+                                               << "это не манифест выпуска: это не JSON";
+    QTest::newRow("binary, manifest a FIFO") << "binary"
+                                             << "FIFO"
+                                             << "cannot be read"
+                                             << "не удалось прочитать файл: это не обычный файл";
+    QTest::newRow("intelhex as built") << "intelhex"
+                                       << ""
+                                       << "matches"
+                                       << "";
+    QTest::newRow("intelhex, the older manifest") << "intelhex"
+                                                  << "older manifest"
+                                                  << "does not match this image"
+                                                  << "в манифесте SHA-256";
+}
+
+// info of an image with a release manifest beside it says whether the two belong together.
+void InfoTest::saysWhetherTheManifestMatches()
+{
+    QFETCH(QString, job);
+    QFETCH(QString, change);
+    QFETCH(QString, verdict);
+    QFETCH(QString, warning);
+    if (change == QLatin1String("FIFO"))
+        POSIX_ONLY("FIFOs");
+    const bool hex = job == QLatin1String("intelhex");
+    const QString image = QStringLiteral("out/rel.") + (hex ? QStringLiteral("hex") : QStringLiteral("bin"));
+    const QString manifest = image + QStringLiteral(".manifest.json");
+    const auto build = [&](int seed) {
+        put(QStringLiteral("a.bin"), pattern(0x1000, seed));
+        put(QStringLiteral("b.bin"), pattern(0x1000, seed + 1));
+        put(QStringLiteral("a.hex"), HexTestTools::hexFor(0x08000000, pattern(0x1000, seed)));
+        put(QStringLiteral("b.hex"), HexTestTools::hexFor(0x08002000, pattern(0x1000, seed + 1)));
+        const QStringList arguments =
+            hex ? QStringList{"intelhex", "--out", "out", "--name", "rel", "a.hex", "b.hex"}
+                : QStringList{"binary", "--out",   "out",    "--name",    "rel",
+                              "--file", "a.bin@0", "--file", "b.bin@2000"};
+        return runCli(arguments, m_dir->path()).exitCode == 0;
+    };
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("out")));
+    QVERIFY(build(1));
+    const QString manifestPath = m_dir->filePath(manifest);
+    const QString imagePath = m_dir->filePath(image);
+    const QByteArray firstManifest = TestFiles::read(manifestPath);
+    if (change == QLatin1String("older manifest")) {
+        QVERIFY(build(3));
+        QVERIFY(TestFiles::writeFile(manifestPath, firstManifest));
+    } else if (change == QLatin1String("longer")) {
+        QVERIFY(TestFiles::writeFile(imagePath, TestFiles::read(imagePath) + '\xFF'));
+    } else if (change == QLatin1String("stamped")) {
+        const ProcessRun stamp = runCli({"stamp", image, "--at", "2FFC", "--force"}, m_dir->path());
+        QVERIFY2(stamp.exitCode == 0, qPrintable(stamp.err));
+        QVERIFY(TestFiles::read(manifestPath) != firstManifest);
+    } else if (change == QLatin1String("not JSON")) {
+        QVERIFY(TestFiles::writeFile(manifestPath, "{"));
+    } else if (change == QLatin1String("FIFO")) {
+        QVERIFY(QFile::remove(manifestPath));
+        QVERIFY(TestPlatform::makeFifo(manifestPath));
+    }
+
+    const ProcessRun result = info({image}, m_dir->path());
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).last(),
+             QStringLiteral("manifest: %1 (%2)").arg(manifest, verdict));
+    if (warning.isEmpty())
+        QCOMPARE(result.err, QString());
+    else
+        QVERIFY2(result.err.startsWith(QStringLiteral("warning: ") + manifest + QStringLiteral(": ")) &&
+                     result.err.contains(warning),
+                 qPrintable(result.err));
 }
 
 QTEST_GUILESS_MAIN(InfoTest)
