@@ -12,6 +12,7 @@
 #include "pathwidgets.h"
 #include "programmercommands.h"
 #include "settingskeys.h"
+#include "sourcefiles.h"
 #include "sourcescan.h"
 #include "tabjobs.h"
 #include "ui_mainwindow.h"
