@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzzers with clang++ (libFuzzer, AddressSanitizer, UBSan) against Qt Core (found through
 # pkg-config): the record file reading path (the format decision, the Intel HEX and S-record readers
-# and writers, and the join) and the ELF reader.
+# and writers, and the join), the ELF reader and the folder searches' wildcard match.
 #   fuzz/build.sh                 build only
 #   fuzz/build.sh --run SECONDS   build, then fuzz each for that long starting from its seed corpus
 set -euo pipefail
@@ -11,6 +11,7 @@ mkdir -p "$out"
 
 image="$root/src/image"
 common="$root/src/common"
+discovery="$root/src/discovery"
 
 # build_fuzzer NAME SOURCES...: builds $out/NAME.
 build_fuzzer() {
@@ -19,7 +20,7 @@ build_fuzzer() {
     # shellcheck disable=SC2046
     clang++ -std=c++17 -g -O1 -fPIC -fno-omit-frame-pointer \
         -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-        -I"$image" -I"$common" $(pkg-config --cflags Qt6Core) \
+        -I"$image" -I"$common" -I"$discovery" $(pkg-config --cflags Qt6Core) \
         "$@" \
         $(pkg-config --libs Qt6Core) \
         -o "$out/$name"
@@ -42,9 +43,11 @@ build_fuzzer recordreader_fuzzer "$root/fuzz/recordreader_fuzzer.cpp" \
 build_fuzzer elfreader_fuzzer "$root/fuzz/elfreader_fuzzer.cpp" \
     "$image/elfreader.cpp" "$image/memoryimage.cpp" "$common/inputfile.cpp" "$common/hextext.cpp" \
     "$common/systemerror.cpp" "$common/jobrun.cpp"
+build_fuzzer wildcard_fuzzer "$root/fuzz/wildcard_fuzzer.cpp" "$discovery/wildcard.cpp"
 
 if [ "${1:-}" = "--run" ]; then
     seconds="${2:-60}"
     run_fuzzer recordreader_fuzzer "$root/fuzz/corpus" "$seconds"
     run_fuzzer elfreader_fuzzer "$root/fuzz/elf-corpus" "$seconds"
+    run_fuzzer wildcard_fuzzer "$root/fuzz/wildcard-corpus" "$seconds"
 fi

@@ -1,6 +1,8 @@
 #include "atomicoutputfile.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include <QCoreApplication>
@@ -8,7 +10,6 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QSysInfo>
 
 #include "crc32.h"
@@ -74,21 +75,45 @@ QString hiddenNameFor(const QString &targetPath)
                            unique));
 }
 
+// The process id in a hidden name of this target ("<prefix><process id>-<random>.part"), if the name
+// is exactly of that pattern.
+std::optional<qint64> writerOf(const QString &name, const QString &prefix)
+{
+    const QLatin1String suffix(".part");
+    if (!name.startsWith(prefix) || !name.endsWith(suffix))
+        return std::nullopt;
+    const QStringView rest =
+        QStringView(name).sliced(prefix.size(), name.size() - prefix.size() - suffix.size());
+    const qsizetype dash = rest.indexOf(QLatin1Char('-'));
+    const auto isDigit = [](QChar c) {
+        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    };
+    const auto isRandom = [&](QChar c) {
+        return isDigit(c) || (c >= QLatin1Char('a') && c <= QLatin1Char('z'));
+    };
+    const QStringView writer = rest.left(dash);
+    const QStringView random = rest.sliced(dash + 1);
+    if (dash <= 0 || random.isEmpty() || !std::all_of(writer.begin(), writer.end(), isDigit) ||
+        !std::all_of(random.begin(), random.end(), isRandom))
+        return std::nullopt;
+    bool ok = false;
+    const qint64 processId = writer.toLongLong(&ok);
+    return ok ? std::optional<qint64>(processId) : std::nullopt;
+}
+
 // Removes the hidden files of this target that processes of this machine which no longer run left
 // behind. Only plain files of exactly that name pattern go; anything else is not ours to remove.
 void removeLeftoversOf(const QString &targetPath)
 {
-    const QRegularExpression ours(QStringLiteral("^%1([0-9]+)-[0-9a-z]+\\.part$")
-                                      .arg(QRegularExpression::escape(hiddenNamePrefix(targetPath))));
+    const QString prefix = hiddenNamePrefix(targetPath);
     QDirIterator it(QFileInfo(targetPath).absolutePath(), QDir::Files | QDir::Hidden);
     while (it.hasNext()) {
         it.next();
-        const QRegularExpressionMatch match = ours.match(it.fileName());
-        if (!match.hasMatch())
+        const std::optional<qint64> writer = writerOf(it.fileName(), prefix);
+        if (!writer)
             continue;
-        const qint64 writer = match.captured(1).toLongLong();
         const QFileInfo info = it.fileInfo();
-        if (Platform::processRuns(writer) || info.isSymLink() || !info.isFile())
+        if (Platform::processRuns(*writer) || info.isSymLink() || !info.isFile())
             continue;
         QFile::remove(info.filePath());
     }

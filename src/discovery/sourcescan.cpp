@@ -6,10 +6,10 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include "jobrun.h"
 #include "sourcefiles.h"
+#include "wildcard.h"
 
 namespace {
 
@@ -115,8 +115,7 @@ private:
 class FolderWalk {
 public:
     FolderWalk(const QString &nameFilter, int maxDepth, ScanBudget &budget)
-        : m_pattern(QRegularExpression::fromWildcard(nameFilter, Qt::CaseInsensitive)), m_maxDepth(maxDepth),
-          m_budget(budget)
+        : m_pattern(nameFilter), m_maxDepth(maxDepth), m_budget(budget)
     {}
 
     void walk(const QString &directory)
@@ -130,7 +129,7 @@ public:
                 const QFileInfo entry = it.fileInfo();
                 if (entry.isDir() && !entry.isSymLink() && !entry.isJunction())
                     enter(folders, entry.filePath(), depth + 1);
-                else if (!entry.isDir() && m_pattern.match(entry.fileName()).hasMatch())
+                else if (!entry.isDir() && matchesWildcard(entry.fileName(), m_pattern))
                     take(entry);
             }
         }
@@ -160,7 +159,7 @@ private:
             m_skipped.append({entry.filePath(), Text::notRegular(entry.filePath())});
     }
 
-    QRegularExpression m_pattern;
+    QString m_pattern;
     int m_maxDepth;
     ScanBudget &m_budget;
     QStringList m_files;

@@ -5,6 +5,7 @@
 #include "sourcescan.h"
 #include "testfiles.h"
 #include "testplatform.h"
+#include "wildcard.h"
 
 using TestFiles::writeFile;
 
@@ -36,6 +37,8 @@ private slots:
     void sniffsIntelHex();
     void unreadableFileIsNotIntelHex();
     void listsNestedFilesByPattern();
+    void wildcardMatch_data();
+    void wildcardMatch();
     void listsNothingForMissingOrEmptyDirectory();
     void doesNotFollowDirectoryLinks();
     void skipsWhatIsNotARegularFile_data();
@@ -101,6 +104,39 @@ void SourceFilesTest::listsNestedFilesByPattern()
     QStringList hex = listSourceFiles(root, QStringLiteral("*.hex"));
     hex.sort();
     QCOMPARE(hex, (QStringList{root + "/b.hex", root + "/x_LoraMAC.hex"}));
+}
+
+void SourceFilesTest::wildcardMatch_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("matches");
+    QTest::newRow("question mark is one character") << "fw_?.hex"
+                                                    << "fw_1.hex" << true;
+    QTest::newRow("question mark is not two") << "fw_?.hex"
+                                              << "fw_12.hex" << false;
+    QTest::newRow("question mark is not none") << "fw_?.hex"
+                                               << "fw_.hex" << false;
+    QTest::newRow("star steps back to match the end") << "*a*b"
+                                                      << "xaYbaab" << true;
+    QTest::newRow("end must match") << "*.hex"
+                                    << "fw.hex.bak" << false;
+    QTest::newRow("Cyrillic of either case") << "*Прошивка*"
+                                             << "новая_ПРОШИВКА.bin" << true;
+    QTest::newRow("empty pattern matches only nothing") << ""
+                                                        << "a" << false;
+    QTest::newRow("brackets are plain characters") << "fw[1].hex"
+                                                   << "fw[1].hex" << true;
+    QTest::newRow("many stars stay fast")
+        << QString(5000, QLatin1Char('*')) + "b" << QString(5000, QLatin1Char('a')) << false;
+}
+
+void SourceFilesTest::wildcardMatch()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QString, name);
+    QFETCH(bool, matches);
+    QCOMPARE(matchesWildcard(name, pattern), matches);
 }
 
 void SourceFilesTest::listsNothingForMissingOrEmptyDirectory()
