@@ -1,10 +1,14 @@
 #include "imageinfo.h"
 
+#include <type_traits>
+
 #include "crc32.h"
 #include "hextext.h"
 #include "imageloader.h"
 #include "inputfile.h"
+#include "intelhexreader.h"
 #include "sha256.h"
+#include "srecordreader.h"
 
 namespace {
 
@@ -76,6 +80,77 @@ Result<ImageInfo> inspectLoaded(const LoadedImage &loaded, const QString &path)
     return info;
 }
 
+// The data of a record file summed as it is read, while its addresses rise; anything else is
+// refused, to be held whole.
+struct RunningSums {
+    Sha256 sha;
+    Crc32 crc;
+    QList<QPair<quint64, quint64>> ranges;
+    qint64 dataSize = 0;
+
+    bool add(quint64 address, const quint8 *data, int count)
+    {
+        if (!ranges.isEmpty() && address < ranges.last().second)
+            return false;
+        const quint64 end = address + static_cast<quint64>(count);
+        if (!ranges.isEmpty() && address == ranges.last().second)
+            ranges.last().second = end;
+        else
+            ranges.append({address, end});
+        sha.addData(reinterpret_cast<const char *>(data), count);
+        crc.addData(reinterpret_cast<const char *>(data), count);
+        dataSize += count;
+        return true;
+    }
+};
+
+// A record file in address order needs no image: its ranges and sums come as it is read. Nothing
+// when its data goes back or overlaps; the input is then back at its start.
+template <typename Reader>
+std::optional<Result<ImageInfo>> inspectInOrder(InputFile &input, const QString &path, InputFormat format)
+{
+    const qint64 start = input.device().pos();
+    RunningSums sums;
+    Reader reader;
+    reader.setMemoryLimit(LargestImageSize);
+    reader.setDataSink(
+        [&sums](quint64 address, const quint8 *data, int count) { return sums.add(address, data, count); });
+    const bool read = reader.read(input.device(), path);
+    if (reader.refused()) {
+        if (input.device().seek(start))
+            return std::nullopt;
+        return Failure(Problem::error(
+            QStringLiteral("%1: не удалось прочитать файл: %2").arg(path, input.device().errorString())));
+    }
+    if (!read)
+        return Failure(Problem::error(recordReadErrorText(reader.error(), path)));
+    ImageInfo info;
+    info.path = path;
+    info.format = format;
+    info.fileSize = input.knownSize();
+    info.warnings = reader.diagnostics();
+    auto content = reader.takeContent();
+    info.startAddress = content.startAddress;
+    if constexpr (std::is_same_v<Reader, SRecordReader>)
+        info.header = content.header;
+    info.dataSize = sums.dataSize;
+    info.ranges = sums.ranges;
+    info.sha256 = sums.sha.result();
+    info.crc32 = sums.crc.result();
+    return info;
+}
+
+std::optional<Result<ImageInfo>> inspectStreamed(InputFile &input, const QString &path, InputFormat format)
+{
+    if (!input.isRereadable())
+        return std::nullopt;
+    if (format == InputFormat::IntelHex)
+        return inspectInOrder<IntelHexReader>(input, path, format);
+    if (format == InputFormat::SRecord)
+        return inspectInOrder<SRecordReader>(input, path, format);
+    return std::nullopt;
+}
+
 } // namespace
 
 Result<ImageInfo> inspectImage(const QString &path)
@@ -87,6 +162,8 @@ Result<ImageInfo> inspectImage(const QString &path)
     // An empty file, like any that does not start with a record, is binary.
     if (format == InputFormat::Binary || format == InputFormat::Empty)
         return inspectBinary(input, path);
+    if (auto streamed = inspectStreamed(input, path, format))
+        return *std::move(streamed);
     ImageLoadOptions options;
     options.format = format;
     return inspectLoaded(loadImage(input, options), path);
