@@ -23,7 +23,7 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
-all_jobs=(hex-to-bin srec-to-bin elf-to-bin hex-to-bin-unordered bin-to-hex bin-to-srec hex-to-srec srec-to-hex
+all_jobs=(hex-to-bin srec-to-bin elf-to-bin hex-to-bin-unordered hex-to-srec-unordered bin-to-hex bin-to-srec hex-to-srec srec-to-hex
     info-bin info-hex stamp-crc32 stamp-stm32 compare join startup)
 
 usage() {
@@ -206,6 +206,13 @@ job_hex_to_bin_unordered() {
     quillon=("$cli" convert "$in/unordered.hex" --to bin --base "$base_hex" -o "$out/q.bin")
     peer=(objcopy -I ihex -O binary "$in/unordered.hex" "$out/p.bin")
     verify=(same_as_firmware "$out/q.bin" "$out/p.bin")
+}
+
+job_hex_to_srec_unordered() {
+    title="Intel HEX, upper half first → S-records (objcopy)"
+    quillon=("$cli" convert "$in/unordered.hex" --to srec -o "$out/q.srec")
+    peer=(objcopy -I ihex -O srec "$in/unordered.hex" "$out/p.srec")
+    verify=(records_hold_firmware "$out/q.srec" -motorola "$out/p.srec" -motorola)
 }
 
 job_bin_to_hex() {
