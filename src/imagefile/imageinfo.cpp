@@ -3,6 +3,7 @@
 #include <type_traits>
 
 #include "crc32.h"
+#include "elfreader.h"
 #include "hextext.h"
 #include "imageloader.h"
 #include "inputfile.h"
@@ -140,6 +141,61 @@ std::optional<Result<ImageInfo>> inspectInOrder(InputFile &input, const QString 
     return info;
 }
 
+// Sums the runs of an ELF file, read from the file through one small block.
+bool sumSpans(InputFile &input, const QList<FileSpan> &spans, RunningSums &sums)
+{
+    constexpr qint64 BlockSize = 256 * 1024;
+    QByteArray block(BlockSize, Qt::Uninitialized);
+    for (const FileSpan &span : spans) {
+        if (!input.device().seek(span.fileOffset))
+            return false;
+        for (qint64 at = 0; at < span.length;) {
+            const qint64 want = qMin(BlockSize, span.length - at);
+            if (input.device().read(block.data(), want) != want)
+                return false;
+            sums.add(span.address + static_cast<quint64>(at), reinterpret_cast<const quint8 *>(block.data()),
+                     static_cast<int>(want));
+            at += want;
+        }
+    }
+    return true;
+}
+
+// An ELF file whose sections do not overlap needs no image either: its sections are summed from
+// the file in address order.
+std::optional<Result<ImageInfo>> inspectElf(InputFile &input, const QString &path)
+{
+    const qint64 start = input.device().pos();
+    ElfReader reader;
+    reader.setMemoryLimit(LargestImageSize);
+    reader.setBorrowMapped(true); // the bytes are not used: only where they lie
+    std::optional<QList<FileSpan>> spans;
+    ElfContent content;
+    if (reader.read(input)) {
+        content = reader.takeContent();
+        spans = content.spansInAddressOrder();
+    }
+    RunningSums sums;
+    if (!spans || !sumSpans(input, *spans, sums)) {
+        if (input.device().seek(start))
+            return std::nullopt;
+        return Failure(Problem::error(
+            QStringLiteral("%1: не удалось прочитать файл: %2").arg(path, input.device().errorString())));
+    }
+    ImageInfo info;
+    info.path = path;
+    info.format = InputFormat::Elf;
+    info.fileSize = content.fileSize;
+    for (const QString &warning : std::as_const(content.warnings))
+        info.warnings << Problem::warning(warning, path);
+    info.startAddress = content.entryPoint;
+    info.dataSize = sums.dataSize;
+    info.ranges = sums.ranges;
+    info.sha256 = sums.sha.result();
+    info.crc32 = sums.crc.result();
+    return info;
+}
+
 std::optional<Result<ImageInfo>> inspectStreamed(InputFile &input, const QString &path, InputFormat format)
 {
     if (!input.isRereadable())
@@ -148,6 +204,8 @@ std::optional<Result<ImageInfo>> inspectStreamed(InputFile &input, const QString
         return inspectInOrder<IntelHexReader>(input, path, format);
     if (format == InputFormat::SRecord)
         return inspectInOrder<SRecordReader>(input, path, format);
+    if (format == InputFormat::Elf)
+        return inspectElf(input, path);
     return std::nullopt;
 }
 

@@ -1,7 +1,5 @@
 #include "streamedconversion.h"
 
-#include <algorithm>
-
 #include "atomicoutputfile.h"
 #include "conversiontexts.h"
 #include "elfreader.h"
@@ -125,20 +123,6 @@ Streamed streamWith(InputFile &input, const Conversion &conversion, const Conver
     return std::nullopt;
 }
 
-// The runs of an ELF file's data in address order; nothing when two overlap, which only the whole
-// image tells apart from a clash.
-std::optional<QList<FileSpan>> inAddressOrder(QList<FileSpan> spans)
-{
-    std::sort(spans.begin(), spans.end(),
-              [](const FileSpan &a, const FileSpan &b) { return a.address < b.address; });
-    for (qsizetype index = 1; index < spans.size(); ++index) {
-        const FileSpan &last = spans.at(index - 1);
-        if (spans.at(index).address < last.address + static_cast<quint64>(last.length))
-            return std::nullopt;
-    }
-    return spans;
-}
-
 // Copies the runs from the file to the writer through one small block, so that no more of the file
 // is held in memory than that block, however large the image. False when the writer refuses a run
 // (the image it would make is refused: the whole image says why); `problem` is set when reading or
@@ -192,7 +176,7 @@ Streamed streamElf(InputFile &input, const Conversion &conversion, const Convers
     if (!reader.read(input))
         return holdWhole();
     const ElfContent content = reader.takeContent();
-    const std::optional<QList<FileSpan>> spans = inAddressOrder(content.fileSpans);
+    const std::optional<QList<FileSpan>> spans = content.spansInAddressOrder();
     const bool startFits = !content.entryPoint || *content.entryPoint < AddressSpaceEnd;
     if (!spans || (conversion.outputFormat != OutputFormat::Binary && !startFits))
         return holdWhole();

@@ -308,6 +308,19 @@ void ElfTest::imageIsWhatObjcopyMakes()
     const ToolRun info = runTool(cliPath(), {QStringLiteral("info"), elf});
     QVERIFY2(info.out.contains("format: elf\n"), info.out.constData());
     QVERIFY2(info.out.contains("start: " + start.toUtf8() + '\n'), info.out.constData());
+    // The data, its ranges and sums are those of objcopy's Intel HEX.
+    const ToolRun hexInfo =
+        runTool(cliPath(), {QStringLiteral("info"), dir.filePath(QStringLiteral("objcopy.ihex"))});
+    const auto facts = [](const QByteArray &out) {
+        QByteArrayList kept;
+        for (const QByteArray &line : out.split('\n'))
+            if (line.startsWith("data:") || line.startsWith("range") || line.startsWith("gap:") ||
+                line.startsWith("sha256:") || line.startsWith("crc32:"))
+                kept << line;
+        return kept;
+    };
+    QVERIFY(!facts(info.out).isEmpty());
+    QCOMPARE(facts(info.out), facts(hexInfo.out));
 }
 
 void ElfTest::stampChangesFourBytesOfASection_data()
