@@ -1,15 +1,9 @@
 #include "imageinfo.h"
 
-#include <type_traits>
-
 #include "crc32.h"
-#include "elfreader.h"
 #include "hextext.h"
-#include "imageloader.h"
-#include "inputfile.h"
-#include "intelhexreader.h"
+#include "imagescan.h"
 #include "sha256.h"
-#include "srecordreader.h"
 
 namespace {
 
@@ -34,197 +28,39 @@ QString printableText(const QByteArray &bytes)
     return text;
 }
 
-// A binary is its data: its size and digests come from reading it block by block, so a large image
-// never has to sit in memory for them.
-Result<ImageInfo> inspectBinary(InputFile &input, const QString &path)
-{
-    ImageInfo info;
-    info.path = path;
-    info.format = InputFormat::Binary;
-    Sha256 sha;
-    Crc32 crc;
-    const bool read = input.readInBlocks(LargestImageSize, [&](QByteArrayView block) {
-        sha.addData(block.data(), block.size());
-        crc.addData(block.data(), block.size());
-        info.fileSize += block.size();
-    });
-    if (!read)
-        return Failure(
-            Problem::error(QStringLiteral("%1: %2").arg(path, input.problemText(LargestImageSize))));
-    info.dataSize = info.fileSize;
-    info.sha256 = sha.result();
-    info.crc32 = crc.result();
-    return info;
-}
-
-Result<ImageInfo> inspectLoaded(const LoadedImage &loaded, const QString &path)
-{
-    if (!loaded.ok())
-        return Failure(Problem::error(loaded.errorText));
-    ImageInfo info;
-    info.path = path;
-    info.format = loaded.format;
-    info.fileSize = loaded.fileSize;
-    info.warnings = loaded.warnings;
-    info.startAddress = loaded.startAddress;
-    info.header = loaded.header;
-    Sha256 sha;
-    Crc32 crc;
-    for (const MemoryImage::Range &range : loaded.image.ranges()) {
-        sha.addData(range.bytes);
-        crc.addData(range.bytes);
-    }
-    info.dataSize = loaded.image.dataSize();
-    info.ranges = loaded.image.spans();
-    info.sha256 = sha.result();
-    info.crc32 = crc.result();
-    return info;
-}
-
-// The data of a record file summed as it is read, while its addresses rise; anything else is
-// refused, to be held whole.
-struct RunningSums {
-    Sha256 sha;
-    Crc32 crc;
-    QList<QPair<quint64, quint64>> ranges;
-    qint64 dataSize = 0;
-
-    bool add(quint64 address, const quint8 *data, int count)
-    {
-        if (!ranges.isEmpty() && address < ranges.last().second)
-            return false;
-        const quint64 end = address + static_cast<quint64>(count);
-        if (!ranges.isEmpty() && address == ranges.last().second)
-            ranges.last().second = end;
-        else
-            ranges.append({address, end});
-        sha.addData(reinterpret_cast<const char *>(data), count);
-        crc.addData(reinterpret_cast<const char *>(data), count);
-        dataSize += count;
-        return true;
-    }
-};
-
-// A record file in address order needs no image: its ranges and sums come as it is read. Nothing
-// when its data goes back or overlaps; the input is then back at its start.
-template <typename Reader>
-std::optional<Result<ImageInfo>> inspectInOrder(InputFile &input, const QString &path, InputFormat format)
-{
-    const qint64 start = input.device().pos();
-    RunningSums sums;
-    Reader reader;
-    reader.setMemoryLimit(LargestImageSize);
-    reader.setDataSink(
-        [&sums](quint64 address, const quint8 *data, int count) { return sums.add(address, data, count); });
-    const bool read = reader.read(input.device(), path);
-    if (reader.refused()) {
-        if (input.device().seek(start))
-            return std::nullopt;
-        return Failure(Problem::error(
-            QStringLiteral("%1: не удалось прочитать файл: %2").arg(path, input.device().errorString())));
-    }
-    if (!read)
-        return Failure(Problem::error(recordReadErrorText(reader.error(), path)));
-    ImageInfo info;
-    info.path = path;
-    info.format = format;
-    info.fileSize = input.knownSize();
-    info.warnings = reader.diagnostics();
-    auto content = reader.takeContent();
-    info.startAddress = content.startAddress;
-    if constexpr (std::is_same_v<Reader, SRecordReader>)
-        info.header = content.header;
-    info.dataSize = sums.dataSize;
-    info.ranges = sums.ranges;
-    info.sha256 = sums.sha.result();
-    info.crc32 = sums.crc.result();
-    return info;
-}
-
-// Sums the runs of an ELF file, read from the file through one small block.
-bool sumSpans(InputFile &input, const QList<FileSpan> &spans, RunningSums &sums)
-{
-    constexpr qint64 BlockSize = 256 * 1024;
-    QByteArray block(BlockSize, Qt::Uninitialized);
-    for (const FileSpan &span : spans) {
-        if (!input.device().seek(span.fileOffset))
-            return false;
-        for (qint64 at = 0; at < span.length;) {
-            const qint64 want = qMin(BlockSize, span.length - at);
-            if (input.device().read(block.data(), want) != want)
-                return false;
-            sums.add(span.address + static_cast<quint64>(at), reinterpret_cast<const quint8 *>(block.data()),
-                     static_cast<int>(want));
-            at += want;
-        }
-    }
-    return true;
-}
-
-// An ELF file whose sections do not overlap needs no image either: its sections are summed from
-// the file in address order.
-std::optional<Result<ImageInfo>> inspectElf(InputFile &input, const QString &path)
-{
-    const qint64 start = input.device().pos();
-    ElfReader reader;
-    reader.setMemoryLimit(LargestImageSize);
-    reader.setBorrowMapped(true); // the bytes are not used: only where they lie
-    std::optional<QList<FileSpan>> spans;
-    ElfContent content;
-    if (reader.read(input)) {
-        content = reader.takeContent();
-        spans = content.spansInAddressOrder();
-    }
-    RunningSums sums;
-    if (!spans || !sumSpans(input, *spans, sums)) {
-        if (input.device().seek(start))
-            return std::nullopt;
-        return Failure(Problem::error(
-            QStringLiteral("%1: не удалось прочитать файл: %2").arg(path, input.device().errorString())));
-    }
-    ImageInfo info;
-    info.path = path;
-    info.format = InputFormat::Elf;
-    info.fileSize = content.fileSize;
-    for (const QString &warning : std::as_const(content.warnings))
-        info.warnings << Problem::warning(warning, path);
-    info.startAddress = content.entryPoint;
-    info.dataSize = sums.dataSize;
-    info.ranges = sums.ranges;
-    info.sha256 = sums.sha.result();
-    info.crc32 = sums.crc.result();
-    return info;
-}
-
-std::optional<Result<ImageInfo>> inspectStreamed(InputFile &input, const QString &path, InputFormat format)
-{
-    if (!input.isRereadable())
-        return std::nullopt;
-    if (format == InputFormat::IntelHex)
-        return inspectInOrder<IntelHexReader>(input, path, format);
-    if (format == InputFormat::SRecord)
-        return inspectInOrder<SRecordReader>(input, path, format);
-    if (format == InputFormat::Elf)
-        return inspectElf(input, path);
-    return std::nullopt;
-}
-
 } // namespace
 
+// Nothing is held: the sums are taken as the scan hands the data over.
 Result<ImageInfo> inspectImage(const QString &path)
 {
-    InputFile input(path);
-    if (!input.open())
-        return Failure(Problem::error(QStringLiteral("%1: %2").arg(path, input.problemText())));
-    const InputFormat format = detectInputFormat(input.device());
+    std::optional<Sha256> sha(std::in_place);
+    Crc32 crc;
+    ScanVisitor visit;
+    visit.data = [&](const char *data, qint64 length) {
+        sha->addData(data, length);
+        crc.addData(data, length);
+    };
+    visit.restart = [&] {
+        sha.emplace();
+        crc = Crc32();
+    };
+    const ImageScan scan = scanImageFile(path, visit);
+    if (!scan.ok())
+        return Failure(Problem::error(scan.errorText));
+    ImageInfo info;
+    info.path = path;
     // An empty file, like any that does not start with a record, is binary.
-    if (format == InputFormat::Binary || format == InputFormat::Empty)
-        return inspectBinary(input, path);
-    if (auto streamed = inspectStreamed(input, path, format))
-        return *std::move(streamed);
-    ImageLoadOptions options;
-    options.format = format;
-    return inspectLoaded(loadImage(input, options), path);
+    info.format = scan.format == InputFormat::Empty ? InputFormat::Binary : scan.format;
+    info.fileSize = scan.fileSize;
+    info.dataSize = scan.dataSize;
+    if (info.hasAddresses())
+        info.ranges = scan.ranges;
+    info.startAddress = scan.startAddress;
+    info.header = scan.header;
+    info.warnings = scan.warnings;
+    info.sha256 = sha->result();
+    info.crc32 = crc.result();
+    return info;
 }
 
 QStringList ImageInfo::lines() const
