@@ -210,6 +210,7 @@ private slots:
     void initTestCase();
     void imageIsWhatObjcopyMakes_data();
     void imageIsWhatObjcopyMakes();
+    void sectionsLargerThanACopyBlock();
     void stampChangesFourBytesOfASection_data();
     void stampChangesFourBytesOfASection();
     void whatIsNoExecutableIsRefused_data();
@@ -321,6 +322,33 @@ void ElfTest::imageIsWhatObjcopyMakes()
     };
     QVERIFY(!facts(info.out).isEmpty());
     QCOMPARE(facts(info.out), facts(hexInfo.out));
+}
+
+// Sections are copied from the file a block at a time: a .rodata of 700 KiB, in front of a gap and
+// .data, crosses several blocks and the output's own buffer.
+void ElfTest::sectionsLargerThanACopyBlock()
+{
+    QTemporaryDir dir;
+    const QString blob = dir.filePath(QStringLiteral("blob.bin"));
+    QVERIFY(writeFile(blob, firmwareBytes(700 * 1024 + 3, 7)));
+    const QByteArray source =
+        QByteArray(armSource) + "    .section .rodata\n    .incbin \"" + blob.toUtf8() + "\"\n";
+    const QByteArray script = QByteArray(armGapScript).replace("64K", "4M");
+    const QString elf = link(dir.path(), arm, source.constData(), script.constData());
+    QVERIFY(!elf.isEmpty());
+    const QString peer = dir.filePath(QStringLiteral("objcopy.bin"));
+    QCOMPARE(runTool(arm.objcopy, {QStringLiteral("-O"), QStringLiteral("binary"),
+                                   QStringLiteral("--gap-fill"), QStringLiteral("0xFF"), elf, peer})
+                 .exitCode,
+             0);
+
+    const QString ours = dir.filePath(QStringLiteral("ours.bin"));
+    const ToolRun run =
+        runTool(cliPath(), {QStringLiteral("convert"), elf, QStringLiteral("--to"), QStringLiteral("bin"),
+                            QStringLiteral("--base"), QStringLiteral("8000000"), QStringLiteral("-o"), ours});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QVERIFY(readFile(ours).size() > 700 * 1024);
+    QCOMPARE(readFile(ours), readFile(peer));
 }
 
 void ElfTest::stampChangesFourBytesOfASection_data()
