@@ -23,7 +23,7 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
-all_jobs=(hex-to-bin srec-to-bin elf-to-bin bin-to-hex bin-to-srec hex-to-srec srec-to-hex
+all_jobs=(hex-to-bin srec-to-bin elf-to-bin hex-to-bin-unordered hex-to-srec-unordered bin-to-hex bin-to-srec hex-to-srec srec-to-hex
     info-bin info-hex stamp-crc32 stamp-stm32 compare join startup)
 
 usage() {
@@ -103,6 +103,9 @@ EOF
     objcopy -I binary -O ihex --change-addresses $base "$in/low.bin" "$in/low.hex"
     objcopy -I binary -O ihex --change-addresses $((base + half)) "$in/high.bin" "$in/high.hex"
     rm "$in/low.bin" "$in/high.bin"
+    # The upper half first: addresses that go back once, as when files are joined in the wrong order.
+    grep -v '^:00000001FF' "$in/high.hex" >"$in/unordered.hex"
+    cat "$in/low.hex" >>"$in/unordered.hex"
 
     cp "$in/fw.bin" "$in/changed.bin"
     printf '\001' | dd of="$in/changed.bin" bs=1 seek="$half" conv=notrunc status=none
@@ -196,6 +199,20 @@ job_elf_to_bin() {
     quillon=("$cli" convert "$in/fw.elf" --to bin --base "$base_hex" -o "$out/q.bin")
     peer=(arm-none-eabi-objcopy -O binary "$in/fw.elf" "$out/p.bin")
     verify=(same_as_firmware "$out/q.bin" "$out/p.bin")
+}
+
+job_hex_to_bin_unordered() {
+    title="Intel HEX, upper half first → bin (objcopy)"
+    quillon=("$cli" convert "$in/unordered.hex" --to bin --base "$base_hex" -o "$out/q.bin")
+    peer=(objcopy -I ihex -O binary "$in/unordered.hex" "$out/p.bin")
+    verify=(same_as_firmware "$out/q.bin" "$out/p.bin")
+}
+
+job_hex_to_srec_unordered() {
+    title="Intel HEX, upper half first → S-records (objcopy)"
+    quillon=("$cli" convert "$in/unordered.hex" --to srec -o "$out/q.srec")
+    peer=(objcopy -I ihex -O srec "$in/unordered.hex" "$out/p.srec")
+    verify=(records_hold_firmware "$out/q.srec" -motorola "$out/p.srec" -motorola)
 }
 
 job_bin_to_hex() {

@@ -194,7 +194,8 @@ bool AtomicOutputFile::open()
         m_file.setFileName(hiddenNameFor(target));
         SystemError::clear();
         // NewOnly never takes over a file someone else made; the umask sets the permissions.
-        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        // Readable too, for readAt().
+        if (m_file.open(QIODevice::ReadWrite | QIODevice::NewOnly)) {
             // The User bits tell what this process may do, not what the file's owner may.
             const QFileDevice::Permissions kept =
                 existing.permissions() &
@@ -218,6 +219,28 @@ bool AtomicOutputFile::write(const char *data, qint64 size)
         return false;
     SystemError::clear();
     if (m_file.write(data, size) != size)
+        return fail(SystemError::of(m_file));
+    return true;
+}
+
+bool AtomicOutputFile::writeAt(qint64 position, const char *data, qint64 size)
+{
+    if (m_failed || !m_file.isOpen())
+        return false;
+    SystemError::clear();
+    if (m_file.pos() != position && !m_file.seek(position))
+        return fail(SystemError::of(m_file));
+    return write(data, size);
+}
+
+bool AtomicOutputFile::readAt(qint64 position, char *data, qint64 size)
+{
+    if (m_failed || !m_file.isOpen())
+        return false;
+    SystemError::clear();
+    if (!m_file.seek(position))
+        return fail(SystemError::of(m_file));
+    if (m_file.read(data, size) != size)
         return fail(SystemError::of(m_file));
     return true;
 }

@@ -26,6 +26,10 @@ public:
     // False when not every byte was taken; the failure sticks until cancel().
     bool write(const char *data, qint64 size);
     bool write(const QByteArray &data) { return write(data.constData(), data.size()); }
+    // For writers that place their data anywhere: writes at a position (the file grows to it), and
+    // reads back what was written; false on a failure, which sticks as write()'s does.
+    bool writeAt(qint64 position, const char *data, qint64 size);
+    bool readAt(qint64 position, char *data, qint64 size);
     // For writers that take a device; their writes must be checked too. A failed write is kept
     // with its reason in words, which commit() then gives.
     QIODevice &device();

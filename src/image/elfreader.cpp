@@ -404,6 +404,19 @@ bool ElfParser::hold(quint64 address, quint64 offset, quint64 size, int number)
 
 } // namespace
 
+std::optional<QList<FileSpan>> ElfContent::spansInAddressOrder() const
+{
+    QList<FileSpan> spans = fileSpans;
+    std::sort(spans.begin(), spans.end(),
+              [](const FileSpan &a, const FileSpan &b) { return a.address < b.address; });
+    for (qsizetype index = 1; index < spans.size(); ++index) {
+        const FileSpan &last = spans.at(index - 1);
+        if (spans.at(index).address < last.address + static_cast<quint64>(last.length))
+            return std::nullopt;
+    }
+    return spans;
+}
+
 bool ElfReader::read(QByteArrayView file)
 {
     return parse(file, false);

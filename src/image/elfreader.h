@@ -27,6 +27,10 @@ struct ElfContent {
     bool fromSegments = false; // no section headers: the chunks are whole segments
     qint64 fileSize = 0;
     QStringList warnings; // without the file's name
+
+    // The file spans in address order; nothing when two overlap, which only the whole image tells
+    // apart from a clash.
+    std::optional<QList<FileSpan>> spansInAddressOrder() const;
 };
 
 // Reads ELF32 and ELF64 executables of either byte order, position-independent ones (ET_DYN) at

@@ -2,8 +2,7 @@
 
 #include "crc32.h"
 #include "hextext.h"
-#include "imageloader.h"
-#include "inputfile.h"
+#include "imagescan.h"
 #include "releasemanifest.h"
 #include "sha256.h"
 
@@ -30,66 +29,38 @@ QString printableText(const QByteArray &bytes)
     return text;
 }
 
-// A binary is its data: its size and digests come from reading it block by block, so a large image
-// never has to sit in memory for them.
-Result<ImageInfo> inspectBinary(InputFile &input, const QString &path)
-{
-    ImageInfo info;
-    info.path = path;
-    info.format = InputFormat::Binary;
-    Sha256 sha;
-    Crc32 crc;
-    const bool read = input.readInBlocks(LargestImageSize, [&](QByteArrayView block) {
-        sha.addData(block.data(), block.size());
-        crc.addData(block.data(), block.size());
-        info.fileSize += block.size();
-    });
-    if (!read)
-        return Failure(
-            Problem::error(QStringLiteral("%1: %2").arg(path, input.problemText(LargestImageSize))));
-    info.dataSize = info.fileSize;
-    info.sha256 = sha.result();
-    info.crc32 = crc.result();
-    return info;
-}
-
-Result<ImageInfo> inspectLoaded(const LoadedImage &loaded, const QString &path)
-{
-    if (!loaded.ok())
-        return Failure(Problem::error(loaded.errorText));
-    ImageInfo info;
-    info.path = path;
-    info.format = loaded.format;
-    info.fileSize = loaded.fileSize;
-    info.warnings = loaded.warnings;
-    info.startAddress = loaded.startAddress;
-    info.header = loaded.header;
-    Sha256 sha;
-    Crc32 crc;
-    for (const MemoryImage::Range &range : loaded.image.ranges()) {
-        sha.addData(range.bytes);
-        crc.addData(range.bytes);
-    }
-    info.dataSize = loaded.image.dataSize();
-    info.ranges = loaded.image.spans();
-    info.sha256 = sha.result();
-    info.crc32 = crc.result();
-    return info;
-}
-
-// The file's contents read in the format they have.
+// The file's contents read in the format they have. Nothing is held: the sums are taken as the
+// scan hands the data over.
 Result<ImageInfo> inspectContents(const QString &path)
 {
-    InputFile input(path);
-    if (!input.open())
-        return Failure(Problem::error(QStringLiteral("%1: %2").arg(path, input.problemText())));
-    const InputFormat format = detectInputFormat(input.device());
+    std::optional<Sha256> sha(std::in_place);
+    Crc32 crc;
+    ScanVisitor visit;
+    visit.data = [&](const char *data, qint64 length) {
+        sha->addData(data, length);
+        crc.addData(data, length);
+    };
+    visit.restart = [&] {
+        sha.emplace();
+        crc = Crc32();
+    };
+    const ImageScan scan = scanImageFile(path, visit);
+    if (!scan.ok())
+        return Failure(Problem::error(scan.errorText));
+    ImageInfo info;
+    info.path = path;
     // An empty file, like any that does not start with a record, is binary.
-    if (format == InputFormat::Binary || format == InputFormat::Empty)
-        return inspectBinary(input, path);
-    ImageLoadOptions options;
-    options.format = format;
-    return inspectLoaded(loadImage(input, options), path);
+    info.format = scan.format == InputFormat::Empty ? InputFormat::Binary : scan.format;
+    info.fileSize = scan.fileSize;
+    info.dataSize = scan.dataSize;
+    if (info.hasAddresses())
+        info.ranges = scan.ranges;
+    info.startAddress = scan.startAddress;
+    info.header = scan.header;
+    info.warnings = scan.warnings;
+    info.sha256 = sha->result();
+    info.crc32 = crc.result();
+    return info;
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-#include "imageloader.h"
 #include "imageplan.h"
+#include "imagescan.h"
 #include "planning.h"
 
 using namespace Planning;
@@ -7,20 +7,20 @@ using namespace Planning;
 namespace {
 
 // A binary is one piece from its first byte; a file with addresses holds its data ranges.
-PlannedImage wholeFileImage(const QString &path, const LoadedImage &loaded, bool addressed)
+PlannedImage wholeFileImage(const QString &path, const ImageScan &scan, bool addressed)
 {
     PlannedImage image;
     image.title = path;
     image.pieces = {0};
     if (!addressed) {
-        image.placements.append({0, 0, quint64(loaded.fileSize)});
+        image.placements.append({0, 0, quint64(scan.fileSize)});
         finishFlatImage(image);
         return image;
     }
-    for (const auto &[start, end] : loaded.image.spans())
+    for (const auto &[start, end] : scan.ranges)
         image.placements.append({0, start, end});
-    image.start = loaded.image.lowestAddress();
-    image.end = loaded.image.endAddress();
+    image.start = scan.ranges.isEmpty() ? 0 : scan.ranges.first().first;
+    image.end = scan.ranges.isEmpty() ? 0 : scan.ranges.last().second;
     image.coverage = coverageOf(image.placements, image.start, image.end);
     return image;
 }
@@ -31,20 +31,20 @@ ImagePlan planImageFile(const QString &path, std::optional<quint64> flashSize, q
 {
     ImagePlan plan;
     plan.kind = ImagePlan::Kind::ImageFile;
-    // Read as "quillon-cli info" reads it, so the two name the same ranges.
-    const LoadedImage loaded = loadImageFile(path);
-    if (!loaded.ok()) {
-        refuse(plan, Problem::error(loaded.errorText), true);
+    // Read as "quillon-cli info" reads it, so the two name the same ranges; the data is not needed.
+    const ImageScan scan = scanImageFile(path);
+    if (!scan.ok()) {
+        refuse(plan, Problem::error(scan.errorText), true);
         return plan;
     }
-    plan.addressed = loaded.format != InputFormat::Binary && loaded.format != InputFormat::Empty;
+    plan.addressed = scan.format != InputFormat::Binary && scan.format != InputFormat::Empty;
     if (flashSize)
         plan.flash = FlashTarget{plan.addressed ? flashBase : 0, *flashSize};
     ImagePiece file;
     file.sourcePath = path;
-    file.format = loaded.format;
-    file.fileSize = loaded.fileSize;
+    file.format = scan.format;
+    file.fileSize = scan.fileSize;
     plan.pieces.append(file);
-    plan.images.append(wholeFileImage(path, loaded, plan.addressed));
+    plan.images.append(wholeFileImage(path, scan, plan.addressed));
     return plan;
 }

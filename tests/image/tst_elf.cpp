@@ -210,6 +210,7 @@ private slots:
     void initTestCase();
     void imageIsWhatObjcopyMakes_data();
     void imageIsWhatObjcopyMakes();
+    void sectionsLargerThanACopyBlock();
     void stampChangesFourBytesOfASection_data();
     void stampChangesFourBytesOfASection();
     void whatIsNoExecutableIsRefused_data();
@@ -308,6 +309,46 @@ void ElfTest::imageIsWhatObjcopyMakes()
     const ToolRun info = runTool(cliPath(), {QStringLiteral("info"), elf});
     QVERIFY2(info.out.contains("format: elf\n"), info.out.constData());
     QVERIFY2(info.out.contains("start: " + start.toUtf8() + '\n'), info.out.constData());
+    // The data, its ranges and sums are those of objcopy's Intel HEX.
+    const ToolRun hexInfo =
+        runTool(cliPath(), {QStringLiteral("info"), dir.filePath(QStringLiteral("objcopy.ihex"))});
+    const auto facts = [](const QByteArray &out) {
+        QByteArrayList kept;
+        for (const QByteArray &line : out.split('\n'))
+            if (line.startsWith("data:") || line.startsWith("range") || line.startsWith("gap:") ||
+                line.startsWith("sha256:") || line.startsWith("crc32:"))
+                kept << line;
+        return kept;
+    };
+    QVERIFY(!facts(info.out).isEmpty());
+    QCOMPARE(facts(info.out), facts(hexInfo.out));
+}
+
+// Sections are copied from the file a block at a time: a .rodata of 700 KiB, in front of a gap and
+// .data, crosses several blocks and the output's own buffer.
+void ElfTest::sectionsLargerThanACopyBlock()
+{
+    QTemporaryDir dir;
+    const QString blob = dir.filePath(QStringLiteral("blob.bin"));
+    QVERIFY(writeFile(blob, firmwareBytes(700 * 1024 + 3, 7)));
+    const QByteArray source =
+        QByteArray(armSource) + "    .section .rodata\n    .incbin \"" + blob.toUtf8() + "\"\n";
+    const QByteArray script = QByteArray(armGapScript).replace("64K", "4M");
+    const QString elf = link(dir.path(), arm, source.constData(), script.constData());
+    QVERIFY(!elf.isEmpty());
+    const QString peer = dir.filePath(QStringLiteral("objcopy.bin"));
+    QCOMPARE(runTool(arm.objcopy, {QStringLiteral("-O"), QStringLiteral("binary"),
+                                   QStringLiteral("--gap-fill"), QStringLiteral("0xFF"), elf, peer})
+                 .exitCode,
+             0);
+
+    const QString ours = dir.filePath(QStringLiteral("ours.bin"));
+    const ToolRun run =
+        runTool(cliPath(), {QStringLiteral("convert"), elf, QStringLiteral("--to"), QStringLiteral("bin"),
+                            QStringLiteral("--base"), QStringLiteral("8000000"), QStringLiteral("-o"), ours});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QVERIFY(readFile(ours).size() > 700 * 1024);
+    QCOMPARE(readFile(ours), readFile(peer));
 }
 
 void ElfTest::stampChangesFourBytesOfASection_data()

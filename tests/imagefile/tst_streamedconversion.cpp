@@ -134,6 +134,32 @@ void StreamedConversionTest::sameBytesAndErrorsAsWhenHeldWhole_data()
         << QByteArray(linearBase(0x0800) + dataRecord(0x20, a) + dataRecord(0, a) +
                       dataRecord(0x40, a).replace("\r\n", "0\r\n") + EndOfFile)
         << hex << toBin << false;
+    // Placed in the binary where they belong, read back where they land on bytes written before.
+    const QByteArray d = firmwareBytes(48, 4);
+    QTest::newRow("hex records given twice, one partly, after a gap -> bin")
+        << QByteArray(linearBase(0x0800) + dataRecord(0x110, d.mid(16, 16)) +
+                      dataRecord(0x120, d.mid(32, 16)) + dataRecord(0x100, d.first(16)) +
+                      dataRecord(0x118, d.mid(24, 16)) + dataRecord(0x110, d.mid(16, 16)) + EndOfFile)
+        << hex << toBin << true;
+    QTest::newRow("hex run that goes on into other bytes written before -> bin")
+        << QByteArray(linearBase(0x0800) + dataRecord(0x110, d.mid(16, 16)) +
+                      dataRecord(0x120, d.mid(32, 16)) + dataRecord(0x108, d.mid(8, 16)) +
+                      dataRecord(0x118, b) + EndOfFile)
+        << hex << toBin << false;
+    // Runs longer than the output's buffer, and more scattered runs than are tracked.
+    const QByteArray big = firmwareBytes(600 * 1024, 5);
+    QTest::newRow("hex of 600 KiB, upper half first -> bin")
+        << QByteArray(hexFor(0x08000000 + 300 * 1024, big.sliced(300 * 1024), false) +
+                      hexFor(0x08000000, big.first(300 * 1024)))
+        << hex << toBin << true;
+    QByteArray scattered;
+    for (const quint16 window : {0x0801, 0x0800}) {
+        scattered += linearBase(window);
+        for (int at = 0xFFE8; at >= 0; at -= 0x18)
+            scattered += dataRecord(static_cast<quint16>(at), a);
+    }
+    QTest::newRow("hex of 5460 runs going back one by one -> bin")
+        << scattered + EndOfFile << hex << toBin << true;
     QTest::newRow("hex below the base -> bin") << hexFor(0x07FFFFF0, a + b) << hex << toBin << false;
     QTest::newRow("hex past the largest image -> bin")
         << QByteArray(linearBase(0x0800) + dataRecord(0, a) + linearBase(0x2800) + dataRecord(0, b) +
