@@ -22,6 +22,18 @@ void writeSparse(const QString &path, qint64 size)
 
 // kill -9, TerminateProcess on Windows: no signal a program could catch.
 constexpr int Kill = 9;
+// SIGHUP's number; Windows has no such signal.
+constexpr int HangUp = 1;
+
+// A signal a program can catch, sent to that process.
+bool sendSignal(int signal, qint64 processId)
+{
+    if (signal == SIGINT)
+        return TestPlatform::interruptProcess(processId);
+    if (signal == HangUp)
+        return TestPlatform::hangUpProcess(processId);
+    return TestPlatform::terminateProcess(processId);
+}
 
 QStringList lines(const QString &text)
 {
@@ -588,7 +600,7 @@ void AssemblyCliTest::interruptedJobLeavesNoTemporary_data()
     const struct {
         const char *name;
         int number;
-    } interrupts[] = {{"Ctrl+C", SIGINT}, {"SIGTERM", SIGTERM}, {"kill -9", Kill}};
+    } interrupts[] = {{"Ctrl+C", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGHUP", HangUp}, {"kill -9", Kill}};
     for (const auto &signal : interrupts) {
         QTest::addRow("binary, %s", signal.name) << binary << QStringLiteral("release.bin") << signal.number;
         QTest::addRow("convert, %s", signal.name) << convert << QStringLiteral("big.hex") << signal.number;
@@ -617,8 +629,7 @@ void AssemblyCliTest::interruptedJobLeavesNoTemporary()
     if (signal == Kill)
         process.kill();
     else
-        QVERIFY(signal == SIGINT ? TestPlatform::interruptProcess(process.processId())
-                                 : TestPlatform::terminateProcess(process.processId()));
+        QVERIFY(sendSignal(signal, process.processId()));
     QVERIFY(process.waitForFinished(20000));
     QCOMPARE(read(QDir(out).filePath(output)), QByteArray("an older image"));
     if (signal == Kill) {

@@ -40,6 +40,8 @@ bool resumeProcess(qint64 processId);
 bool terminateProcess(qint64 processId);
 // The terminal's Ctrl+C to that one process (SIGINT); false where there is no such signal.
 bool interruptProcess(qint64 processId);
+// The hang-up a closed terminal or a dropped SSH session sends (SIGHUP); false where there is none.
+bool hangUpProcess(qint64 processId);
 
 // Counts the opens of watched files, by whatever process, as the kernel reports them (inotify on
 // Linux). Windows tells no such thing: there nothing can be watched.

@@ -115,6 +115,11 @@ bool interruptProcess(qint64 processId)
     return ::kill(pid_t(processId), SIGINT) == 0;
 }
 
+bool hangUpProcess(qint64 processId)
+{
+    return ::kill(pid_t(processId), SIGHUP) == 0;
+}
+
 OpenCounter::OpenCounter() : m_handle(::inotify_init1(IN_NONBLOCK)) {}
 
 OpenCounter::~OpenCounter()

@@ -109,6 +109,11 @@ bool interruptProcess(qint64)
     return false;
 }
 
+bool hangUpProcess(qint64)
+{
+    return false;
+}
+
 OpenCounter::OpenCounter() = default;
 
 OpenCounter::~OpenCounter() = default;
