@@ -3,6 +3,7 @@
 #include <type_traits>
 
 #include "elfreader.h"
+#include "filespans.h"
 #include "imagelimits.h"
 #include "imageloader.h"
 #include "inputfile.h"
@@ -77,19 +78,10 @@ std::optional<ImageScan> scanRecords(InputFile &input, ImageScan scan, const Sca
 
 bool readSpans(InputFile &input, const QList<FileSpan> &spans, RisingData &rising)
 {
-    QByteArray block(BlockSize, Qt::Uninitialized);
-    for (const FileSpan &span : spans) {
-        if (!input.device().seek(span.fileOffset))
-            return false;
-        for (qint64 at = 0; at < span.length;) {
-            const qint64 want = qMin(BlockSize, span.length - at);
-            if (input.device().read(block.data(), want) != want)
-                return false;
-            rising.add(span.address + static_cast<quint64>(at), block.constData(), want);
-            at += want;
-        }
-    }
-    return true;
+    return readFileSpans(input.device(), spans, BlockSize,
+                         [&rising](quint64 address, const char *bytes, qint64 length) {
+                             return rising.add(address, bytes, length);
+                         });
 }
 
 std::optional<ImageScan> scanElf(InputFile &input, ImageScan scan, const ScanVisitor &visit)

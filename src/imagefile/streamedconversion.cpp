@@ -3,6 +3,7 @@
 #include "atomicoutputfile.h"
 #include "conversiontexts.h"
 #include "elfreader.h"
+#include "filespans.h"
 #include "imageloader.h"
 #include "inputfile.h"
 #include "intelhexreader.h"
@@ -123,40 +124,29 @@ Streamed streamWith(InputFile &input, const Conversion &conversion, const Conver
     return std::nullopt;
 }
 
-// Copies the runs from the file to the writer through one small block, so that no more of the file
-// is held in memory than that block, however large the image. False when the writer refuses a run
-// (the image it would make is refused: the whole image says why); `problem` is set when reading or
-// writing failed or the run was cancelled.
+// Copies the runs from the file to the writer through one small block. False when the writer refuses
+// a run (the image it would make is refused: the whole image says why); `problem` is set when
+// reading failed, and the copy stops when writing failed or the run was cancelled.
 bool copySpans(InputFile &input, const QList<FileSpan> &spans, OrderedImageWriter &writer, JobRun &run,
                std::optional<Problem> &problem)
 {
     qint64 total = 0;
     for (const FileSpan &span : spans)
         total += span.length;
-    QByteArray block(CopyBlockSize, Qt::Uninitialized);
     qint64 done = 0;
-    for (const FileSpan &span : spans) {
-        if (!input.device().seek(span.fileOffset)) {
-            problem = readProblem(input);
-            return true;
+    bool refused = false;
+    const auto copy = [&](quint64 address, const char *bytes, qint64 length) {
+        if (!writer.add(address, reinterpret_cast<const quint8 *>(bytes), static_cast<int>(length))) {
+            refused = true;
+            return false;
         }
-        for (qint64 at = 0; at < span.length;) {
-            const qint64 want = qMin(CopyBlockSize, span.length - at);
-            if (input.device().read(block.data(), want) != want) {
-                problem = readProblem(input);
-                return true;
-            }
-            const auto bytes = reinterpret_cast<const quint8 *>(block.constData());
-            if (!writer.add(span.address + static_cast<quint64>(at), bytes, static_cast<int>(want)))
-                return false;
-            at += want;
-            done += want;
-            run.setProgress(done, total);
-            if (writer.hasFailed() || run.isCancelled())
-                return true;
-        }
-    }
-    return true;
+        done += length;
+        run.setProgress(done, total);
+        return !writer.hasFailed() && !run.isCancelled();
+    };
+    if (!readFileSpans(input.device(), spans, CopyBlockSize, copy))
+        problem = readProblem(input);
+    return !refused;
 }
 
 // An ELF file's sections are copied from the file straight to the output when they do not overlap,
